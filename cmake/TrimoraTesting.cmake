@@ -1,0 +1,32 @@
+# trimora_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [THREADED] [QT])
+#
+# One GoogleTest executable. THREADED labels its tests "threaded" so the tsan build runs
+# them; QT runs them on the offscreen platform so no display is needed.
+include(GoogleTest)
+
+if(NOT TARGET threaded_tests)
+  add_custom_target(threaded_tests)
+endif()
+
+function(trimora_add_test)
+  cmake_parse_arguments(T "THREADED;QT" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main trimora_warnings)
+  target_compile_definitions(${T_NAME} PRIVATE
+      TRIMORA_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+      TRIMORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(labels unit)
+  if(T_THREADED)
+    list(APPEND labels threaded)
+    add_dependencies(threaded_tests ${T_NAME})
+  endif()
+  set(env "")
+  if(T_QT)
+    list(APPEND labels qt)
+    set(env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  gtest_discover_tests(${T_NAME}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

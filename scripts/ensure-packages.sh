@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Trimora builds, tests and benchmarks with, only those missing,
+# so that a second run costs nothing. Sourced by run.sh and test.sh.
+TRIMORA_PACKAGES=(
+  cmake g++ ninja-build pkg-config          # the build
+  qt6-base-dev qt6-multimedia-dev           # the windows, the track bar, preview playback
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # MP3/WMA decoding, WMA encoding, MP3-in-WAV
+  libmp3lame-dev                            # MP3 encoding (loaded at run time)
+  libtag1-dev libtagc0-dev                  # MP3 tag writing (loaded at run time), tag checks in tests
+  libgtest-dev libbenchmark-dev             # tests and micro-benchmarks
+  clang libclang-rt-14-dev                  # libFuzzer targets
+  ffmpeg sox libsox-fmt-mp3 time            # fixture scripts, reference decoding, benchmarks
+)
+
+trimora_ensure_packages() {
+  local missing=()
+  for p in "${TRIMORA_PACKAGES[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
