@@ -9,6 +9,9 @@ if(NOT TARGET threaded_tests)
 endif()
 
 function(trimora_add_test)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
   cmake_parse_arguments(T "THREADED;QT" "NAME" "SOURCES;LIBS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main trimora_warnings)
@@ -29,4 +32,20 @@ function(trimora_add_test)
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
       PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
+
+# trimora_add_fuzzer(NAME <fuzz_name> SOURCES <files...> LIBS <targets...>)
+#
+# A libFuzzer target, built only with TRIMORA_FUZZ (the "fuzz" preset). Name it fuzz_*:
+# scripts/run-fuzzers.sh runs every such executable briefly with its seed folder
+# tests/data/fuzz/<fuzz_name>/ when one exists.
+function(trimora_add_fuzzer)
+  if(NOT TRIMORA_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(${F_NAME} ${F_SOURCES})
+  target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+  target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${F_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzzers)
 endfunction()
