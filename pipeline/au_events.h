@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <utility>
+
+class TComponent;
+
+// Event handlers take the sending component. They are assigned on the main thread and read
+// by the worker thread when it posts an event, so each handler slot is guarded.
+using TNotifyEvent = std::function<void(TComponent* Sender)>;
+using TOutputProgressEvent = TNotifyEvent;
+using TOutputDoneEvent = TNotifyEvent;
+using TThreadExceptionEvent = TNotifyEvent;
+
+template <class F>
+class TEventSlot {
+ public:
+  TEventSlot& operator=(F handler) {
+    std::lock_guard lock(Lock);
+    Handler = std::move(handler);
+    return *this;
+  }
+  TEventSlot& operator=(std::nullptr_t) { return *this = F(); }
+  F Get() const {
+    std::lock_guard lock(Lock);
+    return Handler;
+  }
+  explicit operator bool() const {
+    std::lock_guard lock(Lock);
+    return static_cast<bool>(Handler);
+  }
+
+ private:
+  mutable std::mutex Lock;
+  F Handler;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "pipeline/au_stream.h"
+
+// Mode words of TAuFileStream: bits 0-1 the access (0 read, 1 write, 2 read and write), bits
+// 4-7 what others may do meanwhile (0 and 1 nothing, 2 read, 3 write, 4 both); 0xFFFF
+// creates the file, replacing an existing one, for reading and writing with no sharing.
+inline constexpr uint16_t fmOpenRead = 0x0000;
+inline constexpr uint16_t fmOpenWrite = 0x0001;
+inline constexpr uint16_t fmOpenReadWrite = 0x0002;
+inline constexpr uint16_t fmShareExclusive = 0x0010;
+inline constexpr uint16_t fmShareDenyWrite = 0x0020;
+inline constexpr uint16_t fmShareDenyRead = 0x0030;
+inline constexpr uint16_t fmShareDenyNone = 0x0040;
+inline constexpr uint16_t fmCreate = 0xFFFF;
+
+// A file stream opened by name with a mode word. Linux has no share modes, so they are kept
+// in a registry of this process's open files (by device and inode): an open that the share
+// mode of another open stream forbids fails, as it would where share modes exist. This is
+// what keeps a cut from writing over the file it is reading.
+class TAuFileStream : public TAuStream {
+ public:
+  // Raises EAuException with the system's text when the file cannot be opened or created.
+  TAuFileStream(const std::filesystem::path& name, uint16_t mode);
+  ~TAuFileStream() override;
+  TAuFileStream(const TAuFileStream&) = delete;
+  TAuFileStream& operator=(const TAuFileStream&) = delete;
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override;
+  void SetSize(int64_t size) override;
+
+  int Handle() const { return Fd; }
+  // Forces written data to the disk.
+  void Flush();
+
+ private:
+  int Fd = -1;
+  uint64_t RegistryId = 0;
+};

@@ -1,0 +1,115 @@
+#include "pipeline/au_thread.h"
+
+#include <exception>
+
+#include "pipeline/au_output.h"
+#include "pipeline/event_handler.h"
+
+void TThreadState::WaitIdleAfter(uint64_t idleCount) {
+  std::unique_lock lock(Lock);
+  Changed.wait(lock, [&] { return (Idle && IdleCount > idleCount) || Exited; });
+}
+
+TAuThread::TAuThread(TAuOutput& output) : Output(output) {
+  Worker = std::thread([this] { Execute(); });
+  std::unique_lock lock(State->Lock);
+  State->Changed.wait(lock, [&] { return State->Idle; });
+}
+
+TAuThread::~TAuThread() { Terminate(); }
+
+bool TAuThread::Idle() const {
+  std::lock_guard lock(State->Lock);
+  return State->Idle;
+}
+
+uint64_t TAuThread::IdleCount() const {
+  std::lock_guard lock(State->Lock);
+  return State->IdleCount;
+}
+
+void TAuThread::Wake(uint64_t runId) {
+  std::unique_lock lock(State->Lock);
+  // Between the end of a run and its next wait the thread is briefly not idle; a wake-up
+  // given then would be lost, so wait for the wait.
+  State->Changed.wait(lock, [&] { return State->Idle || State->Exited; });
+  if (State->Exited) return;
+  StopRequested = false;
+  State->RunId = runId;
+  State->WakePending = true;
+  State->Changed.notify_all();
+  State->Changed.wait(lock, [&] { return !State->Idle || State->Exited; });
+}
+
+void TAuThread::Terminate() {
+  {
+    std::lock_guard lock(State->Lock);
+    State->Terminated = true;
+  }
+  State->Changed.notify_all();
+  if (Worker.joinable()) Worker.join();
+}
+
+bool TAuThread::WaitForWake() {
+  std::unique_lock lock(State->Lock);
+  State->WakePending = false;  // a signal given before this wait is not for it
+  State->Idle = true;
+  ++State->IdleCount;
+  State->Changed.notify_all();
+  State->Changed.wait(lock, [&] { return State->WakePending || State->Terminated; });
+  State->WakePending = false;
+  // Cleared while still holding the lock, before Run can see the thread busy, so that a
+  // Stop issued right after Run is never forgotten.
+  if (!State->Terminated) StopRequested = false;
+  State->Idle = false;
+  State->Changed.notify_all();
+  return !State->Terminated;
+}
+
+void TAuThread::Execute() {
+  while (WaitForWake()) {
+    RunFinished = false;
+    DoRun();
+    RunFinished = true;
+  }
+  std::lock_guard lock(State->Lock);
+  State->Exited = true;
+  State->Idle = false;
+  State->Changed.notify_all();
+}
+
+void TAuThread::DoRun() {
+  uint64_t runId = 0;
+  {
+    std::lock_guard lock(State->Lock);
+    runId = State->RunId;
+  }
+  TEventHandler& events = TEventHandler::Instance();
+  try {
+    Output.PrepareOutput();
+    Output.Active = true;
+    bool more = true;
+    while (more && !StopRequested) {
+      if (Output.Progress() != Output.LastProgress) {
+        Output.LastProgress = Output.Progress();
+        if (auto handler = Output.OnProgress.Get()) events.PostProgress(&Output, handler);
+      }
+      more = Output.WriteBlock(StopRequested);
+    }
+  } catch (const std::exception& e) {
+    Output.SetExceptionMessage(e.what());
+    if (auto handler = Output.OnThreadException.Get())
+      events.PostThreadException(&Output, handler);
+  } catch (...) {
+    Output.SetExceptionMessage("Unknown error");
+    if (auto handler = Output.OnThreadException.Get())
+      events.PostThreadException(&Output, handler);
+  }
+  StopRequested = false;
+  try {
+    Output.FinishRun();
+  } catch (...) {
+    Output.Busy = false;
+  }
+  events.PostDone(&Output, *this, runId);
+}

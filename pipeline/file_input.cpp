@@ -1,0 +1,181 @@
+#include "pipeline/file_input.h"
+
+#include <cmath>
+#include <exception>
+
+#include "pipeline/au_exception.h"
+#include "pipeline/au_file_stream.h"
+
+void TAuStreamedInput::SetStream(TAuStream* stream) {
+  Stream = stream;
+  StreamAssigned = stream != nullptr;
+}
+
+bool TAuStreamedInput::Seek(int64_t sampleNum) {
+  if (!Seekable) return false;
+  if (FTotalSamples != 0 && FTotalSamples < sampleNum) return false;
+  std::lock_guard lock(DataLock);
+  if (!Busy) {
+    StartSample = sampleNum;
+    EndSample = -1;
+    FPosition = sampleNum * FrameSize;
+    return true;
+  }
+  int64_t frame = StartSample + sampleNum;
+  bool landed = false;
+  try {
+    landed = DoSeek(frame);
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (landed) FPosition = (frame - StartSample) * FrameSize;
+  return landed;
+}
+
+void TAuStreamedInput::ReadData(uint8_t*& buffer, uint32_t& bytes) {
+  std::lock_guard lock(DataLock);
+  if (EndOfStream) {
+    buffer = nullptr;
+    bytes = 0;
+    return;
+  }
+  const uint32_t requested = bytes;
+  ReadBlock(buffer, bytes);
+  if (bytes == 0) {
+    EndOfStream = true;
+  } else {
+    FPosition += bytes;
+    const int64_t size = FSize;
+    if (size > 0 && FPosition >= size) {
+      EndOfStream = true;
+      if (FPosition > size) {
+        bytes -= static_cast<uint32_t>(FPosition - size);
+        FPosition = size;
+      }
+    }
+  }
+  if (!(EndOfStream && Loop)) return;
+
+  // Start the range over and hand out its first block instead.
+  EndOfStream = false;
+  if (Seekable) {
+    DoSeek(StartSample);
+  } else {
+    EndRead();
+    StartRead();
+  }
+  FPosition = 0;
+  bytes = requested;
+  ReadBlock(buffer, bytes);
+  if (bytes == 0) {
+    EndOfStream = true;
+  } else {
+    FPosition += bytes;
+    if (FSize > 0 && FPosition >= FSize) EndOfStream = true;
+  }
+}
+
+void TAuFileIn::SetFileName(const std::filesystem::path& name) {
+  CloseFile();
+  WideFileName = name;
+}
+
+void TAuFileIn::SetStream(TAuStream* stream) {
+  CloseFile();
+  TAuStreamedInput::SetStream(stream);
+}
+
+bool TAuFileIn::Valid() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FValid;
+}
+
+void TAuFileIn::OpenStream() {
+  if (StreamAssigned) return;
+  OwnedStream = std::make_unique<TAuFileStream>(WideFileName, fmOpenRead | fmShareDenyWrite);
+  Stream = OwnedStream.get();
+}
+
+void TAuFileIn::CloseStream() {
+  if (StreamAssigned) {
+    if (Stream != nullptr) Stream->SetPosition(0);
+    return;
+  }
+  Stream = nullptr;
+  OwnedStream.reset();
+}
+
+// The queries take DataLock so that a query on the main thread never races a read.
+int TAuFileIn::QueryBitsPerSample() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FBitsPerSample;
+}
+
+int TAuFileIn::QueryChannels() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FChannels;
+}
+
+int TAuFileIn::QuerySampleRate() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FSampleRate;
+}
+
+int64_t TAuFileIn::QueryTotalSamples() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  const int64_t frameBytes = (static_cast<int64_t>(FChannels) * FBitsPerSample) / 8;
+  FTotalSamples = (FSize > 0 && frameBytes > 0) ? FSize / frameBytes : -1;
+  return FTotalSamples;
+}
+
+int TAuFileIn::QueryTotalTime() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  if (FSampleRate == 0 || FChannels == 0 || FBitsPerSample / 8 == 0) return 0;
+  const double bytesPerSecond =
+      static_cast<double>(FSampleRate) * FChannels * static_cast<double>(FBitsPerSample / 8);
+  return static_cast<int>(std::nearbyint(static_cast<double>(FSize) / bytesPerSecond));
+}
+
+void TAuFileIn::DoStartRead() {
+  if (Busy) throw EAuException("The component is Busy");
+  if (!StreamAssigned && WideFileName.empty())
+    throw EAuException("The file name is not assigned");
+  Busy = true;
+  FPosition = 0;
+  OpenFile();
+  FrameSize = static_cast<uint16_t>((FChannels * FBitsPerSample) / 8);
+  if (!FValid || FrameSize == 0) {
+    FSampleRate = 8000;
+    FBitsPerSample = 8;
+    FChannels = 1;
+    FTotalSamples = 0;
+    FSize = 0;
+    FrameSize = 1;
+    return;
+  }
+  FTotalSamples = FSize / FrameSize;
+  if (StartSample > 0) {
+    Seek(0);
+    FPosition = 0;
+  }
+  if (StartSample > 0 || EndSample != -1) {
+    if (EndSample > FTotalSamples) EndSample = -1;
+    FTotalSamples = (EndSample == -1 ? FTotalSamples : EndSample) - StartSample + 1;
+    FSize = FTotalSamples * FrameSize;
+  }
+  BufferStart = 1;
+  BufferEnd = 0;
+}
+
+void TAuFileIn::DoEndRead() {
+  CloseFile();
+  StartSample = 0;
+  EndSample = -1;
+  Busy = false;
+}
