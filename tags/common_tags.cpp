@@ -1,0 +1,12 @@
+#include "common_tags.h"
+
+namespace trimora {
+
+TCommonTags::TCommonTags() {
+  // Empty texts rather than nulls; Empty stays true because nothing was changed yet.
+  for (const char* key : {"Title", "Album", "Artist", "Genre", "Year", "Track"}) {
+    DeclareKey(key, std::string{});
+  }
+}
+
+}  // namespace trimora

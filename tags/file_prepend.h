@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+
+#include "tag_file.h"
+
+namespace trimora {
+
+// Puts `block` in front of the file's content, moving the content up in place through a
+// shared memory mapping rather than copying it to a new file. Files that would reach
+// 4 GiB are refused. If the mapping fails after the file was extended, the previous length
+// is restored, so nothing of the content is lost. Leaves the position at the new end.
+bool PrependToFile(TTagFile& file, std::span<const std::byte> block);
+
+}  // namespace trimora

@@ -1,0 +1,95 @@
+#include "tag_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace trimora {
+
+void TFdCloser::operator()(pointer p) const {
+  if (p.fd >= 0) {
+    ::close(p.fd);
+  }
+}
+
+TTagFile::TTagFile(int fd) {
+  if (fd >= 0) {
+    fd_.reset(TFdCloser::pointer(fd));
+  }
+}
+
+TTagFile TTagFile::Open(const std::filesystem::path& path, TMode mode) {
+  const int flags = (mode == TMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  return TTagFile(::open(path.c_str(), flags));
+}
+
+std::optional<std::int64_t> TTagFile::Position() const {
+  if (!IsValid()) {
+    return std::nullopt;
+  }
+  const off_t pos = ::lseek(Fd(), 0, SEEK_CUR);
+  return pos < 0 ? std::nullopt : std::optional<std::int64_t>(pos);
+}
+
+std::optional<std::int64_t> TTagFile::Size() const {
+  if (!IsValid()) {
+    return std::nullopt;
+  }
+  struct stat st {};
+  if (::fstat(Fd(), &st) != 0) {
+    return std::nullopt;
+  }
+  return st.st_size;
+}
+
+bool TTagFile::SeekTo(std::int64_t position) {
+  return IsValid() && position >= 0 && ::lseek(Fd(), position, SEEK_SET) == position;
+}
+
+bool TTagFile::SeekFromEnd(std::int64_t offset) {
+  return IsValid() && ::lseek(Fd(), offset, SEEK_END) >= 0;
+}
+
+std::size_t TTagFile::Read(std::span<std::byte> data) {
+  std::size_t done = 0;
+  while (IsValid() && done < data.size()) {
+    const ssize_t n = ::read(Fd(), data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+std::size_t TTagFile::Write(std::span<const std::byte> data) {
+  std::size_t done = 0;
+  while (IsValid() && done < data.size()) {
+    const ssize_t n = ::write(Fd(), data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+bool TTagFile::Truncate(std::int64_t size) {
+  if (!IsValid() || size < 0) {
+    return false;
+  }
+  int rc = 0;
+  do {
+    rc = ::ftruncate(Fd(), size);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+}  // namespace trimora

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+
+namespace trimora {
+
+// Closes an owned descriptor. unique_ptr needs a nullable "pointer"; this one wraps the
+// descriptor number.
+struct TFdCloser {
+  struct pointer {
+    int fd = -1;
+    pointer() = default;
+    pointer(std::nullptr_t) {}
+    explicit pointer(int value) : fd(value) {}
+    explicit operator bool() const { return fd >= 0; }
+    friend bool operator==(pointer a, pointer b) { return a.fd == b.fd; }
+  };
+  void operator()(pointer p) const;
+};
+
+// The open file the tag operations work on: an owned POSIX descriptor with its own file
+// position. A default-constructed or failed-to-open object is the invalid handle, on which
+// every tag operation fails.
+class TTagFile {
+ public:
+  enum class TMode { Read, ReadWrite };
+
+  TTagFile() = default;
+  // Takes ownership of an open descriptor (-1 gives the invalid handle).
+  explicit TTagFile(int fd);
+  static TTagFile Open(const std::filesystem::path& path, TMode mode);
+
+  bool IsValid() const { return Fd() >= 0; }
+  int Fd() const { return fd_ ? fd_.get().fd : -1; }
+
+  std::optional<std::int64_t> Position() const;
+  std::optional<std::int64_t> Size() const;
+  bool SeekTo(std::int64_t position);
+  // Moves to `offset` bytes from the end (offset is usually negative).
+  bool SeekFromEnd(std::int64_t offset);
+  // Reads up to data.size() bytes; fewer only at the end of the file or on an error.
+  std::size_t Read(std::span<std::byte> data);
+  // Writes all of data or as much as the system takes before failing.
+  std::size_t Write(std::span<const std::byte> data);
+  bool Truncate(std::int64_t size);
+
+ private:
+  std::unique_ptr<int, TFdCloser> fd_;
+};
+
+}  // namespace trimora
