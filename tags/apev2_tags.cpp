@@ -1,6 +1,4 @@
-#include "apev2_tags.h"
-
-namespace trimora {
+#include "tags/apev2_tags.h"
 
 TAPEv2Tags::TAPEv2Tags() {
   for (const char* key :
@@ -12,4 +10,3 @@ TAPEv2Tags::TAPEv2Tags() {
   }
 }
 
-}  // namespace trimora

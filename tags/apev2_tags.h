@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "au_tags.h"
-
-namespace trimora {
+#include "tags/au_tags.h"
 
 // The item keys of the APEv2 standard. A container only: nothing here reads or writes
 // APEv2 tags in files, so the file operations are the base ones.
@@ -64,4 +62,3 @@ class TAPEv2Tags : public TAuTags {
   void SetComment(const std::u16string& v) { SetValue("Comment", v); }
 };
 
-}  // namespace trimora

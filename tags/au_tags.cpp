@@ -1,10 +1,9 @@
-#include "au_tags.h"
+#include "tags/au_tags.h"
 
 #include <algorithm>
 
-#include "tag_text.h"
+#include "tags/tag_text.h"
 
-namespace trimora {
 namespace {
 
 bool IsText(const TAuTagValue& v) {
@@ -28,16 +27,16 @@ std::int64_t IntegerOf(const TAuTagValue& v) {
 
 std::u16string WideOf(const TAuTagValue& v) {
   if (const auto* narrow = std::get_if<std::string>(&v)) {
-    return tags::AnsiToWide(*narrow);
+    return TTagText::AnsiToWide(*narrow);
   }
   if (const auto* wide = std::get_if<std::u16string>(&v)) {
     return *wide;
   }
-  return tags::AnsiToWide(std::to_string(IntegerOf(v)));
+  return TTagText::AnsiToWide(std::to_string(IntegerOf(v)));
 }
 
 bool KeyLess(const std::pair<std::string, TAuTagValue>& entry, std::string_view key) {
-  return tags::CompareNoCase(entry.first, key) < 0;
+  return TTagText::CompareNoCase(entry.first, key) < 0;
 }
 
 }  // namespace
@@ -60,7 +59,7 @@ bool SameTagValue(const TAuTagValue& a, const TAuTagValue& b) {
 
 std::vector<TAuTags::TEntry>::const_iterator TAuTags::Find(std::string_view key) const {
   auto it = std::lower_bound(values_.begin(), values_.end(), key, KeyLess);
-  if (it != values_.end() && tags::SameTextNoCase(it->first, key)) {
+  if (it != values_.end() && TTagText::SameTextNoCase(it->first, key)) {
     return it;
   }
   return values_.end();
@@ -91,10 +90,10 @@ void TAuTags::SetValue(std::string_view key, const TAuTagValue& value) {
 std::int64_t TAuTags::ValueAsInteger(std::string_view key) const {
   const TAuTagValue v = GetValue(key);
   if (const auto* narrow = std::get_if<std::string>(&v)) {
-    return tags::ParseInt32(*narrow).value_or(0);
+    return TTagText::ParseInt32(*narrow).value_or(0);
   }
   if (const auto* wide = std::get_if<std::u16string>(&v)) {
-    return tags::ParseInt32(*wide).value_or(0);
+    return TTagText::ParseInt32(*wide).value_or(0);
   }
   return IntegerOf(v);
 }
@@ -108,7 +107,7 @@ std::string TAuTags::ValueAsText(std::string_view key) const {
     return *narrow;
   }
   if (const auto* wide = std::get_if<std::u16string>(&v)) {
-    return tags::WideToAnsi(*wide);
+    return TTagText::WideToAnsi(*wide);
   }
   return std::to_string(IntegerOf(v));
 }
@@ -123,7 +122,7 @@ bool TAuTags::DeclareKey(std::string_view key, const TAuTagValue& initial) {
     return false;
   }
   const auto it = std::lower_bound(values_.begin(), values_.end(), key, KeyLess);
-  if (it == values_.end() || !tags::SameTextNoCase(it->first, key)) {
+  if (it == values_.end() || !TTagText::SameTextNoCase(it->first, key)) {
     values_.insert(it, TEntry(std::string(key), initial));
   }
   return true;
@@ -161,4 +160,3 @@ bool TAuTags::ReadTag(TTagFile& file) {
 
 bool TAuTags::WriteTag(TTagFile& file, bool /*unicode*/) { return file.IsValid(); }
 
-}  // namespace trimora

@@ -7,9 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "tag_file.h"
-
-namespace trimora {
+#include "tags/tag_file.h"
 
 // One tag value: null, an integer of one of six widths, narrow text (Windows-1252 bytes)
 // or wide text (UTF-16).
@@ -67,4 +65,3 @@ class TAuTags {
   bool changed_ = false;
 };
 
-}  // namespace trimora

@@ -1,6 +1,4 @@
-#include "common_tags.h"
-
-namespace trimora {
+#include "tags/common_tags.h"
 
 TCommonTags::TCommonTags() {
   // Empty texts rather than nulls; Empty stays true because nothing was changed yet.
@@ -9,4 +7,3 @@ TCommonTags::TCommonTags() {
   }
 }
 
-}  // namespace trimora

@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "au_tags.h"
-
-namespace trimora {
+#include "tags/au_tags.h"
 
 // Six format-neutral fields a source fills beside its format's own tags. No file format of
 // its own: the file operations are the base ones.
@@ -26,4 +24,3 @@ class TCommonTags : public TAuTags {
   void SetTitle(const std::u16string& v) { SetValue("Title", v); }
 };
 
-}  // namespace trimora

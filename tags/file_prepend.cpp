@@ -1,11 +1,10 @@
-#include "file_prepend.h"
+#include "tags/file_prepend.h"
 
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <sys/mman.h>
 
-namespace trimora {
 namespace {
 
 class TUnmapper {
@@ -58,4 +57,3 @@ bool PrependToFile(TTagFile& file, std::span<const std::byte> block) {
   return flushed;
 }
 
-}  // namespace trimora

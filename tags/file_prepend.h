@@ -3,9 +3,7 @@
 #include <cstddef>
 #include <span>
 
-#include "tag_file.h"
-
-namespace trimora {
+#include "tags/tag_file.h"
 
 // Puts `block` in front of the file's content, moving the content up in place through a
 // shared memory mapping rather than copying it to a new file. Files that would reach
@@ -13,4 +11,3 @@ namespace trimora {
 // is restored, so nothing of the content is lost. Leaves the position at the new end.
 bool PrependToFile(TTagFile& file, std::span<const std::byte> block);
 
-}  // namespace trimora

@@ -1,6 +1,4 @@
-#include "id3v1_genres.h"
-
-namespace trimora {
+#include "tags/id3v1_genres.h"
 
 const std::array<std::string_view, kId3v1GenreCount> kId3v1Genres = {
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop",
@@ -26,4 +24,3 @@ const std::array<std::string_view, kId3v1GenreCount> kId3v1Genres = {
     "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
     "Thrash Metal", "Anime", "JPop", "Synthpop"};
 
-}  // namespace trimora

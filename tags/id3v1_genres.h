@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <string_view>
 
-namespace trimora {
-
 // Index into the ID3v1 genre list, 0..147.
 using TId3v1TagsGenreId = std::uint8_t;
 
@@ -16,4 +14,3 @@ inline constexpr TId3v1TagsGenreId kId3v1DefaultGenre = 12;  // "Other"
 // genre lookup matches them.
 extern const std::array<std::string_view, kId3v1GenreCount> kId3v1Genres;
 
-}  // namespace trimora

@@ -4,10 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "au_tags.h"
-#include "id3v1_genres.h"
-
-namespace trimora {
+#include "tags/au_tags.h"
+#include "tags/id3v1_genres.h"
 
 // The 128-byte ID3v1 record at the end of a file (layouts 1.0 and 1.1).
 class TId3v1Tags : public TAuTags {
@@ -39,4 +37,3 @@ class TId3v1Tags : public TAuTags {
   bool WriteTag(TTagFile& file, bool unicode) override;
 };
 
-}  // namespace trimora

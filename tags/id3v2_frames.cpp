@@ -1,11 +1,11 @@
-#include "id3v2_frames.h"
+#include "tags/id3v2_frames.h"
 
 #include <cstring>
 #include <string>
 
-#include "tag_text.h"
+#include "tags/tag_text.h"
 
-namespace trimora::id3v2 {
+namespace TId3v2Layout {
 namespace {
 
 unsigned U8(std::byte b) { return std::to_integer<unsigned>(b); }
@@ -115,7 +115,7 @@ std::optional<TAuTagValue> DecodeTextFrame(std::span<const std::byte> data) {
       return TAuTagValue(Utf16LeUpToZero(leMark ? text.subspan(2) : text));
     }
     case 3:
-      return TAuTagValue(tags::Utf8ToWide(NarrowUpToZero(text)));
+      return TAuTagValue(TTagText::Utf8ToWide(NarrowUpToZero(text)));
     default:
       return std::nullopt;
   }
@@ -134,4 +134,4 @@ void AppendV4TextFrame(std::vector<std::byte>& out, std::string_view id,
   out.insert(out.end(), textBytes, textBytes + text.size());
 }
 
-}  // namespace trimora::id3v2
+}  // namespace TId3v2Layout

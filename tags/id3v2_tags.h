@@ -6,9 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "au_tags.h"
-
-namespace trimora {
+#include "tags/au_tags.h"
 
 // ID3v2 tags of versions 2, 3 and 4. The keys are the frame identifiers themselves, both
 // the three-character (version 2) and the four-character (versions 3 and 4) ones.
@@ -70,4 +68,3 @@ class TId3v2Tags : public TAuTags {
   bool longFrameIds_ = true;
 };
 
-}  // namespace trimora

@@ -1,11 +1,9 @@
-#include "tag_file.h"
+#include "tags/tag_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace trimora {
 
 void TFdCloser::operator()(pointer p) const {
   if (p.fd >= 0) {
@@ -92,4 +90,3 @@ bool TTagFile::Truncate(std::int64_t size) {
   return rc == 0;
 }
 
-}  // namespace trimora

@@ -7,8 +7,6 @@
 #include <optional>
 #include <span>
 
-namespace trimora {
-
 // Closes an owned descriptor. unique_ptr needs a nullable "pointer"; this one wraps the
 // descriptor number.
 struct TFdCloser {
@@ -53,4 +51,3 @@ class TTagFile {
   std::unique_ptr<int, TFdCloser> fd_;
 };
 
-}  // namespace trimora

@@ -1,9 +1,9 @@
-#include "tag_text.h"
+#include "tags/tag_text.h"
 
 #include <array>
 #include <limits>
 
-namespace trimora::tags {
+namespace TTagText {
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F. The five bytes the code page leaves undefined map to the
@@ -203,4 +203,4 @@ int CompareNoCase(std::string_view a, std::string_view b) {
 
 bool SameTextNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
 
-}  // namespace trimora::tags
+}  // namespace TTagText

@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include "apev2_tags.h"
-#include "common_tags.h"
-#include "id3v1_tags.h"
-#include "id3v2_tags.h"
+#include "tags/apev2_tags.h"
+#include "tags/common_tags.h"
+#include "tags/id3v1_tags.h"
+#include "tags/id3v2_tags.h"
 #include "tag_test_files.h"
-#include "tag_text.h"
+#include "tags/tag_text.h"
 
-namespace trimora {
 namespace {
 
-using namespace trimora::testing;
+using namespace tagtest;
 
 // Exposes key declaration, which only constructors of concrete classes use.
 class TTestTags : public TAuTags {
@@ -123,16 +122,16 @@ TEST(AuTagsConversions, AnsiBytesRoundTripThroughWideText) {
   for (int b = 1; b < 256; ++b) {
     all.push_back(static_cast<char>(b));
   }
-  EXPECT_EQ(tags::WideToAnsi(tags::AnsiToWide(all)), all);
+  EXPECT_EQ(TTagText::WideToAnsi(TTagText::AnsiToWide(all)), all);
 }
 
 TEST(AuTagsConversions, Utf8DecodesAndReplacesBadSequences) {
-  EXPECT_EQ(tags::Utf8ToWide("a\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80"), u"a\u00E9\u263A\U0001F600");
-  EXPECT_EQ(tags::Utf8ToWide("\xC3"), u"\uFFFD");              // cut off
-  EXPECT_EQ(tags::Utf8ToWide("\xC0\xAF"), u"\uFFFD");          // overlong
-  EXPECT_EQ(tags::Utf8ToWide("\xED\xA0\x80x"), u"\uFFFDx");    // encoded surrogate
-  EXPECT_EQ(tags::WideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
-  EXPECT_EQ(tags::WideToUtf8(std::u16string(1, char16_t{0xD800})), "\xEF\xBF\xBD");
+  EXPECT_EQ(TTagText::Utf8ToWide("a\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80"), u"a\u00E9\u263A\U0001F600");
+  EXPECT_EQ(TTagText::Utf8ToWide("\xC3"), u"\uFFFD");              // cut off
+  EXPECT_EQ(TTagText::Utf8ToWide("\xC0\xAF"), u"\uFFFD");          // overlong
+  EXPECT_EQ(TTagText::Utf8ToWide("\xED\xA0\x80x"), u"\uFFFDx");    // encoded surrogate
+  EXPECT_EQ(TTagText::WideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(TTagText::WideToUtf8(std::u16string(1, char16_t{0xD800})), "\xEF\xBF\xBD");
 }
 
 TEST(AuTagsAssign, CopiesKeysBothClassesDeclareIgnoringCase) {
@@ -246,4 +245,3 @@ TEST(BaseFileOperations, FailOnInvalidHandleAndLeaveValidFilesAlone) {
 }
 
 }  // namespace
-}  // namespace trimora

@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-#include "id3v1_tags.h"
+#include "tags/id3v1_tags.h"
 #include "tag_test_files.h"
 
-namespace trimora {
 namespace {
 
-using namespace trimora::testing;
+using namespace tagtest;
 
 // A record with the given fields; `tail` holds bytes 125..127.
 TBytes Record(std::string_view title, std::string_view comment30, std::array<int, 3> tail,
@@ -169,4 +168,3 @@ TEST(Id3v1Write, WithoutTrackKeepsThirtyCommentBytesAndAppendsEveryTime) {
 }
 
 }  // namespace
-}  // namespace trimora

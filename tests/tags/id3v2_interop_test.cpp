@@ -14,14 +14,13 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "id3v2_tags.h"
+#include "tags/id3v2_tags.h"
 #include "tag_test_files.h"
-#include "tag_text.h"
+#include "tags/tag_text.h"
 
-namespace trimora {
 namespace {
 
-using namespace trimora::testing;
+using namespace tagtest;
 
 struct TFixtureRow {
   const char* file;
@@ -137,7 +136,7 @@ TEST_P(Id3v2WrittenTag, ReadsTheSameInTagLibAndFfmpeg) {
   tags.SetCopyright(u"(C) Us");
   tags.SetLanguage(u"eng");
   const auto path = WriteCopy(tags);
-  auto utf8 = [](const std::u16string& s) { return tags::WideToUtf8(s); };
+  auto utf8 = [](const std::u16string& s) { return TTagText::WideToUtf8(s); };
 
   {
     TagLib::MPEG::File file(path.c_str(), false);
@@ -188,4 +187,3 @@ INSTANTIATE_TEST_SUITE_P(Encodings, Id3v2WrittenTag, ::testing::Values(true, fal
                          [](const auto& info) { return info.param ? "Utf8" : "SingleByte"; });
 
 }  // namespace
-}  // namespace trimora

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "id3v2_tags.h"
+#include "tags/id3v2_tags.h"
 #include "tag_test_files.h"
 
-namespace trimora {
 namespace {
 
-using namespace trimora::testing;
+using namespace tagtest;
 
 TBytes Be(std::uint32_t v, int n) {
   TBytes out;
@@ -317,4 +316,3 @@ TEST_F(Id3v2Test, WriteFailsWithoutWriteAccessAndLeavesTheFile) {
 }
 
 }  // namespace
-}  // namespace trimora

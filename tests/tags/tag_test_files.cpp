@@ -5,7 +5,7 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace trimora::testing {
+namespace tagtest {
 
 TBytes Bytes(std::string_view text) {
   TBytes out(text.size());
@@ -65,4 +65,4 @@ TTagFile OpenWrite(const std::filesystem::path& path) {
   return TTagFile::Open(path, TTagFile::TMode::ReadWrite);
 }
 
-}  // namespace trimora::testing
+}  // namespace tagtest

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tag_file.h"
+#include "tags/tag_file.h"
 
-namespace trimora::testing {
+namespace tagtest {
 
 using TBytes = std::vector<std::byte>;
 
@@ -42,4 +42,4 @@ std::filesystem::path Fixture(const std::string& name);
 TTagFile OpenRead(const std::filesystem::path& path);
 TTagFile OpenWrite(const std::filesystem::path& path);
 
-}  // namespace trimora::testing
+}  // namespace tagtest
