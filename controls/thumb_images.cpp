@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+namespace tracker2_images {
 namespace {
 
 constexpr QRgb kWhite = 0xFFFFFFFF;
@@ -181,3 +182,5 @@ void FloodFillPattern(QImage& Target, QPoint Start, const QImage& Pattern) {
     }
   }
 }
+
+}  // namespace tracker2_images

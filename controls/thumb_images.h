@@ -8,7 +8,9 @@
 #include "controls/tracker2_types.h"
 
 // The small bitmaps the track bar paints with, and the two pixel operations it needs
-// (masked composition and a pattern flood fill). All images are Format_RGB32.
+// (masked composition and a pattern flood fill). All images are Format_RGB32. A namespace
+// keeps these short names apart from the windows' own drawing helpers.
+namespace tracker2_images {
 
 inline constexpr QRgb kSilver = 0xFFC0C0C0;
 inline constexpr QRgb kGray = 0xFF808080;
@@ -36,3 +38,5 @@ void FrameRect(QPainter& P, QRect R, QColor Color);
 QImage ComposeMasked(const QImage& Under, const QImage& Mask, const QImage& Image);
 // Replaces the 4-connected area of Start's colour with Pattern, tiled from the image origin.
 void FloodFillPattern(QImage& Target, QPoint Start, const QImage& Pattern);
+
+}  // namespace tracker2_images

@@ -9,6 +9,8 @@
 
 #include "controls/thumb_images.h"
 
+using namespace tracker2_images;
+
 namespace {
 
 int Saturate(int64_t V) {
@@ -265,7 +267,7 @@ void TTrackBar2::UpdateDitherPattern() {
 }
 
 void TTrackBar2::NotifyChange() {
-  if (OnChange) OnChange(*this);
+  if (OnChange) OnChange(this);
 }
 
 void TTrackBar2::UpdateLineStrip(int Value) {
@@ -329,7 +331,7 @@ void TTrackBar2::StepTowards(bool Upper, QRect Thumb, QPoint Click) {
 
 void TTrackBar2::mousePressEvent(QMouseEvent* E) {
   const QPoint P = E->position().toPoint();
-  if (OnMouseDown) OnMouseDown(*this, E->button(), E->modifiers(), P.x(), P.y());
+  if (OnMouseDown) OnMouseDown(this, E->button(), E->modifiers(), P.x(), P.y());
   setFocus(Qt::MouseFocusReason);
   if (E->button() != Qt::LeftButton) return;
   const bool Upper = UpperAddressed(P);
@@ -346,7 +348,7 @@ void TTrackBar2::mousePressEvent(QMouseEvent* E) {
 
 void TTrackBar2::mouseMoveEvent(QMouseEvent* E) {
   const QPoint P = E->position().toPoint();
-  if (OnMouseMove) OnMouseMove(*this, E->button(), E->modifiers(), P.x(), P.y());
+  if (OnMouseMove) OnMouseMove(this, E->button(), E->modifiers(), P.x(), P.y());
   if (FTrackingU)
     SetPositionU(Geometry().PixelToValue(P));
   else if (FTrackingL)
@@ -355,7 +357,7 @@ void TTrackBar2::mouseMoveEvent(QMouseEvent* E) {
 
 void TTrackBar2::mouseReleaseEvent(QMouseEvent* E) {
   const QPoint P = E->position().toPoint();
-  if (OnMouseUp) OnMouseUp(*this, E->button(), E->modifiers(), P.x(), P.y());
+  if (OnMouseUp) OnMouseUp(this, E->button(), E->modifiers(), P.x(), P.y());
   if (E->button() == Qt::LeftButton) FTrackingL = FTrackingU = false;
 }
 
@@ -381,7 +383,7 @@ void TTrackBar2::keyPressEvent(QKeyEvent* E) {
       break;
   }
   SetAddressed(Upper, V);
-  if (OnKeyDown) OnKeyDown(*this, E->key(), E->modifiers());
+  if (OnKeyDown) OnKeyDown(this, E->key(), E->modifiers());
   if (IsStepKey(E->key()))
     E->accept();
   else
@@ -389,19 +391,19 @@ void TTrackBar2::keyPressEvent(QKeyEvent* E) {
 }
 
 void TTrackBar2::keyReleaseEvent(QKeyEvent* E) {
-  if (OnKeyUp) OnKeyUp(*this, E->key(), E->modifiers());
+  if (OnKeyUp) OnKeyUp(this, E->key(), E->modifiers());
   QWidget::keyReleaseEvent(E);
 }
 
 void TTrackBar2::focusInEvent(QFocusEvent* E) {
   QWidget::focusInEvent(E);
-  if (OnEnter) OnEnter(*this);
+  if (OnEnter) OnEnter(this);
   update();
 }
 
 void TTrackBar2::focusOutEvent(QFocusEvent* E) {
   QWidget::focusOutEvent(E);
-  if (OnExit) OnExit(*this);
+  if (OnExit) OnExit(this);
   update();
 }
 

@@ -77,18 +77,18 @@ class TTrackBar2 : public QWidget {
   QRect ThumbRectU() { return Geometry().ThumbRect(FPositionU); }
   const QImage& ThumbImage() const { return FThumbImage; }
 
-  TNotifyEvent OnChange;
-  TPaintEvent OnPaint;
+  TTrackBarNotifyEvent OnChange;
+  TTrackBarPaintEvent OnPaint;
   TDrawTrackEvent OnDrawTrack;
   TDrawThumbEvent OnDrawThumb;
   TDrawTickEvent OnDrawTick;
-  TMouseEvent OnMouseDown;
-  TMouseEvent OnMouseMove;
-  TMouseEvent OnMouseUp;
-  TKeyEvent OnKeyDown;
-  TKeyEvent OnKeyUp;
-  TNotifyEvent OnEnter;
-  TNotifyEvent OnExit;
+  TTrackBarMouseEvent OnMouseDown;
+  TTrackBarMouseEvent OnMouseMove;
+  TTrackBarMouseEvent OnMouseUp;
+  TTrackBarKeyEvent OnKeyDown;
+  TTrackBarKeyEvent OnKeyUp;
+  TTrackBarNotifyEvent OnEnter;
+  TTrackBarNotifyEvent OnExit;
 
  protected:
   virtual void UpdateTrackGeometry();

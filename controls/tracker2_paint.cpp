@@ -6,6 +6,8 @@
 #include "controls/thumb_images.h"
 #include "controls/tracker2.h"
 
+using namespace tracker2_images;
+
 namespace {
 
 const QColor kLineColor(0, 200, 200);
@@ -39,7 +41,7 @@ void TTrackBar2::paintEvent(QPaintEvent*) {
     QPainter Canvas(&Buffer);
     if (OnPaint) {
       Canvas.save();
-      OnPaint(*this, Canvas);
+      OnPaint(this, Canvas);
       Canvas.restore();
     }
     DrawTrack(Canvas);
@@ -70,7 +72,7 @@ void TTrackBar2::DrawTrack(QPainter& Canvas) {
 void TTrackBar2::DoDrawTrack(QPainter& Canvas) {
   if (!OnDrawTrack) return;
   Canvas.save();
-  OnDrawTrack(*this, Canvas);
+  OnDrawTrack(this, Canvas);
   Canvas.restore();
 }
 
@@ -103,7 +105,7 @@ void TTrackBar2::DrawTick(QPainter& Canvas, int X, int Y, int Position) {
 void TTrackBar2::DoDrawTick(QPainter& Canvas, int X, int Y, int Position) {
   if (!OnDrawTick) return;
   Canvas.save();
-  OnDrawTick(*this, Canvas, X, Y, Position);
+  OnDrawTick(this, Canvas, X, Y, Position);
   Canvas.restore();
 }
 
@@ -141,7 +143,7 @@ void TTrackBar2::DrawThumbs(QPainter& Canvas) {
 void TTrackBar2::DoDrawThumb(QPainter& Canvas, int X, int Y) {
   if (!OnDrawThumb) return;
   Canvas.save();
-  OnDrawThumb(*this, Canvas, X, Y);
+  OnDrawThumb(this, Canvas, X, Y);
   Canvas.restore();
 }
 

@@ -24,14 +24,16 @@ enum class TTickOrientation { toTopLeft, toBottomRight, toBoth };
 
 class TTrackBar2;
 
-// Events are single assignable handlers (std::function members), as everywhere in Trimora:
-// the audio components below the windows cannot use Qt signals, and one style serves both.
-using TNotifyEvent = std::function<void(TTrackBar2& Sender)>;
-using TPaintEvent = std::function<void(TTrackBar2& Sender, QPainter& Canvas)>;
-using TDrawTrackEvent = std::function<void(TTrackBar2& Sender, QPainter& Canvas)>;
-using TDrawThumbEvent = std::function<void(TTrackBar2& Sender, QPainter& Canvas, int X, int Y)>;
+// Events are single assignable handlers (std::function members taking the sender), the same
+// style as the audio components' events, which cannot use Qt signals. The names carry
+// "TrackBar" where a plain one (TNotifyEvent) already belongs to the audio components.
+using TTrackBarNotifyEvent = std::function<void(TTrackBar2* Sender)>;
+using TTrackBarPaintEvent = std::function<void(TTrackBar2* Sender, QPainter& Canvas)>;
+using TDrawTrackEvent = std::function<void(TTrackBar2* Sender, QPainter& Canvas)>;
+using TDrawThumbEvent = std::function<void(TTrackBar2* Sender, QPainter& Canvas, int X, int Y)>;
 using TDrawTickEvent =
-    std::function<void(TTrackBar2& Sender, QPainter& Canvas, int X, int Y, int Position)>;
-using TMouseEvent = std::function<void(TTrackBar2& Sender, Qt::MouseButton Button,
-                                       Qt::KeyboardModifiers Shift, int X, int Y)>;
-using TKeyEvent = std::function<void(TTrackBar2& Sender, int Key, Qt::KeyboardModifiers Shift)>;
+    std::function<void(TTrackBar2* Sender, QPainter& Canvas, int X, int Y, int Position)>;
+using TTrackBarMouseEvent = std::function<void(TTrackBar2* Sender, Qt::MouseButton Button,
+                                               Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TTrackBarKeyEvent =
+    std::function<void(TTrackBar2* Sender, int Key, Qt::KeyboardModifiers Shift)>;

@@ -34,7 +34,7 @@ TEST_P(OrderingRules, LimitPositionsAndFireOnChange) {
   Bar.SetPositionL(C.StartL);
   Bar.SetSecondThumb(C.SecondThumb);
   int Changes = 0;
-  Bar.OnChange = [&](TTrackBar2&) { ++Changes; };
+  Bar.OnChange = [&](TTrackBar2*) { ++Changes; };
   if (C.SetUpper)
     Bar.SetPositionU(C.Value);
   else
@@ -84,7 +84,7 @@ TEST(RangeSetters, MaxBelowUpperPullsItDownSilently) {
   ConfigureAsMainWindow(Bar);
   Bar.SetPositionL(40);
   int Changes = 0;
-  Bar.OnChange = [&](TTrackBar2&) { ++Changes; };
+  Bar.OnChange = [&](TTrackBar2*) { ++Changes; };
   Bar.SetMax(30);
   EXPECT_EQ(Bar.PositionU(), 30);
   EXPECT_EQ(Bar.PositionL(), 40);  // left for the caller, who sets both after a new Max
@@ -95,7 +95,7 @@ TEST(RangeSetters, MinAboveLowerPushesItUpSilently) {
   TTrackBar2 Bar;
   ConfigureAsMainWindow(Bar);
   int Changes = 0;
-  Bar.OnChange = [&](TTrackBar2&) { ++Changes; };
+  Bar.OnChange = [&](TTrackBar2*) { ++Changes; };
   Bar.SetMin(5);
   EXPECT_EQ(Bar.PositionL(), 5);
   EXPECT_EQ(Changes, 0);
@@ -108,7 +108,7 @@ class TrackBarMouse : public ::testing::Test {
   void SetUp() override {
     ConfigureAsMainWindow(Bar);
     ASSERT_TRUE(ShowAndWait(Bar));
-    Bar.OnChange = [this](TTrackBar2&) { ++Changes; };
+    Bar.OnChange = [this](TTrackBar2*) { ++Changes; };
   }
   void Click(int X, int Y = 25, Qt::KeyboardModifiers Mods = Qt::NoModifier) {
     QTest::mouseClick(&Bar, Qt::LeftButton, Mods, QPoint(X, Y));
@@ -152,10 +152,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TrackBarMouse, MouseDownHandlerSeesThePositionBeforeTheJump) {
   std::vector<int> Seen;
-  Bar.OnMouseDown = [&](TTrackBar2& B, Qt::MouseButton Button, Qt::KeyboardModifiers, int X, int) {
+  Bar.OnMouseDown = [&](TTrackBar2* B, Qt::MouseButton Button, Qt::KeyboardModifiers, int X, int) {
     EXPECT_EQ(Button, Qt::LeftButton);
     EXPECT_EQ(X, 245);
-    Seen.push_back(B.PositionL());
+    Seen.push_back(B->PositionL());
   };
   Click(245);
   EXPECT_EQ(Seen, std::vector<int>{0});
@@ -166,8 +166,8 @@ TEST_F(TrackBarMouse, MouseDownHandlerSeesThePositionBeforeTheJump) {
 
 TEST_F(TrackBarMouse, RightButtonOnlyReportsTheClick) {
   int Downs = 0, Ups = 0;
-  Bar.OnMouseDown = [&](TTrackBar2&, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++Downs; };
-  Bar.OnMouseUp = [&](TTrackBar2&, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++Ups; };
+  Bar.OnMouseDown = [&](TTrackBar2*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++Downs; };
+  Bar.OnMouseUp = [&](TTrackBar2*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { ++Ups; };
   QTest::mouseClick(&Bar, Qt::RightButton, Qt::NoModifier, QPoint(245, 25));
   EXPECT_EQ(Downs, 1);
   EXPECT_EQ(Ups, 1);
@@ -207,8 +207,8 @@ TEST_F(TrackBarMouse, DraggingTheUpperThumbKeepsItAboveTheLower) {
 
 TEST_F(TrackBarMouse, MouseUpHandlerRunsBeforeTheDragEnds) {
   bool TrackingInHandler = false;
-  Bar.OnMouseUp = [&](TTrackBar2& B, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-    TrackingInHandler = B.TrackingL();
+  Bar.OnMouseUp = [&](TTrackBar2* B, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    TrackingInHandler = B->TrackingL();
   };
   QTest::mousePress(&Bar, Qt::LeftButton, Qt::NoModifier, QPoint(5, 25));
   QTest::mouseRelease(&Bar, Qt::LeftButton, Qt::NoModifier, QPoint(5, 25));
@@ -250,9 +250,9 @@ TEST_P(KeySteps, MoveTheAddressedThumb) {
   Bar.SetPositionU(20);
   ASSERT_TRUE(ShowAndWait(Bar));
   int KeyDowns = 0;
-  Bar.OnKeyDown = [&](TTrackBar2& B, int Key, Qt::KeyboardModifiers) {
-    if (Key != C.Key) return;             // the Shift key itself arrives first
-    EXPECT_EQ(B.PositionL(), C.ExpectL);  // the step happens before the handler
+  Bar.OnKeyDown = [&](TTrackBar2* B, int Key, Qt::KeyboardModifiers) {
+    if (Key != C.Key) return;              // the Shift key itself arrives first
+    EXPECT_EQ(B->PositionL(), C.ExpectL);  // the step happens before the handler
     ++KeyDowns;
   };
   QTest::keyClick(&Bar, C.Key, C.Mods);

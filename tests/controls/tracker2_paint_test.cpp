@@ -168,7 +168,7 @@ TEST_P(TickCount, DrawsEveryIntervalUpToThirtyOne) {
   Bar.SetTickOrientation(C.Where);
   Bar.SetTickStyle(TTickStyle::tiUserDrawn);
   std::vector<int> Seen;
-  Bar.OnDrawTick = [&](TTrackBar2&, QPainter&, int, int, int Position) {
+  Bar.OnDrawTick = [&](TTrackBar2*, QPainter&, int, int, int Position) {
     Seen.push_back(Position);
   };
   Render(Bar);
@@ -222,12 +222,12 @@ TEST(PaintOrder, UserDrawnPartsAreAskedForInOrder) {
   Bar.SetTickInterval(16);
   std::vector<std::string> Calls;
   auto Log = [&](std::string S) { Calls.push_back(std::move(S)); };
-  Bar.OnPaint = [&](TTrackBar2&, QPainter&) { Log("paint"); };
-  Bar.OnDrawTrack = [&](TTrackBar2&, QPainter&) { Log("track"); };
-  Bar.OnDrawTick = [&](TTrackBar2&, QPainter&, int X, int Y, int K) {
+  Bar.OnPaint = [&](TTrackBar2*, QPainter&) { Log("paint"); };
+  Bar.OnDrawTrack = [&](TTrackBar2*, QPainter&) { Log("track"); };
+  Bar.OnDrawTick = [&](TTrackBar2*, QPainter&, int X, int Y, int K) {
     Log("tick " + std::to_string(K) + " " + std::to_string(X) + "," + std::to_string(Y));
   };
-  Bar.OnDrawThumb = [&](TTrackBar2&, QPainter&, int X, int Y) {
+  Bar.OnDrawThumb = [&](TTrackBar2*, QPainter&, int X, int Y) {
     Log("thumb " + std::to_string(X) + "," + std::to_string(Y));
   };
   Render(Bar);
