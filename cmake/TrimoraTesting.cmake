@@ -28,6 +28,8 @@ function(trimora_add_test)
     list(APPEND labels qt)
     set(env "QT_QPA_PLATFORM=offscreen")
   endif()
+  # The labels are one property value: keep its list separators through the call.
+  list(JOIN labels "\\;" labels)
   gtest_discover_tests(${T_NAME}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60

@@ -37,8 +37,12 @@ void TAuThread::Wake(uint64_t runId) {
   StopRequested = false;
   State->RunId = runId;
   State->WakePending = true;
+  const uint64_t idleCount = State->IdleCount;
   State->Changed.notify_all();
-  State->Changed.wait(lock, [&] { return !State->Idle || State->Exited; });
+  // A short run may already be over and the thread idle again when this wakes up.
+  State->Changed.wait(lock, [&] {
+    return !State->Idle || State->IdleCount != idleCount || State->Exited;
+  });
 }
 
 void TAuThread::Terminate() {

@@ -32,32 +32,25 @@ bool TAuStreamedInput::Seek(int64_t sampleNum) {
   return landed;
 }
 
-void TAuStreamedInput::ReadData(uint8_t*& buffer, uint32_t& bytes) {
-  std::lock_guard lock(DataLock);
-  if (EndOfStream) {
-    buffer = nullptr;
-    bytes = 0;
-    return;
-  }
-  const uint32_t requested = bytes;
+void TAuStreamedInput::ReadOnce(uint8_t*& buffer, uint32_t& bytes) {
   ReadBlock(buffer, bytes);
   if (bytes == 0) {
     EndOfStream = true;
-  } else {
-    FPosition += bytes;
-    const int64_t size = FSize;
-    if (size > 0 && FPosition >= size) {
-      EndOfStream = true;
-      if (FPosition > size) {
-        bytes -= static_cast<uint32_t>(FPosition - size);
-        FPosition = size;
-      }
+    return;
+  }
+  FPosition += bytes;
+  const int64_t size = FSize;
+  if (size > 0 && FPosition >= size) {
+    EndOfStream = true;
+    if (FPosition > size) {
+      bytes -= static_cast<uint32_t>(FPosition - size);
+      FPosition = size;
     }
   }
-  if (!(EndOfStream && Loop)) return;
+}
 
-  // Start the range over and hand out its first block instead.
-  EndOfStream = false;
+void TAuStreamedInput::RestartRange() {
+  RestartPending = false;
   if (Seekable) {
     DoSeek(StartSample);
   } else {
@@ -65,13 +58,31 @@ void TAuStreamedInput::ReadData(uint8_t*& buffer, uint32_t& bytes) {
     StartRead();
   }
   FPosition = 0;
+}
+
+void TAuStreamedInput::ReadData(uint8_t*& buffer, uint32_t& bytes) {
+  std::lock_guard lock(DataLock);
+  if (EndOfStream) {
+    buffer = nullptr;
+    bytes = 0;
+    return;
+  }
+  if (RestartPending) RestartRange();
+  const uint32_t requested = bytes;
+  ReadOnce(buffer, bytes);
+  if (!(EndOfStream && Loop)) return;
+  EndOfStream = false;
+  // The range's last block is handed out first; the next read starts the range over.
+  if (bytes > 0) {
+    RestartPending = true;
+    return;
+  }
+  RestartRange();
   bytes = requested;
-  ReadBlock(buffer, bytes);
-  if (bytes == 0) {
-    EndOfStream = true;
-  } else {
-    FPosition += bytes;
-    if (FSize > 0 && FPosition >= FSize) EndOfStream = true;
+  ReadOnce(buffer, bytes);
+  if (EndOfStream && bytes > 0) {
+    EndOfStream = false;
+    RestartPending = true;
   }
 }
 
@@ -148,6 +159,7 @@ void TAuFileIn::DoStartRead() {
     throw EAuException("The file name is not assigned");
   Busy = true;
   FPosition = 0;
+  RestartPending = false;
   OpenFile();
   FrameSize = static_cast<uint16_t>((FChannels * FBitsPerSample) / 8);
   if (!FValid || FrameSize == 0) {

@@ -36,6 +36,12 @@ class TAuStreamedInput : public TAuInput {
   TAuStream* Stream = nullptr;
   bool StreamAssigned = false;
   int64_t FTotalSamples = 0;
+  bool RestartPending = false;  // a looping read starts the range over on the next read
+
+ private:
+  // One ReadBlock, counted into Position and cut at Size.
+  void ReadOnce(uint8_t*& buffer, uint32_t& bytes);
+  void RestartRange();
 };
 
 // A file source: opens its stream from FileName and turns the format's header into the common
