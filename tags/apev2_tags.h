@@ -61,4 +61,3 @@ class TAPEv2Tags : public TAuTags {
   std::u16string Comment() const { return ValueAsWideText("Comment"); }
   void SetComment(const std::u16string& v) { SetValue("Comment", v); }
 };
-

@@ -10,7 +10,9 @@ bool IsText(const TAuTagValue& v) {
   return std::holds_alternative<std::string>(v) || std::holds_alternative<std::u16string>(v);
 }
 
-bool IsNull(const TAuTagValue& v) { return std::holds_alternative<std::monostate>(v); }
+bool IsNull(const TAuTagValue& v) {
+  return std::holds_alternative<std::monostate>(v);
+}
 
 std::int64_t IntegerOf(const TAuTagValue& v) {
   return std::visit(
@@ -146,9 +148,13 @@ void TAuTags::Assign(const TAuTags& source) {
   }
 }
 
-void TAuTags::AssignTo(TAuTags& dest) const { dest.Assign(*this); }
+void TAuTags::AssignTo(TAuTags& dest) const {
+  dest.Assign(*this);
+}
 
-bool TAuTags::IsTagPresent(TTagFile& file) { return file.IsValid(); }
+bool TAuTags::IsTagPresent(TTagFile& file) {
+  return file.IsValid();
+}
 
 bool TAuTags::ReadTag(TTagFile& file) {
   if (!file.IsValid()) {
@@ -158,5 +164,6 @@ bool TAuTags::ReadTag(TTagFile& file) {
   return true;
 }
 
-bool TAuTags::WriteTag(TTagFile& file, bool /*unicode*/) { return file.IsValid(); }
-
+bool TAuTags::WriteTag(TTagFile& file, bool /*unicode*/) {
+  return file.IsValid();
+}

@@ -11,9 +11,9 @@
 
 // One tag value: null, an integer of one of six widths, narrow text (Windows-1252 bytes)
 // or wide text (UTF-16).
-using TAuTagValue = std::variant<std::monostate, std::int8_t, std::int16_t, std::int32_t,
-                                 std::uint8_t, std::uint16_t, std::uint32_t, std::string,
-                                 std::u16string>;
+using TAuTagValue =
+    std::variant<std::monostate, std::int8_t, std::int16_t, std::int32_t, std::uint8_t,
+                 std::uint16_t, std::uint32_t, std::string, std::u16string>;
 
 // Two nulls are equal and null differs from any value; integers compare by number and
 // texts by their characters, whatever width they are stored in.
@@ -64,4 +64,3 @@ class TAuTags {
   bool empty_ = true;
   bool changed_ = false;
 };
-

@@ -6,4 +6,3 @@ TCommonTags::TCommonTags() {
     DeclareKey(key, std::string{});
   }
 }
-

@@ -23,4 +23,3 @@ class TCommonTags : public TAuTags {
   std::u16string Title() const { return ValueAsWideText("Title"); }
   void SetTitle(const std::u16string& v) { SetValue("Title", v); }
 };
-

@@ -1,9 +1,9 @@
 #include "tags/file_prepend.h"
 
+#include <sys/mman.h>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <sys/mman.h>
 
 namespace {
 
@@ -39,7 +39,7 @@ bool PrependToFile(TTagFile& file, std::span<const std::byte> block) {
   if (newSize >= kLimit || block.empty()) {
     return false;
   }
-  if (!file.Truncate(newSize)) {
+  if (!file.Extend(newSize)) {
     return false;
   }
   const auto length = static_cast<std::size_t>(newSize);
@@ -56,4 +56,3 @@ bool PrependToFile(TTagFile& file, std::span<const std::byte> block) {
   file.SeekTo(newSize);
   return flushed;
 }
-

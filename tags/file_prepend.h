@@ -10,4 +10,3 @@
 // 4 GiB are refused. If the mapping fails after the file was extended, the previous length
 // is restored, so nothing of the content is lost. Leaves the position at the new end.
 bool PrependToFile(TTagFile& file, std::span<const std::byte> block);
-

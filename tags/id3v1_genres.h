@@ -13,4 +13,3 @@ inline constexpr TId3v1TagsGenreId kId3v1DefaultGenre = 12;  // "Other"
 // The published ID3v1 genres (0..79) and their common extension (80..147), spelled as the
 // genre lookup matches them.
 extern const std::array<std::string_view, kId3v1GenreCount> kId3v1Genres;
-

@@ -62,10 +62,12 @@ TId3v1TagsGenreId TId3v1Tags::GenreId() const {
   // Genre never indexes past the list.
   const std::int64_t id = ValueAsInteger("genre");
   return (id >= 0 && id < kId3v1GenreCount) ? static_cast<TId3v1TagsGenreId>(id)
-                                             : kId3v1DefaultGenre;
+                                            : kId3v1DefaultGenre;
 }
 
-std::string TId3v1Tags::Genre() const { return std::string(kId3v1Genres[GenreId()]); }
+std::string TId3v1Tags::Genre() const {
+  return std::string(kId3v1Genres[GenreId()]);
+}
 
 void TId3v1Tags::SetGenre(std::string_view name) {
   const std::string wanted = TTagText::TrimControls(name);
@@ -136,4 +138,3 @@ bool TId3v1Tags::WriteTag(TTagFile& file, bool /*unicode*/) {
   record[kGenre] = static_cast<std::byte>(GenreId());
   return file.Write(record) == kRecordSize;
 }
-

@@ -36,4 +36,3 @@ class TId3v1Tags : public TAuTags {
   // Appends a record; an existing one at the end is left in place.
   bool WriteTag(TTagFile& file, bool unicode) override;
 };
-

@@ -8,7 +8,9 @@
 namespace TId3v2Layout {
 namespace {
 
-unsigned U8(std::byte b) { return std::to_integer<unsigned>(b); }
+unsigned U8(std::byte b) {
+  return std::to_integer<unsigned>(b);
+}
 
 std::uint32_t BigEndian(std::span<const std::byte> bytes) {
   std::uint32_t value = 0;
@@ -52,8 +54,9 @@ std::uint32_t ReadSynchsafe(std::span<const std::byte, 4> bytes) {
 }
 
 std::array<std::byte, 4> MakeSynchsafe(std::uint32_t value) {
-  return {static_cast<std::byte>((value >> 21) & 0x7F), static_cast<std::byte>((value >> 14) & 0x7F),
-          static_cast<std::byte>((value >> 7) & 0x7F), static_cast<std::byte>(value & 0x7F)};
+  return {static_cast<std::byte>((value >> 21) & 0x7F),
+          static_cast<std::byte>((value >> 14) & 0x7F), static_cast<std::byte>((value >> 7) & 0x7F),
+          static_cast<std::byte>(value & 0x7F)};
 }
 
 std::optional<THeader> ParseHeader(std::span<const std::byte, kHeaderSize> bytes) {
@@ -84,13 +87,15 @@ std::optional<THeader> ParseHeader(std::span<const std::byte, kHeaderSize> bytes
 
 std::array<std::byte, kHeaderSize> MakeV4Header(std::uint32_t size) {
   std::array<std::byte, kHeaderSize> header{std::byte{'I'}, std::byte{'D'}, std::byte{'3'},
-                                            std::byte{4}, std::byte{0}, std::byte{0}};
+                                            std::byte{4},   std::byte{0},   std::byte{0}};
   const auto synchsafe = MakeSynchsafe(size);
   std::memcpy(header.data() + 6, synchsafe.data(), synchsafe.size());
   return header;
 }
 
-std::size_t FrameHeaderSize(int version) { return version == 2 ? 6 : 10; }
+std::size_t FrameHeaderSize(int version) {
+  return version == 2 ? 6 : 10;
+}
 
 std::uint32_t FrameDataSize(std::span<const std::byte> frameHeader, int version) {
   if (version == 2) {
@@ -121,8 +126,8 @@ std::optional<TAuTagValue> DecodeTextFrame(std::span<const std::byte> data) {
   }
 }
 
-void AppendV4TextFrame(std::vector<std::byte>& out, std::string_view id,
-                       std::uint8_t encoding, std::string_view text) {
+void AppendV4TextFrame(std::vector<std::byte>& out, std::string_view id, std::uint8_t encoding,
+                       std::string_view text) {
   const auto size = MakeSynchsafe(static_cast<std::uint32_t>(1 + text.size()));
   const auto* idBytes = reinterpret_cast<const std::byte*>(id.data());
   const auto* textBytes = reinterpret_cast<const std::byte*>(text.data());

@@ -50,7 +50,7 @@ std::optional<TAuTagValue> DecodeTextFrame(std::span<const std::byte> data);
 
 // Appends a version 4 frame: identifier, synchsafe data size, zero flags, encoding byte,
 // text without terminator.
-void AppendV4TextFrame(std::vector<std::byte>& out, std::string_view id,
-                       std::uint8_t encoding, std::string_view text);
+void AppendV4TextFrame(std::vector<std::byte>& out, std::string_view id, std::uint8_t encoding,
+                       std::string_view text);
 
 }  // namespace TId3v2Layout

@@ -54,8 +54,7 @@ bool TId3v2Tags::IsTagPresent(TTagFile& file) {
     return false;
   }
   std::array<std::byte, TId3v2Layout::kHeaderSize> raw{};
-  const bool present =
-      file.Read(raw) == raw.size() && TId3v2Layout::ParseHeader(raw).has_value();
+  const bool present = file.Read(raw) == raw.size() && TId3v2Layout::ParseHeader(raw).has_value();
   file.SeekTo(*position);
   return present;
 }
@@ -86,8 +85,7 @@ bool TId3v2Tags::ReadTag(TTagFile& file) {
 
 // Reads frames from `start` up to `end`. An extended header or padding ends the walk,
 // since neither begins with a capital letter; unsynchronisation is not undone.
-void TId3v2Tags::WalkFrames(TTagFile& file, int version, std::int64_t start,
-                            std::int64_t end) {
+void TId3v2Tags::WalkFrames(TTagFile& file, int version, std::int64_t start, std::int64_t end) {
   const auto fileSize = file.Size();
   if (!fileSize || *fileSize < end) {
     return;  // truncated tag: the header counts, the frames are not trusted
@@ -176,4 +174,3 @@ bool TId3v2Tags::WriteTag(TTagFile& file, bool unicode) {
   std::copy(header.begin(), header.end(), tag.begin());
   return PrependToFile(file, tag);
 }
-

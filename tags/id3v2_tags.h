@@ -56,8 +56,19 @@ class TId3v2Tags : public TAuTags {
  private:
   // Rows of the field table; the order is the order of the frames we write.
   enum TField {
-    kAlbum, kArtist, kGenre, kTitle, kTrack, kYear,
-    kComment, kComposer, kEncoder, kCopyright, kLanguage, kLink, kFieldCount
+    kAlbum,
+    kArtist,
+    kGenre,
+    kTitle,
+    kTrack,
+    kYear,
+    kComment,
+    kComposer,
+    kEncoder,
+    kCopyright,
+    kLanguage,
+    kLink,
+    kFieldCount
   };
 
   std::string_view Key(TField field) const;
@@ -67,4 +78,3 @@ class TId3v2Tags : public TAuTags {
 
   bool longFrameIds_ = true;
 };
-

@@ -1,9 +1,9 @@
 #include "tags/tag_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 void TFdCloser::operator()(pointer p) const {
   if (p.fd >= 0) {
@@ -90,3 +90,21 @@ bool TTagFile::Truncate(std::int64_t size) {
   return rc == 0;
 }
 
+bool TTagFile::Extend(std::int64_t size) {
+  const auto current = Size();
+  if (!current || size < *current) {
+    return false;
+  }
+  if (size == *current) {
+    return true;
+  }
+  int rc = 0;
+  do {
+    rc = ::posix_fallocate(Fd(), *current, size - *current);
+  } while (rc == EINTR);
+  if (rc != 0) {
+    Truncate(*current);  // a failed allocation may have grown the file part of the way
+    return false;
+  }
+  return true;
+}

@@ -46,8 +46,10 @@ class TTagFile {
   // Writes all of data or as much as the system takes before failing.
   std::size_t Write(std::span<const std::byte> data);
   bool Truncate(std::int64_t size);
+  // Grows the file to `size` with its blocks allocated, so that writing the new part through
+  // a memory mapping cannot fail for want of disk space.
+  bool Extend(std::int64_t size);
 
  private:
   std::unique_ptr<int, TFdCloser> fd_;
 };
-

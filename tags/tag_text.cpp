@@ -9,10 +9,9 @@ namespace {
 // Windows-1252 bytes 0x80..0x9F. The five bytes the code page leaves undefined map to the
 // C1 control of the same value, as the system conversion does, so they round-trip.
 constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char WideCharToAnsi(char16_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
@@ -26,8 +25,12 @@ char WideCharToAnsi(char16_t c) {
   return '?';
 }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 void AppendUtf16(std::u16string& out, char32_t cp) {
   if (cp < 0x10000) {
@@ -119,7 +122,9 @@ std::optional<std::int32_t> ParseDecimal(std::basic_string_view<Char> text) {
   return static_cast<std::int32_t>(value);
 }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char FoldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 }  // namespace
 
@@ -186,8 +191,12 @@ std::string TrimControls(std::string_view text) {
   return std::string(text.substr(first, last - first));
 }
 
-std::optional<std::int32_t> ParseInt32(std::string_view text) { return ParseDecimal(text); }
-std::optional<std::int32_t> ParseInt32(std::u16string_view text) { return ParseDecimal(text); }
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+  return ParseDecimal(text);
+}
+std::optional<std::int32_t> ParseInt32(std::u16string_view text) {
+  return ParseDecimal(text);
+}
 
 int CompareNoCase(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
@@ -201,6 +210,8 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool SameTextNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+bool SameTextNoCase(std::string_view a, std::string_view b) {
+  return CompareNoCase(a, b) == 0;
+}
 
 }  // namespace TTagText

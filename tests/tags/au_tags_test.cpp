@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "tag_test_files.h"
 #include "tags/apev2_tags.h"
 #include "tags/common_tags.h"
 #include "tags/id3v1_tags.h"
 #include "tags/id3v2_tags.h"
-#include "tag_test_files.h"
 #include "tags/tag_text.h"
 
 namespace {
@@ -42,11 +42,11 @@ TEST(AuTagsKeys, ApeKeysSortLikeTextNotLikeBytes) {
   // "LC" after "Language": a byte-wise order would put capitals first.
   TAPEv2Tags ape;
   EXPECT_EQ(Keys(ape), (std::vector<std::string>{
-                           "Abstract", "Album", "Artist", "Bibliography", "Catalog",
-                           "Comment", "Composer", "Conductor", "Copyright", "Debut album",
-                           "EAN/UPC", "File", "Genre", "ISBN", "ISRC", "Language", "LC",
-                           "Publisher", "Record Date", "Record Location", "Related",
-                           "Subtitle", "Title", "Track", "Year"}));
+                           "Abstract", "Album",    "Artist",    "Bibliography", "Catalog",
+                           "Comment",  "Composer", "Conductor", "Copyright",    "Debut album",
+                           "EAN/UPC",  "File",     "Genre",     "ISBN",         "ISRC",
+                           "Language", "LC",       "Publisher", "Record Date",  "Record Location",
+                           "Related",  "Subtitle", "Title",     "Track",        "Year"}));
 }
 
 TEST(AuTagsFlags, FollowChangesButNotUnchangedOrUndeclaredValues) {
@@ -55,8 +55,8 @@ TEST(AuTagsFlags, FollowChangesButNotUnchangedOrUndeclaredValues) {
   EXPECT_FALSE(tags.Changed());
 
   tags.SetValue("lyrics", std::string("never declared"));
-  tags.SetValue("title", TAuTagValue{});                // null onto null
-  tags.SetValue("genre", std::int32_t{12});             // same number, other width
+  tags.SetValue("title", TAuTagValue{});     // null onto null
+  tags.SetValue("genre", std::int32_t{12});  // same number, other width
   EXPECT_TRUE(tags.Empty());
   EXPECT_FALSE(tags.Changed());
   EXPECT_EQ(tags.GetValue("lyrics"), TAuTagValue{});
@@ -65,21 +65,14 @@ TEST(AuTagsFlags, FollowChangesButNotUnchangedOrUndeclaredValues) {
   EXPECT_FALSE(tags.Empty());
   EXPECT_TRUE(tags.Changed());
   EXPECT_EQ(tags.Title(), "Song");
+  tags.SetValue("title", std::u16string(u"Song"));  // the same text in the other width
+  EXPECT_TRUE(std::holds_alternative<std::string>(tags.GetValue("title")));
 
   tags.ClearValues();
   EXPECT_TRUE(tags.Empty());
   EXPECT_TRUE(tags.Changed());
   EXPECT_EQ(tags.ValueCount(), 7);
   EXPECT_EQ(tags.GetValue("genre"), TAuTagValue{});
-}
-
-TEST(AuTagsFlags, SameValueComparesTextAcrossWidths) {
-  EXPECT_TRUE(SameTagValue(std::string("abc"), std::u16string(u"abc")));
-  EXPECT_FALSE(SameTagValue(std::string("abc"), std::u16string(u"abd")));
-  EXPECT_TRUE(SameTagValue(std::uint8_t{7}, std::int32_t{7}));
-  EXPECT_FALSE(SameTagValue(std::int32_t{7}, std::string("7")));
-  EXPECT_FALSE(SameTagValue(TAuTagValue{}, std::string()));
-  EXPECT_FALSE(SameTagValue(std::uint8_t{0}, TAuTagValue{}));
 }
 
 struct TConversionRow {
@@ -126,10 +119,11 @@ TEST(AuTagsConversions, AnsiBytesRoundTripThroughWideText) {
 }
 
 TEST(AuTagsConversions, Utf8DecodesAndReplacesBadSequences) {
-  EXPECT_EQ(TTagText::Utf8ToWide("a\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80"), u"a\u00E9\u263A\U0001F600");
-  EXPECT_EQ(TTagText::Utf8ToWide("\xC3"), u"\uFFFD");              // cut off
-  EXPECT_EQ(TTagText::Utf8ToWide("\xC0\xAF"), u"\uFFFD");          // overlong
-  EXPECT_EQ(TTagText::Utf8ToWide("\xED\xA0\x80x"), u"\uFFFDx");    // encoded surrogate
+  EXPECT_EQ(TTagText::Utf8ToWide("a\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80"),
+            u"a\u00E9\u263A\U0001F600");
+  EXPECT_EQ(TTagText::Utf8ToWide("\xC3"), u"\uFFFD");            // cut off
+  EXPECT_EQ(TTagText::Utf8ToWide("\xC0\xAF"), u"\uFFFD");        // overlong
+  EXPECT_EQ(TTagText::Utf8ToWide("\xED\xA0\x80x"), u"\uFFFDx");  // encoded surrogate
   EXPECT_EQ(TTagText::WideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
   EXPECT_EQ(TTagText::WideToUtf8(std::u16string(1, char16_t{0xD800})), "\xEF\xBF\xBD");
 }
@@ -181,9 +175,6 @@ TEST(AuTagsAssign, IntoId3v2CopiesNothingBecauseItsKeysAreFrameIds) {
   EXPECT_TRUE(v2.Empty());
   v2.Assign(common);
   EXPECT_TRUE(v2.Empty());
-  for (int i = 0; i < v2.ValueCount(); ++i) {
-    EXPECT_EQ(v2.GetValue(v2.KeyAt(i)), TAuTagValue{}) << v2.KeyAt(i);
-  }
   TId3v1Tags v1;
   v1.Assign(v2);
   EXPECT_EQ(v1.GenreId(), 0);  // the null genre reads as 0, not the default 12
@@ -223,7 +214,7 @@ TEST(CommonTags, StartAsEmptyTextsAndClearToNulls) {
 
 TEST(BaseFileOperations, FailOnInvalidHandleAndLeaveValidFilesAlone) {
   TTempDir dir;
-  const TBytes content = Bytes("ID3\x04\x00\x00\x00\x00\x00\x00 body");
+  const TBytes content = Raw("ID3\x04\x00\x00\x00\x00\x00\x00 body");
   const auto path = dir.Write("f.bin", content);
   TCommonTags common;
   TAPEv2Tags ape;

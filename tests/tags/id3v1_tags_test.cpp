@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "tags/id3v1_tags.h"
 #include "tag_test_files.h"
+#include "tags/id3v1_tags.h"
 
 namespace {
 
@@ -36,11 +36,9 @@ struct TLayoutRow {
 TEST(Id3v1Read, ChoosesLayoutByBytes125And126) {
   const std::string comment(28, 'c');
   const std::vector<TLayoutRow> rows = {
-      {"zero then track", 0, 7, comment, 7},
-      {"space then track", 32, 65, comment, 65},
+      {"zero then track", 0, 7, comment, 7}, {"space then track", 32, 65, comment, 65},
       {"two spaces", 32, 32, comment, 0},  // trailing blanks are trimmed away
-      {"two zeros", 0, 0, comment, 0},
-      {"text to the end", 'x', 'y', comment + "xy", 0},
+      {"two zeros", 0, 0, comment, 0},       {"text to the end", 'x', 'y', comment + "xy", 0},
   };
   TTempDir dir;
   for (const auto& row : rows) {

@@ -14,8 +14,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "tags/id3v2_tags.h"
 #include "tag_test_files.h"
+#include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
 
 namespace {
@@ -39,8 +39,8 @@ TEST(Id3v2Interop, ReadsTagsOtherSoftwareWrote) {
       {"ffmpeg_v23.mp3", u"Gr\u00FC\u00DFe \u263A", u"Plain Artist", u"Album Three", u"Rock",
        "2004", "3/12", u"Composer Three"},
       // UTF-8, and a 300-byte title frame whose synchsafe size differs from a plain one.
-      {"ffmpeg_v24.mp3", std::u16string(299, u'L'), u"\u00C4rtist \u263A", u"Album Four",
-       u"Jazz", "", "4", u""},
+      {"ffmpeg_v24.mp3", std::u16string(299, u'L'), u"\u00C4rtist \u263A", u"Album Four", u"Jazz",
+       "", "4", u""},
       {"mutagen_v23_utf16.mp3", u"\u03A9mega title", u"\u00C4rtist", u"Latin album", u"", "1999",
        "7", u""},
       // The UTF-16BE genre (encoding 2) is skipped; the walk goes on to the composer.
@@ -82,7 +82,9 @@ TEST(Id3v2Interop, ReadsOtherSoftwaresLinkAndEncoderFrames) {
   EXPECT_EQ(tags.Link(), u"link text");
 }
 
-std::string Utf8(const TagLib::String& s) { return s.to8Bit(true); }
+std::string Utf8(const TagLib::String& s) {
+  return s.to8Bit(true);
+}
 
 std::string TagLibFrame(TagLib::ID3v2::Tag& tag, const char* id) {
   const auto& frames = tag.frameListMap()[id];

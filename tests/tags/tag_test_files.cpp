@@ -43,7 +43,8 @@ TTempDir::~TTempDir() {
 std::filesystem::path TTempDir::Write(const std::string& name, const TBytes& bytes) const {
   const auto path = path_ / name;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
