@@ -18,22 +18,23 @@ function(trimora_add_test)
   target_compile_definitions(${T_NAME} PRIVATE
       TRIMORA_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
       TRIMORA_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  set(labels unit)
+  # One label a test: gtest_discover_tests flattens list-valued properties.
+  set(props TIMEOUT 300)
   if(T_THREADED)
-    list(APPEND labels threaded)
+    list(APPEND props LABELS threaded)
     add_dependencies(threaded_tests ${T_NAME})
+  elseif(T_QT)
+    list(APPEND props LABELS qt)
+  else()
+    list(APPEND props LABELS unit)
   endif()
-  set(env "")
   if(T_QT)
-    list(APPEND labels qt)
-    set(env "QT_QPA_PLATFORM=offscreen")
+    list(APPEND props ENVIRONMENT QT_QPA_PLATFORM=offscreen)
   endif()
-  # The labels are one property value: keep its list separators through the call.
-  list(JOIN labels "\\;" labels)
   gtest_discover_tests(${T_NAME}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}" TIMEOUT 300)
+      PROPERTIES ${props})
 endfunction()
 
 # trimora_add_fuzzer(NAME <fuzz_name> SOURCES <files...> LIBS <targets...>)
