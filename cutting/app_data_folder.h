@@ -1,0 +1,7 @@
+#pragma once
+
+#include <filesystem>
+
+// The current user's per-user data folder, ending in a separator: $XDG_DATA_HOME when it is
+// an absolute path, otherwise ~/.local/share/. The folder is not created here.
+std::filesystem::path AppDataFolder();
