@@ -1,0 +1,97 @@
+#include "platform/media_asf_header.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <span>
+
+namespace trimora::media {
+namespace {
+
+using TGuid = std::array<uint8_t, 16>;
+
+// A GUID as ASF stores it: the first three fields little-endian, the last eight bytes as
+// written.
+constexpr TGuid MakeGuid(uint32_t a, uint16_t b, uint16_t c, uint64_t d) {
+  TGuid g{};
+  for (int i = 0; i < 4; ++i) g[i] = static_cast<uint8_t>(a >> (8 * i));
+  for (int i = 0; i < 2; ++i) g[4 + i] = static_cast<uint8_t>(b >> (8 * i));
+  for (int i = 0; i < 2; ++i) g[6 + i] = static_cast<uint8_t>(c >> (8 * i));
+  for (int i = 0; i < 8; ++i) g[8 + i] = static_cast<uint8_t>(d >> (8 * (7 - i)));
+  return g;
+}
+
+constexpr TGuid kHeaderObject = MakeGuid(0x75B22630, 0x668E, 0x11CF, 0xA6D900AA0062CE6C);
+constexpr TGuid kFileProperties = MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE400C00C205365);
+constexpr TGuid kHeaderExtension = MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, 0x8EE300C00C205365);
+constexpr TGuid kContentEncryption = MakeGuid(0x2211B3FB, 0xBD23, 0x11D2, 0xB4B700A0C955FC6E);
+constexpr TGuid kExtendedContentEncryption =
+    MakeGuid(0x298AE614, 0x2622, 0x4C17, 0xB935DAE07EE9289C);
+// Newer protection puts its object inside the header extension.
+constexpr TGuid kAdvancedContentEncryption =
+    MakeGuid(0x43058533, 0x6981, 0x49E6, 0x9B74AD12CB86D58C);
+
+constexpr uint32_t kMaxObjects = 4096;
+constexpr int64_t kObjectHeader = 24;  // GUID and 64-bit size
+
+uint64_t Little64(std::span<const uint8_t> b, size_t at) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | b[at + static_cast<size_t>(i)];
+  return v;
+}
+
+bool Is(std::span<const uint8_t> b, const TGuid& guid) {
+  return b.size() >= 16 && std::memcmp(b.data(), guid.data(), 16) == 0;
+}
+
+// Walks the objects in [begin, end), calling `visit(guid bytes, offset, size)` for each.
+template <typename TVisit>
+void WalkObjects(TMediaByteReader& reader, int64_t begin, int64_t end, TVisit visit) {
+  int64_t at = begin;
+  for (uint32_t n = 0; n < kMaxObjects && at + kObjectHeader <= end; ++n) {
+    std::array<uint8_t, kObjectHeader> head{};
+    if (reader.ReadAt(at, head) < head.size()) return;
+    const uint64_t size = Little64(head, 16);
+    if (size < kObjectHeader || size > static_cast<uint64_t>(end - at)) return;
+    visit(std::span<const uint8_t>(head), at, static_cast<int64_t>(size));
+    at += static_cast<int64_t>(size);
+  }
+}
+
+}  // namespace
+
+uint64_t TAsfHeader::Duration() const {
+  if (!HasFileProperties || Broadcast) return 0;
+  const uint64_t preroll = Preroll * 10000;
+  return PlayDuration > preroll ? PlayDuration - preroll : 0;
+}
+
+std::optional<TAsfHeader> ReadAsfHeader(TMediaByteReader& reader) {
+  std::array<uint8_t, 30> top{};
+  if (reader.ReadAt(0, top) < top.size() || !Is(top, kHeaderObject)) return std::nullopt;
+  int64_t headerEnd = static_cast<int64_t>(std::min<uint64_t>(Little64(top, 16), INT64_MAX));
+  if (reader.Size() >= 0) headerEnd = std::min(headerEnd, reader.Size());
+
+  TAsfHeader header;
+  WalkObjects(reader, 30, headerEnd, [&](std::span<const uint8_t> guid, int64_t at, int64_t size) {
+    if (Is(guid, kContentEncryption) || Is(guid, kExtendedContentEncryption)) {
+      header.Protected = true;
+    } else if (Is(guid, kFileProperties) && size >= kObjectHeader + 80) {
+      std::array<uint8_t, 80> body{};
+      if (reader.ReadAt(at + kObjectHeader, body) < body.size()) return;
+      header.HasFileProperties = true;
+      header.PlayDuration = Little64(body, 40);
+      header.Preroll = Little64(body, 56);
+      header.Broadcast = (body[64] & 1) != 0;
+    } else if (Is(guid, kHeaderExtension) && size >= kObjectHeader + 22) {
+      // Reserved GUID and 16-bit field, a 32-bit data size, then nested objects.
+      WalkObjects(reader, at + kObjectHeader + 22, at + size,
+                  [&](std::span<const uint8_t> inner, int64_t, int64_t) {
+                    if (Is(inner, kAdvancedContentEncryption)) header.Protected = true;
+                  });
+    }
+  });
+  return header;
+}
+
+}  // namespace trimora::media

@@ -1,0 +1,52 @@
+#include "platform/media_avio.h"
+
+#include <cstdio>
+
+namespace trimora::media {
+namespace {
+
+constexpr int kBufferSize = 64 * 1024;
+
+int ReadPacket(void* opaque, uint8_t* buffer, int size) {
+  auto* stream = static_cast<IMediaStream*>(opaque);
+  if (size <= 0) return AVERROR_EOF;
+  uint32_t got = 0;
+  if (!Succeeded(stream->Read(buffer, static_cast<uint32_t>(size), got)) || got == 0)
+    return AVERROR_EOF;
+  return static_cast<int>(got > static_cast<uint32_t>(size) ? static_cast<uint32_t>(size) : got);
+}
+
+int64_t SeekStream(void* opaque, int64_t offset, int whence) {
+  auto* stream = static_cast<IMediaStream*>(opaque);
+  if (whence & AVSEEK_SIZE) {
+    uint64_t size = 0;
+    if (!Succeeded(stream->Stat(size))) return AVERROR(ENOSYS);
+    return static_cast<int64_t>(size);
+  }
+  TMediaSeekOrigin origin = TMediaSeekOrigin::Begin;
+  switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_SET: origin = TMediaSeekOrigin::Begin; break;
+    case SEEK_CUR: origin = TMediaSeekOrigin::Current; break;
+    case SEEK_END: origin = TMediaSeekOrigin::End; break;
+    default: return AVERROR(EINVAL);
+  }
+  uint64_t position = 0;
+  if (!Succeeded(stream->Seek(offset, origin, position))) return AVERROR(EIO);
+  return static_cast<int64_t>(position);
+}
+
+}  // namespace
+
+TAvioPtr MakeMediaAvio(IMediaStream& stream) {
+  auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+  if (buffer == nullptr) return nullptr;
+  AVIOContext* context =
+      avio_alloc_context(buffer, kBufferSize, 0, &stream, ReadPacket, nullptr, SeekStream);
+  if (context == nullptr) {
+    av_free(buffer);
+    return nullptr;
+  }
+  return TAvioPtr(context);
+}
+
+}  // namespace trimora::media

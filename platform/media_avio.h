@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/media_av.h"
+#include "platform/media_runtime.h"
+
+namespace trimora::media {
+
+// An FFmpeg I/O context that reads through a media stream. Reads past the end answer
+// AVERROR_EOF (never 0, which FFmpeg would take for "try again"), and a size query answers
+// the stream's size, without which FFmpeg guesses MP3 and ASF lengths wrongly.
+// Null when FFmpeg could not allocate it.
+TAvioPtr MakeMediaAvio(IMediaStream& stream);
+
+}  // namespace trimora::media

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/media_runtime.h"
+
+namespace trimora::media {
+
+// Reads a media stream at absolute offsets through one window of buffered bytes, for the
+// header walks (ASF objects, MP3 frame headers) and for the MP3 frames themselves. It moves
+// the stream's position, so it is never used while FFmpeg reads the same stream.
+class TMediaByteReader {
+ public:
+  static constexpr size_t kWindow = 64 * 1024;
+
+  explicit TMediaByteReader(IMediaStream& stream);
+
+  // The stream's size, or -1 when the stream cannot tell.
+  int64_t Size() const { return StreamSize; }
+  // Up to `count` (at most kWindow) bytes at `offset`; shorter at the end of the stream or
+  // on a read error. Valid until the next call.
+  std::span<const uint8_t> Peek(int64_t offset, size_t count);
+  // Copies the bytes at `offset` into `dest`; returns how many there were.
+  size_t ReadAt(int64_t offset, std::span<uint8_t> dest);
+
+ private:
+  void Fill(int64_t offset);
+
+  IMediaStream& Stream;
+  int64_t StreamSize = -1;
+  std::vector<uint8_t> Buffer;
+  int64_t BufferOffset = 0;
+  size_t BufferLength = 0;
+};
+
+}  // namespace trimora::media

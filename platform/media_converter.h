@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/media_av.h"
+
+namespace trimora::media {
+
+// Turns decoded frames into interleaved integer PCM of a chosen width (8-bit unsigned,
+// 16- or 24-bit signed) and channel count, at the frame's own rate, through libswresample.
+// Fewer channels than the decoder gives means a downmix by libswresample's default matrix.
+class TMediaConverter {
+ public:
+  TMediaConverter(int channels, int bitsPerSample);
+  ~TMediaConverter();
+  TMediaConverter(const TMediaConverter&) = delete;
+  TMediaConverter& operator=(const TMediaConverter&) = delete;
+
+  // Writes frames [first, first + count) of `frame` into `out`, replacing its contents.
+  // False when the conversion cannot be set up or fails.
+  bool Convert(const AVFrame& frame, int first, int count, std::vector<uint8_t>& out);
+
+ private:
+  bool Prepare(const AVFrame& frame);
+
+  int Channels;
+  int Bits;
+  TSwrPtr Swr;
+  int InFormat = -1;
+  int InRate = 0;
+  AVChannelLayout InLayout{};
+  std::vector<uint8_t> Staging;  // 32-bit samples on their way to 24 bits
+  std::vector<const uint8_t*> Planes;
+};
+
+}  // namespace trimora::media

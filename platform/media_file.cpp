@@ -1,0 +1,243 @@
+#include "platform/media_file.h"
+
+#include <limits>
+#include <string_view>
+
+#include "platform/media_asf_packets.h"
+#include "platform/media_avio.h"
+#include "platform/media_mp3_packets.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+}
+
+namespace trimora::media {
+namespace {
+
+// The MP3 decoder's own delay, which FFmpeg adds to the encoder delay of a LAME tag.
+constexpr int64_t kMp3DecoderDelay = 528 + 1;
+
+TAvCodecPtr OpenCodec(const AVCodecParameters& parameters, AVRational timeBase) {
+  const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
+  if (codec == nullptr) return nullptr;
+  TAvCodecPtr context(avcodec_alloc_context3(codec));
+  if (!context || avcodec_parameters_to_context(context.get(), &parameters) < 0) return nullptr;
+  context->pkt_timebase = timeBase;
+  if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
+  return context;
+}
+
+// Whether the decoder gives integer samples of more than 16 bits (WMA Lossless at 24 bits).
+bool DecodesWide(const AVCodecContext& context) {
+  const auto format = context.sample_fmt;
+  const bool integer = format == AV_SAMPLE_FMT_S32 || format == AV_SAMPLE_FMT_S32P;
+  return integer && (context.bits_per_raw_sample == 0 || context.bits_per_raw_sample > 16);
+}
+
+// The frame length of FFmpeg's WMA version 1 and 2 decoders, on whose multiples their
+// packets start; 1 for codecs whose frame length we do not know.
+int WmaFrameLength(AVCodecID id, int rate) {
+  if (id != AV_CODEC_ID_WMAV1 && id != AV_CODEC_ID_WMAV2) return 1;
+  if (rate <= 16000) return 512;
+  if (rate <= 22050 || (rate <= 32000 && id == AV_CODEC_ID_WMAV1)) return 1024;
+  return 2048;
+}
+
+// FFmpeg's WMA version 1 and 2 decoder fills the upper bands of low-bit-rate streams with
+// noise from a generator whose state runs on from the first frame, so after a seek those
+// bands differ from a straight decode. Whether a stream uses it follows from its rate,
+// channels and bit rate (computed in single precision, as the decoder does).
+bool WmaUsesNoise(const AVCodecParameters& p) {
+  if (p.codec_id != AV_CODEC_ID_WMAV1 && p.codec_id != AV_CODEC_ID_WMAV2) return false;
+  const int channels = p.ch_layout.nb_channels;
+  if (channels <= 0 || p.sample_rate <= 0 || p.bit_rate <= 0) return true;
+  int rate = p.sample_rate;
+  if (p.codec_id == AV_CODEC_ID_WMAV2) {
+    for (int normal : {44100, 22050, 16000, 11025, 8000})
+      if (rate >= normal) {
+        rate = normal;
+        break;
+      }
+  }
+  const float bps = static_cast<float>(p.bit_rate) / static_cast<float>(channels * p.sample_rate);
+  const float bps1 = channels == 2 ? static_cast<float>(bps * 1.6) : bps;
+  if (rate == 44100) return !(bps1 >= 0.61);
+  if (rate == 22050) return !(bps1 >= 1.16);
+  if (rate == 8000) return !(bps > 0.75);
+  return true;
+}
+
+void CopyMetadata(const AVDictionary* from, TMediaMetadata& to) {
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = av_dict_get(from, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+    bool known = false;
+    for (const auto& [key, value] : to) known = known || key == entry->key;
+    if (!known) to.emplace_back(entry->key, entry->value);
+  }
+}
+
+bool IsTrue(const std::optional<std::string>& text) {
+  return text && (*text == "1" || *text == "true" || *text == "True" || *text == "TRUE");
+}
+
+std::optional<std::string> FindText(const TMediaMetadata& metadata, std::string_view key) {
+  for (const auto& [k, v] : metadata)
+    if (k == key) return v;
+  return std::nullopt;
+}
+
+}  // namespace
+
+TMediaFile::~TMediaFile() = default;
+
+std::unique_ptr<TMediaFile> TMediaFile::Open(std::shared_ptr<IMediaStream> stream) {
+  if (!stream) return nullptr;
+  auto file = std::make_unique<TMediaFile>();
+  file->Stream = stream;
+  file->Bytes = std::make_unique<TMediaByteReader>(*stream);
+  const auto asf = ReadAsfHeader(*file->Bytes);
+
+  uint64_t position = 0;
+  if (!Succeeded(stream->Seek(0, TMediaSeekOrigin::Begin, position))) return nullptr;
+  file->Avio = MakeMediaAvio(*stream);
+  AVFormatContext* format = avformat_alloc_context();
+  if (!file->Avio || format == nullptr) {
+    avformat_free_context(format);
+    return nullptr;
+  }
+  format->pb = file->Avio.get();
+  format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  // The format is recognised by content alone; a failed open frees the context.
+  if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) return nullptr;
+  file->Format.reset(format);
+
+  CopyMetadata(format->metadata, file->Texts);
+  for (unsigned i = 0; i < format->nb_streams; ++i)
+    CopyMetadata(format->streams[i]->metadata, file->Texts);
+
+  const std::string_view name = format->iformat->name;
+  if (name == "mp3") {
+    // Our frame index reads the frames from here on; FFmpeg gave us the tags.
+    file->Format.reset();
+    file->Avio.reset();
+    if (!file->OpenMp3()) return nullptr;
+    return file;
+  }
+  if (name == "asf" && file->OpenAsf(asf)) return file;
+  return nullptr;
+}
+
+bool TMediaFile::OpenMp3() {
+  Mp3 = LocateMp3Audio(*Bytes);
+  if (!Mp3) return false;
+  Mp3Frames = std::make_unique<TMp3FrameIndex>(*Bytes, *Mp3);
+  if (!Mp3Frames->Reach(0)) return false;
+
+  const TMpegHeader& header = Mp3->Header;
+  const TMpegVbrTag& tag = Mp3->Tag;
+  const int64_t perFrame = header.SamplesPerFrame;
+  const bool tagCounts = tag.Frames && *tag.Frames > 0;
+  // FFmpeg drops the encoder delay (and its decoder's) at the start and the encoder
+  // padding at the end of the frames the tag counts; a decode gives what is left.
+  if (tag.HasEncoderDelays) {
+    Mp3Timeline.Leading = tag.Delay + kMp3DecoderDelay;
+    if (tagCounts) {
+      Mp3Timeline.DiscardEnd = *tag.Frames * perFrame;
+      Mp3Timeline.DiscardBegin = Mp3Timeline.DiscardEnd - tag.Padding + kMp3DecoderDelay;
+    }
+  }
+  // Without a frame count, FFmpeg would guess the length from the bit rate; the headers
+  // give the true count.
+  if (!tagCounts) Mp3Frames->ReachEnd();
+  const int64_t frames = tagCounts ? int64_t{*tag.Frames} : Mp3Frames->Known();
+  Length = static_cast<uint64_t>(
+      av_rescale(Mp3Timeline.Kept(frames * perFrame), 10000000, header.SampleRate));
+
+  Vbr = tag.Kind == TMpegVbrTag::TKind::Xing || tag.Kind == TMpegVbrTag::TKind::Vbri ||
+        (!tagCounts && Mp3Frames->MixedBitrates());
+  if (Vbr && frames > 0) {
+    uint64_t bytes = Mp3Frames->AudioBytes();
+    if (tag.Bytes && *tag.Bytes > 0)
+      bytes = *tag.Bytes;
+    else if (tagCounts && Bytes->Size() > Mp3->AudioOffset)
+      bytes = static_cast<uint64_t>(Bytes->Size() - Mp3->AudioOffset);
+    const int64_t average = av_rescale(static_cast<int64_t>(bytes) * 8, header.SampleRate,
+                                       frames * perFrame);
+    BitsPerSecond = static_cast<uint32_t>(
+        std::min<int64_t>(average, std::numeric_limits<uint32_t>::max()));
+  } else {
+    BitsPerSecond = static_cast<uint32_t>(Mp3Frames->FirstAudioHeader().Bitrate);
+  }
+
+  Mp3Codec.reset(avcodec_parameters_alloc());
+  if (!Mp3Codec) return false;
+  Mp3Codec->codec_type = AVMEDIA_TYPE_AUDIO;
+  Mp3Codec->codec_id = header.Layer == 1   ? AV_CODEC_ID_MP1
+                       : header.Layer == 2 ? AV_CODEC_ID_MP2
+                                           : AV_CODEC_ID_MP3;
+  Mp3Codec->sample_rate = header.SampleRate;
+  av_channel_layout_default(&Mp3Codec->ch_layout, header.Channels);
+
+  TMediaStreamInfo info;
+  info.MajorType = TMediaMajorType::Audio;
+  info.SampleRate = header.SampleRate;
+  info.Channels = header.Channels;
+  info.Decodable = OpenCodec(*Mp3Codec, {1, header.SampleRate}) != nullptr;
+  StreamInfo.push_back(info);
+  return true;
+}
+
+bool TMediaFile::OpenAsf(const std::optional<TAsfHeader>& header) {
+  IsProtected = header && header->Protected;
+  if (header && header->HasFileProperties && !header->Broadcast) Length = header->Duration();
+  Vbr = IsTrue(FindText(Texts, "IsVBR"));
+
+  for (unsigned i = 0; i < Format->nb_streams; ++i) {
+    const AVStream& stream = *Format->streams[i];
+    const AVCodecParameters& parameters = *stream.codecpar;
+    TMediaStreamInfo info;
+    if (parameters.codec_type == AVMEDIA_TYPE_VIDEO) info.MajorType = TMediaMajorType::Video;
+    if (parameters.codec_type == AVMEDIA_TYPE_AUDIO) {
+      info.MajorType = TMediaMajorType::Audio;
+      info.SampleRate = parameters.sample_rate;
+      info.Channels = parameters.ch_layout.nb_channels;
+      if (const auto codec = OpenCodec(parameters, stream.time_base)) {
+        info.Decodable = info.SampleRate > 0 && info.Channels > 0;
+        info.Wide = DecodesWide(*codec);
+      }
+      if (BitsPerSecond == 0 && parameters.bit_rate > 0)
+        BitsPerSecond = static_cast<uint32_t>(
+            std::min<int64_t>(parameters.bit_rate, std::numeric_limits<uint32_t>::max()));
+    }
+    StreamInfo.push_back(info);
+  }
+  return !StreamInfo.empty();
+}
+
+std::unique_ptr<TMediaDecoder> TMediaFile::MakeDecoder(int stream, int channels, int bits) {
+  if (stream < 0 || stream >= static_cast<int>(StreamInfo.size())) return nullptr;
+  const TMediaStreamInfo& info = StreamInfo[static_cast<size_t>(stream)];
+  if (!info.Decodable) return nullptr;
+  if (Mp3) {
+    const AVCodecParameters* parameters = Mp3Codec.get();
+    const int rate = info.SampleRate;
+    return std::make_unique<TMediaDecoder>(
+        [parameters, rate] { return OpenCodec(*parameters, {1, rate}); },
+        std::make_unique<TMp3PacketSource>(*Bytes, *Mp3Frames, Mp3->Header.SamplesPerFrame, rate),
+        Mp3Timeline, rate, channels, bits);
+  }
+  // A decoder made before left the demuxer somewhere in the file.
+  if (DecoderMade && av_seek_frame(Format.get(), -1, 0, AVSEEK_FLAG_BACKWARD) < 0) return nullptr;
+  DecoderMade = true;
+  const AVStream* avStream = Format->streams[stream];
+  const AVCodecParameters* parameters = avStream->codecpar;
+  const AVRational timeBase = avStream->time_base;
+  return std::make_unique<TMediaDecoder>(
+      [parameters, timeBase] { return OpenCodec(*parameters, timeBase); },
+      std::make_unique<TAsfPacketSource>(
+          *Format, stream, info.SampleRate,
+          WmaFrameLength(parameters->codec_id, info.SampleRate), !WmaUsesNoise(*parameters)),
+      TMediaTimeline{}, info.SampleRate, channels, bits);
+}
+
+}  // namespace trimora::media

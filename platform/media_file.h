@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/media_asf_header.h"
+#include "platform/media_av.h"
+#include "platform/media_byte_reader.h"
+#include "platform/media_decoder.h"
+#include "platform/media_metadata.h"
+#include "platform/media_mp3_frames.h"
+#include "platform/media_runtime.h"
+
+namespace trimora::media {
+
+// What the runtime knows of one stream of an open file.
+struct TMediaStreamInfo {
+  TMediaMajorType MajorType = TMediaMajorType::Unknown;
+  int SampleRate = 0;
+  int Channels = 0;
+  bool Wide = false;       // decodes to more than 16 bits per sample
+  bool Decodable = false;  // a decoder exists and opens
+};
+
+// An open MP3 or ASF file: its streams, its attributes, and decoders for its audio.
+// MP3 frames are cut by our own frame index; ASF goes through FFmpeg's demuxer.
+class TMediaFile {
+ public:
+  // Nothing when the stream holds neither an MP3 nor an ASF file with something in it.
+  static std::unique_ptr<TMediaFile> Open(std::shared_ptr<IMediaStream> stream);
+  TMediaFile() = default;  // use Open
+  ~TMediaFile();
+  TMediaFile(const TMediaFile&) = delete;
+  TMediaFile& operator=(const TMediaFile&) = delete;
+
+  const std::vector<TMediaStreamInfo>& Streams() const { return StreamInfo; }
+  bool Protected() const { return IsProtected; }
+  // 100 ns; absent when the file does not tell.
+  std::optional<uint64_t> Duration() const { return Length; }
+  uint32_t Bitrate() const { return BitsPerSecond; }
+  bool IsVBR() const { return Vbr; }
+  const TMediaMetadata& Metadata() const { return Texts; }
+
+  // A decoder of audio stream `stream`, positioned at the start, that delivers `channels`
+  // channels of `bits`-bit PCM. Creating one invalidates the one made before.
+  std::unique_ptr<TMediaDecoder> MakeDecoder(int stream, int channels, int bits);
+
+ private:
+  bool OpenMp3();
+  bool OpenAsf(const std::optional<TAsfHeader>& header);
+
+  std::shared_ptr<IMediaStream> Stream;
+  std::unique_ptr<TMediaByteReader> Bytes;
+  TAvioPtr Avio;                // declared before Format: the demuxer goes first
+  TAvFormatPtr Format;          // ASF only
+  std::optional<TMp3Start> Mp3;
+  std::unique_ptr<TMp3FrameIndex> Mp3Frames;
+  TMediaTimeline Mp3Timeline;
+  TAvParametersPtr Mp3Codec;
+  std::vector<TMediaStreamInfo> StreamInfo;
+  TMediaMetadata Texts;
+  std::optional<uint64_t> Length;
+  uint32_t BitsPerSecond = 0;
+  bool Vbr = false;
+  bool IsProtected = false;
+  bool DecoderMade = false;
+};
+
+}  // namespace trimora::media

@@ -1,0 +1,57 @@
+#include "platform/media_mp3_packets.h"
+
+namespace trimora::media {
+namespace {
+
+// A Layer III frame may take up to 511 bytes of its data from the frames before it, and
+// its output overlaps the frame before it. Decoding from at least 4 frames back, and from
+// at least this many bytes before the frame ahead of the target, leaves every sample from
+// the target on as an undisturbed decode gives it.
+constexpr int64_t kMinFramesBack = 4;
+constexpr uint64_t kMinBytesBack = 1536;
+
+}  // namespace
+
+TMp3PacketSource::TMp3PacketSource(TMediaByteReader& reader, TMp3FrameIndex& frames,
+                                   int samplesPerFrame, int sampleRate)
+    : Reader(reader), Frames(frames), SamplesPerFrame(samplesPerFrame), Rate(sampleRate) {}
+
+bool TMp3PacketSource::Next(AVPacket& packet) {
+  if (!Frames.Reach(NextFrame)) return false;
+  const auto& frame = Frames.Frame(NextFrame);
+  av_packet_unref(&packet);
+  if (av_new_packet(&packet, static_cast<int>(frame.Bytes)) < 0) return false;
+  const size_t got = Reader.ReadAt(frame.Offset, {packet.data, frame.Bytes});
+  if (got < frame.Bytes) return false;
+  packet.pts = packet.dts = NextFrame * SamplesPerFrame;
+  packet.duration = SamplesPerFrame;
+  packet.pos = frame.Offset;
+  ++NextFrame;
+  return true;
+}
+
+bool TMp3PacketSource::SeekBefore(int64_t raw) {
+  const int64_t target = raw / SamplesPerFrame;
+  if (!Frames.Reach(target)) {
+    // Past the last frame: nothing is left to decode.
+    NextFrame = Frames.Known();
+    return true;
+  }
+  int64_t start = target - kMinFramesBack;
+  uint64_t bytes = 0;
+  for (int64_t i = start; i >= 0 && i < target - 1; ++i) bytes += Frames.Frame(i).Bytes;
+  while (start > 0 && bytes < kMinBytesBack) {
+    --start;
+    bytes += Frames.Frame(start).Bytes;
+  }
+  if (start <= 0) return false;
+  NextFrame = start;
+  return true;
+}
+
+bool TMp3PacketSource::Rewind() {
+  NextFrame = 0;
+  return true;
+}
+
+}  // namespace trimora::media

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/media_mp3_frames.h"
+#include "platform/media_packet_source.h"
+
+namespace trimora::media {
+
+// MP3 frames as packets, one frame each, cut by our own frame index rather than by FFmpeg's
+// demuxer: the index knows every frame's place, which is what makes a seek land on an exact
+// frame. Time stamps count samples.
+class TMp3PacketSource final : public TMediaPacketSource {
+ public:
+  TMp3PacketSource(TMediaByteReader& reader, TMp3FrameIndex& frames, int samplesPerFrame,
+                   int sampleRate);
+
+  AVRational TimeBase() const override { return {1, Rate}; }
+  bool Next(AVPacket& packet) override;
+  int64_t RawPosition(int64_t pts) const override { return pts; }
+  bool SeeksExactly() const override { return true; }
+  bool SeekBefore(int64_t raw) override;
+  bool Rewind() override;
+
+ private:
+  TMediaByteReader& Reader;
+  TMp3FrameIndex& Frames;
+  int SamplesPerFrame;
+  int Rate;
+  int64_t NextFrame = 0;
+};
+
+}  // namespace trimora::media
