@@ -1,0 +1,120 @@
+// The mixer read by a real sink on the sink's worker thread, with the events delivered on this
+// (the main) thread.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mix/audio_mixer.h"
+#include "mix_test_support.h"
+#include "pipeline_test_support.h"
+
+using namespace mix_test;
+using pipeline_test::PumpUntil;
+using pipeline_test::TMemoryOut;
+
+namespace {
+
+struct TRunLog {
+  int Done = 0;
+  std::vector<std::string> Errors;
+
+  void Attach(TMemoryOut& sink) {
+    sink.OnThreadException = [this, &sink](TComponent*) {
+      Errors.push_back(sink.ExceptionMessage());
+    };
+    sink.OnDone = [this](TComponent*) { ++Done; };
+  }
+};
+
+std::unique_ptr<TMemoryIn> Constant16(int64_t frames, int channels, int64_t value) {
+  return std::make_unique<TMemoryIn>(
+      16, channels, Pcm(2, Frames(frames, channels, [value](int64_t, int) { return value; })));
+}
+
+TEST(MixerRun, SinkJoinsBothInputsOnItsWorkerThread) {
+  auto in1 = Constant16(1000, 2, 100);
+  auto in2 = Constant16(3000, 2, -100);
+  TAudioMixer mixer;
+  mixer.Mode = amConcatenate;
+  mixer.SetInput1(in1.get());
+  mixer.SetInput2(in2.get());
+  TMemoryOut sink;
+  sink.BlockBytes = 16384;
+  sink.SetInput(&mixer);
+  TRunLog log;
+  log.Attach(sink);
+
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
+  EXPECT_TRUE(log.Errors.empty());
+  const auto out = Values(2, sink.Data);
+  ASSERT_EQ(out.size(), 8000u);
+  EXPECT_EQ(out[1999], 100);
+  EXPECT_EQ(out[2000], -100);
+  EXPECT_FALSE(mixer.IsBusy());
+  EXPECT_FALSE(in1->IsBusy());
+  EXPECT_FALSE(in2->IsBusy());
+}
+
+TEST(MixerRun, RunAfterAFailedStartWorks) {
+  auto in1 = Constant16(8000 * 10, 1, 2000);
+  auto in2 = Constant16(8000 * 4, 1, 1000);
+  TAudioMixer mixer;
+  mixer.SetInput1(in1.get());
+  TMemoryOut sink;
+  sink.SetInput(&mixer);
+  TRunLog log;
+  log.Attach(sink);
+
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
+  EXPECT_EQ(log.Errors, std::vector<std::string>{"Input2 is not assigned"});
+  EXPECT_TRUE(sink.Data.empty());
+  EXPECT_FALSE(mixer.IsBusy());
+  EXPECT_FALSE(in1->IsBusy());
+
+  mixer.SetInput2(in2.get());
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return log.Done == 2; }));
+  EXPECT_EQ(log.Errors.size(), 1u);
+  const auto out = Values(2, sink.Data);
+  ASSERT_EQ(out.size(), 80000u);
+  EXPECT_EQ(out[31999], 1500);
+  EXPECT_EQ(out[32000], 1000);
+  EXPECT_EQ(out.back(), 1000);
+}
+
+TEST(MixerRun, InputsCannotChangeWhileASinkReads) {
+  auto in1 = Constant16(50000, 2, 100);
+  auto in2 = Constant16(50000, 2, 100);
+  auto other = Constant16(10, 2, 0);
+  TAudioMixer mixer;
+  mixer.SetInput1(in1.get());
+  mixer.SetInput2(in2.get());
+  TMemoryOut sink;
+  sink.CloseGate();  // each block waits until released
+  sink.SetInput(&mixer);
+  TRunLog log;
+  log.Attach(sink);
+
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return mixer.IsBusy(); }));
+  try {
+    mixer.SetInput2(other.get());
+    ADD_FAILURE() << "input changed during a read";
+  } catch (const EAuException& e) {
+    EXPECT_STREQ(e.what(), "The component is busy.");
+  }
+  sink.Release();
+  ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
+  EXPECT_TRUE(log.Errors.empty());
+  EXPECT_EQ(sink.Data.size(), 200000u);
+  EXPECT_EQ(mixer.Input2(), in2.get());
+  mixer.SetInput2(other.get());
+  EXPECT_EQ(mixer.Input2(), other.get());
+}
+
+}  // namespace
