@@ -1,0 +1,74 @@
+#pragma once
+
+// The RIFF WAVE header scan shared by the reader and the MP3-in-WAV converter: the kinds of
+// WAV data, the chunk-id match, and the scan from "RIFF" to the first byte of `data`.
+//
+// Layout: "RIFF", uint32 length - 8, "WAVE", then chunks of a 4-byte id, a uint32 body size
+// and the body. All integers are little-endian.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "formats/wave/adpcm.h"
+#include "pipeline/au_stream.h"
+
+// The kinds of WAV data. The ordinals are fixed: the writer's WavType setting uses them too.
+enum TWavType : uint8_t {
+  wtUnsupported = 0,
+  wtPCM = 1,           // format tag 1
+  wtDVIADPCM = 2,      // format tag 0x11, IMA ADPCM, 4 bits per sample
+  wtMSADPCM = 3,       // format tag 2
+  wtACM = 4,           // format tag 0x55, MPEG Layer-3, converted to PCM as a whole
+  wtIEEEFloat = 5,     // format tag 3, 32- or 64-bit samples
+  wtExtPCM = 6,        // format tag 0xFFFE, PCM subformat
+  wtExtIEEEFloat = 7,  // format tag 0xFFFE, IEEE float subformat
+};
+
+// A short readable name of the kind, for people: "PCM", "IMA ADPCM", "MP3 (converted)".
+std::string_view WavTypeName(TWavType type);
+
+inline constexpr int kMaxMsCoefficientPairs = 32;
+// The scan never looks further than this into a file for the start of the data.
+inline constexpr uint32_t kWaveHeaderLimit = 65535;
+
+// The IMA ADPCM part of the `fmt ` and `fact` chunks.
+struct TImaFormat {
+  uint16_t BlockAlign = 0;       // bytes per block
+  uint16_t SamplesPerBlock = 0;  // as the file states it; the decoder derives its own
+  uint32_t TotalFrames = 0;      // from `fact`
+};
+
+// The Microsoft ADPCM (and MPEG Layer-3) part of the `fmt ` and `fact` chunks.
+struct TMsFormat {
+  uint16_t BlockAlign = 0;
+  uint16_t SamplesPerBlock = 0;
+  uint32_t TotalFrames = 0;
+  // The pairs the body really holds, at most 32 whatever the count field says, so that
+  // a block's predictor index can be checked against a table that exists.
+  uint16_t NumCoef = 0;
+  std::array<MsCoefficientPair, kMaxMsCoefficientPairs> Coefficients{};
+};
+
+// What the scan found. Channels, rate and bits are those of the `fmt ` chunk as stored.
+struct TWaveHeader {
+  TWavType WavType = wtUnsupported;
+  uint16_t Channels = 0;
+  uint32_t SampleRate = 0;
+  uint16_t BitsPerSample = 0;
+  TImaFormat ImaFormat;
+  TMsFormat MsFormat;
+  uint32_t DataSize = 0;      // the `data` chunk's declared body size
+  uint32_t HeaderLength = 0;  // bytes from where the scan started to the first data byte
+};
+
+// Four file bytes match a four-character id when each byte equals the expected one or
+// differs from it by exactly 32 (so "riff", "Wave" and "DATA" match "RIFF", "WAVE", "data").
+bool MatchChunkId(const uint8_t* bytes, std::string_view id);
+
+// Scans `stream` from its position for "RIFF", "WAVE", `fmt `, `fact` (ADPCM and MPEG
+// Layer-3 only, required there) and `data`, passing over bytes before "RIFF" and any other
+// chunk. Nothing past kWaveHeaderLimit bytes is read; a chunk that reaches past it, a format
+// tag or subformat of no known kind, and the end of the stream before `data` give
+// wtUnsupported. On success the stream is left at the first data byte.
+TWaveHeader ScanWaveHeader(TAuStream& stream);

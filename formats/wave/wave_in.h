@@ -1,0 +1,84 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "formats/wave/adpcm.h"
+#include "formats/wave/wave_header.h"
+#include "pipeline/au_stream.h"
+#include "pipeline/file_input.h"
+
+// The file source for RIFF WAVE files. Integer PCM is handed out as stored; IEEE float
+// becomes 32-bit integer PCM; IMA and Microsoft ADPCM become 16-bit PCM; MPEG Layer-3 data
+// (format tag 0x55) is converted as a whole into a PCM WAV image in memory when the file is
+// opened and then read like PCM. Blocks are whole frames of at most 16384 bytes, by pointer
+// into the source's own buffer, valid until the next read or seek.
+//
+// A file whose header is not understood, or whose format cannot be delivered (for example
+// IMA ADPCM with other than 4 bits, or a frame wider than a block), is not valid and
+// delivers no data.
+class TWaveIn : public TAuFileIn {
+ public:
+  TWaveIn();
+  ~TWaveIn() override;
+  TWaveIn(const TWaveIn&) = delete;
+  TWaveIn& operator=(const TWaveIn&) = delete;
+
+  // The kind of data the header declares (wtACM for converted MPEG Layer-3); opens the file.
+  TWavType WavType();
+  // The same as a readable name, for people: "PCM", "IEEE float", "MP3 (converted)", ...
+  std::string_view WavTypeName() { return ::WavTypeName(WavType()); }
+
+ protected:
+  void OpenFile() override;
+  void CloseFile() override;
+  void ReadBlock(uint8_t*& buffer, uint32_t& bytes) override;
+  bool DoSeek(int64_t& sampleNum) override;
+
+ private:
+  static constexpr uint32_t kReadBufferSize = 16384;
+
+  void ParseHeader();
+  // Checks what the header declares against what this reader can deliver and sets the
+  // delivered format and Size; false when the file is not usable.
+  bool SetUpFormat();
+  bool SetUpAdpcm(uint16_t blockAlign, uint32_t totalFrames);
+  // The MPEG Layer-3 data converted into a PCM image that then stands in for the stream.
+  bool ConvertAcm();
+  void RestoreStream();
+
+  // Refills for each kind; each leaves the decoded bytes at BufferBase[0, BufferEnd).
+  void RefillPcm(uint32_t frameBytes);
+  void RefillFloat();
+  void RefillIma();
+  void RefillMs();
+  // One ADPCM block into BlockBuffer; false at the end of the data.
+  bool ReadImaBlock();
+  bool ReadMsBlock();
+  bool ReadAdpcmBlock(uint16_t blockAlign);
+  // Bytes of the data chunk left from the read position, at most `wanted`.
+  int64_t DataLeft(int64_t wanted) const;
+  // Frames one ADPCM block decodes to, as the block codecs produce them.
+  int64_t AdpcmFramesPerBlock() const;
+
+  std::vector<uint8_t> ReadBuffer = std::vector<uint8_t>(kReadBufferSize);
+  std::vector<int16_t> DecodeBuffer;  // ADPCM blocks decode here; it can exceed 16384 bytes
+  std::vector<uint8_t> BlockBuffer;   // one ADPCM block as read
+  uint8_t* BufferBase = nullptr;      // ReadBuffer's or DecodeBuffer's bytes
+  TWavType FWavType = wtUnsupported;
+  TImaFormat ImaFormat;
+  std::array<ImaChannelState, 2> ImaStates{};
+  TMsFormat MsFormat;
+  std::array<MsChannelState, 2> MsStates{};
+  int64_t HeaderLength = 0;  // stream offset of the first data byte
+  int64_t DataEnd = -1;      // stream offset after the data; -1: up to the stream's end
+  int64_t ReadPos = 0;       // stream offset of the next byte to read
+  int64_t SkipFrames = 0;    // frames of the next ADPCM block that lie before a seek target
+  uint16_t StoredBitsPerSample = 0;
+  bool FloatIs32 = false;
+  std::unique_ptr<TAuMemoryStream> ConvertedStream;
+  TAuStream* SavedStream = nullptr;  // the file's stream while ConvertedStream stands in
+};
