@@ -1,0 +1,287 @@
+#include "formats/wave/wave_out.h"
+
+#include <algorithm>
+#include <bit>
+#include <filesystem>
+#include <span>
+
+#include "pipeline/au_exception.h"
+#include "pipeline/au_file_stream.h"
+
+// ADPCM input is taken as 16-bit samples straight from the source's little-endian bytes.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+constexpr uint32_t kPcmStep = 16384;  // bytes asked of the input per PCM step
+
+const char* const kWriteError = "Error writing wave file";
+const char* const kCannotAppend = "Cannot append data to this .wav file.";
+const char* const kDifferentFormat = "Cannot append data in different audio format.";
+const char* const kNotSixteenBits = "Cannot encode 8 bit sound into ADPCM.";
+const char* const kAdpcmLayout = "Cannot encode this channel count or block size into ADPCM.";
+const char* const kUnwritableFormat = "Cannot write this audio format to a .wav file.";
+const char* const kTooLarge = "The wave file would grow beyond 4 GiB.";
+
+// The header fields can only describe integer PCM of whole bytes whose frame size and byte
+// rate fit their 16- and 32-bit fields.
+bool IsWritable(const TPcmFormat& f) {
+  const bool width = f.BitsPerSample == 8 || f.BitsPerSample == 16 || f.BitsPerSample == 24 ||
+                     f.BitsPerSample == 32;
+  const int64_t frameBytes = int64_t{f.Channels} * f.BitsPerSample / 8;
+  return width && f.Channels > 0 && f.SampleRate > 0 && frameBytes <= 0xFFFF &&
+         frameBytes * f.SampleRate <= 0xFFFFFFFF;
+}
+
+}  // namespace
+
+TWaveOut::~TWaveOut() { Shutdown(); }
+
+void TWaveOut::SetWavType(TWavType type) {
+  if (IsBusy() || (type != wtPCM && type != wtDVIADPCM)) return;
+  FWavType = type;
+}
+
+void TWaveOut::SetBlockSize(uint16_t size) {
+  if (IsBusy() || size == 0 || size % 4 != 0) return;
+  FBlockSize = size;
+}
+
+void TWaveOut::Refuse(const char* message) {
+  CloseStream();
+  if (ReadStarted) {
+    ReadStarted = false;
+    Input()->EndRead();
+  }
+  throw EAuException(message);
+}
+
+void TWaveOut::PrepareOutput() {
+  InputExhausted = false;
+  ReadStarted = HeaderReady = Failed = Appending = false;
+  DataWritten = FramesEncoded = 0;
+  Existing = {};
+  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
+
+  // The input is opened before the output is touched: when both are the same file, the
+  // input's deny-write makes the output's open fail instead of truncating the input.
+  TAuInput& input = *Input();
+  input.StartRead();
+  ReadStarted = true;
+  Format = {static_cast<uint16_t>(input.Channels()), static_cast<uint32_t>(input.SampleRate()),
+            static_cast<uint16_t>(input.BitsPerSample())};
+  PromisedSize = input.Size();
+  if ((Format.Channels > 2 || Format.BitsPerSample > 16) && !CreateNonMsHeaders)
+    FWavType = wtExtPCM;
+
+  std::error_code ignored;
+  if (!StreamAssigned && FFileMode == foAppend && std::filesystem::exists(WideFileName, ignored))
+    OpenStream(static_cast<uint16_t>(ShareMode | fmOpenReadWrite));
+  if (FFileMode == foAppend && Stream != nullptr && Stream->Size() > 0) {
+    Appending = true;
+    Existing = ReadExistingWave(*Stream);
+    if (!CanAppendTo(Existing, Stream->Size())) Refuse(kCannotAppend);
+    FWavType = Existing.Kind;
+    FBlockSize = Existing.BlockAlign;
+  }
+  // Every refusal comes before a new file is created, so a refused run replaces nothing.
+  CheckFormat();
+  if (Stream == nullptr) CreateStream();
+
+  if (Appending) {
+    HeaderLength = Existing.HeaderLength;
+    Stream->Seek(0, soEnd);
+  } else {
+    WriteHeader();
+  }
+  DataStart = Stream->Position();
+  HeaderReady = true;
+  if (FWavType == wtDVIADPCM) {
+    const int32_t frames = ImaSamplesPerBlock(FBlockSize, Format.Channels);
+    PcmBlock.assign(static_cast<size_t>(frames) * Format.Channels, 0);
+    CodeBlock.assign(FBlockSize, 0);
+  }
+}
+
+void TWaveOut::CheckFormat() {
+  if (!IsWritable(Format)) Refuse(kUnwritableFormat);
+  const TWavType type = FWavType;
+  const bool sameRateAndChannels =
+      Format.SampleRate == Existing.SampleRate && Format.Channels == Existing.Channels;
+  int64_t dataBytes = PromisedSize;
+  if (type == wtPCM && Appending) {
+    if (!sameRateAndChannels || Format.BitsPerSample != Existing.Bits) Refuse(kDifferentFormat);
+  } else if (type == wtDVIADPCM) {
+    if (Format.BitsPerSample != 16) Refuse(kNotSixteenBits);
+    if (Appending && !sameRateAndChannels) Refuse(kDifferentFormat);
+    if (!ImaBlockSizeFits(FBlockSize, Format.Channels)) Refuse(kAdpcmLayout);
+    // Blocks hold S frames each, and the step that finds the input empty adds one more.
+    const int64_t frames = PromisedSize / 2 / Format.Channels;
+    dataBytes = (frames / ImaSamplesPerBlock(FBlockSize, Format.Channels) + 1) * FBlockSize;
+  }
+  const int64_t start = Appending ? Stream->Size() : kExtensibleHeaderLength;
+  if (PromisedSize > 0 && start + dataBytes > kMaxWaveFileLength) Refuse(kTooLarge);
+}
+
+void TWaveOut::WriteHeader() {
+  switch (FWavType) {
+    case wtPCM: {
+      const auto header = MakePcmHeader(Format, PromisedSize);
+      HeaderLength = kPcmHeaderLength;
+      WriteData(header.data(), header.size());
+      break;
+    }
+    case wtExtPCM: {
+      const auto header = MakeExtensibleHeader(Format, PromisedSize);
+      HeaderLength = kExtensibleHeaderLength;
+      WriteData(header.data(), header.size());
+      break;
+    }
+    case wtDVIADPCM: {
+      const int64_t frames = (PromisedSize / (Format.BitsPerSample / 8)) / Format.Channels;
+      const auto header = MakeImaHeader(Format, FBlockSize, frames);
+      HeaderLength = kImaHeaderLength;
+      WriteData(header.data(), header.size());
+      ImaLeft.StepIndex = ImaRight.StepIndex = 0;
+      break;
+    }
+    default:
+      HeaderLength = 0;
+  }
+  DataWritten = 0;  // the header is not data
+}
+
+bool TWaveOut::WriteBlock(bool Abort) {
+  if (!Active) return true;
+  if (Abort || InputExhausted) return false;
+  try {
+    switch (FWavType) {
+      case wtPCM:
+      case wtExtPCM: return WritePcmBlock();
+      case wtDVIADPCM: return WriteImaBlock();
+      default: return false;  // nothing is written for other kinds; never loop on them
+    }
+  } catch (...) {
+    // Reported like any other error of the run, so that a failed write never looks like
+    // success; FinishOutput then makes the header describe what was written.
+    Failed = true;
+    throw;
+  }
+}
+
+bool TWaveOut::WritePcmBlock() {
+  uint8_t* data = nullptr;
+  uint32_t bytes = kPcmStep;
+  Input()->ReadData(data, bytes);
+  if (bytes == 0) return false;
+  WriteData(data, bytes);
+  return true;
+}
+
+// One block per step: S frames from the input, zero-padded when it runs dry. The first frame
+// goes into the block header as the predictors; the encoder codes the S - 1 after it.
+bool TWaveOut::WriteImaBlock() {
+  std::fill(PcmBlock.begin(), PcmBlock.end(), int16_t{0});
+  auto* bytes = reinterpret_cast<uint8_t*>(PcmBlock.data());
+  const auto capacity = static_cast<uint32_t>(PcmBlock.size() * sizeof(int16_t));
+  uint32_t got = 0;
+  while (got < capacity) {
+    const uint32_t n = Input()->ReadInto(bytes + got, capacity - got);
+    if (n == 0) {
+      InputExhausted = true;
+      break;
+    }
+    got += n;
+  }
+  FramesEncoded += got / (2 * Format.Channels);
+  const std::span<const int16_t> frames(PcmBlock);
+  ImaLeft.Predictor = frames[0];
+  if (Format.Channels == 2) {
+    ImaRight.Predictor = frames[1];
+    EncodeImaStereo(frames.subspan(2), ImaLeft, ImaRight, CodeBlock);
+  } else {
+    EncodeImaMono(frames.subspan(1), ImaLeft, CodeBlock);
+  }
+  WriteData(CodeBlock.data(), static_cast<int64_t>(CodeBlock.size()));
+  return true;
+}
+
+void TWaveOut::WriteData(const void* data, int64_t count) {
+  if (HeaderReady && DataStart + DataWritten + count > kMaxWaveFileLength)
+    throw EAuException(kTooLarge);
+  if (Stream->Write(data, count) < count) throw EAuException(kWriteError);
+  DataWritten += count;
+}
+
+void TWaveOut::PutUInt32At(int64_t offset, uint32_t value) {
+  uint8_t bytes[4];
+  PutUInt32(bytes, value);
+  Stream->Seek(offset, soBeginning);
+  if (Stream->Write(bytes, 4) < 4) throw EAuException(kWriteError);
+}
+
+void TWaveOut::FinishOutput() {
+  // The stream is closed and the read ended whatever the patching below raises.
+  struct TCleanup {
+    TWaveOut& Self;
+    ~TCleanup() {
+      Self.PcmBlock = {};
+      Self.CodeBlock = {};
+      Self.HeaderReady = false;
+      Self.CloseStream();
+      if (Self.ReadStarted) {
+        Self.ReadStarted = false;
+        Self.Input()->EndRead();
+      }
+    }
+  } cleanup{*this};
+  if (!HeaderReady || Stream == nullptr) return;
+  const TWavType type = FWavType;
+  const bool promiseKept = PromisedSize >= 0 && DataWritten <= PromisedSize;
+  if (type == wtDVIADPCM || Appending || FFileMode == foAppend || Stopped || Failed ||
+      !promiseKept) {
+    PatchSizes();
+  } else if (type == wtPCM || type == wtExtPCM) {
+    PadToPromisedSize();
+  }
+}
+
+// Makes the size fields describe the file as it stands. An ADPCM header's promised size is
+// a guess rounded to whole blocks, so it is always rewritten, with the exact frame count.
+void TWaveOut::PatchSizes() {
+  const int64_t length = Stream->Size();
+  const auto dataSize = static_cast<uint32_t>(length - HeaderLength);
+  switch (FWavType) {
+    case wtPCM:
+      PutUInt32At(Appending ? Existing.DataSizeOffset : kPcmDataSizeOffset, dataSize);
+      break;
+    case wtExtPCM:
+      PutUInt32At(kExtensibleDataSizeOffset, dataSize);
+      break;
+    case wtDVIADPCM:
+      if (Appending) {
+        PutUInt32At(Existing.DataSizeOffset, dataSize);
+        const int32_t s = ImaSamplesPerBlock(FBlockSize, Existing.Channels);
+        PutUInt32At(Existing.FactOffset, static_cast<uint32_t>(s * (dataSize / FBlockSize)));
+      } else {
+        PutUInt32At(kImaDataSizeOffset, dataSize);
+        PutUInt32At(kImaFactOffset, static_cast<uint32_t>(FramesEncoded));
+      }
+      break;
+    default:
+      break;
+  }
+  PutUInt32At(kRiffSizeOffset, static_cast<uint32_t>(length - 8));
+}
+
+// A source that delivered less than it announced leaves the rest of the promised data
+// silent, so the header written at the start stays true.
+void TWaveOut::PadToPromisedSize() {
+  static const uint8_t zeros[kPcmStep] = {};
+  int64_t missing = PromisedSize - DataWritten;
+  while (missing > 0) {
+    const int64_t n = std::min<int64_t>(missing, kPcmStep);
+    WriteData(zeros, n);
+    missing -= n;
+  }
+}

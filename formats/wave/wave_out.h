@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "formats/wave/adpcm.h"
+#include "formats/wave/wave_header.h"
+#include "formats/wave/wave_out_append.h"
+#include "formats/wave/wave_out_headers.h"
+#include "pipeline/file_output.h"
+
+// The file sink for RIFF WAVE files. It writes integer PCM with the 44-byte header; with the
+// 68-byte extensible header when the input has more than 2 channels or more than 16 bits and
+// CreateNonMsHeaders is false; or IMA ADPCM with a 60-byte header and a `fact` chunk. With
+// FileMode foAppend it adds to an existing PCM or IMA ADPCM file of the same format. Sizes
+// that were not known when the header was written are patched when the run ends, so the file
+// is consistent however the run ended.
+class TWaveOut : public TAuFileOut {
+ public:
+  TWaveOut() = default;
+  ~TWaveOut() override;
+
+  TWavType WavType() const { return FWavType; }
+  // Accepts only wtPCM and wtDVIADPCM, and only while not busy.
+  void SetWavType(TWavType type);
+  uint16_t BlockSize() const { return FBlockSize; }
+  // Bytes per ADPCM block; accepted only while not busy, non-zero and a multiple of 4.
+  void SetBlockSize(uint16_t size);
+  // True keeps the 44-byte header for any channel count and width.
+  std::atomic<bool> CreateNonMsHeaders{true};
+  void SetFileMode(TFileOutputMode mode) override { FFileMode = mode; }
+
+ protected:
+  void PrepareOutput() override;
+  bool WriteBlock(bool Abort) override;
+  void FinishOutput() override;
+
+ private:
+  // Ends the input's read, closes the stream and raises `message`.
+  [[noreturn]] void Refuse(const char* message);
+  void CheckFormat();
+  void WriteHeader();
+  bool WritePcmBlock();
+  bool WriteImaBlock();
+  // Writes all of `count` bytes; raises "Error writing wave file" on a short write and
+  // refuses to let the file outgrow its 32-bit size fields.
+  void WriteData(const void* data, int64_t count);
+  void PutUInt32At(int64_t offset, uint32_t value);
+  void PatchSizes();
+  void PadToPromisedSize();
+
+  std::atomic<TWavType> FWavType{wtPCM};
+  std::atomic<uint16_t> FBlockSize{512};
+
+  // Per run, on the worker thread.
+  bool InputExhausted = false;
+  bool ReadStarted = false;
+  bool HeaderReady = false;  // the header is written, or the stream stands at the end of a file
+  bool Failed = false;       // a step raised: the data written so far is all there is
+  bool Appending = false;    // appending to a file that was not empty
+  TPcmFormat Format;
+  int64_t PromisedSize = -1;  // the input's Size when the header was written
+  int64_t HeaderLength = 0;
+  int64_t DataStart = 0;     // where this run's data begins
+  int64_t DataWritten = 0;   // bytes of data this run wrote
+  int64_t FramesEncoded = 0; // input frames taken into ADPCM blocks
+  TExistingWave Existing;
+  std::vector<int16_t> PcmBlock;
+  std::vector<uint8_t> CodeBlock;
+
+  // The IMA encoder's step indexes carry over from block to block, and into an append.
+  ImaChannelState ImaLeft;
+  ImaChannelState ImaRight;
+};

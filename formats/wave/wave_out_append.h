@@ -1,0 +1,36 @@
+#pragma once
+
+// What the WAV writer needs to know of a file it appends to: its kind and format and where
+// the size fields it must patch lie.
+
+#include <cstdint>
+
+#include "formats/wave/wave_header.h"
+#include "pipeline/au_stream.h"
+
+struct TExistingWave {
+  TWavType Kind = wtUnsupported;  // wtPCM, wtDVIADPCM or wtUnsupported
+  uint32_t SampleRate = 0;
+  uint16_t Channels = 0;
+  uint16_t Bits = 0;
+  uint16_t BlockAlign = 0;
+  int64_t FactOffset = 0;      // file offset of the `fact` frame count (ADPCM)
+  int64_t DataSizeOffset = 0;  // file offset of the `data` size field
+  int64_t HeaderLength = 0;    // file offset of the first data byte
+  uint32_t DataSize = 0;       // the `data` size as declared
+};
+
+// The scan buffer for an append: a longer header is refused rather than read further.
+inline constexpr int kAppendScanLimit = 4096;
+
+// Walks the header from the start of `stream` like the reader does (sliding search for
+// "RIFF" and "WAVE", ids matched loosely, unknown chunks skipped by their size) as far as the
+// `data` chunk. Format tags other than PCM and IMA ADPCM, an ADPCM file without `fact`, and a
+// walk that reaches the end of the stream or of the scan buffer give wtUnsupported.
+TExistingWave ReadExistingWave(TAuStream& stream);
+
+// Whether new data may go at the end of the file without damaging it: the format is one the
+// writer produces, and the `data` chunk is the file's last chunk and holds whole frames
+// (PCM) or whole blocks (ADPCM), so that what is appended lines up and nothing that follows
+// the data is taken into it.
+bool CanAppendTo(const TExistingWave& existing, int64_t fileLength);
