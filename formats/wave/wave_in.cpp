@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "formats/wave/wave_converter.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/sample_convert.h"
 
@@ -131,7 +132,29 @@ int64_t TWaveIn::AdpcmFramesPerBlock() const {
 }
 
 bool TWaveIn::ConvertAcm() {
-  return false;
+  using namespace trimora::acm;
+  TWaveConverter converter;
+  Stream->SetPosition(0);
+  converter.LoadFile(*Stream);
+  converter.TargetFormat[0] = WAVE_FORMAT_PCM;
+  converter.TargetFormat[1] = 0;
+  if (acmFormatSuggest(nullptr, converter.SourceFormat.data(), converter.TargetFormat.data(),
+                       TWaveConverter::kFormatBufferSize,
+                       ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR ||
+      converter.Convert() != MMSYSERR_NOERROR) {
+    return false;
+  }
+  ConvertedStream = std::make_unique<TAuMemoryStream>();
+  if (converter.SaveWave(*ConvertedStream) != MMSYSERR_NOERROR) return false;
+  // The file's stream stays open behind the image, so the file stays protected from writers.
+  SavedStream = Stream;
+  Stream = ConvertedStream.get();
+  Stream->SetPosition(0);
+  ParseHeader();
+  if (FWavType != wtPCM) return false;
+  const bool usable = SetUpFormat();
+  FWavType = wtACM;
+  return usable;
 }
 
 void TWaveIn::RestoreStream() {
