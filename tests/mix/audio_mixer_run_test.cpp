@@ -34,31 +34,6 @@ std::unique_ptr<TMemoryIn> Constant16(int64_t frames, int channels, int64_t valu
       16, channels, Pcm(2, Frames(frames, channels, [value](int64_t, int) { return value; })));
 }
 
-TEST(MixerRun, SinkJoinsBothInputsOnItsWorkerThread) {
-  auto in1 = Constant16(1000, 2, 100);
-  auto in2 = Constant16(3000, 2, -100);
-  TAudioMixer mixer;
-  mixer.Mode = amConcatenate;
-  mixer.SetInput1(in1.get());
-  mixer.SetInput2(in2.get());
-  TMemoryOut sink;
-  sink.BlockBytes = 16384;
-  sink.SetInput(&mixer);
-  TRunLog log;
-  log.Attach(sink);
-
-  sink.Run();
-  ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
-  EXPECT_TRUE(log.Errors.empty());
-  const auto out = Values(2, sink.Data);
-  ASSERT_EQ(out.size(), 8000u);
-  EXPECT_EQ(out[1999], 100);
-  EXPECT_EQ(out[2000], -100);
-  EXPECT_FALSE(mixer.IsBusy());
-  EXPECT_FALSE(in1->IsBusy());
-  EXPECT_FALSE(in2->IsBusy());
-}
-
 TEST(MixerRun, RunAfterAFailedStartWorks) {
   auto in1 = Constant16(8000 * 10, 1, 2000);
   auto in2 = Constant16(8000 * 4, 1, 1000);

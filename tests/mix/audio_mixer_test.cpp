@@ -30,50 +30,79 @@ std::unique_ptr<TMemoryIn> Source(int bits, int channels, const std::vector<int6
   return std::make_unique<TMemoryIn>(bits, channels, Pcm(bits / 8, values));
 }
 
-struct TSampleCase {
+struct TBlockCase {
   const char* Name;
+  TAudioMixerMode Mode;
   int Bits1;
-  int64_t Value1;
+  std::vector<int64_t> Values1;
   int Bits2;
-  int64_t Value2;
+  std::vector<int64_t> Values2;
   uint16_t Volume1;
   uint16_t Volume2;
-  int64_t Expected;  // in the first input's width
+  std::vector<int64_t> Expected;  // in the first input's width
 };
 
 // Expected values worked out by hand from the conversion rules: integers become floats by a
-// power of two, the sum is halved, and floats go back by one less than that power.
-const TSampleCase kSampleCases[] = {
-    {"EqualValuesStay", 16, 1000, 16, 1000, 65535, 65535, 1000},
-    {"SilenceHalves", 16, 1000, 16, 0, 65535, 65535, 500},
-    {"ZeroGainSilencesSecond", 16, 1000, 16, 1000, 65535, 0, 500},
-    {"ZeroGainsSilenceBoth", 16, 1000, 16, 1000, 0, 0, 0},
-    {"GainScalesFirst", 16, 20000, 16, 0, 32767, 65535, 5000},
-    {"FullScaleLosesOneStep", 16, 32767, 16, 32767, 65535, 65535, 32766},
-    {"NegativeFullScaleIsSymmetric", 16, -32768, 16, -32768, 65535, 65535, -32767},
-    {"EightBitSecondIntoSixteen", 16, 0, 8, 255, 65535, 65535, 16256},
-    {"EightBitAverage", 8, 200, 8, 100, 65535, 65535, 150},
-    {"EightBitAgainstSilence", 8, 200, 16, 0, 65535, 65535, 164},
-    {"TwentyFourBitFloorsDown", 24, 1000, 24, 1000, 65535, 65535, 999},
-    {"ThirtyTwoBitRoundsBack", 32, 65536000, 32, 65536000, 65535, 65535, 65536000},
+// power of two, a mix halves the sum, and floats go back by one less than that power.
+const TBlockCase kBlockCases[] = {
+    {"EqualValuesStay", amMix, 16, {1000}, 16, {1000}, 65535, 65535, {1000}},
+    {"SilenceHalves", amMix, 16, {1000}, 16, {0}, 65535, 65535, {500}},
+    {"ZeroGainSilencesSecond", amMix, 16, {1000}, 16, {1000}, 65535, 0, {500}},
+    {"ZeroGainsSilenceBoth", amMix, 16, {1000}, 16, {1000}, 0, 0, {0}},
+    {"GainScalesFirst", amMix, 16, {20000}, 16, {0}, 32767, 65535, {5000}},
+    {"FullScaleLosesOneStep", amMix, 16, {32767}, 16, {32767}, 65535, 65535, {32766}},
+    {"NegativeFullScale", amMix, 16, {-32768}, 16, {-32768}, 65535, 65535, {-32767}},
+    {"EightBitSecondIntoSixteen", amMix, 16, {0}, 8, {255}, 65535, 65535, {16256}},
+    {"TwentyFourBitFloorsDown", amMix, 24, {1000}, 24, {1000}, 65535, 65535, {999}},
+    {"ThirtyTwoBitRoundsBack", amMix, 32, {65536000}, 32, {65536000}, 65535, 65535, {65536000}},
+    // A missing 8-bit sample counts as silence (128), not as full negative amplitude.
+    {"EightBitTailCentredOnSilence",
+     amMix,
+     8,
+     {200, 200, 200},
+     8,
+     {100},
+     65535,
+     65535,
+     {150, 164, 164}},
+    {"JoinEightBitIntoSixteen",
+     amConcatenate,
+     16,
+     {1000, -1000},
+     8,
+     {128, 255, 0, 192},
+     65535,
+     65535,
+     {1000, -1000, 0, 32511, -32767, 16384}},
+    {"JoinSixteenBitIntoEight",
+     amConcatenate,
+     8,
+     {200},
+     16,
+     {1000, 0, -32768},
+     65535,
+     65535,
+     {200, 131, 128, 0}},
+    {"JoinGainsApplyToTheirOwnInput", amConcatenate, 16, {1000}, 16, {1000}, 0, 65535, {0, 1000}},
 };
 
-class MixSample : public testing::TestWithParam<TSampleCase> {};
+class MixerBlock : public testing::TestWithParam<TBlockCase> {};
 
-TEST_P(MixSample, GivesTheWorkedOutValue) {
-  const TSampleCase& c = GetParam();
-  auto in1 = Source(c.Bits1, 1, {c.Value1});
-  auto in2 = Source(c.Bits2, 1, {c.Value2});
+TEST_P(MixerBlock, GivesTheWorkedOutValues) {
+  const TBlockCase& c = GetParam();
+  auto in1 = Source(c.Bits1, 1, c.Values1);
+  auto in2 = Source(c.Bits2, 1, c.Values2);
   TAudioMixer mixer;
+  mixer.Mode = c.Mode;
   mixer.SetInput1(in1.get());
   mixer.SetInput2(in2.get());
   mixer.Volume1 = c.Volume1;
   mixer.Volume2 = c.Volume2;
-  const auto out = ReadAll(mixer);
-  EXPECT_EQ(Values(c.Bits1 / 8, out), std::vector<int64_t>{c.Expected});
+  EXPECT_EQ(mixer.BitsPerSample(), c.Bits1);
+  EXPECT_EQ(Values(c.Bits1 / 8, ReadAll(mixer)), c.Expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arithmetic, MixSample, testing::ValuesIn(kSampleCases),
+INSTANTIATE_TEST_SUITE_P(Arithmetic, MixerBlock, testing::ValuesIn(kBlockCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 struct TJoinCase {
@@ -103,6 +132,7 @@ TEST_P(Concatenation, JoinsBothInputsWithoutGapOrOverlap) {
   mixer.StartRead();
   EXPECT_EQ(mixer.Size(), (c.Frames1 + c.Frames2) * c.Channels * 2);
   const auto out = Values(2, ReadToEnd(mixer, c.Request));
+  EXPECT_EQ(mixer.Position(), 0);  // the mixer does not count what it hands out
   mixer.EndRead();
 
   auto expected = Frames(c.Frames1, c.Channels, first);
@@ -110,7 +140,6 @@ TEST_P(Concatenation, JoinsBothInputsWithoutGapOrOverlap) {
   expected.insert(expected.end(), tail.begin(), tail.end());
   ASSERT_EQ(out.size(), expected.size());
   EXPECT_EQ(out, expected);
-  EXPECT_EQ(mixer.Position(), 0);  // the mixer does not count what it hands out
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -121,147 +150,73 @@ INSTANTIATE_TEST_SUITE_P(
                     TJoinCase{0, 500, 1, 16384, 1u << 20}, TJoinCase{700, 0, 1, 16384, 1u << 20},
                     TJoinCase{0, 0, 2, 16384, 1u << 20}, TJoinCase{1001, 999, 3, 16384, 77}));
 
-TEST(Concatenation, SecondInputTakesTheFirstInputsWidth) {
-  TAudioMixer mixer;
-  mixer.Mode = amConcatenate;
-  {
-    auto in1 = Source(16, 1, {1000, -1000});
-    auto in2 = Source(8, 1, {128, 255, 0, 192});
-    mixer.SetInput1(in1.get());
-    mixer.SetInput2(in2.get());
-    EXPECT_EQ(mixer.BitsPerSample(), 16);
-    EXPECT_EQ(Values(2, ReadAll(mixer)),
-              (std::vector<int64_t>{1000, -1000, 0, 32511, -32767, 16384}));
-  }
-  {
-    auto in1 = Source(8, 1, {200});
-    auto in2 = Source(16, 1, {1000, 0, -32768});
-    mixer.SetInput1(in1.get());
-    mixer.SetInput2(in2.get());
-    EXPECT_EQ(mixer.BitsPerSample(), 8);
-    EXPECT_EQ(Values(1, ReadAll(mixer)), (std::vector<int64_t>{200, 131, 128, 0}));
-  }
-}
-
-TEST(Concatenation, GainsApplyToTheirOwnInput) {
-  auto in1 = Source(16, 1, {1000, 1000});
-  auto in2 = Source(16, 1, {1000, 1000});
-  TAudioMixer mixer;
-  mixer.Mode = amConcatenate;
-  mixer.Volume1 = 0;
-  mixer.SetInput1(in1.get());
-  mixer.SetInput2(in2.get());
-  EXPECT_EQ(Values(2, ReadAll(mixer)), (std::vector<int64_t>{0, 0, 1000, 1000}));
-}
-
-struct TLengthCase {
-  int Seconds1;
-  int Seconds2;
-  uint32_t Request;
-};
-
-class MixLength : public testing::TestWithParam<TLengthCase> {};
-
 // 8000 Hz mono: the longer input holds 2000 throughout, the shorter 1000. Together they give
 // 1500; the longer one alone comes out at half amplitude, 1000.
-TEST_P(MixLength, LastsAsLongAsTheLongerWithItsRestAtHalfAmplitude) {
-  const TLengthCase& c = GetParam();
-  const int rate = 8000;
-  auto constant = [](int64_t value) { return [value](int64_t, int) { return value; }; };
-  const int64_t value1 = c.Seconds1 >= c.Seconds2 ? 2000 : 1000;
-  const int64_t value2 = c.Seconds1 >= c.Seconds2 ? 1000 : 2000;
-  auto in1 = Source(16, 1, Frames(int64_t{c.Seconds1} * rate, 1, constant(value1)));
-  auto in2 = Source(16, 1, Frames(int64_t{c.Seconds2} * rate, 1, constant(value2)));
-  TAudioMixer mixer;
-  mixer.SetInput1(in1.get());
-  mixer.SetInput2(in2.get());
-
-  mixer.StartRead();
-  const int64_t longer = int64_t{std::max(c.Seconds1, c.Seconds2)} * rate;
-  const int64_t shorter = int64_t{std::min(c.Seconds1, c.Seconds2)} * rate;
-  EXPECT_EQ(mixer.Size(), longer * 2);
-  const auto out = Values(2, ReadToEnd(mixer, c.Request));
-  mixer.EndRead();
-
-  ASSERT_EQ(static_cast<int64_t>(out.size()), longer);
-  for (int64_t i = 0; i < longer; ++i) {
-    ASSERT_EQ(out[i], i < shorter ? 1500 : 1000) << "at sample " << i;
+TEST(MixLength, TenAndFourSecondsLastTenWithTheLastSixAtHalfAmplitude) {
+  for (const bool longFirst : {true, false}) {
+    SCOPED_TRACE(longFirst ? "long first" : "short first");
+    auto longer = Source(16, 1, Frames(80000, 1, [](int64_t, int) { return 2000; }));
+    auto shorter = Source(16, 1, Frames(32000, 1, [](int64_t, int) { return 1000; }));
+    TAudioMixer mixer;
+    mixer.SetInput1(longFirst ? longer.get() : shorter.get());
+    mixer.SetInput2(longFirst ? shorter.get() : longer.get());
+    mixer.StartRead();
+    EXPECT_EQ(mixer.Size(), 80000 * 2);
+    const auto out = Values(2, ReadToEnd(mixer, longFirst ? 16384 : 1000));
+    mixer.EndRead();
+    ASSERT_EQ(out.size(), 80000u);
+    for (std::size_t i = 0; i < out.size(); ++i)
+      ASSERT_EQ(out[i], i < 32000 ? 1500 : 1000) << "at sample " << i;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(TenAndFourSeconds, MixLength,
-                         testing::Values(TLengthCase{10, 4, 16384}, TLengthCase{4, 10, 16384},
-                                         TLengthCase{10, 4, 1000}));
+struct TOffsetCase {
+  const char* Name;
+  int Channels;
+  int64_t Frames1;
+  int64_t Frames2;
+  int64_t Offset;  // Input2StartSample
+  int64_t Start2;  // frame where the second input really starts
+  int64_t Length;  // frames in all
+};
 
-TEST(MixLength, EightBitTailIsCentredOnSilence) {
-  auto in1 = Source(8, 1, {200, 200, 200, 200});
-  auto in2 = Source(8, 1, {100, 100});
+// Read in 16384-byte requests, blocks of 4096 samples.
+const TOffsetCase kOffsetCases[] = {
+    // Offset frame 5000 lies in the stereo block of frames 4096 to 6143.
+    {"StartsWithTheBlockThatReachesTheOffset", 2, 10000, 1000, 5000, 4096, 10000},
+    // Nothing of the first input is left to share a block with: silence up to the exact start.
+    {"BeyondTheFirstsEndFollowsSilence", 2, 1000, 500, 3000, 3000, 3500},
+    // 4096 samples are not whole 3-channel frames; the second input must still land on the
+    // first channel.
+    {"KeepsItsChannelsWithThreeChannels", 3, 5000, 2000, 3000, 2730, 5000},
+};
+
+class MixOffset : public testing::TestWithParam<TOffsetCase> {};
+
+// Channel c holds (c + 1) * 100 in the first input and (c + 1) * 1000 in the second.
+TEST_P(MixOffset, SecondInputComesInWhereExpected) {
+  const TOffsetCase& c = GetParam();
+  auto in1 = Source(16, c.Channels,
+                    Frames(c.Frames1, c.Channels, [](int64_t, int ch) { return (ch + 1) * 100; }));
+  auto in2 = Source(16, c.Channels,
+                    Frames(c.Frames2, c.Channels, [](int64_t, int ch) { return (ch + 1) * 1000; }));
   TAudioMixer mixer;
+  mixer.Input2StartSample = c.Offset;
   mixer.SetInput1(in1.get());
   mixer.SetInput2(in2.get());
-  // The missing second input counts as silence (128), not as full negative amplitude.
-  EXPECT_EQ(Values(1, ReadAll(mixer)), (std::vector<int64_t>{150, 150, 164, 164}));
-}
-
-// Stereo at 16384-byte requests: blocks of 4096 samples, 2048 frames.
-TEST(MixOffset, SecondInputStartsWithTheBlockThatReachesTheOffset) {
-  auto in1 = Source(16, 2, Frames(10000, 2, [](int64_t, int) { return 2000; }));
-  auto in2 = Source(16, 2, Frames(1000, 2, [](int64_t, int) { return 1000; }));
-  TAudioMixer mixer;
-  mixer.Input2StartSample = 5000;
-  mixer.SetInput1(in1.get());
-  mixer.SetInput2(in2.get());
-  mixer.StartRead();
-  EXPECT_EQ(mixer.Size(), 10000 * 4);
-  const auto out = Values(2, ReadToEnd(mixer, 16384));
-  mixer.EndRead();
-  ASSERT_EQ(out.size(), 20000u);
-  // The third block (frames 4096 to 6143) is the one in which the offset is reached.
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const std::size_t frame = i / 2;
-    ASSERT_EQ(out[i], frame >= 4096 && frame < 5096 ? 1500 : 1000) << "at frame " << frame;
+  const auto out = Values(2, ReadAll(mixer));
+  ASSERT_EQ(static_cast<int64_t>(out.size()), c.Length * c.Channels);
+  for (int64_t f = 0; f < c.Length; ++f) {
+    const bool one = f < c.Frames1, two = f >= c.Start2 && f < c.Start2 + c.Frames2;
+    for (int ch = 0; ch < c.Channels; ++ch) {
+      const int64_t unit = one && two ? 550 : one ? 50 : two ? 500 : 0;
+      ASSERT_EQ(out[f * c.Channels + ch], (ch + 1) * unit) << "frame " << f << " channel " << ch;
+    }
   }
 }
 
-TEST(MixOffset, SecondInputBeyondTheFirstsEndFollowsSilenceAtItsExactStart) {
-  auto in1 = Source(16, 2, Frames(1000, 2, [](int64_t, int) { return 2000; }));
-  auto in2 = Source(16, 2, Frames(500, 2, [](int64_t, int) { return 4000; }));
-  TAudioMixer mixer;
-  mixer.Input2StartSample = 3000;
-  mixer.SetInput1(in1.get());
-  mixer.SetInput2(in2.get());
-  mixer.StartRead();
-  EXPECT_EQ(mixer.Size(), 3500 * 4);
-  const auto out = Values(2, ReadToEnd(mixer, 16384));
-  mixer.EndRead();
-  ASSERT_EQ(out.size(), 7000u);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const std::size_t frame = i / 2;
-    ASSERT_EQ(out[i], frame < 1000 ? 1000 : frame < 3000 ? 0 : 2000) << "at frame " << frame;
-  }
-}
-
-// 4096 samples are not a whole number of 3-channel frames; the second input must still land
-// on the first channel.
-TEST(MixOffset, SecondInputKeepsItsChannelsWithThreeChannels) {
-  auto in1 = Source(16, 3, Frames(5000, 3, [](int64_t, int c) { return (c + 1) * 100; }));
-  auto in2 = Source(16, 3, Frames(2000, 3, [](int64_t, int c) { return (c + 1) * 1000; }));
-  TAudioMixer mixer;
-  mixer.Input2StartSample = 3000;
-  mixer.SetInput1(in1.get());
-  mixer.SetInput2(in2.get());
-  const auto out = Values(2, ReadAll(mixer, 16384));
-  ASSERT_EQ(out.size(), 15000u);
-  int mixedFrames = 0;
-  for (std::size_t f = 0; f < 5000; ++f) {
-    const int64_t unit = out[f * 3];
-    ASSERT_TRUE(unit == 50 || unit == 550) << "frame " << f << " starts with " << unit;
-    ASSERT_EQ(out[f * 3 + 1], 2 * unit) << "frame " << f;
-    ASSERT_EQ(out[f * 3 + 2], 3 * unit) << "frame " << f;
-    mixedFrames += unit == 550;
-  }
-  EXPECT_EQ(mixedFrames, 2000);
-}
+INSTANTIATE_TEST_SUITE_P(Offsets, MixOffset, testing::ValuesIn(kOffsetCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(MixSize, UnknownInputSizeGivesUnknownSize) {
   auto in1 = Source(16, 1, {1, 2, 3});
@@ -279,31 +234,20 @@ TEST(MixSize, UnknownInputSizeGivesUnknownSize) {
   }
 }
 
-TEST(MixerRefusals, FormatQueriesNeedTheFirstInput) {
+TEST(MixerRefusals, QueriesNeedTheFirstInputAndInputsStayDuringARead) {
+  auto in1 = Source(16, 1, {1, 2, 3});
+  auto in2 = Source(16, 1, {4, 5, 6});
   TAudioMixer mixer;
-  auto in2 = Source(16, 2, {});
+  mixer.Mode = amConcatenate;
   mixer.SetInput2(in2.get());
   ExpectAuError([&] { mixer.BitsPerSample(); }, "Input not assigned");
   ExpectAuError([&] { mixer.Channels(); }, "Input not assigned");
   ExpectAuError([&] { mixer.SampleRate(); }, "Input not assigned");
-  auto in1 = std::make_unique<TMemoryIn>(24, 6, std::vector<uint8_t>{}, 48000);
-  mixer.SetInput1(in1.get());
-  EXPECT_EQ(mixer.BitsPerSample(), 24);
-  EXPECT_EQ(mixer.Channels(), 6);
-  EXPECT_EQ(mixer.SampleRate(), 48000);
-}
 
-TEST(MixerRefusals, InputsCannotChangeDuringARead) {
-  auto in1 = Source(16, 1, {1, 2, 3});
-  auto in2 = Source(16, 1, {4, 5, 6});
-  auto other = Source(16, 1, {7});
-  TAudioMixer mixer;
-  mixer.Mode = amConcatenate;
   mixer.SetInput1(in1.get());
-  mixer.SetInput2(in2.get());
   mixer.StartRead();
   EXPECT_TRUE(mixer.IsBusy());
-  ExpectAuError([&] { mixer.SetInput1(other.get()); }, "The component is busy.");
+  ExpectAuError([&] { mixer.SetInput1(in2.get()); }, "The component is busy.");
   ExpectAuError([&] { mixer.SetInput2(nullptr); }, "The component is busy.");
   ExpectAuError([&] { mixer.StartRead(); }, "The component is busy.");
   EXPECT_EQ(mixer.Input1(), in1.get());
@@ -312,9 +256,8 @@ TEST(MixerRefusals, InputsCannotChangeDuringARead) {
   EXPECT_EQ(Values(2, ReadToEnd(mixer, 4)), (std::vector<int64_t>{1, 2, 3, 4, 5, 6}));
   mixer.EndRead();
   EXPECT_FALSE(mixer.IsBusy());
-  EXPECT_FALSE(in1->IsBusy());
-  mixer.SetInput1(other.get());
-  EXPECT_EQ(mixer.Input1(), other.get());
+  mixer.SetInput1(nullptr);
+  EXPECT_EQ(mixer.Input1(), nullptr);
 }
 
 struct TFailedStartCase {
@@ -359,10 +302,6 @@ TEST_P(FailedStart, LeavesTheMixerIdleAndTheNextReadWorks) {
   EXPECT_EQ(in1->Ends, c.Starts1);
   EXPECT_FALSE(in1->IsBusy());
   EXPECT_FALSE(in2->IsBusy());
-  uint8_t* data = nullptr;
-  uint32_t bytes = 100;
-  mixer.ReadData(data, bytes);
-  EXPECT_EQ(bytes, 0u);
   mixer.EndRead();
   EXPECT_EQ(in1->Ends, c.Starts1);
 
@@ -379,7 +318,7 @@ TEST_P(FailedStart, LeavesTheMixerIdleAndTheNextReadWorks) {
 INSTANTIATE_TEST_SUITE_P(Recovery, FailedStart, testing::ValuesIn(kFailedStarts),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-TEST(MixerInputs, DestroyedInputIsDroppedEvenDuringARead) {
+TEST(MixerInputs, DestroyedInputIsDropped) {
   auto in1 = Source(16, 1, Frames(10000, 1, [](int64_t, int) { return 2000; }));
   auto in2 = Source(16, 1, Frames(10000, 1, [](int64_t, int) { return 2000; }));
   TAudioMixer mixer;
@@ -400,19 +339,11 @@ TEST(MixerInputs, DestroyedInputIsDroppedEvenDuringARead) {
   EXPECT_EQ(rest.back(), 1000);
   EXPECT_FALSE(in1->IsBusy());
 
-  in1.reset();
-  EXPECT_EQ(mixer.Input1(), nullptr);
-  ExpectAuError([&] { mixer.BitsPerSample(); }, "Input not assigned");
-}
-
-TEST(MixerInputs, OneSourceMayFeedBothSides) {
-  auto in = Source(16, 1, {1000});
+  // One source may feed both sides: replacing one side must not stop the mixer hearing of it.
   auto other = Source(16, 1, {0});
-  TAudioMixer mixer;
-  mixer.SetInput1(in.get());
-  mixer.SetInput2(in.get());
+  mixer.SetInput2(in1.get());
   mixer.SetInput1(other.get());
-  in.reset();  // still the second input: the mixer must hear of it
+  in1.reset();
   EXPECT_EQ(mixer.Input2(), nullptr);
   EXPECT_EQ(mixer.Input1(), other.get());
 }
