@@ -121,7 +121,7 @@ void TAudioMixer::DoStartRead() {
   SampleCount = 0;
   try {
     OpenInputs();
-  } catch (const std::exception&) {
+  } catch (...) {
     // A failed start leaves nothing behind: the inputs already started are ended and the
     // mixer is idle again, so the caller can fix the cause and start anew.
     try {

@@ -80,5 +80,6 @@ class TAudioMixer : public TAuInput {
   // Working state of a read, from DoStartRead to DoEndRead, touched only under DataLock.
   TSide Side1;
   TSide Side2;
-  int64_t SampleCount = 0;  // samples taken from the first input in a mix, plus lead-in silence
+  int64_t SampleCount = 0;  // in a mix: samples taken from the first input, plus the silence
+                            // put in after its end while the second is not yet due
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,10 @@ const TBlockCase kBlockCases[] = {
     {"JoinGainsApplyToTheirOwnInput", amConcatenate, 16, {1000}, 16, {1000}, 0, 65535, {0, 1000}},
 };
 
+void PrintTo(const TBlockCase& c, std::ostream* os) {
+  *os << c.Name;
+}
+
 class MixerBlock : public testing::TestWithParam<TBlockCase> {};
 
 TEST_P(MixerBlock, GivesTheWorkedOutValues) {
@@ -112,6 +117,10 @@ struct TJoinCase {
   uint32_t Request;   // bytes the reader asks for each time
   uint32_t MaxBlock;  // bytes the inputs hand out at most per read
 };
+
+void PrintTo(const TJoinCase& c, std::ostream* os) {
+  *os << c.Frames1 << "+" << c.Frames2 << " frames of " << c.Channels << " channels";
+}
 
 class Concatenation : public testing::TestWithParam<TJoinCase> {};
 
@@ -190,6 +199,10 @@ const TOffsetCase kOffsetCases[] = {
     // first channel.
     {"KeepsItsChannelsWithThreeChannels", 3, 5000, 2000, 3000, 2730, 5000},
 };
+
+void PrintTo(const TOffsetCase& c, std::ostream* os) {
+  *os << c.Name;
+}
 
 class MixOffset : public testing::TestWithParam<TOffsetCase> {};
 
@@ -279,6 +292,10 @@ const TFailedStartCase kFailedStarts[] = {
     {"SecondTooNarrow", true, true, "", "", 4, "Unsupported bits per sample", 1},
     {"SecondTooWide", true, true, "", "", 40, "Unsupported bits per sample", 1},
 };
+
+void PrintTo(const TFailedStartCase& c, std::ostream* os) {
+  *os << c.Name;
+}
 
 class FailedStart : public testing::TestWithParam<TFailedStartCase> {};
 
