@@ -1,0 +1,146 @@
+#include "cli/command_cut.h"
+
+#include <cctype>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+#include "cli/cli_args.h"
+#include "cli/cli_errors.h"
+#include "cli/file_kinds.h"
+#include "cli/interrupt.h"
+#include "cli/progress_line.h"
+#include "cli/run_loop.h"
+#include "cli/safe_output.h"
+#include "cutting/sample_frames.h"
+#include "cutting/time_text.h"
+#include "pipeline/au_exception.h"
+
+const char* const kCutUsage =
+    "Usage: trimora-cli cut FILE -o OUT [--start TIME] [--end TIME] [--force] [--quiet]\n"
+    "\n"
+    "Writes the stretch of FILE from --start to --end into OUT, a new file of the same\n"
+    "format. TIME is hours:minutes:seconds.tenths, as in 00:01:30.5 (1:30:0.5 is fine too).\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUT  the file to write (required)\n"
+    "  --start TIME      where the stretch begins (default: the beginning)\n"
+    "  --end TIME        where it ends, inclusive (default: the end)\n"
+    "  -f, --force       replace OUT if it exists\n"
+    "  -q, --quiet       no progress line\n"
+    "  -h, --help        show this help\n";
+
+namespace {
+
+struct TCutRequest {
+  std::string Input;
+  std::string Output;
+  std::optional<int32_t> StartMs, EndMs;
+  bool Force = false;
+  bool Quiet = false;
+  bool Help = false;
+};
+
+std::optional<int32_t> ParseTime(const TCliArgs& args, const std::string& option) {
+  const auto text = args.Value(option);
+  if (!text) return std::nullopt;
+  if (!IsTimeText(*text))
+    throw TUsageError("invalid " + option + " time '" + *text +
+                      "' (expected hours:minutes:seconds.tenths, as in 00:01:30.5)");
+  return TimeTextToMs(*text);
+}
+
+TCutRequest ParseCut(const std::vector<std::string>& args) {
+  const TCliArgs parsed({{"--output", "-o", true},
+                         {"--start", "", true},
+                         {"--end", "", true},
+                         {"--force", "-f", false},
+                         {"--quiet", "-q", false},
+                         {"--help", "-h", false}},
+                        args);
+  TCutRequest request;
+  request.Help = parsed.Has("--help");
+  if (request.Help) return request;
+  if (parsed.Positional().size() != 1) throw TUsageError("cut takes one FILE");
+  request.Input = parsed.Positional()[0];
+  const auto output = parsed.Value("--output");
+  if (!output || output->empty()) throw TUsageError("cut needs the output file: -o OUT");
+  request.Output = *output;
+  request.StartMs = ParseTime(parsed, "--start");
+  request.EndMs = ParseTime(parsed, "--end");
+  if (request.StartMs && request.EndMs && *request.EndMs < *request.StartMs)
+    throw TUsageError("--end lies before --start");
+  request.Force = parsed.Has("--force");
+  request.Quiet = parsed.Has("--quiet");
+  return request;
+}
+
+std::string LengthText(int64_t frames, int rate) {
+  return MsToTimeText(static_cast<int32_t>(std::min<int64_t>(SampleFramesToMs(frames, rate), INT32_MAX)));
+}
+
+// The frames to keep, first and last inclusive: round(ms × rate / 1000) for each end, the end
+// held to the last frame of the file.
+void SetRange(const TCutRequest& request, TAuFileIn& source) {
+  const int64_t total = source.TotalSamples();
+  const int rate = source.SampleRate();
+  if (total <= 0) throw TCliError("'" + request.Input + "' holds no sound to cut");
+  const int64_t first = request.StartMs ? MsToSampleFrame(*request.StartMs, rate) : 0;
+  int64_t last = request.EndMs ? MsToSampleFrame(*request.EndMs, rate) : total - 1;
+  if (first >= total)
+    throw TCliError("--start " + MsToTimeText(*request.StartMs) + " lies past the end of '" +
+                    request.Input + "' (" + LengthText(total, rate) + ")");
+  last = std::min(last, total - 1);
+  source.StartSample = first;
+  source.EndSample = last;
+}
+
+// Reads the written file back: a run that ended quietly but left a file of the wrong length
+// or format (an error while the file was being closed is not reported as an event) must not
+// pass for a success.
+void CheckWritten(const TCutRequest& request, const std::filesystem::path& written,
+                  int64_t frames, int channels, int rate) {
+  TOpenedSource check = OpenSource(written);
+  TAuFileIn& result = *check.Source;
+  if (result.TotalSamples() != frames || result.Channels() != channels ||
+      result.SampleRate() != rate)
+    throw TCliError("cut failed: '" + request.Output + "' did not come out complete");
+}
+
+}  // namespace
+
+int RunCutCommand(const std::vector<std::string>& args) {
+  const TCutRequest request = ParseCut(args);
+  if (request.Help) {
+    std::fputs(kCutUsage, stdout);
+    return kExitOk;
+  }
+  TOpenedSource opened = OpenSource(request.Input);
+  std::string extension = std::filesystem::path(request.Output).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension != ExtensionOf(opened.Kind))
+    throw TUsageError("the output must be a " + ExtensionOf(opened.Kind) + " file like the input");
+  TAuFileIn& source = *opened.Source;
+  SetRange(request, source);
+  const int64_t frames = source.EndSample - source.StartSample + 1;
+  const int channels = source.Channels(), rate = source.SampleRate();
+
+  TSafeOutput output(request.Output, request.Force, {request.Input});
+  auto sink = MakeSink(opened.Kind);
+  sink->SetFileName(output.TempPath());
+  sink->SetInput(&source);
+  TProgressLine progress("Cutting", request.Quiet);
+  const TRunResult run = RunToCompletion(*sink, progress);
+  if (run.Signal != 0) {
+    std::fputs("trimora-cli: interrupted; nothing was written\n", stderr);
+    return 128 + run.Signal;
+  }
+  if (!run.Succeeded) throw TCliError("cut failed: " + run.Error);
+  sink.reset();  // the sink lets go of the file before it is checked and renamed
+  CheckWritten(request, output.TempPath(), frames, channels, rate);
+  output.Commit();
+  if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
+    std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", request.Output.c_str(),
+                 LengthText(frames, rate).c_str(), static_cast<long long>(frames));
+  return kExitOk;
+}

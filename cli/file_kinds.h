@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "pipeline/file_input.h"
+#include "pipeline/file_output.h"
+
+// The kinds of sound file the command line reads and writes, chosen by the file's extension
+// as the main window chooses its pipeline. Each kind has a source and a sink set up the way
+// the windows set theirs up.
+enum class TFileKind { Wave };
+
+// The kind of `path` by its extension (case ignored); TCliError for any other.
+TFileKind KindOfFile(const std::filesystem::path& path);
+// The extension of the kind, e.g. ".wav".
+std::string ExtensionOf(TFileKind kind);
+
+std::unique_ptr<TAuFileIn> MakeSource(TFileKind kind);
+std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind);
+
+// "WAV, PCM": the container and the kind of data `source` (of `kind`) holds.
+std::string DescribeFormat(TFileKind kind, TAuFileIn& source);
+
+// A source of the file's kind opened on `path`, its header read; TCliError when the file
+// cannot be opened or holds nothing this program can read.
+struct TOpenedSource {
+  TFileKind Kind;
+  std::unique_ptr<TAuFileIn> Source;
+};
+TOpenedSource OpenSource(const std::filesystem::path& path);

@@ -1,0 +1,16 @@
+#pragma once
+
+// Ctrl-C, a termination request or a closed terminal (SIGINT, SIGTERM, SIGHUP). The first
+// signal only raises a flag that the program polls, so that it can stop its run and remove
+// its temporary file in an orderly way; a second one removes the temporary file at once and
+// ends the process.
+namespace TInterrupt {
+
+void Install();
+// The signal number received, 0 when none.
+int Received();
+// The file a second signal removes before ending the process; nullptr for none. The text
+// must stay valid until it is replaced.
+void SetCleanupPath(const char* path);
+
+}  // namespace TInterrupt

@@ -1,0 +1,82 @@
+// trimora-cli: cutting sound files from the command line, on the same engine as the windows.
+// Exit status: 0 done, 1 failed, 2 the command line was not understood, 128 + the signal
+// number when interrupted.
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli/cli_errors.h"
+#include "cli/command_cut.h"
+#include "cli/command_info.h"
+#include "cli/interrupt.h"
+
+namespace {
+
+struct TCommand {
+  const char* Name;
+  const char* Synopsis;
+  int (*Run)(const std::vector<std::string>& args);
+};
+
+// Later commands join this table.
+const TCommand kCommands[] = {
+    {"info", "info FILE                 show the format and length of FILE", RunInfoCommand},
+    {"cut", "cut FILE -o OUT [options] write a stretch of FILE into OUT", RunCutCommand},
+};
+
+void PrintUsage(FILE* out) {
+  std::fputs(
+      "Usage: trimora-cli COMMAND [ARGUMENTS]\n"
+      "\n"
+      "Cuts sound files (WAV for now) without the windows.\n"
+      "\n"
+      "Commands:\n",
+      out);
+  for (const auto& command : kCommands) std::fprintf(out, "  %s\n", command.Synopsis);
+  std::fputs(
+      "\n"
+      "Run 'trimora-cli COMMAND --help' for the options of a command.\n",
+      out);
+}
+
+int Fail(const char* message) {
+  std::fprintf(stderr, "trimora-cli: %s\n", message);
+  if (const int signal = TInterrupt::Received()) return 128 + signal;
+  return kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (args.empty()) {
+    PrintUsage(stderr);
+    return kExitUsage;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    PrintUsage(stdout);
+    return kExitOk;
+  }
+  const TCommand* command = nullptr;
+  for (const auto& candidate : kCommands)
+    if (args[0] == candidate.Name) command = &candidate;
+  if (command == nullptr) {
+    std::fprintf(stderr, "trimora-cli: unknown command '%s'\n", args[0].c_str());
+    std::fputs("Run 'trimora-cli --help' for the list of commands.\n", stderr);
+    return kExitUsage;
+  }
+
+  TInterrupt::Install();
+  try {
+    return command->Run({args.begin() + 1, args.end()});
+  } catch (const TUsageError& e) {
+    std::fprintf(stderr, "trimora-cli %s: %s\n", command->Name, e.what());
+    std::fprintf(stderr, "Run 'trimora-cli %s --help' for its usage.\n", command->Name);
+    return kExitUsage;
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+}

@@ -1,0 +1,40 @@
+#include "cli/run_loop.h"
+
+#include <chrono>
+#include <exception>
+
+#include "cli/interrupt.h"
+#include "cli/progress_line.h"
+#include "pipeline/main_thread_queue.h"
+
+TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress) {
+  TRunResult result;
+  bool done = false;
+  sink.OnProgress = [&](TComponent*) { progress.Show(sink.Progress()); };
+  sink.OnThreadException = [&](TComponent*) {
+    if (result.Error.empty()) result.Error = sink.ExceptionMessage();
+  };
+  sink.OnDone = [&](TComponent*) { done = true; };
+  try {
+    sink.Run();
+  } catch (const std::exception& e) {
+    result.Error = e.what();
+    return result;
+  }
+  // The wait is short so that a signal is noticed promptly; events wake it at once.
+  while (!done) {
+    if (const int signal = TInterrupt::Received()) {
+      sink.Stop();
+      result.Signal = signal;
+      break;
+    }
+    TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(50));
+  }
+  progress.Clear();
+  if (done && result.Error.empty()) result.Error = sink.ExceptionMessage();
+  sink.OnProgress = nullptr;
+  sink.OnThreadException = nullptr;
+  sink.OnDone = nullptr;
+  result.Succeeded = done && result.Error.empty() && result.Signal == 0;
+  return result;
+}

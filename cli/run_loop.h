@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "pipeline/au_output.h"
+
+class TProgressLine;
+
+struct TRunResult {
+  bool Succeeded = false;
+  std::string Error;  // the engine's message when it raised one
+  int Signal = 0;     // the signal that interrupted the run, 0 when none
+};
+
+// Runs `sink` and serves its events on this, the main, thread until it is done: progress goes
+// to `progress`, an engine error is kept for the result. A signal (see TInterrupt) stops the
+// run. A run succeeded only when it ended without an error and without being stopped.
+TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress);

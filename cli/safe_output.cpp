@@ -1,0 +1,123 @@
+#include "cli/safe_output.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/cli_errors.h"
+#include "cli/interrupt.h"
+
+namespace {
+
+std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+std::string SystemText(int error) { return std::strerror(error); }
+
+// ".name.trimora-XXXXXX.ext": hidden, recognisable, with the target's extension. Very long
+// names are shortened so that the temporary name stays within the usual 255-byte limit.
+std::string TempTemplate(const std::filesystem::path& target) {
+  std::string stem = target.stem().string();
+  const std::string extension = target.extension().string();
+  if (stem.size() > 180) stem.resize(180);
+  return "." + stem + ".trimora-XXXXXX" + extension;
+}
+
+// The permissions a newly created file gets: 0666 less the process's umask.
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+void SyncPath(const std::filesystem::path& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
+                         const std::vector<std::filesystem::path>& inputs)
+    : FTarget(target), Replace(replace) {
+  struct stat targetStat {};
+  const bool exists = ::stat(target.c_str(), &targetStat) == 0;
+  if (exists) {
+    for (const auto& input : inputs) {
+      struct stat inputStat {};
+      if (::stat(input.c_str(), &inputStat) == 0 && inputStat.st_dev == targetStat.st_dev &&
+          inputStat.st_ino == targetStat.st_ino)
+        throw TCliError("the output " + Quote(target) + " is the input file " + Quote(input) +
+                        "; choose another output name");
+    }
+    if (S_ISDIR(targetStat.st_mode)) throw TCliError(Quote(target) + " is a folder");
+    if (!replace)
+      throw TCliError(Quote(target) + " already exists; use --force to replace it");
+  }
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error))
+    throw TCliError("cannot write " + Quote(target) + ": the folder " + Quote(folder) +
+                    " does not exist");
+
+  std::string name = (folder / TempTemplate(target)).string();
+  const int suffix = static_cast<int>(target.extension().string().size());
+  const int fd = ::mkostemps(name.data(), suffix, O_CLOEXEC);
+  if (fd < 0) throw TCliError("cannot write in " + Quote(folder) + ": " + SystemText(errno));
+  ::close(fd);
+  Temp = name;
+  TempText = name;
+  TInterrupt::SetCleanupPath(TempText.c_str());
+}
+
+TSafeOutput::~TSafeOutput() {
+  TInterrupt::SetCleanupPath(nullptr);
+  if (!Committed) ::unlink(Temp.c_str());
+}
+
+void TSafeOutput::Commit() {
+  if (TInterrupt::Received() != 0) throw TCliError("interrupted");
+  struct stat old {};
+  const bool replacing = ::stat(FTarget.c_str(), &old) == 0;
+  if (replacing && !Replace)
+    throw TCliError(Quote(FTarget) + " appeared meanwhile; use --force to replace it");
+  // The replaced file's permissions carry over; a new file gets the usual ones.
+  const mode_t mode = replacing ? (old.st_mode & 07777) : NewFileMode();
+  if (::chmod(Temp.c_str(), mode) != 0)
+    throw TCliError("cannot set the permissions of " + Quote(Temp) + ": " + SystemText(errno));
+  // Before an older file is replaced, the new data must be on the disk, or a crash right
+  // after the rename could leave neither.
+  if (replacing) SyncPath(Temp, O_RDONLY);
+
+  int result = 0;
+  if (Replace) {
+    result = ::rename(Temp.c_str(), FTarget.c_str());
+  } else {
+    result = ::renameat2(AT_FDCWD, Temp.c_str(), AT_FDCWD, FTarget.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      // A file system without the no-replace rename: a hard link refuses an existing name too.
+      result = ::link(Temp.c_str(), FTarget.c_str());
+      if (result == 0) ::unlink(Temp.c_str());
+      else if (errno == EPERM || errno == EOPNOTSUPP) result = ::rename(Temp.c_str(), FTarget.c_str());
+    }
+  }
+  if (result != 0) {
+    const int error = errno;
+    if (error == EEXIST)
+      throw TCliError(Quote(FTarget) + " appeared meanwhile; use --force to replace it");
+    throw TCliError("cannot rename the finished file to " + Quote(FTarget) + ": " +
+                    SystemText(error));
+  }
+  Committed = true;
+  TInterrupt::SetCleanupPath(nullptr);
+  if (replacing) {
+    std::filesystem::path folder = FTarget.parent_path();
+    SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+  }
+}

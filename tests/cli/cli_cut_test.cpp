@@ -1,0 +1,195 @@
+// trimora-cli cut: the frames asked for and no others, from every kind of WAV the reader
+// takes, and never a lost or half-written file.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "cli_test_support.h"
+
+namespace {
+
+using namespace cli_test;
+
+int16_t Sample16(const std::vector<uint8_t>& raw, size_t index) {
+  return static_cast<int16_t>(raw[2 * index] | raw[2 * index + 1] << 8);
+}
+
+class CliCut : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteBytes(Folder / "in.wav", CountingWave(kFrames, 44100)); }
+
+  // Checks that `name` decodes to exactly frames first..last of the counting wave.
+  void ExpectFrames(const std::string& name, int64_t first, int64_t last) {
+    const auto raw = DecodeWithFfmpeg(Folder / name, "s16le");
+    ASSERT_EQ(raw.size(), static_cast<size_t>(last - first + 1) * 4) << name;
+    EXPECT_EQ(Sample16(raw, 0), CountingSample(first, 0));
+    EXPECT_EQ(Sample16(raw, 1), CountingSample(first, 1));
+    const size_t end = raw.size() / 2;
+    EXPECT_EQ(Sample16(raw, end - 2), CountingSample(last, 0));
+    EXPECT_EQ(Sample16(raw, end - 1), CountingSample(last, 1));
+    size_t wrong = 0;
+    for (int64_t f = first; f <= last; ++f)
+      wrong += Sample16(raw, 2 * (f - first)) != CountingSample(f, 0);
+    EXPECT_EQ(wrong, 0u);
+  }
+
+  static constexpr int64_t kFrames = 441000;  // 10 s at 44100 Hz
+  TScratch Folder;
+};
+
+TEST_F(CliCut, KeepsExactlyTheFramesFromStartToEnd) {
+  const auto run = Folder.Cli({"cut", "in.wav", "--start", "00:00:01.5", "--end", "00:00:07.2",
+                               "-o", "out.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "") << "no progress line when stderr is not a terminal";
+  EXPECT_EQ(ProbeCodec(Folder / "out.wav"), "pcm_s16le");
+  ExpectFrames("out.wav", 66150, 317520);
+}
+
+TEST_F(CliCut, DefaultsAndAnEndPastTheFileTakeEverythingToTheEnd) {
+  ASSERT_EQ(Folder.Cli({"cut", "in.wav", "-o", "whole.wav"}).Status, 0);
+  ExpectFrames("whole.wav", 0, kFrames - 1);
+  ASSERT_EQ(Folder.Cli({"cut", "in.wav", "--start=0:0:9.0", "--end", "00:00:30.0", "-o",
+                        "tail.wav", "--quiet"}).Status,
+            0);
+  ExpectFrames("tail.wav", 396900, kFrames - 1);
+  ASSERT_EQ(Folder.Cli({"cut", "in.wav", "--end", "00:00:00.0", "-o", "one.wav"}).Status, 0);
+  ExpectFrames("one.wav", 0, 0);
+}
+
+// The reader's fixtures with their independent reference decodings: each kind is cut whole
+// into PCM, which FFmpeg must decode to the reference samples. A sox ADPCM file's `fact` count
+// ends the sound inside its last block; the reference goes on to the block's end.
+TEST_F(CliCut, EveryKindOfWaveBecomesPcmWithTheSamplesOfTheReference) {
+  struct {
+    const char* Name;
+    const char* Format;  // of the reference and of the PCM we write
+    size_t FrameBytes;
+    size_t Frames;
+  } cases[] = {
+      {"pcm_u8_mono", "u8", 1, 400},         {"pcm_s16_stereo", "s16le", 4, 400},
+      {"pcm_s24_stereo", "s24le", 6, 400},   {"pcm_s32_mono", "s32le", 4, 400},
+      {"ext_s24_6ch", "s24le", 18, 200},     {"ima_mono_sox", "s16le", 2, 400},
+      {"ima_stereo_sox", "s16le", 4, 400},   {"ima_mono_ffmpeg", "s16le", 2, 484},
+      {"ms_stereo_sox", "s16le", 4, 400},    {"ms_mono_ffmpeg", "s16le", 2, 464},
+  };
+  const std::filesystem::path data = std::filesystem::path(TRIMORA_TEST_DATA) / "wave";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string out = std::string(c.Name) + "_cut.wav";
+    const auto run = Folder.Cli({"cut", (data / (std::string(c.Name) + ".wav")).string(), "-o", out});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(ProbeCodec(Folder / out), std::string("pcm_") + c.Format);
+    auto expected = ReadBytes(data / (std::string(c.Name) + ".ref"));
+    ASSERT_GE(expected.size(), c.Frames * c.FrameBytes);
+    expected.resize(c.Frames * c.FrameBytes);
+    EXPECT_EQ(DecodeWithFfmpeg(Folder / out, c.Format), expected);
+  }
+}
+
+// Float data becomes 32-bit integers by the reader's rule: the value times 2147483647,
+// rounded down, full scale and beyond held at the limits.
+TEST_F(CliCut, FloatWaveBecomes32BitPcmByTheConversionRule) {
+  const std::filesystem::path data = std::filesystem::path(TRIMORA_TEST_DATA) / "wave";
+  const auto run = Folder.Cli({"cut", (data / "ext_f32_6ch.wav").string(), "-o", "f.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto ref = ReadBytes(data / "ext_f32_6ch.ref");
+  const auto out = DecodeWithFfmpeg(Folder / "f.wav", "s32le");
+  ASSERT_EQ(out.size(), ref.size());
+  size_t wrong = 0;
+  for (size_t i = 0; i + 4 <= ref.size(); i += 4) {
+    float v;
+    std::memcpy(&v, &ref[i], 4);
+    int32_t expected;
+    if (v >= 1.0f) expected = INT32_MAX;
+    else if (!(v > -1.0f)) expected = INT32_MIN;
+    else expected = static_cast<int32_t>(std::floor(static_cast<long double>(v) * 2147483647.0L));
+    int32_t got;
+    std::memcpy(&got, &out[i], 4);
+    wrong += got != expected;
+  }
+  EXPECT_EQ(wrong, 0u);
+}
+
+// A range that starts inside an ADPCM block: the frames before it in the block are decoded
+// and dropped, so the cut starts exactly where asked.
+TEST_F(CliCut, AdpcmRangeStartsAndEndsOnTheFramesAsked) {
+  ASSERT_FALSE(Shell("cd '" + Folder.Path().string() +
+                     "' && sox -V1 -n -r 8000 -c 2 -e ima-adpcm ima.wav synth 3 sine 300 sine 500"
+                     " vol 0.5 && sox -V1 ima.wav -t raw -e signed -b 16 ref.raw && echo ok")
+                   .empty());
+  const auto run = Folder.Cli({"cut", "ima.wav", "--start", "00:00:01.3", "--end", "00:00:02.0",
+                               "-o", "part.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto ref = ReadBytes(Folder / "ref.raw");
+  const std::vector<uint8_t> expected(ref.begin() + 10400 * 4, ref.begin() + 16001 * 4);
+  EXPECT_EQ(DecodeWithFfmpeg(Folder / "part.wav", "s16le"), expected);
+}
+
+TEST_F(CliCut, RefusesToWriteOverItsInputUnderAnyName) {
+  const auto before = ReadBytes(Folder / "in.wav");
+  std::filesystem::create_hard_link(Folder / "in.wav", Folder / "link.wav");
+  std::filesystem::create_symlink("in.wav", Folder / "symlink.wav");
+  for (const char* out : {"in.wav", "link.wav", "symlink.wav", "./in.wav"}) {
+    SCOPED_TRACE(out);
+    const auto run = Folder.Cli({"cut", "in.wav", "-o", out, "--force"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("is the input file"), std::string::npos) << run.Err;
+  }
+  EXPECT_EQ(ReadBytes(Folder / "in.wav"), before);
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.wav", "link.wav", "symlink.wav"}));
+}
+
+TEST_F(CliCut, ReplacesAnExistingOutputOnlyWithForce) {
+  WriteBytes(Folder / "old.wav", {'o', 'l', 'd'});
+  const auto refused = Folder.Cli({"cut", "in.wav", "-o", "old.wav"});
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_NE(refused.Err.find("--force"), std::string::npos) << refused.Err;
+  EXPECT_EQ(ReadBytes(Folder / "old.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+
+  ASSERT_EQ(Folder.Cli({"cut", "in.wav", "--end", "00:00:01.0", "-o", "old.wav", "-f"}).Status, 0);
+  ExpectFrames("old.wav", 0, 44100);
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.wav", "old.wav"}));
+}
+
+// The engine fails part way (the file-size limit makes writes fail): the error is reported,
+// the older file of that name is untouched, and no temporary file is left.
+TEST_F(CliCut, AFailedCutLeavesNoFileAndKeepsTheOlderOne) {
+  WriteBytes(Folder / "old.wav", {'o', 'l', 'd'});
+  const auto run = Folder.Cli({"cut", "in.wav", "-o", "old.wav", "--force"},
+                              "trap '' XFSZ; ulimit -f 200;");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("cut failed: File too large"), std::string::npos) << run.Err;
+  EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
+  EXPECT_EQ(ReadBytes(Folder / "old.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.wav", "old.wav"}));
+}
+
+TEST_F(CliCut, UnreadableInputsFailWithOneLineAndNoOutput) {
+  std::vector<uint8_t> noise(5000);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919 >> 3);
+  WriteBytes(Folder / "noise.wav", noise);
+  struct {
+    std::vector<std::string> Args;
+    const char* Says;
+  } cases[] = {
+      {{"cut", "noise.wav", "-o", "a.wav"}, "not a .wav file this program can read"},
+      {{"cut", "missing.wav", "-o", "a.wav"}, "No such file"},
+      {{"cut", "in.wav", "--start", "00:00:10.0", "-o", "a.wav"}, "past the end"},
+      {{"cut", "in.wav", "-o", "no/such/folder/a.wav"}, "does not exist"},
+      {{"info", "noise.wav"}, "not a .wav file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Args[1]);
+    const auto run = Folder.Cli(c.Args);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find(c.Says), std::string::npos) << run.Err;
+    EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
+  }
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.wav", "noise.wav"}));
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+#include "cli_test_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <sys/wait.h>
+
+namespace cli_test {
+namespace {
+
+std::string Quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += "'\\''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+TScratch::TScratch() {
+  std::random_device rd;
+  Folder = std::filesystem::temp_directory_path() /
+           ("trimora-cli-test-" + std::to_string(rd()) + std::to_string(rd()));
+  std::filesystem::create_directories(Folder);
+}
+
+TScratch::~TScratch() {
+  std::error_code ignored;
+  std::filesystem::remove_all(Folder, ignored);
+}
+
+std::vector<std::string> TScratch::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(Folder))
+    if (entry.path().filename().string().rfind(".cli-", 0) != 0)
+      names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TCliRun TScratch::Cli(const std::vector<std::string>& args, const std::string& prefix) const {
+  // The captured streams live in the folder under names Names() leaves out.
+  const auto out = Folder / ".cli-out", err = Folder / ".cli-err";
+  std::string command = "cd " + Quoted(Folder.string()) + " && " + prefix + " " +
+                        Quoted(TRIMORA_CLI);
+  for (const auto& arg : args) command += " " + Quoted(arg);
+  command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
+  const int raw = std::system(command.c_str());
+  TCliRun run;
+  run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.Out = ReadText(out);
+  run.Err = ReadText(err);
+  return run;
+}
+
+int16_t CountingSample(int64_t frame, int channel) {
+  return static_cast<int16_t>(static_cast<uint16_t>(channel == 0 ? frame : -frame));
+}
+
+std::vector<uint8_t> CountingWave(int64_t frames, int rate) {
+  std::vector<uint8_t> w;
+  const auto dataSize = static_cast<uint32_t>(frames * 4);
+  w.insert(w.end(), {'R', 'I', 'F', 'F'});
+  PutLE(w, dataSize + 36, 4);
+  w.insert(w.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+  PutLE(w, 16, 4);
+  PutLE(w, 1, 2);
+  PutLE(w, 2, 2);
+  PutLE(w, static_cast<uint32_t>(rate), 4);
+  PutLE(w, static_cast<uint32_t>(rate) * 4, 4);
+  PutLE(w, 4, 2);
+  PutLE(w, 16, 2);
+  w.insert(w.end(), {'d', 'a', 't', 'a'});
+  PutLE(w, dataSize, 4);
+  w.reserve(w.size() + dataSize);
+  for (int64_t i = 0; i < frames; ++i) {
+    PutLE(w, static_cast<uint16_t>(CountingSample(i, 0)), 2);
+    PutLE(w, static_cast<uint16_t>(CountingSample(i, 1)), 2);
+  }
+  return w;
+}
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> Shell(const std::string& command) {
+  struct TCloser {
+    void operator()(FILE* f) const { ::pclose(f); }
+  };
+  std::unique_ptr<FILE, TCloser> pipe(::popen(command.c_str(), "r"));
+  if (!pipe) return {};
+  std::vector<uint8_t> out;
+  uint8_t buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
+    out.insert(out.end(), buffer, buffer + n);
+  if (::pclose(pipe.release()) != 0) return {};
+  return out;
+}
+
+std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path, const std::string& format) {
+  return Shell("ffmpeg -nostdin -v error -i " + Quoted(path.string()) + " -f " + format +
+               " -c:a pcm_" + format + " -");
+}
+
+std::string ProbeCodec(const std::filesystem::path& path) {
+  const auto out = Shell("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
+                         "-of default=noprint_wrappers=1:nokey=1 " + Quoted(path.string()));
+  std::string text(out.begin(), out.end());
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+}  // namespace cli_test

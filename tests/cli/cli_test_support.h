@@ -1,0 +1,48 @@
+#pragma once
+
+// Running the built trimora-cli in a scratch folder, and the files it is given and writes.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace cli_test {
+
+struct TCliRun {
+  int Status = -1;  // exit status; 128 + n when killed by signal n
+  std::string Out, Err;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TScratch {
+ public:
+  TScratch();
+  ~TScratch();
+  const std::filesystem::path& Path() const { return Folder; }
+  std::filesystem::path operator/(const std::string& name) const { return Folder / name; }
+  // The names in the folder, sorted.
+  std::vector<std::string> Names() const;
+
+  // Runs trimora-cli with `args` in this folder; `prefix` is put before it in the shell
+  // command line (e.g. "ulimit -f 100;").
+  TCliRun Cli(const std::vector<std::string>& args, const std::string& prefix = "") const;
+
+ private:
+  std::filesystem::path Folder;
+};
+
+// A 16-bit PCM WAV whose frame i holds (i, -i) truncated to 16 bits, so any frame tells
+// where it came from.
+std::vector<uint8_t> CountingWave(int64_t frames, int rate);
+int16_t CountingSample(int64_t frame, int channel);
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// The output of a shell command; empty when it failed.
+std::vector<uint8_t> Shell(const std::string& command);
+// Raw samples as FFmpeg decodes them, in `format` (u8, s16le, s24le, s32le).
+std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path, const std::string& format);
+std::string ProbeCodec(const std::filesystem::path& path);
+
+}  // namespace cli_test

@@ -1,0 +1,114 @@
+// trimora-cli's command line: help, usage errors and their exit status, the info command,
+// and an interrupted cut.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cli_test_support.h"
+
+namespace {
+
+using namespace cli_test;
+
+TEST(CliUsage, HelpGoesToStdoutAndUsageErrorsExitWithTwo) {
+  TScratch folder;
+  WriteBytes(folder / "in.wav", CountingWave(4410, 44100));
+  struct {
+    std::vector<std::string> Args;
+    int Status;
+    const char* Says;  // in stdout for status 0, in stderr otherwise
+  } cases[] = {
+      {{"--help"}, 0, "Usage: trimora-cli COMMAND"},
+      {{"cut", "--help"}, 0, "Usage: trimora-cli cut FILE -o OUT"},
+      {{"info", "-h"}, 0, "Usage: trimora-cli info FILE"},
+      {{}, 2, "Usage: trimora-cli COMMAND"},
+      {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+      {{"cut"}, 2, "cut takes one FILE"},
+      {{"cut", "in.wav"}, 2, "-o OUT"},
+      {{"cut", "in.wav", "-o"}, 2, "-o needs a value"},
+      {{"cut", "in.wav", "-o", "x.wav", "--start", "1:2"}, 2, "invalid --start time '1:2'"},
+      {{"cut", "in.wav", "-o", "x.wav", "--end", "00:00:00.00"}, 2, "invalid --end time"},
+      {{"cut", "in.wav", "-o", "x.wav", "--start", "00:00:02.0", "--end", "00:00:01.0"}, 2,
+       "--end lies before --start"},
+      {{"cut", "in.wav", "-o", "x.wav", "--fast"}, 2, "unknown option '--fast'"},
+      {{"cut", "in.wav", "-o", "x.mp3"}, 2, "must be a .wav file"},
+      {{"info"}, 2, "info takes one FILE"},
+  };
+  for (const auto& c : cases) {
+    std::string line;
+    for (const auto& a : c.Args) line += a + " ";
+    SCOPED_TRACE(line);
+    const auto run = folder.Cli(c.Args);
+    EXPECT_EQ(run.Status, c.Status);
+    const std::string& text = c.Status == 0 ? run.Out : run.Err;
+    EXPECT_NE(text.find(c.Says), std::string::npos) << text;
+  }
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"in.wav"});
+}
+
+TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
+  TScratch folder;
+  WriteBytes(folder / "in.wav", CountingWave(66150, 44100));
+  const auto run = folder.Cli({"info", "in.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out,
+            "File:        in.wav\n"
+            "Format:      WAV, PCM\n"
+            "Channels:    2\n"
+            "Sample rate: 44100 Hz\n"
+            "Bits:        16\n"
+            "Length:      00:00:01.5 (66150 frames)\n");
+  const auto ima = folder.Cli(
+      {"info", std::string(TRIMORA_TEST_DATA) + "/wave/ima_stereo_sox.wav"});
+  EXPECT_NE(ima.Out.find("Format:      WAV, IMA ADPCM"), std::string::npos) << ima.Out;
+  EXPECT_NE(ima.Out.find("Bits:        16"), std::string::npos) << ima.Out;
+}
+
+// Interrupted while writing: whether the signal comes during the run or just as it ends, no
+// temporary file may be left, and an interrupted cut leaves no output.
+TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
+  TScratch folder;
+  WriteBytes(folder / "big.wav", CountingWave(10'000'000, 44100));  // 40 MB
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::chdir(folder.Path().c_str());
+    ::execl(TRIMORA_CLI, TRIMORA_CLI, "cut", "big.wav", "-o", "out.wav", "--quiet",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Wait for the temporary file to appear, then interrupt.
+  auto temporary = [&] {
+    const auto names = folder.Names();
+    return std::any_of(names.begin(), names.end(),
+                       [](const std::string& n) { return n.find(".trimora-") != std::string::npos; });
+  };
+  int status = 0;
+  bool ended = false;
+  while (!temporary()) {
+    if (::waitpid(child, &status, WNOHANG) == child) {
+      ended = true;
+      break;
+    }
+  }
+  if (!ended) {
+    ::kill(child, SIGINT);
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  const int code = WEXITSTATUS(status);
+  if (code == 128 + SIGINT) {
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"big.wav"});
+  } else {
+    EXPECT_EQ(code, 0);  // the cut was over before the signal came
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.wav", "out.wav"}));
+  }
+}
+
+}  // namespace
