@@ -7,16 +7,19 @@ namespace {
 
 constexpr int kBufferSize = 64 * 1024;
 
-int ReadPacket(void* opaque, uint8_t* buffer, int size) {
+// The callbacks run inside FFmpeg's C code, which an exception must never cross.
+int ReadPacket(void* opaque, uint8_t* buffer, int size) noexcept try {
   auto* stream = static_cast<IMediaStream*>(opaque);
   if (size <= 0) return AVERROR_EOF;
   uint32_t got = 0;
   if (!Succeeded(stream->Read(buffer, static_cast<uint32_t>(size), got)) || got == 0)
     return AVERROR_EOF;
   return static_cast<int>(got > static_cast<uint32_t>(size) ? static_cast<uint32_t>(size) : got);
+} catch (...) {
+  return AVERROR(EIO);
 }
 
-int64_t SeekStream(void* opaque, int64_t offset, int whence) {
+int64_t SeekStream(void* opaque, int64_t offset, int whence) noexcept try {
   auto* stream = static_cast<IMediaStream*>(opaque);
   if (whence & AVSEEK_SIZE) {
     uint64_t size = 0;
@@ -33,6 +36,8 @@ int64_t SeekStream(void* opaque, int64_t offset, int whence) {
   uint64_t position = 0;
   if (!Succeeded(stream->Seek(offset, origin, position))) return AVERROR(EIO);
   return static_cast<int64_t>(position);
+} catch (...) {
+  return AVERROR(EIO);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ inline bool Succeeded(TMediaResult result) { return result == TMediaResult::Ok; 
 enum class TMediaSeekOrigin { Begin, Current, End };
 
 // The byte stream a reader reads its file through. The reader keeps a reference for as
-// long as it is open.
+// long as it is open. Failures are results, never exceptions: FFmpeg calls these from C.
 class IMediaStream {
  public:
   virtual ~IMediaStream() = default;

@@ -27,6 +27,7 @@ signal 22050 1 1.5 "$tmp/m22.wav"
 signal 16000 1 1.5 "$tmp/m16.wav"
 signal 11025 1 1.5 "$tmp/m11.wav"
 signal 8000 1 1.5 "$tmp/m8.wav"
+signal 8000 1 10.0 "$tmp/m8ten.wav"
 
 q=(--quiet --noreplaygain)
 lame "${q[@]}" -b 128 --add-id3v2 --tt "Lame Title" --ta "Lame Artist" --tl "Lame Album" \
@@ -37,6 +38,8 @@ lame "${q[@]}" -b 32 --resample 32 "$tmp/s32.wav" mp3_lame_cbr32_32k_stereo.mp3
 lame "${q[@]}" -m m -b 32 "$tmp/m22.wav" mp3_lame_cbr32_22k_mono.mp3
 lame "${q[@]}" -m m -b 16 "$tmp/m11.wav" mp3_lame_cbr16_11k_mono.mp3
 lame "${q[@]}" -m m -b 8 -t "$tmp/m8.wav" mp3_lame_cbr8_8k_mono_notag.mp3
+# Exactly 10.00 seconds of audio once the encoder's delay and padding are dropped.
+lame "${q[@]}" -m m -b 24 "$tmp/m8ten.wav" mp3_lame_10s_8k_mono.mp3
 
 f=(-v error -y)
 o=(-map_metadata -1 -fflags +bitexact -flags:a +bitexact)

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+#include "pipeline/au_stream.h"
+#include "platform/media_runtime.h"
+
+// Lets the media runtime read a file through the source's own stream instead of opening
+// the file by name. It refers to the stream without owning it; the reader keeps the adapter
+// alive for as long as it reads.
+class TAudioStream final : public trimora::media::IMediaStream {
+ public:
+  explicit TAudioStream(TAuStream& stream) : Stream(stream) {}
+
+  // Fail when nothing was read (the end of the stream, or a read error).
+  trimora::media::TMediaResult Read(void* buffer, uint32_t count, uint32_t& read) override;
+  trimora::media::TMediaResult Seek(int64_t offset, trimora::media::TMediaSeekOrigin origin,
+                                    uint64_t& newPosition) override;
+  trimora::media::TMediaResult Stat(uint64_t& size) override;
+  // Fail when nothing was written.
+  trimora::media::TMediaResult Write(const void* buffer, uint32_t count, uint32_t& written);
+  // Positions the stream at `size` bytes from its start.
+  trimora::media::TMediaResult SetSize(uint64_t size);
+
+ private:
+  TAuStream& Stream;
+};

@@ -1,0 +1,168 @@
+#include "formats/media/wm_in.h"
+
+#include <cmath>
+
+#include "pipeline/au_exception.h"
+#include "tags/tag_text.h"
+
+namespace {
+
+int8_t RequestedChannels(TChannelsNumber value) {
+  switch (value) {
+    case cnMaxAvailable: return -1;
+    case cnMonoOrStereo: return 0;
+    case cn5dot1: return 6;
+    case cn7dot1: return 8;
+  }
+  return 0;
+}
+
+}  // namespace
+
+TWMIn::~TWMIn() { CloseFile(); }
+
+void TWMIn::OpenFile() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount != 0) return;
+  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned");
+  OpenStream();
+  wma_reader_open(Reader, *Stream, FHighPrecision, RequestedChannels(FOutputChannels));
+  FValid = Reader.HasAudio;
+  if (!Reader.Reader) {
+    // Not a file the runtime knows: let go of it, as nothing stays open.
+    CloseStream();
+    return;
+  }
+  if (Reader.Protected) {
+    wma_reader_close(Reader);
+    CloseStream();
+    FValid = false;
+    throw EAuException("File is protected");
+  }
+  FDuration = static_cast<uint32_t>(wma_reader_duration(Reader));
+  uint16_t channels = 0;
+  uint16_t bits = 0;
+  uint32_t rate = 0;
+  wma_reader_format(Reader, channels, bits, rate);
+  FChannels = channels;
+  FBitsPerSample = bits;
+  FSampleRate = static_cast<int32_t>(rate);
+  FTotalSamples = TWMIn::FileTotalSamples();
+  FSize = FTotalSamples * FChannels * (FBitsPerSample / 8);
+  Seekable = true;
+  FillTags();
+  ++OpenCount;
+}
+
+void TWMIn::FillTags() {
+  TId3v2Tags& id3 = TAuTaggedFileIn::Id3v2Tags();
+  TCommonTags& common = CommonTags();
+  id3.ClearValues();
+  common.ClearValues();
+  const auto text = [this](const char* name) { return wma_reader_text(Reader, name); };
+  id3.SetArtist(text("Author"));
+  common.SetArtist(text("Author"));
+  id3.SetTitle(text("Title"));
+  common.SetTitle(text("Title"));
+  id3.SetAlbum(text("WM/AlbumTitle"));
+  common.SetAlbum(text("WM/AlbumTitle"));
+  id3.SetGenre(text("WM/Genre"));
+  common.SetGenre(text("WM/Genre"));
+  id3.SetTrack(TTagText::WideToAnsi(text("WM/Track")));
+  common.SetTrack(TTagText::WideToAnsi(text("WM/Track")));
+  id3.SetYear(TTagText::WideToAnsi(text("WM/Year")));
+  common.SetYear(TTagText::WideToAnsi(text("WM/Year")));
+  // The file's copyright notice travels as the comment; the common set has no such field.
+  id3.SetComment(text("Copyright"));
+}
+
+void TWMIn::CloseFile() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount <= 0) return;
+  wma_reader_close(Reader);
+  OpenCount = 0;
+  CloseStream();
+}
+
+void TWMIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
+  const int64_t size = FSize;
+  if (size > 0) {
+    const int64_t left = size - FPosition;
+    if (static_cast<int64_t>(bytes) > left) bytes = static_cast<uint32_t>(left > 0 ? left : 0);
+  }
+  buffer = const_cast<uint8_t*>(bytes > 0 ? wma_reader_read(Reader, bytes) : nullptr);
+  if (buffer == nullptr) bytes = 0;
+}
+
+uint32_t TWMIn::SeekTime(int64_t frame, int64_t totalSamples, uint32_t duration,
+                         int32_t sampleRate) {
+  double time = 0;
+  if (totalSamples > 0)
+    time = std::nearbyint(static_cast<double>(frame) / static_cast<double>(totalSamples) *
+                          duration);
+  else if (sampleRate > 0)
+    // Without a known length the frame still has a time of its own.
+    time = std::nearbyint(static_cast<double>(frame) / sampleRate * 100.0);
+  if (!(time > 0)) return 0;
+  return static_cast<uint32_t>(static_cast<uint64_t>(std::fmin(time, 1.8e19)));
+}
+
+int64_t TWMIn::FileTotalSamples() const {
+  return static_cast<int64_t>(FDuration / 100.0 * FSampleRate);
+}
+
+bool TWMIn::DoSeek(int64_t& sampleNum) {
+  if (!Busy) return false;
+  wma_reader_seek(Reader, SeekTime(sampleNum, FileTotalSamples(), FDuration, FSampleRate));
+  return true;
+}
+
+bool TWMIn::IsProtected() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return Reader.Protected;
+}
+
+uint32_t TWMIn::Bitrate() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return wma_reader_bitrate(Reader);
+}
+
+bool TWMIn::IsVBR() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return wma_reader_is_vbr(Reader) != 0;
+}
+
+TId3v2Tags& TWMIn::Id3v2Tags() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return TAuTaggedFileIn::Id3v2Tags();
+}
+
+uint32_t TWMIn::Duration() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FDuration;
+}
+
+void TWMIn::Reopen() {
+  std::lock_guard lock(FileLock);
+  if (OpenCount == 0) return;
+  CloseFile();
+  OpenFile();
+}
+
+void TWMIn::SetHighPrecision(bool value) {
+  if (Busy || FOutputChannels != cnMonoOrStereo) return;
+  FHighPrecision = value;
+  Reopen();
+}
+
+void TWMIn::SetOutputChannels(TChannelsNumber value) {
+  if (Busy) return;
+  if (value != cnMonoOrStereo) FHighPrecision = true;
+  FOutputChannels = value;
+  Reopen();
+}

@@ -1,0 +1,53 @@
+#include "media_source_support.h"
+
+#include <atomic>
+#include <fstream>
+#include <unistd.h>
+
+namespace trimora::media::test {
+
+std::unique_ptr<TWMIn> SourceFor(const std::string& fixture) {
+  std::unique_ptr<TWMIn> source;
+  if (IsMp3(fixture))
+    source = std::make_unique<TMP3In>();
+  else
+    source = std::make_unique<TWMIn>();
+  source->SetFileName(MediaFixturePath(fixture));
+  return source;
+}
+
+std::vector<uint8_t> ReadAll(TAuInput& source, uint32_t block) {
+  std::vector<uint8_t> all;
+  source.StartRead();
+  for (;;) {
+    uint8_t* data = nullptr;
+    uint32_t bytes = block;
+    source.ReadData(data, bytes);
+    if (bytes == 0) break;
+    all.insert(all.end(), data, data + bytes);
+  }
+  source.EndRead();
+  return all;
+}
+
+std::vector<uint8_t> StraightDecode(const std::string& fixture) {
+  auto reader = OpenForReading(LoadMediaFixture(fixture));
+  return reader ? ReadToEnd(*reader) : std::vector<uint8_t>{};
+}
+
+TTempFile::TTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  static std::atomic<int> counter{0};
+  Folder = std::filesystem::temp_directory_path() /
+           ("trimora_media_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
+  std::filesystem::create_directories(Folder);
+  FilePath = Folder / name;
+  std::ofstream out(FilePath, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+TTempFile::~TTempFile() {
+  std::error_code ignored;
+  std::filesystem::remove_all(Folder, ignored);
+}
+
+}  // namespace trimora::media::test
