@@ -1,0 +1,203 @@
+#include "formats/mp3out/mp3_out.h"
+
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "formats/mp3out/be_config.h"
+#include "formats/mp3out/id3v1_record.h"
+#include "formats/mp3out/lame_enc.h"
+#include "formats/mp3out/lame_library.h"
+#include "formats/mp3out/mp3_tag_writer.h"
+#include "formats/mp3out/taglib_library.h"
+#include "pipeline/au_exception.h"
+
+struct TMP3Out::TRunState {
+  TBeStreamHandle Encoder;
+  uint32_t SamplesPerChunk = 0;  // 16-bit samples of all channels per encoder call
+  uint32_t OutputSize = 0;
+  std::vector<int16_t> InputBuffer;
+  std::vector<uint8_t> OutputBuffer;
+  bool Downmix = false;      // a stereo source encoded as a mono stream
+  bool ReadStarted = false;  // the source's read is ours to end
+  bool CreatedFile = false;  // this run created the output file
+  bool Failed = false;
+  bool Completed = false;  // the file holds all its audio and is closed
+  int64_t AudioStart = 0;  // where the encoder's first frame went in the stream
+};
+
+namespace {
+
+// Runs a cleanup however the scope is left.
+template <typename F>
+class TScopeExit {
+ public:
+  explicit TScopeExit(F f) : Action(std::move(f)) {}
+  ~TScopeExit() { Action(); }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+
+ private:
+  F Action;
+};
+
+[[noreturn]] void RaiseLameError(BE_ERR error) {
+  throw EAuException("LAME Error: " + std::to_string(error));
+}
+
+// Averages the channels of `frames` interleaved stereo frames into their first half.
+void DownmixToMono(int16_t* samples, uint32_t frames) {
+  for (uint32_t i = 0; i < frames; ++i)
+    samples[i] = static_cast<int16_t>((samples[2 * i] + samples[2 * i + 1]) / 2);
+}
+
+}  // namespace
+
+TMP3Out::TMP3Out() {
+  TLameLibrary::Instance().Load();
+  TagLibApi();
+}
+
+TMP3Out::~TMP3Out() { Shutdown(); }
+
+void TMP3Out::PrepareOutput() {
+  FRun = std::make_unique<TRunState>();
+  try {
+    Prepare(*FRun);
+  } catch (...) {
+    if (FRun) FRun->Failed = true;
+    throw;
+  }
+}
+
+void TMP3Out::Prepare(TRunState& run) {
+  if (!TLameLibrary::Instance().Load())
+    throw EAuException(std::string(kLameLibraryName) + " library could not be loaded.");
+  if (!StreamAssigned && WideFileName.empty())
+    throw EAuException("File name is not assigned.");
+  // The source is opened before the output is created: it holds its file against writers,
+  // so an output named like the source is refused instead of truncating it.
+  run.ReadStarted = true;
+  Input()->StartRead();
+  const int channels = Input()->Channels();
+  if (Input()->BitsPerSample() != 16 || channels < 1 || channels > 2)
+    throw EAuException("Only 16-bit mono or stereo input can be encoded to MP3");
+  CreateStream();
+  run.CreatedFile = !StreamAssigned;
+  run.AudioStart = Stream->Position();
+
+  const BE_CONFIG config =
+      MakeBeConfig(*this, static_cast<uint32_t>(Input()->SampleRate()), channels);
+  HBE_STREAM handle = nullptr;
+  const BE_ERR error = beInitStream(&config, &run.SamplesPerChunk, &run.OutputSize, &handle);
+  if (error != BE_ERR_SUCCESSFUL) {
+    DiscardFile(run);
+    Busy = false;  // FinishOutput will not run: end the read here
+    Input()->EndRead();
+    FRun.reset();
+    RaiseLameError(error);
+  }
+  run.Encoder.reset(handle);
+  run.Downmix = channels == 2 && config.nMode == BE_MP3_MODE_MONO;
+  // channels x samples-per-chunk bytes: one whole chunk for stereo, half of one for mono.
+  run.InputBuffer.resize(static_cast<size_t>(channels) * run.SamplesPerChunk / 2);
+  run.OutputBuffer.resize(run.OutputSize);
+}
+
+bool TMP3Out::WriteBlock(bool Abort) {
+  if (!Active) return true;
+  if (Abort || !FRun || FRun->Completed) return false;
+  try {
+    return EncodeStep(*FRun);
+  } catch (...) {
+    FRun->Failed = true;
+    throw;
+  }
+}
+
+bool TMP3Out::EncodeStep(TRunState& run) {
+  bool endOfData = false;
+  const auto room = static_cast<uint32_t>(run.InputBuffer.size() * sizeof(int16_t));
+  const uint32_t bytes = Input()->ReadFull(run.InputBuffer.data(), room, endOfData);
+  if (bytes == 0) {
+    CompleteFile(run);
+    return false;
+  }
+  uint32_t samples = bytes / 2;
+  if (run.Downmix) {
+    samples /= 2;
+    DownmixToMono(run.InputBuffer.data(), samples);
+  }
+  uint32_t produced = 0;
+  const BE_ERR error = beEncodeChunk(run.Encoder.get(), samples, run.InputBuffer.data(),
+                                     run.OutputBuffer.data(), &produced);
+  if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
+  WriteEncoded(run.OutputBuffer.data(), produced);
+  if (!endOfData) return true;
+  CompleteFile(run);
+  return false;
+}
+
+void TMP3Out::CompleteFile(TRunState& run) {
+  uint32_t produced = 0;
+  BE_ERR error = beDeinitStream(run.Encoder.get(), run.OutputBuffer.data(), &produced);
+  if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
+  WriteEncoded(run.OutputBuffer.data(), produced);
+  const auto record = MakeId3v1Record(Id3v1Tags());
+  WriteEncoded(record.data(), static_cast<uint32_t>(record.size()));
+  if (StreamAssigned) {
+    // A caller's stream has no name to reopen it by: the tag frame goes in through it.
+    const std::vector<uint8_t> frame = beLameTagFrame(run.Encoder.get());
+    const int64_t end = Stream->Position();
+    Stream->SetPosition(run.AudioStart);
+    WriteEncoded(frame.data(), static_cast<uint32_t>(frame.size()));
+    Stream->SetPosition(end);
+  }
+  CloseStream();
+  run.Encoder.reset();
+  run.Completed = true;
+  run.InputBuffer = {};
+  run.OutputBuffer = {};
+  if (StreamAssigned || WideFileName.empty()) return;
+
+  error = beWriteVBRHeader(WideFileName.c_str());
+  if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
+  if (const TTagLibApi* taglib = TagLibApi()) WriteMP3Tags(*taglib, WideFileName, Id3v2Tags());
+}
+
+void TMP3Out::DiscardFile(TRunState& run) {
+  run.Encoder.reset();
+  CloseStream();
+  if (!run.CreatedFile) return;
+  run.CreatedFile = false;
+  std::error_code ignored;
+  std::filesystem::remove(WideFileName, ignored);
+}
+
+void TMP3Out::WriteEncoded(const uint8_t* data, uint32_t count) {
+  if (count == 0) return;
+  int64_t written = 0;
+  try {
+    written = Stream->Write(data, count);
+  } catch (const EAuException&) {
+    written = -1;  // a full disk or a lost device: reported as a short write
+  }
+  if (written < static_cast<int64_t>(count)) throw EAuException("Error writing down mp3 file");
+}
+
+void TMP3Out::FinishOutput() {
+  std::unique_ptr<TRunState> run = std::move(FRun);
+  if (!run) return;
+  // However this ends, the encoder and the file are closed and the source's read ended.
+  const TScopeExit cleanup([&] {
+    run->Encoder.reset();
+    CloseStream();
+    if (run->ReadStarted && Input() != nullptr) Input()->EndRead();
+  });
+  if (run->Completed) return;
+  if (run->Failed || !run->Encoder) {
+    DiscardFile(*run);
+    return;
+  }
+  CompleteFile(*run);  // a stopped run keeps what it encoded, as a finished file
+}
