@@ -1,0 +1,8 @@
+# Included from cutting/CMakeLists.txt: the encoder settings and tag copy that every MP3 cut
+# (main window, segment cut, joiner, command line) derives from its source.
+if(TARGET trimora_mp3out)
+  target_sources(trimora_cutting PRIVATE
+      ${CMAKE_CURRENT_LIST_DIR}/mp3_cut_settings.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/tag_copy.cpp)
+  target_link_libraries(trimora_cutting PUBLIC trimora_mp3out trimora_tags)
+endif()

@@ -1,0 +1,72 @@
+// The encoder settings an MP3 cut derives from its source.
+#include <gtest/gtest.h>
+
+#include "cutting/mp3_cut_settings.h"
+
+namespace {
+
+TEST(BitRateToMP3BitRate, OnlyExactRatesMatch) {
+  const struct {
+    uint32_t bps;
+    TMP3BitRate setting;
+  } rows[] = {
+      {0, mbrAuto},        {1, mbrAuto},        {31999, mbrAuto},    {32000, mbr32},
+      {40000, mbr40},      {48000, mbr48},      {56000, mbr56},      {64000, mbr64},
+      {80000, mbr80},      {96000, mbr96},      {112000, mbr112},    {128000, mbr128},
+      {144000, mbr144},    {160000, mbr160},    {192000, mbr192},    {224000, mbr224},
+      {256000, mbr256},    {320000, mbr320},    {32001, mbr128},     {159999, mbr128},
+      {160001, mbr128},    {8000000, mbr128},   {UINT32_MAX, mbr128},
+  };
+  for (const auto& row : rows) EXPECT_EQ(BitRateToMP3BitRate(row.bps), row.setting) << row.bps;
+}
+
+TEST(ApplyMP3SourceSettings, ModeFollowsOneOrTwoChannelsAndStaysOtherwise) {
+  TMP3Settings settings;
+  settings.Mode = mmMono;
+  ApplyMP3SourceSettings(settings, {160000, 2, false, false});
+  EXPECT_EQ(settings.Mode, mmStereo);
+  EXPECT_EQ(settings.BitRate, mbr160);
+  ApplyMP3SourceSettings(settings, {128000, 6, false, false});
+  EXPECT_EQ(settings.Mode, mmStereo) << "the earlier cut's mode is kept";
+  ApplyMP3SourceSettings(settings, {8000, 1, false, false});
+  EXPECT_EQ(settings.Mode, mmMono);
+  EXPECT_EQ(settings.BitRate, mbrAuto);
+}
+
+TEST(ApplyMP3SourceSettings, VbrAndProtectionComeFromTheSource) {
+  TMP3Settings settings;
+  ApplyMP3SourceSettings(settings, {171234, 2, true, true});
+  EXPECT_TRUE(settings.EnableVBR);
+  EXPECT_TRUE(settings.Copyright);
+  EXPECT_EQ(settings.BitRate, mbr128) << "a VBR average is no exact rate";
+  ApplyMP3SourceSettings(settings, {128000, 2, false, false});
+  EXPECT_FALSE(settings.EnableVBR);
+  EXPECT_FALSE(settings.Copyright);
+}
+
+// Stands in for the MP3 source: the routine reads only these members.
+struct TFakeSource {
+  uint32_t Bitrate() const { return 96000; }
+  int Channels() const { return 1; }
+  bool IsVBR() const { return true; }
+  bool IsProtected() const { return false; }
+  TId3v2Tags& Id3v2Tags() { return Tags; }
+  TId3v2Tags Tags;
+};
+
+TEST(SetUpMP3Cut, CarriesTagsAndSettingsIntoTheSink) {
+  TFakeSource source;
+  source.Tags.SetTitle(u"Title");
+  source.Tags.SetYear("2015");
+  TMP3Out sink;
+  sink.Mode = mmStereo;
+  SetUpMP3Cut(source, sink);
+  EXPECT_EQ(sink.BitRate, mbr96);
+  EXPECT_EQ(sink.Mode, mmMono);
+  EXPECT_TRUE(sink.EnableVBR);
+  EXPECT_EQ(sink.Id3v2Tags().Title(), u"Title");
+  EXPECT_EQ(sink.Id3v1Tags().Title(), "Title");
+  EXPECT_EQ(sink.Id3v1Tags().Year(), 2015);
+}
+
+}  // namespace
