@@ -1,0 +1,184 @@
+// The header scan on files built in memory: what real files carry around the chunks the
+// reader needs, and the headers it must refuse without reading past anything.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "formats/wave/wave_header.h"
+#include "formats/wave/wave_in.h"
+#include "pipeline/au_exception.h"
+#include "wave_test_support.h"
+
+namespace {
+
+using namespace wave_test;
+
+TEST(MatchChunkId, AcceptsEachByteOrTheByteThirtyTwoAway) {
+  const struct {
+    const char* Bytes;
+    const char* Id;
+    bool Match;
+  } cases[] = {
+      {"RIFF", "RIFF", true},  {"riff", "RIFF", true},  {"Wave", "WAVE", true},
+      {"DATA", "data", true},  {"fmt\0", "fmt ", true}, {"fmt@", "fmt ", true},
+      {"fmt!", "fmt ", false}, {"RIFX", "RIFF", false}, {"dat", "data", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Bytes, 4) + " / " + c.Id);
+    EXPECT_EQ(MatchChunkId(reinterpret_cast<const uint8_t*>(c.Bytes), c.Id), c.Match);
+  }
+}
+
+const TBytes kFmt = Chunk("fmt ", FmtBody(1, 2, 8000, 4, 16));
+const TBytes kData = Chunk("data", Pcm16Frames(2, 0, 10));
+
+TBytes Ids(TBytes file, size_t offset, std::string_view id) {
+  std::copy(id.begin(), id.end(), file.begin() + static_cast<ptrdiff_t>(offset));
+  return file;
+}
+
+TBytes Fact(uint32_t frames) {
+  TBytes body;
+  PutU32(body, frames);
+  return Chunk("fact", body);
+}
+
+TBytes ExtensibleFmt(uint16_t bits, uint8_t subformat) {
+  TBytes body = FmtBody(0xFFFE, 2, 8000, uint16_t(2 * bits / 8), bits);
+  PutU16(body, 22);
+  PutU16(body, bits);
+  PutU32(body, 3);
+  const TBytes guid = {subformat, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  body.insert(body.end(), guid.begin(), guid.end());
+  return Chunk("fmt ", body);
+}
+
+struct TLayout {
+  const char* Name;
+  TBytes File;
+};
+void PrintTo(const TLayout& l, std::ostream* os) {
+  *os << l.Name;
+}
+
+class Tolerated : public ::testing::TestWithParam<TLayout> {};
+
+TEST_P(Tolerated, ReadsTheTenFramesOfTheDataChunk) {
+  TMemoryWave w(GetParam().File);
+  EXPECT_TRUE(w.In.Valid());
+  EXPECT_EQ(w.In.Channels(), 2);
+  EXPECT_EQ(w.In.BitsPerSample(), 16);
+  EXPECT_EQ(w.In.TotalSamples(), 10);
+  EXPECT_EQ(ReadAll(w.In), Pcm16Frames(2, 0, 10));
+  // A caller's stream is handed back rewound.
+  EXPECT_EQ(w.Stream.Position(), 0);
+}
+
+const TBytes kPlain = Riff({kFmt, kData});
+
+INSTANTIATE_TEST_SUITE_P(
+    RealFiles, Tolerated,
+    ::testing::Values(
+        TLayout{"Plain", kPlain},
+        TLayout{"LowerCaseIds", Ids(Ids(Ids(kPlain, 0, "riff"), 8, "wave"), 12, "FMT ")},
+        TLayout{"BytesBeforeRiff", Concat({TBytes(100, 'R'), kPlain})},
+        TLayout{"ChunksBetweenFmtAndData",
+                Riff({kFmt, Chunk("LIST", TBytes(30, 'i')), Chunk("bext", TBytes(602, 0)),
+                      Chunk("junk", TBytes(28, 0)), kData})},
+        TLayout{"ChunkBeforeFmt", Riff({Chunk("JUNK", TBytes(28, 0)), kFmt, kData})},
+        TLayout{"FactInPcm", Riff({kFmt, Fact(10), kData})},
+        TLayout{"OddChunkWithPad", Riff({kFmt, Chunk("LIST", TBytes(7, 'x')), {0}, kData})},
+        TLayout{"OddChunkWithoutPad", Riff({kFmt, Chunk("LIST", TBytes(7, 'x')), kData})},
+        TLayout{"ChunkAfterData", Riff({kFmt, kData, Chunk("LIST", TBytes(40, 'x'))})},
+        TLayout{"FmtWithExtensionSize",
+                Riff({Chunk("fmt ", Concat({FmtBody(1, 2, 8000, 4, 16), TBytes{0, 0}})), kData})},
+        TLayout{"ExtensiblePcm", Riff({ExtensibleFmt(16, 1), kData})}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+class Refused : public ::testing::TestWithParam<TLayout> {};
+
+TEST_P(Refused, IsNotValidAndDeliversNothing) {
+  TMemoryWave w(GetParam().File);
+  EXPECT_FALSE(w.In.Valid());
+  EXPECT_EQ(w.In.TotalSamples(), -1);
+  EXPECT_TRUE(ReadAll(w.In).empty());
+}
+
+TBytes AdpcmWithoutFact(uint16_t tag) {
+  TBytes body = FmtBody(tag, 1, 8000, 256, 4);
+  PutU16(body, 2);
+  PutU16(body, 505);
+  return Riff({Chunk("fmt ", body), Chunk("data", TBytes(512, 0x11))});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, Refused,
+    ::testing::Values(
+        TLayout{"Empty", {}}, TLayout{"RiffOnly", TBytes{'R', 'I', 'F', 'F'}},
+        TLayout{"UnknownFormatTag", Riff({Chunk("fmt ", FmtBody(0x50, 2, 8000, 4, 16)), kData})},
+        TLayout{"ExtensibleOfOtherSubformat", Riff({ExtensibleFmt(16, 2), kData})},
+        TLayout{"ImaWithoutFact", AdpcmWithoutFact(0x11)},
+        TLayout{"MsAdpcmWithoutFact", AdpcmWithoutFact(2)},
+        TLayout{"Mp3WithoutFact", AdpcmWithoutFact(0x55)},
+        TLayout{"NoDataChunk", Riff({kFmt, Chunk("LIST", TBytes(30, 0))})},
+        TLayout{"DataBeforeFmt", Riff({kData, kFmt})},
+        TLayout{"ChunkPastTheHeaderLimit", Riff({kFmt, Chunk("LIST", TBytes(70000, 0)), kData})},
+        TLayout{"HugeDeclaredChunk", Riff({kFmt, Chunk("LIST", TBytes(8, 0), 0xFFFFFFF0), kData})},
+        TLayout{"HugeDeclaredFmt", Riff({Chunk("fmt ", FmtBody(1, 2, 8000, 4, 16), 0xFFFFFFFF)})},
+        TLayout{"RiffPastTheHeaderLimit", Concat({TBytes(70000, 0), kPlain})},
+        TLayout{"PcmOf12Bits", Riff({Chunk("fmt ", FmtBody(1, 2, 8000, 4, 12)), kData})},
+        TLayout{"NoChannels", Riff({Chunk("fmt ", FmtBody(1, 0, 8000, 4, 16)), kData})},
+        TLayout{"NoSampleRate", Riff({Chunk("fmt ", FmtBody(1, 2, 0, 4, 16)), kData})},
+        TLayout{"FrameWiderThanABlock",
+                Riff({Chunk("fmt ", FmtBody(1, 4097, 8000, 16388, 32)), kData})},
+        TLayout{"FloatOf16Bits", Riff({Chunk("fmt ", FmtBody(3, 2, 8000, 4, 16)), kData})},
+        TLayout{"ShortFmt", Riff({Chunk("fmt ", TBytes{1, 0, 2, 0, 0x40}), kData})},
+        TLayout{
+            "ImaOf3Bits",
+            Riff({Chunk("fmt ", Concat({FmtBody(0x11, 1, 8000, 256, 3), TBytes{2, 0, 0xF9, 1}})),
+                  Fact(505), Chunk("data", TBytes(256, 0))})}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(WaveIn, HandsOutNothingForARequestSmallerThanAFrame) {
+  TMemoryWave w(Riff({Chunk("fmt ", FmtBody(1, 2, 8000, 6, 24)), Chunk("data", TBytes(60, 1))}));
+  w.In.StartRead();
+  uint8_t* p = nullptr;
+  uint32_t n = 5;
+  w.In.ReadData(p, n);
+  EXPECT_EQ(n, 0u);
+  w.In.EndRead();
+}
+
+TEST(WaveIn, RefusesToReadOutsideARead) {
+  TMemoryWave w(kPlain);
+  uint8_t* p = nullptr;
+  uint32_t n = 4;
+  try {
+    w.In.ReadData(p, n);
+    FAIL() << "no exception";
+  } catch (const EAuException& e) {
+    EXPECT_STREQ(e.what(), "The Stream is not opened");
+  }
+}
+
+TEST(WaveIn, NamesTheKindOfDataForPeople) {
+  const struct {
+    const char* File;
+    const char* Name;
+  } cases[] = {{"pcm_s16_stereo.wav", "PCM"},
+               {"float64_mono.wav", "IEEE float"},
+               {"ext_f32_6ch.wav", "IEEE float (extensible)"},
+               {"ima_mono_sox.wav", "IMA ADPCM"},
+               {"ms_stereo_sox.wav", "MS ADPCM"},
+               {"mp3_stereo.wav", "MP3 (converted)"}};
+  for (const auto& c : cases) {
+    TWaveIn in;
+    in.SetFileName(DataPath(c.File));
+    EXPECT_EQ(in.WavTypeName(), c.Name) << c.File;
+  }
+  TMemoryWave refused(TBytes(100, 7));
+  EXPECT_EQ(refused.In.WavTypeName(), "unsupported");
+}
+
+}  // namespace
