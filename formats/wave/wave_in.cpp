@@ -19,7 +19,9 @@ constexpr int kMsHeaderBytes = 7;
 
 }  // namespace
 
-TWaveIn::TWaveIn() = default;
+TWaveIn::TWaveIn() {
+  BufferBase = ReadBuffer.data();
+}
 
 TWaveIn::~TWaveIn() {
   CloseFile();

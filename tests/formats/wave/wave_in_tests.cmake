@@ -7,7 +7,6 @@ trimora_add_test(NAME wave_in_tests
         ${CMAKE_CURRENT_LIST_DIR}/wave_in_header_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/wave_in_broken_test.cpp
         ${CMAKE_CURRENT_LIST_DIR}/wave_converter_test.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/acm_test.cpp
     LIBS trimora_wave)
 
 trimora_add_fuzzer(NAME fuzz_wave_header
