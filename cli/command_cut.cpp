@@ -102,7 +102,7 @@ void CheckWritten(const TCutRequest& request, const std::filesystem::path& writt
                   int64_t frames, int channels, int rate) {
   TOpenedSource check = OpenSource(written);
   TAuFileIn& result = *check.Source;
-  if (result.TotalSamples() != frames || result.Channels() != channels ||
+  if (!LengthMatches(check.Kind, result, frames) || result.Channels() != channels ||
       result.SampleRate() != rate)
     throw TCliError("cut failed: '" + request.Output + "' did not come out complete");
 }
@@ -122,13 +122,14 @@ int RunCutCommand(const std::vector<std::string>& args) {
     throw TUsageError("the output must be a " + ExtensionOf(opened.Kind) + " file like the input");
   TAuFileIn& source = *opened.Source;
   SetRange(request, source);
-  const int64_t frames = source.EndSample - source.StartSample + 1;
+  const int64_t rangeFrames = source.EndSample - source.StartSample + 1;
   const int channels = source.Channels(), rate = source.SampleRate();
 
   TSafeOutput output(request.Output, request.Force, {request.Input});
   auto sink = MakeSink(opened.Kind);
   sink->SetFileName(output.TempPath());
   sink->SetInput(&source);
+  PrepareCut(opened.Kind, source, *sink);
   TProgressLine progress("Cutting", request.Quiet);
   const TRunResult run = RunToCompletion(*sink, progress);
   if (run.Signal != 0) {
@@ -137,6 +138,7 @@ int RunCutCommand(const std::vector<std::string>& args) {
   }
   if (!run.Succeeded) throw TCliError("cut failed: " + run.Error);
   sink.reset();  // the sink lets go of the file before it is checked and renamed
+  const int64_t frames = FramesCut(opened.Kind, source, rangeFrames);
   CheckWritten(request, output.TempPath(), frames, channels, rate);
   output.Commit();
   if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cli/cli_errors.h"
+#include "cli/mp3_kind.h"
 #include "pipeline/au_exception.h"
 #include "formats/wave/wave_in.h"
 #include "formats/wave/wave_out.h"
@@ -13,12 +14,15 @@ TFileKind KindOfFile(const std::filesystem::path& path) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (extension == ".wav") return TFileKind::Wave;
-  throw TCliError("'" + path.string() + "': unsupported file type (only .wav files for now)");
+  if (extension == ".mp3") return TFileKind::Mp3;
+  throw TCliError("'" + path.string() +
+                  "': unsupported file type (only .wav and .mp3 files for now)");
 }
 
 std::string ExtensionOf(TFileKind kind) {
   switch (kind) {
     case TFileKind::Wave: return ".wav";
+    case TFileKind::Mp3: return ".mp3";
   }
   return {};
 }
@@ -26,6 +30,7 @@ std::string ExtensionOf(TFileKind kind) {
 std::unique_ptr<TAuFileIn> MakeSource(TFileKind kind) {
   switch (kind) {
     case TFileKind::Wave: return std::make_unique<TWaveIn>();
+    case TFileKind::Mp3: return MakeMP3Source();
   }
   return nullptr;
 }
@@ -43,14 +48,29 @@ std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind) {
       sink->ShareMode = 0;
       return sink;
     }
+    case TFileKind::Mp3: return MakeMP3Sink();
   }
   return nullptr;
+}
+
+void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
+  if (kind == TFileKind::Mp3) PrepareMP3Cut(source, sink);
+}
+
+int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames) {
+  return kind == TFileKind::Mp3 ? MP3FramesCut(source) : rangeFrames;
+}
+
+bool LengthMatches(TFileKind kind, TAuFileIn& written, int64_t frames) {
+  if (kind == TFileKind::Mp3) return MP3LengthMatches(written, frames);
+  return written.TotalSamples() == frames;
 }
 
 std::string DescribeFormat(TFileKind kind, TAuFileIn& source) {
   switch (kind) {
     case TFileKind::Wave:
       return "WAV, " + std::string(static_cast<TWaveIn&>(source).WavTypeName());
+    case TFileKind::Mp3: return DescribeMP3(source);
   }
   return {};
 }

@@ -1,5 +1,8 @@
-# Included from cutting/CMakeLists.txt: the encoder settings and tag copy that every MP3 cut
-# (main window, segment cut, joiner, command line) derives from its source.
+# The encoder settings and tag copy that every MP3 cut (main window, segment cut, joiner,
+# command line) derives from its source. Included from cutting/CMakeLists.txt; the command
+# line includes it too, for trees where that line is not there yet, and the guard makes the
+# second include do nothing.
+include_guard(GLOBAL)
 if(TARGET trimora_mp3out)
   target_sources(trimora_cutting PRIVATE
       ${CMAKE_CURRENT_LIST_DIR}/mp3_cut_settings.cpp

@@ -1,0 +1,51 @@
+#include "cli/mp3_kind.h"
+
+#include <cstdlib>
+
+#include "cutting/mp3_cut_settings.h"
+#include "formats/media/mp3_in.h"
+#include "formats/mp3out/mp3_out.h"
+
+std::unique_ptr<TAuFileIn> MakeMP3Source() {
+  auto source = std::make_unique<TMP3In>();
+  source->Loop = false;
+  source->EndSample = -1;
+  source->SetHighPrecision(false);
+  source->SetOutputChannels(cnMonoOrStereo);
+  return source;
+}
+
+std::unique_ptr<TAuFileOut> MakeMP3Sink() {
+  auto sink = std::make_unique<TMP3Out>();
+  sink->ShareMode = 0;
+  sink->BitRate = mbr128;
+  sink->Mode = mmMono;
+  sink->EnableBitReservoir = false;
+  sink->StrictISO = false;
+  sink->VBRQuality = mp3ql0;
+  sink->EnableVBR = false;
+  sink->AverageBitrate = mbrAuto;
+  sink->MaximumBitrate = mbrAuto;
+  return sink;
+}
+
+void PrepareMP3Cut(TAuFileIn& source, TAuFileOut& sink) {
+  SetUpMP3Cut(static_cast<TMP3In&>(source), static_cast<TMP3Out&>(sink));
+}
+
+std::string DescribeMP3(TAuFileIn& source) {
+  auto& mp3 = static_cast<TMP3In&>(source);
+  const std::string kbps = std::to_string((mp3.Bitrate() + 500) / 1000) + " kbps";
+  return mp3.IsVBR() ? "MP3, VBR " + kbps : "MP3, " + kbps;
+}
+
+int64_t MP3FramesCut(TAuFileIn& source) {
+  const int64_t frameBytes = static_cast<int64_t>(source.Channels()) * (source.BitsPerSample() / 8);
+  return frameBytes > 0 ? source.Position() / frameBytes : 0;
+}
+
+bool MP3LengthMatches(TAuFileIn& written, int64_t frames) {
+  const int64_t rate = written.SampleRate();
+  const int64_t length = written.TotalSamples() - rate / 3;
+  return std::llabs(length - frames) <= rate / 100 + 1;
+}

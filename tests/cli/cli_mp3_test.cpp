@@ -1,0 +1,153 @@
+// trimora-cli cut on MP3 files made by LAME and by FFmpeg: the output decodes (FFmpeg) to
+// exactly the number of frames asked for, at the source's bit rate, with the source's tags
+// readable by TagLib and FFmpeg; a failure leaves no file.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+#include "cli_test_support.h"
+
+namespace {
+
+using namespace cli_test;
+
+// Channel mode of the first audio frame after the encoder's tag frame: 0 stereo, 1 joint
+// stereo, 3 mono; -1 when the file does not start that way.
+int ModeAfterTagFrame(const std::vector<uint8_t>& f) {
+  size_t pos = 0;
+  if (f.size() > 10 && std::memcmp(f.data(), "ID3", 3) == 0)
+    pos = 10 + (f[6] << 21 | f[7] << 14 | f[8] << 7 | f[9]);
+  if (pos + 4 > f.size() || f[pos] != 0xFF) return -1;
+  static const int kV1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  static const int kRate[] = {44100, 48000, 32000};
+  if (((f[pos + 1] >> 3) & 3) != 3) return -1;  // MPEG-1 only: all these tests need
+  const int length = 144000 * kV1[f[pos + 2] >> 4] / kRate[(f[pos + 2] >> 2) & 3] +
+                     ((f[pos + 2] >> 1) & 1);
+  pos += static_cast<size_t>(length);
+  return pos + 4 <= f.size() && f[pos] == 0xFF ? f[pos + 3] >> 6 : -1;
+}
+
+std::string Probe(const std::filesystem::path& file, const std::string& entries) {
+  const auto out = Shell("ffprobe -v error -show_entries " + entries +
+                         " -of default=nw=1:nk=0 '" + file.string() + "'");
+  return std::string(out.begin(), out.end());
+}
+
+class CliMp3 : public ::testing::Test {
+ protected:
+  // A 5-second stereo tone rising from 200 to 1200 Hz, encoded by LAME (CBR 128, joint
+  // stereo) and by FFmpeg's LAME binding (VBR), each with tags.
+  void SetUp() override {
+    const std::string in = "cd '" + Folder.Path().string() + "' && ";
+    ASSERT_FALSE(Shell(in +
+                       "ffmpeg -nostdin -v error -f lavfi -i "
+                       "'aevalsrc=0.4*sin(2*PI*(200*t+100*t*t)):s=44100:d=5' -ac 2 tone.wav && "
+                       "lame --quiet -b 128 -m j --tt 'Lame Title' --ta 'Lame Artist' "
+                       "--tl 'Lame Album' --ty 2015 --tn 7 --tg Rock tone.wav cbr.mp3 && "
+                       "ffmpeg -nostdin -v error -i tone.wav -c:a libmp3lame -q:a 2 "
+                       "-metadata title='Caf\u00E9 \u263A' -metadata artist='FF Artist' "
+                       "-metadata album='FF Album' -metadata genre=Jazz -metadata date=1999 "
+                       "-metadata track=3 vbr.mp3 && rm tone.wav && echo ok")
+                     .empty());
+  }
+
+  // Cuts 1.0 s to 3.0 s of `in` into `out`: frames 44100 to 132300, 88201 in all.
+  void CutAndCheckFrames(const std::string& in, const std::string& out) {
+    const auto run = Folder.Cli({"cut", in, "--start", "00:00:01.0", "--end", "00:00:03.0",
+                                 "-o", out});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(DecodeWithFfmpeg(Folder / out, "s16le").size(), 88201u * 4);
+  }
+
+  TScratch Folder;
+};
+
+TEST_F(CliMp3, CbrCutHasTheRangeTheBitRateAndTheTags) {
+  CutAndCheckFrames("cbr.mp3", "out.mp3");
+  const auto out = Folder / "out.mp3";
+  EXPECT_EQ(Probe(out, "stream=bit_rate,channels,sample_rate"),
+            "sample_rate=44100\nchannels=2\nbit_rate=128000\n");
+  EXPECT_EQ(ModeAfterTagFrame(ReadBytes(out)), 0) << "a two-channel source gives plain stereo";
+
+  TagLib::MPEG::File file(out.c_str());
+  ASSERT_TRUE(file.hasID3v2Tag());
+  EXPECT_EQ(file.ID3v2Tag()->header()->majorVersion(), 4u);
+  EXPECT_EQ(file.ID3v2Tag()->title().to8Bit(true), "Lame Title");
+  EXPECT_EQ(file.ID3v2Tag()->artist().to8Bit(true), "Lame Artist");
+  EXPECT_EQ(file.ID3v2Tag()->album().to8Bit(true), "Lame Album");
+  EXPECT_EQ(file.ID3v2Tag()->genre().to8Bit(true), "Rock");
+  EXPECT_EQ(file.ID3v2Tag()->year(), 2015u);
+  EXPECT_EQ(file.ID3v2Tag()->track(), 7u);
+  ASSERT_TRUE(file.hasID3v1Tag());
+  EXPECT_EQ(file.ID3v1Tag()->title().to8Bit(), "Lame Title");
+  EXPECT_EQ(file.ID3v1Tag()->year(), 2015u);
+
+  EXPECT_EQ(Probe(out, "format_tags=title,artist,album,genre,date,track"),
+            "TAG:title=Lame Title\nTAG:artist=Lame Artist\nTAG:album=Lame Album\n"
+            "TAG:genre=Rock\nTAG:date=2015\nTAG:track=7\n");
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"cbr.mp3", "out.mp3", "vbr.mp3"}));
+}
+
+TEST_F(CliMp3, VbrCutStaysVbrWithTheRangeAndTheTags) {
+  CutAndCheckFrames("vbr.mp3", "out.mp3");
+  const auto bytes = ReadBytes(Folder / "out.mp3");
+  const std::string head(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), 4096));
+  EXPECT_NE(head.find("Xing"), std::string::npos) << "a VBR tag frame";
+
+  TagLib::MPEG::File file((Folder / "out.mp3").c_str());
+  ASSERT_TRUE(file.hasID3v2Tag());
+  EXPECT_EQ(file.ID3v2Tag()->title().to8Bit(true), "Caf\u00E9 \u263A");
+  EXPECT_EQ(file.ID3v2Tag()->genre().to8Bit(true), "Jazz");
+  EXPECT_EQ(file.ID3v2Tag()->year(), 1999u);
+  EXPECT_EQ(file.ID3v2Tag()->track(), 3u);
+  EXPECT_EQ(Probe(Folder / "out.mp3", "format_tags=title,artist,album"),
+            "TAG:title=Caf\u00E9 \u263A\nTAG:artist=FF Artist\nTAG:album=FF Album\n");
+}
+
+TEST_F(CliMp3, MonoFileCutWholeKeepsEveryFrame) {
+  const std::filesystem::path data = std::filesystem::path(TRIMORA_TEST_DATA) / "media";
+  const auto in = data / "mp3_lame_10s_8k_mono.mp3";
+  const auto run = Folder.Cli({"cut", in.string(), "-o", "mono.mp3"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(DecodeWithFfmpeg(Folder / "mono.mp3", "s16le").size(),
+            DecodeWithFfmpeg(in, "s16le").size());
+  EXPECT_EQ(Probe(Folder / "mono.mp3", "stream=channels"), "channels=1\n");
+}
+
+TEST_F(CliMp3, AYearThatIsNoNumberIsLeftOutAndTheCutSucceeds) {
+  ASSERT_FALSE(Shell("cd '" + Folder.Path().string() +
+                     "' && ffmpeg -nostdin -v error -i cbr.mp3 -c copy -map_metadata -1 "
+                     "-id3v2_version 3 -metadata title=Odd -metadata date=abc abc.mp3 && echo ok")
+                   .empty());
+  const auto run = Folder.Cli({"cut", "abc.mp3", "--end", "00:00:01.0", "-o", "out.mp3"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  TagLib::MPEG::File file((Folder / "out.mp3").c_str());
+  ASSERT_TRUE(file.hasID3v2Tag());
+  EXPECT_EQ(file.ID3v2Tag()->title().to8Bit(true), "Odd");
+  EXPECT_EQ(file.ID3v2Tag()->year(), 0u);
+  EXPECT_EQ(Probe(Folder / "out.mp3", "format_tags=date"), "");
+}
+
+// Writes fail part way (the file-size limit): the encoder's message, and no file left.
+TEST_F(CliMp3, AFailedWriteLeavesNoFile) {
+  const auto run = Folder.Cli({"cut", "cbr.mp3", "-o", "out.mp3"}, "trap '' XFSZ; ulimit -f 20;");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("cut failed: Error writing down mp3 file"), std::string::npos)
+      << run.Err;
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"cbr.mp3", "vbr.mp3"}));
+}
+
+TEST_F(CliMp3, OutputMustBeAnMp3File) {
+  const auto run = Folder.Cli({"cut", "cbr.mp3", "-o", "out.wav"});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_NE(run.Err.find("must be a .mp3 file"), std::string::npos) << run.Err;
+}
+
+}  // namespace
