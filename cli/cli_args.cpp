@@ -44,4 +44,6 @@ std::optional<std::string> TCliArgs::Value(const std::string& longName) const {
   return found->second;
 }
 
-bool TCliArgs::Has(const std::string& longName) const { return Values.count(longName) > 0; }
+bool TCliArgs::Has(const std::string& longName) const {
+  return Values.count(longName) > 0;
+}

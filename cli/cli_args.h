@@ -11,8 +11,8 @@
 class TCliArgs {
  public:
   struct TOption {
-    std::string Long;        // "--output"
-    std::string Short;       // "-o", or empty
+    std::string Long;   // "--output"
+    std::string Short;  // "-o", or empty
     bool TakesValue = false;
   };
 

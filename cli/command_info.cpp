@@ -27,7 +27,8 @@ int RunInfoCommand(const std::vector<std::string>& args) {
   TAuFileIn& source = *opened.Source;
   const int rate = source.SampleRate();
   const int64_t frames = std::max<int64_t>(source.TotalSamples(), 0);
-  const auto ms = static_cast<int32_t>(std::min<int64_t>(SampleFramesToMs(frames, rate), INT32_MAX));
+  const auto ms =
+      static_cast<int32_t>(std::min<int64_t>(SampleFramesToMs(frames, rate), INT32_MAX));
   std::printf("File:        %s\n", path.c_str());
   std::printf("Format:      %s\n", DescribeFormat(opened.Kind, source).c_str());
   std::printf("Channels:    %d\n", source.Channels());

@@ -1,15 +1,16 @@
 #include "cli/interrupt.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <csignal>
-#include <unistd.h>
 
 namespace TInterrupt {
 namespace {
 
 std::atomic<int> Signal{0};
 std::atomic<const char*> CleanupPath{nullptr};
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<const char*>::is_always_lock_free,
+static_assert(std::atomic<int>::is_always_lock_free &&
+                  std::atomic<const char*>::is_always_lock_free,
               "read from a signal handler");
 
 // Only async-signal-safe calls here.
@@ -29,8 +30,12 @@ void Install() {
   for (int number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(number, &action, nullptr);
 }
 
-int Received() { return Signal.load(); }
+int Received() {
+  return Signal.load();
+}
 
-void SetCleanupPath(const char* path) { CleanupPath.store(path); }
+void SetCleanupPath(const char* path) {
+  CleanupPath.store(path);
+}
 
 }  // namespace TInterrupt

@@ -1,18 +1,22 @@
 #include "cli/progress_line.h"
 
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 TProgressLine::TProgressLine(std::string label, bool quiet)
     : Label(std::move(label)), Enabled(!quiet && ::isatty(STDERR_FILENO) == 1) {}
 
-TProgressLine::~TProgressLine() { Clear(); }
+TProgressLine::~TProgressLine() {
+  Clear();
+}
 
 void TProgressLine::Show(int percent) {
   if (!Enabled || percent == Last) return;
   Last = percent;
-  if (percent < 0) std::fprintf(stderr, "\r%s ...", Label.c_str());
-  else std::fprintf(stderr, "\r%s ... %d%%", Label.c_str(), percent);
+  if (percent < 0)
+    std::fprintf(stderr, "\r%s ...", Label.c_str());
+  else
+    std::fprintf(stderr, "\r%s ... %d%%", Label.c_str(), percent);
   std::fflush(stderr);
   Shown = true;
 }

@@ -1,21 +1,25 @@
 #include "cli/safe_output.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "cli/cli_errors.h"
 #include "cli/interrupt.h"
 
 namespace {
 
-std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quote(const std::filesystem::path& path) {
+  return "'" + path.string() + "'";
+}
 
-std::string SystemText(int error) { return std::strerror(error); }
+std::string SystemText(int error) {
+  return std::strerror(error);
+}
 
 // ".name.trimora-XXXXXX.ext": hidden, recognisable, with the target's extension. Very long
 // names are shortened so that the temporary name stays within the usual 255-byte limit.
@@ -56,8 +60,7 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
                         "; choose another output name");
     }
     if (S_ISDIR(targetStat.st_mode)) throw TCliError(Quote(target) + " is a folder");
-    if (!replace)
-      throw TCliError(Quote(target) + " already exists; use --force to replace it");
+    if (!replace) throw TCliError(Quote(target) + " already exists; use --force to replace it");
   }
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
@@ -103,8 +106,10 @@ void TSafeOutput::Commit() {
     if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
       // A file system without the no-replace rename: a hard link refuses an existing name too.
       result = ::link(Temp.c_str(), FTarget.c_str());
-      if (result == 0) ::unlink(Temp.c_str());
-      else if (errno == EPERM || errno == EOPNOTSUPP) result = ::rename(Temp.c_str(), FTarget.c_str());
+      if (result == 0)
+        ::unlink(Temp.c_str());
+      else if (errno == EPERM || errno == EOPNOTSUPP)
+        result = ::rename(Temp.c_str(), FTarget.c_str());
     }
   }
   if (result != 0) {

@@ -1,9 +1,9 @@
 #include "cutting/app_data_folder.h"
 
-#include <cstdlib>
 #include <pwd.h>
-#include <string>
 #include <unistd.h>
+#include <cstdlib>
+#include <string>
 
 namespace {
 

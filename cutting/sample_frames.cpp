@@ -5,8 +5,10 @@ int64_t MsToSampleFrame(int64_t ms, int64_t rate) {
   const int64_t product = ms * rate;
   int64_t frame = product / 1000;
   const int64_t rest = product % 1000;
-  if (rest > 500 || (rest == 500 && frame % 2 != 0)) ++frame;
-  else if (rest < -500 || (rest == -500 && frame % 2 != 0)) --frame;
+  if (rest > 500 || (rest == 500 && frame % 2 != 0))
+    ++frame;
+  else if (rest < -500 || (rest == -500 && frame % 2 != 0))
+    --frame;
   return frame;
 }
 

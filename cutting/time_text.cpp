@@ -14,7 +14,9 @@ int ToIntDef0(std::string_view text) {
   return value;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Characters `from` to `from + count - 1`, 1-based, cut short at the end of the text.
 std::string_view Copy(std::string_view text, size_t from, size_t count) {
@@ -39,7 +41,9 @@ std::string TwoDigits(int value) {
   return value < 10 ? "0" + std::to_string(value) : std::to_string(value);
 }
 
-std::string TwoDigitsText(std::string_view text) { return TwoDigits(ToIntDef0(text)); }
+std::string TwoDigitsText(std::string_view text) {
+  return TwoDigits(ToIntDef0(text));
+}
 
 bool IsTimeText(std::string_view text) {
   for (char c : text)

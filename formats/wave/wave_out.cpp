@@ -35,7 +35,9 @@ bool IsWritable(const TPcmFormat& f) {
 
 }  // namespace
 
-TWaveOut::~TWaveOut() { Shutdown(); }
+TWaveOut::~TWaveOut() {
+  Shutdown();
+}
 
 void TWaveOut::SetWavType(TWavType type) {
   if (IsBusy() || (type != wtPCM && type != wtDVIADPCM)) return;
@@ -157,9 +159,12 @@ bool TWaveOut::WriteBlock(bool Abort) {
   try {
     switch (FWavType) {
       case wtPCM:
-      case wtExtPCM: return WritePcmBlock();
-      case wtDVIADPCM: return WriteImaBlock();
-      default: return false;  // nothing is written for other kinds; never loop on them
+      case wtExtPCM:
+        return WritePcmBlock();
+      case wtDVIADPCM:
+        return WriteImaBlock();
+      default:
+        return false;  // nothing is written for other kinds; never loop on them
     }
   } catch (...) {
     // Reported like any other error of the run, so that a failed write never looks like

@@ -62,9 +62,9 @@ class TWaveOut : public TAuFileOut {
   TPcmFormat Format;
   int64_t PromisedSize = -1;  // the input's Size when the header was written
   int64_t HeaderLength = 0;
-  int64_t DataStart = 0;     // where this run's data begins
-  int64_t DataWritten = 0;   // bytes of data this run wrote
-  int64_t FramesEncoded = 0; // input frames taken into ADPCM blocks
+  int64_t DataStart = 0;      // where this run's data begins
+  int64_t DataWritten = 0;    // bytes of data this run wrote
+  int64_t FramesEncoded = 0;  // input frames taken into ADPCM blocks
   TExistingWave Existing;
   std::vector<int16_t> PcmBlock;
   std::vector<uint8_t> CodeBlock;

@@ -5,7 +5,9 @@
 
 namespace {
 
-void PutId(uint8_t* at, const char (&id)[5]) { std::memcpy(at, id, 4); }
+void PutId(uint8_t* at, const char (&id)[5]) {
+  std::memcpy(at, id, 4);
+}
 
 // The common start of the PCM and extensible headers: RIFF, WAVE and the first 16 bytes of
 // the `fmt ` body.
@@ -41,7 +43,9 @@ void PutUInt32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-uint16_t GetUInt16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+uint16_t GetUInt16(const uint8_t* at) {
+  return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
 
 uint32_t GetUInt32(const uint8_t* at) {
   return uint32_t{at[0]} | (uint32_t{at[1]} << 8) | (uint32_t{at[2]} << 16) |
@@ -58,7 +62,7 @@ std::array<uint8_t, kPcmHeaderLength> MakePcmHeader(const TPcmFormat& format, in
 }
 
 std::array<uint8_t, kExtensibleHeaderLength> MakeExtensibleHeader(const TPcmFormat& format,
-                                                                 int64_t dataSize) {
+                                                                  int64_t dataSize) {
   std::array<uint8_t, kExtensibleHeaderLength> h{};
   const auto size = static_cast<uint32_t>(dataSize);
   PutRiffAndFormat(h, format, size + 60, 40, 0xFFFE);

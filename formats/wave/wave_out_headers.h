@@ -37,7 +37,7 @@ std::array<uint8_t, kPcmHeaderLength> MakePcmHeader(const TPcmFormat& format, in
 // Integer PCM with the extensible `fmt ` chunk, for more than two channels or more than
 // 16 bits, which readers expect to carry a channel mask and the valid bits.
 std::array<uint8_t, kExtensibleHeaderLength> MakeExtensibleHeader(const TPcmFormat& format,
-                                                                 int64_t dataSize);
+                                                                  int64_t dataSize);
 
 // The speaker positions of the extensible header: the first n positions of the standard
 // order (1 channel: front left), none beyond the 18 defined ones.

@@ -41,8 +41,8 @@ class CliCut : public ::testing::Test {
 };
 
 TEST_F(CliCut, KeepsExactlyTheFramesFromStartToEnd) {
-  const auto run = Folder.Cli({"cut", "in.wav", "--start", "00:00:01.5", "--end", "00:00:07.2",
-                               "-o", "out.wav"});
+  const auto run = Folder.Cli(
+      {"cut", "in.wav", "--start", "00:00:01.5", "--end", "00:00:07.2", "-o", "out.wav"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "") << "no progress line when stderr is not a terminal";
   EXPECT_EQ(ProbeCodec(Folder / "out.wav"), "pcm_s16le");
@@ -52,8 +52,10 @@ TEST_F(CliCut, KeepsExactlyTheFramesFromStartToEnd) {
 TEST_F(CliCut, DefaultsAndAnEndPastTheFileTakeEverythingToTheEnd) {
   ASSERT_EQ(Folder.Cli({"cut", "in.wav", "-o", "whole.wav"}).Status, 0);
   ExpectFrames("whole.wav", 0, kFrames - 1);
-  ASSERT_EQ(Folder.Cli({"cut", "in.wav", "--start=0:0:9.0", "--end", "00:00:30.0", "-o",
-                        "tail.wav", "--quiet"}).Status,
+  ASSERT_EQ(Folder
+                .Cli({"cut", "in.wav", "--start=0:0:9.0", "--end", "00:00:30.0", "-o", "tail.wav",
+                      "--quiet"})
+                .Status,
             0);
   ExpectFrames("tail.wav", 396900, kFrames - 1);
   ASSERT_EQ(Folder.Cli({"cut", "in.wav", "--end", "00:00:00.0", "-o", "one.wav"}).Status, 0);
@@ -70,17 +72,18 @@ TEST_F(CliCut, EveryKindOfWaveBecomesPcmWithTheSamplesOfTheReference) {
     size_t FrameBytes;
     size_t Frames;
   } cases[] = {
-      {"pcm_u8_mono", "u8", 1, 400},         {"pcm_s16_stereo", "s16le", 4, 400},
-      {"pcm_s24_stereo", "s24le", 6, 400},   {"pcm_s32_mono", "s32le", 4, 400},
-      {"ext_s24_6ch", "s24le", 18, 200},     {"ima_mono_sox", "s16le", 2, 400},
-      {"ima_stereo_sox", "s16le", 4, 400},   {"ima_mono_ffmpeg", "s16le", 2, 484},
-      {"ms_stereo_sox", "s16le", 4, 400},    {"ms_mono_ffmpeg", "s16le", 2, 464},
+      {"pcm_u8_mono", "u8", 1, 400},       {"pcm_s16_stereo", "s16le", 4, 400},
+      {"pcm_s24_stereo", "s24le", 6, 400}, {"pcm_s32_mono", "s32le", 4, 400},
+      {"ext_s24_6ch", "s24le", 18, 200},   {"ima_mono_sox", "s16le", 2, 400},
+      {"ima_stereo_sox", "s16le", 4, 400}, {"ima_mono_ffmpeg", "s16le", 2, 484},
+      {"ms_stereo_sox", "s16le", 4, 400},  {"ms_mono_ffmpeg", "s16le", 2, 464},
   };
   const std::filesystem::path data = std::filesystem::path(TRIMORA_TEST_DATA) / "wave";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     const std::string out = std::string(c.Name) + "_cut.wav";
-    const auto run = Folder.Cli({"cut", (data / (std::string(c.Name) + ".wav")).string(), "-o", out});
+    const auto run =
+        Folder.Cli({"cut", (data / (std::string(c.Name) + ".wav")).string(), "-o", out});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(ProbeCodec(Folder / out), std::string("pcm_") + c.Format);
     auto expected = ReadBytes(data / (std::string(c.Name) + ".ref"));
@@ -104,9 +107,12 @@ TEST_F(CliCut, FloatWaveBecomes32BitPcmByTheConversionRule) {
     float v;
     std::memcpy(&v, &ref[i], 4);
     int32_t expected;
-    if (v >= 1.0f) expected = INT32_MAX;
-    else if (!(v > -1.0f)) expected = INT32_MIN;
-    else expected = static_cast<int32_t>(std::floor(static_cast<long double>(v) * 2147483647.0L));
+    if (v >= 1.0f)
+      expected = INT32_MAX;
+    else if (!(v > -1.0f))
+      expected = INT32_MIN;
+    else
+      expected = static_cast<int32_t>(std::floor(static_cast<long double>(v) * 2147483647.0L));
     int32_t got;
     std::memcpy(&got, &out[i], 4);
     wrong += got != expected;
@@ -121,8 +127,8 @@ TEST_F(CliCut, AdpcmRangeStartsAndEndsOnTheFramesAsked) {
                      "' && sox -V1 -n -r 8000 -c 2 -e ima-adpcm ima.wav synth 3 sine 300 sine 500"
                      " vol 0.5 && sox -V1 ima.wav -t raw -e signed -b 16 ref.raw && echo ok")
                    .empty());
-  const auto run = Folder.Cli({"cut", "ima.wav", "--start", "00:00:01.3", "--end", "00:00:02.0",
-                               "-o", "part.wav"});
+  const auto run = Folder.Cli(
+      {"cut", "ima.wav", "--start", "00:00:01.3", "--end", "00:00:02.0", "-o", "part.wav"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   const auto ref = ReadBytes(Folder / "ref.raw");
   const std::vector<uint8_t> expected(ref.begin() + 10400 * 4, ref.begin() + 16001 * 4);
@@ -159,8 +165,8 @@ TEST_F(CliCut, ReplacesAnExistingOutputOnlyWithForce) {
 // the older file of that name is untouched, and no temporary file is left.
 TEST_F(CliCut, AFailedCutLeavesNoFileAndKeepsTheOlderOne) {
   WriteBytes(Folder / "old.wav", {'o', 'l', 'd'});
-  const auto run = Folder.Cli({"cut", "in.wav", "-o", "old.wav", "--force"},
-                              "trap '' XFSZ; ulimit -f 200;");
+  const auto run =
+      Folder.Cli({"cut", "in.wav", "-o", "old.wav", "--force"}, "trap '' XFSZ; ulimit -f 200;");
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("cut failed: File too large"), std::string::npos) << run.Err;
   EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;

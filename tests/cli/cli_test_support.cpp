@@ -1,5 +1,6 @@
 #include "cli_test_support.h"
 
+#include <sys/wait.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +8,6 @@
 #include <iterator>
 #include <memory>
 #include <random>
-#include <sys/wait.h>
 
 namespace cli_test {
 namespace {
@@ -15,8 +15,10 @@ namespace {
 std::string Quoted(const std::string& text) {
   std::string out = "'";
   for (char c : text) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -56,8 +58,8 @@ std::vector<std::string> TScratch::Names() const {
 TCliRun TScratch::Cli(const std::vector<std::string>& args, const std::string& prefix) const {
   // The captured streams live in the folder under names Names() leaves out.
   const auto out = Folder / ".cli-out", err = Folder / ".cli-err";
-  std::string command = "cd " + Quoted(Folder.string()) + " && " + prefix + " " +
-                        Quoted(TRIMORA_CLI);
+  std::string command =
+      "cd " + Quoted(Folder.string()) + " && " + prefix + " " + Quoted(TRIMORA_CLI);
   for (const auto& arg : args) command += " " + Quoted(arg);
   command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
   const int raw = std::system(command.c_str());
@@ -102,7 +104,8 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<uint8_t> Shell(const std::string& command) {
@@ -120,14 +123,17 @@ std::vector<uint8_t> Shell(const std::string& command) {
   return out;
 }
 
-std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path, const std::string& format) {
+std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path,
+                                      const std::string& format) {
   return Shell("ffmpeg -nostdin -v error -i " + Quoted(path.string()) + " -f " + format +
                " -c:a pcm_" + format + " -");
 }
 
 std::string ProbeCodec(const std::filesystem::path& path) {
-  const auto out = Shell("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
-                         "-of default=noprint_wrappers=1:nokey=1 " + Quoted(path.string()));
+  const auto out = Shell(
+      "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "
+      "-of default=noprint_wrappers=1:nokey=1 " +
+      Quoted(path.string()));
   std::string text(out.begin(), out.end());
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return text;

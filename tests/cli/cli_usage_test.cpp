@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "cli_test_support.h"
 
@@ -34,7 +34,8 @@ TEST(CliUsage, HelpGoesToStdoutAndUsageErrorsExitWithTwo) {
       {{"cut", "in.wav", "-o"}, 2, "-o needs a value"},
       {{"cut", "in.wav", "-o", "x.wav", "--start", "1:2"}, 2, "invalid --start time '1:2'"},
       {{"cut", "in.wav", "-o", "x.wav", "--end", "00:00:00.00"}, 2, "invalid --end time"},
-      {{"cut", "in.wav", "-o", "x.wav", "--start", "00:00:02.0", "--end", "00:00:01.0"}, 2,
+      {{"cut", "in.wav", "-o", "x.wav", "--start", "00:00:02.0", "--end", "00:00:01.0"},
+       2,
        "--end lies before --start"},
       {{"cut", "in.wav", "-o", "x.wav", "--fast"}, 2, "unknown option '--fast'"},
       {{"cut", "in.wav", "-o", "x.mp3"}, 2, "must be a .wav file"},
@@ -64,8 +65,8 @@ TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
             "Sample rate: 44100 Hz\n"
             "Bits:        16\n"
             "Length:      00:00:01.5 (66150 frames)\n");
-  const auto ima = folder.Cli(
-      {"info", std::string(TRIMORA_TEST_DATA) + "/wave/ima_stereo_sox.wav"});
+  const auto ima =
+      folder.Cli({"info", std::string(TRIMORA_TEST_DATA) + "/wave/ima_stereo_sox.wav"});
   EXPECT_NE(ima.Out.find("Format:      WAV, IMA ADPCM"), std::string::npos) << ima.Out;
   EXPECT_NE(ima.Out.find("Bits:        16"), std::string::npos) << ima.Out;
 }
@@ -86,8 +87,9 @@ TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
   // Wait for the temporary file to appear, then interrupt.
   auto temporary = [&] {
     const auto names = folder.Names();
-    return std::any_of(names.begin(), names.end(),
-                       [](const std::string& n) { return n.find(".trimora-") != std::string::npos; });
+    return std::any_of(names.begin(), names.end(), [](const std::string& n) {
+      return n.find(".trimora-") != std::string::npos;
+    });
   };
   int status = 0;
   bool ended = false;

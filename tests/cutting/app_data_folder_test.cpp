@@ -13,12 +13,16 @@ class TEnvOverride {
  public:
   TEnvOverride(const char* name, const char* value) : Name(name) {
     if (const char* old = std::getenv(name)) Old = old;
-    if (value != nullptr) ::setenv(name, value, 1);
-    else ::unsetenv(name);
+    if (value != nullptr)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
   }
   ~TEnvOverride() {
-    if (Old) ::setenv(Name, Old->c_str(), 1);
-    else ::unsetenv(Name);
+    if (Old)
+      ::setenv(Name, Old->c_str(), 1);
+    else
+      ::unsetenv(Name);
   }
 
  private:

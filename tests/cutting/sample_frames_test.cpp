@@ -8,12 +8,12 @@ TEST(SampleFrames, MillisecondsRoundToTheNearestFrameWithHalvesToEven) {
   struct {
     int64_t Ms, Rate, Frame;
   } cases[] = {
-      {0, 44100, 0},          {5000, 44100, 220500},  {1500, 44100, 66150},
-      {100, 11025, 1102},     // 1102.5 rounds to even
-      {300, 11025, 3308},     // 3307.5 rounds to even
-      {1, 44100, 44},         // 44.1
-      {1, 22050, 22},         // 22.05
-      {7, 8000, 56},          {359999900, 48000, 17279995200},
+      {0, 44100, 0},        {5000, 44100, 220500},
+      {1500, 44100, 66150}, {100, 11025, 1102},  // 1102.5 rounds to even
+      {300, 11025, 3308},                        // 3307.5 rounds to even
+      {1, 44100, 44},                            // 44.1
+      {1, 22050, 22},                            // 22.05
+      {7, 8000, 56},        {359999900, 48000, 17279995200},
   };
   for (const auto& c : cases) EXPECT_EQ(MsToSampleFrame(c.Ms, c.Rate), c.Frame) << c.Ms;
 }

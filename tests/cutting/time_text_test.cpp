@@ -26,11 +26,11 @@ struct TSyntaxCase {
 
 TEST(TimeText, SyntaxCheckAndLayoutCheck) {
   const TSyntaxCase cases[] = {
-      {"00:00:00.0", true, true},   {"0:0:0.0", true, false},    {"00:00:00", false, false},
+      {"00:00:00.0", true, true},    {"0:0:0.0", true, false},     {"00:00:00", false, false},
       {"00:00:00.00", false, false}, {"00-00-00.0", false, false}, {"000:00:00.0", false, false},
-      {"9:75:99.9", true, false},   {"00:00:00.", true, false},   {"aa:bb:cc.d", false, true},
-      {"0:00:00.0", true, false},   {"", false, false},          {"00:00:0a.0", false, true},
-      {"00::00.0", false, false},   {"00:00:.0", false, false},   {"00:00:00.0 ", false, false},
+      {"9:75:99.9", true, false},    {"00:00:00.", true, false},   {"aa:bb:cc.d", false, true},
+      {"0:00:00.0", true, false},    {"", false, false},           {"00:00:0a.0", false, true},
+      {"00::00.0", false, false},    {"00:00:.0", false, false},   {"00:00:00.0 ", false, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsTimeText(c.Text), c.TimeText) << '"' << c.Text << '"';
@@ -51,7 +51,7 @@ TEST(TimeText, TextToMilliseconds) {
   EXPECT_EQ(TimeTextToMs("1:2:3.4"), TimeTextToMs("01:02:03.4"));
   EXPECT_EQ(TimeTextToMs("01:02:03.4"), 3723400);
   EXPECT_EQ(TimeTextToMs("99:59:59.9"), 359999900);
-  EXPECT_EQ(TimeTextToMs("00:00:05."), 5000);   // empty tenths count as 0
+  EXPECT_EQ(TimeTextToMs("00:00:05."), 5000);  // empty tenths count as 0
   EXPECT_EQ(TimeTextToMs("ab:cd:ef.g"), 0);
   EXPECT_EQ(TimeTextToMs(""), 0);
 }

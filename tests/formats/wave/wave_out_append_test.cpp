@@ -15,8 +15,8 @@ class WaveOutAppend : public ::testing::Test {
  protected:
   // Writes `data` into `path` with a writer set up by the arguments; returns its message.
   std::string Write(const std::filesystem::path& path, int channels, int bits,
-                    const std::vector<uint8_t>& data, TFileOutputMode mode,
-                    TWavType type = wtPCM, uint16_t blockSize = 512) {
+                    const std::vector<uint8_t>& data, TFileOutputMode mode, TWavType type = wtPCM,
+                    uint16_t blockSize = 512) {
     TPcmSource source(channels, bits, 44100, data);
     TWaveOut sink;
     sink.SetWavType(type);
@@ -57,7 +57,8 @@ TEST_F(WaveOutAppend, AppendsToAFileFromAnotherWriter) {
   const auto raw = Folder / "first.raw", path = Folder / "ffmpeg.wav";
   WriteBytes(raw, first);
   ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f s16le -ar 44100 -ac 1 -i '" + raw.string() +
-                         "' '" + path.string() + "'").c_str()),
+                         "' '" + path.string() + "'")
+                            .c_str()),
             0);
   ASSERT_EQ(Write(path, 1, 16, second, foAppend), "");
 

@@ -64,9 +64,9 @@ struct TFormatCase {
 
 TEST_F(WaveOut, EveryWidthAndChannelCountDecodesToTheSamplesWritten) {
   const TFormatCase cases[] = {
-      {1, 8, 8000, false, 44, 1, 0},         {1, 16, 22050, false, 44, 1, 0},
-      {2, 24, 48000, false, 68, 0xFFFE, 3},  {2, 24, 48000, true, 44, 1, 0},
-      {1, 24, 96000, false, 68, 0xFFFE, 1},  {3, 16, 32000, false, 68, 0xFFFE, 7},
+      {1, 8, 8000, false, 44, 1, 0},           {1, 16, 22050, false, 44, 1, 0},
+      {2, 24, 48000, false, 68, 0xFFFE, 3},    {2, 24, 48000, true, 44, 1, 0},
+      {1, 24, 96000, false, 68, 0xFFFE, 1},    {3, 16, 32000, false, 68, 0xFFFE, 7},
       {6, 32, 44100, false, 68, 0xFFFE, 0x3F}, {8, 16, 48000, false, 68, 0xFFFE, 0xFF},
   };
   for (const auto& c : cases) {
@@ -156,7 +156,10 @@ struct TAdpcmCase {
 // blocks really written, and the fact chunk the frames really read.
 TEST_F(WaveOut, ImaAdpcmBlocksDecodeCloseToTheInputWithExactSizes) {
   const TAdpcmCase cases[] = {
-      {1, 512, 1017, 3.4}, {2, 512, 505, 3.6}, {1, 256, 505, 2.0}, {2, 2048, 2041, 1.2},
+      {1, 512, 1017, 3.4},
+      {2, 512, 505, 3.6},
+      {1, 256, 505, 2.0},
+      {2, 2048, 2041, 1.2},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Channels << " ch, block " << c.BlockSize);
@@ -167,8 +170,8 @@ TEST_F(WaveOut, ImaAdpcmBlocksDecodeCloseToTheInputWithExactSizes) {
     sink.SetWavType(wtDVIADPCM);
     sink.SetBlockSize(c.BlockSize);
     sink.SetInput(&source);
-    const auto path = Folder / ("ima" + std::to_string(c.Channels) + "_" +
-                                std::to_string(c.BlockSize) + ".wav");
+    const auto path =
+        Folder / ("ima" + std::to_string(c.Channels) + "_" + std::to_string(c.BlockSize) + ".wav");
     sink.SetFileName(path);
     ASSERT_EQ(RunToDone(sink), "");
 

@@ -67,7 +67,8 @@ std::vector<uint8_t> Sine16(int64_t frames, int channels, int rate, double hz) {
   for (int64_t i = 0; i < frames; ++i) {
     for (int c = 0; c < channels; ++c) {
       const double phase = 2 * std::numbers::pi * hz * static_cast<double>(i) / rate + c;
-      const auto v = static_cast<uint16_t>(static_cast<int16_t>(std::lround(12000 * std::sin(phase))));
+      const auto v =
+          static_cast<uint16_t>(static_cast<int16_t>(std::lround(12000 * std::sin(phase))));
       bytes.push_back(static_cast<uint8_t>(v));
       bytes.push_back(static_cast<uint8_t>(v >> 8));
     }
@@ -82,7 +83,8 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
 
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 uint32_t U32At(const std::vector<uint8_t>& b, size_t o) {
@@ -115,14 +117,16 @@ std::vector<uint8_t> CommandOutput(const std::string& command) {
   return out;
 }
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string Quoted(const std::filesystem::path& path) {
+  return "'" + path.string() + "'";
+}
 
 }  // namespace
 
 std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path, int bits) {
   const char* format = bits == 8 ? "u8" : bits == 24 ? "s24le" : bits == 32 ? "s32le" : "s16le";
-  return CommandOutput("ffmpeg -nostdin -v error -i " + Quoted(path) + " -f " + format + " -c:a pcm_" +
-                       format + " -");
+  return CommandOutput("ffmpeg -nostdin -v error -i " + Quoted(path) + " -f " + format +
+                       " -c:a pcm_" + format + " -");
 }
 
 std::vector<uint8_t> DecodeWithSox(const std::filesystem::path& path, int bits) {
@@ -132,8 +136,9 @@ std::vector<uint8_t> DecodeWithSox(const std::filesystem::path& path, int bits) 
 }
 
 std::string ProbeStream(const std::filesystem::path& path, const std::string& entry) {
-  const auto out = CommandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=" +
-                                 entry + " -of default=noprint_wrappers=1:nokey=1 " + Quoted(path));
+  const auto out =
+      CommandOutput("ffprobe -v error -select_streams a:0 -show_entries stream=" + entry +
+                    " -of default=noprint_wrappers=1:nokey=1 " + Quoted(path));
   std::string text(out.begin(), out.end());
   while (!text.empty() && text.back() == '\n') text.pop_back();
   std::replace(text.begin(), text.end(), '\n', ',');
