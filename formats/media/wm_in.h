@@ -22,6 +22,7 @@ class TWMIn : public TAuTaggedFileIn {
   // The file's bit rate in bits per second (0 when unknown).
   uint32_t Bitrate();
   bool IsVBR();
+  using TAuTaggedFileIn::Id3v2Tags;  // the const accessor, which opens nothing
   TId3v2Tags& Id3v2Tags();
   // The file's length in hundredths of a second, as the runtime reports it.
   uint32_t Duration();
