@@ -8,7 +8,6 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
