@@ -13,9 +13,9 @@ namespace trimora::media {
 struct TAsfHeader {
   bool Protected = false;
   bool HasFileProperties = false;
-  bool Broadcast = false;       // duration fields are not valid while a file is broadcast
-  uint64_t PlayDuration = 0;    // 100 ns, preroll included
-  uint64_t Preroll = 0;         // milliseconds
+  bool Broadcast = false;     // duration fields are not valid while a file is broadcast
+  uint64_t PlayDuration = 0;  // 100 ns, preroll included
+  uint64_t Preroll = 0;       // milliseconds
   // The play time of the content: play duration minus preroll, 0 when unknown.
   uint64_t Duration() const;
 };

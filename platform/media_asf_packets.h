@@ -13,8 +13,7 @@ namespace trimora::media {
 // whole stream before it (`exact` false).
 class TAsfPacketSource final : public TMediaPacketSource {
  public:
-  TAsfPacketSource(AVFormatContext& format, int streamIndex, int sampleRate, int grid,
-                   bool exact);
+  TAsfPacketSource(AVFormatContext& format, int streamIndex, int sampleRate, int grid, bool exact);
 
   AVRational TimeBase() const override;
   bool Next(AVPacket& packet) override;

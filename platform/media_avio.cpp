@@ -28,10 +28,17 @@ int64_t SeekStream(void* opaque, int64_t offset, int whence) noexcept try {
   }
   TMediaSeekOrigin origin = TMediaSeekOrigin::Begin;
   switch (whence & ~AVSEEK_FORCE) {
-    case SEEK_SET: origin = TMediaSeekOrigin::Begin; break;
-    case SEEK_CUR: origin = TMediaSeekOrigin::Current; break;
-    case SEEK_END: origin = TMediaSeekOrigin::End; break;
-    default: return AVERROR(EINVAL);
+    case SEEK_SET:
+      origin = TMediaSeekOrigin::Begin;
+      break;
+    case SEEK_CUR:
+      origin = TMediaSeekOrigin::Current;
+      break;
+    case SEEK_END:
+      origin = TMediaSeekOrigin::End;
+      break;
+    default:
+      return AVERROR(EINVAL);
   }
   uint64_t position = 0;
   if (!Succeeded(stream->Seek(offset, origin, position))) return AVERROR(EIO);

@@ -27,9 +27,9 @@ void TMediaByteReader::Fill(int64_t offset) {
 std::span<const uint8_t> TMediaByteReader::Peek(int64_t offset, size_t count) {
   count = std::min(count, kWindow);
   if (offset < 0) return {};
-  const bool inside = offset >= BufferOffset &&
-                      offset + static_cast<int64_t>(count) <=
-                          BufferOffset + static_cast<int64_t>(BufferLength);
+  const bool inside =
+      offset >= BufferOffset &&
+      offset + static_cast<int64_t>(count) <= BufferOffset + static_cast<int64_t>(BufferLength);
   // Refill unless the window already holds the bytes, or holds everything up to the end.
   const bool atEnd = StreamSize >= 0 && offset >= BufferOffset &&
                      BufferOffset + static_cast<int64_t>(BufferLength) == StreamSize;

@@ -28,7 +28,9 @@ void UsableLayout(const AVChannelLayout& given, AVChannelLayout& layout) {
 TMediaConverter::TMediaConverter(int channels, int bitsPerSample)
     : Channels(channels), Bits(bitsPerSample) {}
 
-TMediaConverter::~TMediaConverter() { av_channel_layout_uninit(&InLayout); }
+TMediaConverter::~TMediaConverter() {
+  av_channel_layout_uninit(&InLayout);
+}
 
 bool TMediaConverter::Prepare(const AVFrame& frame) {
   if (Swr && frame.format == InFormat && frame.sample_rate == InRate &&
@@ -49,9 +51,9 @@ bool TMediaConverter::Prepare(const AVFrame& frame) {
   else
     av_channel_layout_default(&out, Channels);
   SwrContext* swr = nullptr;
-  const int made = swr_alloc_set_opts2(&swr, &out, OutputFormat(Bits), frame.sample_rate, &in,
-                                       static_cast<AVSampleFormat>(frame.format),
-                                       frame.sample_rate, 0, nullptr);
+  const int made =
+      swr_alloc_set_opts2(&swr, &out, OutputFormat(Bits), frame.sample_rate, &in,
+                          static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
   av_channel_layout_uninit(&in);
   av_channel_layout_uninit(&out);
   Swr.reset(swr);
@@ -64,16 +66,15 @@ bool TMediaConverter::Prepare(const AVFrame& frame) {
 
 bool TMediaConverter::Convert(const AVFrame& frame, int first, int count,
                               std::vector<uint8_t>& out) {
-  if (count <= 0 || first < 0 || first + count > frame.nb_samples || !Prepare(frame))
-    return false;
+  if (count <= 0 || first < 0 || first + count > frame.nb_samples || !Prepare(frame)) return false;
   const auto format = static_cast<AVSampleFormat>(frame.format);
   const int sampleBytes = av_get_bytes_per_sample(format);
   const int inChannels = frame.ch_layout.nb_channels;
   const bool planar = av_sample_fmt_is_planar(format) != 0;
   Planes.assign(planar ? static_cast<size_t>(inChannels) : 1, nullptr);
   for (size_t p = 0; p < Planes.size(); ++p)
-    Planes[p] = frame.extended_data[p] + static_cast<ptrdiff_t>(first) * sampleBytes *
-                                             (planar ? 1 : inChannels);
+    Planes[p] = frame.extended_data[p] +
+                static_cast<ptrdiff_t>(first) * sampleBytes * (planar ? 1 : inChannels);
 
   const size_t samples = static_cast<size_t>(count) * static_cast<size_t>(Channels);
   std::vector<uint8_t>& target = Bits == 24 ? Staging : out;

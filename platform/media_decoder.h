@@ -59,12 +59,12 @@ class TMediaDecoder {
   bool Primed = false;
   bool Draining = false;
   bool Ended = false;
-  bool Held = false;    // Frame holds samples not handed out yet
+  bool Held = false;  // Frame holds samples not handed out yet
   int64_t FrameRaw = 0;
   int64_t NextRaw = 0;
-  int PieceFirst = 0;   // the part of Frame to hand out
+  int PieceFirst = 0;  // the part of Frame to hand out
   int PieceCount = 0;
-  int64_t Want = 0;     // first index to deliver
+  int64_t Want = 0;  // first index to deliver
   int64_t End = -1;
   int64_t ExactFrom = 0;  // raw position from which the output is that of a straight decode
 };

@@ -161,10 +161,10 @@ bool TMediaFile::OpenMp3() {
       bytes = *tag.Bytes;
     else if (tagCounts && Bytes->Size() > Mp3->AudioOffset)
       bytes = static_cast<uint64_t>(Bytes->Size() - Mp3->AudioOffset);
-    const int64_t average = av_rescale(static_cast<int64_t>(bytes) * 8, header.SampleRate,
-                                       frames * perFrame);
-    BitsPerSecond = static_cast<uint32_t>(
-        std::min<int64_t>(average, std::numeric_limits<uint32_t>::max()));
+    const int64_t average =
+        av_rescale(static_cast<int64_t>(bytes) * 8, header.SampleRate, frames * perFrame);
+    BitsPerSecond =
+        static_cast<uint32_t>(std::min<int64_t>(average, std::numeric_limits<uint32_t>::max()));
   } else {
     BitsPerSecond = static_cast<uint32_t>(Mp3Frames->FirstAudioHeader().Bitrate);
   }
@@ -222,7 +222,9 @@ std::unique_ptr<TMediaDecoder> TMediaFile::MakeDecoder(int stream, int channels,
     const AVCodecParameters* parameters = Mp3Codec.get();
     const int rate = info.SampleRate;
     return std::make_unique<TMediaDecoder>(
-        [parameters, rate] { return OpenCodec(*parameters, {1, rate}); },
+        [parameters, rate] {
+          return OpenCodec(*parameters, {1, rate});
+        },
         std::make_unique<TMp3PacketSource>(*Bytes, *Mp3Frames, Mp3->Header.SamplesPerFrame, rate),
         Mp3Timeline, rate, channels, bits);
   }
@@ -234,9 +236,9 @@ std::unique_ptr<TMediaDecoder> TMediaFile::MakeDecoder(int stream, int channels,
   const AVRational timeBase = avStream->time_base;
   return std::make_unique<TMediaDecoder>(
       [parameters, timeBase] { return OpenCodec(*parameters, timeBase); },
-      std::make_unique<TAsfPacketSource>(
-          *Format, stream, info.SampleRate,
-          WmaFrameLength(parameters->codec_id, info.SampleRate), !WmaUsesNoise(*parameters)),
+      std::make_unique<TAsfPacketSource>(*Format, stream, info.SampleRate,
+                                         WmaFrameLength(parameters->codec_id, info.SampleRate),
+                                         !WmaUsesNoise(*parameters)),
       TMediaTimeline{}, info.SampleRate, channels, bits);
 }
 

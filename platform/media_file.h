@@ -53,8 +53,8 @@ class TMediaFile {
 
   std::shared_ptr<IMediaStream> Stream;
   std::unique_ptr<TMediaByteReader> Bytes;
-  TAvioPtr Avio;                // declared before Format: the demuxer goes first
-  TAvFormatPtr Format;          // ASF only
+  TAvioPtr Avio;        // declared before Format: the demuxer goes first
+  TAvFormatPtr Format;  // ASF only
   std::optional<TMp3Start> Mp3;
   std::unique_ptr<TMp3FrameIndex> Mp3Frames;
   TMediaTimeline Mp3Timeline;

@@ -44,8 +44,7 @@ constexpr std::array<TAlias, 10> kAliases = {{
 
 // A date such as "2004-05-06" stands for its year.
 std::string YearOf(const std::string& date) {
-  if (date.size() > 4 && date[4] == '-' &&
-      std::isdigit(static_cast<unsigned char>(date[0])) &&
+  if (date.size() > 4 && date[4] == '-' && std::isdigit(static_cast<unsigned char>(date[0])) &&
       std::isdigit(static_cast<unsigned char>(date[3])))
     return date.substr(0, 4);
   return date;

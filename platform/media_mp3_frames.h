@@ -12,7 +12,7 @@ namespace trimora::media {
 // Where the audio of an MP3 file starts: past any ID3v2 tags and leading junk, and past the
 // first frame when that frame holds a Xing, Info or VBRI tag instead of audio.
 struct TMp3Start {
-  TMpegHeader Header;      // of the first audio frame; every later frame matches it
+  TMpegHeader Header;  // of the first audio frame; every later frame matches it
   int64_t AudioOffset = 0;
   TMpegVbrTag Tag;
 };
@@ -35,7 +35,10 @@ class TMp3FrameIndex {
 
   // Whether frame `index` exists (walking on to it when needed).
   bool Reach(int64_t index);
-  void ReachEnd() { while (ScanNext()) {} }
+  void ReachEnd() {
+    while (ScanNext()) {
+    }
+  }
   // Frames found so far.
   int64_t Known() const { return static_cast<int64_t>(Frames.size()); }
   const TFrame& Frame(int64_t index) const { return Frames[static_cast<size_t>(index)]; }

@@ -35,7 +35,8 @@ std::vector<TWaveFormat> OfferedFormats(const TMediaStreamInfo& info, const TOut
   std::vector<int> counts = {std::min(info.Channels, 2)};
   if (state.Discrete && info.Channels > 2) {
     int discrete = info.Channels;
-    if (state.SpeakerLimit > 0) discrete = std::min<int>(discrete, static_cast<int>(state.SpeakerLimit));
+    if (state.SpeakerLimit > 0)
+      discrete = std::min<int>(discrete, static_cast<int>(state.SpeakerLimit));
     if (discrete > 2) counts.push_back(discrete);
   }
   std::vector<int> widths = {8, 16};
@@ -97,7 +98,8 @@ class TMediaSyncReader::TImpl {
     if (OfferedFormats(Info(index), Outputs[index]).empty()) return nullptr;
     const TWaveFormat format = Current(index);
     if (Decoder && DecoderOutput == output) {
-      if (!SameFormat(format, DecoderFormat)) Decoder->SetFormat(format.Channels, format.BitsPerSample);
+      if (!SameFormat(format, DecoderFormat))
+        Decoder->SetFormat(format.Channels, format.BitsPerSample);
     } else {
       Decoder.reset();
       Decoder = File->MakeDecoder(output, format.Channels, format.BitsPerSample);
@@ -115,9 +117,13 @@ class TMediaSyncReader::TImpl {
   }
 };
 
-TMediaSyncReader::TMediaSyncReader() : Impl(std::make_unique<TImpl>()) { QuietFfmpeg(); }
+TMediaSyncReader::TMediaSyncReader() : Impl(std::make_unique<TImpl>()) {
+  QuietFfmpeg();
+}
 
-TMediaSyncReader::~TMediaSyncReader() { Close(); }
+TMediaSyncReader::~TMediaSyncReader() {
+  Close();
+}
 
 TMediaResult TMediaSyncReader::OpenStream(std::shared_ptr<IMediaStream> stream) {
   Close();
@@ -235,7 +241,9 @@ TMediaResult TMediaSyncReader::SetRange(uint64_t start, int64_t duration) {
   return decoder->Seek(index, end);
 }
 
-IMediaHeaderInfo* TMediaSyncReader::HeaderInfo() { return Impl->File ? this : nullptr; }
+IMediaHeaderInfo* TMediaSyncReader::HeaderInfo() {
+  return Impl->File ? this : nullptr;
+}
 
 TMediaResult TMediaSyncReader::GetAttributeByName(uint16_t stream, std::string_view name,
                                                   TMediaValue& value) {

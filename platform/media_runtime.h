@@ -27,7 +27,9 @@ enum class TMediaResult {
   ProtectedContent,  // the content is encrypted and cannot be decoded
 };
 
-inline bool Succeeded(TMediaResult result) { return result == TMediaResult::Ok; }
+inline bool Succeeded(TMediaResult result) {
+  return result == TMediaResult::Ok;
+}
 
 enum class TMediaSeekOrigin { Begin, Current, End };
 

@@ -7,15 +7,15 @@
 // What the command line's "info" prints for an MP3 or WMA file: what the MP3 or WMA source
 // reports, as the windows see it. No Qt.
 struct TMediaFileInfo {
-  std::string Format;         // "MP3" or "WMA", from the file name's extension
-  bool Valid = false;         // the runtime found audio it can decode
-  bool Protected = false;     // then nothing else is known
+  std::string Format;      // "MP3" or "WMA", from the file name's extension
+  bool Valid = false;      // the runtime found audio it can decode
+  bool Protected = false;  // then nothing else is known
   int Channels = 0;
   int SampleRate = 0;
   int BitsPerSample = 0;
-  uint32_t Duration = 0;      // hundredths of a second
-  int64_t TotalSamples = 0;   // what the source offers to read (MP3: a third of a second more)
-  uint32_t Bitrate = 0;       // bits per second
+  uint32_t Duration = 0;     // hundredths of a second
+  int64_t TotalSamples = 0;  // what the source offers to read (MP3: a third of a second more)
+  uint32_t Bitrate = 0;      // bits per second
   bool VBR = false;
   // The texts a cut carries over (the source's ID3v2 container).
   std::u16string Title, Artist, Album, Genre, Comment;

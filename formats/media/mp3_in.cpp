@@ -12,4 +12,6 @@ void TMP3In::OpenFile() {
   FSize += static_cast<int32_t>(extra * (FBitsPerSample / 8) * FChannels);
 }
 
-int64_t TMP3In::FileTotalSamples() const { return TWMIn::FileTotalSamples() + FSampleRate / 3; }
+int64_t TMP3In::FileTotalSamples() const {
+  return TWMIn::FileTotalSamples() + FSampleRate / 3;
+}

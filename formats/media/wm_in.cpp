@@ -9,17 +9,23 @@ namespace {
 
 int8_t RequestedChannels(TChannelsNumber value) {
   switch (value) {
-    case cnMaxAvailable: return -1;
-    case cnMonoOrStereo: return 0;
-    case cn5dot1: return 6;
-    case cn7dot1: return 8;
+    case cnMaxAvailable:
+      return -1;
+    case cnMonoOrStereo:
+      return 0;
+    case cn5dot1:
+      return 6;
+    case cn7dot1:
+      return 8;
   }
   return 0;
 }
 
 }  // namespace
 
-TWMIn::~TWMIn() { CloseFile(); }
+TWMIn::~TWMIn() {
+  CloseFile();
+}
 
 void TWMIn::OpenFile() {
   std::lock_guard lock(FileLock);
@@ -98,8 +104,8 @@ uint32_t TWMIn::SeekTime(int64_t frame, int64_t totalSamples, uint32_t duration,
                          int32_t sampleRate) {
   double time = 0;
   if (totalSamples > 0)
-    time = std::nearbyint(static_cast<double>(frame) / static_cast<double>(totalSamples) *
-                          duration);
+    time =
+        std::nearbyint(static_cast<double>(frame) / static_cast<double>(totalSamples) * duration);
   else if (sampleRate > 0)
     // Without a known length the frame still has a time of its own.
     time = std::nearbyint(static_cast<double>(frame) / sampleRate * 100.0);

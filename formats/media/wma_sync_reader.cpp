@@ -119,8 +119,7 @@ const uint8_t* wma_reader_read(wma_sync_reader& r, uint32_t& bytes) {
     }
     r.HasSample = false;
     r.BufferOffset = 0;
-    if (!r.Reader || !Succeeded(r.Reader->GetNextSample(r.StreamNumber, r.Sample)))
-      return nullptr;
+    if (!r.Reader || !Succeeded(r.Reader->GetNextSample(r.StreamNumber, r.Sample))) return nullptr;
     r.HasSample = true;
   }
 }

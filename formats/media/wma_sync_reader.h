@@ -19,7 +19,7 @@ struct wma_sync_reader {
   trimora::media::TMediaSample Sample;  // the sample being handed out, while HasSample
   bool HasSample = false;
   trimora::media::IMediaHeaderInfo* HeaderInfo = nullptr;  // of Reader; for attributes
-  uint32_t BufferOffset = 0;  // bytes of Sample already handed out
+  uint32_t BufferOffset = 0;                               // bytes of Sample already handed out
   uint16_t StreamNumber = 0;
   uint32_t OutputNumber = 0;
   bool HasAudio = false;   // an audio output with an acceptable PCM format was chosen
@@ -38,8 +38,8 @@ void wma_reader_open(wma_sync_reader& reader, TAuStream& stream, bool highPrecis
                      int8_t channels);
 // The duration in hundredths of a second, rounded to nearest.
 int64_t wma_reader_duration(const wma_sync_reader& reader);
-void wma_reader_format(const wma_sync_reader& reader, uint16_t& channels,
-                       uint16_t& bitsPerSample, uint32_t& sampleRate);
+void wma_reader_format(const wma_sync_reader& reader, uint16_t& channels, uint16_t& bitsPerSample,
+                       uint32_t& sampleRate);
 // At most `bytes` bytes of PCM, never more than the rest of the current runtime sample;
 // `bytes` becomes the count handed out, 0 (and no pointer) only at the end of the data.
 const uint8_t* wma_reader_read(wma_sync_reader& reader, uint32_t& bytes);

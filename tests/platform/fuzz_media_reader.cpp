@@ -23,10 +23,10 @@ namespace {
 const std::vector<std::vector<uint8_t>>& Fixtures() {
   static const std::vector<std::vector<uint8_t>> all = [] {
     std::vector<std::vector<uint8_t>> files;
-    for (const char* name : {"mp3_lame_cbr8_8k_mono_notag.mp3", "mp3_lame_cbr32_22k_mono.mp3",
-                             "mp3_lame_vbr_notag_32k_stereo.mp3", "mp3_ffmpeg_cbr96_48k_stereo.mp3",
-                             "wma_v2_24k_16k_mono.wma", "wma_v1_32k_22k_mono.wma",
-                             "wma_protected.wma"}) {
+    for (const char* name :
+         {"mp3_lame_cbr8_8k_mono_notag.mp3", "mp3_lame_cbr32_22k_mono.mp3",
+          "mp3_lame_vbr_notag_32k_stereo.mp3", "mp3_ffmpeg_cbr96_48k_stereo.mp3",
+          "wma_v2_24k_16k_mono.wma", "wma_v1_32k_22k_mono.wma", "wma_protected.wma"}) {
       std::ifstream in(std::string(TRIMORA_TEST_DATA) + "/media/" + name, std::ios::binary);
       files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }

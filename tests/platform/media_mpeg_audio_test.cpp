@@ -40,12 +40,12 @@ TEST(MpegHeader, FrameLengthsFollowVersionLayerRateAndPadding) {
 }
 
 TEST(MpegHeader, RefusesWordsThatAreNoFrameHeader) {
-  for (uint32_t word : {0xFFFBF040u,    // bit-rate index 15
-                        0xFFFB0040u,    // free format
-                        0xFFFB9C40u,    // sample-rate index 3
-                        0xFFEB9040u,    // reserved version
-                        0xFFF99040u,    // reserved layer
-                        0x7FFB9040u,    // no sync
+  for (uint32_t word : {0xFFFBF040u,     // bit-rate index 15
+                        0xFFFB0040u,     // free format
+                        0xFFFB9C40u,     // sample-rate index 3
+                        0xFFEB9040u,     // reserved version
+                        0xFFF99040u,     // reserved layer
+                        0x7FFB9040u,     // no sync
                         0x49443303u}) {  // "ID3"
     EXPECT_FALSE(ParseMpegHeader(word).has_value()) << std::hex << word;
   }

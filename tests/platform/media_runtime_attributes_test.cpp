@@ -120,7 +120,9 @@ TEST(MediaRuntimeAttributes, TextsAreConvertedFromUtf8) {
   EXPECT_EQ(Utf8ToUtf16("Caf\xC3\xA9 \xF0\x9F\x8E\xB5"), u"Caf\u00E9 \U0001F3B5");
   // Each byte that starts no valid sequence (a stray byte, a cut or overlong sequence)
   // becomes one replacement character.
-  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b\xE2\x82"), u"a\uFFFDb\uFFFD\uFFFD");
+  EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                        "b\xE2\x82"),
+            u"a\uFFFDb\uFFFD\uFFFD");
   EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");
 }
 

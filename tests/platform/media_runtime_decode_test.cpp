@@ -29,8 +29,8 @@ TEST_P(MediaRuntimeDecode, WholeFileMatchesFfmpegSampleForSample) {
 TEST_P(MediaRuntimeDecode, DurationIsWhatTheFileDecodesToForMp3AndTheHeaderForWma) {
   const TExpected& e = GetParam();
   TMediaSyncReader reader;
-  ASSERT_TRUE(Succeeded(
-      reader.OpenStream(std::make_shared<TBytesStream>(LoadMediaFixture(e.File)))));
+  ASSERT_TRUE(
+      Succeeded(reader.OpenStream(std::make_shared<TBytesStream>(LoadMediaFixture(e.File)))));
   TMediaValue value;
   ASSERT_TRUE(Succeeded(reader.GetAttributeByName(0, "Duration", value)));
   ASSERT_TRUE(std::holds_alternative<uint64_t>(value));
@@ -82,8 +82,8 @@ TEST(MediaRuntimeFormats, EightBitOutputFollowsTheSixteenBitOne) {
 TEST(MediaRuntimeFormats, OffersTheFilesRateAndChannelsAtEightAndSixteenBits) {
   for (const std::string file : {"mp3_lame_cbr32_22k_mono.mp3", "wma_v2_64k_48k_stereo.wma"}) {
     TMediaSyncReader reader;
-    ASSERT_TRUE(Succeeded(
-        reader.OpenStream(std::make_shared<TBytesStream>(LoadMediaFixture(file)))));
+    ASSERT_TRUE(
+        Succeeded(reader.OpenStream(std::make_shared<TBytesStream>(LoadMediaFixture(file)))));
     uint32_t outputs = 0;
     ASSERT_TRUE(Succeeded(reader.GetOutputCount(outputs)));
     ASSERT_EQ(outputs, 1u);
@@ -102,7 +102,8 @@ TEST(MediaRuntimeFormats, OffersTheFilesRateAndChannelsAtEightAndSixteenBits) {
       EXPECT_EQ(type.Format.SamplesPerSec, static_cast<uint32_t>(e.Rate));
       EXPECT_EQ(type.Format.BitsPerSample, i == 0 ? 8 : 16);
     }
-    TMediaType other{TMediaMajorType::Audio, TMediaFormatType::WaveFormatEx,
+    TMediaType other{TMediaMajorType::Audio,
+                     TMediaFormatType::WaveFormatEx,
                      {static_cast<uint16_t>(e.Channels), static_cast<uint32_t>(e.Rate), 24}};
     EXPECT_EQ(reader.SetOutputProps(0, other), TMediaResult::InvalidArgument);
     other.Format = {6, static_cast<uint32_t>(e.Rate), 16};

@@ -22,9 +22,10 @@ std::vector<uint8_t> Pseudorandom(size_t size, uint32_t seed) {
 }
 
 std::vector<uint8_t> WaveFile() {
-  std::vector<uint8_t> w = {'R', 'I', 'F', 'F', 0xB4, 1, 0, 0, 'W', 'A', 'V', 'E',
-                            'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0, 0x40, 0x1F, 0, 0,
-                            0x80, 0x3E, 0, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a', 144, 1, 0, 0};
+  std::vector<uint8_t> w = {'R', 'I', 'F',  'F',  0xB4, 1,   0,    0,    'W', 'A', 'V',
+                            'E', 'f', 'm',  't',  ' ',  16,  0,    0,    0,   1,   0,
+                            1,   0,   0x40, 0x1F, 0,    0,   0x80, 0x3E, 0,   0,   2,
+                            0,   16,  0,    'd',  'a',  't', 'a',  144,  1,   0,   0};
   const auto pcm = Pseudorandom(400, 7);
   w.insert(w.end(), pcm.begin(), pcm.end());
   return w;
@@ -32,16 +33,16 @@ std::vector<uint8_t> WaveFile() {
 
 TEST(MediaRuntimeInput, ForeignContentIsRefused) {
   const std::string text(3000, 'x');
-  for (const auto& [what, bytes] :
-       std::vector<std::pair<std::string, std::vector<uint8_t>>>{
+  for (const auto& [what, bytes] : std::vector<std::pair<std::string, std::vector<uint8_t>>>{
            {"empty", {}},
            {"one byte", {0xFF}},
            {"text", std::vector<uint8_t>(text.begin(), text.end())},
            {"wave", WaveFile()},
            {"id3 tag alone", {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
            {"asf header object alone",
-            {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62,
-             0xCE, 0x6C, 30, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2}}}) {
+            {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11, 0xA6, 0xD9,
+             0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C, 30,   0,    0,    0,
+             0,    0,    0,    0,    0,    0,    0,    0,    1,    2}}}) {
     SCOPED_TRACE(what);
     TMediaSyncReader reader;
     EXPECT_EQ(reader.OpenStream(std::make_shared<TBytesStream>(bytes)), TMediaResult::Fail);
@@ -76,8 +77,8 @@ int64_t Exercise(std::vector<uint8_t> bytes) {
 TEST(MediaRuntimeInput, TruncatedFilesDecodeWhatTheyHold) {
   for (const auto& e : ExpectedFixtures()) {
     const auto whole = LoadMediaFixture(e.File);
-    for (size_t keep : {size_t{40}, size_t{300}, whole.size() / 10, whole.size() / 2,
-                        whole.size() - 1}) {
+    for (size_t keep :
+         {size_t{40}, size_t{300}, whole.size() / 10, whole.size() / 2, whole.size() - 1}) {
       SCOPED_TRACE(e.File + " cut to " + std::to_string(keep));
       const int64_t frames = Exercise({whole.begin(), whole.begin() + static_cast<long>(keep)});
       EXPECT_LE(frames, e.Frames);

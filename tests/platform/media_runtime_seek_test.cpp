@@ -47,9 +47,9 @@ TEST_P(MediaRuntimeSeek, EveryTargetStartsAtItsExactFrame) {
   const int64_t n = e.Frames;
   // Frame boundaries of the codecs (384, 576, 1152; 512, 1024, 2048), their neighbours,
   // the middle and the end, and past the end.
-  const std::vector<int64_t> frames = {0,         1,         47,        383,   576,  1151,
-                                       1152,      1153,      2047,      2048,  4097, 5000,
-                                       n / 2,     n / 2 + 1, n - 2400,  n - 1, n,    n + 999};
+  const std::vector<int64_t> frames = {0,     1,         47,       383,   576,  1151,
+                                       1152,  1153,      2047,     2048,  4097, 5000,
+                                       n / 2, n / 2 + 1, n - 2400, n - 1, n,    n + 999};
   auto reader = OpenForReading(LoadMediaFixture(e.File));
   ASSERT_NE(reader, nullptr);
   for (int64_t frame : frames) {
@@ -73,7 +73,8 @@ TEST_P(MediaRuntimeSeek, UnalignedTimesRoundToTheNearestFrame) {
     TMediaSample sample;
     ASSERT_EQ(reader->GetNextSample(1, sample), TMediaResult::Ok);
     const int64_t frame = FrameAt(time, e.Rate);
-    const auto expected = Slice(frame, frame + static_cast<int64_t>(sample.Bytes.size() / FrameBytes));
+    const auto expected =
+        Slice(frame, frame + static_cast<int64_t>(sample.Bytes.size() / FrameBytes));
     ASSERT_TRUE(sample.Bytes == expected);
     EXPECT_EQ(sample.Time, static_cast<int64_t>(TimeOf(frame, e.Rate)));
   }

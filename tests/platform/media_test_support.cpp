@@ -71,7 +71,9 @@ const TExpected& Expected(const std::string& name) {
   throw std::runtime_error("no expectation for " + name);
 }
 
-bool IsMp3(const std::string& name) { return name.ends_with(".mp3"); }
+bool IsMp3(const std::string& name) {
+  return name.ends_with(".mp3");
+}
 
 std::unique_ptr<TMediaSyncReader> OpenForReading(std::vector<uint8_t> bytes, int bits) {
   auto reader = std::make_unique<TMediaSyncReader>();

@@ -35,7 +35,9 @@ struct TExpected {
   int64_t ProbeBitrate = 0;
 };
 
-inline void PrintTo(const TExpected& e, std::ostream* os) { *os << e.File; }
+inline void PrintTo(const TExpected& e, std::ostream* os) {
+  *os << e.File;
+}
 
 std::string MediaFixturePath(const std::string& name);
 std::vector<uint8_t> LoadMediaFixture(const std::string& name);

@@ -1,8 +1,8 @@
 #include "media_source_support.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <fstream>
-#include <unistd.h>
 
 namespace trimora::media::test {
 
@@ -42,7 +42,8 @@ TTempFile::TTempFile(const std::string& name, const std::vector<uint8_t>& bytes)
   std::filesystem::create_directories(Folder);
   FilePath = Folder / name;
   std::ofstream out(FilePath, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 TTempFile::~TTempFile() {

@@ -18,8 +18,8 @@ TEST(MediaSourceInput, FilesWithoutDecodableAudioAreNotValidAndReadNothing) {
            {"header_only.wma", std::vector<uint8_t>(wma.begin(), wma.begin() + 200)}}) {
     SCOPED_TRACE(name);
     const TTempFile file(name, bytes);
-    std::unique_ptr<TWMIn> source = name.ends_with(".mp3") ? std::make_unique<TMP3In>()
-                                                             : std::make_unique<TWMIn>();
+    std::unique_ptr<TWMIn> source =
+        name.ends_with(".mp3") ? std::make_unique<TMP3In>() : std::make_unique<TWMIn>();
     source->SetFileName(file.Path());
     EXPECT_FALSE(source->Valid());
     EXPECT_EQ(source->Bitrate(), 0u);
@@ -40,8 +40,8 @@ TEST(MediaSourceInput, TheContentDecidesNotTheExtension) {
            {"mp3_lame_cbr128_44k_stereo.mp3", "renamed.wma"}}) {
     SCOPED_TRACE(name);
     const TTempFile file(name, LoadMediaFixture(fixture));
-    std::unique_ptr<TWMIn> source = name.ends_with(".mp3") ? std::make_unique<TMP3In>()
-                                                             : std::make_unique<TWMIn>();
+    std::unique_ptr<TWMIn> source =
+        name.ends_with(".mp3") ? std::make_unique<TMP3In>() : std::make_unique<TWMIn>();
     source->SetFileName(file.Path());
     EXPECT_TRUE(source->Valid());
     EXPECT_EQ(Md5Hex(ReadAll(*source)), Expected(fixture).Md5);

@@ -31,8 +31,8 @@ TEST_P(MediaSource, ReportsTheFormatAndALengthFromTheDuration) {
   EXPECT_EQ(source->Channels(), e.Channels);
   EXPECT_EQ(source->Duration(), Hundredths(e));
   // An MP3 source is a third of a second longer than its data, as room at the end.
-  const int64_t total = static_cast<int64_t>(Hundredths(e) / 100.0 * e.Rate) +
-                        (IsMp3(e.File) ? e.Rate / 3 : 0);
+  const int64_t total =
+      static_cast<int64_t>(Hundredths(e) / 100.0 * e.Rate) + (IsMp3(e.File) ? e.Rate / 3 : 0);
   EXPECT_EQ(source->TotalSamples(), total);
   EXPECT_EQ(source->Size(), total * e.Channels * 2);
 }
@@ -98,8 +98,8 @@ void CheckRange(const std::string& file, TRange range) {
 
   const int64_t seekTime = TWMIn::SeekTime(range.Start, total, duration, e.Rate);
   const int64_t first = range.Start > 0 ? (seekTime * e.Rate + 50) / 100 : 0;
-  int64_t frames = range.End == -1 || range.End > total ? total - range.Start + 1
-                                                        : range.End - range.Start + 1;
+  int64_t frames =
+      range.End == -1 || range.End > total ? total - range.Start + 1 : range.End - range.Start + 1;
   if (frames <= 0) frames = e.Frames;  // no limit: to the end of the data
   if (range.Start <= 0 && range.End == -1) frames = total;
   frames = std::min(frames, e.Frames - first);
