@@ -16,9 +16,14 @@ namespace {
 
 using namespace cli_test;
 
-TEST(CliUsage, HelpGoesToStdoutAndUsageErrorsExitWithTwo) {
+// Help on stdout with status 0; a command line not understood: status 2; a failure: status 1
+// and one line on stderr. None of them leaves a file behind.
+TEST(CliUsage, ExitStatusAndMessages) {
   TScratch folder;
   WriteBytes(folder / "in.wav", CountingWave(4410, 44100));
+  std::vector<uint8_t> noise(5000);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919 >> 3);
+  WriteBytes(folder / "noise.wav", noise);
   struct {
     std::vector<std::string> Args;
     int Status;
@@ -40,6 +45,11 @@ TEST(CliUsage, HelpGoesToStdoutAndUsageErrorsExitWithTwo) {
       {{"cut", "in.wav", "-o", "x.wav", "--fast"}, 2, "unknown option '--fast'"},
       {{"cut", "in.wav", "-o", "x.mp3"}, 2, "must be a .wav file"},
       {{"info"}, 2, "info takes one FILE"},
+      {{"cut", "noise.wav", "-o", "a.wav"}, 1, "not a .wav file this program can read"},
+      {{"cut", "missing.wav", "-o", "a.wav"}, 1, "No such file"},
+      {{"cut", "in.wav", "--start", "00:00:00.1", "-o", "a.wav"}, 1, "past the end"},
+      {{"cut", "in.wav", "-o", "no/such/folder/a.wav"}, 1, "does not exist"},
+      {{"info", "noise.wav"}, 1, "not a .wav file"},
   };
   for (const auto& c : cases) {
     std::string line;
@@ -49,8 +59,11 @@ TEST(CliUsage, HelpGoesToStdoutAndUsageErrorsExitWithTwo) {
     EXPECT_EQ(run.Status, c.Status);
     const std::string& text = c.Status == 0 ? run.Out : run.Err;
     EXPECT_NE(text.find(c.Says), std::string::npos) << text;
+    if (c.Status == 1) {
+      EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
+    }
   }
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"in.wav"});
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "noise.wav"}));
 }
 
 TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {

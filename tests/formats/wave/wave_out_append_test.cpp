@@ -13,131 +13,100 @@ using namespace wave_out_test;
 
 class WaveOutAppend : public ::testing::Test {
  protected:
-  // Writes `data` into `path` with a writer set up by the arguments; returns its message.
-  std::string Write(const std::filesystem::path& path, int channels, int bits,
-                    const std::vector<uint8_t>& data, TFileOutputMode mode, TWavType type = wtPCM,
-                    uint16_t blockSize = 512) {
-    TPcmSource source(channels, bits, 44100, data);
-    TWaveOut sink;
-    sink.SetWavType(type);
-    sink.SetBlockSize(blockSize);
-    sink.SetFileMode(mode);
-    sink.SetInput(&source);
-    sink.SetFileName(path);
-    std::string message = RunToDone(sink);
-    LastBlockSize = sink.BlockSize();
-    LastType = sink.WavType();
-    return message;
+  std::string Append(const std::filesystem::path& path, int channels,
+                     const std::vector<uint8_t>& data, TWavType type = wtPCM) {
+    TPcmSource source(channels, 16, 44100, data);
+    return WriteWave(source, path, [&](TWaveOut& sink) {
+      sink.SetWavType(type);
+      sink.SetFileMode(foAppend);
+    });
+  }
+  static std::vector<uint8_t> Joined(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
   }
 
   TScratchFolder Folder;
-  uint16_t LastBlockSize = 0;
-  TWavType LastType = wtUnsupported;
 };
 
-TEST_F(WaveOutAppend, PcmAppendedToPcmDecodesAsOneStream) {
-  const auto first = RandomBytes(40000, 11), second = RandomBytes(24000, 12);
-  const auto path = Folder / "joined.wav";
-  ASSERT_EQ(Write(path, 2, 16, first, foRewrite), "");
-  ASSERT_EQ(Write(path, 2, 16, second, foAppend), "");
-
-  auto expected = first;
-  expected.insert(expected.end(), second.begin(), second.end());
-  const auto file = ReadBytes(path);
-  ASSERT_EQ(file.size(), 44 + expected.size());
-  EXPECT_EQ(U32At(file, 40), expected.size());
+// An empty file gets a fresh header; FFmpeg's own file has a LIST chunk before `data`,
+// which the walk passes over to patch the right size field.
+TEST_F(WaveOutAppend, PcmAppendsDecodeAsOneStream) {
+  const auto a = RandomBytes(40000, 11), b = RandomBytes(24000, 12);
+  WriteBytes(Folder / "ours.wav", {});
+  ASSERT_EQ(Append(Folder / "ours.wav", 2, a), "");
+  ASSERT_EQ(Append(Folder / "ours.wav", 2, b), "");
+  const auto file = ReadBytes(Folder / "ours.wav");
+  ASSERT_EQ(file.size(), 44 + a.size() + b.size());
+  EXPECT_EQ(U32At(file, 40), a.size() + b.size());
   EXPECT_EQ(U32At(file, 4), file.size() - 8);
-  EXPECT_EQ(DecodeWithFfmpeg(path, 16), expected);
-  EXPECT_EQ(DecodeWithSox(path, 16), expected);
+  EXPECT_EQ(DecodeWithFfmpeg(Folder / "ours.wav", 16), Joined(a, b));
+  EXPECT_EQ(DecodeWithSox(Folder / "ours.wav", 16), Joined(a, b));
+
+  WriteBytes(Folder / "a.raw", a);
+  ASSERT_EQ(
+      std::system(("ffmpeg -nostdin -v error -f s16le -ar 44100 -ac 2 -i '" +
+                   (Folder / "a.raw").string() + "' '" + (Folder / "ffmpeg.wav").string() + "'")
+                      .c_str()),
+      0);
+  ASSERT_EQ(Append(Folder / "ffmpeg.wav", 2, b), "");
+  EXPECT_EQ(DecodeWithFfmpeg(Folder / "ffmpeg.wav", 16), Joined(a, b));
+  EXPECT_EQ(DecodeWithSox(Folder / "ffmpeg.wav", 16), Joined(a, b));
 }
 
-// FFmpeg puts a LIST chunk before `data`; the walk passes over it and patches the right field.
-TEST_F(WaveOutAppend, AppendsToAFileFromAnotherWriter) {
-  const auto first = RandomBytes(8000, 13), second = RandomBytes(4000, 14);
-  const auto raw = Folder / "first.raw", path = Folder / "ffmpeg.wav";
-  WriteBytes(raw, first);
-  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f s16le -ar 44100 -ac 1 -i '" + raw.string() +
-                         "' '" + path.string() + "'")
-                            .c_str()),
-            0);
-  ASSERT_EQ(Write(path, 1, 16, second, foAppend), "");
-
-  auto expected = first;
-  expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(DecodeWithFfmpeg(path, 16), expected);
-  EXPECT_EQ(DecodeWithSox(path, 16), expected);
-}
-
-TEST_F(WaveOutAppend, AnEmptyExistingFileGetsAFreshHeader) {
-  const auto data = RandomBytes(2000, 15);
-  const auto path = Folder / "empty.wav";
-  WriteBytes(path, {});
-  ASSERT_EQ(Write(path, 2, 16, data, foAppend), "");
-  const auto file = ReadBytes(path);
-  ASSERT_EQ(file.size(), 44 + data.size());
-  EXPECT_EQ(U32At(file, 40), data.size());
-  EXPECT_EQ(DecodeWithFfmpeg(path, 16), data);
-}
-
-TEST_F(WaveOutAppend, ImaAdpcmAppendedToImaAdpcmTakesTheFilesBlockSize) {
-  const auto first = Sine16(1500, 2, 44100), second = Sine16(700, 2, 44100, 660.0);
+TEST_F(WaveOutAppend, ImaAdpcmAppendTakesTheFilesKindAndBlockSize) {
   const auto path = Folder / "ima.wav";
-  ASSERT_EQ(Write(path, 2, 16, first, foRewrite, wtDVIADPCM, 256), "");
+  TPcmSource first(2, 16, 44100, Sine16(1500, 2, 44100));
+  ASSERT_EQ(WriteWave(first, path,
+                      [](TWaveOut& sink) {
+                        sink.SetWavType(wtDVIADPCM);
+                        sink.SetBlockSize(256);
+                      }),
+            "");
   const size_t firstLength = ReadBytes(path).size();
-  // Asked for PCM with 512-byte blocks: the file's kind and block size win.
-  ASSERT_EQ(Write(path, 2, 16, second, foAppend, wtPCM, 512), "");
-  EXPECT_EQ(LastBlockSize, 256);
-  EXPECT_EQ(LastType, wtDVIADPCM);
+  ASSERT_EQ(Append(path, 2, Sine16(700, 2, 44100, 660.0), wtPCM), "");
 
   const auto file = ReadBytes(path);
-  const uint32_t s = 256 - 7;  // frames per stereo block
+  const size_t s = 256 - 7;  // frames per stereo block
   const size_t blocks = (file.size() - 60) / 256;
-  EXPECT_EQ((file.size() - 60) % 256, 0u);
-  EXPECT_EQ(file.size() - firstLength, (700 / s + 1) * 256u);
+  EXPECT_EQ(file.size() - firstLength, (700 / s + 1) * 256);
   EXPECT_EQ(U32At(file, 56), file.size() - 60);
   EXPECT_EQ(U32At(file, 48), blocks * s);
   EXPECT_EQ(U32At(file, 4), file.size() - 8);
-  EXPECT_EQ(AsSamples16(DecodeWithFfmpeg(path, 16)).size(), blocks * s * 2);
-  EXPECT_GE(AsSamples16(DecodeWithSox(path, 16)).size(), (1500u + 700u) * 2);
-}
-
-std::vector<uint8_t> ListChunkAfterData(std::vector<uint8_t> wav) {
-  const uint8_t list[] = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
-  wav.insert(wav.end(), std::begin(list), std::end(list));
-  return wav;
+  EXPECT_EQ(DecodeWithFfmpeg(path, 16).size(), blocks * s * 4);
+  EXPECT_GE(DecodeWithSox(path, 16).size(), (1500u + 700u) * 4);
 }
 
 // Files the writer must not append to; each must come out byte for byte as it went in.
 TEST_F(WaveOutAppend, RefusesFilesItCannotExtendAndLeavesThemAlone) {
   const auto mono = Folder / "mono.wav";
-  ASSERT_EQ(Write(mono, 1, 16, RandomBytes(1000, 16), foRewrite), "");
-  const auto monoBytes = ReadBytes(mono);
-  std::vector<uint8_t> floatWave = monoBytes;
+  TPcmSource source(1, 16, 44100, RandomBytes(1000, 16));
+  ASSERT_EQ(WriteWave(source, mono), "");
+  const auto wave = ReadBytes(mono);
+  auto floatWave = wave, listAfterData = wave, halfFrame = wave;
   floatWave[20] = 3;  // IEEE float
-  std::vector<uint8_t> cutShort(monoBytes.begin(), monoBytes.begin() + 30);
-  std::vector<uint8_t> oddLength = monoBytes;
-  oddLength.push_back(0);  // half a frame past the data
-
-  struct TCase {
+  const uint8_t list[] = {'L', 'I', 'S', 'T', 4, 0, 0, 0, 'I', 'N', 'F', 'O'};
+  listAfterData.insert(listAfterData.end(), std::begin(list), std::end(list));
+  halfFrame.push_back(0);
+  const char* const cannot = "Cannot append data to this .wav file.";
+  struct {
     const char* Name;
     std::vector<uint8_t> Bytes;
     int Channels;
     const char* Message;
   } cases[] = {
-      {"stereo onto mono", monoBytes, 2, "Cannot append data in different audio format."},
-      {"float file", floatWave, 1, "Cannot append data to this .wav file."},
-      {"chunk after data", ListChunkAfterData(monoBytes), 1,
-       "Cannot append data to this .wav file."},
-      {"header cut short", cutShort, 1, "Cannot append data to this .wav file."},
-      {"not a wave file", RandomBytes(5000, 17), 1, "Cannot append data to this .wav file."},
-      {"half a frame of data", oddLength, 1, "Cannot append data to this .wav file."},
+      {"stereo onto mono", wave, 2, "Cannot append data in different audio format."},
+      {"float file", floatWave, 1, cannot},
+      {"chunk after data", listAfterData, 1, cannot},
+      {"header cut short", {wave.begin(), wave.begin() + 30}, 1, cannot},
+      {"not a wave file", RandomBytes(5000, 17), 1, cannot},
+      {"half a frame of data", halfFrame, 1, cannot},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    const auto path = Folder / "target.wav";
-    WriteBytes(path, c.Bytes);
-    EXPECT_EQ(Write(path, c.Channels, 16, RandomBytes(400, 18), foAppend), c.Message);
-    EXPECT_EQ(ReadBytes(path), c.Bytes);
+    WriteBytes(Folder / "target.wav", c.Bytes);
+    EXPECT_EQ(Append(Folder / "target.wav", c.Channels, RandomBytes(400, 18)), c.Message);
+    EXPECT_EQ(ReadBytes(Folder / "target.wav"), c.Bytes);
   }
 }
 

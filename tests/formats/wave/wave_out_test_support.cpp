@@ -54,6 +54,15 @@ std::string RunToDone(TWaveOut& sink) {
   return message;
 }
 
+std::string WriteWave(TAuInput& source, const std::filesystem::path& path,
+                      const std::function<void(TWaveOut&)>& setup) {
+  TWaveOut sink;
+  if (setup) setup(sink);
+  sink.SetInput(&source);
+  sink.SetFileName(path);
+  return RunToDone(sink);
+}
+
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {
   std::mt19937 random(seed);
   std::vector<uint8_t> bytes(count);

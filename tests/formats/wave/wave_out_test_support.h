@@ -59,6 +59,9 @@ class TScratchFolder {
 // Runs `sink` and drains the main thread's events until its OnDone; returns the message of
 // OnThreadException, empty when the run raised none.
 std::string RunToDone(TWaveOut& sink);
+// Runs a fresh TWaveOut, set up by `setup`, from `source` into `path`; returns as RunToDone.
+std::string WriteWave(TAuInput& source, const std::filesystem::path& path,
+                      const std::function<void(TWaveOut&)>& setup = {});
 
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);
 // A 16-bit sine of `frames` frames, the channels a little apart in phase.
