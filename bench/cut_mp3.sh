@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Times an MP3 cut by trimora-cli against FFmpeg and sox re-encoding the same stretch at the
+# same bit rate: a 20-minute CBR 128 kbps stereo 44.1 kHz MP3, cut from 00:02:00.0 to
+# 00:18:00.0. Prints the median wall time of each tool over several runs, the ratios, and the
+# peak memory (the largest resident set size of any run, from /usr/bin/time -v).
+#
+# Usage: bench/cut_mp3.sh [RUNS]   (default 3)
+# TRIMORA_CLI overrides the program to time (default: build/default/cli/trimora-cli, built
+# with the default preset when missing). TRIMORA_BENCH_DIR is where the input is generated
+# once and kept (default: ${TMPDIR:-/tmp}/trimora-bench).
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+
+runs=${1:-3}
+cli=${TRIMORA_CLI:-build/default/cli/trimora-cli}
+work=${TRIMORA_BENCH_DIR:-${TMPDIR:-/tmp}/trimora-bench}
+
+for tool in sox lame ffmpeg /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "cut_mp3.sh: $tool is needed" >&2; exit 1; }
+done
+if [ -z "${TRIMORA_CLI:-}" ] && [ ! -x "$cli" ]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target trimora-cli
+fi
+cli=$(readlink -f "$cli")
+
+mkdir -p "$work"
+input=$work/in_20min_cbr128.mp3
+if [ ! -s "$input" ]; then
+  echo "generating $input ..." >&2
+  # Tones under noise rather than silence, so that the encoders have real work to do.
+  sox -V1 -R -n -r 44100 -b 16 -c 2 "$work/in_20min.tmp.wav" synth 1200 sine 180-2400 \
+      sine 440-300 synth 1200 pinknoise mix gain -4
+  lame --quiet -b 128 "$work/in_20min.tmp.wav" "$input"
+  rm -f "$work/in_20min.tmp.wav"
+fi
+out=$work/out.mp3
+
+# run NAME COMMAND...: one timed run; appends "microseconds kilobytes" to $work/NAME.times.
+run() {
+  local name=$1
+  shift
+  rm -f "$out"
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -v -o "$work/$name.mem" "$@" >/dev/null 2>"$work/$name.err" || {
+    echo "cut_mp3.sh: $name failed:" >&2
+    cat "$work/$name.err" "$work/$name.mem" >&2
+    exit 1
+  }
+  end=$(date +%s%N)
+  local kb
+  kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/$name.mem")
+  echo "$(( (end - start) / 1000 )) $kb" >>"$work/$name.times"
+}
+
+tools=(trimora ffmpeg sox)
+for name in "${tools[@]}"; do rm -f "$work/$name.times"; done
+for ((i = 0; i < runs; i++)); do
+  # Interleaved, so that a slow patch of the machine falls on every tool alike.
+  run trimora "$cli" cut "$input" --start 00:02:00.0 --end 00:18:00.0 -o "$out" --quiet
+  frames=$(ffmpeg -nostdin -v error -i "$out" -f s16le - | wc -c)
+  run ffmpeg ffmpeg -nostdin -v error -y -ss 120 -to 1080 -i "$input" -c:a libmp3lame \
+      -b:a 128k "$out"
+  run sox sox -V1 "$input" -C 128 "$out" trim 120 =1080
+done
+rm -f "$out"
+
+median_us() { sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : int((a[NR / 2] + a[NR / 2 + 1]) / 2)}'; }
+declare -A median peak
+for name in "${tools[@]}"; do
+  median[$name]=$(cut -d' ' -f1 "$work/$name.times" | median_us)
+  peak[$name]=$(cut -d' ' -f2 "$work/$name.times" | sort -n | tail -1)
+done
+
+# ratio A B: A / B with two decimals.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+echo "MP3 cut 00:02:00.0-00:18:00.0 of a 20-minute CBR 128 kbps stereo 44.1 kHz file," \
+     "re-encoded at 128 kbps, median of $runs runs"
+printf '%-8s %10s %12s\n' tool "wall (s)" "peak (MiB)"
+for name in "${tools[@]}"; do
+  awk -v us="${median[$name]}" -v kb="${peak[$name]}" -v n="$name" \
+    'BEGIN {printf "%-8s %10.3f %12.1f\n", n, us / 1e6, kb / 1024}'
+done
+echo "trimora output decodes to $((frames / 4)) frames (the range holds $((960 * 44100 + 1)))"
+echo "trimora / ffmpeg: $(ratio "${median[trimora]}" "${median[ffmpeg]}")  (target <= 1.00)"
+echo "trimora / sox:    $(ratio "${median[trimora]}" "${median[sox]}")"
+echo "trimora peak memory: $(ratio "${peak[trimora]}" 1024) MiB  (target < 64)"
