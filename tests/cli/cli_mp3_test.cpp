@@ -18,19 +18,11 @@ namespace {
 
 using namespace cli_test;
 
-// Channel mode of the first audio frame after the encoder's tag frame: 0 stereo, 1 joint
-// stereo, 3 mono; -1 when the file does not start that way.
-int ModeAfterTagFrame(const std::vector<uint8_t>& f) {
+// Channel mode in the first frame header after the ID3v2 tag: 0 stereo, 1 joint, 3 mono.
+int FirstFrameMode(const std::vector<uint8_t>& f) {
   size_t pos = 0;
   if (f.size() > 10 && std::memcmp(f.data(), "ID3", 3) == 0)
-    pos = 10 + (f[6] << 21 | f[7] << 14 | f[8] << 7 | f[9]);
-  if (pos + 4 > f.size() || f[pos] != 0xFF) return -1;
-  static const int kV1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-  static const int kRate[] = {44100, 48000, 32000};
-  if (((f[pos + 1] >> 3) & 3) != 3) return -1;  // MPEG-1 only: all these tests need
-  const int length = 144000 * kV1[f[pos + 2] >> 4] / kRate[(f[pos + 2] >> 2) & 3] +
-                     ((f[pos + 2] >> 1) & 1);
-  pos += static_cast<size_t>(length);
+    pos = 10 + static_cast<size_t>(f[6] << 21 | f[7] << 14 | f[8] << 7 | f[9]);
   return pos + 4 <= f.size() && f[pos] == 0xFF ? f[pos + 3] >> 6 : -1;
 }
 
@@ -74,7 +66,7 @@ TEST_F(CliMp3, CbrCutHasTheRangeTheBitRateAndTheTags) {
   const auto out = Folder / "out.mp3";
   EXPECT_EQ(Probe(out, "stream=bit_rate,channels,sample_rate"),
             "sample_rate=44100\nchannels=2\nbit_rate=128000\n");
-  EXPECT_EQ(ModeAfterTagFrame(ReadBytes(out)), 0) << "a two-channel source gives plain stereo";
+  EXPECT_EQ(FirstFrameMode(ReadBytes(out)), 0) << "a two-channel source gives plain stereo";
 
   TagLib::MPEG::File file(out.c_str());
   ASSERT_TRUE(file.hasID3v2Tag());
@@ -142,12 +134,6 @@ TEST_F(CliMp3, AFailedWriteLeavesNoFile) {
   EXPECT_NE(run.Err.find("cut failed: Error writing down mp3 file"), std::string::npos)
       << run.Err;
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"cbr.mp3", "vbr.mp3"}));
-}
-
-TEST_F(CliMp3, OutputMustBeAnMp3File) {
-  const auto run = Folder.Cli({"cut", "cbr.mp3", "-o", "out.wav"});
-  EXPECT_EQ(run.Status, 2);
-  EXPECT_NE(run.Err.find("must be a .mp3 file"), std::string::npos) << run.Err;
 }
 
 }  // namespace

@@ -1,33 +1,32 @@
 #pragma once
 
-// Test helpers for the MP3 sink: a PCM source over generated samples, a decode through
-// FFmpeg (an independent decoder that honours the encoder's delay and padding), a walk over
-// the MPEG frame headers of a file, and a run of a sink to its end.
+// Test helpers for the MP3 sink: a PCM source over generated samples, what FFmpeg (an
+// independent decoder that honours the encoder's delay and padding) makes of a file, and a
+// run of a sink to its end.
 
 #include <cstdint>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "pipeline/au_output.h"
 #include "pipeline/au_stream.h"
 #include "pipeline/file_input.h"
-#include "pipeline/file_output.h"
 
 namespace mp3_test {
 
-enum class TSignal { Sine, Noise };
+enum class TSignal { Tone, Noise };
 
-// Interleaved PCM of `frames` frames: a tone rising from 200 to 1400 Hz (a steady 660 Hz on
-// the right), or white noise.
+// Interleaved 16-bit PCM: a tone rising from 200 to 800 Hz (660 Hz on the right), so that
+// any shift in time shows, or white noise.
 std::vector<int16_t> MakePcm(int rate, int channels, int64_t frames, TSignal signal);
 
-// A file source over PCM held in memory. BitsPerSample may be set to something other than
-// 16 to see the sink refuse it; the data stays 16-bit.
+// A file source over such PCM held in memory. ReportedBits other than 16 make it claim a
+// sample width it does not have.
 class TPcmIn : public TAuFileIn {
  public:
-  TPcmIn(int rate, int channels, int64_t frames, TSignal signal = TSignal::Sine);
-  ~TPcmIn() override;
+  TPcmIn(int rate, int channels, int64_t frames, TSignal signal = TSignal::Tone);
+  ~TPcmIn() override { CloseFile(); }
   const std::vector<int16_t>& Samples() const { return Pcm; }
   int ReportedBits = 16;
 
@@ -45,25 +44,20 @@ class TPcmIn : public TAuFileIn {
 };
 
 struct TDecoded {
-  bool Opened = false;
-  int64_t Frames = 0;
-  int Channels = 0;
-  int SampleRate = 0;
-  int64_t BitRate = 0;
-  std::vector<float> FirstChannel;           // decoded samples of channel 0, -1..1
-  std::map<std::string, std::string> Tags;  // FFmpeg's metadata of the file
+  int Channels = 0, SampleRate = 0;
+  int64_t BitRate = 0;           // as FFmpeg reports the stream's
+  std::vector<int16_t> Samples;  // interleaved, delay and padding trimmed
+  int64_t Frames() const { return Channels ? static_cast<int64_t>(Samples.size()) / Channels : 0; }
 };
 TDecoded DecodeWithFFmpeg(const std::filesystem::path& file);
 
-// The layer III frames of a file (after an ID3v2 tag) as their headers describe them.
-struct TFrameWalk {
-  std::string TagFrame;  // "Info", "Xing" or empty: what the first frame carries
-  int Frames = 0;        // audio frames, the tag frame not counted
-  int Mode = -1;         // channel mode of the first audio frame: 0 stereo .. 3 mono
-  std::vector<int> Kbps;  // bit rate of each audio frame
-  double AverageKbps() const;
+// What the first frame of an MP3 file (after any ID3v2 tag) says: its tag ("Info", "Xing"
+// or empty) and its channel mode (0 stereo, 1 joint stereo, 3 mono; -1 when no frame).
+struct TFirstFrame {
+  std::string Tag;
+  int Mode = -1;
 };
-TFrameWalk WalkFrames(const std::vector<uint8_t>& file);
+TFirstFrame FirstFrame(const std::vector<uint8_t>& file);
 
 std::vector<uint8_t> ReadFile(const std::filesystem::path& file);
 
