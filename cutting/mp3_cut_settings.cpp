@@ -6,10 +6,21 @@
 TMP3BitRate BitRateToMP3BitRate(uint32_t bitsPerSecond) {
   if (bitsPerSecond < 32000) return mbrAuto;
   static constexpr std::array<std::pair<uint32_t, TMP3BitRate>, 15> kExact = {{
-      {32000, mbr32},   {40000, mbr40},   {48000, mbr48},   {56000, mbr56},
-      {64000, mbr64},   {80000, mbr80},   {96000, mbr96},   {112000, mbr112},
-      {128000, mbr128}, {144000, mbr144}, {160000, mbr160}, {192000, mbr192},
-      {224000, mbr224}, {256000, mbr256}, {320000, mbr320},
+      {32000, mbr32},
+      {40000, mbr40},
+      {48000, mbr48},
+      {56000, mbr56},
+      {64000, mbr64},
+      {80000, mbr80},
+      {96000, mbr96},
+      {112000, mbr112},
+      {128000, mbr128},
+      {144000, mbr144},
+      {160000, mbr160},
+      {192000, mbr192},
+      {224000, mbr224},
+      {256000, mbr256},
+      {320000, mbr320},
   }};
   for (const auto& [rate, setting] : kExact)
     if (rate == bitsPerSecond) return setting;

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
+#include "cutting/tag_copy.h"
 #include "formats/mp3out/mp3_out.h"
 #include "formats/mp3out/mp3_settings.h"
-#include "cutting/tag_copy.h"
 
 // The MP3 writer setting for a source bit rate in bits per second: only the exact rates the
 // writer offers match; below 32000 the encoder chooses (mbrAuto); anything else is mbr128.

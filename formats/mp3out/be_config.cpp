@@ -4,7 +4,9 @@
 
 namespace {
 
-uint32_t StoredBool(bool value) { return value ? BE_TRUE : 0; }
+uint32_t StoredBool(bool value) {
+  return value ? BE_TRUE : 0;
+}
 
 int32_t ModeFor(const TMP3Settings& settings, int channels) {
   if (channels == 1) return BE_MP3_MODE_MONO;

@@ -9,4 +9,6 @@ void* TDynamicLibrary::Symbol(const char* name) const {
   return Handle ? ::dlsym(Handle.get(), name) : nullptr;
 }
 
-void TDynamicLibrary::TCloser::operator()(void* handle) const { ::dlclose(handle); }
+void TDynamicLibrary::TCloser::operator()(void* handle) const {
+  ::dlclose(handle);
+}

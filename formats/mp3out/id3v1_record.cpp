@@ -6,8 +6,7 @@
 
 namespace {
 
-void Put(std::array<uint8_t, 128>& record, size_t offset, const std::string& text,
-         size_t length) {
+void Put(std::array<uint8_t, 128>& record, size_t offset, const std::string& text, size_t length) {
   std::memcpy(record.data() + offset, text.data(), std::min(text.size(), length));
 }
 

@@ -22,7 +22,9 @@ constexpr std::array<uint32_t, 9> kMpegRates = {8000,  11025, 12000, 16000, 2205
 // The tag frame of the stream this thread closed last (see beCloseStream).
 thread_local std::vector<uint8_t> LastClosedTagFrame;
 
-bool IsTrue(uint32_t value) { return value != 0; }
+bool IsTrue(uint32_t value) {
+  return value != 0;
+}
 
 void ApplyVbr(const TLameApi& api, lame_t flags, const BE_CONFIG& c) {
   switch (c.nVbrMethod) {
@@ -153,8 +155,8 @@ BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buffer
   return BE_ERR_SUCCESSFUL;
 }
 
-BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* input,
-                     uint8_t* output, uint32_t* outputBytes) {
+BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* input, uint8_t* output,
+                     uint32_t* outputBytes) {
   if (stream == nullptr || outputBytes == nullptr) return BE_ERR_INVALID_HANDLE;
   *outputBytes = 0;
   const int perChannel = static_cast<int>(samples / static_cast<uint32_t>(stream->Channels));

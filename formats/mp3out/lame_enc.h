@@ -28,8 +28,8 @@ BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buffer
                     HBE_STREAM* stream);
 // Encodes `samples` 16-bit samples of all channels, interleaved, into `output` (bufferSize
 // bytes at least); `outputBytes` receives the bytes produced, ready to write.
-BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* input,
-                     uint8_t* output, uint32_t* outputBytes);
+BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* input, uint8_t* output,
+                     uint32_t* outputBytes);
 // Flushes the frames the encoder still holds into `output`.
 BE_ERR beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes);
 // Releases the stream. Its finished tag frame is kept for the next beWriteVBRHeader made on

@@ -58,7 +58,9 @@ TMP3Out::TMP3Out() {
   TagLibApi();
 }
 
-TMP3Out::~TMP3Out() { Shutdown(); }
+TMP3Out::~TMP3Out() {
+  Shutdown();
+}
 
 void TMP3Out::PrepareOutput() {
   FRun = std::make_unique<TRunState>();
@@ -73,8 +75,7 @@ void TMP3Out::PrepareOutput() {
 void TMP3Out::Prepare(TRunState& run) {
   if (!TLameLibrary::Instance().Load())
     throw EAuException(std::string(kLameLibraryName) + " library could not be loaded.");
-  if (!StreamAssigned && WideFileName.empty())
-    throw EAuException("File name is not assigned.");
+  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
   // The source is opened before the output is created: it holds its file against writers,
   // so an output named like the source is refused instead of truncating it.
   run.ReadStarted = true;

@@ -24,18 +24,7 @@ enum TMP3BitRate {
   mbr320
 };
 
-enum TMP3Quality {
-  mp3ql0,
-  mp3ql1,
-  mp3ql2,
-  mp3ql3,
-  mp3ql4,
-  mp3ql5,
-  mp3ql6,
-  mp3ql7,
-  mp3ql8,
-  mp3ql9
-};
+enum TMP3Quality { mp3ql0, mp3ql1, mp3ql2, mp3ql3, mp3ql4, mp3ql5, mp3ql6, mp3ql7, mp3ql8, mp3ql9 };
 
 // Kilobits per second of a bit-rate setting; 0 for mbrAuto (the encoder chooses).
 constexpr uint32_t MP3BitRateKbps(TMP3BitRate rate) {

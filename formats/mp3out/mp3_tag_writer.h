@@ -10,5 +10,4 @@
 // the ID3v1 record at its end up to date. A year or track that is not a whole number is left
 // out. Raises EAuException "Failed to write tags" when TagLib cannot parse the file and
 // "Failed to save tags" when it cannot save it.
-void WriteMP3Tags(const TTagLibApi& api, const std::filesystem::path& file,
-                  const TId3v2Tags& tags);
+void WriteMP3Tags(const TTagLibApi& api, const std::filesystem::path& file, const TId3v2Tags& tags);

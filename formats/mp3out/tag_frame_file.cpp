@@ -11,8 +11,7 @@ namespace {
 // Owns a file descriptor for the length of one rewrite.
 class TFd {
  public:
-  explicit TFd(const std::filesystem::path& path)
-      : Fd(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {}
+  explicit TFd(const std::filesystem::path& path) : Fd(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {}
   ~TFd() {
     if (Fd >= 0) ::close(Fd);
   }
@@ -58,6 +57,5 @@ bool WriteTagFrameToFile(const std::filesystem::path& path, std::span<const uint
   // The whole placeholder must be there: the frame must not run past the end of the file.
   uint8_t last = 0;
   if (!ReadAt(*fd, start + static_cast<int64_t>(frame.size()) - 1, {&last, 1})) return false;
-  return ::pwrite(*fd, frame.data(), frame.size(), start) ==
-         static_cast<ssize_t>(frame.size());
+  return ::pwrite(*fd, frame.data(), frame.size(), start) == static_cast<ssize_t>(frame.size());
 }

@@ -14,8 +14,7 @@ bool FindAll(const TDynamicLibrary& l, TTagLibApi& a) {
          l.Find("taglib_audioproperties_samplerate", a.audioproperties_samplerate) &&
          l.Find("taglib_file_audioproperties", a.file_audioproperties) &&
          l.Find("taglib_file_free", a.file_free) &&
-         l.Find("taglib_file_is_valid", a.file_is_valid) &&
-         l.Find("taglib_file_new", a.file_new) &&
+         l.Find("taglib_file_is_valid", a.file_is_valid) && l.Find("taglib_file_new", a.file_new) &&
          l.Find("taglib_file_new_type", a.file_new_type) &&
          l.Find("taglib_file_save", a.file_save) && l.Find("taglib_file_tag", a.file_tag) &&
          l.Find("taglib_id3v2_set_default_text_encoding", a.id3v2_set_default_text_encoding) &&

@@ -27,8 +27,8 @@ int FirstFrameMode(const std::vector<uint8_t>& f) {
 }
 
 std::string Probe(const std::filesystem::path& file, const std::string& entries) {
-  const auto out = Shell("ffprobe -v error -show_entries " + entries +
-                         " -of default=nw=1:nk=0 '" + file.string() + "'");
+  const auto out = Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1:nk=0 '" +
+                         file.string() + "'");
   return std::string(out.begin(), out.end());
 }
 
@@ -52,8 +52,8 @@ class CliMp3 : public ::testing::Test {
 
   // Cuts 1.0 s to 3.0 s of `in` into `out`: frames 44100 to 132300, 88201 in all.
   void CutAndCheckFrames(const std::string& in, const std::string& out) {
-    const auto run = Folder.Cli({"cut", in, "--start", "00:00:01.0", "--end", "00:00:03.0",
-                                 "-o", out});
+    const auto run =
+        Folder.Cli({"cut", in, "--start", "00:00:01.0", "--end", "00:00:03.0", "-o", out});
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(DecodeWithFfmpeg(Folder / out, "s16le").size(), 88201u * 4);
   }
@@ -131,8 +131,7 @@ TEST_F(CliMp3, AYearThatIsNoNumberIsLeftOutAndTheCutSucceeds) {
 TEST_F(CliMp3, AFailedWriteLeavesNoFile) {
   const auto run = Folder.Cli({"cut", "cbr.mp3", "-o", "out.mp3"}, "trap '' XFSZ; ulimit -f 20;");
   EXPECT_EQ(run.Status, 1);
-  EXPECT_NE(run.Err.find("cut failed: Error writing down mp3 file"), std::string::npos)
-      << run.Err;
+  EXPECT_NE(run.Err.find("cut failed: Error writing down mp3 file"), std::string::npos) << run.Err;
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"cbr.mp3", "vbr.mp3"}));
 }
 

@@ -7,11 +7,10 @@ namespace {
 
 TEST(BitRateToMP3BitRate, OnlyExactRatesMatch) {
   const std::pair<uint32_t, TMP3BitRate> rows[] = {
-      {0, mbrAuto},      {31999, mbrAuto},  {32000, mbr32},    {40000, mbr40},
-      {48000, mbr48},    {56000, mbr56},    {64000, mbr64},    {80000, mbr80},
-      {96000, mbr96},    {112000, mbr112},  {128000, mbr128},  {144000, mbr144},
-      {160000, mbr160},  {192000, mbr192},  {224000, mbr224},  {256000, mbr256},
-      {320000, mbr320},  {32001, mbr128},   {159999, mbr128},  {UINT32_MAX, mbr128},
+      {0, mbrAuto},     {31999, mbrAuto}, {32000, mbr32},   {40000, mbr40},   {48000, mbr48},
+      {56000, mbr56},   {64000, mbr64},   {80000, mbr80},   {96000, mbr96},   {112000, mbr112},
+      {128000, mbr128}, {144000, mbr144}, {160000, mbr160}, {192000, mbr192}, {224000, mbr224},
+      {256000, mbr256}, {320000, mbr320}, {32001, mbr128},  {159999, mbr128}, {UINT32_MAX, mbr128},
   };
   for (const auto& [bps, setting] : rows) EXPECT_EQ(BitRateToMP3BitRate(bps), setting) << bps;
 }

@@ -13,9 +13,14 @@ namespace {
 // The record for the default settings on a 44.1 kHz stereo source, with `changes` (offset
 // to 32-bit value) applied on top.
 std::vector<uint8_t> Expected(const std::map<size_t, uint32_t>& changes) {
-  std::map<size_t, uint32_t> fields = {
-      {0, 256}, {4, 1}, {8, 331}, {12, 44100},    {24, 128},
-      {60, 0xFFFFFFFF} /* bOriginal */, {80, 2} /* nVbrMethod */, {84, 0xFFFFFFFF} /* bNoRes */};
+  std::map<size_t, uint32_t> fields = {{0, 256},
+                                       {4, 1},
+                                       {8, 331},
+                                       {12, 44100},
+                                       {24, 128},
+                                       {60, 0xFFFFFFFF} /* bOriginal */,
+                                       {80, 2} /* nVbrMethod */,
+                                       {84, 0xFFFFFFFF} /* bNoRes */};
   for (const auto& [offset, value] : changes) fields[offset] = value;
   std::vector<uint8_t> bytes(331, 0);
   for (const auto& [offset, value] : fields)
@@ -50,16 +55,20 @@ TEST(BeConfig, IsFilledByteForByteFromTheSettings) {
          s.BitRate = mbr320;
          s.MaximumBitrate = mbr256;
        },
-       2, {{24, 320}, {28, 256}}},
+       2,
+       {{24, 320}, {28, 256}}},
       {"VBR quality only under VBR", [](TMP3Settings& s) { s.VBRQuality = mp3ql7; }, 2, {}},
       {"VBR",
        [](TMP3Settings& s) {
          s.EnableVBR = true;
          s.VBRQuality = mp3ql4;
        },
-       2, {{64, 0xFFFFFFFF}, {68, 0xFFFFFFFF}, {72, 4}}},
+       2,
+       {{64, 0xFFFFFFFF}, {68, 0xFFFFFFFF}, {72, 4}}},
       {"average bit rate as plain kbps",
-       [](TMP3Settings& s) { s.AverageBitrate = mbr160; }, 2, {{76, 160}, {80, 4}}},
+       [](TMP3Settings& s) { s.AverageBitrate = mbr160; },
+       2,
+       {{76, 160}, {80, 4}}},
       {"flags",
        [](TMP3Settings& s) {
          s.CRC = true;
@@ -67,7 +76,8 @@ TEST(BeConfig, IsFilledByteForByteFromTheSettings) {
          s.EnableBitReservoir = true;
          s.StrictISO = true;
        },
-       2, {{52, 0xFFFFFFFF}, {60, 0}, {84, 0}, {88, 0xFFFFFFFF}}},
+       2,
+       {{52, 0xFFFFFFFF}, {60, 0}, {84, 0}, {88, 0xFFFFFFFF}}},
       {"copyright never set", [](TMP3Settings& s) { s.Copyright = true; }, 2, {}},
   };
   for (const TRow& row : rows) {

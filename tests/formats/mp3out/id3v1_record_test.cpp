@@ -28,9 +28,11 @@ TEST(Id3v1Record, TextsSitAtTheirOffsetsCutToThirtyBytesWithoutTrackOrGenre) {
 }
 
 TEST(Id3v1Record, OnlyFourDigitYearsAreWritten) {
-  for (const auto& [year, field] : std::initializer_list<std::pair<uint16_t, std::string>>{
-           {0, std::string(4, '\0')}, {2015, "2015"}, {99, std::string(4, '\0')},
-           {10000, std::string(4, '\0')}}) {
+  for (const auto& [year, field] :
+       std::initializer_list<std::pair<uint16_t, std::string>>{{0, std::string(4, '\0')},
+                                                               {2015, "2015"},
+                                                               {99, std::string(4, '\0')},
+                                                               {10000, std::string(4, '\0')}}) {
     TId3v1Tags tags;
     tags.SetYear(year);
     EXPECT_EQ(Field(MakeId3v1Record(tags), 93, 4), field) << year;

@@ -91,8 +91,8 @@ TEST(TagFrameFile, ReplacesOnlyAPlaceholderOfTheSameKind) {
     EXPECT_EQ(ReadFile(path), file(head, frame));
   }
   const std::vector<std::vector<uint8_t>> refused = {
-      file(id3, std::vector<uint8_t>(400, 'x')),                           // no frame there
-      file(id3, {0xFF, 0xFB, 0xA0, 0x44}),                                 // another bit rate
+      file(id3, std::vector<uint8_t>(400, 'x')),                              // no frame there
+      file(id3, {0xFF, 0xFB, 0xA0, 0x44}),                                    // another bit rate
       std::vector<uint8_t>(placeholder.begin(), placeholder.begin() + 300)};  // too short
   for (const auto& bytes : refused) {
     put(bytes);

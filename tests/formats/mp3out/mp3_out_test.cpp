@@ -5,9 +5,9 @@
 #include <cmath>
 #include <functional>
 
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/id3v1tag.h>
 #include <taglib/mpegfile.h>
 
 #include "formats/mp3out/mp3_out.h"
@@ -47,11 +47,11 @@ TEST(MP3Out, DecodesToExactlyTheFramesItWasGivenWithNoDelay) {
       {"MPEG-2 rate", 22050, 2, 22055, [](TMP3Out& o) { o.BitRate = mbr64; }, 2, 0, "Info", 64},
       {"joint stereo, whole chunks", 48000, 2, 1152 * 40,
        [](TMP3Out& o) { o.Mode = mmJointStereo; }, 2, 1, "Info", 128},
-      {"stereo source as mono", 44100, 2, 25000, [](TMP3Out& o) { o.Mode = mmMono; }, 1, 3,
-       "Info", 128},
+      {"stereo source as mono", 44100, 2, 25000, [](TMP3Out& o) { o.Mode = mmMono; }, 1, 3, "Info",
+       128},
       // Frames too small for the tag: the rate stays, the tag gets a frame of its own size.
-      {"32 kbps at 44.1 kHz", 44100, 2, 20000, [](TMP3Out& o) { o.BitRate = mbr32; }, 2, 0,
-       "Xing", 32},
+      {"32 kbps at 44.1 kHz", 44100, 2, 20000, [](TMP3Out& o) { o.BitRate = mbr32; }, 2, 0, "Xing",
+       32},
       {"8 kHz, encoder's choice", 8000, 1, 8001, [](TMP3Out& o) { o.BitRate = mbrAuto; }, 1, 3,
        "Xing", 8},
       {"VBR", 44100, 2, 45099, [](TMP3Out& o) { o.EnableVBR = true; }, 2, 0, "Xing", 0},

@@ -21,8 +21,8 @@ std::vector<int16_t> MakePcm(int rate, int channels, int64_t frames, TSignal sig
       seed = seed * 1664525u + 1013904223u;
       const double phase = c == 0 ? 2 * pi * (200 * t + 300 * t * t / span) : 2 * pi * 660 * t;
       const int32_t noise = (static_cast<int32_t>(seed >> 16) - 32768) / 2;
-      pcm.push_back(static_cast<int16_t>(signal == TSignal::Noise ? noise
-                                                                  : 10000.0 * std::sin(phase)));
+      pcm.push_back(
+          static_cast<int16_t>(signal == TSignal::Noise ? noise : 10000.0 * std::sin(phase)));
     }
   }
   return pcm;
@@ -93,11 +93,12 @@ bool TPcmIn::DoSeek(int64_t& sampleNum) {
 TDecoded DecodeWithFFmpeg(const std::filesystem::path& file) {
   TDecoded decoded;
   const std::string quoted = "'" + file.string() + "'";
-  const std::string info = Run("ffprobe -v error -show_entries stream=channels,sample_rate,"
-                               "bit_rate -of csv=p=0 " + quoted);
+  const std::string info =
+      Run("ffprobe -v error -show_entries stream=channels,sample_rate,"
+          "bit_rate -of csv=p=0 " +
+          quoted);
   long long bitRate = 0;
-  if (std::sscanf(info.c_str(), "%d,%d,%lld", &decoded.SampleRate, &decoded.Channels,
-                  &bitRate) < 2)
+  if (std::sscanf(info.c_str(), "%d,%d,%lld", &decoded.SampleRate, &decoded.Channels, &bitRate) < 2)
     return decoded;
   decoded.BitRate = bitRate;
   const std::string raw = Run("ffmpeg -nostdin -v error -i " + quoted + " -f s16le -");
@@ -111,8 +112,7 @@ TFirstFrame FirstFrame(const std::vector<uint8_t>& file) {
   size_t pos = 0;
   if (file.size() >= 10 && std::memcmp(file.data(), "ID3", 3) == 0)
     pos = 10 + static_cast<size_t>(file[6] << 21 | file[7] << 14 | file[8] << 7 | file[9]);
-  if (pos + 4 > file.size() || file[pos] != 0xFF || (file[pos + 1] & 0xE0) != 0xE0)
-    return frame;
+  if (pos + 4 > file.size() || file[pos] != 0xFF || (file[pos + 1] & 0xE0) != 0xE0) return frame;
   frame.Mode = file[pos + 3] >> 6;
   const std::string head(file.begin() + static_cast<long>(pos),
                          file.begin() + static_cast<long>(std::min(pos + 64, file.size())));
