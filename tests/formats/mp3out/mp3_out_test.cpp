@@ -173,6 +173,18 @@ TEST(MP3Out, FailuresGiveTheirMessageEndTheReadAndLeaveNoFile) {
   EXPECT_EQ(DecodeWithFFmpeg(dir.Folder / "out.mp3").Frames(), 5000);
 }
 
+// TagLib goes by the extension and cannot take this name: the run reports it, and the
+// file, whose audio is complete, stays.
+TEST(MP3Out, ATagFailureIsReportedAndKeepsTheAudio) {
+  const TTempFile dir(0);
+  TPcmIn source(44100, 2, 5000);
+  TMP3Out sink;
+  sink.SetInput(&source);
+  sink.SetFileName(dir.Folder / "out.raw");
+  EXPECT_EQ(RunToEnd(sink), "Failed to write tags");
+  EXPECT_EQ(FirstFrame(ReadFile(dir.Folder / "out.raw")).Tag, "Info");
+}
+
 TEST(MP3Out, NeverWritesOverTheFileItReads) {
   const TTempFile file(20000);
   const auto before = ReadFile(file.Path());
