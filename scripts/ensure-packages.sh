@@ -10,7 +10,7 @@ TRIMORA_PACKAGES=(
   libgtest-dev libbenchmark-dev             # tests and micro-benchmarks
   clang libclang-rt-14-dev                  # libFuzzer targets
   ffmpeg sox libsox-fmt-mp3 time            # fixture scripts, reference decoding, benchmarks
-  python3-mutagen                           # the tag fixture script (ID3v2 written by other software)
+  python3-mutagen lame                      # fixture scripts: ID3v2 and MP3 written by other software
 )
 
 trimora_ensure_packages() {
