@@ -110,8 +110,15 @@ void TAuThread::DoRun() {
       events.PostThreadException(&Output, handler);
   }
   StopRequested = false;
+  // A failure while finishing (the last write, a header patch) is a failed run like any
+  // other: it is reported, never taken for success.
   try {
     Output.FinishRun();
+  } catch (const std::exception& e) {
+    Output.Busy = false;
+    Output.SetExceptionMessage(e.what());
+    if (auto handler = Output.OnThreadException.Get())
+      events.PostThreadException(&Output, handler);
   } catch (...) {
     Output.Busy = false;
   }

@@ -225,9 +225,17 @@ TEST(SinkRun, ErrorsReachOnThreadExceptionThenOnDoneAndTheSinkIsReusable) {
   EXPECT_EQ(recorder.Events.at(recorder.Events.size() - 2), "s:error disk full");
   EXPECT_EQ(sink.ExceptionMessage(), "disk full");
 
+  // A failure while finishing is reported too, and the sink is not left busy.
   sink.FailInWrite.clear();
+  sink.FailInFinish = "header patch failed";
   sink.Run();
   ASSERT_TRUE(PumpUntil([&] { return recorder.Count("s:done") == 3; }));
+  EXPECT_EQ(recorder.Events.at(recorder.Events.size() - 2), "s:error header patch failed");
+  EXPECT_FALSE(sink.IsBusy());
+
+  sink.FailInFinish.clear();
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return recorder.Count("s:done") == 4; }));
   EXPECT_EQ(sink.ExceptionMessage(), "") << "Run clears the last message";
   EXPECT_EQ(sink.Data, MakeFrames(0, 5000));
 }

@@ -123,6 +123,7 @@ class TMemoryOut : public TAuOutput {
   uint32_t BlockBytes = 1000;
   std::string FailInPrepare;
   std::string FailInWrite;
+  std::string FailInFinish;
   std::atomic<bool> Gate{false};    // true: each WriteBlock waits for Release or an abort
   std::atomic<int> BlocksWritten{0};
 
@@ -162,6 +163,7 @@ class TMemoryOut : public TAuOutput {
   void FinishOutput() override {
     Calls.push_back("finish");
     if (Input() != nullptr) Input()->EndRead();
+    if (!FailInFinish.empty()) throw EAuException(FailInFinish);
   }
 
  private:
