@@ -119,7 +119,9 @@ int64_t TWMIn::FileTotalSamples() const {
 
 bool TWMIn::DoSeek(int64_t& sampleNum) {
   if (!Busy) return false;
-  wma_reader_seek(Reader, SeekTime(sampleNum, FileTotalSamples(), FDuration, FSampleRate));
+  // The frame's time comes from the true length: an MP3 source reports a third of a second
+  // more than it holds, which would place every cut early.
+  wma_reader_seek(Reader, SeekTime(sampleNum, TWMIn::FileTotalSamples(), FDuration, FSampleRate));
   return true;
 }
 
