@@ -33,23 +33,7 @@ if [ ! -s "$input" ]; then
 fi
 out=$work/out.wav
 
-# run NAME COMMAND...: one timed run; appends "seconds kilobytes" to $work/NAME.times.
-run() {
-  local name=$1
-  shift
-  rm -f "$out"
-  local start end
-  start=$(date +%s%N)
-  /usr/bin/time -v -o "$work/$name.mem" "$@" >/dev/null 2>"$work/$name.err" || {
-    echo "cut_wav.sh: $name failed:" >&2
-    cat "$work/$name.err" "$work/$name.mem" >&2
-    exit 1
-  }
-  end=$(date +%s%N)
-  local kb
-  kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/$name.mem")
-  echo "$(( (end - start) / 1000 )) $kb" >>"$work/$name.times"
-}
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
 
 tools=(trimora sox ffmpeg)
 for name in "${tools[@]}"; do rm -f "$work/$name.times"; done
@@ -61,21 +45,9 @@ for ((i = 0; i < runs; i++)); do
 done
 rm -f "$out"
 
-median_us() { sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : int((a[NR / 2] + a[NR / 2 + 1]) / 2)}'; }
 declare -A median peak
-for name in "${tools[@]}"; do
-  median[$name]=$(cut -d' ' -f1 "$work/$name.times" | median_us)
-  peak[$name]=$(cut -d' ' -f2 "$work/$name.times" | sort -n | tail -1)
-done
-
-# ratio A B: A / B with two decimals.
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 echo "WAV cut 00:02:00.0-00:18:00.0 of a 20-minute 16-bit stereo 44.1 kHz file, median of $runs runs"
-printf '%-8s %10s %12s\n' tool "wall (s)" "peak (MiB)"
-for name in "${tools[@]}"; do
-  awk -v us="${median[$name]}" -v kb="${peak[$name]}" -v n="$name" \
-    'BEGIN {printf "%-8s %10.3f %12.1f\n", n, us / 1e6, kb / 1024}'
-done
+summarise "${tools[@]}"
 echo "trimora / sox:    $(ratio "${median[trimora]}" "${median[sox]}")  (target <= 1.00)"
 echo "trimora / ffmpeg: $(ratio "${median[trimora]}" "${median[ffmpeg]}")  (target <= 1.50)"
 echo "trimora peak memory: $(ratio "${peak[trimora]}" 1024) MiB  (target < 32)"
