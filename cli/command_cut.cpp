@@ -1,14 +1,14 @@
 #include "cli/command_cut.h"
 
-#include <cctype>
+#include <unistd.h>
 #include <cstdio>
 #include <optional>
-#include <unistd.h>
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/file_kinds.h"
 #include "cli/interrupt.h"
+#include "cli/output_check.h"
 #include "cli/progress_line.h"
 #include "cli/run_loop.h"
 #include "cli/safe_output.h"
@@ -75,10 +75,6 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
   return request;
 }
 
-std::string LengthText(int64_t frames, int rate) {
-  return MsToTimeText(static_cast<int32_t>(std::min<int64_t>(SampleFramesToMs(frames, rate), INT32_MAX)));
-}
-
 // The frames to keep, first and last inclusive: round(ms × rate / 1000) for each end, the end
 // held to the last frame of the file.
 void SetRange(const TCutRequest& request, TAuFileIn& source) {
@@ -89,22 +85,10 @@ void SetRange(const TCutRequest& request, TAuFileIn& source) {
   int64_t last = request.EndMs ? MsToSampleFrame(*request.EndMs, rate) : total - 1;
   if (first >= total)
     throw TCliError("--start " + MsToTimeText(*request.StartMs) + " lies past the end of '" +
-                    request.Input + "' (" + LengthText(total, rate) + ")");
+                    request.Input + "' (" + FramesToTimeText(total, rate) + ")");
   last = std::min(last, total - 1);
   source.StartSample = first;
   source.EndSample = last;
-}
-
-// Reads the written file back: a run that ended quietly but left a file of the wrong length
-// or format (an error while the file was being closed is not reported as an event) must not
-// pass for a success.
-void CheckWritten(const TCutRequest& request, const std::filesystem::path& written,
-                  int64_t frames, int channels, int rate) {
-  TOpenedSource check = OpenSource(written);
-  TAuFileIn& result = *check.Source;
-  if (!LengthMatches(check.Kind, result, frames) || result.Channels() != channels ||
-      result.SampleRate() != rate)
-    throw TCliError("cut failed: '" + request.Output + "' did not come out complete");
 }
 
 }  // namespace
@@ -116,10 +100,7 @@ int RunCutCommand(const std::vector<std::string>& args) {
     return kExitOk;
   }
   TOpenedSource opened = OpenSource(request.Input);
-  std::string extension = std::filesystem::path(request.Output).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension != ExtensionOf(opened.Kind))
-    throw TUsageError("the output must be a " + ExtensionOf(opened.Kind) + " file like the input");
+  RequireOutputKind(opened.Kind, request.Output);
   TAuFileIn& source = *opened.Source;
   SetRange(request, source);
   const int64_t rangeFrames = source.EndSample - source.StartSample + 1;
@@ -139,10 +120,10 @@ int RunCutCommand(const std::vector<std::string>& args) {
   if (!run.Succeeded) throw TCliError("cut failed: " + run.Error);
   sink.reset();  // the sink lets go of the file before it is checked and renamed
   const int64_t frames = FramesCut(opened.Kind, source, rangeFrames);
-  CheckWritten(request, output.TempPath(), frames, channels, rate);
+  CheckWritten(output.TempPath(), request.Output, "cut", frames, channels, rate);
   output.Commit();
   if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
     std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", request.Output.c_str(),
-                 LengthText(frames, rate).c_str(), static_cast<long long>(frames));
+                 FramesToTimeText(frames, rate).c_str(), static_cast<long long>(frames));
   return kExitOk;
 }

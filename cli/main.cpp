@@ -11,6 +11,7 @@
 #include "cli/cli_errors.h"
 #include "cli/command_cut.h"
 #include "cli/command_info.h"
+#include "cli/command_join.h"
 #include "cli/interrupt.h"
 
 namespace {
@@ -25,13 +26,15 @@ struct TCommand {
 const TCommand kCommands[] = {
     {"info", "info FILE                 show the format and length of FILE", RunInfoCommand},
     {"cut", "cut FILE -o OUT [options] write a stretch of FILE into OUT", RunCutCommand},
+    {"join", "join FILE1 FILE2 -o OUT   write FILE1 followed by FILE2 into OUT", RunJoinCommand},
+    {"mix", "mix FILE1 FILE2 -o OUT    write FILE1 and FILE2 mixed into OUT", RunMixCommand},
 };
 
 void PrintUsage(FILE* out) {
   std::fputs(
       "Usage: trimora-cli COMMAND [ARGUMENTS]\n"
       "\n"
-      "Cuts sound files (WAV for now) without the windows.\n"
+      "Cuts, joins and mixes WAV and MP3 files without the windows.\n"
       "\n"
       "Commands:\n",
       out);

@@ -1,0 +1,149 @@
+#include "cli/command_join.h"
+
+#include <unistd.h>
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/cli_args.h"
+#include "cli/cli_errors.h"
+#include "cli/file_kinds.h"
+#include "cli/output_check.h"
+#include "cli/progress_line.h"
+#include "cli/run_loop.h"
+#include "cli/safe_output.h"
+#include "mix/audio_mixer.h"
+
+namespace {
+
+struct TJoinRequest {
+  std::string Input1, Input2;
+  std::string Output;
+  bool Force = false;
+  bool Quiet = false;
+  bool Help = false;
+};
+
+std::string Usage(const char* command, const char* what) {
+  return std::string("Usage: trimora-cli ") + command +
+         " FILE1 FILE2 -o OUT [--force] [--quiet]\n"
+         "\n" +
+         what +
+         "\n"
+         "The two files must be of one kind (both .wav, both .mp3); OUT is a new file of that\n"
+         "kind with the format, tags and encoder settings of FILE1. Files of different sample\n"
+         "rates or channel counts are combined sample by sample in FILE1's format, which\n"
+         "changes the pitch or the channels of FILE2's sound: a warning says so.\n"
+         "\n"
+         "Options:\n"
+         "  -o, --output OUT  the file to write (required)\n"
+         "  -f, --force       replace OUT if it exists\n"
+         "  -q, --quiet       no progress line and no warnings\n"
+         "  -h, --help        show this help\n";
+}
+
+TJoinRequest ParseJoin(const std::string& command, const std::vector<std::string>& args) {
+  const TCliArgs parsed({{"--output", "-o", true},
+                         {"--force", "-f", false},
+                         {"--quiet", "-q", false},
+                         {"--help", "-h", false}},
+                        args);
+  TJoinRequest request;
+  request.Help = parsed.Has("--help");
+  if (request.Help) return request;
+  if (parsed.Positional().size() != 2) throw TUsageError(command + " takes two files");
+  request.Input1 = parsed.Positional()[0];
+  request.Input2 = parsed.Positional()[1];
+  const auto output = parsed.Value("--output");
+  if (!output || output->empty()) throw TUsageError(command + " needs the output file: -o OUT");
+  request.Output = *output;
+  request.Force = parsed.Has("--force");
+  request.Quiet = parsed.Has("--quiet");
+  return request;
+}
+
+std::string Describe(TAuFileIn& source) {
+  const int channels = source.Channels();
+  return std::to_string(channels) + (channels == 1 ? " channel" : " channels") + " at " +
+         std::to_string(source.SampleRate()) + " Hz";
+}
+
+// The samples (single values of one channel) `source` delivered in the run just ended.
+int64_t SamplesDelivered(TAuFileIn& source) {
+  const int width = source.BitsPerSample() / 8;
+  return width > 0 ? source.Position() / width : 0;
+}
+
+// Opens the two inputs and checks that they go together and with the output's name.
+std::pair<TOpenedSource, TOpenedSource> OpenPair(const std::string& command,
+                                                 const TJoinRequest& request) {
+  if (KindOfFile(request.Input1) != KindOfFile(request.Input2))
+    throw TUsageError("'" + request.Input1 + "' and '" + request.Input2 +
+                      "' are of different kinds; " + command + " takes two files of one kind");
+  TOpenedSource first = OpenSource(request.Input1);
+  RequireOutputKind(first.Kind, request.Output);
+  TOpenedSource second = OpenSource(request.Input2);
+  TAuFileIn &a = *first.Source, &b = *second.Source;
+  if (!request.Quiet && (a.Channels() != b.Channels() || a.SampleRate() != b.SampleRate()))
+    std::fprintf(stderr,
+                 "trimora-cli %s: warning: '%s' has %s, '%s' %s; its samples are taken as "
+                 "they come, in the format of '%s'\n",
+                 command.c_str(), request.Input2.c_str(), Describe(b).c_str(),
+                 request.Input1.c_str(), Describe(a).c_str(), request.Input1.c_str());
+  return {std::move(first), std::move(second)};
+}
+
+int RunCombine(const std::string& command, TAudioMixerMode mode,
+               const std::vector<std::string>& args, const char* what) {
+  const TJoinRequest request = ParseJoin(command, args);
+  if (request.Help) {
+    std::fputs(Usage(command.c_str(), what).c_str(), stdout);
+    return kExitOk;
+  }
+  auto [first, second] = OpenPair(command, request);
+  TAuFileIn &source1 = *first.Source, &source2 = *second.Source;
+  const int channels = source1.Channels(), rate = source1.SampleRate();
+
+  TSafeOutput output(request.Output, request.Force, {request.Input1, request.Input2});
+  TAudioMixer mixer;
+  mixer.Mode = mode;
+  mixer.Volume1 = 65535;
+  mixer.Volume2 = 65535;
+  mixer.SetInput1(&source1);
+  mixer.SetInput2(&source2);
+  auto sink = MakeSink(first.Kind);
+  sink->SetFileName(output.TempPath());
+  sink->SetInput(&mixer);
+  // The output takes everything but the sound of the second file from the first.
+  PrepareCut(first.Kind, source1, *sink);
+  TProgressLine progress(mode == amMix ? "Mixing" : "Joining", request.Quiet);
+  const TRunResult run = RunToCompletion(*sink, progress);
+  if (run.Signal != 0) {
+    std::fputs("trimora-cli: interrupted; nothing was written\n", stderr);
+    return 128 + run.Signal;
+  }
+  if (!run.Succeeded) throw TCliError(command + " failed: " + run.Error);
+  sink.reset();  // the sink lets go of the file before it is checked and renamed
+
+  const int64_t samples1 = SamplesDelivered(source1), samples2 = SamplesDelivered(source2);
+  const int64_t samples = mode == amMix ? std::max(samples1, samples2) : samples1 + samples2;
+  const int64_t frames = samples / channels;
+  CheckWritten(output.TempPath(), request.Output, command, frames, channels, rate);
+  output.Commit();
+  if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
+    std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", request.Output.c_str(),
+                 FramesToTimeText(frames, rate).c_str(), static_cast<long long>(frames));
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunJoinCommand(const std::vector<std::string>& args) {
+  return RunCombine("join", amConcatenate, args, "Writes FILE1 followed by FILE2 into OUT.\n");
+}
+
+int RunMixCommand(const std::vector<std::string>& args) {
+  return RunCombine("mix", amMix, args,
+                    "Writes FILE1 and FILE2 played together into OUT, as long as the longer of\n"
+                    "the two. Each is taken at half its level, so the sum never clips; where one\n"
+                    "has ended the other plays on at half its level.\n");
+}

@@ -1,0 +1,31 @@
+#include "cli/output_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+
+#include "cli/cli_errors.h"
+#include "cutting/sample_frames.h"
+#include "cutting/time_text.h"
+
+void RequireOutputKind(TFileKind kind, const std::filesystem::path& output) {
+  std::string extension = output.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension != ExtensionOf(kind))
+    throw TUsageError("the output must be a " + ExtensionOf(kind) + " file like the input");
+}
+
+void CheckWritten(const std::filesystem::path& written, const std::string& shownName,
+                  const std::string& command, int64_t frames, int channels, int rate) {
+  TOpenedSource check = OpenSource(written);
+  TAuFileIn& result = *check.Source;
+  if (!LengthMatches(check.Kind, result, frames) || result.Channels() != channels ||
+      result.SampleRate() != rate)
+    throw TCliError(command + " failed: '" + shownName + "' did not come out complete");
+}
+
+std::string FramesToTimeText(int64_t frames, int rate) {
+  return MsToTimeText(
+      static_cast<int32_t>(std::min<int64_t>(SampleFramesToMs(frames, rate), INT32_MAX)));
+}

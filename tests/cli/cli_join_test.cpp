@@ -1,0 +1,163 @@
+// trimora-cli join and mix: the frames of both files in the first one's format, decoded by
+// FFmpeg; the first file's tags and bit rate on MP3; refusals that leave nothing behind.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "cli_test_support.h"
+
+namespace {
+
+using namespace cli_test;
+
+std::vector<int16_t> Samples16(const std::vector<uint8_t>& raw) {
+  std::vector<int16_t> samples(raw.size() / 2);
+  for (size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<int16_t>(raw[2 * i] | raw[2 * i + 1] << 8);
+  return samples;
+}
+
+// Samples pass through floats scaled by 1/32768 on the way in and 32767 on the way out, so
+// a full-scale sample may come back one step nearer zero.
+size_t CountFarFrom(const std::vector<int16_t>& out, const std::vector<double>& expected) {
+  if (out.size() != expected.size()) return std::max(out.size(), expected.size());
+  size_t far = 0;
+  for (size_t i = 0; i < out.size(); ++i) far += std::abs(out[i] - expected[i]) > 1.0;
+  return far;
+}
+
+std::string Probe(const std::filesystem::path& file, const std::string& entries) {
+  const auto out = Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1:nk=0 '" +
+                         file.string() + "'");
+  return std::string(out.begin(), out.end());
+}
+
+class CliJoin : public ::testing::Test {
+ protected:
+  // Tones of 30000 and 50000 frames at different pitches (B.WAV upper-case on purpose), so a
+  // frame out of place anywhere in the output differs by far more than rounding.
+  void SetUp() override {
+    ASSERT_FALSE(Shell("cd '" + Folder.Path().string() +
+                       "' && sox -r 44100 -c 2 -n -b 16 -D a.wav synth 30000s sine 300 vol 0.5 && "
+                       "sox -r 44100 -c 2 -n -b 16 -D B.WAV synth 50000s sine 440 vol 0.7 && "
+                       "echo ok")
+                     .empty());
+    A = Samples16(DecodeWithFfmpeg(Folder / "a.wav", "s16le"));
+    B = Samples16(DecodeWithFfmpeg(Folder / "B.WAV", "s16le"));
+    ASSERT_EQ(A.size(), 60000u);
+    ASSERT_EQ(B.size(), 100000u);
+  }
+
+  std::vector<int16_t> Output(const std::string& name) {
+    return Samples16(DecodeWithFfmpeg(Folder / name, "s16le"));
+  }
+
+  TScratch Folder;
+  std::vector<int16_t> A, B;
+};
+
+TEST_F(CliJoin, JoinedWaveHoldsTheFirstFileThenTheSecond) {
+  const auto run = Folder.Cli({"join", "a.wav", "B.WAV", "-o", "out.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  std::vector<double> expected(A.begin(), A.end());
+  expected.insert(expected.end(), B.begin(), B.end());
+  EXPECT_EQ(CountFarFrom(Output("out.wav"), expected), 0u) << "80000 frames, a's then B's";
+}
+
+TEST_F(CliJoin, MixedWaveIsTheHalvedSumAsLongAsTheLongerFile) {
+  const auto run = Folder.Cli({"mix", "a.wav", "B.WAV", "-o", "out.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  std::vector<double> expected(B.size());
+  for (size_t i = 0; i < B.size(); ++i) expected[i] = ((i < A.size() ? A[i] : 0) + B[i]) / 2.0;
+  EXPECT_EQ(CountFarFrom(Output("out.wav"), expected), 0u)
+      << "where a has ended B plays on at half its level";
+}
+
+TEST_F(CliJoin, FilesOfOtherRatesAndWidthsAreTakenSampleBySampleWithAWarning) {
+  // 22050 frames of 8-bit mono: 22050 samples, which make 11025 stereo frames of the output.
+  ASSERT_FALSE(Shell("cd '" + Folder.Path().string() +
+                     "' && sox -r 22050 -c 1 -n -b 8 -D c.wav synth 22050s sine 300 && echo ok")
+                   .empty());
+  auto run = Folder.Cli({"join", "a.wav", "c.wav", "-o", "out.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find("warning: 'c.wav' has 1 channel at 22050 Hz, 'a.wav' 2 channels at "
+                         "44100 Hz"),
+            std::string::npos)
+      << run.Err;
+  EXPECT_EQ(Probe(Folder / "out.wav", "stream=channels,sample_rate"),
+            "sample_rate=44100\nchannels=2\n");
+  EXPECT_EQ(Output("out.wav").size(), 60000u + 22050u);
+
+  run = Folder.Cli({"mix", "c.wav", "a.wav", "-o", "mono.wav", "--quiet"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "") << "--quiet silences the warning";
+  EXPECT_EQ(Probe(Folder / "mono.wav", "stream=channels,sample_rate,bits_per_sample"),
+            "sample_rate=22050\nchannels=1\nbits_per_sample=8\n");
+  EXPECT_EQ(DecodeWithFfmpeg(Folder / "mono.wav", "u8").size(), 60000u)
+      << "the longer input counted in samples";
+}
+
+TEST_F(CliJoin, RefusalsLeaveNothingBehind) {
+  WriteBytes(Folder / "broken.wav", {'R', 'I', 'F', 'F', 1, 0, 0, 0, 'W', 'A', 'V', 'E'});
+  WriteBytes(Folder / "old.wav", {1, 2, 3});
+  ASSERT_FALSE(Shell("cd '" + Folder.Path().string() + "' && cp a.wav a.mp3 && echo ok").empty());
+  const struct {
+    std::vector<std::string> Args;
+    int Status;
+    std::string Message;
+  } cases[] = {
+      {{"join", "a.wav", "a.mp3", "-o", "x.wav"}, 2, "are of different kinds"},
+      {{"mix", "a.wav", "B.WAV", "-o", "x.mp3"}, 2, "the output must be a .wav file"},
+      {{"join", "a.wav", "-o", "x.wav"}, 2, "join takes two files"},
+      {{"mix", "a.wav", "B.WAV"}, 2, "mix needs the output file"},
+      {{"join", "a.wav", "broken.wav", "-o", "x.wav"}, 1, "broken.wav"},
+      {{"join", "a.wav", "B.WAV", "-o", "old.wav"}, 1, "already exists"},
+      {{"mix", "a.wav", "B.WAV", "-o", "./B.WAV", "--force"}, 1, "B.WAV"},
+  };
+  for (const auto& c : cases) {
+    const auto run = Folder.Cli(c.Args);
+    EXPECT_EQ(run.Status, c.Status) << c.Args[0] << " " << c.Message;
+    EXPECT_NE(run.Err.find(c.Message), std::string::npos) << run.Err;
+  }
+  EXPECT_EQ(Folder.Names(),
+            (std::vector<std::string>{"B.WAV", "a.mp3", "a.wav", "broken.wav", "old.wav"}));
+  EXPECT_EQ(ReadBytes(Folder / "old.wav"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Samples16(DecodeWithFfmpeg(Folder / "B.WAV", "s16le")), B);
+}
+
+// Two MP3 files of different lengths, bit rates and tags: the output takes everything but
+// the second file's sound from the first.
+TEST(CliJoinMp3, OutputHasBothFilesFramesAndTheFirstFilesTagsAndBitRate) {
+  TScratch folder;
+  ASSERT_FALSE(
+      Shell(
+          "cd '" + folder.Path().string() +
+          "' && sox -r 44100 -c 2 -n -b 16 -D t1.wav synth 2 sine 440 vol 0.5 && "
+          "sox -r 44100 -c 2 -n -b 16 -D t2.wav synth 3 sine 660 vol 0.5 && "
+          "lame --quiet -b 160 --tt 'First' --ta 'First Artist' --ty 2016 --tn 4 "
+          "t1.wav one.mp3 && "
+          "lame --quiet -b 96 --resample 44.1 --tt 'Second' --ta 'Other' t2.wav two.MP3 && echo ok")
+          .empty());
+  const size_t frames1 = DecodeWithFfmpeg(folder / "one.mp3", "s16le").size() / 4;
+  const size_t frames2 = DecodeWithFfmpeg(folder / "two.MP3", "s16le").size() / 4;
+  ASSERT_GT(frames1, 80000u);
+  ASSERT_GT(frames2, 120000u);
+
+  for (const std::string command : {"join", "mix"}) {
+    const std::string out = command + ".mp3";
+    const auto run = folder.Cli({command, "one.mp3", "two.MP3", "-o", out});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const size_t frames = DecodeWithFfmpeg(folder / out, "s16le").size() / 4;
+    EXPECT_EQ(frames, command == "join" ? frames1 + frames2 : std::max(frames1, frames2))
+        << command;
+    EXPECT_EQ(Probe(folder / out, "stream=bit_rate,channels:format_tags=title,artist,date,track"),
+              "channels=2\nbit_rate=160000\nTAG:title=First\nTAG:artist=First Artist\n"
+              "TAG:date=2016\nTAG:track=4\n")
+        << command;
+  }
+}
+
+}  // namespace
