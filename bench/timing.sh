@@ -32,9 +32,9 @@ summarise() {
     median[$name]=$(cut -d' ' -f1 "$work/$name.times" | median_us)
     peak[$name]=$(cut -d' ' -f2 "$work/$name.times" | sort -n | tail -1)
   done
-  printf '%-8s %10s %12s\n' tool "wall (s)" "peak (MiB)"
+  printf '%-12s %10s %12s\n' tool "wall (s)" "peak (MiB)"
   for name in "$@"; do
     awk -v us="${median[$name]}" -v kb="${peak[$name]}" -v n="$name" \
-      'BEGIN {printf "%-8s %10.3f %12.1f\n", n, us / 1e6, kb / 1024}'
+      'BEGIN {printf "%-12s %10.3f %12.1f\n", n, us / 1e6, kb / 1024}'
   done
 }
