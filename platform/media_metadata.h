@@ -20,5 +20,7 @@ std::optional<std::u16string> MediaAttributeText(const TMediaMetadata& metadata,
 
 // Malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
+// Unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
 
 }  // namespace trimora::media

@@ -4,11 +4,13 @@
 
 #include "pipeline/au_stream.h"
 #include "platform/media_runtime.h"
+#include "platform/media_writer.h"
 
-// Lets the media runtime read a file through the source's own stream instead of opening
-// the file by name. It refers to the stream without owning it; the reader keeps the adapter
-// alive for as long as it reads.
-class TAudioStream final : public trimora::media::IMediaStream {
+// Lets the media runtime read or write a file through our own stream instead of opening
+// the file by name. It refers to the stream without owning it; the reader or writer keeps
+// the adapter alive for as long as it uses it.
+class TAudioStream final : public trimora::media::IMediaStream,
+                           public trimora::media::IMediaWriteStream {
  public:
   explicit TAudioStream(TAuStream& stream) : Stream(stream) {}
 
@@ -18,7 +20,8 @@ class TAudioStream final : public trimora::media::IMediaStream {
                                     uint64_t& newPosition) override;
   trimora::media::TMediaResult Stat(uint64_t& size) override;
   // Fail when nothing was written.
-  trimora::media::TMediaResult Write(const void* buffer, uint32_t count, uint32_t& written);
+  trimora::media::TMediaResult Write(const void* buffer, uint32_t count,
+                                     uint32_t& written) override;
   // Positions the stream at `size` bytes from its start.
   trimora::media::TMediaResult SetSize(uint64_t size);
 

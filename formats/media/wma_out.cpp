@@ -1,0 +1,141 @@
+#include "formats/media/wma_out.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "pipeline/au_exception.h"
+#include "tags/tag_text.h"
+
+struct TWMAOut::TRunState {
+  wma_writer Writer;
+  std::vector<uint8_t> Block;
+  bool EndOfInput = false;
+  bool ReadStarted = false;  // the source's read is ours to end
+  bool CreatedFile = false;  // this run created the output file
+  bool Failed = false;
+};
+
+TWMAOut::TWMAOut() {
+  wma_codec_names(FCodecNames);
+}
+
+TWMAOut::~TWMAOut() {
+  Shutdown();
+}
+
+const std::vector<std::string>& TWMAOut::FormatList(int32_t codecIndex) {
+  FFormatList.clear();
+  const auto codec = static_cast<uint16_t>(codecIndex);
+  if (codec < FCodecNames.size()) wma_codec_formats(codec, VBR || Lossless, FFormatList);
+  return FFormatList;
+}
+
+int TWMAOut::FormatCount(int32_t codecIndex) {
+  return static_cast<int>(FormatList(codecIndex).size());
+}
+
+void TWMAOut::OnWriterError(void* owner, uint32_t) {
+  static_cast<TWMAOut*>(owner)->FError = true;
+}
+
+void TWMAOut::PrepareOutput() {
+  FRun = std::make_unique<TRunState>();
+  try {
+    Prepare(*FRun);
+  } catch (...) {
+    FRun->Failed = true;
+    throw;
+  }
+}
+
+void TWMAOut::Prepare(TRunState& run) {
+  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
+  FError = false;
+  // The source is opened before the output is created: it holds its file against writers,
+  // so an output named like the source is refused instead of truncating it.
+  run.ReadStarted = true;
+  Input()->StartRead();
+  if (StreamAssigned)
+    wma_writer_open_stream(run.Writer, *Stream, this, OnWriterError);
+  else
+    wma_writer_open_file(run.Writer, WideFileName, this, OnWriterError);
+  if (!run.Writer.Ok) throw EAuException("Cannot create file");
+  run.CreatedFile = !StreamAssigned;
+
+  const int channels = Input()->Channels();
+  const int bits = Input()->BitsPerSample();
+  const int rate = Input()->SampleRate();
+  ChooseFormat(channels, bits, rate);
+  // 80 ms of 16-bit audio; never less than one frame.
+  const int64_t frameBytes = std::max<int64_t>(1, int64_t{channels} * bits / 8);
+  const int64_t blockBytes = int64_t{channels} * bits * rate / 100;
+  run.Block.resize(static_cast<size_t>(std::max(blockBytes, frameBytes)));
+  WriteAttributes();
+  if (!wma_writer_begin(run.Writer))
+    throw EAuException(
+        "Filed to set data writer, possible reason: required WMA codec not installed.");
+  run.Writer.TotalTime = 0;
+  run.EndOfInput = false;
+  FError = false;
+}
+
+void TWMAOut::ChooseFormat(int channels, int bits, int rate) {
+  wma_writer& w = FRun->Writer;
+  if (CodecIndex >= 0)
+    wma_writer_use_format(w, channels, bits, rate, VBR || Lossless, CodecIndex, FormatIndex);
+  else if (VBR)
+    wma_writer_use_nearest(w, channels, bits, VBRQuality, true, Lossless, rate);
+  else
+    wma_writer_use_nearest(w, channels, bits, DesiredBitrate, false, Lossless, rate);
+}
+
+void TWMAOut::WriteAttributes() {
+  const TId3v2Tags& tags = Id3v2Tags();
+  wma_writer& w = FRun->Writer;
+  const auto put = [&w](const char* name, const std::u16string& text) {
+    if (!text.empty()) wma_writer_set_attribute(w, name, text);
+  };
+  put("Author", tags.Artist());
+  put("WM/AlbumTitle", tags.Album());
+  put("WM/Genre", tags.Genre());
+  put("WM/Year", TTagText::AnsiToWide(tags.Year()));
+  put("WM/Track", TTagText::AnsiToWide(tags.Track()));
+  put("Title", tags.Title());
+  // The source reads "Copyright" into the comment, so the text survives a cut.
+  put("Copyright", tags.Comment());
+}
+
+bool TWMAOut::WriteBlock(bool Abort) {
+  if (FError) {
+    if (FRun) FRun->Failed = true;
+    throw EAuException("Windows Media output error");
+  }
+  if (!Active) return true;
+  if (Abort || !FRun || FRun->EndOfInput) return false;
+  TRunState& run = *FRun;
+  try {
+    bool endOfData = false;
+    const uint32_t got =
+        Input()->ReadFull(run.Block.data(), static_cast<uint32_t>(run.Block.size()), endOfData);
+    run.EndOfInput = endOfData;
+    // Handed over even when empty: the runtime sees where the data ended.
+    wma_writer_write(run.Writer, run.Block.data(), got);
+  } catch (...) {
+    run.Failed = true;
+    throw;
+  }
+  return true;
+}
+
+void TWMAOut::FinishOutput() {
+  std::unique_ptr<TRunState> run = std::move(FRun);
+  if (!run) return;
+  if (run->ReadStarted && Input() != nullptr) Input()->EndRead();
+  const bool completed = wma_writer_close(run->Writer) && !FError;
+  const bool failed = run->Failed || !completed;
+  if (failed && run->CreatedFile) {
+    std::error_code ignored;
+    std::filesystem::remove(WideFileName, ignored);
+  }
+  if (!run->Failed && !completed) throw EAuException("Windows Media output error");
+}

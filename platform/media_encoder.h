@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/media_av.h"
+#include "platform/media_pcm_input.h"
+#include "platform/media_writer.h"
+
+namespace trimora::media {
+
+struct TAvOutputFreer {
+  void operator()(AVFormatContext* context) const { avformat_free_context(context); }
+};
+using TAvOutputPtr = std::unique_ptr<AVFormatContext, TAvOutputFreer>;
+
+// What a writer hands its encoder when writing begins.
+struct TEncoderSetup {
+  std::string Encoder;  // FFmpeg's name, "wmav2"
+  int Rate = 0;
+  int Channels = 0;
+  int64_t Bitrate = 0;
+  TWaveFormat Input;
+  std::vector<std::pair<std::string, std::string>> Metadata;  // muxer keys, UTF-8
+};
+
+// PCM in, an ASF file out: FFmpeg's encoder and muxer writing through a caller's stream.
+//
+// FFmpeg's WMA encoder delays its output by one frame and its decoder drops its first two
+// frames, so a plain round trip would lose the first frame of audio. The encoder is fed one
+// frame of silence first, and every packet is stamped with the time of the audio a decoder
+// keeps from it: the first kept sample plays at 0, and the file's duration is what was
+// written.
+class TMediaEncoder {
+ public:
+  // Null when the encoder, the converter or the file header cannot be set up.
+  static std::unique_ptr<TMediaEncoder> Start(const TEncoderSetup& setup,
+                                              IMediaWriteStream& stream);
+  TMediaEncoder() = default;  // use Start
+  ~TMediaEncoder();
+  TMediaEncoder(const TMediaEncoder&) = delete;
+  TMediaEncoder& operator=(const TMediaEncoder&) = delete;
+
+  bool Write(const uint8_t* bytes, uint32_t size);
+  // Encodes the rest, pads the last frame and writes the file's trailer.
+  bool Finish();
+  // The stream refused a write at some point.
+  bool StreamFailed() const { return WriteFailed; }
+
+ private:
+  bool EncodeQueued(bool all);
+  bool Drain();
+  bool Mux(AVPacket* packet);
+  bool PutHeld(int64_t duration);
+
+  IMediaWriteStream* Stream = nullptr;
+  TAvioPtr Avio;
+  TAvOutputPtr Output;
+  TAvCodecPtr Codec;
+  TAvFramePtr Frame;
+  TAvPacketPtr Packet;
+  TAvPacketPtr Held;  // the newest packet, written when the next comes or at the end
+  bool HasHeld = false;
+  std::unique_ptr<TMediaPcmInput> Pcm;
+  int FrameSize = 0;
+  int64_t Encoded = 0;  // frames handed to the encoder, the leading silence included
+  int64_t Packets = 0;
+  bool WriteFailed = false;
+
+  // FFmpeg's I/O callbacks; `opaque` is the encoder.
+  static int WritePacket(void* opaque, uint8_t* buffer, int size) noexcept;
+  static int64_t SeekPacket(void* opaque, int64_t offset, int whence) noexcept;
+};
+
+}  // namespace trimora::media

@@ -1,0 +1,157 @@
+#include "platform/media_writer.h"
+
+#include <cctype>
+
+#include "platform/media_codec_info.h"
+#include "platform/media_encoder.h"
+#include "platform/media_metadata.h"
+
+namespace trimora::media {
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The key the muxer gets for an attribute. The muxer writes its own names for the
+// attributes it knows and anything else as given. "WM/Track" counts from 0 in a file,
+// while the text handed to us is the track number itself: it goes out as the one-based
+// "WM/TrackNumber", which our reader and FFmpeg read back as the same text.
+std::string MuxerKey(std::string_view name) {
+  if (SameName(name, "WM/Track")) return "WM/TrackNumber";
+  return std::string(name);
+}
+
+bool AcceptedPcm(const TMediaType& type) {
+  const TWaveFormat& f = type.Format;
+  const bool bits = f.BitsPerSample == 8 || f.BitsPerSample == 16 || f.BitsPerSample == 24 ||
+                    f.BitsPerSample == 32;
+  return type.MajorType == TMediaMajorType::Audio &&
+         type.FormatType == TMediaFormatType::WaveFormatEx && bits && f.Channels >= 1 &&
+         f.Channels <= 8 && f.SamplesPerSec >= 1000 && f.SamplesPerSec <= 384000;
+}
+
+}  // namespace
+
+uint32_t MediaResultCode(TMediaResult result) {
+  switch (result) {
+    case TMediaResult::Ok:
+      return 0;
+    case TMediaResult::InvalidArgument:
+      return 0x80070057;  // E_INVALIDARG
+    case TMediaResult::NotFound:
+      return 0xC00D002B;  // the runtime's "not found"
+    case TMediaResult::NoMoreSamples:
+      return 0xC00D0BCF;  // the runtime's "no more samples"
+    case TMediaResult::ProtectedContent:
+      return 0xC00D0BBE;  // the runtime's "protected content"
+    case TMediaResult::Fail:
+      break;
+  }
+  return 0x80004005;  // E_FAIL
+}
+
+TMediaWriter::TMediaWriter() = default;
+TMediaWriter::~TMediaWriter() = default;
+
+TMediaResult TMediaWriter::Open(std::shared_ptr<IMediaWriteStream> stream) {
+  if (!stream || Encoder) return TMediaResult::InvalidArgument;
+  Stream = std::move(stream);
+  return TMediaResult::Ok;
+}
+
+void TMediaWriter::SetStatusCallback(std::function<void(uint32_t)> callback) {
+  StatusCallback = std::move(callback);
+}
+
+TMediaResult TMediaWriter::SetProfile(const TMediaProfile& profile) {
+  if (Encoder) return TMediaResult::Fail;
+  for (uint32_t i = 0; i < profile.GetStreamCount(); ++i) {
+    const TMediaStreamConfig& stream = profile.GetStream(i);
+    if (stream.Type.MajorType != TMediaMajorType::Audio) continue;
+    Config = stream;
+    HasProfile = true;
+    HasInput = false;
+    return TMediaResult::Ok;
+  }
+  return TMediaResult::InvalidArgument;
+}
+
+TMediaResult TMediaWriter::GetInputCount(uint32_t& count) const {
+  count = HasProfile ? 1 : 0;
+  return TMediaResult::Ok;
+}
+
+TMediaResult TMediaWriter::GetInputProps(uint32_t input, TMediaType& type) const {
+  if (!HasProfile || input != 0) return TMediaResult::InvalidArgument;
+  type = {TMediaMajorType::Audio, TMediaFormatType::WaveFormatEx,
+          HasInput ? Input : Config.Type.Format};
+  return TMediaResult::Ok;
+}
+
+TMediaResult TMediaWriter::SetInputProps(uint32_t input, const TMediaType& type) {
+  if (!HasProfile || input != 0 || Encoder || !AcceptedPcm(type))
+    return TMediaResult::InvalidArgument;
+  Input = type.Format;
+  HasInput = true;
+  return TMediaResult::Ok;
+}
+
+TMediaResult TMediaWriter::SetAttribute(uint16_t stream, std::string_view name,
+                                        const TMediaValue& value) {
+  const auto* text = std::get_if<std::u16string>(&value);
+  if (stream != 0 || name.empty() || text == nullptr) return TMediaResult::InvalidArgument;
+  if (Encoder) return TMediaResult::Fail;
+  for (auto& [key, held] : Attributes)
+    if (SameName(key, name)) {
+      held = *text;
+      return TMediaResult::Ok;
+    }
+  Attributes.emplace_back(std::string(name), *text);
+  return TMediaResult::Ok;
+}
+
+TMediaResult TMediaWriter::BeginWriting() {
+  if (!Stream || !HasProfile || !HasInput || Encoder) return TMediaResult::Fail;
+  TEncoderSetup setup;
+  setup.Encoder = MediaEncoderName(Config.Codec);
+  setup.Rate = static_cast<int>(Config.Type.Format.SamplesPerSec);
+  setup.Channels = Config.Type.Format.Channels;
+  setup.Bitrate = Config.Bitrate;
+  setup.Input = Input;
+  for (const auto& [name, text] : Attributes)
+    setup.Metadata.emplace_back(MuxerKey(name), Utf16ToUtf8(text));
+  Encoder = TMediaEncoder::Start(setup, *Stream);
+  return Report(Encoder ? TMediaResult::Ok : TMediaResult::Fail);
+}
+
+TMediaResult TMediaWriter::WriteSample(uint32_t input, uint64_t time, const uint8_t* bytes,
+                                       uint32_t size) {
+  (void)time;
+  if (!Encoder || input != 0 || (bytes == nullptr && size > 0))
+    return TMediaResult::InvalidArgument;
+  return Report(Encoder->Write(bytes, size) ? TMediaResult::Ok : TMediaResult::Fail);
+}
+
+TMediaResult TMediaWriter::EndWriting() {
+  if (!Encoder) return TMediaResult::Fail;
+  const bool finished = Encoder->Finish();
+  const bool refused = Encoder->StreamFailed();
+  Encoder.reset();
+  Stream.reset();
+  if (refused && StatusCallback) StatusCallback(kMediaStatusError);
+  return finished ? TMediaResult::Ok : TMediaResult::Fail;
+}
+
+TMediaResult TMediaWriter::Report(TMediaResult result) {
+  if (!Succeeded(result) && Encoder && Encoder->StreamFailed() && StatusCallback)
+    StatusCallback(kMediaStatusError);
+  return result;
+}
+
+}  // namespace trimora::media
