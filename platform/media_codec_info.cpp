@@ -25,17 +25,18 @@ struct TFormat {
 
 // The highest bit rate offered at a rate and channel count. The encoders accept any rate
 // up to 48 kHz at 24 kbps and above (measured on FFmpeg 5.1), but past these the extra bits
-// only pad the packets. Both codecs offer the same list.
+// only pad the packets. 44.1 kHz, the common rate, comes first among equal bit rates: a
+// search keeps the first of equally near formats. Both codecs offer the same list.
 struct TCap {
   uint32_t Rate;
   uint32_t Stereo;
   uint32_t Mono;
 };
 constexpr std::array<TCap, 7> kCaps = {{
-    {48000, 320, 320},
     {44100, 320, 320},
+    {48000, 320, 320},
     {32000, 256, 256},
-    {22050, 128, 128},
+    {22050, 160, 128},
     {16000, 96, 64},
     {11025, 64, 48},
     {8000, 48, 32},
