@@ -6,3 +6,8 @@ if(TARGET trimora_mp3out)
           ${CMAKE_CURRENT_LIST_DIR}/tag_copy_test.cpp
       LIBS trimora_cutting)
 endif()
+if(TARGET trimora_media)
+  trimora_add_test(NAME wma_cut_settings_tests
+      SOURCES ${CMAKE_CURRENT_LIST_DIR}/wma_cut_settings_test.cpp
+      LIBS trimora_cutting)
+endif()
