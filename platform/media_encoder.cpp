@@ -13,21 +13,6 @@ constexpr int kAvioBufferSize = 64 * 1024;
 // The encoder's frames that its own decoder drops at the start of a stream.
 constexpr int64_t kDecoderDroppedFrames = 2;
 
-TAvCodecPtr OpenEncoder(const TEncoderSetup& setup, bool globalHeader) {
-  const AVCodec* codec = avcodec_find_encoder_by_name(setup.Encoder.c_str());
-  if (codec == nullptr) return nullptr;
-  TAvCodecPtr context(avcodec_alloc_context3(codec));
-  if (!context) return nullptr;
-  context->sample_rate = setup.Rate;
-  context->sample_fmt = AV_SAMPLE_FMT_FLTP;
-  context->bit_rate = setup.Bitrate;
-  context->time_base = {1, setup.Rate};
-  av_channel_layout_default(&context->ch_layout, setup.Channels);
-  if (globalHeader) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
-  return context;
-}
-
 }  // namespace
 
 int TMediaEncoder::WritePacket(void* opaque, uint8_t* buffer, int size) noexcept try {
@@ -91,74 +76,44 @@ std::unique_ptr<TMediaEncoder> TMediaEncoder::Start(const TEncoderSetup& setup,
   // lie before it, inside the file's preroll.
   output->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
 
-  encoder->Codec = OpenEncoder(setup, output->oformat->flags & AVFMT_GLOBALHEADER);
+  encoder->Codec =
+      TEncoderLanes::Make(setup, output->oformat->flags & AVFMT_GLOBALHEADER, setup.Lanes);
   if (!encoder->Codec) return nullptr;
-  encoder->FrameSize = encoder->Codec->frame_size;
+  encoder->FrameSize = encoder->Codec->FrameSize();
   AVStream* avStream = avformat_new_stream(output, nullptr);
   if (avStream == nullptr ||
-      avcodec_parameters_from_context(avStream->codecpar, encoder->Codec.get()) < 0)
+      avcodec_parameters_from_context(avStream->codecpar, &encoder->Codec->Codec()) < 0)
     return nullptr;
   avStream->time_base = {1, setup.Rate};
   for (const auto& [key, value] : setup.Metadata)
     av_dict_set(&output->metadata, key.c_str(), value.c_str(), 0);
 
   encoder->Pcm = TMediaPcmInput::Make(setup.Input, setup.Rate, setup.Channels);
-  encoder->Frame.reset(av_frame_alloc());
-  encoder->Packet.reset(av_packet_alloc());
   encoder->Held.reset(av_packet_alloc());
-  if (!encoder->Pcm || !encoder->Frame || !encoder->Packet || !encoder->Held) return nullptr;
+  if (!encoder->Pcm || !encoder->Held) return nullptr;
   if (avformat_write_header(output, nullptr) < 0 || encoder->WriteFailed) return nullptr;
 
   // The decoder drops two frames and the encoder delays by its initial padding (one
   // frame): the silence in front makes up the difference.
-  const int64_t lead = kDecoderDroppedFrames * encoder->FrameSize - encoder->Codec->initial_padding;
+  const int64_t lead =
+      kDecoderDroppedFrames * encoder->FrameSize - encoder->Codec->Codec().initial_padding;
   if (!encoder->Pcm->AddSilence(static_cast<int>(lead))) return nullptr;
   return encoder;
 }
 
 bool TMediaEncoder::Write(const uint8_t* bytes, uint32_t size) {
   if (size == 0) return !WriteFailed;
-  return Pcm->Add(bytes, size) && EncodeQueued(false) && !WriteFailed;
-}
-
-bool TMediaEncoder::EncodeQueued(bool all) {
-  AVAudioFifo& queue = Pcm->Queue();
-  while (av_audio_fifo_size(&queue) >= FrameSize || (all && av_audio_fifo_size(&queue) > 0)) {
-    av_frame_unref(Frame.get());
-    Frame->nb_samples = FrameSize;
-    Frame->format = AV_SAMPLE_FMT_FLTP;
-    Frame->sample_rate = Codec->sample_rate;
-    if (av_channel_layout_copy(&Frame->ch_layout, &Codec->ch_layout) < 0 ||
-        av_frame_get_buffer(Frame.get(), 0) < 0)
-      return false;
-    const int got = av_audio_fifo_read(&queue, reinterpret_cast<void**>(Frame->data), FrameSize);
-    if (got < 0) return false;
-    // The encoder takes whole frames only; the last one is padded with silence.
-    for (int c = 0; c < Frame->ch_layout.nb_channels; ++c)
-      for (int i = got; i < FrameSize; ++i) reinterpret_cast<float*>(Frame->data[c])[i] = 0.0f;
-    Frame->pts = Encoded;
-    Encoded += FrameSize;
-    if (avcodec_send_frame(Codec.get(), Frame.get()) < 0 || !Drain()) return false;
-  }
-  return true;
-}
-
-bool TMediaEncoder::Drain() {
-  for (;;) {
-    const int received = avcodec_receive_packet(Codec.get(), Packet.get());
-    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
-    if (received < 0) return false;
-    if (!Mux(Packet.get())) return false;
-  }
+  return Pcm->Add(bytes, size) &&
+         Codec->Take(Pcm->Queue(), false, [this](AVPacket& p) { return Mux(p); }) && !WriteFailed;
 }
 
 // Packet j holds the audio a decoder keeps as frame j - 2; it is stamped with that time.
 // It is held back until the next arrives, so the last one's duration can end the file
 // exactly where the written audio ends.
-bool TMediaEncoder::Mux(AVPacket* packet) {
+bool TMediaEncoder::Mux(AVPacket& packet) {
   if (HasHeld && !PutHeld(FrameSize)) return false;
   av_packet_unref(Held.get());
-  av_packet_move_ref(Held.get(), packet);
+  av_packet_move_ref(Held.get(), &packet);
   Held->pts = Held->dts = (Packets - kDecoderDroppedFrames) * FrameSize;
   Held->stream_index = 0;
   ++Packets;
@@ -169,13 +124,14 @@ bool TMediaEncoder::Mux(AVPacket* packet) {
 bool TMediaEncoder::PutHeld(int64_t duration) {
   HasHeld = false;
   Held->duration = duration > 0 ? duration : 1;
-  av_packet_rescale_ts(Held.get(), {1, Codec->sample_rate}, Output->streams[0]->time_base);
+  av_packet_rescale_ts(Held.get(), {1, Codec->Codec().sample_rate}, Output->streams[0]->time_base);
   return av_write_frame(Output.get(), Held.get()) >= 0;
 }
 
 bool TMediaEncoder::Finish() {
-  if (!Pcm->Flush() || !EncodeQueued(true)) return false;
-  if (avcodec_send_frame(Codec.get(), nullptr) < 0 || !Drain()) return false;
+  // The encoders hold nothing back: every frame given has given its packet.
+  if (!Pcm->Flush() || !Codec->Take(Pcm->Queue(), true, [this](AVPacket& p) { return Mux(p); }))
+    return false;
   if (HasHeld && !PutHeld(Pcm->Converted() - Held->pts)) return false;
   if (av_write_trailer(Output.get()) < 0) return false;
   avio_flush(Avio.get());

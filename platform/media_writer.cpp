@@ -1,6 +1,7 @@
 #include "platform/media_writer.h"
 
 #include <cctype>
+#include <thread>
 
 #include "platform/media_codec_info.h"
 #include "platform/media_encoder.h"
@@ -124,6 +125,8 @@ TMediaResult TMediaWriter::BeginWriting() {
   setup.Channels = Config.Type.Format.Channels;
   setup.Bitrate = Config.Bitrate;
   setup.Input = Input;
+  // A second encoder works on every other chunk; with one core it would only take turns.
+  setup.Lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
   for (const auto& [name, text] : Attributes)
     setup.Metadata.emplace_back(MuxerKey(name), Utf16ToUtf8(text));
   Encoder = TMediaEncoder::Start(setup, *Stream);

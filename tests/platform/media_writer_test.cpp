@@ -10,6 +10,7 @@
 
 #include "media_test_support.h"
 #include "platform/media_codec_info.h"
+#include "platform/media_encoder.h"
 #include "platform/media_writer.h"
 
 namespace trimora::media::test {
@@ -317,6 +318,40 @@ TEST(MediaWriter, AStreamThatRefusesWritesFailsAndReportsAnErrorStatus) {
   ASSERT_FALSE(w.Statuses.empty());
   EXPECT_EQ(w.Statuses.front(), kMediaStatusError);
   EXPECT_EQ(MediaResultCode(TMediaResult::Fail), 0x80004005u);
+}
+
+// Chunks on two encoder lanes: the file must come out byte for byte as one encoder going
+// through the whole stream makes it, chunk seams and the padded end included.
+TEST(MediaEncoder, ChunksOnTwoLanesWriteTheSameBytesAsOneEncoder) {
+  std::vector<uint8_t> pcm(size_t(44100 * 8 + 777) * 4);
+  for (size_t i = 0; i < pcm.size(); i += 2) {
+    const auto s = static_cast<int16_t>(9000 * std::sin(double(i) * 0.003 * (1 + double(i) / 4e6)));
+    pcm[i] = static_cast<uint8_t>(s);
+    pcm[i + 1] = static_cast<uint8_t>(s >> 8);
+  }
+  std::vector<uint8_t> files[3];
+  const std::pair<int, int> runs[3] = {{1, 1000}, {1, 64}, {2, 5}};  // lanes, chunk frames
+  for (int run = 0; run < 3; ++run) {
+    TEncoderSetup setup;
+    setup.Encoder = "wmav2";
+    setup.Rate = 44100;
+    setup.Channels = 2;
+    setup.Bitrate = 128000;
+    setup.Input = {2, 44100, 16};
+    setup.Lanes = runs[run].first;
+    setup.ChunkFrames = runs[run].second;
+    TMemoryFile file;
+    auto encoder = TMediaEncoder::Start(setup, file);
+    ASSERT_NE(encoder, nullptr);
+    for (size_t at = 0; at < pcm.size(); at += 14112)
+      ASSERT_TRUE(encoder->Write(pcm.data() + at,
+                                 static_cast<uint32_t>(std::min<size_t>(14112, pcm.size() - at))));
+    ASSERT_TRUE(encoder->Finish());
+    files[run] = file.Bytes;
+  }
+  EXPECT_GT(files[0].size(), 100000u);
+  EXPECT_TRUE(files[0] == files[1]);
+  EXPECT_TRUE(files[0] == files[2]);
 }
 
 }  // namespace

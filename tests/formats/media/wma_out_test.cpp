@@ -133,7 +133,7 @@ TEST(WMAOut, WritesTheChosenFormat) {
     };
   };
   const TEncodeRow rows[] = {
-      {"44.1 kHz stereo, format 29", 44100, 2, 44100 + 17,
+      {"44.1 kHz stereo, format 29", 44100, 2, 7 * 44100 + 17,
        byIndex(0, "128 kbps, 44 kHz, stereo CBR"), "wmav2", 44100, 2, 128000},
       {"22 kHz mono", 22050, 1, 30011, byIndex(0, "32 kbps, 22 kHz, mono CBR"), "wmav2", 22050, 1,
        32000},
