@@ -5,6 +5,7 @@
 
 #include "cli/cli_errors.h"
 #include "cli/mp3_kind.h"
+#include "cli/wma_kind.h"
 #include "pipeline/au_exception.h"
 #include "formats/wave/wave_in.h"
 #include "formats/wave/wave_out.h"
@@ -15,14 +16,16 @@ TFileKind KindOfFile(const std::filesystem::path& path) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (extension == ".wav") return TFileKind::Wave;
   if (extension == ".mp3") return TFileKind::Mp3;
+  if (extension == ".wma") return TFileKind::Wma;
   throw TCliError("'" + path.string() +
-                  "': unsupported file type (only .wav and .mp3 files for now)");
+                  "': unsupported file type (only .wav, .mp3 and .wma files)");
 }
 
 std::string ExtensionOf(TFileKind kind) {
   switch (kind) {
     case TFileKind::Wave: return ".wav";
     case TFileKind::Mp3: return ".mp3";
+    case TFileKind::Wma: return ".wma";
   }
   return {};
 }
@@ -31,6 +34,7 @@ std::unique_ptr<TAuFileIn> MakeSource(TFileKind kind) {
   switch (kind) {
     case TFileKind::Wave: return std::make_unique<TWaveIn>();
     case TFileKind::Mp3: return MakeMP3Source();
+    case TFileKind::Wma: return MakeWMASource();
   }
   return nullptr;
 }
@@ -49,20 +53,25 @@ std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind) {
       return sink;
     }
     case TFileKind::Mp3: return MakeMP3Sink();
+    case TFileKind::Wma: return MakeWMASink();
   }
   return nullptr;
 }
 
 void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
   if (kind == TFileKind::Mp3) PrepareMP3Cut(source, sink);
+  if (kind == TFileKind::Wma) PrepareWMACut(source, sink);
 }
 
 int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames) {
-  return kind == TFileKind::Mp3 ? MP3FramesCut(source) : rangeFrames;
+  if (kind == TFileKind::Mp3) return MP3FramesCut(source);
+  if (kind == TFileKind::Wma) return WMAFramesCut(source);
+  return rangeFrames;
 }
 
 bool LengthMatches(TFileKind kind, TAuFileIn& written, int64_t frames) {
   if (kind == TFileKind::Mp3) return MP3LengthMatches(written, frames);
+  if (kind == TFileKind::Wma) return WMALengthMatches(written, frames);
   return written.TotalSamples() == frames;
 }
 
@@ -71,6 +80,7 @@ std::string DescribeFormat(TFileKind kind, TAuFileIn& source) {
     case TFileKind::Wave:
       return "WAV, " + std::string(static_cast<TWaveIn&>(source).WavTypeName());
     case TFileKind::Mp3: return DescribeMP3(source);
+    case TFileKind::Wma: return DescribeWMA(source);
   }
   return {};
 }

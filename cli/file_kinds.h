@@ -10,7 +10,7 @@
 // The kinds of sound file the command line reads and writes, chosen by the file's extension
 // as the main window chooses its pipeline. Each kind has a source and a sink set up the way
 // the windows set theirs up.
-enum class TFileKind { Wave, Mp3 };
+enum class TFileKind { Wave, Mp3, Wma };
 
 // The kind of `path` by its extension (case ignored); TCliError for any other.
 TFileKind KindOfFile(const std::filesystem::path& path);
@@ -21,7 +21,7 @@ std::unique_ptr<TAuFileIn> MakeSource(TFileKind kind);
 std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind);
 
 // Sets `sink` up from `source` before a cut, as the windows do (MP3: tags and encoder
-// settings taken over from the source); nothing for WAV.
+// settings taken over from the source; WMA: tags and the matching format); nothing for WAV.
 void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
 
 // The frames a finished cut took from `source`, whose range held `rangeFrames`.

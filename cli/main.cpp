@@ -10,6 +10,7 @@
 
 #include "cli/cli_errors.h"
 #include "cli/command_cut.h"
+#include "cli/command_formats.h"
 #include "cli/command_info.h"
 #include "cli/command_join.h"
 #include "cli/interrupt.h"
@@ -28,13 +29,15 @@ const TCommand kCommands[] = {
     {"cut", "cut FILE -o OUT [options] write a stretch of FILE into OUT", RunCutCommand},
     {"join", "join FILE1 FILE2 -o OUT   write FILE1 followed by FILE2 into OUT", RunJoinCommand},
     {"mix", "mix FILE1 FILE2 -o OUT    write FILE1 and FILE2 mixed into OUT", RunMixCommand},
+    {"formats", "formats                   list the WMA codecs and formats a cut chooses from",
+     RunFormatsCommand},
 };
 
 void PrintUsage(FILE* out) {
   std::fputs(
       "Usage: trimora-cli COMMAND [ARGUMENTS]\n"
       "\n"
-      "Cuts, joins and mixes WAV and MP3 files without the windows.\n"
+      "Cuts, joins and mixes WAV, MP3 and WMA files without the windows.\n"
       "\n"
       "Commands:\n",
       out);

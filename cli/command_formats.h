@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// trimora-cli formats: the WMA codecs and the formats of codec 0, with the indexes a WMA
+// cut chooses among.
+int RunFormatsCommand(const std::vector<std::string>& args);

@@ -1,0 +1,46 @@
+#include "cli/wma_kind.h"
+
+#include <cstdlib>
+
+#include "cutting/wma_cut_settings.h"
+#include "formats/media/wm_in.h"
+#include "formats/media/wma_out.h"
+
+std::unique_ptr<TAuFileIn> MakeWMASource() {
+  auto source = std::make_unique<TWMIn>();
+  source->Loop = false;
+  source->EndSample = -1;
+  source->SetHighPrecision(false);
+  source->SetOutputChannels(cnMonoOrStereo);
+  return source;
+}
+
+std::unique_ptr<TAuFileOut> MakeWMASink() {
+  auto sink = std::make_unique<TWMAOut>();
+  sink->ShareMode = 0;
+  sink->DesiredBitrate = 0;
+  sink->Lossless = false;
+  sink->VBR = false;
+  sink->VBRQuality = 0;
+  return sink;
+}
+
+void PrepareWMACut(TAuFileIn& source, TAuFileOut& sink) {
+  SetUpWMACut(static_cast<TWMIn&>(source), static_cast<TWMAOut&>(sink));
+}
+
+std::string DescribeWMA(TAuFileIn& source) {
+  auto& wma = static_cast<TWMIn&>(source);
+  const std::string kbps = std::to_string((wma.Bitrate() + 500) / 1000) + " kbps";
+  return wma.IsVBR() ? "WMA, VBR " + kbps : "WMA, " + kbps;
+}
+
+int64_t WMAFramesCut(TAuFileIn& source) {
+  const int64_t frameBytes = static_cast<int64_t>(source.Channels()) * (source.BitsPerSample() / 8);
+  return frameBytes > 0 ? source.Position() / frameBytes : 0;
+}
+
+bool WMALengthMatches(TAuFileIn& written, int64_t frames) {
+  const int64_t rate = written.SampleRate();
+  return std::llabs(written.TotalSamples() - frames) <= rate / 100 + 1;
+}

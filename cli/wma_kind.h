@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "pipeline/file_input.h"
+#include "pipeline/file_output.h"
+
+// The WMA branch of the command line, set up as the main window sets up its WMA pipeline.
+
+// A Windows Media source: mono or stereo 16-bit PCM, no looping.
+std::unique_ptr<TAuFileIn> MakeWMASource();
+// A WMA sink with the main window's stored settings; PrepareWMACut chooses its format.
+std::unique_ptr<TAuFileOut> MakeWMASink();
+// Codec 0, the format matching the source, and the source's tags (both made above).
+void PrepareWMACut(TAuFileIn& source, TAuFileOut& sink);
+// "WMA, 128 kbps".
+std::string DescribeWMA(TAuFileIn& source);
+
+// The frames the cut took from `source` after its run: the range, unless the data ended
+// first (the source's length counts in hundredths of a second).
+int64_t WMAFramesCut(TAuFileIn& source);
+// Whether `written`, the file a cut of `frames` frames produced, says it has that length:
+// the source counts in hundredths of a second.
+bool WMALengthMatches(TAuFileIn& written, int64_t frames);

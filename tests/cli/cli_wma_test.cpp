@@ -1,0 +1,141 @@
+// trimora-cli cut on WMA files made by FFmpeg: the output has the range (to within one
+// codec frame, never less), the source's format and bit rate and its tags, read back by
+// FFmpeg and by our own reader (the info command); a failure leaves no file.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "cli_test_support.h"
+
+namespace {
+
+using namespace cli_test;
+
+std::string Probe(const std::filesystem::path& file, const std::string& entries) {
+  const auto out = Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1:nk=0 '" +
+                         file.string() + "'");
+  return std::string(out.begin(), out.end());
+}
+
+std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes) {
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+// RMS difference, relative to full scale, of the first channel of `cut` against `source`
+// from frame `first` on, with `cut` shifted by `lag` frames.
+double Difference(const std::vector<int16_t>& cut, const std::vector<int16_t>& source, int channels,
+                  int64_t first, int64_t frames, int64_t lag) {
+  double sum = 0;
+  int64_t n = 0;
+  for (int64_t i = 2048; i + 2048 < frames; ++i, ++n) {
+    const double d = cut[size_t((i + lag) * channels)] - source[size_t((first + i) * channels)];
+    sum += d * d;
+  }
+  return n > 0 ? std::sqrt(sum / double(n)) / 32768 : 1.0;
+}
+
+class CliWma : public ::testing::Test {
+ protected:
+  // Two 5-second tones rising from 200 to 1200 Hz, encoded by FFmpeg: stereo 44.1 kHz at
+  // 128 kbps and mono 22.05 kHz at 32 kbps, each with tags.
+  void SetUp() override {
+    const std::string in = "cd '" + Folder.Path().string() + "' && ";
+    const std::string tone = "-f lavfi -i 'aevalsrc=0.4*sin(2*PI*(200*t+100*t*t)):d=5:s=";
+    ASSERT_FALSE(Shell(in + "ffmpeg -nostdin -v error " + tone +
+                       "44100' -ac 2 -c:a wmav2 -b:a 128k -metadata title='Caf\u00E9 \u263A' "
+                       "-metadata artist='FF Artist' -metadata album='FF Album' "
+                       "-metadata genre=Rock -metadata WM/Year=2015 -metadata track=7 "
+                       "-metadata copyright='(c) FF' stereo.wma && "
+                       "ffmpeg -nostdin -v error " +
+                       tone +
+                       "22050' -ac 1 -c:a wmav2 -b:a 32k -metadata title='Mono Title' "
+                       "-metadata artist='Mono Artist' mono.wma && echo ok")
+                     .empty());
+  }
+
+  TScratch Folder;
+};
+
+struct TCutRow {
+  const char* In;
+  const char* Start;
+  const char* End;
+  int64_t First, Frames;  // the range in frames, both ends included
+  const char* Stream;     // ffprobe's view of the output's stream
+  const char* Tags;
+  const char* Info;  // our reader's format line
+};
+
+TEST_F(CliWma, CutKeepsRangeFormatBitRateAndTags) {
+  const TCutRow rows[] = {
+      {"stereo.wma", "00:00:01.0", "00:00:03.0", 44100, 88201,
+       "codec_name=wmav2\nsample_rate=44100\nchannels=2\nbit_rate=128000\n",
+       "TAG:Title=Caf\u00E9 \u263A\nTAG:artist=FF Artist\nTAG:album=FF Album\nTAG:genre=Rock\n"
+       "TAG:WM/Year=2015\nTAG:track=7\nTAG:Copyright=(c) FF\n",
+       "Format:      WMA, 128 kbps\n"},
+      {"mono.wma", "00:00:00.5", "00:00:04.0", 11025, 77176,
+       "codec_name=wmav2\nsample_rate=22050\nchannels=1\nbit_rate=32000\n",
+       "TAG:Title=Mono Title\nTAG:artist=Mono Artist\n", "Format:      WMA, 32 kbps\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.In);
+    const auto run =
+        Folder.Cli({"cut", row.In, "--start", row.Start, "--end", row.End, "-o", "out.wma"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto out = Folder / "out.wma";
+    const std::string stream = Probe(out, "stream=codec_name,sample_rate,channels,bit_rate");
+    EXPECT_EQ(stream, row.Stream);
+    // The muxer puts some texts in the header's description and the rest after it.
+    const std::string tags = Probe(out, "format_tags");
+    for (size_t at = 0, end; (end = std::string(row.Tags).find('\n', at)) != std::string::npos;
+         at = end + 1) {
+      const std::string line = std::string(row.Tags).substr(at, end - at + 1);
+      EXPECT_NE(tags.find(line), std::string::npos) << line << " in " << tags;
+    }
+
+    const int channels = stream.find("channels=2") != std::string::npos ? 2 : 1;
+    const auto cut = Samples(DecodeWithFfmpeg(out, "s16le"));
+    const auto source = Samples(DecodeWithFfmpeg(Folder / row.In, "s16le"));
+    const auto frames = int64_t(cut.size()) / channels;
+    EXPECT_GE(frames, row.Frames);
+    EXPECT_LT(frames, row.Frames + 2048);
+    // In place: the cut lines up with the source's range, not with a shifted copy of it.
+    const double aligned = Difference(cut, source, channels, row.First, row.Frames, 0);
+    EXPECT_LT(aligned, 0.05);
+    EXPECT_LT(aligned, Difference(cut, source, channels, row.First, row.Frames, 64) / 2);
+
+    const auto info = Folder.Cli({"info", "out.wma"});
+    ASSERT_EQ(info.Status, 0) << info.Err;
+    EXPECT_NE(info.Out.find(row.Info), std::string::npos) << info.Out;
+    std::filesystem::remove(out);
+  }
+}
+
+TEST_F(CliWma, FormatsListsTheCodecsAndTheIndexesACutChoosesFrom) {
+  const auto run = Folder.Cli({"formats"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  for (const char* line :
+       {"   0  Windows Media Audio Standard\n", "   1  Windows Media Audio Standard v1\n",
+        "  29  128 kbps, 44 kHz, stereo CBR\n", "32 kbps, 22 kHz, mono CBR\n",
+        "32 kbps,  8 kHz, mono CBR\n"})
+    EXPECT_NE(run.Out.find(line), std::string::npos) << line;
+  EXPECT_EQ(Folder.Cli({"formats", "x.wma"}).Status, 2);
+}
+
+// Writes fail part way (the file-size limit): the writer's message, and no file left.
+TEST_F(CliWma, AFailedWriteLeavesNoFile) {
+  const auto run =
+      Folder.Cli({"cut", "stereo.wma", "-o", "out.wma"}, "trap '' XFSZ; ulimit -f 20;");
+  EXPECT_EQ(run.Status, 1);
+  // Refused while writing a block, or while the last packets and the header are written.
+  const bool reported = run.Err.find("cut failed: Failed to write data: ") != std::string::npos ||
+                        run.Err.find("cut failed: Windows Media output error") != std::string::npos;
+  EXPECT_TRUE(reported) << run.Err;
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"mono.wma", "stereo.wma"}));
+}
+
+}  // namespace
