@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Times a WMA cut by trimora-cli against FFmpeg re-encoding the same stretch with the same
+# codec and bit rate: a 20-minute WMA (version 2, 128 kbps, stereo 44.1 kHz, made by
+# FFmpeg), cut from 00:02:00.0 to 00:18:00.0. Prints the median wall time of each tool over
+# several runs, the ratio, and the peak memory (largest resident set of any run).
+#
+# Usage: bench/cut_wma.sh [RUNS]   (default 3)
+# TRIMORA_CLI overrides the program to time (default: build/default/cli/trimora-cli, built
+# with the default preset when missing). TRIMORA_BENCH_DIR is where the input is generated
+# once and kept (default: ${TMPDIR:-/tmp}/trimora-bench).
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+
+runs=${1:-3}
+cli=${TRIMORA_CLI:-build/default/cli/trimora-cli}
+work=${TRIMORA_BENCH_DIR:-${TMPDIR:-/tmp}/trimora-bench}
+
+for tool in sox ffmpeg ffprobe /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "cut_wma.sh: $tool is needed" >&2; exit 1; }
+done
+if [ -z "${TRIMORA_CLI:-}" ] && [ ! -x "$cli" ]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target trimora-cli
+fi
+cli=$(readlink -f "$cli")
+
+mkdir -p "$work"
+input=$work/in_20min_wmav2_128.wma
+if [ ! -s "$input" ]; then
+  echo "generating $input ..." >&2
+  # Tones under noise rather than silence, so that the encoders have real work to do.
+  sox -V1 -R -n -r 44100 -b 16 -c 2 "$work/in_20min_wma.tmp.wav" synth 1200 sine 180-2400 \
+      sine 440-300 synth 1200 pinknoise mix gain -4
+  ffmpeg -nostdin -v error -y -i "$work/in_20min_wma.tmp.wav" -c:a wmav2 -b:a 128k \
+      -metadata title="Bench Title" -metadata artist="Bench Artist" "$input"
+  rm -f "$work/in_20min_wma.tmp.wav"
+fi
+out=$work/out.wma
+
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
+
+tools=(trimora ffmpeg)
+for name in "${tools[@]}"; do rm -f "$work/$name.times"; done
+for ((i = 0; i < runs; i++)); do
+  # Interleaved, so that a slow patch of the machine falls on every tool alike.
+  run trimora "$cli" cut "$input" --start 00:02:00.0 --end 00:18:00.0 -o "$out" --quiet
+  frames=$(ffmpeg -nostdin -v error -i "$out" -f s16le - | wc -c)
+  format=$(ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,bit_rate \
+      -of csv=p=0 "$out")
+  run ffmpeg ffmpeg -nostdin -v error -y -ss 120 -to 1080 -i "$input" -c:a wmav2 -b:a 128k "$out"
+done
+rm -f "$out"
+
+declare -A median peak
+echo "WMA cut 00:02:00.0-00:18:00.0 of a 20-minute 128 kbps stereo 44.1 kHz file," \
+     "re-encoded with wmav2 at 128 kbps, median of $runs runs"
+summarise "${tools[@]}"
+echo "trimora output: $format; decodes to $((frames / 4)) frames" \
+     "(the range holds $((960 * 44100 + 1)); whole codec frames of 2048)"
+echo "trimora / ffmpeg: $(ratio "${median[trimora]}" "${median[ffmpeg]}")  (target <= 1.00)"
+echo "trimora peak memory: $(ratio "${peak[trimora]}" 1024) MiB"
