@@ -29,7 +29,7 @@ std::string Usage(const char* command, const char* what) {
          "\n" +
          what +
          "\n"
-         "The two files must be of one kind (both .wav, both .mp3); OUT is a new file of that\n"
+         "The two files must be of one kind (both .wav, .mp3 or .wma); OUT is a new file of that\n"
          "kind with the format, tags and encoder settings of FILE1. Files of different sample\n"
          "rates or channel counts are combined sample by sample in FILE1's format, which\n"
          "changes the pitch or the channels of FILE2's sound: a warning says so.\n"
