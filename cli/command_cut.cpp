@@ -111,6 +111,7 @@ int RunCutCommand(const std::vector<std::string>& args) {
   sink->SetFileName(output.TempPath());
   sink->SetInput(&source);
   PrepareCut(opened.Kind, source, *sink);
+  const TPcmShape shape = WrittenShape(opened.Kind, *sink, {channels, rate});
   TProgressLine progress("Cutting", request.Quiet);
   const TRunResult run = RunToCompletion(*sink, progress);
   if (run.Signal != 0) {
@@ -120,7 +121,7 @@ int RunCutCommand(const std::vector<std::string>& args) {
   if (!run.Succeeded) throw TCliError("cut failed: " + run.Error);
   sink.reset();  // the sink lets go of the file before it is checked and renamed
   const int64_t frames = FramesCut(opened.Kind, source, rangeFrames);
-  CheckWritten(output.TempPath(), request.Output, "cut", frames, channels, rate);
+  CheckWritten(output.TempPath(), request.Output, "cut", frames, rate, shape);
   output.Commit();
   if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
     std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", request.Output.c_str(),

@@ -115,6 +115,7 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   sink->SetInput(&mixer);
   // The output takes everything but the sound of the second file from the first.
   PrepareCut(first.Kind, source1, *sink);
+  const TPcmShape shape = WrittenShape(first.Kind, *sink, {channels, rate});
   TProgressLine progress(mode == amMix ? "Mixing" : "Joining", request.Quiet);
   const TRunResult run = RunToCompletion(*sink, progress);
   if (run.Signal != 0) {
@@ -127,7 +128,7 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   const int64_t samples1 = SamplesDelivered(source1), samples2 = SamplesDelivered(source2);
   const int64_t samples = mode == amMix ? std::max(samples1, samples2) : samples1 + samples2;
   const int64_t frames = samples / channels;
-  CheckWritten(output.TempPath(), request.Output, command, frames, channels, rate);
+  CheckWritten(output.TempPath(), request.Output, command, frames, rate, shape);
   output.Commit();
   if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
     std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", request.Output.c_str(),

@@ -6,9 +6,9 @@
 #include "cli/cli_errors.h"
 #include "cli/mp3_kind.h"
 #include "cli/wma_kind.h"
-#include "pipeline/au_exception.h"
 #include "formats/wave/wave_in.h"
 #include "formats/wave/wave_out.h"
+#include "pipeline/au_exception.h"
 
 TFileKind KindOfFile(const std::filesystem::path& path) {
   std::string extension = path.extension().string();
@@ -23,18 +23,24 @@ TFileKind KindOfFile(const std::filesystem::path& path) {
 
 std::string ExtensionOf(TFileKind kind) {
   switch (kind) {
-    case TFileKind::Wave: return ".wav";
-    case TFileKind::Mp3: return ".mp3";
-    case TFileKind::Wma: return ".wma";
+    case TFileKind::Wave:
+      return ".wav";
+    case TFileKind::Mp3:
+      return ".mp3";
+    case TFileKind::Wma:
+      return ".wma";
   }
   return {};
 }
 
 std::unique_ptr<TAuFileIn> MakeSource(TFileKind kind) {
   switch (kind) {
-    case TFileKind::Wave: return std::make_unique<TWaveIn>();
-    case TFileKind::Mp3: return MakeMP3Source();
-    case TFileKind::Wma: return MakeWMASource();
+    case TFileKind::Wave:
+      return std::make_unique<TWaveIn>();
+    case TFileKind::Mp3:
+      return MakeMP3Source();
+    case TFileKind::Wma:
+      return MakeWMASource();
   }
   return nullptr;
 }
@@ -52,8 +58,10 @@ std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind) {
       sink->ShareMode = 0;
       return sink;
     }
-    case TFileKind::Mp3: return MakeMP3Sink();
-    case TFileKind::Wma: return MakeWMASink();
+    case TFileKind::Mp3:
+      return MakeMP3Sink();
+    case TFileKind::Wma:
+      return MakeWMASink();
   }
   return nullptr;
 }
@@ -69,6 +77,11 @@ int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames) {
   return rangeFrames;
 }
 
+TPcmShape WrittenShape(TFileKind kind, TAuFileOut& sink, TPcmShape input) {
+  if (kind == TFileKind::Wma) WMAWrittenShape(sink, input.Channels, input.Rate);
+  return input;
+}
+
 bool LengthMatches(TFileKind kind, TAuFileIn& written, int64_t frames) {
   if (kind == TFileKind::Mp3) return MP3LengthMatches(written, frames);
   if (kind == TFileKind::Wma) return WMALengthMatches(written, frames);
@@ -79,8 +92,10 @@ std::string DescribeFormat(TFileKind kind, TAuFileIn& source) {
   switch (kind) {
     case TFileKind::Wave:
       return "WAV, " + std::string(static_cast<TWaveIn&>(source).WavTypeName());
-    case TFileKind::Mp3: return DescribeMP3(source);
-    case TFileKind::Wma: return DescribeWMA(source);
+    case TFileKind::Mp3:
+      return DescribeMP3(source);
+    case TFileKind::Wma:
+      return DescribeWMA(source);
   }
   return {};
 }

@@ -26,6 +26,15 @@ void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
 
 // The frames a finished cut took from `source`, whose range held `rangeFrames`.
 int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames);
+// The channels and rate of the sound a sink writes.
+struct TPcmShape {
+  int Channels = 0;
+  int Rate = 0;
+};
+// What `sink` (of `kind`, set up for its run) writes when fed `input`: the input's shape,
+// except for WMA, whose codec format decides and into which the input is converted.
+TPcmShape WrittenShape(TFileKind kind, TAuFileOut& sink, TPcmShape input);
+
 // Whether `written` (opened as a file of `kind`) holds `frames` frames.
 bool LengthMatches(TFileKind kind, TAuFileIn& written, int64_t frames);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cmath>
 
 #include "cli/cli_errors.h"
 #include "cutting/sample_frames.h"
@@ -17,11 +18,14 @@ void RequireOutputKind(TFileKind kind, const std::filesystem::path& output) {
 }
 
 void CheckWritten(const std::filesystem::path& written, const std::string& shownName,
-                  const std::string& command, int64_t frames, int channels, int rate) {
+                  const std::string& command, int64_t frames, int inputRate, TPcmShape expected) {
   TOpenedSource check = OpenSource(written);
   TAuFileIn& result = *check.Source;
-  if (!LengthMatches(check.Kind, result, frames) || result.Channels() != channels ||
-      result.SampleRate() != rate)
+  if (inputRate > 0 && expected.Rate != inputRate)
+    frames = static_cast<int64_t>(
+        std::llround(static_cast<double>(frames) * expected.Rate / static_cast<double>(inputRate)));
+  if (!LengthMatches(check.Kind, result, frames) || result.Channels() != expected.Channels ||
+      result.SampleRate() != expected.Rate)
     throw TCliError(command + " failed: '" + shownName + "' did not come out complete");
 }
 

@@ -5,6 +5,7 @@
 #include "cutting/wma_cut_settings.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
+#include "platform/media_codec_info.h"
 
 std::unique_ptr<TAuFileIn> MakeWMASource() {
   auto source = std::make_unique<TWMIn>();
@@ -33,6 +34,19 @@ std::string DescribeWMA(TAuFileIn& source) {
   auto& wma = static_cast<TWMIn&>(source);
   const std::string kbps = std::to_string((wma.Bitrate() + 500) / 1000) + " kbps";
   return wma.IsVBR() ? "WMA, VBR " + kbps : "WMA, " + kbps;
+}
+
+void WMAWrittenShape(TAuFileOut& sink, int& channels, int& rate) {
+  const auto& wma = static_cast<TWMAOut&>(sink);
+  if (wma.CodecIndex < 0 || wma.FormatIndex < 0) return;
+  trimora::media::TMediaStreamConfig config;
+  const trimora::media::TMediaCodecInfo codecs;
+  if (!trimora::media::Succeeded(codecs.GetCodecFormat(
+          trimora::media::TMediaMajorType::Audio, static_cast<uint32_t>(wma.CodecIndex),
+          static_cast<uint32_t>(wma.FormatIndex), config)))
+    return;
+  channels = config.Type.Format.Channels;
+  rate = static_cast<int>(config.Type.Format.SamplesPerSec);
 }
 
 int64_t WMAFramesCut(TAuFileIn& source) {

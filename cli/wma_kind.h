@@ -18,6 +18,10 @@ void PrepareWMACut(TAuFileIn& source, TAuFileOut& sink);
 // "WMA, 128 kbps".
 std::string DescribeWMA(TAuFileIn& source);
 
+// The channels and rate of the codec format `sink` is set to, left as they are when the
+// format does not exist (the run then fails).
+void WMAWrittenShape(TAuFileOut& sink, int& channels, int& rate);
+
 // The frames the cut took from `source` after its run: the range, unless the data ended
 // first (the source's length counts in hundredths of a second).
 int64_t WMAFramesCut(TAuFileIn& source);

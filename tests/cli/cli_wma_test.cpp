@@ -115,6 +115,29 @@ TEST_F(CliWma, CutKeepsRangeFormatBitRateAndTags) {
   }
 }
 
+// A source whose format is not in the list is written in the general default, 128 kbps,
+// 44 kHz, stereo, as the windows write it: resampled to twice its rate, twice the frames.
+TEST_F(CliWma, ASourceOfNoListedFormatIsWrittenInTheDefaultFormat) {
+  ASSERT_FALSE(Shell("cd '" + Folder.Path().string() +
+                     "' && ffmpeg -nostdin -v error -f lavfi -i 'sine=f=440:d=3:r=22050' -ac 2 "
+                     "-c:a wmav2 -b:a 192k odd.wma && echo ok")
+                   .empty());
+  ASSERT_EQ(Folder.Cli({"formats"}).Out.find("192 kbps, 22 kHz, stereo"), std::string::npos);
+  for (const std::string command : {"cut", "join"}) {
+    std::vector<std::string> args = {command, "odd.wma", "-o", command + ".wma"};
+    if (command == "join") args.insert(args.begin() + 2, "odd.wma");
+    const auto run = Folder.Cli(args);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(Probe(Folder / (command + ".wma"), "stream=sample_rate,channels,bit_rate"),
+              "sample_rate=44100\nchannels=2\nbit_rate=128000\n");
+    const auto frames = DecodeWithFfmpeg(Folder / (command + ".wma"), "s16le").size() / 4;
+    const auto source = DecodeWithFfmpeg(Folder / "odd.wma", "s16le").size() / 4;
+    const size_t expected = (command == "cut" ? 2 : 4) * source;
+    EXPECT_GE(frames + 2048, expected) << command;
+    EXPECT_LE(frames, expected + 2048) << command;
+  }
+}
+
 TEST_F(CliWma, FormatsListsTheCodecsAndTheIndexesACutChoosesFrom) {
   const auto run = Folder.Cli({"formats"});
   ASSERT_EQ(run.Status, 0) << run.Err;

@@ -32,7 +32,7 @@ namespace {
 
 std::vector<uint8_t> AsBytes(const std::vector<int16_t>& pcm) {
   std::vector<uint8_t> bytes(pcm.size() * 2);
-  std::memcpy(bytes.data(), pcm.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(bytes.data(), pcm.data(), bytes.size());  // no null copies
   return bytes;
 }
 
