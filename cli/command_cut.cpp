@@ -1,17 +1,13 @@
 #include "cli/command_cut.h"
 
-#include <unistd.h>
 #include <cstdio>
 #include <optional>
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/file_kinds.h"
-#include "cli/interrupt.h"
-#include "cli/output_check.h"
-#include "cli/progress_line.h"
-#include "cli/run_loop.h"
 #include "cli/safe_output.h"
+#include "cli/write_output.h"
 #include "cutting/sample_frames.h"
 #include "cutting/time_text.h"
 #include "pipeline/au_exception.h"
@@ -104,27 +100,14 @@ int RunCutCommand(const std::vector<std::string>& args) {
   TAuFileIn& source = *opened.Source;
   SetRange(request, source);
   const int64_t rangeFrames = source.EndSample - source.StartSample + 1;
-  const int channels = source.Channels(), rate = source.SampleRate();
 
   TSafeOutput output(request.Output, request.Force, {request.Input});
   auto sink = MakeSink(opened.Kind);
   sink->SetFileName(output.TempPath());
   sink->SetInput(&source);
   PrepareCut(opened.Kind, source, *sink);
-  const TPcmShape shape = WrittenShape(opened.Kind, *sink, {channels, rate});
-  TProgressLine progress("Cutting", request.Quiet);
-  const TRunResult run = RunToCompletion(*sink, progress);
-  if (run.Signal != 0) {
-    std::fputs("trimora-cli: interrupted; nothing was written\n", stderr);
-    return 128 + run.Signal;
-  }
-  if (!run.Succeeded) throw TCliError("cut failed: " + run.Error);
-  sink.reset();  // the sink lets go of the file before it is checked and renamed
-  const int64_t frames = FramesCut(opened.Kind, source, rangeFrames);
-  CheckWritten(output.TempPath(), request.Output, "cut", frames, rate, shape);
-  output.Commit();
-  if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
-    std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", request.Output.c_str(),
-                 FramesToTimeText(frames, rate).c_str(), static_cast<long long>(frames));
-  return kExitOk;
+  const TWriteJob job{
+      "cut", "Cutting", request.Quiet, opened.Kind, {source.Channels(), source.SampleRate()}};
+  return RunIntoOutput(job, std::move(sink), output,
+                       [&] { return FramesCut(opened.Kind, source, rangeFrames); });
 }

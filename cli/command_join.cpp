@@ -1,16 +1,11 @@
 #include "cli/command_join.h"
 
-#include <unistd.h>
 #include <algorithm>
-#include <cstdio>
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/file_kinds.h"
-#include "cli/output_check.h"
-#include "cli/progress_line.h"
-#include "cli/run_loop.h"
-#include "cli/safe_output.h"
+#include "cli/write_output.h"
 #include "mix/audio_mixer.h"
 
 namespace {
@@ -67,12 +62,6 @@ std::string Describe(TAuFileIn& source) {
          std::to_string(source.SampleRate()) + " Hz";
 }
 
-// The samples (single values of one channel) `source` delivered in the run just ended.
-int64_t SamplesDelivered(TAuFileIn& source) {
-  const int width = source.BitsPerSample() / 8;
-  return width > 0 ? source.Position() / width : 0;
-}
-
 // Opens the two inputs and checks that they go together and with the output's name.
 std::pair<TOpenedSource, TOpenedSource> OpenPair(const std::string& command,
                                                  const TJoinRequest& request) {
@@ -101,7 +90,6 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   }
   auto [first, second] = OpenPair(command, request);
   TAuFileIn &source1 = *first.Source, &source2 = *second.Source;
-  const int channels = source1.Channels(), rate = source1.SampleRate();
 
   TSafeOutput output(request.Output, request.Force, {request.Input1, request.Input2});
   TAudioMixer mixer;
@@ -115,25 +103,17 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   sink->SetInput(&mixer);
   // The output takes everything but the sound of the second file from the first.
   PrepareCut(first.Kind, source1, *sink);
-  const TPcmShape shape = WrittenShape(first.Kind, *sink, {channels, rate});
-  TProgressLine progress(mode == amMix ? "Mixing" : "Joining", request.Quiet);
-  const TRunResult run = RunToCompletion(*sink, progress);
-  if (run.Signal != 0) {
-    std::fputs("trimora-cli: interrupted; nothing was written\n", stderr);
-    return 128 + run.Signal;
-  }
-  if (!run.Succeeded) throw TCliError(command + " failed: " + run.Error);
-  sink.reset();  // the sink lets go of the file before it is checked and renamed
-
-  const int64_t samples1 = SamplesDelivered(source1), samples2 = SamplesDelivered(source2);
-  const int64_t samples = mode == amMix ? std::max(samples1, samples2) : samples1 + samples2;
-  const int64_t frames = samples / channels;
-  CheckWritten(output.TempPath(), request.Output, command, frames, rate, shape);
-  output.Commit();
-  if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
-    std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", request.Output.c_str(),
-                 FramesToTimeText(frames, rate).c_str(), static_cast<long long>(frames));
-  return kExitOk;
+  const TWriteJob job{command,
+                      mode == amMix ? "Mixing" : "Joining",
+                      request.Quiet,
+                      first.Kind,
+                      {source1.Channels(), source1.SampleRate()}};
+  return RunIntoOutput(job, std::move(sink), output, [&] {
+    // The mixer hands out the first file's samples in the first file's format.
+    const int64_t samples1 = SamplesDelivered(source1), samples2 = SamplesDelivered(source2);
+    const int64_t samples = mode == amMix ? std::max(samples1, samples2) : samples1 + samples2;
+    return samples / job.Input.Channels;
+  });
 }
 
 }  // namespace

@@ -10,10 +10,15 @@
 #include "formats/wave/wave_out.h"
 #include "pipeline/au_exception.h"
 
-TFileKind KindOfFile(const std::filesystem::path& path) {
+std::string LowerExtension(const std::filesystem::path& path) {
   std::string extension = path.extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+TFileKind KindOfFile(const std::filesystem::path& path) {
+  const std::string extension = LowerExtension(path);
   if (extension == ".wav") return TFileKind::Wave;
   if (extension == ".mp3") return TFileKind::Mp3;
   if (extension == ".wma") return TFileKind::Wma;
@@ -71,10 +76,18 @@ void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
   if (kind == TFileKind::Wma) PrepareWMACut(source, sink);
 }
 
+int64_t SamplesDelivered(TAuFileIn& source) {
+  const int width = source.BitsPerSample() / 8;
+  return width > 0 ? source.Position() / width : 0;
+}
+
 int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames) {
-  if (kind == TFileKind::Mp3) return MP3FramesCut(source);
-  if (kind == TFileKind::Wma) return WMAFramesCut(source);
-  return rangeFrames;
+  // The compressed sources offer a little more than their files may hold (their lengths
+  // count in hundredths of a second, MP3 adds a third of a second), so a range that runs to
+  // the end may end early; what they delivered counts.
+  if (kind == TFileKind::Wave) return rangeFrames;
+  const int channels = source.Channels();
+  return channels > 0 ? SamplesDelivered(source) / channels : 0;
 }
 
 TPcmShape WrittenShape(TFileKind kind, TAuFileOut& sink, TPcmShape input) {

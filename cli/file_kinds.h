@@ -12,6 +12,8 @@
 // the windows set theirs up.
 enum class TFileKind { Wave, Mp3, Wma };
 
+// The extension of `path` in lower case, e.g. ".wav".
+std::string LowerExtension(const std::filesystem::path& path);
 // The kind of `path` by its extension (case ignored); TCliError for any other.
 TFileKind KindOfFile(const std::filesystem::path& path);
 // The extension of the kind, e.g. ".wav".
@@ -24,6 +26,8 @@ std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind);
 // settings taken over from the source; WMA: tags and the matching format); nothing for WAV.
 void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
 
+// The samples (single values of one channel) `source` delivered in the run just ended.
+int64_t SamplesDelivered(TAuFileIn& source);
 // The frames a finished cut took from `source`, whose range held `rangeFrames`.
 int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames);
 // The channels and rate of the sound a sink writes.

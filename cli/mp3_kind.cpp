@@ -39,11 +39,6 @@ std::string DescribeMP3(TAuFileIn& source) {
   return mp3.IsVBR() ? "MP3, VBR " + kbps : "MP3, " + kbps;
 }
 
-int64_t MP3FramesCut(TAuFileIn& source) {
-  const int64_t frameBytes = static_cast<int64_t>(source.Channels()) * (source.BitsPerSample() / 8);
-  return frameBytes > 0 ? source.Position() / frameBytes : 0;
-}
-
 bool MP3LengthMatches(TAuFileIn& written, int64_t frames) {
   const int64_t rate = written.SampleRate();
   const int64_t length = written.TotalSamples() - rate / 3;

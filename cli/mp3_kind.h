@@ -19,9 +19,6 @@ void PrepareMP3Cut(TAuFileIn& source, TAuFileOut& sink);
 // "MP3, 128 kbps" or "MP3, VBR 190 kbps".
 std::string DescribeMP3(TAuFileIn& source);
 
-// The frames the cut took from `source` after its run: the range, unless the data ended
-// first (the MP3 source offers a third of a second more than the file may hold).
-int64_t MP3FramesCut(TAuFileIn& source);
 // Whether `written`, the file a cut of `frames` frames produced, has that length as far as
 // the MP3 source can tell: it counts in hundredths of a second and adds its third.
 bool MP3LengthMatches(TAuFileIn& written, int64_t frames);

@@ -49,11 +49,6 @@ void WMAWrittenShape(TAuFileOut& sink, int& channels, int& rate) {
   rate = static_cast<int>(config.Type.Format.SamplesPerSec);
 }
 
-int64_t WMAFramesCut(TAuFileIn& source) {
-  const int64_t frameBytes = static_cast<int64_t>(source.Channels()) * (source.BitsPerSample() / 8);
-  return frameBytes > 0 ? source.Position() / frameBytes : 0;
-}
-
 bool WMALengthMatches(TAuFileIn& written, int64_t frames) {
   const int64_t rate = written.SampleRate();
   return std::llabs(written.TotalSamples() - frames) <= rate / 100 + 1;

@@ -22,9 +22,6 @@ std::string DescribeWMA(TAuFileIn& source);
 // format does not exist (the run then fails).
 void WMAWrittenShape(TAuFileOut& sink, int& channels, int& rate);
 
-// The frames the cut took from `source` after its run: the range, unless the data ended
-// first (the source's length counts in hundredths of a second).
-int64_t WMAFramesCut(TAuFileIn& source);
 // Whether `written`, the file a cut of `frames` frames produced, says it has that length:
 // the source counts in hundredths of a second.
 bool WMALengthMatches(TAuFileIn& written, int64_t frames);
