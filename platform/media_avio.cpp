@@ -27,19 +27,7 @@ int64_t SeekStream(void* opaque, int64_t offset, int whence) noexcept try {
     return static_cast<int64_t>(size);
   }
   TMediaSeekOrigin origin = TMediaSeekOrigin::Begin;
-  switch (whence & ~AVSEEK_FORCE) {
-    case SEEK_SET:
-      origin = TMediaSeekOrigin::Begin;
-      break;
-    case SEEK_CUR:
-      origin = TMediaSeekOrigin::Current;
-      break;
-    case SEEK_END:
-      origin = TMediaSeekOrigin::End;
-      break;
-    default:
-      return AVERROR(EINVAL);
-  }
+  if (!MediaSeekOrigin(whence, origin)) return AVERROR(EINVAL);
   uint64_t position = 0;
   if (!Succeeded(stream->Seek(offset, origin, position))) return AVERROR(EIO);
   return static_cast<int64_t>(position);
@@ -48,6 +36,22 @@ int64_t SeekStream(void* opaque, int64_t offset, int whence) noexcept try {
 }
 
 }  // namespace
+
+bool MediaSeekOrigin(int whence, TMediaSeekOrigin& origin) {
+  switch (whence & ~AVSEEK_FORCE) {
+    case SEEK_SET:
+      origin = TMediaSeekOrigin::Begin;
+      return true;
+    case SEEK_CUR:
+      origin = TMediaSeekOrigin::Current;
+      return true;
+    case SEEK_END:
+      origin = TMediaSeekOrigin::End;
+      return true;
+    default:
+      return false;
+  }
+}
 
 TAvioPtr MakeMediaAvio(IMediaStream& stream) {
   auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));

@@ -11,4 +11,8 @@ namespace trimora::media {
 // Null when FFmpeg could not allocate it.
 TAvioPtr MakeMediaAvio(IMediaStream& stream);
 
+// The origin of an FFmpeg seek's `whence` (SEEK_SET, SEEK_CUR or SEEK_END, AVSEEK_FORCE
+// ignored); false for anything else.
+bool MediaSeekOrigin(int whence, TMediaSeekOrigin& origin);
+
 }  // namespace trimora::media

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/media_avio.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 }
@@ -33,18 +35,7 @@ int64_t TMediaEncoder::SeekPacket(void* opaque, int64_t offset, int whence) noex
   auto* self = static_cast<TMediaEncoder*>(opaque);
   if (whence & AVSEEK_SIZE) return AVERROR(ENOSYS);
   TMediaSeekOrigin origin = TMediaSeekOrigin::Begin;
-  switch (whence & ~AVSEEK_FORCE) {
-    case SEEK_SET:
-      break;
-    case SEEK_CUR:
-      origin = TMediaSeekOrigin::Current;
-      break;
-    case SEEK_END:
-      origin = TMediaSeekOrigin::End;
-      break;
-    default:
-      return AVERROR(EINVAL);
-  }
+  if (!MediaSeekOrigin(whence, origin)) return AVERROR(EINVAL);
   uint64_t position = 0;
   if (!Succeeded(self->Stream->Seek(offset, origin, position))) return AVERROR(EIO);
   return static_cast<int64_t>(position);

@@ -7,18 +7,9 @@
 namespace trimora::media {
 namespace {
 
-bool SameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 std::optional<std::string> Find(const TMediaMetadata& metadata, std::string_view key) {
   for (const auto& [k, v] : metadata)
-    if (SameKey(k, key)) return v;
+    if (SameAttributeName(k, key)) return v;
   return std::nullopt;
 }
 
@@ -51,12 +42,12 @@ std::string YearOf(const std::string& date) {
 }
 
 std::optional<std::string> Lookup(const TMediaMetadata& metadata, std::string_view name) {
-  if (SameKey(name, "WM/Year")) {
+  if (SameAttributeName(name, "WM/Year")) {
     if (auto date = Find(metadata, "date")) return YearOf(*date);
     if (auto year = Find(metadata, "WM/Year")) return year;
     return Find(metadata, "year");
   }
-  if (SameKey(name, "WM/Track")) {
+  if (SameAttributeName(name, "WM/Track")) {
     if (auto track = Find(metadata, "track")) return track;
     // A file's own "WM/Track" counts from 0; the track number it stands for is one more.
     auto zeroBased = Find(metadata, "WM/Track");
@@ -68,7 +59,7 @@ std::optional<std::string> Lookup(const TMediaMetadata& metadata, std::string_vi
     return std::to_string(number + 1);
   }
   for (const auto& alias : kAliases) {
-    if (!SameKey(name, alias.Name)) continue;
+    if (!SameAttributeName(name, alias.Name)) continue;
     for (auto key : alias.Keys)
       if (!key.empty())
         if (auto value = Find(metadata, key)) return value;
@@ -84,6 +75,15 @@ std::optional<std::u16string> MediaAttributeText(const TMediaMetadata& metadata,
   auto text = Lookup(metadata, name);
   if (!text) return std::nullopt;
   return Utf8ToUtf16(*text);
+}
+
+bool SameAttributeName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {

@@ -18,6 +18,9 @@ using TMediaMetadata = std::vector<std::pair<std::string, std::string>>;
 std::optional<std::u16string> MediaAttributeText(const TMediaMetadata& metadata,
                                                  std::string_view name);
 
+// Attribute and key names compare without regard to ASCII case, as the runtime's do.
+bool SameAttributeName(std::string_view a, std::string_view b);
+
 // Malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 // Unpaired surrogates become U+FFFD.

@@ -1,6 +1,5 @@
 #include "platform/media_writer.h"
 
-#include <cctype>
 #include <thread>
 
 #include "platform/media_codec_info.h"
@@ -10,21 +9,12 @@
 namespace trimora::media {
 namespace {
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 // The key the muxer gets for an attribute. The muxer writes its own names for the
 // attributes it knows and anything else as given. "WM/Track" counts from 0 in a file,
 // while the text handed to us is the track number itself: it goes out as the one-based
 // "WM/TrackNumber", which our reader and FFmpeg read back as the same text.
 std::string MuxerKey(std::string_view name) {
-  if (SameName(name, "WM/Track")) return "WM/TrackNumber";
+  if (SameAttributeName(name, "WM/Track")) return "WM/TrackNumber";
   return std::string(name);
 }
 
@@ -109,7 +99,7 @@ TMediaResult TMediaWriter::SetAttribute(uint16_t stream, std::string_view name,
   if (stream != 0 || name.empty() || text == nullptr) return TMediaResult::InvalidArgument;
   if (Encoder) return TMediaResult::Fail;
   for (auto& [key, held] : Attributes)
-    if (SameName(key, name)) {
+    if (SameAttributeName(key, name)) {
       held = *text;
       return TMediaResult::Ok;
     }
