@@ -29,12 +29,6 @@ size_t CountFarFrom(const std::vector<int16_t>& out, const std::vector<double>& 
   return far;
 }
 
-std::string Probe(const std::filesystem::path& file, const std::string& entries) {
-  const auto out = Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1:nk=0 '" +
-                         file.string() + "'");
-  return std::string(out.begin(), out.end());
-}
-
 class CliJoin : public ::testing::Test {
  protected:
   // Tones of 30000 and 50000 frames at different pitches (B.WAV upper-case on purpose), so a

@@ -26,12 +26,6 @@ int FirstFrameMode(const std::vector<uint8_t>& f) {
   return pos + 4 <= f.size() && f[pos] == 0xFF ? f[pos + 3] >> 6 : -1;
 }
 
-std::string Probe(const std::filesystem::path& file, const std::string& entries) {
-  const auto out = Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1:nk=0 '" +
-                         file.string() + "'");
-  return std::string(out.begin(), out.end());
-}
-
 class CliMp3 : public ::testing::Test {
  protected:
   // A 5-second stereo tone rising from 200 to 1200 Hz, encoded by LAME (CBR 128, joint

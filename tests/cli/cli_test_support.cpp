@@ -129,6 +129,12 @@ std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path,
                " -c:a pcm_" + format + " -");
 }
 
+std::string Probe(const std::filesystem::path& file, const std::string& entries) {
+  const auto out = Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1:nk=0 " +
+                         Quoted(file.string()));
+  return std::string(out.begin(), out.end());
+}
+
 std::string ProbeCodec(const std::filesystem::path& path) {
   const auto out = Shell(
       "ffprobe -v error -select_streams a:0 -show_entries stream=codec_name "

@@ -43,6 +43,8 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& b
 std::vector<uint8_t> Shell(const std::string& command);
 // Raw samples as FFmpeg decodes them, in `format` (u8, s16le, s24le, s32le).
 std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path, const std::string& format);
+// ffprobe's "key=value" lines for `entries` (its -show_entries argument).
+std::string Probe(const std::filesystem::path& file, const std::string& entries);
 std::string ProbeCodec(const std::filesystem::path& path);
 
 }  // namespace cli_test

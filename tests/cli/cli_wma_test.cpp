@@ -13,12 +13,6 @@ namespace {
 
 using namespace cli_test;
 
-std::string Probe(const std::filesystem::path& file, const std::string& entries) {
-  const auto out = Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1:nk=0 '" +
-                         file.string() + "'");
-  return std::string(out.begin(), out.end());
-}
-
 std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes) {
   std::vector<int16_t> samples(bytes.size() / 2);
   std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
