@@ -11,20 +11,10 @@
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
 
+source bench/timing.sh
 runs=${1:-5}
-cli=${TRIMORA_CLI:-build/default/cli/trimora-cli}
-work=${TRIMORA_BENCH_DIR:-${TMPDIR:-/tmp}/trimora-bench}
+bench_setup sox ffmpeg
 
-for tool in sox ffmpeg /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "cut_wav.sh: $tool is needed" >&2; exit 1; }
-done
-if [ -z "${TRIMORA_CLI:-}" ] && [ ! -x "$cli" ]; then
-  cmake --preset default >/dev/null
-  cmake --build --preset default --target trimora-cli
-fi
-cli=$(readlink -f "$cli")
-
-mkdir -p "$work"
 input=$work/in_20min.wav
 if [ ! -s "$input" ]; then
   echo "generating $input ..." >&2
@@ -32,8 +22,6 @@ if [ ! -s "$input" ]; then
   sox -V1 -R -n -r 44100 -b 16 -c 2 "$input" synth 1200 whitenoise vol 0.5
 fi
 out=$work/out.wav
-
-source "$(dirname "$(readlink -f "$0")")/timing.sh"
 
 tools=(trimora sox ffmpeg)
 for name in "${tools[@]}"; do rm -f "$work/$name.times"; done

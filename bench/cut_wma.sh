@@ -11,33 +11,18 @@
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
 
+source bench/timing.sh
 runs=${1:-3}
-cli=${TRIMORA_CLI:-build/default/cli/trimora-cli}
-work=${TRIMORA_BENCH_DIR:-${TMPDIR:-/tmp}/trimora-bench}
+bench_setup sox ffmpeg ffprobe
 
-for tool in sox ffmpeg ffprobe /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "cut_wma.sh: $tool is needed" >&2; exit 1; }
-done
-if [ -z "${TRIMORA_CLI:-}" ] && [ ! -x "$cli" ]; then
-  cmake --preset default >/dev/null
-  cmake --build --preset default --target trimora-cli
-fi
-cli=$(readlink -f "$cli")
-
-mkdir -p "$work"
 input=$work/in_20min_wmav2_128.wma
 if [ ! -s "$input" ]; then
-  echo "generating $input ..." >&2
-  # Tones under noise rather than silence, so that the encoders have real work to do.
-  sox -V1 -R -n -r 44100 -b 16 -c 2 "$work/in_20min_wma.tmp.wav" synth 1200 sine 180-2400 \
-      sine 440-300 synth 1200 pinknoise mix gain -4
+  tone_wav "$work/in_20min_wma.tmp.wav" 1200 180
   ffmpeg -nostdin -v error -y -i "$work/in_20min_wma.tmp.wav" -c:a wmav2 -b:a 128k \
       -metadata title="Bench Title" -metadata artist="Bench Artist" "$input"
   rm -f "$work/in_20min_wma.tmp.wav"
 fi
 out=$work/out.wma
-
-source "$(dirname "$(readlink -f "$0")")/timing.sh"
 
 tools=(trimora ffmpeg)
 for name in "${tools[@]}"; do rm -f "$work/$name.times"; done

@@ -11,33 +11,16 @@
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
 
+source bench/timing.sh
 runs=${1:-3}
-cli=${TRIMORA_CLI:-build/default/cli/trimora-cli}
-work=${TRIMORA_BENCH_DIR:-${TMPDIR:-/tmp}/trimora-bench}
+bench_setup sox lame ffmpeg
 
-for tool in sox lame ffmpeg /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "join.sh: $tool is needed" >&2; exit 1; }
-done
-if [ -z "${TRIMORA_CLI:-}" ] && [ ! -x "$cli" ]; then
-  cmake --preset default >/dev/null
-  cmake --build --preset default --target trimora-cli
-fi
-cli=$(readlink -f "$cli")
-
-mkdir -p "$work"
-# Tones under noise rather than silence, so that the encoders have real work to do; the two
-# halves differ so that a join is no copy of one file.
+# The two halves differ so that a join is no copy of one file.
 for part in 1 2; do
   wav=$work/join_10min_$part.wav
-  if [ ! -s "$wav" ]; then
-    echo "generating $wav ..." >&2
-    sox -V1 -R -n -r 44100 -b 16 -c 2 "$wav" synth 600 sine $((150 * part))-2400 \
-        sine 440-300 synth 600 pinknoise mix gain -4
-  fi
+  [ -s "$wav" ] || tone_wav "$wav" 600 $((150 * part))
   [ -s "${wav%.wav}.mp3" ] || lame --quiet -b 128 "$wav" "${wav%.wav}.mp3"
 done
-
-source "$(dirname "$(readlink -f "$0")")/timing.sh"
 
 concat='[0:a][1:a]concat=n=2:v=0:a=1'
 # bench_kind EXT FFMPEG_CODEC_ARGS SOX_ARGS: the three tools joining the two files of EXT.

@@ -1,5 +1,33 @@
-# Shared by the benchmark scripts (sourced): timed runs of competing tools and their summary.
-# The caller sets $work (a scratch folder) and $out (the output file each run rewrites).
+# Shared by the benchmark scripts (sourced, from the top of the tree): the program to time,
+# generated inputs, timed runs of competing tools and their summary. bench_setup sets $cli
+# and $work (the scratch folder); the caller sets $out (the output file each run rewrites).
+
+# bench_setup TOOL...: checks that the tools (and /usr/bin/time) are there; $cli becomes
+# TRIMORA_CLI or the default preset's trimora-cli, built when missing; $work is
+# TRIMORA_BENCH_DIR or ${TMPDIR:-/tmp}/trimora-bench, created if need be.
+bench_setup() {
+  local tool
+  for tool in "$@" /usr/bin/time; do
+    command -v "$tool" >/dev/null || { echo "$(basename "$0"): $tool is needed" >&2; exit 1; }
+  done
+  cli=${TRIMORA_CLI:-build/default/cli/trimora-cli}
+  if [ -z "${TRIMORA_CLI:-}" ] && [ ! -x "$cli" ]; then
+    cmake --preset default >/dev/null
+    cmake --build --preset default --target trimora-cli
+  fi
+  cli=$(readlink -f "$cli")
+  work=${TRIMORA_BENCH_DIR:-${TMPDIR:-/tmp}/trimora-bench}
+  mkdir -p "$work"
+}
+
+# tone_wav FILE SECONDS LOW_HZ: 16-bit stereo 44.1 kHz, a tone rising from LOW_HZ to 2400 Hz
+# and one falling from 440 to 300 Hz under pink noise: rather than silence, so that the
+# encoders have real work to do.
+tone_wav() {
+  echo "generating $1 ..." >&2
+  sox -V1 -R -n -r 44100 -b 16 -c 2 "$1" synth "$2" sine "$3"-2400 sine 440-300 \
+      synth "$2" pinknoise mix gain -4
+}
 
 # run NAME COMMAND...: one timed run; appends "microseconds kilobytes" to $work/NAME.times.
 run() {
