@@ -2,17 +2,13 @@
 
 #include <cstdlib>
 
+#include "cli/wma_kind.h"
 #include "cutting/mp3_cut_settings.h"
 #include "formats/media/mp3_in.h"
 #include "formats/mp3out/mp3_out.h"
 
 std::unique_ptr<TAuFileIn> MakeMP3Source() {
-  auto source = std::make_unique<TMP3In>();
-  source->Loop = false;
-  source->EndSample = -1;
-  source->SetHighPrecision(false);
-  source->SetOutputChannels(cnMonoOrStereo);
-  return source;
+  return SetUpMediaSource(std::make_unique<TMP3In>());
 }
 
 std::unique_ptr<TAuFileOut> MakeMP3Sink() {

@@ -9,7 +9,7 @@
 
 // The MP3 branch of the command line, set up as the main window sets up its MP3 pipeline.
 
-// An MP3 source: mono or stereo 16-bit PCM, no looping.
+// An MP3 source with the settings of every Windows Media source (SetUpMediaSource).
 std::unique_ptr<TAuFileIn> MakeMP3Source();
 // An MP3 sink with the main window's stored settings; PrepareMP3Cut adapts them to the
 // source before each cut.

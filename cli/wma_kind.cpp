@@ -7,13 +7,16 @@
 #include "formats/media/wma_out.h"
 #include "platform/media_codec_info.h"
 
-std::unique_ptr<TAuFileIn> MakeWMASource() {
-  auto source = std::make_unique<TWMIn>();
+std::unique_ptr<TAuFileIn> SetUpMediaSource(std::unique_ptr<TWMIn> source) {
   source->Loop = false;
   source->EndSample = -1;
   source->SetHighPrecision(false);
   source->SetOutputChannels(cnMonoOrStereo);
   return source;
+}
+
+std::unique_ptr<TAuFileIn> MakeWMASource() {
+  return SetUpMediaSource(std::make_unique<TWMIn>());
 }
 
 std::unique_ptr<TAuFileOut> MakeWMASink() {

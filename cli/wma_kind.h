@@ -9,7 +9,12 @@
 
 // The WMA branch of the command line, set up as the main window sets up its WMA pipeline.
 
-// A Windows Media source: mono or stereo 16-bit PCM, no looping.
+class TWMIn;
+
+// `source` with the windows' settings for a Windows Media source, which the MP3 source is
+// too: mono or stereo 16-bit PCM, no looping, the whole file.
+std::unique_ptr<TAuFileIn> SetUpMediaSource(std::unique_ptr<TWMIn> source);
+// A Windows Media source set up so.
 std::unique_ptr<TAuFileIn> MakeWMASource();
 // A WMA sink with the main window's stored settings; PrepareWMACut chooses its format.
 std::unique_ptr<TAuFileOut> MakeWMASink();
