@@ -128,6 +128,8 @@ TEST_F(CliTags, InfoShowsTagsVbrProtectionAndTheTrueLength) {
   for (const char* line : {"VBR:         no\n", "Protected:   no\n", "Title:       Rich\n",
                            "Artist:      A/B\n", "Track:       7/12\n"})
     EXPECT_NE(run.Out.find(line), std::string::npos) << line << run.Out;
+  EXPECT_EQ(run.Out.find("Comment:"), std::string::npos)
+      << "the pictures' kinds are no comment of the file";
 
   run = Folder.Cli({"info", "--json", "v1.mp3"});
   ASSERT_EQ(run.Status, 0) << run.Err;
