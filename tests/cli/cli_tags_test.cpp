@@ -142,6 +142,16 @@ TEST_F(CliTags, InfoShowsTagsVbrProtectionAndTheTrueLength) {
       << run.Out;
   const auto frames = std::stoll(run.Out.substr(run.Out.find("\"frames\":") + 9));
   EXPECT_NEAR(frames, 88200, 441) << "two seconds, not two and a third";
+
+  // Quotes, backslashes and control characters are escaped, also in file names.
+  std::filesystem::copy_file(Folder / "v1.mp3", Folder / "q\"\\\x01.mp3");
+  run = Folder.Cli({"info", "--json", "q\"\\\x01.mp3"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out.rfind("{\"file\":\"q\\\"\\\\\\u0001.mp3\",", 0), 0u) << run.Out;
+
+  run = Folder.Cli({"info", "--json", std::string(TRIMORA_TEST_DATA) + "/media/wma_protected.wma"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("\"format\":\"WMA\",\"protected\":true,"), std::string::npos) << run.Out;
 }
 
 }  // namespace
