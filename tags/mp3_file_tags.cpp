@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 #include "tags/id3v2_frames.h"
@@ -210,6 +211,15 @@ void ReadTrailingTags(TTagFile& file, int64_t size, TMP3FileTags& out) {
   if (tag.size() != tagSize || !ReadAPEv2(tag, *out.APEv2)) out.APEv2.reset();
 }
 
+// What the ID3v1 record says (`fromV1`), or when it says nothing, the APEv2 tag (`fromApe`).
+template <class TFromV1, class TFromApe>
+auto Older(const TMP3FileTags& file, TFromV1 fromV1, TFromApe fromApe) {
+  decltype(fromV1(*file.Id3v1)) value{};
+  if (file.Id3v1) value = fromV1(*file.Id3v1);
+  if (value.empty() && file.APEv2) value = fromApe(*file.APEv2);
+  return value;
+}
+
 }  // namespace
 
 void ReadId3v2Extras(std::span<const std::byte> tag, TMP3FileTags& out) {
@@ -300,43 +310,33 @@ void CompleteFromMP3File(const TMP3FileTags& file, TId3v2Tags& tags) {
   if (!file.Composer.empty()) tags.SetComposer(file.Composer);
   tags.SetPictures(file.Pictures);
 
-  const auto fill = [](auto get, auto set, auto fromV1, auto fromApe, const TMP3FileTags& f) {
-    if (!get().empty()) return;
-    if (f.Id3v1) {
-      auto value = fromV1(*f.Id3v1);
-      if (!value.empty()) return set(value);
-    }
-    if (f.APEv2) {
-      auto value = fromApe(*f.APEv2);
-      if (!value.empty()) return set(value);
-    }
+  const auto wide = [](std::string (TId3v1Tags::*get)() const) {
+    return [get](const TId3v1Tags& v1) { return AnsiToWide((v1.*get)()); };
   };
-  // clang-format off
-  fill([&] { return tags.Artist(); }, [&](const auto& v) { tags.SetArtist(v); },
-       [](const TId3v1Tags& v1) { return AnsiToWide(v1.Artist()); },
-       [](const TAPEv2Tags& ape) { return ape.Artist(); }, file);
-  fill([&] { return tags.Album(); }, [&](const auto& v) { tags.SetAlbum(v); },
-       [](const TId3v1Tags& v1) { return AnsiToWide(v1.Album()); },
-       [](const TAPEv2Tags& ape) { return ape.Album(); }, file);
-  fill([&] { return tags.Title(); }, [&](const auto& v) { tags.SetTitle(v); },
-       [](const TId3v1Tags& v1) { return AnsiToWide(v1.Title()); },
-       [](const TAPEv2Tags& ape) { return ape.Title(); }, file);
-  fill([&] { return tags.Comment(); }, [&](const auto& v) { tags.SetComment(v); },
-       [](const TId3v1Tags& v1) { return AnsiToWide(v1.Comment()); },
-       [](const TAPEv2Tags& ape) { return ape.Comment(); }, file);
+  const auto number = [](auto(TId3v1Tags::*get)() const) {
+    return [get](const TId3v1Tags& v1) {
+      const auto value = (v1.*get)();
+      return value != 0 ? std::to_string(value) : std::string();
+    };
+  };
   // A genre byte outside the list (255 by convention) means the record names none.
-  fill([&] { return tags.Genre(); }, [&](const auto& v) { tags.SetGenre(v); },
-       [](const TId3v1Tags& v1) {
-         return v1.ValueAsInteger("genre") < 148 ? AnsiToWide(v1.Genre()) : std::u16string();
-       },
-       [](const TAPEv2Tags& ape) { return ape.Genre(); }, file);
-  fill([&] { return tags.Year(); }, [&](const auto& v) { tags.SetYear(v); },
-       [](const TId3v1Tags& v1) { return v1.Year() ? std::to_string(v1.Year()) : std::string(); },
-       [](const TAPEv2Tags& ape) { return ape.Year(); }, file);
-  fill([&] { return tags.Track(); }, [&](const auto& v) { tags.SetTrack(v); },
-       [](const TId3v1Tags& v1) { return v1.Track() ? std::to_string(v1.Track()) : std::string(); },
-       [](const TAPEv2Tags& ape) { return ape.Track(); }, file);
-  // clang-format on
+  const auto genre = [](const TId3v1Tags& v1) {
+    return v1.ValueAsInteger("genre") < 148 ? AnsiToWide(v1.Genre()) : std::u16string();
+  };
+  const auto ape = [](auto get) { return std::mem_fn(get); };
+  if (tags.Artist().empty())
+    tags.SetArtist(Older(file, wide(&TId3v1Tags::Artist), ape(&TAPEv2Tags::Artist)));
+  if (tags.Album().empty())
+    tags.SetAlbum(Older(file, wide(&TId3v1Tags::Album), ape(&TAPEv2Tags::Album)));
+  if (tags.Title().empty())
+    tags.SetTitle(Older(file, wide(&TId3v1Tags::Title), ape(&TAPEv2Tags::Title)));
+  if (tags.Comment().empty())
+    tags.SetComment(Older(file, wide(&TId3v1Tags::Comment), ape(&TAPEv2Tags::Comment)));
+  if (tags.Genre().empty()) tags.SetGenre(Older(file, genre, ape(&TAPEv2Tags::Genre)));
+  if (tags.Year().empty())
+    tags.SetYear(Older(file, number(&TId3v1Tags::Year), ape(&TAPEv2Tags::Year)));
+  if (tags.Track().empty())
+    tags.SetTrack(Older(file, number(&TId3v1Tags::Track), ape(&TAPEv2Tags::Track)));
 }
 
 void CompleteFromMP3File(const std::filesystem::path& file, TId3v2Tags& tags) {
