@@ -112,8 +112,11 @@ std::unique_ptr<TMediaFile> TMediaFile::Open(std::shared_ptr<IMediaStream> strea
   file->Format.reset(format);
 
   CopyMetadata(format->metadata, file->Texts);
+  // Only audio streams: FFmpeg turns attached pictures into streams whose "title" and
+  // "comment" are the picture's description and kind, not the file's.
   for (unsigned i = 0; i < format->nb_streams; ++i)
-    CopyMetadata(format->streams[i]->metadata, file->Texts);
+    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+      CopyMetadata(format->streams[i]->metadata, file->Texts);
 
   const std::string_view name = format->iformat->name;
   if (name == "mp3") {

@@ -66,7 +66,7 @@ TEST(CliUsage, ExitStatusAndMessages) {
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "noise.wav"}));
 }
 
-TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
+TEST(CliInfo, ShowsFormatChannelsRateBitsLengthAndBitRate) {
   TScratch folder;
   WriteBytes(folder / "in.wav", CountingWave(66150, 44100));
   const auto run = folder.Cli({"info", "in.wav"});
@@ -77,7 +77,10 @@ TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
             "Channels:    2\n"
             "Sample rate: 44100 Hz\n"
             "Bits:        16\n"
-            "Length:      00:00:01.5 (66150 frames)\n");
+            "Length:      00:00:01.5 (66150 frames)\n"
+            "Bit rate:    1411 kbps\n"
+            "VBR:         no\n"
+            "Protected:   no\n");
   const auto ima =
       folder.Cli({"info", std::string(TRIMORA_TEST_DATA) + "/wave/ima_stereo_sox.wav"});
   EXPECT_NE(ima.Out.find("Format:      WAV, IMA ADPCM"), std::string::npos) << ima.Out;
