@@ -1,6 +1,7 @@
 #include "cutting/peak_columns.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -24,19 +25,25 @@ int32_t Sample(const uint8_t* p) {
   }
 }
 
-// A sample of `bytes` bytes scaled to 16 bits. Dropping low bits keeps a lossless copy of
-// 16-bit data (24-bit or float) at the very same values.
+// A sample of `bytes` bytes scaled to 16 bits, rounded to the nearest step: a lossless copy
+// of 16-bit data comes back at the very same values, including a float copy, which the WAV
+// reader scales by 2^31 - 1 rather than 2^31.
 int16_t To16(int32_t v, int bytes) {
+  int64_t scaled = v;
   switch (bytes) {
     case 1:
-      return static_cast<int16_t>(v * 256);
+      scaled = int64_t{v} * 256;
+      break;
     case 3:
-      return static_cast<int16_t>(v >> 8);
+      scaled = (int64_t{v} + 128) >> 8;
+      break;
     case 4:
-      return static_cast<int16_t>(v >> 16);
+      scaled = (int64_t{v} + 32768) >> 16;
+      break;
     default:
-      return static_cast<int16_t>(v);
+      break;
   }
+  return static_cast<int16_t>(std::clamp<int64_t>(scaled, INT16_MIN, INT16_MAX));
 }
 
 constexpr int kMaxChannels = 1024;
@@ -78,32 +85,31 @@ void TPeakColumns::Add(const uint8_t* data, size_t bytes, std::vector<TPeak>& ou
   FPartial.assign(data + whole, data + bytes);
 }
 
-// Whole frames, cut at column boundaries. A column of no frames (rates below 100 Hz) is
-// emitted empty so that column k always starts at Boundary(k).
+// Whole frames, cut at column boundaries. A column is emitted when the first frame after it
+// comes (or at Finish), so that no column follows the last frame; a column of no frames
+// (rates below 100 Hz) is emitted empty so that column k always starts at Boundary(k).
 void TPeakColumns::AddFrames(const uint8_t* data, int64_t frames, std::vector<TPeak>& out) {
   while (frames > 0) {
+    while (FColumnEnd <= FFrames) EmitColumn(out);
     const int64_t n = std::min(frames, FColumnEnd - FFrames);
-    if (n > 0) {
-      switch (FSampleBytes) {
-        case 1:
-          Scan<1>(data, n);
-          break;
-        case 2:
-          Scan<2>(data, n);
-          break;
-        case 3:
-          Scan<3>(data, n);
-          break;
-        default:
-          Scan<4>(data, n);
-          break;
-      }
-      FColumnEmpty = false;
-      FFrames += n;
-      data += n * FFrameBytes;
-      frames -= n;
+    switch (FSampleBytes) {
+      case 1:
+        Scan<1>(data, n);
+        break;
+      case 2:
+        Scan<2>(data, n);
+        break;
+      case 3:
+        Scan<3>(data, n);
+        break;
+      default:
+        Scan<4>(data, n);
+        break;
     }
-    while (FFrames >= FColumnEnd) EmitColumn(out);
+    FColumnEmpty = false;
+    FFrames += n;
+    data += n * FFrameBytes;
+    frames -= n;
   }
 }
 
