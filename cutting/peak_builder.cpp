@@ -128,14 +128,16 @@ void TPeakBuilder::Decode(const std::filesystem::path& fileName) {
     Fail("The file's sample format cannot be shown");
     return;
   }
+  // Room for the whole overview at once, from what the header claims, within reason.
+  const int rate = source->SampleRate();
+  const int64_t claimed = std::clamp<int64_t>(source->TotalSamples(), 0, int64_t{1} << 40);
+  const int64_t estimate =
+      (claimed / std::max(1, rate / TPeakOverview::kPeaksPerSecond) + 2) * columns.OutputChannels();
   {
     std::lock_guard lock(FLock);
     FPeaks.Channels = columns.OutputChannels();
-    FPeaks.SampleRate = source->SampleRate();
-    const int64_t estimate = source->TotalSamples() / std::max(1, source->SampleRate() / 100) *
-                                 columns.OutputChannels() +
-                             4;
-    FPeaks.Peaks.reserve(static_cast<size_t>(std::clamp<int64_t>(estimate, 0, kMaxReservedPeaks)));
+    FPeaks.SampleRate = rate;
+    FPeaks.Peaks.reserve(static_cast<size_t>(std::min(estimate, kMaxReservedPeaks)));
   }
   TReadScope read(*source);
   std::vector<TPeak> fresh;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include <QPainter>
+
 #include "controls/tracker2.h"
 #include "main_window_bar.h"
 
@@ -120,6 +124,45 @@ TEST(WaveformLayout, ChannelsGetTheirOwnHalvesAndMarkedStretchesShow) {
   EXPECT_GT(Marked.red(), Marked.green());
   EXPECT_NE(Marked, kWhite);
   EXPECT_EQ(At(I, 6 + int(22.0 / 25 * 484), 30), kWhite);
+}
+
+// Writes the main window's bar over 25 seconds of a made-up sound (bursts that fade), once
+// as designed and once with a taller track and the channels apart, to
+// <build>/controls_tracker2_waveform.png for a look by eye.
+TEST(Screenshot, WritesThePictureOfABarWithAWaveform) {
+  TPeakOverview O;
+  O.Channels = 2;
+  O.SampleRate = 8000;
+  O.Frames = 25 * 8000;
+  for (int K = 0; K < 2500; ++K) {
+    const double Fade = std::exp(-(K % 300) / 80.0) * (0.3 + 0.7 * std::abs(std::sin(K / 7.0)));
+    const auto Level = static_cast<int16_t>(30000 * Fade);
+    O.Peaks.push_back({static_cast<int16_t>(-Level), Level});
+    O.Peaks.push_back({static_cast<int16_t>(-Level / 2), static_cast<int16_t>(Level / 2)});
+  }
+  O.Complete = true;
+  TTrackBar2 Designed;
+  ConfigureAsMainWindow(Designed);
+  TTrackBar2 Tall;
+  ConfigureAsMainWindow(Tall);
+  Tall.SetTrackSize(30);
+  Tall.SetWaveformLayout(TWaveformLayout::wlChannels);
+  QImage Sheet(496, 2 * 50 + 4, QImage::Format_RGB32);
+  Sheet.fill(Qt::darkGray);
+  QPainter P(&Sheet);
+  int Y = 0;
+  for (TTrackBar2* Bar : {&Designed, &Tall}) {
+    Bar->SetPositionL(12);
+    Bar->SetPositionU(37);
+    Bar->SetLinePosition(20);
+    Bar->SetWaveform(O, 0.5);
+    P.drawImage(0, Y, Render(*Bar));
+    Y += 54;
+  }
+  P.end();
+  const QString Path = QStringLiteral(TRIMORA_BINARY_DIR "/controls_tracker2_waveform.png");
+  ASSERT_TRUE(Sheet.save(Path));
+  EXPECT_EQ(QImage(Path).pixel(20, 25), Designed.WaveformColor().rgb());
 }
 
 }  // namespace
