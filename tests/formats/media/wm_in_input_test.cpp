@@ -33,6 +33,30 @@ TEST(MediaSourceInput, FilesWithoutDecodableAudioAreNotValidAndReadNothing) {
   }
 }
 
+// A file that does not open after one that did: nothing of the first survives, and asking
+// again changes nothing.
+TEST(MediaSourceInput, AFailedOpenForgetsTheFileBefore) {
+  const std::string text(5000, 't');
+  for (const std::string fixture :
+       {"mp3_ffmpeg_cbr96_48k_stereo.mp3", "wma_v2_64k_44k_stereo.wma"}) {
+    SCOPED_TRACE(fixture);
+    const TTempFile broken("text" + fixture.substr(fixture.size() - 4),
+                           std::vector<uint8_t>(text.begin(), text.end()));
+    auto source = SourceFor(fixture);
+    ASSERT_GT(source->TotalSamples(), 0);
+    ASSERT_EQ(source->Id3v2Tags().Title(), u"FF Title");
+    source->SetFileName(broken.Path());
+    for (int query = 0; query < 3; ++query) EXPECT_EQ(source->TotalSamples(), -1);
+    EXPECT_EQ(source->Size(), 0);
+    EXPECT_EQ(source->Duration(), 0u);
+    EXPECT_EQ(source->SampleRate(), 8000);
+    EXPECT_EQ(source->BitsPerSample(), 8);
+    EXPECT_EQ(source->Channels(), 1);
+    EXPECT_EQ(source->Id3v2Tags().Title(), u"");
+    EXPECT_EQ(source->CommonTags().Artist(), u"");
+  }
+}
+
 TEST(MediaSourceInput, TheContentDecidesNotTheExtension) {
   // A WMA file named .mp3 and an MP3 file named .wma decode as what they are.
   for (const auto& [fixture, name] : std::vector<std::pair<std::string, std::string>>{
