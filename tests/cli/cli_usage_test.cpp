@@ -84,20 +84,18 @@ TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
   EXPECT_NE(ima.Out.find("Bits:        16"), std::string::npos) << ima.Out;
 }
 
-// Interrupted while writing: whether the signal comes during the run or just as it ends, no
-// temporary file may be left, and an interrupted cut leaves no output.
-TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
-  TScratch folder;
-  WriteBytes(folder / "big.wav", CountingWave(10'000'000, 44100));  // 40 MB
+// Starts cutting a 40 MB WAV in `folder`, sends `signal` once the temporary file is there,
+// and returns the program's wait status.
+int SignalACut(const TScratch& folder, int signal) {
+  WriteBytes(folder / "big.wav", CountingWave(10'000'000, 44100));
   const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
+  if (child < 0) return -1;
   if (child == 0) {
     ::chdir(folder.Path().c_str());
     ::execl(TRIMORA_CLI, TRIMORA_CLI, "cut", "big.wav", "-o", "out.wav", "--quiet",
             static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  // Wait for the temporary file to appear, then interrupt.
   auto temporary = [&] {
     const auto names = folder.Names();
     return std::any_of(names.begin(), names.end(), [](const std::string& n) {
@@ -105,17 +103,18 @@ TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
     });
   };
   int status = 0;
-  bool ended = false;
-  while (!temporary()) {
-    if (::waitpid(child, &status, WNOHANG) == child) {
-      ended = true;
-      break;
-    }
-  }
-  if (!ended) {
-    ::kill(child, SIGINT);
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-  }
+  while (!temporary())
+    if (::waitpid(child, &status, WNOHANG) == child) return status;
+  ::kill(child, signal);
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
+// Interrupted while writing: whether the signal comes during the run or just as it ends, no
+// temporary file may be left, and an interrupted cut leaves no output.
+TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
+  TScratch folder;
+  const int status = SignalACut(folder, SIGINT);
   ASSERT_TRUE(WIFEXITED(status));
   const int code = WEXITSTATUS(status);
   if (code == 128 + SIGINT) {
@@ -123,6 +122,23 @@ TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
   } else {
     EXPECT_EQ(code, 0);  // the cut was over before the signal came
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.wav", "out.wav"}));
+  }
+}
+
+// A crash (a library's failed assertion, a bad memory access) still ends the process as that
+// crash, but takes the temporary file with it.
+TEST(CliInterrupt, ACrashLeavesNoTemporaryFile) {
+  for (const int signal : {SIGABRT, SIGSEGV, SIGBUS}) {
+    SCOPED_TRACE(signal);
+    TScratch folder;
+    const int status = SignalACut(folder, signal);
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), signal);
+      EXPECT_EQ(folder.Names(), std::vector<std::string>{"big.wav"});
+    } else {
+      EXPECT_EQ(status, 0);  // the cut was over before the signal came
+      EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.wav", "out.wav"}));
+    }
   }
 }
 
