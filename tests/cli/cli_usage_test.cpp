@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -64,6 +65,23 @@ TEST(CliUsage, ExitStatusAndMessages) {
     }
   }
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "noise.wav"}));
+}
+
+// A pipe named like a sound file is refused at once, whatever its kind; the program never
+// waits on it (the shell's timeout would end it with status 124).
+TEST(CliUsage, PipesAreRefusedWithoutWaiting) {
+  TScratch folder;
+  for (const std::string name : {"f.wav", "f.mp3", "f.wma"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(::mkfifo((folder / name).c_str(), 0600), 0);
+    for (const auto& args : {std::vector<std::string>{"info", name},
+                             std::vector<std::string>{"cut", name, "-o", "out" + name}}) {
+      const auto run = folder.Cli(args, "timeout 60");
+      EXPECT_EQ(run.Status, 1);
+      EXPECT_NE(run.Err.find("not a regular file"), std::string::npos) << run.Err;
+    }
+  }
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"f.mp3", "f.wav", "f.wma"}));
 }
 
 TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
