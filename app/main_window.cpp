@@ -2,11 +2,10 @@
 
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFocusEvent>
-#include <QShowEvent>
 #include <QDragEnterEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>

@@ -1,5 +1,6 @@
 #include "window_fixture.h"
 
+#include <QApplication>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -11,7 +12,8 @@ WindowTest::WindowTest() {
   Window = std::make_unique<TfrmMain>();
   Window->show();
   EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-  Window->activateWindow();
+  QApplication::setActiveWindow(Window.get());
+  EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
 }
 
 WindowTest::~WindowTest() {
@@ -24,8 +26,16 @@ void WindowTest::OpenByDialog(const QString& path) {
   QTest::mouseClick(Window->bOpen, Qt::LeftButton);
 }
 
+void WindowTest::Focus(QWidget* widget) {
+  if (QApplication::activeWindow() != Window.get()) {
+    QApplication::setActiveWindow(Window.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+  }
+  widget->setFocus(Qt::MouseFocusReason);
+}
+
 void WindowTest::Type(QLineEdit* edit, const QString& text) {
-  edit->setFocus(Qt::MouseFocusReason);
+  Focus(edit);
   edit->selectAll();
   QTest::keyClicks(edit, text);
 }

@@ -21,6 +21,9 @@ class WindowTest : public ::testing::Test {
   }
   // Opens `path` through the open dialog, as a user does.
   void OpenByDialog(const QString& path);
+  // Gives `widget` the focus, the window made active first (a closed dialog leaves no
+  // active window on the offscreen platform).
+  void Focus(QWidget* widget);
   // Types `text` over the contents of `edit`.
   void Type(QLineEdit* edit, const QString& text);
   // Presses Start Cut and answers the save dialog with `target`; `then` answers what follows

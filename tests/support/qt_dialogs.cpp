@@ -1,8 +1,12 @@
 #include "qt_dialogs.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -87,9 +91,25 @@ void ChooseFile(QWidget* dialog, const QString& path) {
     dialog->close();
     return;
   }
+  // The folder as a click in the list would choose it, then the name typed as a user does.
+  if (auto* files = qobject_cast<QFileDialog*>(dialog))
+    files->setDirectory(QFileInfo(path).absolutePath());
   edit->selectAll();
-  QTest::keyClicks(edit, path);
-  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClicks(edit, QFileInfo(path).fileName());
+  // The name completion's list would take the Enter key; the user clicks the button instead.
+  if (edit->completer() != nullptr && edit->completer()->popup() != nullptr)
+    edit->completer()->popup()->hide();
+  auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  QPushButton* accept = nullptr;
+  if (buttons != nullptr)
+    for (QDialogButtonBox::StandardButton b : {QDialogButtonBox::Open, QDialogButtonBox::Save})
+      if (buttons->button(b) != nullptr) accept = buttons->button(b);
+  if (accept == nullptr) {
+    ADD_FAILURE() << "the file dialog has no Open or Save button";
+    dialog->close();
+    return;
+  }
+  QTest::mouseClick(accept, Qt::LeftButton);
 }
 
 TMessageLog::TMessageLog() {
@@ -101,15 +121,12 @@ TMessageLog::~TMessageLog() {
 }
 
 void TMessageLog::Arm() {
-  FWaiting = WhenModal(
-      [this](QWidget* box) {
-        FTexts << MessageText(box);
-        auto* message = qobject_cast<QMessageBox*>(box);
-        Arm();
-        Press(box, message != nullptr && message->button(QMessageBox::Yes) ? QMessageBox::Yes
-                                                                           : QMessageBox::Ok);
-      },
-      true);
+  FWaiting = WhenMessage([this](QWidget* box) {
+    FTexts << MessageText(box);
+    auto* message = qobject_cast<QMessageBox*>(box);
+    Arm();
+    Press(box, message->button(QMessageBox::Yes) != nullptr ? QMessageBox::Yes : QMessageBox::Ok);
+  });
 }
 
 bool TMessageLog::WaitFor(int count) {
