@@ -496,7 +496,9 @@ void TfrmMain::SetRange(TAuFileIn& source) {
   if (range.StartSample >= source.TotalSamples())
     throw std::runtime_error("the selection starts after the end of the sound");
   source.StartSample = range.StartSample;
-  source.EndSample = range.EndSample;
+  // "To the end" is asked for as the last frame, as the command line does: a range left open
+  // (-1) from a later start is one frame longer than the data, and the WAV reader fills it.
+  source.EndSample = range.EndSample < 0 ? source.TotalSamples() - 1 : range.EndSample;
 }
 
 void TfrmMain::SinkProgress(TAuOutput& sink) {

@@ -41,9 +41,8 @@ const TSelection kSelections[] = {
      2,
      12,
      {},
-     {},
-     {Frame(1.0), Frame(3.0), Frame(6.2)},
-     {0, Frame(2.0), Frame(5.2)},
+     {Frame(1.2), Frame(3.0), Frame(6.2)},
+     {Frame(0.2), Frame(2.0), Frame(5.2)},
      Frame(6.3) - Frame(1.0)},
     // Times typed finer than the thumbs: 1.8 and 4.8 leave them at 1.5 and 4.5, so the edits
     // keep showing what was typed. The end is inclusive of the frame at its time.
@@ -51,10 +50,9 @@ const TSelection kSelections[] = {
      false,
      0,
      0,
-     {"00:00:01.5", "00:00:01.8"},
-     {"00:00:04.5", "00:00:04.8"},
-     {Frame(1.8), Frame(3.0), Frame(4.8)},
-     {0, Frame(1.2), Frame(3.0)},
+     {"00:00:01.5", "00:00:04.5", "00:00:01.8", "00:00:04.8"},
+     {Frame(1.9), Frame(3.0), Frame(4.7)},
+     {Frame(1.9) - Frame(1.8), Frame(3.0) - Frame(1.8), Frame(4.7) - Frame(1.8)},
      Frame(3.0) + 1},
 };
 
