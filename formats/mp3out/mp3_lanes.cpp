@@ -16,6 +16,9 @@ constexpr int kTailFrames = 3;
 
 constexpr int kChunkSeconds = 4;
 
+// Samples a layer III decoder's filter bank holds back: the stream it plays lags by as much.
+constexpr int kDecoderDelay = 529;
+
 [[noreturn]] void RaiseLameError(BE_ERR error) {
   throw EAuException("LAME Error: " + std::to_string(error));
 }
@@ -154,9 +157,9 @@ std::vector<uint8_t> TMP3Lanes::TagFrame() const {
   facts.AudioBytes = FAudioBytes;
   facts.MusicCrc = FMusicCrc;
   facts.Delay = FDelay;
-  // A stopped stream ends on a frame whose successor never came: a frame's worth of padding
-  // keeps the decoder's overlap out of what it plays.
-  facts.Padding = FPadding >= 0 ? FPadding : FFrameSamples;
+  // A stopped stream ends on a frame whose successor never came: a decoder can give all but
+  // the last kDecoderDelay samples of what the frames cover, and the padding says so.
+  facts.Padding = FPadding >= 0 ? FPadding : kDecoderDelay;
   facts.Kbps = FKbps;
   facts.Encoder = FEncoder;
   return MakeInfoTagFrame(facts);

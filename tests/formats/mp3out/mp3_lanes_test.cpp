@@ -168,3 +168,28 @@ TEST(MP3Lanes, LaneCountChangesNeitherLengthNorTagsNorTheStreamsDelays) {
 }
 
 }  // namespace
+
+// A stop drops the chunks in flight; the file ends with the frames written, and its tag frame
+// trims it so that it plays what it holds, to its last sample.
+TEST(MP3Lanes, AStopMidRunLeavesAFileThatPlaysToItsEnd) {
+  const TTempFile dir(0);
+  constexpr int64_t kFrames = 44100 * 120;
+  TPcmIn source(44100, 2, kFrames);
+  TMP3Out sink;
+  sink.Lanes = 2;
+  sink.LaneChunkFrames = 20;
+  sink.SetInput(&source);
+  sink.SetFileName(dir.Folder / "stopped.mp3");
+  sink.Run();
+  ASSERT_TRUE(pipeline_test::PumpUntil([&] { return sink.Progress() >= 30; }));
+  sink.Stop();
+  EXPECT_FALSE(source.IsBusy());
+  const TDecoded decoded = DecodeWithFFmpeg(dir.Folder / "stopped.mp3");
+  ASSERT_GT(decoded.Frames(), 0);
+  EXPECT_LT(decoded.Frames(), kFrames);
+  EXPECT_GT(Snr(decoded, source.Samples(), 2, 0, decoded.Frames()), 20);
+  EXPECT_GT(Snr(decoded, source.Samples(), 2, decoded.Frames() - 1152, decoded.Frames()), 20);
+  const auto [frames, delays] = InfoFramesAndDelays(ReadFile(dir.Folder / "stopped.mp3"));
+  EXPECT_EQ(int64_t{frames} * 1152 - (delays >> 12) - (delays & 0xFFF), decoded.Frames())
+      << "the length the tag frame gives is the length played";
+}
