@@ -1,5 +1,6 @@
 #include "cli/command_cut.h"
 
+#include <charconv>
 #include <cstdio>
 #include <optional>
 
@@ -9,10 +10,12 @@
 #include "cli/write_output.h"
 #include "cutting/sample_frames.h"
 #include "cutting/time_text.h"
+#include "formats/mp3out/mp3_out.h"
 #include "pipeline/au_exception.h"
 
 const char* const kCutUsage =
-    "Usage: trimora-cli cut FILE -o OUT [--start TIME] [--end TIME] [--force] [--quiet]\n"
+    "Usage: trimora-cli cut FILE -o OUT [--start TIME] [--end TIME] [--lanes N] [--force]\n"
+    "                       [--quiet]\n"
     "\n"
     "Writes the stretch of FILE from --start to --end into OUT, a new file of the same\n"
     "format. TIME is hours:minutes:seconds.tenths, as in 00:01:30.5 (1:30:0.5 is fine too).\n"
@@ -21,6 +24,8 @@ const char* const kCutUsage =
     "  -o, --output OUT  the file to write (required)\n"
     "  --start TIME      where the stretch begins (default: the beginning)\n"
     "  --end TIME        where it ends, inclusive (default: the end)\n"
+    "  --lanes N         MP3 encoders working at once, 1 to 16 (default: one per core, at\n"
+    "                    most 8; 1 encodes on one)\n"
     "  -f, --force       replace OUT if it exists\n"
     "  -q, --quiet       no progress line\n"
     "  -h, --help        show this help\n";
@@ -31,6 +36,7 @@ struct TCutRequest {
   std::string Input;
   std::string Output;
   std::optional<int32_t> StartMs, EndMs;
+  std::optional<int> Lanes;
   bool Force = false;
   bool Quiet = false;
   bool Help = false;
@@ -45,10 +51,21 @@ std::optional<int32_t> ParseTime(const TCliArgs& args, const std::string& option
   return TimeTextToMs(*text);
 }
 
+std::optional<int> ParseLanes(const TCliArgs& args) {
+  const auto text = args.Value("--lanes");
+  if (!text) return std::nullopt;
+  int lanes = 0;
+  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), lanes);
+  if (error != std::errc() || end != text->data() + text->size() || lanes < 1 || lanes > 16)
+    throw TUsageError("invalid --lanes '" + *text + "' (expected a number from 1 to 16)");
+  return lanes;
+}
+
 TCutRequest ParseCut(const std::vector<std::string>& args) {
   const TCliArgs parsed({{"--output", "-o", true},
                          {"--start", "", true},
                          {"--end", "", true},
+                         {"--lanes", "", true},
                          {"--force", "-f", false},
                          {"--quiet", "-q", false},
                          {"--help", "-h", false}},
@@ -65,6 +82,7 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
   request.EndMs = ParseTime(parsed, "--end");
   if (request.StartMs && request.EndMs && *request.EndMs < *request.StartMs)
     throw TUsageError("--end lies before --start");
+  request.Lanes = ParseLanes(parsed);
   request.Force = parsed.Has("--force");
   request.Quiet = parsed.Has("--quiet");
   return request;
@@ -106,6 +124,8 @@ int RunCutCommand(const std::vector<std::string>& args) {
   sink->SetFileName(output.TempPath());
   sink->SetInput(&source);
   PrepareCut(opened.Kind, source, *sink);
+  if (auto* mp3 = dynamic_cast<TMP3Out*>(sink.get()); mp3 && request.Lanes)
+    mp3->Lanes = *request.Lanes;
   const TWriteJob job{
       "cut", "Cutting", request.Quiet, opened.Kind, {source.Channels(), source.SampleRate()}};
   return RunIntoOutput(job, std::move(sink), output,

@@ -43,11 +43,16 @@ int FrameBytes(const TLayout& layout, int kbps) {
   return (layout.Mpeg1 ? 144000 : 72000) * kbps / layout.Rate;
 }
 
-// The lowest bit-rate index whose frames hold the header, the side information and the tag.
-int TagBitrateIndex(const TLayout& layout) {
+// The stream's own bit-rate index when its frames hold the header, the side information and
+// the tag (as the encoder's own tag frame would be), else the lowest index whose frames do.
+int TagBitrateIndex(const TLayout& layout, uint32_t header) {
   if (layout.Rate == 0) return 0;
   const auto& kbps = layout.Mpeg1 ? kMpeg1Kbps : kMpeg2Kbps;
   const int needed = 4 + layout.SideInfo + kXingBytes + kExtensionBytes;
+  const auto own = static_cast<int>((header >> 12) & 0xF);
+  if (own > 0 && own < static_cast<int>(kbps.size()) &&
+      FrameBytes(layout, kbps[static_cast<size_t>(own)]) >= needed)
+    return own;
   for (int index = 1; index < static_cast<int>(kbps.size()); ++index)
     if (FrameBytes(layout, kbps[static_cast<size_t>(index)]) >= needed) return index;
   return 0;
@@ -72,9 +77,17 @@ uint16_t TagCrc16(std::span<const uint8_t> bytes, uint16_t crc) {
   return crc;
 }
 
+int MP3FrameBytes(uint32_t header) {
+  const TLayout layout = LayoutOf(header);
+  const auto index = static_cast<size_t>((header >> 12) & 0xF);
+  if (layout.Rate == 0 || index == 0 || index >= kMpeg1Kbps.size()) return 0;
+  const int kbps = layout.Mpeg1 ? kMpeg1Kbps[index] : kMpeg2Kbps[index];
+  return FrameBytes(layout, kbps) + static_cast<int>((header >> 9) & 1);
+}
+
 int InfoTagFrameBytes(uint32_t audioHeader) {
   const TLayout layout = LayoutOf(audioHeader);
-  const int index = TagBitrateIndex(layout);
+  const int index = TagBitrateIndex(layout, audioHeader);
   if (index == 0) return 0;
   const auto& kbps = layout.Mpeg1 ? kMpeg1Kbps : kMpeg2Kbps;
   return FrameBytes(layout, kbps[static_cast<size_t>(index)]);
@@ -82,7 +95,7 @@ int InfoTagFrameBytes(uint32_t audioHeader) {
 
 std::vector<uint8_t> MakeInfoTagFrame(const TInfoTagFacts& facts) {
   const TLayout layout = LayoutOf(facts.AudioHeader);
-  const int index = TagBitrateIndex(layout);
+  const int index = TagBitrateIndex(layout, facts.AudioHeader);
   if (index == 0) return {};
   std::vector<uint8_t> frame(static_cast<size_t>(InfoTagFrameBytes(facts.AudioHeader)), 0);
   // The stream's header with the tag's bit rate, no CRC, no padding and no joint-stereo

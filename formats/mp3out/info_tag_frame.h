@@ -11,7 +11,9 @@
 // could give a cut its exact length; so the tag gets a frame of its own, of the same MPEG
 // version, sample rate and channel mode as the stream, at the lowest bit rate that holds it,
 // while every audio frame keeps the stream's bit rate (as in any variable-bit-rate file,
-// whose tag frame has a bit rate of its own).
+// whose tag frame has a bit rate of its own). It also stands for the encoder's tag when a
+// stream is put together from the frames of several encoders, none of which saw it whole;
+// then it has the stream's own bit rate.
 
 struct TInfoTagFacts {
   uint32_t AudioHeader = 0;  // the header word of the stream's first audio frame
@@ -23,6 +25,10 @@ struct TInfoTagFacts {
   int Kbps = 0;         // the stream's bit rate
   std::string Encoder;  // the encoder's short name, at most 9 characters are kept
 };
+
+// Bytes of the MPEG layer III frame with header word `header`, padding included; 0 when the
+// word is no such header (or a free-format one).
+int MP3FrameBytes(uint32_t header);
 
 // Size of the tag frame for a stream whose audio frames have header `audioHeader` (MPEG
 // layer III); 0 when no frame of that kind can hold the tag.

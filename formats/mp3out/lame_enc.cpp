@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -178,8 +179,14 @@ uint32_t TakeOutput(TBeStream& stream, uint8_t* data, uint32_t count, uint32_t r
 
 }  // namespace
 
-BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize,
-                    HBE_STREAM* stream) {
+namespace {
+
+// Opening an encoder fills tables the encoder keeps for the whole process; streams opened on
+// several threads at once take turns.
+std::mutex OpenLock;
+
+BE_ERR InitStream(const BE_CONFIG* config, bool untagged, uint32_t* samples, uint32_t* bufferSize,
+                  HBE_STREAM* stream) {
   TLameLibrary& library = TLameLibrary::Instance();
   if (!library.Loaded() || config == nullptr || samples == nullptr || bufferSize == nullptr ||
       stream == nullptr)
@@ -187,10 +194,11 @@ BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buffer
   if (config->dwConfig != BE_CONFIG_LAME || config->dwStructSize < sizeof(BE_CONFIG))
     return BE_ERR_INVALID_FORMAT;
   const TLameApi& api = library.Api();
+  const std::lock_guard lock(OpenLock);
   auto result = std::make_unique<TBeStream>();
-  BE_ERR error = OpenEncoder(api, *config, false, result->Flags);
+  BE_ERR error = OpenEncoder(api, *config, untagged, result->Flags);
   if (error != BE_ERR_SUCCESSFUL) return error;
-  if (!IsTrue(config->bEnableVBR) &&
+  if (!untagged && !IsTrue(config->bEnableVBR) &&
       !TagFrameFits(api, result->Flags.get(), IsTrue(config->bCRC))) {
     // The bit rate stays as asked; the tag gets a frame of its own (see info_tag_frame.h).
     result->OwnTag = true;
@@ -207,6 +215,31 @@ BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buffer
   *bufferSize = result->BufferSize;
   *stream = result.release();
   return BE_ERR_SUCCESSFUL;
+}
+
+}  // namespace
+
+BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize,
+                    HBE_STREAM* stream) {
+  return InitStream(config, false, samples, bufferSize, stream);
+}
+
+BE_ERR beInitStreamUntagged(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize,
+                            HBE_STREAM* stream) {
+  return InitStream(config, true, samples, bufferSize, stream);
+}
+
+TBeStreamFacts beStreamFacts(HBE_STREAM stream) {
+  TBeStreamFacts facts;
+  if (stream == nullptr) return facts;
+  const TLameApi& api = TLameLibrary::Instance().Api();
+  lame_t flags = stream->Flags.get();
+  facts.Delay = api.get_encoder_delay(flags);
+  if (stream->Flushed) facts.Padding = api.get_encoder_padding(flags);
+  facts.Kbps = api.get_brate(flags);
+  facts.FrameSamples = api.get_framesize(flags);
+  facts.Encoder = std::string("LAME") + api.short_version();
+  return facts;
 }
 
 BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* input, uint8_t* output,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "formats/mp3out/be_config.h"
@@ -42,6 +43,23 @@ BE_ERR beWriteVBRHeader(const char* fileName);
 // The finished tag frame of a flushed stream, for a caller that writes the file itself
 // (an assigned stream has no file name to give beWriteVBRHeader). Empty when there is none.
 std::vector<uint8_t> beLameTagFrame(HBE_STREAM stream);
+
+// An encoder stream as beInitStream opens it, but one that writes no tag frame at all: its
+// output is a piece of a longer stream whose tag frame the caller makes.
+BE_ERR beInitStreamUntagged(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize,
+                            HBE_STREAM* stream);
+
+// What a stream's tag frame says about it: the encoder delay and padding in samples (the
+// padding is known once the stream is flushed), the bit rate, the samples per channel of one
+// frame and the encoder's short name.
+struct TBeStreamFacts {
+  int Delay = 0;
+  int Padding = 0;
+  int Kbps = 0;
+  int FrameSamples = 0;
+  std::string Encoder;
+};
+TBeStreamFacts beStreamFacts(HBE_STREAM stream);
 
 // Owner of an open encoder stream: closing it is beCloseStream.
 struct TBeStreamCloser {

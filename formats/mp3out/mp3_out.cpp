@@ -1,20 +1,24 @@
 #include "formats/mp3out/mp3_out.h"
 
+#include <algorithm>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "formats/mp3out/be_config.h"
 #include "formats/mp3out/id3v1_record.h"
 #include "formats/mp3out/lame_enc.h"
 #include "formats/mp3out/lame_library.h"
+#include "formats/mp3out/mp3_lanes.h"
 #include "formats/mp3out/mp3_tag_writer.h"
 #include "formats/mp3out/taglib_library.h"
 #include "pipeline/au_exception.h"
 
 struct TMP3Out::TRunState {
   TBeStreamHandle Encoder;
-  uint32_t SamplesPerChunk = 0;  // 16-bit samples of all channels per encoder call
+  std::unique_ptr<TMP3Lanes> Lanes;  // instead of Encoder when several encoders share the work
+  uint32_t SamplesPerChunk = 0;      // 16-bit samples of all channels per encoder call
   uint32_t OutputSize = 0;
   std::vector<int16_t> InputBuffer;
   std::vector<uint8_t> OutputBuffer;
@@ -43,6 +47,15 @@ class TScopeExit {
 
 [[noreturn]] void RaiseLameError(BE_ERR error) {
   throw EAuException("LAME Error: " + std::to_string(error));
+}
+
+// Sample frames a read takes when the lanes encode: their chunks gather any amount.
+constexpr size_t kLaneReadFrames = 4608;
+
+int LaneCount(int setting) {
+  if (setting > 0) return setting;
+  const auto cores = static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(cores, 1, kMP3MaxAutoLanes);
 }
 
 // Averages the channels of `frames` interleaved stereo frames into their first half.
@@ -89,17 +102,25 @@ void TMP3Out::Prepare(TRunState& run) {
 
   const BE_CONFIG config =
       MakeBeConfig(*this, static_cast<uint32_t>(Input()->SampleRate()), channels);
+  run.Downmix = channels == 2 && config.nMode == BE_MP3_MODE_MONO;
+  const int lanes = LaneCount(Lanes);
+  if (lanes > 1 && TMP3Lanes::Applies(config)) {
+    try {
+      run.Lanes = std::make_unique<TMP3Lanes>(config, TMP3LaneOptions{lanes, LaneChunkFrames});
+    } catch (const EAuException&) {
+      UndoPrepare(run);
+      throw;
+    }
+    run.InputBuffer.resize(static_cast<size_t>(channels) * kLaneReadFrames);
+    return;
+  }
   HBE_STREAM handle = nullptr;
   const BE_ERR error = beInitStream(&config, &run.SamplesPerChunk, &run.OutputSize, &handle);
   if (error != BE_ERR_SUCCESSFUL) {
-    DiscardFile(run);
-    Busy = false;  // FinishOutput will not run: end the read here
-    Input()->EndRead();
-    FRun.reset();
+    UndoPrepare(run);
     RaiseLameError(error);
   }
   run.Encoder.reset(handle);
-  run.Downmix = channels == 2 && config.nMode == BE_MP3_MODE_MONO;
   // channels x samples-per-chunk bytes: one whole chunk for stereo, half of one for mono.
   run.InputBuffer.resize(static_cast<size_t>(channels) * run.SamplesPerChunk / 2);
   run.OutputBuffer.resize(run.OutputSize);
@@ -121,7 +142,7 @@ bool TMP3Out::EncodeStep(TRunState& run) {
   const auto room = static_cast<uint32_t>(run.InputBuffer.size() * sizeof(int16_t));
   const uint32_t bytes = Input()->ReadFull(run.InputBuffer.data(), room, endOfData);
   if (bytes == 0) {
-    CompleteFile(run);
+    CompleteFile(run, false);
     return false;
   }
   uint32_t samples = bytes / 2;
@@ -129,44 +150,78 @@ bool TMP3Out::EncodeStep(TRunState& run) {
     samples /= 2;
     DownmixToMono(run.InputBuffer.data(), samples);
   }
+  if (run.Lanes) {
+    const auto frames = samples / static_cast<uint32_t>(run.Lanes->Channels());
+    run.Lanes->Encode(run.InputBuffer.data(), frames,
+                      [this](const uint8_t* data, uint32_t count) { WriteEncoded(data, count); });
+    if (endOfData) CompleteFile(run, false);
+    return !endOfData;
+  }
   uint32_t produced = 0;
   const BE_ERR error = beEncodeChunk(run.Encoder.get(), samples, run.InputBuffer.data(),
                                      run.OutputBuffer.data(), &produced);
   if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
   WriteEncoded(run.OutputBuffer.data(), produced);
   if (!endOfData) return true;
-  CompleteFile(run);
+  CompleteFile(run, false);
   return false;
 }
 
-void TMP3Out::CompleteFile(TRunState& run) {
-  uint32_t produced = 0;
-  BE_ERR error = beDeinitStream(run.Encoder.get(), run.OutputBuffer.data(), &produced);
-  if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
-  WriteEncoded(run.OutputBuffer.data(), produced);
+void TMP3Out::CompleteFile(TRunState& run, bool stopped) {
+  const auto write = [this](const uint8_t* data, uint32_t count) { WriteEncoded(data, count); };
+  if (run.Lanes) {
+    if (stopped)
+      run.Lanes->Stop();
+    else
+      run.Lanes->Finish(write);
+  } else {
+    uint32_t produced = 0;
+    const BE_ERR error = beDeinitStream(run.Encoder.get(), run.OutputBuffer.data(), &produced);
+    if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
+    WriteEncoded(run.OutputBuffer.data(), produced);
+  }
   const auto record = MakeId3v1Record(Id3v1Tags());
   WriteEncoded(record.data(), static_cast<uint32_t>(record.size()));
-  if (StreamAssigned) {
-    // A caller's stream has no name to reopen it by: the tag frame goes in through it.
-    const std::vector<uint8_t> frame = beLameTagFrame(run.Encoder.get());
-    const int64_t end = Stream->Position();
-    Stream->SetPosition(run.AudioStart);
-    WriteEncoded(frame.data(), static_cast<uint32_t>(frame.size()));
-    Stream->SetPosition(end);
-  }
+  // A caller's stream has no name to reopen it by: the tag frame goes in through it. The
+  // frame of several encoders' stream is ours to write anyway.
+  if (run.Lanes)
+    WriteTagFrame(run, run.Lanes->TagFrame());
+  else if (StreamAssigned)
+    WriteTagFrame(run, beLameTagFrame(run.Encoder.get()));
   CloseStream();
   run.Encoder.reset();
+  const bool lanes = run.Lanes != nullptr;
+  run.Lanes.reset();
   run.Completed = true;
   run.InputBuffer = {};
   run.OutputBuffer = {};
   if (StreamAssigned || WideFileName.empty()) return;
 
-  error = beWriteVBRHeader(WideFileName.c_str());
-  if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
+  if (!lanes) {
+    const BE_ERR error = beWriteVBRHeader(WideFileName.c_str());
+    if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
+  }
   if (const TTagLibApi* taglib = TagLibApi()) WriteMP3Tags(*taglib, WideFileName, Id3v2Tags());
 }
 
+// After a refused encoder: FinishOutput will not run, so the read is ended here.
+void TMP3Out::UndoPrepare(TRunState& run) {
+  DiscardFile(run);
+  Busy = false;
+  Input()->EndRead();
+  FRun.reset();
+}
+
+void TMP3Out::WriteTagFrame(TRunState& run, const std::vector<uint8_t>& frame) {
+  if (frame.empty()) return;
+  const int64_t end = Stream->Position();
+  Stream->SetPosition(run.AudioStart);
+  WriteEncoded(frame.data(), static_cast<uint32_t>(frame.size()));
+  Stream->SetPosition(end);
+}
+
 void TMP3Out::DiscardFile(TRunState& run) {
+  run.Lanes.reset();
   run.Encoder.reset();
   CloseStream();
   if (!run.CreatedFile) return;
@@ -191,14 +246,16 @@ void TMP3Out::FinishOutput() {
   if (!run) return;
   // However this ends, the encoder and the file are closed and the source's read ended.
   const TScopeExit cleanup([&] {
+    run->Lanes.reset();
     run->Encoder.reset();
     CloseStream();
     if (run->ReadStarted && Input() != nullptr) Input()->EndRead();
   });
   if (run->Completed) return;
-  if (run->Failed || !run->Encoder) {
+  if (run->Failed || (!run->Encoder && !run->Lanes)) {
     DiscardFile(*run);
     return;
   }
-  CompleteFile(*run);  // a stopped run keeps what it encoded, as a finished file
+  // A stopped run keeps what it encoded, as a finished file; the lanes drop what they hold.
+  CompleteFile(*run, true);
 }

@@ -48,4 +48,7 @@ struct TMP3Settings {
   bool EnableVBR = false;
   TMP3BitRate AverageBitrate = mbrAuto;  // anything but mbrAuto selects average bit rate
   TMP3BitRate MaximumBitrate = mbrAuto;  // the maximum under VBR
+  // Encoders working at once on a constant-rate stream without the bit reservoir; 0 gives
+  // one per core (at most eight), 1 the single encoder of old.
+  int Lanes = 0;
 };

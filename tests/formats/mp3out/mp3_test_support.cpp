@@ -21,8 +21,12 @@ std::vector<int16_t> MakePcm(int rate, int channels, int64_t frames, TSignal sig
       seed = seed * 1664525u + 1013904223u;
       const double phase = c == 0 ? 2 * pi * (200 * t + 300 * t * t / span) : 2 * pi * 660 * t;
       const int32_t noise = (static_cast<int32_t>(seed >> 16) - 32768) / 2;
-      pcm.push_back(
-          static_cast<int16_t>(signal == TSignal::Noise ? noise : 10000.0 * std::sin(phase)));
+      const bool click = i >= kClickFirst && (i - kClickFirst) % kClickSpacing == 0;
+      if (signal == TSignal::Clicks)
+        pcm.push_back(static_cast<int16_t>(click ? 20000 : 0));
+      else
+        pcm.push_back(
+            static_cast<int16_t>(signal == TSignal::Noise ? noise : 10000.0 * std::sin(phase)));
     }
   }
   return pcm;

@@ -15,10 +15,12 @@
 
 namespace mp3_test {
 
-enum class TSignal { Tone, Noise };
+enum class TSignal { Tone, Noise, Clicks };
 
 // Interleaved 16-bit PCM: a tone rising from 200 to 800 Hz (660 Hz on the right), so that
-// any shift in time shows, or white noise.
+// any shift in time shows, or white noise, or silence with a one-sample click on every
+// channel at each kClickFirst + k × kClickSpacing.
+inline constexpr int64_t kClickFirst = 5000, kClickSpacing = 10007;
 std::vector<int16_t> MakePcm(int rate, int channels, int64_t frames, TSignal signal);
 
 // A file source over such PCM held in memory. ReportedBits other than 16 make it claim a
