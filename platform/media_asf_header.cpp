@@ -83,6 +83,8 @@ std::optional<TAsfHeader> ReadAsfHeader(TMediaByteReader& reader) {
       header.PlayDuration = Little64(body, 40);
       header.Preroll = Little64(body, 56);
       header.Broadcast = (body[64] & 1) != 0;
+      const uint32_t smallest = static_cast<uint32_t>(Little64(body, 68));
+      if (smallest == static_cast<uint32_t>(Little64(body, 72))) header.PacketSize = smallest;
     } else if (Is(guid, kHeaderExtension) && size >= kObjectHeader + 22) {
       // Reserved GUID and 16-bit field, a 32-bit data size, then nested objects.
       WalkObjects(reader, at + kObjectHeader + 22, at + size,

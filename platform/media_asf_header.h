@@ -16,6 +16,7 @@ struct TAsfHeader {
   bool Broadcast = false;     // duration fields are not valid while a file is broadcast
   uint64_t PlayDuration = 0;  // 100 ns, preroll included
   uint64_t Preroll = 0;       // milliseconds
+  uint32_t PacketSize = 0;    // of every data packet; 0 when packets may differ in size
   // The play time of the content: play duration minus preroll, 0 when unknown.
   uint64_t Duration() const;
 };
