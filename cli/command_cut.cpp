@@ -72,16 +72,17 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
 }
 
 // The frames to keep, first and last inclusive: round(ms × rate / 1000) for each end, the end
-// held to the last frame of the file.
-void SetRange(const TCutRequest& request, TAuFileIn& source) {
+// held to the last frame the source offers. A start must lie within the sound the file holds.
+void SetRange(const TCutRequest& request, TFileKind kind, TAuFileIn& source) {
   const int64_t total = source.TotalSamples();
+  const int64_t held = FramesHeld(kind, source);
   const int rate = source.SampleRate();
-  if (total <= 0) throw TCliError("'" + request.Input + "' holds no sound to cut");
+  if (total <= 0 || held <= 0) throw TCliError("'" + request.Input + "' holds no sound to cut");
   const int64_t first = request.StartMs ? MsToSampleFrame(*request.StartMs, rate) : 0;
   int64_t last = request.EndMs ? MsToSampleFrame(*request.EndMs, rate) : total - 1;
-  if (first >= total)
+  if (first >= held)
     throw TCliError("--start " + MsToTimeText(*request.StartMs) + " lies past the end of '" +
-                    request.Input + "' (" + FramesToTimeText(total, rate) + ")");
+                    request.Input + "' (" + FramesToTimeText(held, rate) + ")");
   last = std::min(last, total - 1);
   source.StartSample = first;
   source.EndSample = last;
@@ -98,7 +99,7 @@ int RunCutCommand(const std::vector<std::string>& args) {
   TOpenedSource opened = OpenSource(request.Input);
   RequireOutputKind(opened.Kind, request.Output);
   TAuFileIn& source = *opened.Source;
-  SetRange(request, source);
+  SetRange(request, opened.Kind, source);
   const int64_t rangeFrames = source.EndSample - source.StartSample + 1;
 
   TSafeOutput output(request.Output, request.Force, {request.Input});

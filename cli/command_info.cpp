@@ -1,40 +1,170 @@
 #include "cli/command_info.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <string_view>
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/file_kinds.h"
+#include "cli/json_text.h"
 #include "cutting/sample_frames.h"
 #include "cutting/time_text.h"
+#include "formats/media/wm_in.h"
+#include "tags/mp3_file_tags.h"
+#include "tags/tag_text.h"
 
 const char* const kInfoUsage =
-    "Usage: trimora-cli info FILE\n"
+    "Usage: trimora-cli info FILE [--json]\n"
     "\n"
-    "Shows the format of FILE (the kind of data, channels, sample rate, bits per sample)\n"
-    "and its length as time text and in sample frames.\n";
+    "Shows the format of FILE (the kind of data, channels, sample rate, bits per sample),\n"
+    "its length as time text and in sample frames, its bit rate, whether it is VBR or\n"
+    "protected, and the tags a cut carries over (title, artist, album, year, track, genre,\n"
+    "comment).\n"
+    "\n"
+    "Options:\n"
+    "  --json      one JSON object on one line instead, with the same facts under fixed keys\n"
+    "  -h, --help  show this help\n";
+
+namespace {
+
+struct TTagLine {
+  const char* Key;    // of the JSON object
+  const char* Label;  // of the text
+  std::string Value;  // UTF-8
+};
+
+struct TInfoReport {
+  std::string File;
+  std::string Format;
+  int Channels = 0;
+  int SampleRate = 0;
+  int BitsPerSample = 0;
+  int64_t Frames = 0;
+  uint32_t Bitrate = 0;  // bits per second
+  bool VBR = false;
+  bool Protected = false;  // then nothing but the file's kind is known
+  std::array<TTagLine, 7> Tags = {{{"title", "Title:", {}},
+                                   {"artist", "Artist:", {}},
+                                   {"album", "Album:", {}},
+                                   {"year", "Year:", {}},
+                                   {"track", "Track:", {}},
+                                   {"genre", "Genre:", {}},
+                                   {"comment", "Comment:", {}}}};
+};
+
+void FillTags(const TId3v2Tags& tags, TInfoReport& report) {
+  using TTagText::AnsiToWide;
+  using TTagText::WideToUtf8;
+  const std::array<std::u16string, 7> values = {
+      tags.Title(), tags.Artist(), tags.Album(), AnsiToWide(tags.Year()), AnsiToWide(tags.Track()),
+      tags.Genre(), tags.Comment()};
+  for (std::size_t i = 0; i < values.size(); ++i) report.Tags[i].Value = WideToUtf8(values[i]);
+}
+
+// The facts of a file the media runtime reads: its bit rate, VBR flag and tags as a cut takes
+// them over, and its true length, without the third of a second the MP3 source adds.
+void FillMedia(TFileKind kind, const std::string& path, TAuFileIn& source, TInfoReport& report) {
+  auto& media = static_cast<TWMIn&>(source);
+  report.Bitrate = media.Bitrate();
+  report.VBR = media.IsVBR();
+  TId3v2Tags tags;
+  tags.Assign(media.Id3v2Tags());
+  if (kind == TFileKind::Mp3) {
+    CompleteFromMP3File(path, tags);
+    report.Frames = std::max<int64_t>(report.Frames - report.SampleRate / 3, 0);
+  }
+  FillTags(tags, report);
+}
+
+TInfoReport ReadReport(const std::string& path) {
+  TInfoReport report;
+  report.File = path;
+  const TFileKind kind = KindOfFile(path);
+  TOpenedSource opened;
+  try {
+    opened = OpenSource(path);
+  } catch (const TCliError& e) {
+    // Protected content cannot be opened for reading, but that is an answer here.
+    constexpr std::string_view kProtected = "File is protected";
+    const std::string_view message = e.what();
+    if (kind == TFileKind::Wave || !message.ends_with(kProtected)) throw;
+    report.Format = kind == TFileKind::Mp3 ? "MP3" : "WMA";
+    report.Protected = true;
+    return report;
+  }
+  TAuFileIn& source = *opened.Source;
+  report.Format = DescribeFormat(opened.Kind, source);
+  report.Channels = source.Channels();
+  report.SampleRate = source.SampleRate();
+  report.BitsPerSample = source.BitsPerSample();
+  report.Frames = std::max<int64_t>(source.TotalSamples(), 0);
+  if (kind == TFileKind::Wave)
+    report.Bitrate =
+        static_cast<uint32_t>(report.SampleRate) * report.Channels * report.BitsPerSample;
+  else
+    FillMedia(kind, path, source, report);
+  return report;
+}
+
+std::string LengthText(const TInfoReport& report) {
+  const auto ms = static_cast<int32_t>(
+      std::min<int64_t>(SampleFramesToMs(report.Frames, report.SampleRate), INT32_MAX));
+  return MsToTimeText(ms);
+}
+
+void PrintText(const TInfoReport& report) {
+  std::printf("File:        %s\n", report.File.c_str());
+  if (report.Protected) {
+    std::printf("Format:      %s\n", report.Format.c_str());
+    std::printf("Protected:   yes (nothing more can be read)\n");
+    return;
+  }
+  std::printf("Format:      %s\n", report.Format.c_str());
+  std::printf("Channels:    %d\n", report.Channels);
+  std::printf("Sample rate: %d Hz\n", report.SampleRate);
+  std::printf("Bits:        %d\n", report.BitsPerSample);
+  std::printf("Length:      %s (%lld frames)\n", LengthText(report).c_str(),
+              static_cast<long long>(report.Frames));
+  std::printf("Bit rate:    %u kbps\n", (report.Bitrate + 500) / 1000);
+  std::printf("VBR:         %s\n", report.VBR ? "yes" : "no");
+  std::printf("Protected:   no\n");
+  for (const TTagLine& tag : report.Tags)
+    if (!tag.Value.empty()) std::printf("%-12s %s\n", tag.Label, tag.Value.c_str());
+}
+
+void PrintJson(const TInfoReport& report) {
+  TJsonObject json;
+  json.Add("file", JsonString(report.File));
+  json.Add("format", JsonString(report.Format));
+  json.Add("protected", report.Protected ? "true" : "false");
+  json.Add("channels", std::to_string(report.Channels));
+  json.Add("sample_rate", std::to_string(report.SampleRate));
+  json.Add("bits_per_sample", std::to_string(report.BitsPerSample));
+  json.Add("frames", std::to_string(report.Frames));
+  json.Add("length", JsonString(report.Protected ? std::string() : LengthText(report)));
+  json.Add("bit_rate", std::to_string(report.Bitrate));
+  json.Add("vbr", report.VBR ? "true" : "false");
+  TJsonObject tags;
+  for (const TTagLine& tag : report.Tags) tags.Add(tag.Key, JsonString(tag.Value));
+  json.Add("tags", tags.Text());
+  std::printf("%s\n", json.Text().c_str());
+}
+
+}  // namespace
 
 int RunInfoCommand(const std::vector<std::string>& args) {
-  const TCliArgs parsed({{"--help", "-h", false}}, args);
+  const TCliArgs parsed({{"--help", "-h", false}, {"--json", "", false}}, args);
   if (parsed.Has("--help")) {
     std::fputs(kInfoUsage, stdout);
     return kExitOk;
   }
   if (parsed.Positional().size() != 1) throw TUsageError("info takes one FILE");
-  const std::string& path = parsed.Positional()[0];
-
-  TOpenedSource opened = OpenSource(path);
-  TAuFileIn& source = *opened.Source;
-  const int rate = source.SampleRate();
-  const int64_t frames = std::max<int64_t>(source.TotalSamples(), 0);
-  const auto ms =
-      static_cast<int32_t>(std::min<int64_t>(SampleFramesToMs(frames, rate), INT32_MAX));
-  std::printf("File:        %s\n", path.c_str());
-  std::printf("Format:      %s\n", DescribeFormat(opened.Kind, source).c_str());
-  std::printf("Channels:    %d\n", source.Channels());
-  std::printf("Sample rate: %d Hz\n", rate);
-  std::printf("Bits:        %d\n", source.BitsPerSample());
-  std::printf("Length:      %s (%lld frames)\n", MsToTimeText(ms).c_str(),
-              static_cast<long long>(frames));
+  const TInfoReport report = ReadReport(parsed.Positional()[0]);
+  if (parsed.Has("--json"))
+    PrintJson(report);
+  else
+    PrintText(report);
   return kExitOk;
 }

@@ -7,6 +7,7 @@
 #include "cli/file_kinds.h"
 #include "cli/write_output.h"
 #include "mix/audio_mixer.h"
+#include "mix/converting_input.h"
 
 namespace {
 
@@ -25,9 +26,8 @@ std::string Usage(const char* command, const char* what) {
          what +
          "\n"
          "The two files must be of one kind (both .wav, .mp3 or .wma); OUT is a new file of that\n"
-         "kind with the format, tags and encoder settings of FILE1. Files of different sample\n"
-         "rates or channel counts are combined sample by sample in FILE1's format, which\n"
-         "changes the pitch or the channels of FILE2's sound: a warning says so.\n"
+         "kind with the format, tags and encoder settings of FILE1. FILE2 is converted to\n"
+         "FILE1's sample rate, channel count and sample width first, so it keeps its pitch.\n"
          "\n"
          "Options:\n"
          "  -o, --output OUT  the file to write (required)\n"
@@ -56,12 +56,6 @@ TJoinRequest ParseJoin(const std::string& command, const std::vector<std::string
   return request;
 }
 
-std::string Describe(TAuFileIn& source) {
-  const int channels = source.Channels();
-  return std::to_string(channels) + (channels == 1 ? " channel" : " channels") + " at " +
-         std::to_string(source.SampleRate()) + " Hz";
-}
-
 // Opens the two inputs and checks that they go together and with the output's name.
 std::pair<TOpenedSource, TOpenedSource> OpenPair(const std::string& command,
                                                  const TJoinRequest& request) {
@@ -71,13 +65,6 @@ std::pair<TOpenedSource, TOpenedSource> OpenPair(const std::string& command,
   TOpenedSource first = OpenSource(request.Input1);
   RequireOutputKind(first.Kind, request.Output);
   TOpenedSource second = OpenSource(request.Input2);
-  TAuFileIn &a = *first.Source, &b = *second.Source;
-  if (!request.Quiet && (a.Channels() != b.Channels() || a.SampleRate() != b.SampleRate()))
-    std::fprintf(stderr,
-                 "trimora-cli %s: warning: '%s' has %s, '%s' %s; its samples are taken as "
-                 "they come, in the format of '%s'\n",
-                 command.c_str(), request.Input2.c_str(), Describe(b).c_str(),
-                 request.Input1.c_str(), Describe(a).c_str(), request.Input1.c_str());
   return {std::move(first), std::move(second)};
 }
 
@@ -92,12 +79,16 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   TAuFileIn &source1 = *first.Source, &source2 = *second.Source;
 
   TSafeOutput output(request.Output, request.Force, {request.Input1, request.Input2});
+  // The second file reaches the mixer in the first one's format.
+  TConvertingInput converted;
+  converted.SetInput(&source2);
+  converted.SetOutputFormatOf(source1);
   TAudioMixer mixer;
   mixer.Mode = mode;
   mixer.Volume1 = 65535;
   mixer.Volume2 = 65535;
   mixer.SetInput1(&source1);
-  mixer.SetInput2(&source2);
+  mixer.SetInput2(&converted);
   auto sink = MakeSink(first.Kind);
   sink->SetFileName(output.TempPath());
   sink->SetInput(&mixer);
@@ -109,8 +100,11 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
                       first.Kind,
                       {source1.Channels(), source1.SampleRate()}};
   return RunIntoOutput(job, std::move(sink), output, [&] {
-    // The mixer hands out the first file's samples in the first file's format.
-    const int64_t samples1 = SamplesDelivered(source1), samples2 = SamplesDelivered(source2);
+    // The mixer hands out the first file's samples in the first file's format, and so does
+    // the converter in front of the second.
+    const int width = source1.BitsPerSample() / 8;
+    const int64_t samples1 = SamplesDelivered(source1);
+    const int64_t samples2 = width > 0 ? converted.Position() / width : 0;
     const int64_t samples = mode == amMix ? std::max(samples1, samples2) : samples1 + samples2;
     return samples / job.Input.Channels;
   });

@@ -76,6 +76,12 @@ void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
   if (kind == TFileKind::Wma) PrepareWMACut(source, sink);
 }
 
+int64_t FramesHeld(TFileKind kind, TAuFileIn& source) {
+  const int64_t total = source.TotalSamples();
+  if (kind != TFileKind::Mp3 || total <= 0) return total;
+  return std::max<int64_t>(total - source.SampleRate() / 3, 0);
+}
+
 int64_t SamplesDelivered(TAuFileIn& source) {
   const int width = source.BitsPerSample() / 8;
   return width > 0 ? source.Position() / width : 0;

@@ -26,6 +26,10 @@ std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind);
 // settings taken over from the source; WMA: tags and the matching format); nothing for WAV.
 void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
 
+// The frames the file of `source` holds: an MP3 source reports a third of a second more, as
+// room at the end of the data.
+int64_t FramesHeld(TFileKind kind, TAuFileIn& source);
+
 // The samples (single values of one channel) `source` delivered in the run just ended.
 int64_t SamplesDelivered(TAuFileIn& source);
 // The frames a finished cut took from `source`, whose range held `rangeFrames`.

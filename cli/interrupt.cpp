@@ -13,12 +13,19 @@ static_assert(std::atomic<int>::is_always_lock_free &&
                   std::atomic<const char*>::is_always_lock_free,
               "read from a signal handler");
 
-// Only async-signal-safe calls here.
+// Only async-signal-safe calls in the handlers.
 void OnSignal(int number) {
   int expected = 0;
   if (Signal.compare_exchange_strong(expected, number)) return;
-  if (const char* path = CleanupPath.load()) ::unlink(path);
+  if (const char* path = CleanupPath.exchange(nullptr)) ::unlink(path);
   ::_exit(128 + number);
+}
+
+// Installed with SA_RESETHAND: the signal raised again at the end takes its default action
+// (ending the process, with a core dump where those are enabled).
+void OnCrash(int number) {
+  if (const char* path = CleanupPath.exchange(nullptr)) ::unlink(path);
+  ::raise(number);
 }
 
 }  // namespace
@@ -28,6 +35,13 @@ void Install() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   for (int number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(number, &action, nullptr);
+
+  struct sigaction crash {};
+  crash.sa_handler = OnCrash;
+  sigemptyset(&crash.sa_mask);
+  crash.sa_flags = SA_RESETHAND | SA_NODEFER;
+  for (int number : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+    ::sigaction(number, &crash, nullptr);
 }
 
 int Received() {

@@ -4,13 +4,17 @@
 // signal only raises a flag that the program polls, so that it can stop its run and remove
 // its temporary file in an orderly way; a second one removes the temporary file at once and
 // ends the process.
+//
+// A crash (SIGABRT from a library's failed assertion, SIGSEGV, SIGBUS, SIGFPE, SIGILL) cannot
+// be recovered from: it removes the temporary file and then ends the process by the same
+// signal, so that the crash is still reported as one.
 namespace TInterrupt {
 
 void Install();
 // The signal number received, 0 when none.
 int Received();
-// The file a second signal removes before ending the process; nullptr for none. The text
-// must stay valid until it is replaced.
+// The file a second signal or a crash removes before the process ends; nullptr for none.
+// The text must stay valid until it is replaced.
 void SetCleanupPath(const char* path);
 
 }  // namespace TInterrupt

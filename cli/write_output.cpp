@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "cli/cli_errors.h"
 #include "cli/progress_line.h"
@@ -18,14 +19,21 @@ namespace {
 // frames as they make at its rate.
 void CheckWritten(const std::filesystem::path& written, const std::string& shownName,
                   const std::string& command, int64_t frames, int inputRate, TPcmShape expected) {
-  TOpenedSource check = OpenSource(written);
-  TAuFileIn& result = *check.Source;
+  const std::string incomplete = command + " failed: '" + shownName + "' did not come out complete";
+  // The file read back is the temporary one, whose name means nothing to the user.
+  std::optional<TOpenedSource> check;
+  try {
+    check = OpenSource(written);
+  } catch (const TCliError&) {
+    throw TCliError(incomplete);
+  }
+  TAuFileIn& result = *check->Source;
   if (inputRate > 0 && expected.Rate != inputRate)
     frames = static_cast<int64_t>(
         std::llround(static_cast<double>(frames) * expected.Rate / static_cast<double>(inputRate)));
-  if (!LengthMatches(check.Kind, result, frames) || result.Channels() != expected.Channels ||
+  if (!LengthMatches(check->Kind, result, frames) || result.Channels() != expected.Channels ||
       result.SampleRate() != expected.Rate)
-    throw TCliError(command + " failed: '" + shownName + "' did not come out complete");
+    throw TCliError(incomplete);
 }
 
 }  // namespace
@@ -48,6 +56,10 @@ int RunIntoOutput(const TWriteJob& job, std::unique_ptr<TAuFileOut> sink, TSafeO
   sink.reset();  // the sink lets go of the file before it is checked and renamed
   const int64_t frames = framesFed();
   const std::string shownName = output.Target().string();
+  // A source whose header promised more than its file holds may deliver nothing at all.
+  if (frames == 0)
+    throw TCliError(job.Command + " failed: the input gave no sound for it; '" + shownName +
+                    "' was not written");
   CheckWritten(output.TempPath(), shownName, job.Command, frames, job.Input.Rate, written);
   output.Commit();
   if (!job.Quiet && ::isatty(STDERR_FILENO) == 1)

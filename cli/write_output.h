@@ -30,7 +30,7 @@ struct TWriteJob {
 // the file was being closed would, must not pass for a success), moves it into place and,
 // on a terminal, says what it wrote. Returns the exit status: 0, or 128 + the signal when
 // interrupted (nothing is written then). TCliError "<command> failed: ..." when the run
-// fails or the file did not come out complete.
+// fails, delivers no frames, or the file did not come out complete.
 int RunIntoOutput(const TWriteJob& job, std::unique_ptr<TAuFileOut> sink, TSafeOutput& output,
                   const std::function<int64_t()>& framesFed);
 

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <vector>
+
 #include <QColor>
 #include <QImage>
 #include <QWidget>
 
 #include "controls/track_geometry.h"
 #include "controls/tracker2_types.h"
+#include "cutting/peak_overview.h"
 
 // A self-painted track bar with one or two thumbs. With SecondThumb it edits a range
 // PositionL < PositionU, painted in TrackCenterColor between the thumbs; independently it
@@ -77,6 +80,25 @@ class TTrackBar2 : public QWidget {
   QRect ThumbRectU() { return Geometry().ThumbRect(FPositionU); }
   const QImage& ThumbImage() const { return FThumbImage; }
 
+  // The sound's shape inside the track of a horizontal bar, behind the selection, thumbs and
+  // cursor: every pixel column shows the lowest and highest sample of the time it covers.
+  // Position P stands for P * SecondsPerUnit seconds (the main window's half seconds: 0.5);
+  // 0 spreads the whole overview over Min..Max. A growing overview is set again as more
+  // arrives; columns not yet there stay empty. Without a waveform the bar paints as before.
+  void SetWaveform(TPeakOverview Peaks, double SecondsPerUnit = 0);
+  void ClearWaveform();
+  bool HasWaveform() const { return FHasWaveform; }
+  const TPeakOverview& Waveform() const { return FWaveform; }
+  QColor WaveformColor() const { return FWaveformColor; }
+  void SetWaveformColor(QColor Value);
+  TWaveformLayout WaveformLayout() const { return FWaveformLayout; }
+  void SetWaveformLayout(TWaveformLayout Value);
+  // Stretches tinted over the waveform (a segment list); drawn only with a waveform.
+  const std::vector<TMarkedStretch>& MarkedStretches() const { return FMarkedStretches; }
+  void SetMarkedStretches(std::vector<TMarkedStretch> Value);
+  QColor MarkedColor() const { return FMarkedColor; }
+  void SetMarkedColor(QColor Value);
+
   TTrackBarNotifyEvent OnChange;
   TTrackBarPaintEvent OnPaint;
   TDrawTrackEvent OnDrawTrack;
@@ -127,6 +149,13 @@ class TTrackBar2 : public QWidget {
   QImage ComposedThumb(QPainter& Canvas, QPoint LowerCorner);
   void PaintSelectedRange(QPainter& Canvas, QPoint Lower, QPoint Upper);
   void UpdateLineStrip(int Value);
+  // Waveform painting (tracker2_waveform.cpp).
+  QRect WaveformArea() const;
+  double SecondsPerPixel() const;
+  double PixelSeconds(int X) const;
+  void DrawWaveform(QPainter& Canvas);
+  void DrawMarkedStretches(QPainter& Canvas, QRect Area);
+  void DrawEnvelope(QPainter& Canvas, QRect Band, int Channel);
 
   int FMin = 0;
   int FMax = 20;
@@ -161,4 +190,14 @@ class TTrackBar2 : public QWidget {
   QImage FThumbMask;  // pointer styles only
   QImage FTickImage;
   QImage FDitherPattern;
+
+  bool FHasWaveform = false;
+  TPeakOverview FWaveform;
+  double FSecondsPerUnit = 0;
+  // Dark enough for the cyan cursor to stand out on it, light enough for the thumbs' black
+  // edges to stay apart from it.
+  QColor FWaveformColor = QColor(0x30, 0x48, 0x80);
+  TWaveformLayout FWaveformLayout = TWaveformLayout::wlMixed;
+  std::vector<TMarkedStretch> FMarkedStretches;
+  QColor FMarkedColor = QColor(0xD0, 0x30, 0x30, 0x60);
 };

@@ -12,6 +12,7 @@ namespace {
 
 const QColor kLineColor(0, 200, 200);
 constexpr int kLineLength = 50;
+constexpr int kSelectionTintAlpha = 0x70;
 
 // A dotted focus frame: every other border pixel inverted, so it shows on any colour.
 void DrawFocusFrame(QImage& Canvas) {
@@ -67,6 +68,7 @@ void TTrackBar2::DrawTrack(QPainter& Canvas) {
     Canvas.fillRect(R, QBrush(FDitherPattern));
   if (FTrackStyle == TTrackStyle::trRaised || FTrackStyle == TTrackStyle::trLowered)
     DrawBevel(Canvas, R, FTrackStyle == TTrackStyle::trRaised);
+  if (FHasWaveform) DrawWaveform(Canvas);
 }
 
 void TTrackBar2::DoDrawTrack(QPainter& Canvas) {
@@ -163,7 +165,11 @@ void TTrackBar2::PaintSelectedRange(QPainter& Canvas, QPoint Lower, QPoint Upper
   if (Range.isEmpty()) return;
   FrameRect(Canvas, Range, FTrackCenterColor);
   const QRect Inside = Range.adjusted(1, 1, -1, -1);
-  if (!Inside.isEmpty()) Canvas.fillRect(Inside, FTrackCenterColor);
+  if (Inside.isEmpty()) return;
+  // Over a waveform the selection is a tint, so the sound's shape shows through it.
+  QColor Fill = FTrackCenterColor;
+  if (FHasWaveform) Fill.setAlpha(kSelectionTintAlpha);
+  Canvas.fillRect(Inside, Fill);
 }
 
 void TTrackBar2::DrawLine(QPainter& Canvas, int Value) {

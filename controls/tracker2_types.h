@@ -21,6 +21,14 @@ enum class TThumbStyle {
 };
 enum class TTickStyle { tiUserDrawn, tiLine, tiSquare, tiRaisedSquare, tiLoweredSquare };
 enum class TTickOrientation { toTopLeft, toBottomRight, toBoth };
+// How a waveform of two channels is drawn: one envelope of both, or each in its own half of
+// the track (left above right).
+enum class TWaveformLayout { wlMixed, wlChannels };
+// A stretch of the sound marked over the waveform, in seconds from its start.
+struct TMarkedStretch {
+  double From = 0;
+  double To = 0;
+};
 
 class TTrackBar2;
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "tags/mp3_file_tags.h"
 #include "tags/tag_text.h"
 
 namespace {
@@ -14,6 +15,14 @@ T FieldNumber(const std::string& text) {
   const std::optional<int32_t> value = TTagText::ParseInt32(text);
   if (!value || *value < 0 || *value > std::numeric_limits<T>::max()) return 0;
   return static_cast<T>(*value);
+}
+
+// A track number, also in the "7/12" form (track 7 of 12), which the field holds as 7.
+uint8_t TrackNumber(const std::string& text) {
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) return FieldNumber<uint8_t>(text);
+  if (!TTagText::ParseInt32(text.substr(slash + 1))) return 0;
+  return FieldNumber<uint8_t>(text.substr(0, slash));
 }
 
 }  // namespace
@@ -31,6 +40,7 @@ void CopyId3v2Tags(const TId3v2Tags& source, TId3v2Tags& sink) {
   sink.SetCopyright(source.Copyright());
   sink.SetLanguage(source.Language());
   sink.SetLink(source.Link());
+  sink.SetPictures(source.Pictures());
 }
 
 void CopyId3v2ToId3v1(const TId3v2Tags& source, TId3v1Tags& sink) {
@@ -39,7 +49,7 @@ void CopyId3v2ToId3v1(const TId3v2Tags& source, TId3v1Tags& sink) {
   sink.SetAlbum(WideToAnsi(source.Album()));
   sink.SetGenre(WideToAnsi(source.Genre()));
   sink.SetYear(FieldNumber<uint16_t>(source.Year()));
-  sink.SetTrack(FieldNumber<uint8_t>(source.Track()));
+  sink.SetTrack(TrackNumber(source.Track()));
   sink.SetTitle(WideToAnsi(source.Title()));
   sink.SetComment(WideToAnsi(source.Comment()));
 }
@@ -47,4 +57,11 @@ void CopyId3v2ToId3v1(const TId3v2Tags& source, TId3v1Tags& sink) {
 void CopyTagsToMP3(const TId3v2Tags& source, TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1) {
   CopyId3v2Tags(source, sinkId3v2);
   CopyId3v2ToId3v1(source, sinkId3v1);
+}
+
+void CopyTagsToMP3(const TId3v2Tags& source, const std::filesystem::path& sourceFile,
+                   TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1) {
+  CopyId3v2Tags(source, sinkId3v2);
+  if (!sourceFile.empty()) CompleteFromMP3File(sourceFile, sinkId3v2);
+  CopyId3v2ToId3v1(sinkId3v2, sinkId3v1);
 }

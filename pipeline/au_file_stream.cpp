@@ -1,11 +1,11 @@
 #include "pipeline/au_file_stream.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "pipeline/au_exception.h"
 #include "pipeline/share_registry.h"
@@ -14,16 +14,25 @@ namespace {
 
 const char* const SharingViolation =
     "The process cannot access the file because it is being used by another process.";
+// A device or pipe has no size and may never end, and opening a pipe waits for its writer.
+const char* const kNotRegular = "The file is not a regular file.";
 
-[[noreturn]] void RaiseSystemError(int error) { throw EAuException(std::strerror(error)); }
+[[noreturn]] void RaiseSystemError(int error) {
+  throw EAuException(std::strerror(error));
+}
 
-TShareRegistry::TFileKey KeyOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+TShareRegistry::TFileKey KeyOf(const struct stat& st) {
+  return {st.st_dev, st.st_ino};
+}
 
 unsigned AccessOf(uint16_t mode) {
   switch (mode & 0x3) {
-    case 0: return TShareRegistry::acRead;
-    case 1: return TShareRegistry::acWrite;
-    default: return TShareRegistry::acRead | TShareRegistry::acWrite;
+    case 0:
+      return TShareRegistry::acRead;
+    case 1:
+      return TShareRegistry::acWrite;
+    default:
+      return TShareRegistry::acRead | TShareRegistry::acWrite;
   }
 }
 
@@ -32,18 +41,25 @@ unsigned DenyOf(uint16_t mode) {
   using namespace TShareRegistry;
   switch ((mode >> 4) & 0xF) {
     case 0:
-    case 1: return acRead | acWrite;
-    case 2: return acWrite;
-    case 3: return acRead;
-    default: return 0;
+    case 1:
+      return acRead | acWrite;
+    case 2:
+      return acWrite;
+    case 3:
+      return acRead;
+    default:
+      return 0;
   }
 }
 
 int OpenFlagsOf(uint16_t mode) {
   switch (mode & 0x3) {
-    case 0: return O_RDONLY;
-    case 1: return O_WRONLY;
-    default: return O_RDWR;
+    case 0:
+      return O_RDONLY;
+    case 1:
+      return O_WRONLY;
+    default:
+      return O_RDWR;
   }
 }
 
@@ -61,12 +77,16 @@ TAuFileStream::TAuFileStream(const std::filesystem::path& name, uint16_t mode) {
   // file that another stream of this process may not see written.
   if (::stat(name.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) RaiseSystemError(EISDIR);
+    if (!S_ISREG(st.st_mode)) throw EAuException(kNotRegular);
     if (!MayOpen(KeyOf(st), access, deny)) throw EAuException(SharingViolation);
   } else if (!create) {
     RaiseSystemError(errno);
   }
+  // Without O_NONBLOCK the open of a pipe put there since the check would wait for a writer,
+  // for ever; with it, the open returns and the check below refuses the pipe.
   const int flags = create ? (O_RDWR | O_CREAT | O_TRUNC) : OpenFlagsOf(mode);
-  Fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
+  Fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (Fd < 0 && errno == ENXIO) throw EAuException(kNotRegular);  // a pipe without reader
   if (Fd < 0) RaiseSystemError(errno);
   if (::fstat(Fd, &st) != 0) {
     const int error = errno;
@@ -74,11 +94,12 @@ TAuFileStream::TAuFileStream(const std::filesystem::path& name, uint16_t mode) {
     Fd = -1;
     RaiseSystemError(error);
   }
-  if (!S_ISREG(st.st_mode)) {  // a device or pipe has no size and may never end
+  if (!S_ISREG(st.st_mode)) {
     ::close(Fd);
     Fd = -1;
-    throw EAuException("The file is not a regular file.");
+    throw EAuException(kNotRegular);
   }
+  ::fcntl(Fd, F_SETFL, ::fcntl(Fd, F_GETFL) & ~O_NONBLOCK);  // a regular file never blocks
   if (!MayOpen(KeyOf(st), access, deny)) {
     ::close(Fd);
     Fd = -1;

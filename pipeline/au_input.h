@@ -9,6 +9,9 @@
 // Base of every source: decoders and the mixer. A source hands out interleaved integer PCM
 // by pointer into memory it owns, valid until its next read. Reads run on the worker thread
 // of the sink reading the source; property queries may run on the main thread before a run.
+//
+// A concrete source calls NotifyDestroying() first thing in its destructor: a sink reading it
+// is told then, and stops its run while the whole source still exists.
 class TAuInput : public TComponent {
  public:
   TAuInput() = default;

@@ -87,13 +87,22 @@ void TAuStreamedInput::ReadData(uint8_t*& buffer, uint32_t& bytes) {
 }
 
 void TAuFileIn::SetFileName(const std::filesystem::path& name) {
+  std::lock_guard lock(DataLock);
+  RefuseWhileBusy();
   CloseFile();
   WideFileName = name;
 }
 
 void TAuFileIn::SetStream(TAuStream* stream) {
+  std::lock_guard lock(DataLock);
+  RefuseWhileBusy();
   CloseFile();
   TAuStreamedInput::SetStream(stream);
+}
+
+// Closing the file under a running read would free the stream its sink's worker reads.
+void TAuFileIn::RefuseWhileBusy() const {
+  if (Busy) throw EAuException("The component is Busy");
 }
 
 bool TAuFileIn::Valid() {
@@ -155,11 +164,26 @@ int TAuFileIn::QueryTotalTime() {
 
 void TAuFileIn::DoStartRead() {
   if (Busy) throw EAuException("The component is Busy");
-  if (!StreamAssigned && WideFileName.empty())
-    throw EAuException("The file name is not assigned");
+  if (!StreamAssigned && WideFileName.empty()) throw EAuException("The file name is not assigned");
   Busy = true;
   FPosition = 0;
   RestartPending = false;
+  try {
+    OpenRange();
+  } catch (...) {
+    // A sink ends only the reads it started, so a failed start must leave the source as it
+    // found it: closed and ready for the next run.
+    try {
+      CloseFile();
+    } catch (...) {
+      // The start's own error is the one to report.
+    }
+    Busy = false;
+    throw;
+  }
+}
+
+void TAuFileIn::OpenRange() {
   OpenFile();
   FrameSize = static_cast<uint16_t>((FChannels * FBitsPerSample) / 8);
   if (!FValid || FrameSize == 0) {

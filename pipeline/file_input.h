@@ -45,12 +45,12 @@ class TAuStreamedInput : public TAuInput {
 };
 
 // A file source: opens its stream from FileName and turns the format's header into the common
-// properties. A format class implements OpenFile, CloseFile, ReadBlock and DoSeek, and calls
-// CloseFile() in its own destructor.
+// properties. A format class implements OpenFile, CloseFile, ReadBlock and DoSeek, and its
+// destructor calls NotifyDestroying() and then CloseFile().
 class TAuFileIn : public TAuStreamedInput {
  public:
   const std::filesystem::path& FileName() const { return WideFileName; }
-  // Closes the file first.
+  // Closes the file first. Both raise "The component is Busy" during a read.
   void SetFileName(const std::filesystem::path& name);
   void SetStream(TAuStream* stream) override;
   // Whether the header was understood; opens the file.
@@ -85,5 +85,9 @@ class TAuFileIn : public TAuStreamedInput {
   int32_t FChannels = 0;
 
  private:
+  void RefuseWhileBusy() const;
+  // The part of DoStartRead after the source is marked busy: open, seek, apply the range.
+  void OpenRange();
+
   std::unique_ptr<TAuStream> OwnedStream;
 };

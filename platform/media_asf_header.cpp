@@ -31,13 +31,21 @@ constexpr TGuid kExtendedContentEncryption =
 constexpr TGuid kAdvancedContentEncryption =
     MakeGuid(0x43058533, 0x6981, 0x49E6, 0x9B74AD12CB86D58C);
 
+constexpr TGuid kDataObject = MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D900AA0062CE6C);
+
 constexpr uint32_t kMaxObjects = 4096;
+constexpr int64_t kDataObjectHeader = 50;
 constexpr int64_t kObjectHeader = 24;  // GUID and 64-bit size
 
 uint64_t Little64(std::span<const uint8_t> b, size_t at) {
   uint64_t v = 0;
   for (int i = 7; i >= 0; --i) v = (v << 8) | b[at + static_cast<size_t>(i)];
   return v;
+}
+
+uint32_t Little32(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
+         (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
 bool Is(std::span<const uint8_t> b, const TGuid& guid) {
@@ -66,13 +74,31 @@ uint64_t TAsfHeader::Duration() const {
   return PlayDuration > preroll ? PlayDuration - preroll : 0;
 }
 
+uint64_t TAsfHeader::DurationPresent(int64_t fileSize) const {
+  const uint64_t whole = Duration();
+  if (Packets == 0 || PacketSize == 0 || PacketsStart < 0 || fileSize < 0) return whole;
+  const uint64_t present =
+      fileSize > PacketsStart ? static_cast<uint64_t>(fileSize - PacketsStart) / PacketSize : 0;
+  if (present >= Packets) return whole;
+  // Multiplying first keeps the precision; a duration too large for that is divided first.
+  if (whole > UINT64_MAX / std::max<uint64_t>(present, 1)) return whole / Packets * present;
+  return whole * present / Packets;
+}
+
 std::optional<TAsfHeader> ReadAsfHeader(TMediaByteReader& reader) {
   std::array<uint8_t, 30> top{};
   if (reader.ReadAt(0, top) < top.size() || !Is(top, kHeaderObject)) return std::nullopt;
-  int64_t headerEnd = static_cast<int64_t>(std::min<uint64_t>(Little64(top, 16), INT64_MAX));
+  const uint64_t headerSize = Little64(top, 16);
+  int64_t headerEnd = static_cast<int64_t>(std::min<uint64_t>(headerSize, INT64_MAX));
   if (reader.Size() >= 0) headerEnd = std::min(headerEnd, reader.Size());
 
   TAsfHeader header;
+  // The data object follows the header: GUID, size, file ID, packet count and two reserved
+  // bytes, then the packets.
+  std::array<uint8_t, static_cast<size_t>(kDataObjectHeader)> data{};
+  if (headerSize <= static_cast<uint64_t>(INT64_MAX - kDataObjectHeader) &&
+      reader.ReadAt(static_cast<int64_t>(headerSize), data) == data.size() && Is(data, kDataObject))
+    header.PacketsStart = static_cast<int64_t>(headerSize) + kDataObjectHeader;
   WalkObjects(reader, 30, headerEnd, [&](std::span<const uint8_t> guid, int64_t at, int64_t size) {
     if (Is(guid, kContentEncryption) || Is(guid, kExtendedContentEncryption)) {
       header.Protected = true;
@@ -83,8 +109,9 @@ std::optional<TAsfHeader> ReadAsfHeader(TMediaByteReader& reader) {
       header.PlayDuration = Little64(body, 40);
       header.Preroll = Little64(body, 56);
       header.Broadcast = (body[64] & 1) != 0;
-      const uint32_t smallest = static_cast<uint32_t>(Little64(body, 68));
-      if (smallest == static_cast<uint32_t>(Little64(body, 72))) header.PacketSize = smallest;
+      header.Packets = Little64(body, 32);
+      const uint32_t minSize = Little32(body, 68), maxSize = Little32(body, 72);
+      header.PacketSize = minSize == maxSize ? minSize : 0;
     } else if (Is(guid, kHeaderExtension) && size >= kObjectHeader + 22) {
       // Reserved GUID and 16-bit field, a 32-bit data size, then nested objects.
       WalkObjects(reader, at + kObjectHeader + 22, at + size,

@@ -16,9 +16,14 @@ struct TAsfHeader {
   bool Broadcast = false;     // duration fields are not valid while a file is broadcast
   uint64_t PlayDuration = 0;  // 100 ns, preroll included
   uint64_t Preroll = 0;       // milliseconds
-  uint32_t PacketSize = 0;    // of every data packet; 0 when packets may differ in size
+  uint64_t Packets = 0;       // data packets the header announces
+  uint32_t PacketSize = 0;    // bytes of each; 0 when they differ in size
+  int64_t PacketsStart = -1;  // file offset of the first data packet; -1 when unknown
   // The play time of the content: play duration minus preroll, 0 when unknown.
   uint64_t Duration() const;
+  // The play time of the packets a file of `fileSize` bytes holds: a truncated file keeps
+  // the header of the whole, so the duration is cut in proportion to the packets missing.
+  uint64_t DurationPresent(int64_t fileSize) const;
 };
 
 // Nothing when the stream does not start with an ASF header object. Object sizes that

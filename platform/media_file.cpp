@@ -112,8 +112,11 @@ std::unique_ptr<TMediaFile> TMediaFile::Open(std::shared_ptr<IMediaStream> strea
   file->Format.reset(format);
 
   CopyMetadata(format->metadata, file->Texts);
+  // Only audio streams: FFmpeg turns attached pictures into streams whose "title" and
+  // "comment" are the picture's description and kind, not the file's.
   for (unsigned i = 0; i < format->nb_streams; ++i)
-    CopyMetadata(format->streams[i]->metadata, file->Texts);
+    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+      CopyMetadata(format->streams[i]->metadata, file->Texts);
 
   const std::string_view name = format->iformat->name;
   if (name == "mp3") {
@@ -147,9 +150,11 @@ bool TMediaFile::OpenMp3() {
     }
   }
   // Without a frame count, FFmpeg would guess the length from the bit rate; the headers
-  // give the true count.
-  if (!tagCounts) Mp3Frames->ReachEnd();
-  const int64_t frames = tagCounts ? int64_t{*tag.Frames} : Mp3Frames->Known();
+  // give the true count. A count is believed only as far as the frames are there: a
+  // truncated download keeps the count of the whole file.
+  const bool tagHolds = tagCounts && Mp3Frames->Reach(int64_t{*tag.Frames} - 1);
+  if (!tagHolds) Mp3Frames->ReachEnd();
+  const int64_t frames = tagHolds ? int64_t{*tag.Frames} : Mp3Frames->Known();
   Length = static_cast<uint64_t>(
       av_rescale(Mp3Timeline.Kept(frames * perFrame), 10000000, header.SampleRate));
 
@@ -157,9 +162,9 @@ bool TMediaFile::OpenMp3() {
         (!tagCounts && Mp3Frames->MixedBitrates());
   if (Vbr && frames > 0) {
     uint64_t bytes = Mp3Frames->AudioBytes();
-    if (tag.Bytes && *tag.Bytes > 0)
+    if (tagHolds && tag.Bytes && *tag.Bytes > 0)
       bytes = *tag.Bytes;
-    else if (tagCounts && Bytes->Size() > Mp3->AudioOffset)
+    else if (tagHolds && Bytes->Size() > Mp3->AudioOffset)
       bytes = static_cast<uint64_t>(Bytes->Size() - Mp3->AudioOffset);
     const int64_t average =
         av_rescale(static_cast<int64_t>(bytes) * 8, header.SampleRate, frames * perFrame);
@@ -189,7 +194,8 @@ bool TMediaFile::OpenMp3() {
 
 bool TMediaFile::OpenAsf(const std::optional<TAsfHeader>& header) {
   IsProtected = header && header->Protected;
-  if (header && header->HasFileProperties && !header->Broadcast) Length = header->Duration();
+  if (header && header->HasFileProperties && !header->Broadcast)
+    Length = header->DurationPresent(Bytes->Size());
   Vbr = IsTrue(FindText(Texts, "IsVBR"));
 
   for (unsigned i = 0; i < Format->nb_streams; ++i) {

@@ -74,7 +74,34 @@ std::optional<std::u16string> MediaAttributeText(const TMediaMetadata& metadata,
                                                  std::string_view name) {
   auto text = Lookup(metadata, name);
   if (!text) return std::nullopt;
-  return Utf8ToUtf16(*text);
+  return TagTextToUtf16(*text);
+}
+
+std::u16string TagTextToUtf16(std::string_view text) {
+  return IsUtf8(text) ? Utf8ToUtf16(text) : Windows1252ToUtf16(text);
+}
+
+bool IsUtf8(std::string_view text) {
+  const std::u16string decoded = Utf8ToUtf16(text);
+  if (decoded.find(u'\uFFFD') == std::u16string::npos) return true;
+  // A replacement character the text spells out itself is no sign of damage.
+  return Utf16ToUtf8(decoded) == text;
+}
+
+std::u16string Windows1252ToUtf16(std::string_view text) {
+  // 0x80 to 0x9F hold printable characters in Windows-1252; the five it leaves undefined
+  // keep their own code, as Windows converts them.
+  static constexpr std::array<char16_t, 32> kHigh = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::u16string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    out.push_back(byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char16_t{byte});
+  }
+  return out;
 }
 
 bool SameAttributeName(std::string_view a, std::string_view b) {

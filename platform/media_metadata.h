@@ -21,6 +21,13 @@ std::optional<std::u16string> MediaAttributeText(const TMediaMetadata& metadata,
 // Attribute and key names compare without regard to ASCII case, as the runtime's do.
 bool SameAttributeName(std::string_view a, std::string_view b);
 
+// A tag text as FFmpeg hands it over: UTF-8, except the bytes of an ID3v1 record, which it
+// passes on as they stand. Text that is not valid UTF-8 is taken as Windows-1252, the
+// single-byte text of those records.
+std::u16string TagTextToUtf16(std::string_view text);
+bool IsUtf8(std::string_view text);
+std::u16string Windows1252ToUtf16(std::string_view text);
+
 // Malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 // Unpaired surrogates become U+FFFD.

@@ -43,6 +43,12 @@ TId3v2Tags::TId3v2Tags() {
   }
 }
 
+void TId3v2Tags::Assign(const TAuTags& source) {
+  TAuTags::Assign(source);
+  if (const auto* id3 = dynamic_cast<const TId3v2Tags*>(&source); id3 != nullptr && id3 != this)
+    pictures_ = id3->pictures_;
+}
+
 std::string_view TId3v2Tags::Key(TField field) const {
   const auto& ids = kFrameIds[static_cast<std::size_t>(field)];
   return longFrameIds_ ? ids.longId : ids.shortId;

@@ -5,8 +5,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "tags/au_tags.h"
+#include "tags/tag_picture.h"
 
 // ID3v2 tags of versions 2, 3 and 4. The keys are the frame identifiers themselves, both
 // the three-character (version 2) and the four-character (versions 3 and 4) ones.
@@ -44,6 +46,13 @@ class TId3v2Tags : public TAuTags {
   std::u16string Link() const { return Wide(kLink); }
   void SetLink(const std::u16string& v) { SetValue(Key(kLink), v); }
 
+  // The attached pictures, which travel beside the texts: Assign from another ID3v2
+  // container copies them, ClearValues (texts only) keeps them. The file operations of this
+  // class neither read nor write them.
+  const TTagPictures& Pictures() const { return pictures_; }
+  void SetPictures(TTagPictures pictures) { pictures_ = std::move(pictures); }
+  void Assign(const TAuTags& source) override;
+
   // A valid tag header at the current position; the position is kept.
   bool IsTagPresent(TTagFile& file) override;
   // Reads the tag at the current position and leaves the position after it. True when
@@ -77,4 +86,5 @@ class TId3v2Tags : public TAuTags {
   void DecodeFrame(std::string_view id, std::span<const std::byte> data);
 
   bool longFrameIds_ = true;
+  TTagPictures pictures_;
 };

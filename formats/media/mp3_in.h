@@ -8,6 +8,7 @@
 class TMP3In : public TWMIn {
  public:
   TMP3In() = default;
+  ~TMP3In() override;
 
  protected:
   void OpenFile() override;

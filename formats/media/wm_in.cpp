@@ -24,6 +24,7 @@ int8_t RequestedChannels(TChannelsNumber value) {
 }  // namespace
 
 TWMIn::~TWMIn() {
+  NotifyDestroying();  // a sink reading this source stops while it is whole
   CloseFile();
 }
 
@@ -31,6 +32,7 @@ void TWMIn::OpenFile() {
   std::lock_guard lock(FileLock);
   if (OpenCount != 0) return;
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned");
+  ForgetFile();
   OpenStream();
   wma_reader_open(Reader, *Stream, FHighPrecision, RequestedChannels(FOutputChannels));
   FValid = Reader.HasAudio;
@@ -58,6 +60,20 @@ void TWMIn::OpenFile() {
   Seekable = true;
   FillTags();
   ++OpenCount;
+}
+
+// An open that fails leaves the fallback format of a read, no length and no tags, whatever
+// was open before.
+void TWMIn::ForgetFile() {
+  FValid = false;
+  FChannels = 1;
+  FBitsPerSample = 8;
+  FSampleRate = 8000;
+  FSize = 0;
+  FTotalSamples = 0;
+  FDuration = 0;
+  TAuTaggedFileIn::Id3v2Tags().ClearValues();
+  CommonTags().ClearValues();
 }
 
 void TWMIn::FillTags() {
@@ -163,12 +179,14 @@ void TWMIn::Reopen() {
 }
 
 void TWMIn::SetHighPrecision(bool value) {
+  std::lock_guard lock(DataLock);  // no read may start while the file is reopened
   if (Busy || FOutputChannels != cnMonoOrStereo) return;
   FHighPrecision = value;
   Reopen();
 }
 
 void TWMIn::SetOutputChannels(TChannelsNumber value) {
+  std::lock_guard lock(DataLock);
   if (Busy) return;
   if (value != cnMonoOrStereo) FHighPrecision = true;
   FOutputChannels = value;

@@ -50,6 +50,7 @@ class TWMIn : public TAuTaggedFileIn {
   virtual int64_t FileTotalSamples() const;
 
  private:
+  void ForgetFile();
   void FillTags();
   void Reopen();
 

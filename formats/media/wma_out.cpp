@@ -58,8 +58,8 @@ void TWMAOut::Prepare(TRunState& run) {
   FError = false;
   // The source is opened before the output is created: it holds its file against writers,
   // so an output named like the source is refused instead of truncating it.
+  Input()->StartRead();  // a failed start is undone by the source; only ours is ended
   run.ReadStarted = true;
-  Input()->StartRead();
   if (StreamAssigned)
     wma_writer_open_stream(run.Writer, *Stream, this, OnWriterError);
   else

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <span>
+#include <string>
 
+#include "formats/mp3out/info_tag_frame.h"
 #include "formats/mp3out/lame_library.h"
 #include "formats/mp3out/tag_frame_file.h"
 
@@ -44,7 +47,10 @@ void ApplyVbr(const TLameApi& api, lame_t flags, const BE_CONFIG& c) {
       break;
   }
   api.set_VBR_q(flags, std::clamp(c.nVBRQuality, 0, 9));
-  api.set_VBR_min_bitrate_kbps(flags, static_cast<int>(c.dwBitrate));
+  // A minimum above the maximum trips an assertion in the encoder's average-bit-rate loop
+  // (the process aborts); the maximum is the firmer promise, so the minimum gives way.
+  const bool inverted = c.dwMaxBitrate != 0 && c.dwBitrate > c.dwMaxBitrate;
+  if (!inverted) api.set_VBR_min_bitrate_kbps(flags, static_cast<int>(c.dwBitrate));
   api.set_VBR_max_bitrate_kbps(flags, static_cast<int>(c.dwMaxBitrate));
 }
 
@@ -72,7 +78,7 @@ bool Configure(const TLameApi& api, lame_t flags, const BE_CONFIG& c) {
   // zeroed record keeps the encoder's default.
   const unsigned low = c.nQuality & 0xFFu, high = (c.nQuality >> 8) & 0xFFu;
   if (low == (~high & 0xFFu)) api.set_quality(flags, static_cast<int>(low));
-  // The tag frame is always reserved, not only under VBR: it carries the encoder delay and
+  // The tag frame is always written, not only under VBR: it carries the encoder delay and
   // padding, without which every decoder plays about 25 ms of silence at the start and
   // pads the end, so no cut would have the length it was given.
   api.set_bWriteVbrTag(flags, 1);
@@ -82,6 +88,10 @@ bool Configure(const TLameApi& api, lame_t flags, const BE_CONFIG& c) {
 
 // Bytes of the encoder's tag (Xing header and its own extension) after the side information.
 constexpr int kLameTagBytes = 156;
+
+// Room for our own tag frame: the largest one needed (MPEG-1 stereo at 32 kHz, MPEG-2.5
+// stereo at 8 kHz) has 216 bytes.
+constexpr uint32_t kOwnTagFrameRoom = 512;
 
 // Under constant bit rate the encoder puts its tag into a frame of the stream's bit rate and
 // leaves the tag out when it does not fit (below about 64 kbps at 44.1 kHz).
@@ -95,26 +105,20 @@ bool TagFrameFits(const TLameApi& api, lame_t flags, bool crc) {
   return frameBytes >= sideInfo + kLameTagBytes;
 }
 
-// Average bit rate held at `kbps` from both sides: every audio frame has that bit rate, as
-// under constant bit rate, and the tag frame is free to take the size the tag needs.
-void PinBitRate(const TLameApi& api, lame_t flags, int kbps) {
-  api.set_VBR(flags, vbr_abr);
-  api.set_VBR_mean_bitrate_kbps(flags, kbps);
-  api.set_VBR_min_bitrate_kbps(flags, kbps);
-  api.set_VBR_max_bitrate_kbps(flags, kbps);
-  api.set_VBR_hard_min(flags, 1);
-}
-
-// A configured encoder for `config`, its bit rate pinned when `pinnedKbps` is not 0.
-BE_ERR OpenEncoder(const TLameApi& api, const BE_CONFIG& config, int pinnedKbps,
-                   TLameFlags& result) {
+// A configured encoder for `config`; with `ownTag` the encoder writes no tag frame of its own.
+BE_ERR OpenEncoder(const TLameApi& api, const BE_CONFIG& config, bool ownTag, TLameFlags& result) {
   TLameFlags flags(api.init(), TLameCloser{&api});
   if (!flags) return BE_ERR_NO_MORE_HANDLES;
   if (!Configure(api, flags.get(), config)) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-  if (pinnedKbps > 0) PinBitRate(api, flags.get(), pinnedKbps);
+  if (ownTag) api.set_bWriteVbrTag(flags.get(), 0);
   if (api.init_params(flags.get()) < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   result = std::move(flags);
   return BE_ERR_SUCCESSFUL;
+}
+
+uint32_t BigEndian32(const uint8_t* bytes) {
+  return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
+         uint32_t{bytes[3]};
 }
 
 }  // namespace
@@ -124,7 +128,55 @@ struct TBeStream {
   int Channels = 2;
   uint32_t BufferSize = 0;
   bool Flushed = false;
+  // The tag frame is ours (see info_tag_frame.h): its placeholder goes before the first
+  // audio frame, and the audio is counted for it.
+  bool OwnTag = false;
+  uint32_t AudioHeader = 0;  // of the first audio frame, once there is one
+  uint64_t AudioBytes = 0;
+  uint16_t MusicCrc = 0;
 };
+
+namespace {
+
+// Size of the placeholder still owed before the first audio frame; 0 when none is.
+uint32_t PlaceholderBytes(const TBeStream& stream) {
+  return stream.OwnTag && stream.AudioHeader == 0 ? kOwnTagFrameRoom : 0;
+}
+
+TInfoTagFacts OwnTagFacts(const TBeStream& stream, bool finished) {
+  const TLameApi& api = TLameLibrary::Instance().Api();
+  TInfoTagFacts facts;
+  facts.AudioHeader = stream.AudioHeader;
+  facts.Kbps = api.get_brate(stream.Flags.get());
+  facts.Delay = api.get_encoder_delay(stream.Flags.get());
+  facts.Encoder = std::string("LAME") + api.short_version();
+  if (finished) {
+    facts.Frames = static_cast<uint32_t>(api.get_frameNum(stream.Flags.get()));
+    facts.AudioBytes = stream.AudioBytes;
+    facts.MusicCrc = stream.MusicCrc;
+    facts.Padding = api.get_encoder_padding(stream.Flags.get());
+  }
+  return facts;
+}
+
+// Counts `count` bytes of encoder output at `data` into the stream. When the placeholder is
+// owed, `data` lies `room` bytes into the caller's buffer: the placeholder frame goes to the
+// buffer's start and the output right after it. Returns the bytes ready at the buffer's start.
+uint32_t TakeOutput(TBeStream& stream, uint8_t* data, uint32_t count, uint32_t room) {
+  if (!stream.OwnTag || count == 0) return count;
+  stream.AudioBytes += count;
+  stream.MusicCrc = TagCrc16({data, count}, stream.MusicCrc);
+  if (room == 0) return count;
+  stream.AudioHeader = BigEndian32(data);
+  std::vector<uint8_t> placeholder = MakeInfoTagFrame(OwnTagFacts(stream, false));
+  if (placeholder.size() > room) placeholder.clear();  // cannot happen: room is the largest
+  uint8_t* start = data - room;
+  std::memmove(start + placeholder.size(), data, count);
+  std::copy(placeholder.begin(), placeholder.end(), start);
+  return static_cast<uint32_t>(placeholder.size()) + count;
+}
+
+}  // namespace
 
 BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* bufferSize,
                     HBE_STREAM* stream) {
@@ -136,19 +188,21 @@ BE_ERR beInitStream(const BE_CONFIG* config, uint32_t* samples, uint32_t* buffer
     return BE_ERR_INVALID_FORMAT;
   const TLameApi& api = library.Api();
   auto result = std::make_unique<TBeStream>();
-  BE_ERR error = OpenEncoder(api, *config, 0, result->Flags);
+  BE_ERR error = OpenEncoder(api, *config, false, result->Flags);
   if (error != BE_ERR_SUCCESSFUL) return error;
   if (!IsTrue(config->bEnableVBR) &&
       !TagFrameFits(api, result->Flags.get(), IsTrue(config->bCRC))) {
-    // Without its tag frame no decoder could trim the delay and padding of a cut.
-    error = OpenEncoder(api, *config, api.get_brate(result->Flags.get()), result->Flags);
+    // The bit rate stays as asked; the tag gets a frame of its own (see info_tag_frame.h).
+    result->OwnTag = true;
+    error = OpenEncoder(api, *config, true, result->Flags);
     if (error != BE_ERR_SUCCESSFUL) return error;
   }
   lame_t flags = result->Flags.get();
   result->Channels = config->nMode == BE_MP3_MODE_MONO ? 1 : 2;
   const auto frameSize = static_cast<uint32_t>(api.get_framesize(flags));
-  // The encoder's worst case for one frame: 1.25 bytes per sample and channel plus 7200.
-  result->BufferSize = frameSize * 5 / 4 + 7200;
+  // The encoder's worst case for one frame: 1.25 bytes per sample and channel plus 7200;
+  // and room for our tag frame's placeholder.
+  result->BufferSize = frameSize * 5 / 4 + 7200 + (result->OwnTag ? kOwnTagFrameRoom : 0);
   *samples = frameSize * static_cast<uint32_t>(result->Channels);
   *bufferSize = result->BufferSize;
   *stream = result.release();
@@ -163,16 +217,18 @@ BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* input, 
   if (perChannel == 0) return BE_ERR_SUCCESSFUL;
   if (input == nullptr || output == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   const TLameApi& api = TLameLibrary::Instance().Api();
-  const int room = static_cast<int>(stream->BufferSize);
+  const uint32_t room = PlaceholderBytes(*stream);
+  uint8_t* dest = output + room;
+  const int space = static_cast<int>(stream->BufferSize - room);
   // The encoder copies its input; its interleaved entry point is only declared non-const.
   auto* pcm = const_cast<short*>(input);
   const int produced =
       stream->Channels == 1
-          ? api.encode_buffer(stream->Flags.get(), pcm, pcm, perChannel, output, room)
-          : api.encode_buffer_interleaved(stream->Flags.get(), pcm, perChannel, output, room);
+          ? api.encode_buffer(stream->Flags.get(), pcm, pcm, perChannel, dest, space)
+          : api.encode_buffer_interleaved(stream->Flags.get(), pcm, perChannel, dest, space);
   if (produced == -1) return BE_ERR_BUFFER_TOO_SMALL;
   if (produced < 0) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-  *outputBytes = static_cast<uint32_t>(produced);
+  *outputBytes = TakeOutput(*stream, dest, static_cast<uint32_t>(produced), room);
   return BE_ERR_SUCCESSFUL;
 }
 
@@ -181,16 +237,22 @@ BE_ERR beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes)
   *outputBytes = 0;
   if (output == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
   const TLameApi& api = TLameLibrary::Instance().Api();
+  const uint32_t room = PlaceholderBytes(*stream);
+  uint8_t* dest = output + room;
   const int produced =
-      api.encode_flush(stream->Flags.get(), output, static_cast<int>(stream->BufferSize));
+      api.encode_flush(stream->Flags.get(), dest, static_cast<int>(stream->BufferSize - room));
   if (produced < 0) return BE_ERR_BUFFER_TOO_SMALL;
   stream->Flushed = true;
-  *outputBytes = static_cast<uint32_t>(produced);
+  *outputBytes = TakeOutput(*stream, dest, static_cast<uint32_t>(produced), room);
   return BE_ERR_SUCCESSFUL;
 }
 
 std::vector<uint8_t> beLameTagFrame(HBE_STREAM stream) {
   if (stream == nullptr || !stream->Flushed) return {};
+  if (stream->OwnTag) {
+    if (stream->AudioHeader == 0) return {};  // no audio, so no placeholder either
+    return MakeInfoTagFrame(OwnTagFacts(*stream, true));
+  }
   const TLameApi& api = TLameLibrary::Instance().Api();
   // The largest layer III frame is 1441 bytes (MPEG-2.5 reaches 1440); ask again if the
   // encoder says it needs more.

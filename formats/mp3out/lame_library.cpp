@@ -38,11 +38,14 @@ bool TLameLibrary::Load() {
       library->Find("lame_get_out_samplerate", api.get_out_samplerate) &&
       library->Find("lame_get_version", api.get_version) &&
       library->Find("lame_get_mode", api.get_mode) &&
-      library->Find("lame_set_VBR_hard_min", api.set_VBR_hard_min) &&
       library->Find("lame_encode_buffer", api.encode_buffer) &&
       library->Find("lame_encode_buffer_interleaved", api.encode_buffer_interleaved) &&
       library->Find("lame_encode_flush", api.encode_flush) &&
-      library->Find("lame_get_lametag_frame", api.get_lametag_frame);
+      library->Find("lame_get_lametag_frame", api.get_lametag_frame) &&
+      library->Find("lame_get_encoder_delay", api.get_encoder_delay) &&
+      library->Find("lame_get_encoder_padding", api.get_encoder_padding) &&
+      library->Find("lame_get_frameNum", api.get_frameNum) &&
+      library->Find("get_lame_short_version", api.short_version);
   if (!all) return false;  // an incomplete library is as good as none
   FApi = api;
   Library = std::move(library);

@@ -40,11 +40,14 @@ struct TLameApi {
   decltype(&lame_get_out_samplerate) get_out_samplerate = nullptr;
   decltype(&lame_get_version) get_version = nullptr;
   decltype(&lame_get_mode) get_mode = nullptr;
-  decltype(&lame_set_VBR_hard_min) set_VBR_hard_min = nullptr;
   decltype(&lame_encode_buffer) encode_buffer = nullptr;
   decltype(&lame_encode_buffer_interleaved) encode_buffer_interleaved = nullptr;
   decltype(&lame_encode_flush) encode_flush = nullptr;
   decltype(&lame_get_lametag_frame) get_lametag_frame = nullptr;
+  decltype(&lame_get_encoder_delay) get_encoder_delay = nullptr;
+  decltype(&lame_get_encoder_padding) get_encoder_padding = nullptr;
+  decltype(&lame_get_frameNum) get_frameNum = nullptr;
+  decltype(&get_lame_short_version) short_version = nullptr;
 };
 
 // The encoder library, loaded on demand behind a loaded flag. A failed load is tried again

@@ -78,8 +78,8 @@ void TMP3Out::Prepare(TRunState& run) {
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
   // The source is opened before the output is created: it holds its file against writers,
   // so an output named like the source is refused instead of truncating it.
+  Input()->StartRead();  // a failed start is undone by the source; only ours is ended
   run.ReadStarted = true;
-  Input()->StartRead();
   const int channels = Input()->Channels();
   if (Input()->BitsPerSample() != 16 || channels < 1 || channels > 2)
     throw EAuException("Only 16-bit mono or stereo input can be encoded to MP3");

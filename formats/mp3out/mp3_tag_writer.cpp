@@ -4,6 +4,9 @@
 #include <string>
 
 #include "pipeline/au_exception.h"
+#include "tags/file_prepend.h"
+#include "tags/id3v2_frames.h"
+#include "tags/tag_file.h"
 #include "tags/tag_text.h"
 
 namespace {
@@ -17,10 +20,64 @@ std::optional<unsigned> Number(const std::string& text) {
   return static_cast<unsigned>(*value);
 }
 
+void AppendV4Frame(std::vector<std::byte>& out, std::string_view id,
+                   const std::vector<std::byte>& data) {
+  const auto size = TId3v2Layout::MakeSynchsafe(static_cast<uint32_t>(data.size()));
+  for (const char c : id) out.push_back(static_cast<std::byte>(c));
+  out.insert(out.end(), size.begin(), size.end());
+  out.push_back(std::byte{0});
+  out.push_back(std::byte{0});
+  out.insert(out.end(), data.begin(), data.end());
+}
+
+void AppendText(std::vector<std::byte>& out, std::string_view text) {
+  for (const char c : text) out.push_back(static_cast<std::byte>(c));
+  out.push_back(std::byte{0});
+}
+
+std::vector<std::byte> PictureFrameData(const TTagPicture& picture) {
+  std::vector<std::byte> data{std::byte{3}};  // UTF-8 description
+  AppendText(data, picture.MimeType);
+  data.push_back(static_cast<std::byte>(picture.Type));
+  AppendText(data, TTagText::WideToUtf8(picture.Description));
+  data.insert(data.end(), picture.Data.begin(), picture.Data.end());
+  return data;
+}
+
 }  // namespace
+
+std::vector<std::byte> MP3ExtraFramesTag(const TId3v2Tags& tags) {
+  std::vector<std::byte> frames;
+  const std::string track = tags.Track();
+  if (!track.empty() && !Number(track)) {
+    std::vector<std::byte> data{std::byte{3}};
+    for (const char c : track) data.push_back(static_cast<std::byte>(c));
+    AppendV4Frame(frames, "TRCK", data);
+  }
+  // A tag's size field holds 28 bits; a picture that would take it past them is left out
+  // rather than making the whole tag unreadable.
+  constexpr std::size_t kPadding = 16;
+  for (const TTagPicture& picture : tags.Pictures()) {
+    const std::vector<std::byte> data = PictureFrameData(picture);
+    if (frames.size() + data.size() + 10 + kPadding > TId3v2Layout::kMaxSynchsafe) continue;
+    AppendV4Frame(frames, "APIC", data);
+  }
+  if (frames.empty()) return frames;
+  const auto header = TId3v2Layout::MakeV4Header(static_cast<uint32_t>(frames.size() + kPadding));
+  frames.insert(frames.begin(), header.begin(), header.end());
+  frames.resize(frames.size() + kPadding);
+  return frames;
+}
 
 void WriteMP3Tags(const TTagLibApi& api, const std::filesystem::path& file,
                   const TId3v2Tags& tags) {
+  // What TagLib's C binding cannot set goes in first, in a tag of its own; TagLib reads that
+  // tag, keeps its frames and adds the texts to it.
+  const std::vector<std::byte> extra = MP3ExtraFramesTag(tags);
+  if (!extra.empty()) {
+    TTagFile handle = TTagFile::Open(file, TTagFile::TMode::ReadWrite);
+    if (!PrependToFile(handle, extra)) throw EAuException("Failed to save tags");
+  }
   std::lock_guard lock(TagLibUseLock());
   api.id3v2_set_default_text_encoding(TagLib_ID3v2_UTF16);
   // TagLib picks the format by the name's extension and hands out a handle even for a file

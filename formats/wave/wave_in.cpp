@@ -24,6 +24,7 @@ TWaveIn::TWaveIn() {
 }
 
 TWaveIn::~TWaveIn() {
+  NotifyDestroying();  // a sink reading this source stops while it is whole
   CloseFile();
 }
 
@@ -36,9 +37,14 @@ TWavType TWaveIn::WavType() {
 void TWaveIn::OpenFile() {
   std::lock_guard lock(FileLock);
   if (OpenCount > 0) return;
-  FValid = true;
+  // Nothing of a previous file survives an open that fails.
+  FValid = false;
   FloatIs32 = false;
   FWavType = wtUnsupported;
+  FSize = 0;
+  FBitsPerSample = 0;
+  FChannels = 0;
+  FSampleRate = 0;
   OpenStream();
   ParseHeader();
   FValid = SetUpFormat();
@@ -46,10 +52,6 @@ void TWaveIn::OpenFile() {
 }
 
 void TWaveIn::ParseHeader() {
-  FSize = 0;
-  FBitsPerSample = 0;
-  FChannels = 0;
-  FSampleRate = 0;
   SkipFrames = 0;
   const int64_t start = Stream->Position();
   const TWaveHeader h = ScanWaveHeader(*Stream);

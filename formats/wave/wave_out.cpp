@@ -83,6 +83,9 @@ void TWaveOut::PrepareOutput() {
     Appending = true;
     Existing = ReadExistingWave(*Stream);
     if (!CanAppendTo(Existing, Stream->Size())) Refuse(kCannotAppend);
+    // The pad byte after an odd-sized data chunk would end up inside the data.
+    const int64_t dataEnd = Existing.HeaderLength + int64_t{Existing.DataSize};
+    if (dataEnd < Stream->Size()) Stream->SetSize(dataEnd);
     FWavType = Existing.Kind;
     FBlockSize = Existing.BlockAlign;
   }
@@ -254,8 +257,9 @@ void TWaveOut::FinishOutput() {
 // Makes the size fields describe the file as it stands. An ADPCM header's promised size is
 // a guess rounded to whole blocks, so it is always rewritten, with the exact frame count.
 void TWaveOut::PatchSizes() {
-  const int64_t length = Stream->Size();
-  const auto dataSize = static_cast<uint32_t>(length - HeaderLength);
+  const int64_t dataEnd = Stream->Size();
+  const auto dataSize = static_cast<uint32_t>(dataEnd - HeaderLength);
+  const int64_t length = dataEnd + WritePadByte(dataSize);
   switch (FWavType) {
     case wtPCM:
       PutUInt32At(Appending ? Existing.DataSizeOffset : kPcmDataSizeOffset, dataSize);
@@ -280,13 +284,24 @@ void TWaveOut::PatchSizes() {
 }
 
 // A source that delivered less than it announced leaves the rest of the promised data
-// silent, so the header written at the start stays true.
+// silent, so the header written at the start stays true. Silence of 8-bit samples is 128.
 void TWaveOut::PadToPromisedSize() {
-  static const uint8_t zeros[kPcmStep] = {};
+  const std::vector<uint8_t> silence(kPcmStep, Format.BitsPerSample == 8 ? 0x80 : 0x00);
   int64_t missing = PromisedSize - DataWritten;
   while (missing > 0) {
     const int64_t n = std::min<int64_t>(missing, kPcmStep);
-    WriteData(zeros, n);
+    WriteData(silence.data(), n);
     missing -= n;
   }
+  WritePadByte(static_cast<uint32_t>(DataWritten));
+}
+
+// A chunk of odd size is followed by a pad byte that its size does not count (the RIFF size
+// does), so that the next chunk starts on an even offset. Returns the bytes written.
+int64_t TWaveOut::WritePadByte(uint32_t dataSize) {
+  if (dataSize % 2 == 0) return 0;
+  const uint8_t pad = 0;
+  Stream->Seek(0, soEnd);
+  if (Stream->Write(&pad, 1) < 1) throw EAuException(kWriteError);
+  return 1;
 }

@@ -49,6 +49,7 @@ class TWaveOut : public TAuFileOut {
   void PutUInt32At(int64_t offset, uint32_t value);
   void PatchSizes();
   void PadToPromisedSize();
+  int64_t WritePadByte(uint32_t dataSize);
 
   std::atomic<TWavType> FWavType{wtPCM};
   std::atomic<uint16_t> FBlockSize{512};

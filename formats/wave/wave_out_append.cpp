@@ -82,8 +82,10 @@ TExistingWave ReadExistingWave(TAuStream& stream) {
 bool CanAppendTo(const TExistingWave& existing, int64_t fileLength) {
   if (existing.Kind != wtPCM && existing.Kind != wtDVIADPCM) return false;
   if (existing.Channels == 0 || existing.BlockAlign == 0) return false;
-  const int64_t held = fileLength - existing.HeaderLength;
+  int64_t held = fileLength - existing.HeaderLength;
   if (held < 0) return false;
+  // The pad byte after a data chunk of odd size is not data; the writer drops it.
+  if (existing.DataSize % 2 == 1 && held == int64_t{existing.DataSize} + 1) --held;
   // A declared size that ends before the file does means another chunk (or a pad byte)
   // follows the data; a larger one is a header that was never finished.
   if (int64_t{existing.DataSize} < held) return false;

@@ -55,7 +55,7 @@ uint32_t GetUInt32(const uint8_t* at) {
 std::array<uint8_t, kPcmHeaderLength> MakePcmHeader(const TPcmFormat& format, int64_t dataSize) {
   std::array<uint8_t, kPcmHeaderLength> h{};
   const auto size = static_cast<uint32_t>(dataSize);
-  PutRiffAndFormat(h, format, size + 36, 16, 1);
+  PutRiffAndFormat(h, format, size + 36 + size % 2, 16, 1);
   PutId(&h[36], "data");
   PutUInt32(&h[40], size);
   return h;
@@ -65,7 +65,7 @@ std::array<uint8_t, kExtensibleHeaderLength> MakeExtensibleHeader(const TPcmForm
                                                                   int64_t dataSize) {
   std::array<uint8_t, kExtensibleHeaderLength> h{};
   const auto size = static_cast<uint32_t>(dataSize);
-  PutRiffAndFormat(h, format, size + 60, 40, 0xFFFE);
+  PutRiffAndFormat(h, format, size + 60 + size % 2, 40, 0xFFFE);
   PutUInt16(&h[36], 22);
   PutUInt16(&h[38], format.BitsPerSample);
   PutUInt32(&h[40], ChannelMask(format.Channels));

@@ -31,7 +31,8 @@ void PutUInt32(uint8_t* at, uint32_t value);
 uint16_t GetUInt16(const uint8_t* at);
 uint32_t GetUInt32(const uint8_t* at);
 
-// Integer PCM with the classic `fmt ` chunk of 16 bytes.
+// Integer PCM with the classic `fmt ` chunk of 16 bytes. The RIFF size counts the pad byte
+// that follows a data chunk of odd size.
 std::array<uint8_t, kPcmHeaderLength> MakePcmHeader(const TPcmFormat& format, int64_t dataSize);
 
 // Integer PCM with the extensible `fmt ` chunk, for more than two channels or more than

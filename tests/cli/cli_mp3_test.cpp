@@ -129,4 +129,26 @@ TEST_F(CliMp3, AFailedWriteLeavesNoFile) {
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"cbr.mp3", "vbr.mp3"}));
 }
 
+// A download cut short keeps the frame count of the whole file in its tag. What it holds
+// decides its length, a cut past that is refused naming the user's file, and a cut within it
+// succeeds.
+TEST_F(CliMp3, ATruncatedFileIsCutByWhatItHolds) {
+  auto bytes = ReadBytes(Folder / "cbr.mp3");
+  bytes.resize(24000);  // about 1.4 s of the 5 s at 128 kbps
+  WriteBytes(Folder / "short.mp3", bytes);
+  const auto info = Folder.Cli({"info", "short.mp3"});
+  ASSERT_EQ(info.Status, 0) << info.Err;
+  EXPECT_NE(info.Out.find("Length:      00:00:01."), std::string::npos) << info.Out;
+
+  const auto past = Folder.Cli({"cut", "short.mp3", "--start", "00:00:03.0", "-o", "past.mp3"});
+  EXPECT_EQ(past.Status, 1);
+  EXPECT_NE(past.Err.find("lies past the end of 'short.mp3'"), std::string::npos) << past.Err;
+  EXPECT_EQ(past.Err.find(".trimora-"), std::string::npos) << past.Err;
+
+  const auto within = Folder.Cli({"cut", "short.mp3", "--start", "00:00:00.5", "-o", "in.mp3"});
+  EXPECT_EQ(within.Status, 0) << within.Err;
+  EXPECT_EQ(Folder.Names(),
+            (std::vector<std::string>{"cbr.mp3", "in.mp3", "short.mp3", "vbr.mp3"}));
+}
+
 }  // namespace

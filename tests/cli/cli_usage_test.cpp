@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
@@ -66,7 +67,24 @@ TEST(CliUsage, ExitStatusAndMessages) {
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "noise.wav"}));
 }
 
-TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
+// A pipe named like a sound file is refused at once, whatever its kind; the program never
+// waits on it (the shell's timeout would end it with status 124).
+TEST(CliUsage, PipesAreRefusedWithoutWaiting) {
+  TScratch folder;
+  for (const std::string name : {"f.wav", "f.mp3", "f.wma"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(::mkfifo((folder / name).c_str(), 0600), 0);
+    for (const auto& args : {std::vector<std::string>{"info", name},
+                             std::vector<std::string>{"cut", name, "-o", "out" + name}}) {
+      const auto run = folder.Cli(args, "timeout 60");
+      EXPECT_EQ(run.Status, 1);
+      EXPECT_NE(run.Err.find("not a regular file"), std::string::npos) << run.Err;
+    }
+  }
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"f.mp3", "f.wav", "f.wma"}));
+}
+
+TEST(CliInfo, ShowsFormatChannelsRateBitsLengthAndBitRate) {
   TScratch folder;
   WriteBytes(folder / "in.wav", CountingWave(66150, 44100));
   const auto run = folder.Cli({"info", "in.wav"});
@@ -77,27 +95,28 @@ TEST(CliInfo, ShowsFormatChannelsRateBitsAndLength) {
             "Channels:    2\n"
             "Sample rate: 44100 Hz\n"
             "Bits:        16\n"
-            "Length:      00:00:01.5 (66150 frames)\n");
+            "Length:      00:00:01.5 (66150 frames)\n"
+            "Bit rate:    1411 kbps\n"
+            "VBR:         no\n"
+            "Protected:   no\n");
   const auto ima =
       folder.Cli({"info", std::string(TRIMORA_TEST_DATA) + "/wave/ima_stereo_sox.wav"});
   EXPECT_NE(ima.Out.find("Format:      WAV, IMA ADPCM"), std::string::npos) << ima.Out;
   EXPECT_NE(ima.Out.find("Bits:        16"), std::string::npos) << ima.Out;
 }
 
-// Interrupted while writing: whether the signal comes during the run or just as it ends, no
-// temporary file may be left, and an interrupted cut leaves no output.
-TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
-  TScratch folder;
-  WriteBytes(folder / "big.wav", CountingWave(10'000'000, 44100));  // 40 MB
+// Starts cutting a 40 MB WAV in `folder`, sends `signal` once the temporary file is there,
+// and returns the program's wait status.
+int SignalACut(const TScratch& folder, int signal) {
+  WriteBytes(folder / "big.wav", CountingWave(10'000'000, 44100));
   const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
+  if (child < 0) return -1;
   if (child == 0) {
     ::chdir(folder.Path().c_str());
     ::execl(TRIMORA_CLI, TRIMORA_CLI, "cut", "big.wav", "-o", "out.wav", "--quiet",
             static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  // Wait for the temporary file to appear, then interrupt.
   auto temporary = [&] {
     const auto names = folder.Names();
     return std::any_of(names.begin(), names.end(), [](const std::string& n) {
@@ -105,17 +124,18 @@ TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
     });
   };
   int status = 0;
-  bool ended = false;
-  while (!temporary()) {
-    if (::waitpid(child, &status, WNOHANG) == child) {
-      ended = true;
-      break;
-    }
-  }
-  if (!ended) {
-    ::kill(child, SIGINT);
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-  }
+  while (!temporary())
+    if (::waitpid(child, &status, WNOHANG) == child) return status;
+  ::kill(child, signal);
+  ::waitpid(child, &status, 0);
+  return status;
+}
+
+// Interrupted while writing: whether the signal comes during the run or just as it ends, no
+// temporary file may be left, and an interrupted cut leaves no output.
+TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
+  TScratch folder;
+  const int status = SignalACut(folder, SIGINT);
   ASSERT_TRUE(WIFEXITED(status));
   const int code = WEXITSTATUS(status);
   if (code == 128 + SIGINT) {
@@ -123,6 +143,23 @@ TEST(CliInterrupt, CtrlCLeavesNoTemporaryFile) {
   } else {
     EXPECT_EQ(code, 0);  // the cut was over before the signal came
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.wav", "out.wav"}));
+  }
+}
+
+// A crash (a library's failed assertion, a bad memory access) still ends the process as that
+// crash, but takes the temporary file with it.
+TEST(CliInterrupt, ACrashLeavesNoTemporaryFile) {
+  for (const int signal : {SIGABRT, SIGSEGV, SIGBUS}) {
+    SCOPED_TRACE(signal);
+    TScratch folder;
+    const int status = SignalACut(folder, signal);
+    if (WIFSIGNALED(status)) {
+      EXPECT_EQ(WTERMSIG(status), signal);
+      EXPECT_EQ(folder.Names(), std::vector<std::string>{"big.wav"});
+    } else {
+      EXPECT_EQ(status, 0);  // the cut was over before the signal came
+      EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.wav", "out.wav"}));
+    }
   }
 }
 

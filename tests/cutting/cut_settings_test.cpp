@@ -39,6 +39,7 @@ struct TFakeSource {
   bool IsVBR() const { return true; }
   bool IsProtected() const { return false; }
   TId3v2Tags& Id3v2Tags() { return Tags; }
+  std::filesystem::path FileName() const { return {}; }
   TId3v2Tags Tags;
 };
 

@@ -44,8 +44,9 @@ TEST(TagCopy, Id3v1GetsNarrowTextsTheGenreByNameAndNumbersThatFit) {
     const char *year, *track;
     uint16_t wantYear;
     uint8_t wantTrack;
-  } rows[] = {{"2015", "7", 2015, 7}, {"abc", "3/12", 0, 0}, {"", "", 0, 0},
-              {"99999", "256", 0, 0}, {"-5", "-1", 0, 0},    {" 1999", "255", 1999, 255}};
+  } rows[] = {{"2015", "7", 2015, 7},    {"abc", "3/12", 0, 3},    {"", "", 0, 0},
+              {"99999", "256", 0, 0},    {"-5", "-1", 0, 0},       {" 1999", "255", 1999, 255},
+              {"2015", "7/12", 2015, 7}, {"2015", "7/x", 2015, 0}, {"2015", "300/400", 2015, 0}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.year);
     TId3v2Tags source;

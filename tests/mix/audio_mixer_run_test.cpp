@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mix/audio_mixer.h"
+#include "mix/converting_input.h"
 #include "mix_test_support.h"
 #include "pipeline_test_support.h"
 
@@ -90,6 +91,41 @@ TEST(MixerRun, InputsCannotChangeWhileASinkReads) {
   EXPECT_EQ(mixer.Input2(), in2.get());
   mixer.SetInput2(other.get());
   EXPECT_EQ(mixer.Input2(), other.get());
+}
+
+}  // namespace
+
+namespace {
+
+// A mono 8 kHz second input behind the converting source, concatenated after a stereo
+// 16 kHz first one on the sink's thread: it arrives as stereo 16 kHz, twice its frames, its
+// value on both sides.
+TEST(MixerRun, ConvertedSecondInputJoinsInTheFirstOnesFormat) {
+  auto in1 = std::make_unique<TMemoryIn>(
+      16, 2, Pcm(2, Frames(16000, 2, [](int64_t, int) { return 2000; })), 16000);
+  auto in2 = std::make_unique<TMemoryIn>(
+      8, 1, Pcm(1, Frames(8000, 1, [](int64_t, int) { return 128 + 64; })), 8000);
+  TConvertingInput converted;
+  converted.SetInput(in2.get());
+  converted.SetOutputFormatOf(*in1);
+  TAudioMixer mixer;
+  mixer.Mode = amConcatenate;
+  mixer.SetInput1(in1.get());
+  mixer.SetInput2(&converted);
+  TMemoryOut sink;
+  sink.SetInput(&mixer);
+  TRunLog log;
+  log.Attach(sink);
+
+  sink.Run();
+  ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
+  EXPECT_TRUE(log.Errors.empty());
+  const auto out = Values(2, sink.Data);
+  ASSERT_EQ(out.size(), 2u * (16000 + 16000));
+  EXPECT_EQ(out[2 * 16000 + 8000], 64 * 256) << "8-bit 64 above silence, as 16 bits";
+  EXPECT_EQ(out[2 * 16000 + 8001], 64 * 256);
+  EXPECT_FALSE(converted.IsBusy());
+  EXPECT_EQ(in2->Ends, 1);
 }
 
 }  // namespace

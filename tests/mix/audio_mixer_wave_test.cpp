@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "formats/wave/wave_in.h"
+#include "formats/wave/wave_out.h"
 #include "mix/audio_mixer.h"
 #include "mix_test_support.h"
 #include "pipeline_test_support.h"
@@ -93,6 +94,48 @@ TEST_F(MixerWave, MixMatchesFFmpegAmixAtHalfWeights) {
   ASSERT_EQ(ours.size(), theirs.size());
   for (std::size_t i = 0; i < ours.size(); ++i)
     ASSERT_NEAR(ours[i], theirs[i], 1) << "at sample " << i;
+}
+
+// A run that fails on a missing file leaves the sink, the mixer and both sources ready: with
+// the file back, the next run of the same components succeeds. The sink is the WAV writer,
+// which ends only a read it started.
+TEST_F(MixerWave, AFailedRunLeavesEveryComponentReadyForTheNext) {
+  const struct {
+    const char* name;
+    bool mixed;
+    const char* missing;
+  } rows[] = {{"one source", false, "a.wav"},
+              {"mixer, first input", true, "a.wav"},
+              {"mixer, second input", true, "b.wav"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    TWaveIn in1, in2;
+    in1.SetFileName(Path("a.wav"));
+    in2.SetFileName(Path("b.wav"));
+    TAudioMixer mixer;
+    mixer.Mode = amConcatenate;
+    mixer.SetInput1(&in1);
+    mixer.SetInput2(&in2);
+    TWaveOut sink;
+    sink.SetFileName(Path("out.wav"));
+    sink.SetInput(row.mixed ? static_cast<TAuInput*>(&mixer) : &in1);
+    const auto run = [&] {
+      bool done = false;
+      sink.OnDone = [&](TComponent*) { done = true; };
+      sink.Run();
+      EXPECT_TRUE(PumpUntil([&] { return done; }));
+      return sink.ExceptionMessage();
+    };
+    fs::rename(Path(row.missing), Path("away"));
+    EXPECT_NE(run(), "");
+    fs::rename(Path("away"), Path(row.missing));
+    for (const TAuInput* component : {static_cast<TAuInput*>(&mixer), static_cast<TAuInput*>(&in1),
+                                      static_cast<TAuInput*>(&in2)})
+      EXPECT_FALSE(component->IsBusy());
+    EXPECT_EQ(run(), "");
+    const int64_t frames = row.mixed ? 44100 + 26460 : 44100;
+    EXPECT_EQ(fs::file_size(Path("out.wav")), 44u + static_cast<uint64_t>(frames) * 4);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <string>
 #include <vector>
 
 #include "pipeline/au_file_stream.h"
@@ -177,6 +179,26 @@ TEST(FileStream, DenyWriteKeepsOthersFromWritingOrReplacingTheFile) {
   }
   TAuFileStream again(file.Path(), fmOpenRead | fmShareDenyWrite);  // all closed: fine
   EXPECT_EQ(again.Size(), 0);
+}
+
+// A pipe (which an open would wait on for ever) or a device is refused in every mode, before
+// anything waits on it.
+TEST(FileStream, RefusesPipesAndDevicesAtOnce) {
+  TTempFile folder(0);
+  const auto fifo = folder.Folder / "song.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::filesystem::path& path : {fifo, std::filesystem::path("/dev/null")}) {
+    for (const uint16_t mode :
+         {uint16_t(fmOpenRead | fmShareDenyWrite), fmOpenWrite, fmOpenReadWrite, fmCreate}) {
+      SCOPED_TRACE(path.string() + " mode " + std::to_string(mode));
+      try {
+        TAuFileStream stream(path, mode);
+        FAIL() << "opened";
+      } catch (const EAuException& e) {
+        EXPECT_STREQ(e.what(), "The file is not a regular file.");
+      }
+    }
+  }
 }
 
 TEST(FileStream, OpenSourceKeepsACutFromWritingOverIt) {

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes, as a file, to the ID3v2 and ID3v1 readers, and writes what was read
+// Feeds arbitrary bytes, as a file, to the ID3v2 and ID3v1 readers (and as a tag to the
+// readers of pictures, multi-valued frames and APEv2 items), and writes what was read
 // back in front of the same bytes, so a hostile file can neither crash nor hang them.
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 
 #include "tags/id3v1_tags.h"
 #include "tags/id3v2_tags.h"
+#include "tags/mp3_file_tags.h"
 
 namespace {
 
@@ -24,6 +26,11 @@ TTagFile MemoryFile(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto bytes = std::as_bytes(std::span(data, size));
+  TMP3FileTags extras;
+  ReadId3v2Extras(bytes, extras);
+  TAPEv2Tags ape;
+  ReadAPEv2(bytes, ape);
   TTagFile file = MemoryFile(data, size);
   if (!file.IsValid()) {
     return 0;

@@ -33,6 +33,61 @@ TEST(MediaSourceInput, FilesWithoutDecodableAudioAreNotValidAndReadNothing) {
   }
 }
 
+// A file that does not open after one that did: nothing of the first survives, and asking
+// again changes nothing.
+TEST(MediaSourceInput, AFailedOpenForgetsTheFileBefore) {
+  const std::string text(5000, 't');
+  for (const std::string fixture :
+       {"mp3_ffmpeg_cbr96_48k_stereo.mp3", "wma_v2_64k_44k_stereo.wma"}) {
+    SCOPED_TRACE(fixture);
+    const TTempFile broken("text" + fixture.substr(fixture.size() - 4),
+                           std::vector<uint8_t>(text.begin(), text.end()));
+    auto source = SourceFor(fixture);
+    ASSERT_GT(source->TotalSamples(), 0);
+    ASSERT_EQ(source->Id3v2Tags().Title(), u"FF Title");
+    source->SetFileName(broken.Path());
+    for (int query = 0; query < 3; ++query) EXPECT_EQ(source->TotalSamples(), -1);
+    EXPECT_EQ(source->Size(), 0);
+    EXPECT_EQ(source->Duration(), 0u);
+    EXPECT_EQ(source->SampleRate(), 8000);
+    EXPECT_EQ(source->BitsPerSample(), 8);
+    EXPECT_EQ(source->Channels(), 1);
+    EXPECT_EQ(source->Id3v2Tags().Title(), u"");
+    EXPECT_EQ(source->CommonTags().Artist(), u"");
+  }
+}
+
+// A truncated download keeps the header of the whole file: an MP3 tag's frame count, an ASF
+// header's play duration. The length is what the file can deliver, within a packet.
+TEST(MediaSourceInput, ATruncatedFileIsAsLongAsWhatItHolds) {
+  const auto mp3 = LoadMediaFixture("mp3_lame_10s_8k_mono.mp3");
+  const auto wma = LoadMediaFixture("wma_v2_64k_44k_stereo.wma");
+  // The ASF data packets start 50 bytes into the data object, which follows the header.
+  const size_t packets = (size_t{wma[16]} | size_t{wma[17]} << 8) + 50;
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    double toleranceSeconds;
+  } cases[] = {
+      {"quarter.mp3", {mp3.begin(), mp3.begin() + static_cast<long>(mp3.size() / 4)}, 0.01},
+      {"first_frames.mp3", {mp3.begin(), mp3.begin() + 2000}, 0.01},
+      {"no_packets.wma", {wma.begin(), wma.begin() + static_cast<long>(packets)}, 0},
+      {"one_packet.wma", {wma.begin(), wma.begin() + static_cast<long>(packets + 3200)}, 0.4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TTempFile file(c.name, c.bytes);
+    std::unique_ptr<TWMIn> source = std::string(c.name).ends_with(".mp3")
+                                        ? std::make_unique<TMP3In>()
+                                        : std::make_unique<TWMIn>();
+    source->SetFileName(file.Path());
+    const double claimed = source->Duration() / 100.0;
+    const int rate = source->SampleRate(), channels = source->Channels();
+    const double delivered = static_cast<double>(ReadAll(*source).size()) / (2.0 * channels * rate);
+    EXPECT_NEAR(claimed, delivered, c.toleranceSeconds + 0.005) << "delivered " << delivered;
+  }
+}
+
 TEST(MediaSourceInput, TheContentDecidesNotTheExtension) {
   // A WMA file named .mp3 and an MP3 file named .wma decode as what they are.
   for (const auto& [fixture, name] : std::vector<std::pair<std::string, std::string>>{

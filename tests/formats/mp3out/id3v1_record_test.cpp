@@ -12,7 +12,7 @@ std::string Field(const std::array<uint8_t, 128>& record, size_t offset, size_t 
                      record.begin() + static_cast<long>(offset + length));
 }
 
-TEST(Id3v1Record, TextsSitAtTheirOffsetsCutToThirtyBytesWithoutTrackOrGenre) {
+TEST(Id3v1Record, TextsSitAtTheirOffsetsCutToThirtyBytesTheTrackAfterTheCommentNoGenre) {
   TId3v1Tags tags;
   tags.SetTitle(std::string(40, 'T'));
   tags.SetArtist("Artist");
@@ -24,7 +24,11 @@ TEST(Id3v1Record, TextsSitAtTheirOffsetsCutToThirtyBytesWithoutTrackOrGenre) {
   EXPECT_EQ(Field(record, 0, 33), "TAG" + std::string(30, 'T'));
   EXPECT_EQ(Field(record, 33, 30), "Artist" + std::string(24, '\0'));
   EXPECT_EQ(Field(record, 63, 30), "Album \xE9" + std::string(23, '\0'));
-  EXPECT_EQ(Field(record, 97, 31), "Comment" + std::string(24, '\0'));
+  EXPECT_EQ(Field(record, 97, 31), "Comment" + std::string(21, '\0') + std::string("\0\x07\0", 3));
+  tags.SetTrack(0);
+  tags.SetComment(std::string(30, 'C'));
+  EXPECT_EQ(Field(MakeId3v1Record(tags), 97, 31), std::string(30, 'C') + '\0')
+      << "without a track the comment has all 30 bytes";
 }
 
 TEST(Id3v1Record, OnlyFourDigitYearsAreWritten) {

@@ -50,10 +50,10 @@ TEST(MP3Out, DecodesToExactlyTheFramesItWasGivenWithNoDelay) {
       {"stereo source as mono", 44100, 2, 25000, [](TMP3Out& o) { o.Mode = mmMono; }, 1, 3, "Info",
        128},
       // Frames too small for the tag: the rate stays, the tag gets a frame of its own size.
-      {"32 kbps at 44.1 kHz", 44100, 2, 20000, [](TMP3Out& o) { o.BitRate = mbr32; }, 2, 0, "Xing",
+      {"32 kbps at 44.1 kHz", 44100, 2, 20000, [](TMP3Out& o) { o.BitRate = mbr32; }, 2, 0, "Info",
        32},
       {"8 kHz, encoder's choice", 8000, 1, 8001, [](TMP3Out& o) { o.BitRate = mbrAuto; }, 1, 3,
-       "Xing", 8},
+       "Info", 8},
       {"VBR", 44100, 2, 45099, [](TMP3Out& o) { o.EnableVBR = true; }, 2, 0, "Xing", 0},
   };
   const TTempFile dir(0);

@@ -54,6 +54,27 @@ TEST_F(WaveOutAppend, PcmAppendsDecodeAsOneStream) {
   EXPECT_EQ(DecodeWithSox(Folder / "ffmpeg.wav", 16), Joined(a, b));
 }
 
+// An 8-bit file of odd size ends in a pad byte; an append drops it, and puts a new one after
+// the joined data only when that is odd.
+TEST_F(WaveOutAppend, ThePadByteAfterOddDataIsNotTakenIntoTheData) {
+  const auto a = RandomBytes(1001, 21), b = RandomBytes(2001, 22), c = RandomBytes(7, 23);
+  const auto append = [&](const std::vector<uint8_t>& data) {
+    TPcmSource source(1, 8, 8000, data);
+    return WriteWave(source, Folder / "odd.wav",
+                     [](TWaveOut& sink) { sink.SetFileMode(foAppend); });
+  };
+  std::vector<uint8_t> joined;
+  for (const auto* part : {&a, &b, &c}) {
+    ASSERT_EQ(append(*part), "");
+    joined = Joined(joined, *part);
+    const auto file = ReadBytes(Folder / "odd.wav");
+    ASSERT_EQ(file.size(), 44 + joined.size() + joined.size() % 2);
+    EXPECT_EQ(U32At(file, 40), joined.size());
+    EXPECT_EQ(U32At(file, 4), file.size() - 8);
+    EXPECT_EQ(DecodeWithFfmpeg(Folder / "odd.wav", 8), joined);
+  }
+}
+
 TEST_F(WaveOutAppend, ImaAdpcmAppendTakesTheFilesKindAndBlockSize) {
   const auto path = Folder / "ima.wav";
   TPcmSource first(2, 16, 44100, Sine16(1500, 2, 44100));

@@ -74,23 +74,38 @@ TEST_F(WaveOut, EveryWidthAndChannelCountDecodesToTheSamplesWritten) {
   }
 }
 
-// A source that delivers less than it announced is padded with silence to the size the
-// header promised; one of unknown size gets its sizes from the file's length.
+// A source that delivers less than it announced is padded with silence (128 for 8-bit
+// samples, 0 otherwise) to the size the header promised; one of unknown size gets its sizes
+// from the file's length. A data chunk of odd size is followed by a pad byte that the RIFF
+// size counts and the data size does not.
 TEST_F(WaveOut, SizesAreTrueWhenTheInputIsShortOrOfUnknownSize) {
-  for (const int64_t announced : {int64_t{6000}, int64_t{-1}}) {
-    SCOPED_TRACE(announced);
-    const auto data = RandomBytes(4000, 2);
-    TPcmSource source(2, 16, 44100, data);
-    source.AnnouncedSize = announced;
+  const struct {
+    int Channels, Bits;
+    size_t Delivered;
+    int64_t Announced;
+  } cases[] = {{2, 16, 4000, 6000},
+               {2, 16, 4000, -1},
+               {1, 8, 4001, 6001},
+               {1, 8, 4001, -1},
+               {1, 8, 4000, 4001}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Bits) + " bits, " + std::to_string(c.Announced));
+    const auto data = RandomBytes(c.Delivered, 2);
+    TPcmSource source(c.Channels, c.Bits, 44100, data);
+    source.AnnouncedSize = c.Announced;
     ASSERT_EQ(WriteWave(source, Folder / "sized.wav"), "");
-    const size_t dataSize = announced < 0 ? data.size() : static_cast<size_t>(announced);
+    const size_t dataSize = c.Announced < 0 ? data.size() : static_cast<size_t>(c.Announced);
     const auto file = ReadBytes(Folder / "sized.wav");
-    ASSERT_EQ(file.size(), 44 + dataSize);
+    ASSERT_EQ(file.size(), 44 + dataSize + dataSize % 2);
     EXPECT_EQ(U32At(file, 40), dataSize);
     EXPECT_EQ(U32At(file, 4), file.size() - 8);
+    if (dataSize % 2 == 1) {
+      EXPECT_EQ(file.back(), 0) << "the pad byte";
+    }
     auto expected = data;
-    expected.resize(dataSize, 0);
-    EXPECT_EQ(DecodeWithFfmpeg(Folder / "sized.wav", 16), expected);
+    expected.resize(dataSize, c.Bits == 8 ? 0x80 : 0);
+    EXPECT_EQ(DecodeWithFfmpeg(Folder / "sized.wav", c.Bits), expected);
+    EXPECT_EQ(DecodeWithSox(Folder / "sized.wav", c.Bits), expected);
   }
 }
 

@@ -1,0 +1,122 @@
+#include "formats/mp3out/info_tag_frame.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// Layer III bit rates in kbps by bit-rate index, MPEG-1 and MPEG-2/2.5.
+constexpr std::array<int, 15> kMpeg1Kbps = {0,   32,  40,  48,  56,  64,  80, 96,
+                                            112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int, 15> kMpeg2Kbps = {0,  8,  16, 24,  32,  40,  48, 56,
+                                            64, 80, 96, 112, 128, 144, 160};
+constexpr std::array<int, 3> kMpeg1Rates = {44100, 48000, 32000};
+
+// Bytes of the "Info" tag (with its seek table and quality) and of LAME's extension.
+constexpr int kXingBytes = 120;
+constexpr int kExtensionBytes = 36;
+constexpr uint32_t kXingFlags = 0x0F;  // frames, bytes, seek table and quality present
+
+struct TLayout {
+  bool Mpeg1 = false;
+  int Rate = 0;
+  int SideInfo = 0;
+};
+
+// Nothing usable (Rate 0) unless the word is an MPEG layer III header.
+TLayout LayoutOf(uint32_t header) {
+  const uint32_t version = (header >> 19) & 3;
+  const uint32_t layer = (header >> 17) & 3;
+  const uint32_t rateIndex = (header >> 10) & 3;
+  if ((header & 0xFFE00000u) != 0xFFE00000u || version == 1 || layer != 1 || rateIndex == 3)
+    return {};
+  TLayout layout;
+  layout.Mpeg1 = version == 3;
+  const int shift = version == 3 ? 0 : version == 2 ? 1 : 2;
+  layout.Rate = kMpeg1Rates[rateIndex] >> shift;
+  const bool mono = ((header >> 6) & 3) == 3;
+  layout.SideInfo = layout.Mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+  return layout;
+}
+
+int FrameBytes(const TLayout& layout, int kbps) {
+  return (layout.Mpeg1 ? 144000 : 72000) * kbps / layout.Rate;
+}
+
+// The lowest bit-rate index whose frames hold the header, the side information and the tag.
+int TagBitrateIndex(const TLayout& layout) {
+  if (layout.Rate == 0) return 0;
+  const auto& kbps = layout.Mpeg1 ? kMpeg1Kbps : kMpeg2Kbps;
+  const int needed = 4 + layout.SideInfo + kXingBytes + kExtensionBytes;
+  for (int index = 1; index < static_cast<int>(kbps.size()); ++index)
+    if (FrameBytes(layout, kbps[static_cast<size_t>(index)]) >= needed) return index;
+  return 0;
+}
+
+void PutBig32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+void PutBig16(uint8_t* at, uint16_t value) {
+  at[0] = static_cast<uint8_t>(value >> 8);
+  at[1] = static_cast<uint8_t>(value);
+}
+
+}  // namespace
+
+uint16_t TagCrc16(std::span<const uint8_t> bytes, uint16_t crc) {
+  for (const uint8_t byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  }
+  return crc;
+}
+
+int InfoTagFrameBytes(uint32_t audioHeader) {
+  const TLayout layout = LayoutOf(audioHeader);
+  const int index = TagBitrateIndex(layout);
+  if (index == 0) return 0;
+  const auto& kbps = layout.Mpeg1 ? kMpeg1Kbps : kMpeg2Kbps;
+  return FrameBytes(layout, kbps[static_cast<size_t>(index)]);
+}
+
+std::vector<uint8_t> MakeInfoTagFrame(const TInfoTagFacts& facts) {
+  const TLayout layout = LayoutOf(facts.AudioHeader);
+  const int index = TagBitrateIndex(layout);
+  if (index == 0) return {};
+  std::vector<uint8_t> frame(static_cast<size_t>(InfoTagFrameBytes(facts.AudioHeader)), 0);
+  // The stream's header with the tag's bit rate, no CRC, no padding and no joint-stereo
+  // extension; version, rate, channel mode and the copyright bits stay.
+  uint32_t header = facts.AudioHeader & ~((0xFu << 12) | (1u << 9) | (3u << 4));
+  header |= (1u << 16) | (static_cast<uint32_t>(index) << 12);
+  PutBig32(frame.data(), header);
+
+  uint8_t* xing = frame.data() + 4 + layout.SideInfo;
+  std::copy_n("Info", 4, xing);
+  PutBig32(xing + 4, kXingFlags);
+  PutBig32(xing + 8, facts.Frames);
+  const uint64_t streamBytes = facts.AudioBytes + frame.size();
+  const auto streamBytes32 = static_cast<uint32_t>(std::min<uint64_t>(streamBytes, 0xFFFFFFFF));
+  PutBig32(xing + 12, streamBytes32);
+  // A constant bit rate makes the seek table a straight line.
+  for (int i = 0; i < 100; ++i) xing[16 + i] = static_cast<uint8_t>(i * 256 / 100);
+  PutBig32(xing + 116, 0);  // quality: not known here
+
+  uint8_t* extension = xing + kXingBytes;
+  std::string name = facts.Encoder.substr(0, 9);
+  name.resize(9, ' ');
+  std::copy(name.begin(), name.end(), extension);
+  extension[9] = 0x01;  // tag revision 0, constant bit rate
+  extension[20] = static_cast<uint8_t>(std::clamp(facts.Kbps, 0, 255));
+  const auto delay = static_cast<uint32_t>(std::clamp(facts.Delay, 0, 4095));
+  const auto padding = static_cast<uint32_t>(std::clamp(facts.Padding, 0, 4095));
+  const uint32_t delays = (delay << 12) | padding;
+  extension[21] = static_cast<uint8_t>(delays >> 16);
+  extension[22] = static_cast<uint8_t>(delays >> 8);
+  extension[23] = static_cast<uint8_t>(delays);
+  PutBig32(extension + 28, streamBytes32);
+  PutBig16(extension + 32, facts.MusicCrc);
+  const auto tagEnd = static_cast<size_t>(extension + 34 - frame.data());
+  PutBig16(extension + 34, TagCrc16(std::span(frame).first(tagEnd)));
+  return frame;
+}
