@@ -13,6 +13,7 @@
 #include "cli/command_formats.h"
 #include "cli/command_info.h"
 #include "cli/command_join.h"
+#include "cli/command_stream.h"
 #include "cli/interrupt.h"
 
 namespace {
@@ -31,6 +32,7 @@ const TCommand kCommands[] = {
     {"mix", "mix FILE1 FILE2 -o OUT    write FILE1 and FILE2 mixed into OUT", RunMixCommand},
     {"formats", "formats                   list the WMA codecs and formats a cut chooses from",
      RunFormatsCommand},
+    {"stream", "stream FILE --port N      serve FILE as a WMA stream over HTTP", RunStreamCommand},
 };
 
 void PrintUsage(FILE* out) {

@@ -55,14 +55,17 @@ std::unique_ptr<TMediaEncoder> TMediaEncoder::Start(const TEncoderSetup& setup,
 
   auto* buffer = static_cast<unsigned char*>(av_malloc(kAvioBufferSize));
   if (buffer == nullptr) return nullptr;
+  const bool live = !stream.Seekable();
   encoder->Avio.reset(avio_alloc_context(buffer, kAvioBufferSize, 1, encoder.get(), nullptr,
-                                         WritePacket, SeekPacket));
+                                         WritePacket, live ? nullptr : SeekPacket));
   if (!encoder->Avio) {
     av_free(buffer);
     return nullptr;
   }
   output->pb = encoder->Avio.get();
   output->flags |= AVFMT_FLAG_CUSTOM_IO;
+  // Live listeners get each packet as it is made, not when the I/O buffer fills.
+  if (live) output->flush_packets = 1;
   // The stamps are chosen so that the first kept sample plays at 0; the leading frames
   // lie before it, inside the file's preroll.
   output->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
@@ -83,6 +86,7 @@ std::unique_ptr<TMediaEncoder> TMediaEncoder::Start(const TEncoderSetup& setup,
   encoder->Held.reset(av_packet_alloc());
   if (!encoder->Pcm || !encoder->Held) return nullptr;
   if (avformat_write_header(output, nullptr) < 0 || encoder->WriteFailed) return nullptr;
+  if (live) avio_flush(encoder->Avio.get());
 
   // The decoder drops two frames and the encoder delays by its initial padding (one
   // frame): the silence in front makes up the difference.

@@ -9,6 +9,9 @@
 namespace trimora::media {
 namespace {
 
+// About 0.2 s at 44.1 kHz; each chunk costs one extra frame of encoding.
+constexpr int kLiveChunkFrames = 4;
+
 // The key the muxer gets for an attribute. The muxer writes its own names for the
 // attributes it knows and anything else as given. "WM/Track" counts from 0 in a file,
 // while the text handed to us is the track number itself: it goes out as the one-based
@@ -117,6 +120,11 @@ TMediaResult TMediaWriter::BeginWriting() {
   setup.Input = Input;
   // A second encoder works on every other chunk; with one core it would only take turns.
   setup.Lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+  if (!Stream->Seekable()) {
+    // Listeners hear the audio a chunk later than it was written: keep chunks short.
+    setup.Lanes = 1;
+    setup.ChunkFrames = kLiveChunkFrames;
+  }
   for (const auto& [name, text] : Attributes)
     setup.Metadata.emplace_back(MuxerKey(name), Utf16ToUtf8(text));
   Encoder = TMediaEncoder::Start(setup, *Stream);

@@ -29,6 +29,9 @@ class IMediaWriteStream {
   // Fail when not all `count` bytes could be written.
   virtual TMediaResult Write(const void* buffer, uint32_t count, uint32_t& written) = 0;
   virtual TMediaResult Seek(int64_t offset, TMediaSeekOrigin origin, uint64_t& newPosition) = 0;
+  // A stream that cannot seek (a live broadcast) gets a header written once, without sizes,
+  // and every packet as soon as it is made.
+  virtual bool Seekable() const { return true; }
 };
 
 // Statuses the writer reports through its status callback.

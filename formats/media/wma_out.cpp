@@ -38,6 +38,10 @@ void TWMAOut::OnWriterError(void* owner, uint32_t) {
   static_cast<TWMAOut*>(owner)->FError = true;
 }
 
+void TWMAOut::OpenWriter(wma_writer& w) {
+  wma_writer_open_file(w, WideFileName, this, OnWriterError);
+}
+
 void TWMAOut::PrepareOutput() {
   FRun = std::make_unique<TRunState>();
   try {
@@ -49,7 +53,8 @@ void TWMAOut::PrepareOutput() {
 }
 
 void TWMAOut::Prepare(TRunState& run) {
-  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
+  if (!Streaming() && !StreamAssigned && WideFileName.empty())
+    throw EAuException("File name is not assigned.");
   FError = false;
   // The source is opened before the output is created: it holds its file against writers,
   // so an output named like the source is refused instead of truncating it.
@@ -58,9 +63,9 @@ void TWMAOut::Prepare(TRunState& run) {
   if (StreamAssigned)
     wma_writer_open_stream(run.Writer, *Stream, this, OnWriterError);
   else
-    wma_writer_open_file(run.Writer, WideFileName, this, OnWriterError);
+    OpenWriter(run.Writer);
   if (!run.Writer.Ok) throw EAuException("Cannot create file");
-  run.CreatedFile = !StreamAssigned;
+  run.CreatedFile = !StreamAssigned && !Streaming();
 
   const int channels = Input()->Channels();
   const int bits = Input()->BitsPerSample();
@@ -138,4 +143,8 @@ void TWMAOut::FinishOutput() {
     std::filesystem::remove(WideFileName, ignored);
   }
   if (!run->Failed && !completed) throw EAuException("Windows Media output error");
+}
+
+uint64_t TWMAOut::WrittenTime() const {
+  return FRun ? FRun->Writer.TotalTime : 0;
 }

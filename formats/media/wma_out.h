@@ -39,6 +39,13 @@ class TWMAOut : public TAuTaggedFileOut {
   void PrepareOutput() override;
   bool WriteBlock(bool Abort) override;
   void FinishOutput() override;
+  // Opens the run's writer on the output file; the network variant serves a stream instead.
+  virtual void OpenWriter(wma_writer& w);
+  // The output goes to network clients: no file name, no file to remove after a failure.
+  virtual bool Streaming() const { return false; }
+  static void OnWriterError(void* owner, uint32_t status);
+  // 100 ns: the audio handed to the writer in this run (worker thread).
+  uint64_t WrittenTime() const;
 
  private:
   struct TRunState;
@@ -46,7 +53,6 @@ class TWMAOut : public TAuTaggedFileOut {
   void Prepare(TRunState& run);
   void ChooseFormat(int channels, int bits, int rate);
   void WriteAttributes();
-  static void OnWriterError(void* owner, uint32_t status);
 
   std::vector<std::string> FCodecNames;
   std::vector<std::string> FFormatList;

@@ -117,6 +117,26 @@ void wma_writer_open_stream(wma_writer& w, TAuStream& stream, void* owner,
   Attach(w, std::make_shared<TAudioStream>(stream), owner, handler);
 }
 
+void wma_writer_open_network(wma_writer& w, const std::string& address, uint16_t port,
+                             uint32_t maxClients, wma_client_handler onConnect,
+                             wma_client_handler onDisconnect, void* owner) {
+  w = wma_writer{};
+  w.Owner = owner;
+  w.ConnectHandler = onConnect;
+  w.DisconnectHandler = onDisconnect;
+  w.NetworkSink = std::make_shared<TMediaNetworkSink>();
+  if (maxClients != 0) w.NetworkSink->SetMaxClients(maxClients);
+  w.NetworkSink->SetStatusCallback(
+      [owner, onConnect, onDisconnect](uint32_t status, uint32_t client) {
+        if (status == kMediaStatusClientConnected && onConnect != nullptr) onConnect(owner, client);
+        if (status == kMediaStatusClientDisconnected && onDisconnect != nullptr)
+          onDisconnect(owner, client);
+      });
+  if (!Succeeded(w.NetworkSink->Open(address, port))) return;
+  w.Writer = std::make_unique<TMediaWriter>();
+  w.Ok = Succeeded(w.Writer->Open(w.NetworkSink));
+}
+
 void wma_writer_use_format(wma_writer& w, int channels, int bits, int rate, bool vbr, int codec,
                            int format) {
   if (!w.Writer) return;
@@ -218,6 +238,8 @@ bool wma_writer_close(wma_writer& w) {
   bool completed = true;
   if (w.Writer) completed = Succeeded(w.Writer->EndWriting());
   w.Writer.reset();
+  if (w.NetworkSink) w.NetworkSink->Close();
+  w.NetworkSink.reset();
   w.FileSink.reset();
   w.File.reset();
   w.Ok = false;

@@ -17,12 +17,16 @@
 
 #include "formats/media/audio_stream.h"
 #include "pipeline/au_stream.h"
+#include "platform/media_network_sink.h"
 #include "platform/media_profile.h"
 #include "platform/media_writer.h"
 
 // Called with the record's owner and the runtime's status when the runtime reports an
 // error outside a call's result.
 using wma_error_handler = void (*)(void* owner, uint32_t status);
+// Called with the record's owner and a client's number (from 1 in each run) when a network
+// client connects or goes away; on the network sink's threads.
+using wma_client_handler = void (*)(void* owner, uint32_t client);
 
 struct wma_writer {
   void* Owner = nullptr;
@@ -35,6 +39,9 @@ struct wma_writer {
   std::unique_ptr<TAuStream> File;         // the file sink's own stream, when it made one
   std::shared_ptr<TAudioStream> FileSink;  // what the runtime writes through
   wma_error_handler ErrorHandler = nullptr;
+  std::shared_ptr<trimora::media::TMediaNetworkSink> NetworkSink;  // the network variant's
+  wma_client_handler ConnectHandler = nullptr;
+  wma_client_handler DisconnectHandler = nullptr;
 };
 
 // Appends the name of every audio codec of the runtime.
@@ -49,6 +56,13 @@ void wma_writer_open_file(wma_writer& w, const std::filesystem::path& name, void
 // The same on a caller's stream, which must outlive the record's use.
 void wma_writer_open_stream(wma_writer& w, TAuStream& stream, void* owner,
                             wma_error_handler handler);
+
+// A writer serving its stream over HTTP on `port` of `address` ("0.0.0.0": every
+// interface) to at most `maxClients` clients at once (0: no limit). Resets the record
+// first; Ok is false when the port cannot be had.
+void wma_writer_open_network(wma_writer& w, const std::string& address, uint16_t port,
+                             uint32_t maxClients, wma_client_handler onConnect,
+                             wma_client_handler onDisconnect, void* owner);
 
 // Profile from format `format` of codec `codec`, then the PCM input declared. An index out
 // of range (or a VBR request, which no codec meets) sets nothing: BeginWriting then fails.
@@ -68,5 +82,6 @@ bool wma_writer_begin(wma_writer& w);
 // One sample of `count` PCM bytes, stamped with the running total time including its own
 // duration. "Failed to write data: " and the runtime's 8-digit code on failure.
 void wma_writer_write(wma_writer& w, const uint8_t* bytes, uint32_t count);
-// Ends writing and releases everything; false when the file could not be completed.
+// Ends writing and releases everything (the network variant: its clients get what was
+// written, then the server closes); false when the file could not be completed.
 bool wma_writer_close(wma_writer& w);

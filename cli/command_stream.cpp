@@ -1,0 +1,99 @@
+#include "cli/command_stream.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/cli_args.h"
+#include "cli/cli_errors.h"
+#include "cli/file_kinds.h"
+#include "cli/interrupt.h"
+#include "cli/progress_line.h"
+#include "cli/run_loop.h"
+#include "cutting/wma_cut_settings.h"
+#include "formats/media/wm_in.h"
+#include "formats/media/wma_streamed_out.h"
+
+const char* const kStreamUsage =
+    "Usage: trimora-cli stream FILE --port N [--max-clients K] [--listen ADDRESS]\n"
+    "\n"
+    "Encodes FILE (WAV, MP3 or WMA) as WMA, in the format a cut of it would get, and\n"
+    "serves it over HTTP at real-time pace; play it with any player that opens\n"
+    "http://HOST:N/. Each client's connection and disconnection is printed. The stream\n"
+    "ends with FILE, or on Ctrl-C.\n"
+    "\n"
+    "Options:\n"
+    "  -p, --port N         the port to listen on (required)\n"
+    "  --max-clients K      refuse clients beyond K at once (default: no limit)\n"
+    "  --listen ADDRESS     the interface to listen on (default: 0.0.0.0, every one)\n"
+    "  -h, --help           show this help\n";
+
+namespace {
+
+uint32_t ParseNumber(const std::string& option, const std::string& text, uint32_t low,
+                     uint32_t high) {
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || text[0] == '-' || *end != '\0' || value < low || value > high)
+    throw TUsageError("invalid " + option + " '" + text + "' (expected " + std::to_string(low) +
+                      " to " + std::to_string(high) + ")");
+  return static_cast<uint32_t>(value);
+}
+
+// The cut's choice: codec 0 and the format matching the source; a WAV source, which has
+// no compressed bit rate, is matched as 128 kbps.
+void ChooseFormat(TFileKind kind, TAuFileIn& source, TWMStreamedOut& sink) {
+  if (kind != TFileKind::Wave) {
+    SetUpWMACut(static_cast<TWMIn&>(source), sink);
+    return;
+  }
+  sink.CodecIndex = 0;
+  const std::string label =
+      SourceFormatLabel(128000, static_cast<uint32_t>(source.SampleRate()), source.Channels());
+  const int index = MatchFormatLabel(label, sink.FormatList(0));
+  sink.FormatIndex = index > sink.FormatCount(0) ? 29 : index;
+}
+
+}  // namespace
+
+int RunStreamCommand(const std::vector<std::string>& args) {
+  const TCliArgs parsed({{"--port", "-p", true},
+                         {"--max-clients", "", true},
+                         {"--listen", "", true},
+                         {"--help", "-h", false}},
+                        args);
+  if (parsed.Has("--help")) {
+    std::fputs(kStreamUsage, stdout);
+    return kExitOk;
+  }
+  if (parsed.Positional().size() != 1) throw TUsageError("stream takes one FILE");
+  const auto port = parsed.Value("--port");
+  if (!port) throw TUsageError("stream needs the port: --port N");
+
+  TWMStreamedOut sink;
+  sink.Port = static_cast<uint16_t>(ParseNumber("--port", *port, 1, 65535));
+  if (const auto max = parsed.Value("--max-clients"))
+    sink.MaxClients = ParseNumber("--max-clients", *max, 0, 0xFFFFFFFF);
+  if (const auto address = parsed.Value("--listen")) sink.ListenAddress = *address;
+
+  TOpenedSource opened = OpenSource(parsed.Positional()[0]);
+  sink.SetInput(opened.Source.get());
+  ChooseFormat(opened.Kind, *opened.Source, sink);
+  const auto report = [&sink](const char* what) {
+    return [&sink, what](TComponent*, uint32_t client) {
+      std::printf("Client %u %s (%u connected)\n", client, what, sink.ClientCount());
+      std::fflush(stdout);
+    };
+  };
+  sink.OnClientConnected = report("connected");
+  sink.OnClientDisconnected = report("disconnected");
+
+  std::printf("Streaming %s on http://%s:%u/\n", parsed.Positional()[0].c_str(),
+              sink.ListenAddress.c_str(), unsigned{sink.Port});
+  std::fflush(stdout);
+  TProgressLine progress("Streaming", true);
+  const TRunResult result = RunToCompletion(sink, progress);
+  if (result.Signal != 0) return 128 + result.Signal;
+  if (!result.Succeeded) throw TCliError(result.Error);
+  std::puts("Stream ended");
+  return kExitOk;
+}

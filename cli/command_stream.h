@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+int RunStreamCommand(const std::vector<std::string>& args);
