@@ -9,7 +9,7 @@ trimora_ensure_packages
 cmake --preset default >/dev/null
 cmake --build --preset default
 case "${1:-}" in
-  info | cut | join | mix | formats | help | --help | -h)
+  info | cut | join | mix | remove | stream | formats | help | --help | -h)
     exec build/default/cli/trimora-cli "$@" ;;
 esac
 exec build/default/app/trimora "$@"
