@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -116,6 +117,8 @@ void TfrmMain::BuildControls() {
   tbAudio->SetTrackCenterColor(QColor(0x00, 0x80, 0x00));
   tbAudio->SetTickSize(2);
   tbAudio->SetTickColor(Qt::black);
+  // Taller than the design's track, so that the waveform behind it can be read.
+  tbAudio->SetTrackSize(24);
   tbAudio->SetMax(0);
   tbAudio->SetPositionL(0);
 
@@ -256,6 +259,7 @@ void TfrmMain::WirePipelines() {
 
 void TfrmMain::FormCreate() {
   lUpdate->SetColors(Qt::white, Qt::red);
+  connect(&FPeakTimer, &QTimer::timeout, this, &TfrmMain::ShowWaveform);
   UpdateFileControls();
 }
 
@@ -305,6 +309,7 @@ void TfrmMain::OpenFile(const QString& path) {
   const QString file = QFileInfo(path).absoluteFilePath();
   RememberFolder(kOpenFolderKey, file);
   eOpenFile->setText(file);
+  StopWaveform();
   try {
     // Only the three kinds can be cut; another file would open for nothing.
     if (!IsSoundFile(file)) throw std::runtime_error("not a kind the window cuts");
@@ -320,6 +325,7 @@ void TfrmMain::OpenFile(const QString& path) {
     eEnd->setText(HalfSecondsText(tbAudio->PositionU()));
     tbAudioChange();
     MediaPlayer1.Close();
+    StartWaveform(file);
   } catch (const std::exception&) {
     MediaPlayer1.Close();
     eOpenFile->clear();
@@ -328,6 +334,29 @@ void TfrmMain::OpenFile(const QString& path) {
     return;
   }
   UpdateFileControls();
+}
+
+void TfrmMain::StartWaveform(const QString& file) {
+  const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  FPeaksShown = 0;
+  FPeaks.Start(file.toStdString(),
+               cache.isEmpty() ? fs::path() : fs::path(cache.toStdString()) / "peaks");
+  FPeakTimer.start(50);
+}
+
+void TfrmMain::StopWaveform() {
+  FPeakTimer.stop();
+  FPeaks.Cancel();
+  tbAudio->ClearWaveform();
+}
+
+void TfrmMain::ShowWaveform() {
+  const bool done = FPeaks.Done();  // read before the revision, so the last columns are not missed
+  if (FPeaks.Revision() != FPeaksShown) {
+    FPeaksShown = FPeaks.Revision();
+    tbAudio->SetWaveform(FPeaks.Snapshot(), 0.5);  // the bar counts half seconds
+  }
+  if (done) FPeakTimer.stop();
 }
 
 void TfrmMain::ShowRequest(const QString& file) {
@@ -548,6 +577,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     }
     if (Cutting()) StopCut();
   }
+  StopWaveform();
   event->accept();
 }
 

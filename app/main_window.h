@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <filesystem>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "app/main_thread_pump.h"
 #include "controls/tracker2.h"
+#include "cutting/peak_builder.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
@@ -100,6 +102,10 @@ class TfrmMain : public QWidget {
                        bool replace);
   void SetRange(TAuFileIn& source);
   void StopCut();
+  // The waveform behind the track bar, built on a thread of its own and shown as it arrives.
+  void StartWaveform(const QString& file);
+  void StopWaveform();
+  void ShowWaveform();
   void ShowMessage(const QString& text);
   QString LastFolder(const char* key) const;
   void RememberFolder(const char* key, const QString& file);
@@ -114,6 +120,10 @@ class TfrmMain : public QWidget {
   TWaveOut WaveOut1;
   TMP3Out MP3Out1;
   TWMAOut WMAOut1;
+
+  TPeakBuilder FPeaks;
+  QTimer FPeakTimer;
+  uint64_t FPeaksShown = 0;
 
   TAuFileOut* FRunning = nullptr;  // the sink of the cut in progress
   std::unique_ptr<TSafeOutput> FOutput;

@@ -13,6 +13,7 @@ cmake --build build/default --target trimora-screenshots
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 ffmpeg -nostdin -hide_banner -loglevel error -f lavfi \
-  -i "sine=frequency=440:duration=10.3:sample_rate=44100" -ac 2 "$work/Song.wav"
+  -i "aevalsrc=0.9*sin(2*PI*220*t)*abs(sin(PI*t*0.45))*(0.4+0.6*abs(sin(PI*t*3.1))):d=10.3:s=44100" \
+  -ac 2 "$work/Song.wav"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" \
   build/default/app/trimora-screenshots "$work/Song.wav" "$out"

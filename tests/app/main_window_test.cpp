@@ -213,3 +213,23 @@ TEST_F(WindowTest, PlayAndOtherWindowButtonsWaitForTheirFeatures) {
 }
 
 }  // namespace
+
+namespace {
+
+// The waveform fills in behind the bar after a file opens, with the click in its column, and
+// the next file replaces it.
+TEST_F(WindowTest, OpeningAFileDrawsItsWaveformAndTheNextFileReplacesIt) {
+  WriteClickWave(Folder / "click.wav", {44100, 2, 3 * 44100, {2 * 44100}});
+  WriteClickWave(Folder / "quiet.wav", Sound(1.0));
+  Window->OpenFile(File("click.wav"));
+  QTRY_VERIFY_WITH_TIMEOUT(Window->tbAudio->Waveform().Complete, 10000);
+  const TPeakOverview& peaks = Window->tbAudio->Waveform();
+  EXPECT_EQ(peaks.Columns(), 300);
+  EXPECT_GT(peaks.Envelope(200, 201).Max, 10000);
+  EXPECT_EQ(peaks.Envelope(0, 200).Max, 0);
+  Window->OpenFile(File("quiet.wav"));
+  QTRY_VERIFY_WITH_TIMEOUT(Window->tbAudio->Waveform().Complete, 10000);
+  EXPECT_EQ(Window->tbAudio->Waveform().Columns(), 100);
+}
+
+}  // namespace
