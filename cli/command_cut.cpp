@@ -6,7 +6,6 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/file_kinds.h"
-#include "cli/safe_output.h"
 #include "cli/write_output.h"
 #include "cutting/sample_frames.h"
 #include "cutting/time_text.h"
@@ -101,7 +100,7 @@ int RunCutCommand(const std::vector<std::string>& args) {
   SetRange(request, source);
   const int64_t rangeFrames = source.EndSample - source.StartSample + 1;
 
-  TSafeOutput output(request.Output, request.Force, {request.Input});
+  TSafeOutput output = OpenOutput(request.Output, request.Force, {request.Input});
   auto sink = MakeSink(opened.Kind);
   sink->SetFileName(output.TempPath());
   sink->SetInput(&source);

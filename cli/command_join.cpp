@@ -78,7 +78,8 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   auto [first, second] = OpenPair(command, request);
   TAuFileIn &source1 = *first.Source, &source2 = *second.Source;
 
-  TSafeOutput output(request.Output, request.Force, {request.Input1, request.Input2});
+  TSafeOutput output =
+      OpenOutput(request.Output, request.Force, {request.Input1, request.Input2});
   // The second file reaches the mixer in the first one's format.
   TConvertingInput converted;
   converted.SetInput(&source2);

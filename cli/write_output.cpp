@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "cli/cli_errors.h"
+#include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/run_loop.h"
 #include "cutting/sample_frames.h"
@@ -28,7 +29,23 @@ void CheckWritten(const std::filesystem::path& written, const std::string& shown
     throw TCliError(command + " failed: '" + shownName + "' did not come out complete");
 }
 
+TCliError CliErrorOf(const ESafeOutputError& e) {
+  using TReason = ESafeOutputError::TReason;
+  if (e.Reason() == TReason::Exists || e.Reason() == TReason::Appeared)
+    return TCliError(std::string(e.what()) + "; use --force to replace it");
+  return TCliError(e.what());
+}
+
 }  // namespace
+
+TSafeOutput OpenOutput(const std::filesystem::path& target, bool force,
+                       const std::vector<std::filesystem::path>& inputs) {
+  try {
+    return TSafeOutput(target, force, inputs, &TInterrupt::SetCleanupPath);
+  } catch (const ESafeOutputError& e) {
+    throw CliErrorOf(e);
+  }
+}
 
 void RequireOutputKind(TFileKind kind, const std::filesystem::path& output) {
   if (LowerExtension(output) != ExtensionOf(kind))
@@ -49,7 +66,12 @@ int RunIntoOutput(const TWriteJob& job, std::unique_ptr<TAuFileOut> sink, TSafeO
   const int64_t frames = framesFed();
   const std::string shownName = output.Target().string();
   CheckWritten(output.TempPath(), shownName, job.Command, frames, job.Input.Rate, written);
-  output.Commit();
+  if (TInterrupt::Received() != 0) throw TCliError("interrupted");
+  try {
+    output.Commit();
+  } catch (const ESafeOutputError& e) {
+    throw CliErrorOf(e);
+  }
   if (!job.Quiet && ::isatty(STDERR_FILENO) == 1)
     std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", shownName.c_str(),
                  FramesToTimeText(frames, job.Input.Rate).c_str(), static_cast<long long>(frames));

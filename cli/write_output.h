@@ -5,9 +5,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/file_kinds.h"
-#include "cli/safe_output.h"
+#include "cutting/safe_output.h"
 #include "pipeline/file_output.h"
 
 // Writing a sound file, as every command that writes one does it.
@@ -15,6 +16,11 @@
 // TUsageError unless `output` has the extension of `kind` (case ignored): every command
 // writes the kind it read.
 void RequireOutputKind(TFileKind kind, const std::filesystem::path& output);
+
+// The safe save of `target` as the command line uses it: a second signal removes its
+// temporary file, and a refusal is a TCliError that names --force where that helps.
+TSafeOutput OpenOutput(const std::filesystem::path& target, bool force,
+                       const std::vector<std::filesystem::path>& inputs);
 
 struct TWriteJob {
   std::string Command;  // "cut", "join", "mix": the start of its error messages

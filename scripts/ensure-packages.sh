@@ -11,6 +11,7 @@ TRIMORA_PACKAGES=(
   clang libclang-rt-14-dev                  # libFuzzer targets
   ffmpeg sox libsox-fmt-mp3 time            # fixture scripts, reference decoding, benchmarks
   python3-mutagen lame                      # fixture scripts: ID3v2 and MP3 written by other software
+  xvfb xauth                                # scripts/screenshots.sh: the windows on a virtual display
 )
 
 trimora_ensure_packages() {

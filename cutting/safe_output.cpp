@@ -1,4 +1,4 @@
-#include "cli/safe_output.h"
+#include "cutting/safe_output.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/cli_errors.h"
-#include "cli/interrupt.h"
 
 namespace {
 
 std::string Quote(const std::filesystem::path& path) {
   return "'" + path.string() + "'";
 }
+
+using TReason = ESafeOutputError::TReason;
 
 std::string SystemText(int error) {
   return std::strerror(error);
@@ -47,8 +47,8 @@ void SyncPath(const std::filesystem::path& path, int flags) {
 }  // namespace
 
 TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
-                         const std::vector<std::filesystem::path>& inputs)
-    : FTarget(target), Replace(replace) {
+                         const std::vector<std::filesystem::path>& inputs, TTempPathHook hook)
+    : FTarget(target), Hook(hook), Replace(replace) {
   struct stat targetStat {};
   const bool exists = ::stat(target.c_str(), &targetStat) == 0;
   if (exists) {
@@ -56,44 +56,48 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
       struct stat inputStat {};
       if (::stat(input.c_str(), &inputStat) == 0 && inputStat.st_dev == targetStat.st_dev &&
           inputStat.st_ino == targetStat.st_ino)
-        throw TCliError("the output " + Quote(target) + " is the input file " + Quote(input) +
-                        "; choose another output name");
+        throw ESafeOutputError(TReason::IsInput, "the output " + Quote(target) +
+                                                     " is the input file " + Quote(input) +
+                                                     "; choose another output name");
     }
-    if (S_ISDIR(targetStat.st_mode)) throw TCliError(Quote(target) + " is a folder");
-    if (!replace) throw TCliError(Quote(target) + " already exists; use --force to replace it");
+    if (S_ISDIR(targetStat.st_mode))
+      throw ESafeOutputError(TReason::IsFolder, Quote(target) + " is a folder");
+    if (!replace) throw ESafeOutputError(TReason::Exists, Quote(target) + " already exists");
   }
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error))
-    throw TCliError("cannot write " + Quote(target) + ": the folder " + Quote(folder) +
-                    " does not exist");
+    throw ESafeOutputError(TReason::NoFolder, "cannot write " + Quote(target) + ": the folder " +
+                                                  Quote(folder) + " does not exist");
 
   std::string name = (folder / TempTemplate(target)).string();
   const int suffix = static_cast<int>(target.extension().string().size());
   const int fd = ::mkostemps(name.data(), suffix, O_CLOEXEC);
-  if (fd < 0) throw TCliError("cannot write in " + Quote(folder) + ": " + SystemText(errno));
+  if (fd < 0)
+    throw ESafeOutputError(TReason::CannotCreate,
+                           "cannot write in " + Quote(folder) + ": " + SystemText(errno));
   ::close(fd);
   Temp = name;
   TempText = name;
-  TInterrupt::SetCleanupPath(TempText.c_str());
+  if (Hook) Hook(TempText.c_str());
 }
 
 TSafeOutput::~TSafeOutput() {
-  TInterrupt::SetCleanupPath(nullptr);
+  if (Hook) Hook(nullptr);
   if (!Committed) ::unlink(Temp.c_str());
 }
 
 void TSafeOutput::Commit() {
-  if (TInterrupt::Received() != 0) throw TCliError("interrupted");
   struct stat old {};
   const bool replacing = ::stat(FTarget.c_str(), &old) == 0;
   if (replacing && !Replace)
-    throw TCliError(Quote(FTarget) + " appeared meanwhile; use --force to replace it");
+    throw ESafeOutputError(TReason::Appeared, Quote(FTarget) + " appeared meanwhile");
   // The replaced file's permissions carry over; a new file gets the usual ones.
   const mode_t mode = replacing ? (old.st_mode & 07777) : NewFileMode();
   if (::chmod(Temp.c_str(), mode) != 0)
-    throw TCliError("cannot set the permissions of " + Quote(Temp) + ": " + SystemText(errno));
+    throw ESafeOutputError(TReason::CannotFinish, "cannot set the permissions of " + Quote(Temp) +
+                                                      ": " + SystemText(errno));
   // Before an older file is replaced, the new data must be on the disk, or a crash right
   // after the rename could leave neither.
   if (replacing) SyncPath(Temp, O_RDONLY);
@@ -115,14 +119,20 @@ void TSafeOutput::Commit() {
   if (result != 0) {
     const int error = errno;
     if (error == EEXIST)
-      throw TCliError(Quote(FTarget) + " appeared meanwhile; use --force to replace it");
-    throw TCliError("cannot rename the finished file to " + Quote(FTarget) + ": " +
-                    SystemText(error));
+      throw ESafeOutputError(TReason::Appeared, Quote(FTarget) + " appeared meanwhile");
+    throw ESafeOutputError(TReason::CannotFinish, "cannot rename the finished file to " +
+                                                      Quote(FTarget) + ": " + SystemText(error));
   }
   Committed = true;
-  TInterrupt::SetCleanupPath(nullptr);
+  if (Hook) Hook(nullptr);
   if (replacing) {
     std::filesystem::path folder = FTarget.parent_path();
     SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
   }
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  struct stat first {}, second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }

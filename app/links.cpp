@@ -1,0 +1,25 @@
+#include "app/links.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+
+namespace links {
+
+QUrl PageUrl(const char* fragment) {
+  // Installed: <prefix>/bin/trimora and <prefix>/share/doc/trimora/README.md.
+  const QDir bin(QCoreApplication::applicationDirPath());
+  QString readme = bin.absoluteFilePath("../share/doc/trimora/README.md");
+  if (!QFileInfo::exists(readme)) readme = QStringLiteral(TRIMORA_SOURCE_README);
+  QUrl url = QUrl::fromLocalFile(QFileInfo(readme).canonicalFilePath());
+  const QString anchor = QString::fromLatin1(fragment);
+  if (anchor.startsWith('#')) url.setFragment(anchor.mid(1));
+  return url;
+}
+
+void OpenPage(const char* fragment) {
+  QDesktopServices::openUrl(PageUrl(fragment));
+}
+
+}  // namespace links

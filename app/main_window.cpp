@@ -1,0 +1,582 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFocusEvent>
+#include <QShowEvent>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <stdexcept>
+
+#include "app/about_box.h"
+#include "app/artwork.h"
+#include "app/banner.h"
+#include "app/link_label.h"
+#include "app/links.h"
+#include "app/message_box.h"
+#include "cutting/mp3_cut_settings.h"
+#include "cutting/safe_output.h"
+#include "cutting/selection_frames.h"
+#include "cutting/time_text.h"
+#include "cutting/wma_cut_settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const QString kCaption = QString::fromLatin1(message_box::kCaption);
+constexpr char kOpenFolderKey[] = "folders/open";
+constexpr char kSaveFolderKey[] = "folders/save";
+
+std::string Text(const QLineEdit* edit) {
+  return edit->text().toStdString();
+}
+
+QString HalfSecondsText(int halfSeconds) {
+  return QString::fromStdString(HalfSecondsToTimeText(halfSeconds));
+}
+
+std::string LowerExtension(const QString& path) {
+  std::string extension = fs::path(path.toStdString()).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+bool IsSoundFile(const QString& path) {
+  const std::string extension = LowerExtension(path);
+  return extension == ".mp3" || extension == ".wav" || extension == ".wma";
+}
+
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent) {
+  auto* edit = new QLineEdit(QStringLiteral("00:00:00.0"), parent);
+  edit->setObjectName(name);
+  edit->setToolTip(hint);
+  edit->setMaxLength(10);
+  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.00")) + 16);
+  return edit;
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+  setObjectName("frmMain");
+  setWindowTitle(kCaption);
+  setWindowIcon(artwork::ProgramIcon());
+  setAcceptDrops(true);
+  BuildControls();
+  BuildAboutMenu();
+  WirePipelines();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  if (Cutting()) StopCut();
+}
+
+void TfrmMain::BuildControls() {
+  imgTitle = new TBanner(this);
+  imgTitle->setObjectName("imgTitle");
+  Image1 = imgTitle->Image1;
+  lTitle = imgTitle->lTitle;
+  lUpdate = imgTitle->lUpdate;
+  iUpdate = imgTitle->iUpdate;
+
+  eOpenFile = new QLineEdit(this);
+  eOpenFile->setObjectName("eOpenFile");
+  eOpenFile->setReadOnly(true);
+  bOpen = Button("bOpen", tr("&Open File"), this);
+
+  tbAudio = new TTrackBar2(this);
+  tbAudio->setObjectName("tbAudio");
+  tbAudio->setMinimumHeight(50);
+  tbAudio->SetThumbSize(12);
+  tbAudio->SetSecondThumb(true);
+  tbAudio->SetTrackCenterColor(QColor(0x00, 0x80, 0x00));
+  tbAudio->SetTickSize(2);
+  tbAudio->SetTickColor(Qt::black);
+  tbAudio->SetMax(0);
+  tbAudio->SetPositionL(0);
+
+  eStart = TimeEdit("eStart", tr("Start Time"), this);
+  eEnd = TimeEdit("eEnd", tr("End Time"), this);
+  Label1 = new QLabel(tr("Splitted File Size: "), this);
+  Label1->setObjectName("Label1");
+  lFileTime = new QLabel(QStringLiteral("00:00:00.0"), this);
+  lFileTime->setObjectName("lFileTime");
+
+  bPlay = Button("bPlay", tr("&Play"), this);
+  bPause = Button("bPause", tr("P&ause"), this);
+  bStop = Button("bStop", tr("&Stop"), this);
+  bMarkStart = Button("bMarkStart", tr("&Mark Start"), this);
+  bMarkEnd = Button("bMarkEnd", tr("Mark &End"), this);
+  bPlaySelection = Button("bPlaySelection", tr("P&lay Selection"), this);
+  bStartCut = Button("bStartCut", tr("Start &Cut"), this);
+  bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
+  bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
+  bAbout = Button("bAbout", tr("A&bout"), this);
+  // Preview playback, the segment cut and the joiner are not built yet.
+  for (QPushButton* later :
+       {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection, bEasyCut, bJoiner})
+    later->setEnabled(false);
+
+  auto* fileRow = new QHBoxLayout;
+  fileRow->addWidget(eOpenFile, 1);
+  fileRow->addWidget(bOpen);
+
+  auto* timeRow = new QHBoxLayout;
+  auto* startLabel = new QLabel(tr("Start:"), this);
+  auto* endLabel = new QLabel(tr("End:"), this);
+  startLabel->setBuddy(eStart);
+  endLabel->setBuddy(eEnd);
+  for (QWidget* w : {static_cast<QWidget*>(startLabel), static_cast<QWidget*>(eStart),
+                     static_cast<QWidget*>(endLabel), static_cast<QWidget*>(eEnd)})
+    timeRow->addWidget(w);
+  timeRow->addSpacing(16);
+  timeRow->addWidget(Label1);
+  timeRow->addWidget(lFileTime);
+  timeRow->addStretch(1);
+
+  auto* playRow = new QHBoxLayout;
+  for (QPushButton* b : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection})
+    playRow->addWidget(b);
+  playRow->addStretch(1);
+
+  auto* actionRow = new QHBoxLayout;
+  for (QPushButton* b : {bStartCut, bEasyCut, bJoiner}) actionRow->addWidget(b);
+  actionRow->addStretch(1);
+  actionRow->addWidget(bAbout);
+
+  auto* body = new QVBoxLayout;
+  body->setContentsMargins(10, 8, 10, 10);
+  body->addLayout(fileRow);
+  body->addWidget(tbAudio);
+  body->addLayout(timeRow);
+  body->addLayout(playRow);
+  body->addLayout(actionRow);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  outer->addWidget(imgTitle);
+  outer->addLayout(body);
+  resize(620, sizeHint().height());
+
+  connect(bOpen, &QPushButton::clicked, this, &TfrmMain::bOpenClick);
+  connect(bStartCut, &QPushButton::clicked, this, &TfrmMain::bStartCutClick);
+  connect(bAbout, &QPushButton::clicked, this, &TfrmMain::bAboutClick);
+  connect(eStart, &QLineEdit::textChanged, this, &TfrmMain::eStartChange);
+  connect(eEnd, &QLineEdit::textChanged, this, &TfrmMain::eEndChange);
+  eStart->installEventFilter(this);
+  eEnd->installEventFilter(this);
+  tbAudio->OnChange = [this](TTrackBar2*) { tbAudioChange(); };
+  connect(Image1, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kProductPage); });
+  connect(lTitle, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kHomePage); });
+  connect(lUpdate, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kUpdatePage); });
+}
+
+void TfrmMain::BuildAboutMenu() {
+  pmAbout = new QMenu(this);
+  pmAbout->setObjectName("pmAbout");
+  auto add = [this](const char* name, const QString& caption, auto handler) {
+    QAction* action = pmAbout->addAction(caption, this, handler);
+    action->setObjectName(name);
+  };
+  add("miHomepage", tr("&Homepage"), [] { links::OpenPage(links::kProductPage); });
+  pmAbout->addSeparator();
+  add("miDonate", tr("&Donate"), [] { links::OpenPage(links::kDonationPage); });
+  pmAbout->addSeparator();
+  add("miAbout", tr("&About..."), [this] { miAboutClick(); });
+  pmAbout->addSeparator();
+  add("miExit", tr("&Exit"), [this] { close(); });
+}
+
+// The stored settings of the three pipelines; each sink reads its own source.
+void TfrmMain::WirePipelines() {
+  WaveIn1.Loop = false;
+  WaveIn1.EndSample = -1;
+  WaveOut1.SetInput(&WaveIn1);
+  WaveOut1.ShareMode = 0;
+  WaveOut1.SetWavType(wtPCM);
+  WaveOut1.SetBlockSize(512);
+  WaveOut1.CreateNonMsHeaders = false;
+  WaveOut1.SetFileMode(foRewrite);
+
+  for (TWMIn* source : {static_cast<TWMIn*>(&MP3In1), &WMIn1}) {
+    source->Loop = false;
+    source->EndSample = -1;
+    source->SetHighPrecision(false);
+    source->SetOutputChannels(cnMonoOrStereo);
+  }
+  MP3Out1.SetInput(&MP3In1);
+  MP3Out1.ShareMode = 0;
+  MP3Out1.BitRate = mbr128;
+  MP3Out1.Mode = mmMono;
+  MP3Out1.EnableBitReservoir = false;
+  MP3Out1.StrictISO = false;
+  MP3Out1.VBRQuality = mp3ql0;
+  MP3Out1.EnableVBR = false;
+  MP3Out1.AverageBitrate = mbrAuto;
+  MP3Out1.MaximumBitrate = mbrAuto;
+
+  WMAOut1.SetInput(&WMIn1);
+  WMAOut1.ShareMode = 0;
+  WMAOut1.DesiredBitrate = 0;
+  WMAOut1.Lossless = false;
+  WMAOut1.VBR = false;
+  WMAOut1.VBRQuality = 0;
+
+  for (TAuFileOut* sink : {static_cast<TAuFileOut*>(&WaveOut1), static_cast<TAuFileOut*>(&MP3Out1),
+                           static_cast<TAuFileOut*>(&WMAOut1)}) {
+    sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
+    sink->OnThreadException = [this, sink](TComponent*) { SinkException(*sink); };
+    sink->OnDone = [this](TComponent*) { MP3Out1Done(); };
+  }
+}
+
+void TfrmMain::FormCreate() {
+  lUpdate->SetColors(Qt::white, Qt::red);
+  UpdateFileControls();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TfrmMain::FormShow() {
+  bOpen->setFocus();
+}
+
+// The edits and the track bar work only on an open file; the thumbs of a file shorter than
+// half a second have nowhere to go.
+void TfrmMain::UpdateFileControls() {
+  const bool open = !eOpenFile->text().isEmpty();
+  eStart->setEnabled(open);
+  eEnd->setEnabled(open);
+  tbAudio->setEnabled(open && tbAudio->Max() > 0);
+}
+
+void TfrmMain::ShowMessage(const QString& text) {
+  message_box::Show(this, text);
+  tbAudio->update();
+}
+
+QString TfrmMain::LastFolder(const char* key) const {
+  return QSettings().value(QString::fromLatin1(key)).toString();
+}
+
+void TfrmMain::RememberFolder(const char* key, const QString& file) {
+  QSettings().setValue(QString::fromLatin1(key), QFileInfo(file).absolutePath());
+}
+
+void TfrmMain::bOpenClick() {
+  QFileDialog OpenDialog1(this, tr("Open"), LastFolder(kOpenFolderKey));
+  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
+  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
+  OpenDialog1.setNameFilter(
+      QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
+  if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return;
+  OpenFile(OpenDialog1.selectedFiles().first());
+}
+
+void TfrmMain::OpenFile(const QString& path) {
+  const QString file = QFileInfo(path).absoluteFilePath();
+  RememberFolder(kOpenFolderKey, file);
+  eOpenFile->setText(file);
+  try {
+    // Only the three kinds can be cut; another file would open for nothing.
+    if (!IsSoundFile(file)) throw std::runtime_error("not a kind the window cuts");
+    MediaPlayer1.SetFileName(file.toStdString());
+    MediaPlayer1.Open();
+    const int max = static_cast<int>(std::min<int64_t>(MediaPlayer1.Length() / 500, INT32_MAX));
+    // Max 0 (a file shorter than half a second) leaves both thumbs at 0; the setters keep
+    // the lower thumb below the upper one, so the bar is widened for the moves.
+    tbAudio->SetMax(std::max(max, 1));
+    tbAudio->SetPositionU(std::max(max, 1));
+    tbAudio->SetPositionL(0);
+    tbAudio->SetMax(max);
+    eEnd->setText(HalfSecondsText(tbAudio->PositionU()));
+    tbAudioChange();
+    MediaPlayer1.Close();
+  } catch (const std::exception&) {
+    MediaPlayer1.Close();
+    eOpenFile->clear();
+    UpdateFileControls();
+    ShowMessage(tr("Open file error. Please check whether the file is protected."));
+    return;
+  }
+  UpdateFileControls();
+}
+
+void TfrmMain::ShowRequest(const QString& file) {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+  if (!file.isEmpty()) OpenFile(file);
+}
+
+void TfrmMain::tbAudioChange() {
+  eStart->setText(HalfSecondsText(tbAudio->PositionL()));
+  eEnd->setText(HalfSecondsText(tbAudio->PositionU()));
+  lFileTime->setText(HalfSecondsText(tbAudio->PositionU() - tbAudio->PositionL()));
+}
+
+// While typing, only complete times in order move the thumbs; nothing is said.
+void TfrmMain::eStartChange() {
+  const std::string text = Text(eStart);
+  if (tbAudio->Max() == 0 || !IsTimeText(text) || !HasTimeLayout(text)) return;
+  const int32_t ms = TimeTextToMs(text);
+  if (ms < TimeTextToMs(Text(eEnd))) tbAudio->SetPositionL(ms / 500);
+}
+
+void TfrmMain::eEndChange() {
+  const std::string text = Text(eEnd);
+  if (tbAudio->Max() == 0 || !IsTimeText(text) || !HasTimeLayout(text)) return;
+  const int32_t ms = TimeTextToMs(text);
+  if (ms <= tbAudio->Max() * 500) tbAudio->SetPositionU(ms / 500);
+}
+
+bool TfrmMain::eStartExit() {
+  const std::string text = Text(eStart);
+  QString problem;
+  if (!IsTimeText(text))
+    problem = tr("Please make sure the time format is 00:00:00.0");
+  else if (TimeTextToMs(Text(eEnd)) < TimeTextToMs(text))
+    problem = tr("Please make sure the start time should be smaller than the end time");
+  if (problem.isEmpty()) {
+    eStart->setText(QString::fromStdString(NormalizeTimeText(text)));
+    return true;
+  }
+  FCheckingExit = true;
+  ShowMessage(problem);
+  FCheckingExit = false;
+  eStart->setFocus();
+  return false;
+}
+
+bool TfrmMain::eEndExit() {
+  const std::string text = Text(eEnd);
+  QString problem;
+  if (!IsTimeText(text))
+    problem = tr("Please make sure the time format is 00:00:00.0");
+  else if (TimeTextToMs(text) > tbAudio->Max() * 500)
+    problem = tr("Please make sure the end time should be smaller than the total time");
+  if (problem.isEmpty()) {
+    eEnd->setText(QString::fromStdString(NormalizeTimeText(text)));
+    return true;
+  }
+  FCheckingExit = true;
+  ShowMessage(problem);
+  FCheckingExit = false;
+  eEnd->setFocus();
+  return false;
+}
+
+// Leaving an edit for another control of the window checks it; the window losing the
+// focus (to a dialog, a menu or another program) does not.
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && !FCheckingExit) {
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      // After the focus has moved; a check that already sent the focus back (the cut's own)
+      // has said what was wrong.
+      if (watched == eStart)
+        QTimer::singleShot(0, this, [this] {
+          if (!eStart->hasFocus()) eStartExit();
+        });
+      if (watched == eEnd)
+        QTimer::singleShot(0, this, [this] {
+          if (!eEnd->hasFocus()) eEndExit();
+        });
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::bStartCutClick() {
+  const QString sourceText = eOpenFile->text();
+  if (sourceText.isEmpty() || !QFileInfo(sourceText).isFile()) {
+    ShowMessage(tr("Please open a sound file fristly."));
+    return;
+  }
+  // A shortcut starts the cut without leaving an edit: its check runs here.
+  if (!eStartExit() || !eEndExit()) return;
+  const QFileInfo source(sourceText);
+  const QString extension = "." + source.suffix();
+
+  QString folder = LastFolder(kSaveFolderKey);
+  if (folder.isEmpty()) folder = source.absolutePath();
+  QFileDialog SaveDialog1(this, tr("Save the cut file"), folder);
+  SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // asked below, in our words
+  SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1.setFileMode(QFileDialog::AnyFile);
+  SaveDialog1.setNameFilter(QStringLiteral("Sound Files (*%1)").arg(extension));
+  SaveDialog1.setDefaultSuffix(extension.mid(1, 3));
+  SaveDialog1.selectFile("cut_" + source.fileName());
+  if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty()) return;
+  const QString target = SaveDialog1.selectedFiles().first();
+  RememberFolder(kSaveFolderKey, target);
+
+  if (SameFile(sourceText.toStdString(), target.toStdString())) {
+    ShowMessage(
+        tr("The cut cannot be saved over the file it is cut from. "
+           "Please choose another name."));
+    return;
+  }
+  bool replace = false;
+  if (QFileInfo::exists(target)) {
+    replace = message_box::AskYesNo(this, target + " has existed,overite it?");
+    tbAudio->update();
+    if (!replace) return;
+  }
+  bStartCut->setEnabled(false);
+  try {
+    StartFormatStep(sourceText.toStdString(), target.toStdString(), replace);
+  } catch (const std::exception& e) {
+    FRunning = nullptr;
+    FOutput.reset();
+    bStartCut->setEnabled(true);
+    ShowMessage(tr("The cut could not start: %1").arg(QString::fromStdString(e.what())));
+  }
+}
+
+void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, bool replace) {
+  const std::string extension = LowerExtension(QString::fromStdString(source.string()));
+  TAuFileIn* input = nullptr;
+  TAuFileOut* output = nullptr;
+  if (extension == ".mp3") input = &MP3In1, output = &MP3Out1;
+  if (extension == ".wav") input = &WaveIn1, output = &WaveOut1;
+  if (extension == ".wma") input = &WMIn1, output = &WMAOut1;
+  if (input == nullptr) throw std::runtime_error("only MP3, WAV and WMA files can be cut");
+
+  input->SetFileName(source);
+  SetRange(*input);
+  FOutput = std::make_unique<TSafeOutput>(target, replace, std::vector<fs::path>{source});
+  output->SetFileName(FOutput->TempPath());
+  if (output == &MP3Out1) SetUpMP3Cut(MP3In1, MP3Out1);
+  if (output == &WMAOut1) SetUpWMACut(WMIn1, WMAOut1);
+  FRunError.clear();
+  FRunning = output;
+  output->Run();
+}
+
+// The frames of the times the edits show (the thumbs' times unless a finer time was typed);
+// the end thumb at the end of the bar takes everything to the end of the data.
+void TfrmMain::SetRange(TAuFileIn& source) {
+  if (!source.Valid()) throw std::runtime_error("the file holds no sound this program can read");
+  const int max = tbAudio->Max();
+  const bool toEnd = max == 0 || tbAudio->PositionU() >= max;
+  const int32_t startMs = max == 0 ? 0 : TimeTextToMs(Text(eStart));
+  const TFrameRange range =
+      SelectionToFrames(startMs, TimeTextToMs(Text(eEnd)), toEnd, source.SampleRate());
+  if (range.StartSample >= source.TotalSamples())
+    throw std::runtime_error("the selection starts after the end of the sound");
+  source.StartSample = range.StartSample;
+  source.EndSample = range.EndSample;
+}
+
+void TfrmMain::SinkProgress(TAuOutput& sink) {
+  const int progress = sink.Progress();
+  if (progress >= 0) setWindowTitle(kCaption + QStringLiteral(" - Cutting ... %1%").arg(progress));
+}
+
+void TfrmMain::SinkException(TAuOutput& sink) {
+  if (FRunError.empty()) FRunError = sink.ExceptionMessage();
+}
+
+// The end of every cut: a run that ended well is moved into place; a failed one leaves no
+// file behind and says why.
+void TfrmMain::MP3Out1Done() {
+  setWindowTitle(kCaption);
+  std::string error = FRunError;
+  if (FRunning != nullptr && error.empty()) error = FRunning->ExceptionMessage();
+  FRunning = nullptr;
+  if (error.empty() && FOutput) {
+    try {
+      FOutput->Commit();
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+  }
+  FOutput.reset();
+  bStartCut->setEnabled(true);
+  if (error.empty()) return;
+  // Shown once the engine's call has returned, so that its dispatcher is not held up.
+  const QString text = tr("The cut could not be written: %1").arg(QString::fromStdString(error));
+  QTimer::singleShot(0, this, [this, text] { ShowMessage(text); });
+}
+
+void TfrmMain::StopCut() {
+  FRunning->Stop();
+  FRunning = nullptr;
+  FOutput.reset();
+  setWindowTitle(kCaption);
+  bStartCut->setEnabled(true);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (Cutting()) {
+    if (!message_box::AskYesNo(this, tr("A cut is still running. Stop it and close?"))) {
+      event->ignore();
+      return;
+    }
+    if (Cutting()) StopCut();
+  }
+  event->accept();
+}
+
+void TfrmMain::bAboutClick() {
+  pmAbout->popup(QCursor::pos());
+}
+
+void TfrmMain::miAboutClick() {
+  TfrmAbout about(this);
+  about.exec();
+  tbAudio->update();
+}
+
+namespace {
+
+QString DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return {};
+}
+
+}  // namespace
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const QString file = DroppedFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenFile(file);
+}

@@ -1,0 +1,55 @@
+// trimora-screenshots FILE OUTDIR: pictures of the windows for the README, made by
+// scripts/screenshots.sh under a virtual display. Opens FILE in the main window, selects a
+// stretch of it, and saves main-window.png and about-box.png into OUTDIR.
+#include <QApplication>
+#include <QDir>
+#include <QStyleFactory>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/about_box.h"
+#include "app/artwork.h"
+#include "app/main_window.h"
+
+namespace {
+
+bool Save(QWidget& window, const QDir& folder, const char* name) {
+  const QString path = folder.filePath(QString::fromLatin1(name));
+  const bool saved = window.grab().save(path, "PNG");
+  std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+  return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("TrimoraScreenshots"));
+  QApplication::setApplicationName(QStringLiteral("trimora-screenshots"));
+  QApplication::setWindowIcon(artwork::ProgramIcon());
+  if (argc != 3) {
+    std::fputs("usage: trimora-screenshots FILE OUTDIR\n", stderr);
+    return 2;
+  }
+  const QDir folder(QString::fromLocal8Bit(argv[2]));
+  TfrmMain window;
+  window.show();
+  window.OpenFile(QString::fromLocal8Bit(argv[1]));
+  window.tbAudio->SetPositionL(window.tbAudio->Max() / 5);
+  window.tbAudio->SetPositionU(window.tbAudio->Max() * 3 / 4);
+  int status = 0;
+  QTimer::singleShot(500, [&] {
+    if (!Save(window, folder, "main-window.png")) status = 1;
+    auto* about = new TfrmAbout(&window);
+    about->show();
+    QTimer::singleShot(300, [&, about] {
+      if (!Save(*about, folder, "about-box.png")) status = 1;
+      about->close();
+      window.close();
+      QApplication::quit();
+    });
+  });
+  QApplication::exec();
+  return status;
+}

@@ -1,0 +1,13 @@
+#include "cutting/selection_frames.h"
+
+#include <algorithm>
+
+#include "cutting/sample_frames.h"
+
+TFrameRange SelectionToFrames(int32_t startMs, int32_t endMs, bool toEnd, int sampleRate) {
+  TFrameRange range;
+  range.StartSample = MsToSampleFrame(std::max(startMs, 0), sampleRate);
+  if (!toEnd)
+    range.EndSample = std::max(MsToSampleFrame(endMs, sampleRate), range.StartSample);
+  return range;
+}

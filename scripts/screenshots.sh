@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# scripts/screenshots.sh OUTDIR: pictures of Trimora's windows (main-window.png,
+# about-box.png) taken under a virtual X display, with a generated 10.3-second file open.
+# The README shows OUTDIR=docs.
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+[ $# -eq 1 ] || { echo "usage: $0 OUTDIR" >&2; exit 2; }
+out=$(mkdir -p "$1" && cd "$1" && pwd)
+source scripts/ensure-packages.sh
+trimora_ensure_packages
+cmake --preset default >/dev/null
+cmake --build build/default --target trimora-screenshots
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+ffmpeg -nostdin -hide_banner -loglevel error -f lavfi \
+  -i "sine=frequency=440:duration=10.3:sample_rate=44100" -ac 2 "$work/Song.wav"
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24 -dpi 96" \
+  build/default/app/trimora-screenshots "$work/Song.wav" "$out"

@@ -1,0 +1,166 @@
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QPushButton>
+#include <QTest>
+
+#include "window_fixture.h"
+
+using namespace test_support;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+int64_t Frame(double seconds) {
+  return static_cast<int64_t>(seconds * kRate + 0.5);
+}
+
+struct TFormat {
+  const char* Extension;
+  int64_t Tolerance;  // frames a click or the length may move: 0 for WAV, a codec frame for WMA
+  bool Tags;
+};
+
+// One selection of a 6.3-second source with clicks, and where the clicks and the end must
+// come out.
+struct TSelection {
+  const char* Name;
+  bool ByThumbs;
+  int L, U;                     // thumbs, in half seconds
+  QStringList Starts, Ends;     // or times typed one after the other
+  std::vector<int64_t> Clicks;  // in the source
+  std::vector<int64_t> Out;     // expected in the output
+  int64_t Frames;               // expected length of the output
+};
+
+const TSelection kSelections[] = {
+    // The start thumb at 2 (00:00:01.0) and the end thumb at the end: everything after 1.0 s.
+    {"thumbs",
+     true,
+     2,
+     12,
+     {},
+     {},
+     {Frame(1.0), Frame(3.0), Frame(6.2)},
+     {0, Frame(2.0), Frame(5.2)},
+     Frame(6.3) - Frame(1.0)},
+    // Times typed finer than the thumbs (1.8 and 4.8 leave them at 1.5 and 4.5, so the edits
+    // keep showing what was typed); the end is inclusive of the frame at its time.
+    {"typed",
+     false,
+     0,
+     0,
+     {"00:00:01.5", "00:00:01.8"},
+     {"00:00:04.5", "00:00:04.8"},
+     {Frame(1.8), Frame(3.0), Frame(4.8)},
+     {0, Frame(1.2), Frame(3.0)},
+     Frame(3.0) + 1},
+};
+
+const TFormat kFormats[] = {{".wav", 0, false}, {".mp3", 2, true}, {".wma", 2048, true}};
+
+class WindowCut : public WindowTest {
+ protected:
+  void Select(const TSelection& s) {
+    if (s.ByThumbs) {
+      Window->tbAudio->SetPositionU(s.U);
+      Window->tbAudio->SetPositionL(s.L);
+    } else {
+      for (const QString& end : s.Ends) Type(Window->eEnd, end);
+      for (const QString& start : s.Starts) Type(Window->eStart, start);
+      EXPECT_EQ(Window->eStart->text(), s.Starts.last());
+      EXPECT_EQ(Window->eEnd->text(), s.Ends.last());
+      EXPECT_EQ(Window->tbAudio->PositionL(), 3);
+      EXPECT_EQ(Window->tbAudio->PositionU(), 9);
+    }
+  }
+};
+
+TEST_F(WindowCut, EveryFormatCutsExactlyTheShownTimesWithItsTags) {
+  TMessageLog messages;  // none expected; an error would otherwise wait for an answer
+  for (const TFormat& format : kFormats) {
+    for (const TSelection& s : kSelections) {
+      SCOPED_TRACE(std::string(format.Extension) + " by " + s.Name);
+      const std::string source = std::string("src_") + s.Name + format.Extension;
+      const std::string target = std::string("out_") + s.Name + format.Extension;
+      WriteClickFile(Folder / source, {kRate, 2, Frame(6.3), s.Clicks},
+                     {{"title", "Click Track"}, {"artist", "Trimora Tests"}});
+      Window->OpenFile(File(source));
+      ASSERT_EQ(Window->tbAudio->Max(), 12);
+      Select(s);
+
+      QStringList captions;
+      auto watch = QObject::connect(Window.get(), &QWidget::windowTitleChanged,
+                                    [&](const QString& title) { captions << title; });
+      StartCut(File(target));
+      EXPECT_FALSE(Window->bStartCut->isEnabled());
+      ASSERT_TRUE(WaitForCut());
+      QObject::disconnect(watch);
+      EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora");
+      EXPECT_TRUE(Window->bStartCut->isEnabled());
+      ASSERT_FALSE(captions.isEmpty());
+      EXPECT_TRUE(captions.first().startsWith("Quarvo Trimora - Cutting ... "))
+          << captions.first().toStdString();
+      EXPECT_TRUE(captions.first().endsWith("%"));
+
+      const std::vector<int16_t> out = DecodeS16(Folder / target);
+      const auto frames = static_cast<int64_t>(out.size() / 2);
+      EXPECT_LE(std::llabs(frames - s.Frames), format.Tolerance) << frames;
+      const std::vector<int64_t> clicks = FindClicks(out, 2);
+      ASSERT_EQ(clicks.size(), s.Out.size());
+      for (size_t i = 0; i < clicks.size(); ++i)
+        EXPECT_LE(std::llabs(clicks[i] - s.Out[i]), format.Tolerance)
+            << "click " << i << " at " << clicks[i] << ", expected " << s.Out[i];
+      if (format.Tags) {
+        EXPECT_EQ(Probe(Folder / target, "format_tags=title"), "Click Track");
+        EXPECT_EQ(Probe(Folder / target, "format_tags=artist"), "Trimora Tests");
+      }
+    }
+  }
+  EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join('\n').toStdString();
+  // Only the sources and the cuts: no temporary file stays behind.
+  EXPECT_EQ(Folder.Names().size(), 2 * std::size(kFormats) * std::size(kSelections));
+}
+
+// Writes beyond 64 KiB fail (as on a full disk) while it lives.
+class TFileSizeLimit {
+ public:
+  TFileSizeLimit() {
+    ::getrlimit(RLIMIT_FSIZE, &Old);
+    Previous = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = Old;
+    limit.rlim_cur = 64 * 1024;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TFileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &Old);
+    ::signal(SIGXFSZ, Previous);
+  }
+
+ private:
+  rlimit Old{};
+  sighandler_t Previous{};
+};
+
+TEST_F(WindowCut, AFailedCutSaysWhyAndLeavesTheOlderFileAsItWas) {
+  WriteClickWave(Folder / "long.wav", {kRate, 2, Frame(3.0), {}});
+  WriteBytes(Folder / "old.wav", {'o', 'l', 'd'});
+  Window->OpenFile(File("long.wav"));
+  TMessageLog messages;
+  {
+    TFileSizeLimit full;
+    StartCut(File("old.wav"));  // the log answers the overwrite question with Yes
+    ASSERT_TRUE(WaitForCut());
+  }
+  ASSERT_TRUE(messages.WaitFor(2));
+  EXPECT_EQ(messages.Texts()[0], File("old.wav") + " has existed,overite it?");
+  EXPECT_TRUE(messages.Texts()[1].startsWith("The cut could not be written: "))
+      << messages.Texts()[1].toStdString();
+  EXPECT_EQ(ReadBytes(Folder / "old.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"long.wav", "old.wav"}));
+  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora");
+  EXPECT_TRUE(Window->bStartCut->isEnabled());
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+#include <QApplication>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+
+#include "cutting/time_text.h"
+#include "window_fixture.h"
+
+using namespace test_support;
+
+namespace {
+
+const QString kTimeFormat = "Please make sure the time format is 00:00:00.0";
+const QString kStartAfterEnd =
+    "Please make sure the start time should be smaller than the end time";
+const QString kPastTheEnd = "Please make sure the end time should be smaller than the total time";
+const QString kOpenError = "Open file error. Please check whether the file is protected.";
+
+TClickSound Sound(double seconds, int rate = 44100) {
+  return {rate, 2, static_cast<int64_t>(seconds * rate), {}};
+}
+
+// A 10.3-second file: Max 20 half seconds.
+class OpenWindow : public WindowTest {
+ protected:
+  OpenWindow() {
+    WriteClickWave(Folder / "song.wav", Sound(10.3));
+    OpenByDialog(File("song.wav"));
+  }
+};
+
+TEST_F(OpenWindow, ShowsTheLengthInHalfSecondsAndSelectsAll) {
+  EXPECT_EQ(Window->eOpenFile->text(), File("song.wav"));
+  EXPECT_EQ(Window->tbAudio->Max(), 20);
+  EXPECT_EQ(Window->tbAudio->PositionL(), 0);
+  EXPECT_EQ(Window->tbAudio->PositionU(), 20);
+  EXPECT_EQ(Window->eStart->text(), "00:00:00.0");
+  EXPECT_EQ(Window->eEnd->text(), "00:00:10.0");
+  EXPECT_EQ(Window->lFileTime->text(), "00:00:10.0");
+  EXPECT_TRUE(Window->tbAudio->isEnabled());
+  EXPECT_TRUE(Window->eStart->isEnabled());
+  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora");
+}
+
+TEST_F(OpenWindow, TypedCompleteTimesMoveTheThumbsAndOthersDoNothing) {
+  const struct {
+    bool Start;
+    QString End, Text;
+    int L, U;
+  } cases[] = {
+      {true, "00:00:10.0", "00:00:05.0", 10, 20},
+      {true, "00:00:10.0", "00:00:05", 0, 20},    // no tenths yet
+      {true, "00:00:10.0", "0:0:3.0", 0, 20},     // not in the ten-character layout
+      {true, "00:00:08.0", "00:00:09.0", 0, 16},  // not before the end
+      {false, "00:00:10.0", "00:00:07.5", 0, 15},
+      {false, "00:00:10.0", "00:00:20.0", 0, 20},  // past the end
+      {false, "00:00:10.0", "00:00:07", 0, 20},
+  };
+  for (const auto& c : cases) {
+    // Valid texts first, so that moving the focus between the edits raises no message.
+    Window->eStart->setText("00:00:00.0");
+    Window->eEnd->setText(c.End);
+    Type(c.Start ? Window->eStart : Window->eEnd, c.Text);
+    EXPECT_EQ(Window->tbAudio->PositionL(), c.L) << c.Text.toStdString();
+    EXPECT_EQ(Window->tbAudio->PositionU(), c.U) << c.Text.toStdString();
+  }
+  Window->eStart->setText("00:00:00.0");
+  Window->eEnd->setText("00:00:10.0");
+}
+
+TEST_F(OpenWindow, LeavingAnEditWithABadTimeSaysWhyAndReturnsTheFocus) {
+  const struct {
+    bool Start;
+    QString Start_, End, Message;
+  } cases[] = {
+      {true, "00:00:05", "00:00:10.0", kTimeFormat},
+      {false, "00:00:00.0", "00:00:10", kTimeFormat},
+      {true, "00:00:06.0", "00:00:04.0", kStartAfterEnd},
+      {false, "00:00:00.0", "00:00:10.5", kPastTheEnd},
+  };
+  for (const auto& c : cases) {
+    Window->eStart->setText("00:00:00.0");
+    Window->eEnd->setText("00:00:10.0");
+    Window->eEnd->setText(c.End);  // the end first, so that the start cannot move it
+    Window->eStart->setText(c.Start_);
+    QLineEdit* edit = c.Start ? Window->eStart : Window->eEnd;
+    edit->setFocus(Qt::MouseFocusReason);
+    TMessageLog messages;
+    QTest::keyClick(edit, Qt::Key_Tab);
+    ASSERT_TRUE(messages.WaitFor(1)) << c.Message.toStdString();
+    EXPECT_EQ(messages.Texts().first(), c.Message);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return edit->hasFocus(); }, 2000));
+  }
+}
+
+TEST_F(OpenWindow, LeavingAnEditWithAGoodTimeNormalisesIt) {
+  Window->eStart->setFocus(Qt::MouseFocusReason);
+  Window->eStart->setText("0:0:3.0");
+  TMessageLog messages;
+  QTest::keyClick(Window->eStart, Qt::Key_Tab);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Window->eStart->text() == "00:00:03.0"; }, 2000));
+  EXPECT_EQ(Window->tbAudio->PositionL(), 6);
+  EXPECT_TRUE(messages.Texts().isEmpty());
+}
+
+TEST_F(OpenWindow, DeclinedOverwriteLeavesTheFileAndTheButton) {
+  WriteBytes(Folder / "taken.wav", {1, 2, 3});
+  QString question;
+  StartCut(File("taken.wav"), [&](QWidget* box) {
+    question = MessageText(box);
+    Press(box, QMessageBox::No);
+  });
+  EXPECT_EQ(question, File("taken.wav") + " has existed,overite it?");
+  EXPECT_EQ(ReadBytes(Folder / "taken.wav"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_TRUE(Window->bStartCut->isEnabled());
+  EXPECT_FALSE(Window->Cutting());
+}
+
+TEST_F(OpenWindow, TheSourceItselfIsRefusedAsTheTarget) {
+  const auto before = ReadBytes(Folder / "song.wav");
+  TMessageLog messages;
+  StartCut(File("song.wav"));
+  ASSERT_TRUE(messages.WaitFor(1));
+  EXPECT_TRUE(messages.Texts().first().contains("cut from"))
+      << messages.Texts().first().toStdString();
+  EXPECT_FALSE(Window->Cutting());
+  EXPECT_TRUE(Window->bStartCut->isEnabled());
+  EXPECT_EQ(ReadBytes(Folder / "song.wav"), before);
+}
+
+TEST_F(WindowTest, TheSaveDialogProposesCutAndTheSourceNameWithItsExtension) {
+  WriteClickFile(Folder / "Song.MP3", Sound(2.0));
+  Window->OpenFile(File("Song.MP3"));
+  ASSERT_EQ(Window->eOpenFile->text(), File("Song.MP3"));
+  QString proposed, filter, suffix, title;
+  WhenModal([&](QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    ASSERT_NE(dialog, nullptr);
+    proposed = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+    filter = dialog->selectedNameFilter();
+    suffix = dialog->defaultSuffix();
+    title = dialog->windowTitle();
+    dialog->reject();
+  });
+  QTest::mouseClick(Window->bStartCut, Qt::LeftButton);
+  EXPECT_EQ(proposed, "cut_Song.MP3");
+  EXPECT_EQ(filter, "Sound Files (*.MP3)");
+  EXPECT_EQ(suffix, "MP3");
+  EXPECT_EQ(title, "Save the cut file");
+  EXPECT_FALSE(Window->Cutting());
+  EXPECT_TRUE(Window->bStartCut->isEnabled());
+}
+
+TEST_F(WindowTest, FilesThatCannotBeCutAreRefusedWhenOpened) {
+  WriteClickWave(Folder / "good.wav", Sound(3.0));
+  WriteBytes(Folder / "noise.wav", std::vector<uint8_t>(4000, 0x5a));
+  WriteClickWave(Folder / "sound.flac", Sound(3.0));  // a sound, but not a kind we cut
+  for (const char* name : {"noise.wav", "sound.flac", "missing.mp3"}) {
+    Window->OpenFile(File("good.wav"));
+    TMessageLog messages;
+    Window->OpenFile(File(name));
+    ASSERT_TRUE(messages.WaitFor(1)) << name;
+    EXPECT_EQ(messages.Texts().first(), kOpenError);
+    EXPECT_TRUE(Window->eOpenFile->text().isEmpty()) << name;
+    EXPECT_FALSE(Window->eStart->isEnabled());
+    EXPECT_FALSE(Window->tbAudio->isEnabled());
+  }
+}
+
+TEST_F(WindowTest, CuttingWithoutAFileAsksForOne) {
+  TMessageLog messages;
+  QTest::mouseClick(Window->bStartCut, Qt::LeftButton);
+  ASSERT_TRUE(messages.WaitFor(1));
+  EXPECT_EQ(messages.Texts().first(), "Please open a sound file fristly.");
+}
+
+TEST_F(WindowTest, AFileShorterThanHalfASecondHasNoThumbsToMove) {
+  WriteClickWave(Folder / "short.wav", Sound(0.3));
+  Window->OpenFile(File("short.wav"));
+  EXPECT_EQ(Window->tbAudio->Max(), 0);
+  EXPECT_EQ(Window->tbAudio->PositionL(), 0);
+  EXPECT_EQ(Window->tbAudio->PositionU(), 0);
+  EXPECT_FALSE(Window->tbAudio->isEnabled());
+  EXPECT_EQ(Window->eEnd->text(), "00:00:00.0");
+}
+
+TEST_F(WindowTest, TheStartAndTheDroppedFileOpen) {
+  WriteClickWave(Folder / "dropped.wav", Sound(4.0));
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(File("dropped.wav"))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Window.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Window.get(), &drop);
+  EXPECT_EQ(Window->eOpenFile->text(), File("dropped.wav"));
+  EXPECT_EQ(Window->tbAudio->Max(), 8);
+  EXPECT_EQ(Window->focusWidget(), Window->bOpen);
+}
+
+TEST_F(WindowTest, PlayAndOtherWindowButtonsWaitForTheirFeatures) {
+  for (QPushButton* b :
+       {Window->bPlay, Window->bPause, Window->bStop, Window->bMarkStart, Window->bMarkEnd,
+        Window->bPlaySelection, Window->bEasyCut, Window->bJoiner})
+    EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
+  EXPECT_TRUE(Window->bOpen->isEnabled());
+  EXPECT_TRUE(Window->bStartCut->isEnabled());
+  EXPECT_TRUE(Window->bAbout->isEnabled());
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <random>
+
+#include "app/single_instance.h"
+#include "window_fixture.h"
+
+using namespace test_support;
+
+namespace {
+
+QString UniqueName() {
+  std::random_device rd;
+  return QStringLiteral("trimora-test-instance-%1").arg(rd());
+}
+
+// Starts the built program with `arguments` in the environment `env` and waits for it to
+// end while this thread keeps serving its own events.
+int RunProgram(const QStringList& arguments, const QProcessEnvironment& env,
+               QByteArray* errors = nullptr) {
+  QProcess program;
+  program.setProcessEnvironment(env);
+  program.start(QStringLiteral(TRIMORA_APP), arguments);
+  if (!program.waitForStarted(10000)) return -1;
+  if (!QTest::qWaitFor([&] { return program.state() == QProcess::NotRunning; }, 60000)) {
+    program.kill();
+    program.waitForFinished();
+    return -2;
+  }
+  if (errors != nullptr) *errors = program.readAllStandardError();
+  return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -3;
+}
+
+TEST_F(WindowTest, ASecondStartHandsItsFileToTheRunningWindowAndEnds) {
+  WriteClickWave(Folder / "second.wav", {8000, 1, 8000 * 3, {}});
+  const QString name = UniqueName();
+  // A socket file left by a crashed instance does not block the start.
+  const QString stale = QDir::temp().filePath(name);
+  QFile(stale).open(QIODevice::WriteOnly);
+  TSingleInstance instance(name);
+  ASSERT_TRUE(instance.Listen());
+  QObject::connect(&instance, &TSingleInstance::ShowRequested, Window.get(),
+                   &TfrmMain::ShowRequest);
+  Window->showMinimized();
+
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("TRIMORA_INSTANCE_NAME", name);
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  EXPECT_EQ(RunProgram({File("second.wav")}, env), 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Window->eOpenFile->text() == File("second.wav"); }));
+  EXPECT_EQ(Window->tbAudio->Max(), 6);
+  EXPECT_FALSE(Window->isMinimized());
+}
+
+TEST(Startup, WithoutADisplayTheProgramPointsToTheCommandLine) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    env.remove(variable);
+  QByteArray errors;
+  EXPECT_EQ(RunProgram({}, env, &errors), 1);
+  EXPECT_TRUE(errors.contains("trimora-cli")) << errors.toStdString();
+  EXPECT_EQ(errors.count('\n'), 1);
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include "cutting/safe_output.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Write(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// The temporary file's name as the hook last heard it; nullptr once gone.
+const char* HookedPath = nullptr;
+void Hook(const char* path) {
+  HookedPath = path;
+}
+
+class SafeOutput : public ::testing::Test {
+ protected:
+  SafeOutput() {
+    std::random_device rd;
+    Folder = fs::temp_directory_path() / ("trimora-safe-" + std::to_string(rd()));
+    fs::create_directories(Folder);
+  }
+  ~SafeOutput() override {
+    fs::permissions(Folder, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(Folder);
+  }
+  size_t Entries() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(Folder), {}));
+  }
+  fs::path Folder;
+};
+
+TEST_F(SafeOutput, CommitReplacesTheTargetAndAnUncommittedRunLeavesItAsItWas) {
+  const fs::path target = Folder / "cut.wav";
+  Write(target, "old");
+  {
+    TSafeOutput failed(target, true, {}, &Hook);
+    ASSERT_NE(HookedPath, nullptr);
+    EXPECT_EQ(fs::path(HookedPath), failed.TempPath());
+    EXPECT_EQ(failed.TempPath().parent_path(), Folder);
+    EXPECT_EQ(failed.TempPath().extension(), ".wav");
+    Write(failed.TempPath(), "half");
+  }
+  EXPECT_EQ(HookedPath, nullptr);
+  EXPECT_EQ(Read(target), "old");
+  EXPECT_EQ(Entries(), 1u);
+
+  TSafeOutput done(target, true, {});
+  Write(done.TempPath(), "new");
+  done.Commit();
+  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(Entries(), 1u);
+}
+
+TEST_F(SafeOutput, RefusalsSayWhyAndCreateNothing) {
+  const fs::path source = Folder / "song.mp3", other = Folder / "other.mp3";
+  Write(source, "sound");
+  Write(other, "other");
+  fs::create_hard_link(source, Folder / "link.mp3");
+  fs::create_directory(Folder / "dir.mp3");
+  using TReason = ESafeOutputError::TReason;
+  const struct {
+    fs::path Target;
+    bool Replace;
+    TReason Reason;
+  } cases[] = {
+      {source, true, TReason::IsInput},
+      {Folder / "link.mp3", true, TReason::IsInput},  // another name of the same file
+      {Folder / "dir.mp3", true, TReason::IsFolder},
+      {other, false, TReason::Exists},
+      {Folder / "no" / "cut.mp3", true, TReason::NoFolder},
+  };
+  for (const auto& c : cases) {
+    try {
+      TSafeOutput output(c.Target, c.Replace, {source});
+      ADD_FAILURE() << c.Target << " was accepted";
+    } catch (const ESafeOutputError& e) {
+      EXPECT_EQ(e.Reason(), c.Reason) << c.Target << ": " << e.what();
+    }
+  }
+  EXPECT_EQ(Entries(), 4u);
+  EXPECT_EQ(Read(source), "sound");
+}
+
+TEST_F(SafeOutput, AFileThatAppearedDuringTheRunIsNotReplacedUnlessAsked) {
+  const fs::path target = Folder / "cut.wav";
+  TSafeOutput output(target, false, {});
+  Write(output.TempPath(), "new");
+  Write(target, "theirs");
+  EXPECT_THROW(output.Commit(), ESafeOutputError);
+  EXPECT_EQ(Read(target), "theirs");
+}
+
+TEST_F(SafeOutput, AReadOnlyFolderIsRefusedBeforeAnythingRuns) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  fs::permissions(Folder, fs::perms::owner_write, fs::perm_options::remove);
+  EXPECT_THROW(TSafeOutput(Folder / "cut.wav", true, {}), ESafeOutputError);
+}
+
+TEST(SameFile, MatchesByDeviceAndInode) {
+  const fs::path temp = fs::temp_directory_path();
+  EXPECT_TRUE(SameFile(temp, temp / "."));
+  EXPECT_FALSE(SameFile(temp, temp / "no-such-trimora-file"));
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+#include "qt_dialogs.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace test_support {
+namespace {
+
+constexpr int kPollMs = 10;
+constexpr int kGiveUpMs = 20000;
+
+std::vector<QPointer<QWidget>>& Answered() {
+  static std::vector<QPointer<QWidget>> answered;
+  return answered;
+}
+
+bool WasAnswered(QWidget* widget) {
+  for (const auto& seen : Answered())
+    if (seen == widget) return true;
+  return false;
+}
+
+void Poll(std::shared_ptr<std::function<void(QWidget*)>> answer, std::shared_ptr<bool> armed,
+          bool messagesOnly, int waitedMs) {
+  if (!*armed) return;
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && modal->isVisible() && !WasAnswered(modal) &&
+      (!messagesOnly || qobject_cast<QMessageBox*>(modal) != nullptr)) {
+    Answered().push_back(modal);
+    *armed = false;
+    (*answer)(modal);
+    return;
+  }
+  if (!messagesOnly && waitedMs >= kGiveUpMs) {
+    ADD_FAILURE() << "no dialog opened";
+    return;
+  }
+  QTimer::singleShot(kPollMs, [answer, armed, messagesOnly, waitedMs] {
+    Poll(answer, armed, messagesOnly, waitedMs + kPollMs);
+  });
+}
+
+std::shared_ptr<bool> Watch(std::function<void(QWidget*)> answer, bool messagesOnly) {
+  auto shared = std::make_shared<std::function<void(QWidget*)>>(std::move(answer));
+  auto armed = std::make_shared<bool>(true);
+  QTimer::singleShot(0, [shared, armed, messagesOnly] { Poll(shared, armed, messagesOnly, 0); });
+  return armed;
+}
+
+}  // namespace
+
+std::shared_ptr<bool> WhenModal(std::function<void(QWidget*)> answer) {
+  return Watch(std::move(answer), false);
+}
+
+std::shared_ptr<bool> WhenMessage(std::function<void(QWidget*)> answer) {
+  return Watch(std::move(answer), true);
+}
+
+QString MessageText(QWidget* box) {
+  auto* message = qobject_cast<QMessageBox*>(box);
+  return message != nullptr ? message->text() : QString();
+}
+
+void Press(QWidget* box, QMessageBox::StandardButton button) {
+  auto* message = qobject_cast<QMessageBox*>(box);
+  if (message == nullptr || message->button(button) == nullptr) {
+    ADD_FAILURE() << "not a message box with that button";
+    if (box != nullptr) box->close();
+    return;
+  }
+  QTest::mouseClick(message->button(button), Qt::LeftButton);
+}
+
+void ChooseFile(QWidget* dialog, const QString& path) {
+  auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (edit == nullptr) {
+    ADD_FAILURE() << "not a file dialog";
+    dialog->close();
+    return;
+  }
+  edit->selectAll();
+  QTest::keyClicks(edit, path);
+  QTest::keyClick(edit, Qt::Key_Return);
+}
+
+TMessageLog::TMessageLog() {
+  Arm();
+}
+
+TMessageLog::~TMessageLog() {
+  *FWaiting = false;
+}
+
+void TMessageLog::Arm() {
+  FWaiting = WhenModal(
+      [this](QWidget* box) {
+        FTexts << MessageText(box);
+        auto* message = qobject_cast<QMessageBox*>(box);
+        Arm();
+        Press(box, message != nullptr && message->button(QMessageBox::Yes) ? QMessageBox::Yes
+                                                                           : QMessageBox::Ok);
+      },
+      true);
+}
+
+bool TMessageLog::WaitFor(int count) {
+  return QTest::qWaitFor([&] { return FTexts.size() >= count; }, 10000);
+}
+
+}  // namespace test_support

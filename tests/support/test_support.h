@@ -1,0 +1,70 @@
+#pragma once
+
+// Helpers the tests share: a scratch folder, shell commands, FFmpeg and ffprobe, and sound
+// files with clicks at known frames.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TTempFolder {
+ public:
+  TTempFolder();
+  ~TTempFolder();
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
+  const std::filesystem::path& Path() const { return Folder; }
+  std::filesystem::path operator/(const std::string& name) const { return Folder / name; }
+  // The names in the folder, sorted (hidden ones too).
+  std::vector<std::string> Names() const;
+
+ private:
+  std::filesystem::path Folder;
+};
+
+// The text quoted for a POSIX shell.
+std::string Quoted(const std::string& text);
+
+struct TShellRun {
+  int Status = -1;
+  std::string Out;
+};
+// Runs `command` in /bin/sh; its standard output, its errors discarded.
+TShellRun Shell(const std::string& command);
+
+// Runs ffmpeg quietly with `arguments` (already quoted); true when it succeeded.
+bool Ffmpeg(const std::string& arguments);
+// The file's audio as FFmpeg decodes it: interleaved 16-bit samples at the file's own rate
+// and channels.
+std::vector<int16_t> DecodeS16(const std::filesystem::path& path);
+// One ffprobe value: `entry` as in -show_entries (e.g. "stream=channels", "format_tags=title").
+std::string Probe(const std::filesystem::path& path, const std::string& entry);
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
+// A sound of `frames` silent frames with a click (one loud sample on every channel) at each
+// of `clicks`.
+struct TClickSound {
+  int Rate = 44100;
+  int Channels = 2;
+  int64_t Frames = 0;
+  std::vector<int64_t> Clicks;
+};
+// Writes `sound` as a 16-bit PCM WAV file.
+void WriteClickWave(const std::filesystem::path& path, const TClickSound& sound);
+// Writes `sound` in the format of `path`'s extension (.wav; .mp3 at 128 kbps; .wma with
+// FFmpeg's WMA v2 encoder at 128 kbps), with `tags` (FFmpeg metadata keys).
+void WriteClickFile(const std::filesystem::path& path, const TClickSound& sound,
+                    const std::map<std::string, std::string>& tags = {});
+// The frames at which decoded interleaved `samples` of `channels` channels click: the
+// loudest frame of every run of loud frames, runs closer than `gap` frames joined.
+std::vector<int64_t> FindClicks(const std::vector<int16_t>& samples, int channels,
+                                int64_t gap = 256);
+
+}  // namespace test_support
