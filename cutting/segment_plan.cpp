@@ -1,5 +1,11 @@
 #include "cutting/segment_plan.h"
 
+#include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
 #include "cutting/time_text.h"
 
 namespace {
@@ -79,4 +85,19 @@ std::vector<TJoinStep> JoinChain(int pieceCount, std::string_view ext) {
     chain.push_back(step);
   }
   return chain;
+}
+
+TSegmentWorkFolder::TSegmentWorkFolder(const std::filesystem::path& parent) {
+  std::error_code error;
+  std::filesystem::create_directories(parent, error);
+  std::string pattern = (parent / ("segcut-" + std::to_string(::getpid()) + "-XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("Cannot create a work folder in " + parent.string() + ": " +
+                             std::strerror(errno));
+  Folder = pattern;
+}
+
+TSegmentWorkFolder::~TSegmentWorkFolder() {
+  std::error_code error;
+  std::filesystem::remove_all(Folder, error);
 }

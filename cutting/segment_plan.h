@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,3 +68,21 @@ struct TJoinStep {
 // The joins of `pieceCount` pieces: cut1 + cut2 -> join1, join1 + cut3 -> join2, ... and the
 // last into the output. None for fewer than two pieces.
 std::vector<TJoinStep> JoinChain(int pieceCount, std::string_view ext);
+
+// The work files of one batch: a fresh folder of its own under `parent` (named after the
+// process, so that two batches, or a batch and the leftovers of a crashed one, never share
+// files), removed with everything in it when the batch ends, however it ends.
+class TSegmentWorkFolder {
+ public:
+  // Throws std::runtime_error when the folder cannot be made.
+  explicit TSegmentWorkFolder(const std::filesystem::path& parent);
+  ~TSegmentWorkFolder();
+  TSegmentWorkFolder(const TSegmentWorkFolder&) = delete;
+  TSegmentWorkFolder& operator=(const TSegmentWorkFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return Folder; }
+  std::filesystem::path operator/(const std::string& name) const { return Folder / name; }
+
+ private:
+  std::filesystem::path Folder;
+};
