@@ -14,6 +14,7 @@
 #include "cli/command_info.h"
 #include "cli/command_join.h"
 #include "cli/command_stream.h"
+#include "cli/command_remove.h"
 #include "cli/interrupt.h"
 
 namespace {
@@ -30,6 +31,8 @@ const TCommand kCommands[] = {
     {"cut", "cut FILE -o OUT [options] write a stretch of FILE into OUT", RunCutCommand},
     {"join", "join FILE1 FILE2 -o OUT   write FILE1 followed by FILE2 into OUT", RunJoinCommand},
     {"mix", "mix FILE1 FILE2 -o OUT    write FILE1 and FILE2 mixed into OUT", RunMixCommand},
+    {"remove", "remove FILE -s A-B -o OUT  write FILE without the stretches given into OUT",
+     RunRemoveCommand},
     {"formats", "formats                   list the WMA codecs and formats a cut chooses from",
      RunFormatsCommand},
     {"stream", "stream FILE --port N      serve FILE as a WMA stream over HTTP", RunStreamCommand},
