@@ -101,15 +101,13 @@ TMessageLog::~TMessageLog() {
 }
 
 void TMessageLog::Arm() {
-  FWaiting = WhenModal(
-      [this](QWidget* box) {
-        FTexts << MessageText(box);
-        auto* message = qobject_cast<QMessageBox*>(box);
-        Arm();
-        Press(box, message != nullptr && message->button(QMessageBox::Yes) ? QMessageBox::Yes
-                                                                           : QMessageBox::Ok);
-      },
-      true);
+  FWaiting = WhenMessage([this](QWidget* box) {
+    FTexts << MessageText(box);
+    auto* message = qobject_cast<QMessageBox*>(box);
+    Arm();
+    Press(box, message != nullptr && message->button(QMessageBox::Yes) ? QMessageBox::Yes
+                                                                       : QMessageBox::Ok);
+  });
 }
 
 bool TMessageLog::WaitFor(int count) {
