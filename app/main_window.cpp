@@ -27,6 +27,7 @@
 #include "app/about_box.h"
 #include "app/artwork.h"
 #include "app/banner.h"
+#include "app/joiner_window.h"
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/message_box.h"
@@ -139,9 +140,8 @@ void TfrmMain::BuildControls() {
   bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
-  // Preview playback, the segment cut and the joiner are not built yet.
-  for (QPushButton* later :
-       {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection, bEasyCut, bJoiner})
+  // Preview playback and the segment cut are not built yet.
+  for (QPushButton* later : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection, bEasyCut})
     later->setEnabled(false);
 
   auto* fileRow = new QHBoxLayout;
@@ -188,6 +188,12 @@ void TfrmMain::BuildControls() {
   connect(bOpen, &QPushButton::clicked, this, &TfrmMain::bOpenClick);
   connect(bStartCut, &QPushButton::clicked, this, &TfrmMain::bStartCutClick);
   connect(bAbout, &QPushButton::clicked, this, &TfrmMain::bAboutClick);
+  // bJoinerClick: the joiner and mixer, modal over this window.
+  connect(bJoiner, &QPushButton::clicked, this, [this] {
+    TfrmJoiner joiner(this);
+    joiner.exec();
+    tbAudio->update();
+  });
   connect(eStart, &QLineEdit::textChanged, this, &TfrmMain::eStartChange);
   connect(eEnd, &QLineEdit::textChanged, this, &TfrmMain::eEndChange);
   eStart->installEventFilter(this);

@@ -213,6 +213,10 @@ void TAudioMixer::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
   buffer = Side1.Samples.data();
   bytes = count * Side1.Width;
   EndOfStream = Side1.Ended && Side2.Ended;
+  // Sizes of compressed inputs are estimates; a position past the size would show a
+  // progress above 100%.
+  const int64_t size = FSize, position = SatAdd(FPosition, bytes);
+  FPosition = size >= 0 ? std::min(position, size) : position;
 }
 
 uint32_t TAudioMixer::MixBlock(uint32_t n) {

@@ -16,7 +16,8 @@ enum TAudioMixerMode { amMix = 0, amConcatenate = 1 };
 // A mix halves the sum, so a lone input (before the second starts or after either ends) comes
 // out at half amplitude and gains of at most 1 never leave the integer range.
 //
-// The mixer does not count what it delivers: Position stays 0 during a read.
+// Position counts the bytes handed out and Size is what the inputs hold (both together for
+// a join, the longer for a mix), so a sink reading the mixer shows its progress.
 class TAudioMixer : public TAuInput {
  public:
   TAudioMixer() = default;

@@ -203,9 +203,8 @@ TEST_F(WindowTest, TheStartAndTheDroppedFileOpen) {
 }
 
 TEST_F(WindowTest, PlayAndOtherWindowButtonsWaitForTheirFeatures) {
-  for (QPushButton* b :
-       {Window->bPlay, Window->bPause, Window->bStop, Window->bMarkStart, Window->bMarkEnd,
-        Window->bPlaySelection, Window->bEasyCut, Window->bJoiner})
+  for (QPushButton* b : {Window->bPlay, Window->bPause, Window->bStop, Window->bMarkStart,
+                         Window->bMarkEnd, Window->bPlaySelection, Window->bEasyCut})
     EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
   EXPECT_TRUE(Window->bOpen->isEnabled());
   EXPECT_TRUE(Window->bStartCut->isEnabled());

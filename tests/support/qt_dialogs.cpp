@@ -125,7 +125,8 @@ void TMessageLog::Arm() {
     FTexts << MessageText(box);
     auto* message = qobject_cast<QMessageBox*>(box);
     Arm();
-    Press(box, message->button(QMessageBox::Yes) != nullptr ? QMessageBox::Yes : QMessageBox::Ok);
+    Press(box, message != nullptr && message->button(QMessageBox::Yes) ? QMessageBox::Yes
+                                                                       : QMessageBox::Ok);
   });
 }
 

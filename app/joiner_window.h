@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "formats/media/mp3_in.h"
+#include "formats/media/wm_in.h"
+#include "formats/media/wma_out.h"
+#include "formats/mp3out/mp3_out.h"
+#include "formats/wave/wave_in.h"
+#include "formats/wave/wave_out.h"
+#include "mix/audio_mixer.h"
+#include "mix/converting_input.h"
+
+class QButtonGroup;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class TSafeOutput;
+
+// Joins two sound files of one kind (the first followed by the second) or mixes them into a
+// new file of that kind. For each kind two file sources feed the one mixer, which feeds the
+// sink of that kind; the second source reaches the mixer converted to the first one's
+// format. Everything but the second file's sound (format, encoder settings, tags) comes from
+// the first file, and the result is written through the safe save.
+//
+// The engine's events reach the window through the application's TMainThreadPump (the main
+// window's), which must live as long as a run does.
+class TfrmJoiner : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfrmJoiner(QWidget* parent = nullptr);
+  ~TfrmJoiner() override;
+
+  // Whether a join or mix is running.
+  bool Running() const { return FRunning != nullptr; }
+  // The item of rgMode: 0 "Joiner", 1 "Mixer".
+  QRadioButton* ModeItem(int index) const;
+
+  QLineEdit* eFile1;
+  QLineEdit* eFile2;
+  QPushButton* bOpen1;
+  QPushButton* bOpen2;
+  QGroupBox* rgMode;
+  QPushButton* bStart;
+  QPushButton* bClose;
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void WirePipelines();
+  void OpenInto(QLineEdit* edit, TWaveIn& wave, TMP3In& mp3, TWMIn& wma);
+  void bOpen1Click();
+  void bOpen2Click();
+  void bStartClick();
+  void bCloseClick();
+  void SinkProgress(TAuOutput& sink);
+  void WaveOut1Done();
+
+  // Asks for the output's name; empty when the user cancelled or the name was refused.
+  QString ChooseTarget(const QString& extension, bool& replace);
+  // Wires the pipeline of `extension`'s kind and starts it into the safe save of `target`.
+  // Raises with the text to show when it cannot start.
+  void StartRun(const std::string& extension, const std::filesystem::path& target, bool replace);
+  // Back to idle: caption, Start, cursor.
+  void EndRun();
+  void StopRun();
+  void ShowMessage(const QString& text);
+
+  // Sources before the converter and the mixer, and those before the sinks, so that every
+  // reader is gone before what it reads.
+  TWaveIn WaveIn1;
+  TWaveIn WaveIn2;
+  TMP3In MP3In1;
+  TMP3In MP3In2;
+  TWMIn WMIn1;
+  TWMIn WMIn2;
+  TConvertingInput Converter2;  // the second input in the first one's format
+  TAudioMixer AudioMixer1;
+  TWaveOut WaveOut1;
+  TMP3Out MP3Out1;
+  TWMAOut WMAOut1;
+
+  QButtonGroup* FModes = nullptr;
+  QString FCaption;                // as it was when the window was made
+  TAuFileOut* FRunning = nullptr;  // the sink of the run in progress
+  std::unique_ptr<TSafeOutput> FOutput;
+  std::string FRunError;
+  bool FWaitCursor = false;
+};
