@@ -64,16 +64,20 @@ std::u16string NextText(TBytes& data, unsigned encoding) {
       i = 2;
   }
   std::u16string text;
+  bool terminated = false;
   for (; i + 1 < data.size(); i += 2) {
     const unsigned a = U8(data[i]), b = U8(data[i + 1]);
     const auto unit = static_cast<char16_t>(bigEndian ? (a << 8) | b : a | (b << 8));
     if (unit == 0) {
       i += 2;
+      terminated = true;
       break;
     }
     text.push_back(unit);
   }
-  data = data.subspan(std::min(data.size(), i));
+  // An unterminated text takes the rest, including an odd last byte: leaving that byte
+  // behind would hand the caller the same one-byte text again and again.
+  data = terminated ? data.subspan(i) : TBytes{};
   return text;
 }
 

@@ -65,6 +65,9 @@ TEST(MP3FileTags, EveryValueOfAFrameIsKeptInEachEncoding) {
        u"A/B"},
       {Raw("\x01\xFE\xFF\0A\0\0\xFE\xFF\0B"), u"A/B"},
       {Raw("\x02\0A\0\0\0B"), u"A/B"},
+      {Raw("\x01\xFF\xFE"
+           "A\0\0\0B"),
+       u""},  // an odd last byte is no second value (it used to loop forever)
       {Raw("\x03"
            "Alone\0"),
        u""},
