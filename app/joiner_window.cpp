@@ -139,11 +139,9 @@ void TfrmJoiner::WirePipelines() {
     sink->SetInput(&AudioMixer1);
     sink->ShareMode = 0;
     sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
-    sink->OnThreadException = [this, sink](TComponent*) {
-      if (FRunError.empty()) FRunError = sink->ExceptionMessage();
-    };
     sink->OnDone = [this](TComponent*) { WaveOut1Done(); };
   }
+  FRun.Watch({&WaveOut1, &MP3Out1, &WMAOut1});
 }
 
 void TfrmJoiner::ShowMessage(const QString& text) {
@@ -209,8 +207,7 @@ void TfrmJoiner::bStartClick() {
   try {
     StartRun(extension, target.toStdString(), replace);
   } catch (const std::exception& e) {
-    FRunning = nullptr;
-    FOutput.reset();
+    FRun.Stop();
     EndRun();
     ShowMessage(tr("The files could not be processed: %1").arg(QString::fromStdString(e.what())));
   }
@@ -266,14 +263,10 @@ void TfrmJoiner::StartRun(const std::string& extension, const fs::path& target, 
   AudioMixer1.SetInput1(input1);
   Converter2.SetInput(input2);
   Converter2.SetOutputFormatOf(*input1);
-  FOutput = std::make_unique<TSafeOutput>(
-      target, replace, std::vector<fs::path>{input1->FileName(), input2->FileName()});
-  output->SetFileName(FOutput->TempPath());
+  output->SetFileName(FRun.OpenTarget(target, replace, {input1->FileName(), input2->FileName()}));
   if (output == &MP3Out1) SetUpMP3Cut(MP3In1, MP3Out1);
   if (output == &WMAOut1) SetUpWMACut(WMIn1, WMAOut1);
-  FRunError.clear();
-  FRunning = output;
-  output->Run();
+  FRun.Start(*output);
 }
 
 void TfrmJoiner::SinkProgress(TAuOutput& sink) {
@@ -284,18 +277,8 @@ void TfrmJoiner::SinkProgress(TAuOutput& sink) {
 // The end of every run: one that ended well is moved into place; a failed one leaves no file
 // behind and says why.
 void TfrmJoiner::WaveOut1Done() {
-  std::string error = FRunError;
-  if (FRunning != nullptr && error.empty()) error = FRunning->ExceptionMessage();
-  const bool ran = FRunning != nullptr;
-  FRunning = nullptr;
-  if (ran && error.empty() && FOutput) {
-    try {
-      FOutput->Commit();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  FOutput.reset();
+  if (!Running()) return;
+  const std::string error = FRun.Finish(true);
   EndRun();
   if (error.empty()) return;
   // Shown once the engine's call has returned, so that its dispatcher is not held up.
@@ -314,10 +297,7 @@ void TfrmJoiner::EndRun() {
 
 // Stopping removes the temporary file; a file the user had under the chosen name stays.
 void TfrmJoiner::StopRun() {
-  TAuFileOut* running = FRunning;
-  FRunning = nullptr;
-  running->Stop();
-  FOutput.reset();
+  FRun.Stop();
   EndRun();
 }
 

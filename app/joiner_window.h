@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/output_run.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
@@ -20,7 +21,6 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class TSafeOutput;
 
 // Joins two sound files of one kind (the first followed by the second) or mixes them into a
 // new file of that kind. For each kind two file sources feed the one mixer, which feeds the
@@ -38,7 +38,7 @@ class TfrmJoiner : public QDialog {
   ~TfrmJoiner() override;
 
   // Whether a join or mix is running.
-  bool Running() const { return FRunning != nullptr; }
+  bool Running() const { return FRun.Running(); }
   // The item of rgMode: 0 "Joiner", 1 "Mixer".
   QRadioButton* ModeItem(int index) const;
 
@@ -92,9 +92,7 @@ class TfrmJoiner : public QDialog {
   TWMAOut WMAOut1;
 
   QButtonGroup* FModes = nullptr;
-  QString FCaption;                // as it was when the window was made
-  TAuFileOut* FRunning = nullptr;  // the sink of the run in progress
-  std::unique_ptr<TSafeOutput> FOutput;
-  std::string FRunError;
+  QString FCaption;  // as it was when the window was made
+  TOutputRun FRun;
   bool FWaitCursor = false;
 };

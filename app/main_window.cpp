@@ -27,6 +27,7 @@
 #include "app/about_box.h"
 #include "app/artwork.h"
 #include "app/banner.h"
+#include "app/easy_cut_window.h"
 #include "app/joiner_window.h"
 #include "app/link_label.h"
 #include "app/links.h"
@@ -140,8 +141,8 @@ void TfrmMain::BuildControls() {
   bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
-  // Preview playback and the segment cut are not built yet.
-  for (QPushButton* later : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection, bEasyCut})
+  // Preview playback is not built yet.
+  for (QPushButton* later : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection})
     later->setEnabled(false);
 
   auto* fileRow = new QHBoxLayout;
@@ -192,6 +193,12 @@ void TfrmMain::BuildControls() {
   connect(bJoiner, &QPushButton::clicked, this, [this] {
     TfrmJoiner joiner(this);
     joiner.exec();
+    tbAudio->update();
+  });
+  // bEasyCutClick: the segment cut, modal over this window.
+  connect(bEasyCut, &QPushButton::clicked, this, [this] {
+    TfrmEasyCut easyCut(this);
+    easyCut.exec();
     tbAudio->update();
   });
   connect(eStart, &QLineEdit::textChanged, this, &TfrmMain::eStartChange);

@@ -1,0 +1,649 @@
+#include "app/easy_cut_window.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+#include <stdexcept>
+
+#include "app/artwork.h"
+#include "app/message_box.h"
+#include "cutting/app_data_folder.h"
+#include "cutting/mp3_cut_settings.h"
+#include "cutting/safe_output.h"
+#include "cutting/selection_frames.h"
+#include "cutting/time_text.h"
+#include "cutting/wma_cut_settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kWork[] = ".wav";  // the work files are PCM WAV whatever the input's kind
+
+std::string Text(const QLineEdit* edit) {
+  return edit->text().toStdString();
+}
+
+// ".wav", ".mp3" or ".wma" for a path of one of the three kinds (any case), else empty.
+std::string KindExtension(const QString& path) {
+  const QString extension = "." + QFileInfo(path).suffix().toLower();
+  for (const char* kind : {".wav", ".mp3", ".wma"})
+    if (extension == QLatin1String(kind)) return kind;
+  return {};
+}
+
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  return button;
+}
+
+QLabel* Label(const char* name, const QString& caption, QWidget* parent) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(name);
+  return label;
+}
+
+QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent) {
+  auto* edit = new QLineEdit(QStringLiteral("00:00:00.0"), parent);
+  edit->setObjectName(name);
+  edit->setToolTip(hint);
+  edit->setMaxLength(10);
+  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.00")) + 16);
+  return edit;
+}
+
+QAction* Action(const char* name, const QString& caption, QActionGroup* list) {
+  auto* action = new QAction(caption, list);
+  action->setObjectName(name);
+  return action;
+}
+
+// A button bound to an action: it runs the action and follows its enabled state.
+void Bind(QPushButton* button, QAction* action) {
+  QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+  QObject::connect(action, &QAction::enabledChanged, button, &QPushButton::setEnabled);
+  button->setEnabled(action->isEnabled());
+}
+
+// The frames of one kept piece; "to the end" and an end past the data are asked for as the
+// last frame the source reports (an open range from a later start would read one too many).
+TFrameRange PieceFrames(const TKeptPiece& piece, TAuFileIn& source) {
+  const int64_t total = source.TotalSamples();
+  TFrameRange range =
+      SelectionToFrames(piece.StartMs, piece.EndMs, piece.ToEnd, source.SampleRate());
+  if (range.EndSample < 0 || range.EndSample >= total) range.EndSample = total - 1;
+  if (range.StartSample >= total)
+    throw std::runtime_error("a piece starts after the end of the sound");
+  return range;
+}
+
+// The frames a source handed over in the run just ended.
+int64_t FramesDelivered(TAuFileIn& source) {
+  const int width = source.BitsPerSample() / 8 * std::max(source.Channels(), 1);
+  return width > 0 ? source.Position() / width : 0;
+}
+
+}  // namespace
+
+TfrmEasyCut::TfrmEasyCut(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmEasyCut");
+  setWindowTitle(tr("Segment Cut"));
+  setWindowIcon(artwork::ProgramIcon());
+  BuildControls();
+  BuildActions();
+  WirePipelines();
+  FormCreate();
+}
+
+TfrmEasyCut::~TfrmEasyCut() {
+  if (Running()) StopBatch();
+}
+
+void TfrmEasyCut::BuildControls() {
+  GroupBox2 = new QGroupBox(this);
+  GroupBox2->setObjectName("GroupBox2");
+  bOpen = Button("bOpen", tr("&Open File"), GroupBox2);
+  eOpenFile = new QLineEdit(GroupBox2);
+  eOpenFile->setObjectName("eOpenFile");
+  eOpenFile->setReadOnly(true);
+  eOpenFile->setMinimumWidth(300);
+  auto* fileRow = new QHBoxLayout(GroupBox2);
+  fileRow->addWidget(eOpenFile, 1);
+  fileRow->addWidget(bOpen);
+
+  lvMain = new QTableWidget(0, 2, this);
+  lvMain->setObjectName("lvMain");
+  lvMain->setHorizontalHeaderLabels({tr("Start"), tr("End")});
+  lvMain->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lvMain->horizontalHeader()->setHighlightSections(false);
+  lvMain->verticalHeader()->hide();
+  lvMain->setColumnWidth(0, 120);
+  lvMain->setColumnWidth(1, 120);
+  lvMain->setShowGrid(true);
+  lvMain->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvMain->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvMain->setMinimumWidth(120 * 2 + lvMain->frameWidth() * 2 + 20);
+
+  bUP = Button("bUP", tr("&Up"), this);
+  bDown = Button("bDown", tr("&Down"), this);
+  bRemove = Button("bRemove", tr("&Remove"), this);
+  bRemoveAll = Button("bRemoveAll", tr("Remove &All"), this);
+  bStart = Button("bStart", tr("&Start Now"), this);
+  bClose = Button("bClose", tr("&Close"), this);
+  bStart->setDefault(true);
+
+  auto* listButtons = new QVBoxLayout;
+  for (QPushButton* b : {bUP, bDown, bRemove, bRemoveAll}) listButtons->addWidget(b);
+  listButtons->addStretch(1);
+  auto* listRow = new QHBoxLayout;
+  listRow->addWidget(lvMain, 1);
+  listRow->addLayout(listButtons);
+
+  auto* actions = new QHBoxLayout;
+  actions->addStretch(1);
+  actions->addWidget(bStart);
+  actions->addWidget(bClose);
+  auto* body = new QVBoxLayout(this);
+  body->addWidget(GroupBox2);
+  body->addLayout(listRow, 1);
+  body->addLayout(BuildTimeBox());
+  body->addLayout(actions);
+  resize(sizeHint().width(), 400);
+
+  connect(bOpen, &QPushButton::clicked, this, &TfrmEasyCut::bOpenClick);
+  connect(bAdd, &QPushButton::clicked, this, &TfrmEasyCut::bAddClick);
+  connect(bRemoveAll, &QPushButton::clicked, this, &TfrmEasyCut::bRemoveAllClick);
+  connect(bClose, &QPushButton::clicked, this, &TfrmEasyCut::bCloseClick);
+  eStart->installEventFilter(this);
+  eEnd->installEventFilter(this);
+}
+
+QLayout* TfrmEasyCut::BuildTimeBox() {
+  GroupBox1 = new QGroupBox(tr("Please enter the time to be cut"), this);
+  GroupBox1->setObjectName("GroupBox1");
+  Label3 = Label("Label3", tr("Start Time: "), GroupBox1);
+  eStart = TimeEdit("eStart", tr("Start Time"), GroupBox1);
+  Label2 = Label("Label2", QStringLiteral("---"), GroupBox1);
+  Label4 = Label("Label4", tr("End Time: "), GroupBox1);
+  eEnd = TimeEdit("eEnd", tr("End Time"), GroupBox1);
+  Label1 = Label("Label1", tr("Total File Time: "), GroupBox1);
+  lFileTime = Label("lFileTime", QStringLiteral("00:00:00.0"), GroupBox1);
+  bAdd = Button("bAdd", tr("&Add to List"), GroupBox1);
+  Label3->setBuddy(eStart);
+  Label4->setBuddy(eEnd);
+  auto* grid = new QGridLayout(GroupBox1);
+  grid->addWidget(Label3, 0, 0);
+  grid->addWidget(eStart, 0, 1);
+  grid->addWidget(Label2, 0, 2);
+  grid->addWidget(Label4, 0, 3);
+  grid->addWidget(eEnd, 0, 4);
+  grid->setColumnStretch(5, 1);
+  grid->addWidget(Label1, 1, 0);
+  grid->addWidget(lFileTime, 1, 1);
+  grid->addWidget(bAdd, 1, 4, 1, 2, Qt::AlignRight);
+  auto* row = new QHBoxLayout;
+  row->addWidget(GroupBox1);
+  return row;
+}
+
+void TfrmEasyCut::BuildActions() {
+  ActionList1 = new QActionGroup(this);
+  ActionList1->setObjectName("ActionList1");
+  ActionList1->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+  aStartCut = Action("aStartCut", tr("&Start Now"), ActionList1);
+  aMoveUp = Action("aMoveUp", tr("&Up"), ActionList1);
+  aMoveDown = Action("aMoveDown", tr("&Down"), ActionList1);
+  aRemove = Action("aRemove", tr("&Remove"), ActionList1);
+  aAddList = Action("aAddList", tr("&Add to List"), ActionList1);
+  aAddList->setEnabled(false);  // it has no handler
+  connect(aStartCut, &QAction::triggered, this, &TfrmEasyCut::aStartCutExecute);
+  connect(aMoveUp, &QAction::triggered, this, &TfrmEasyCut::aMoveUpExecute);
+  connect(aMoveDown, &QAction::triggered, this, &TfrmEasyCut::aMoveDownExecute);
+  connect(aRemove, &QAction::triggered, this, &TfrmEasyCut::aRemoveExecute);
+  Bind(bStart, aStartCut);
+  Bind(bUP, aMoveUp);
+  Bind(bDown, aMoveDown);
+  Bind(bRemove, aRemove);
+  connect(lvMain, &QTableWidget::itemSelectionChanged, this, &TfrmEasyCut::UpdateActions);
+  connect(lvMain->model(), &QAbstractItemModel::rowsInserted, this, &TfrmEasyCut::UpdateActions);
+  connect(lvMain->model(), &QAbstractItemModel::rowsRemoved, this, &TfrmEasyCut::UpdateActions);
+  connect(eOpenFile, &QLineEdit::textChanged, this, &TfrmEasyCut::UpdateActions);
+  UpdateActions();
+}
+
+// The stored settings of the sources and sinks; the inputs are chosen for each run.
+void TfrmEasyCut::WirePipelines() {
+  for (TWaveIn* source : {&WaveIn1, &WaveIn2}) {
+    source->Loop = false;
+    source->EndSample = -1;
+  }
+  for (TWMIn* source :
+       {static_cast<TWMIn*>(&MP3In1), static_cast<TWMIn*>(&MP3In2), &WMIn1, &WMIn2}) {
+    source->Loop = false;
+    source->EndSample = -1;
+    source->SetHighPrecision(false);
+    source->SetOutputChannels(cnMonoOrStereo);
+  }
+  AudioMixer1.Mode = amConcatenate;
+
+  WaveOut1.SetWavType(wtPCM);
+  WaveOut1.SetBlockSize(512);
+  WaveOut1.CreateNonMsHeaders = false;
+  WaveOut1.SetFileMode(foRewrite);
+  MP3Out1.BitRate = mbr128;
+  MP3Out1.Mode = mmMono;
+  MP3Out1.EnableVBR = false;
+  MP3Out1.VBRQuality = mp3ql0;
+  WMAOut1.DesiredBitrate = 0;
+  WMAOut1.Lossless = false;
+  WMAOut1.VBR = false;
+  WMAOut1.VBRQuality = 0;
+
+  for (TAuFileOut* sink : {static_cast<TAuFileOut*>(&WaveOut1), static_cast<TAuFileOut*>(&MP3Out1),
+                           static_cast<TAuFileOut*>(&WMAOut1)}) {
+    sink->ShareMode = 0;
+    sink->OnDone = [this](TComponent*) { WaveOut1Done(); };
+  }
+  FRun.Watch({&WaveOut1, &MP3Out1, &WMAOut1});
+}
+
+// The work folder sits in the user's data folder; where that cannot be made, beside the
+// program.
+void TfrmEasyCut::FormCreate() {
+  BaseCaption = windowTitle();
+  FWorkFolder = AppDataFolder() / "Quarvo" / "Trimora" / "";
+  std::error_code error;
+  fs::create_directories(FWorkFolder, error);
+  if (!fs::is_directory(FWorkFolder, error))
+    FWorkFolder = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "";
+  AudioMixer1.Volume1 = 65535;
+  AudioMixer1.Volume2 = 65535;
+}
+
+void TfrmEasyCut::ShowMessage(const QString& text) {
+  message_box::Show(this, text);
+}
+
+void TfrmEasyCut::bOpenClick() {
+  const QString folder =
+      eOpenFile->text().isEmpty() ? QString() : QFileInfo(eOpenFile->text()).path();
+  QFileDialog OpenDialog1(this, tr("Open"), folder);
+  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
+  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
+  OpenDialog1.setNameFilter(
+      QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
+  if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return;
+  const QString file = QFileInfo(OpenDialog1.selectedFiles().first()).absoluteFilePath();
+  eOpenFile->setText(file);
+  try {
+    // Only the three kinds can be cut; a batch on another would have no pipeline.
+    if (KindExtension(file).empty()) throw std::runtime_error("not a kind the window cuts");
+    MediaPlayer1.SetFileName(file.toStdString());
+    MediaPlayer1.Open();
+    const int64_t length = std::clamp<int64_t>(MediaPlayer1.Length(), 0, INT32_MAX);
+    MediaPlayer1.Close();
+    FileLengthMs = static_cast<int32_t>(length);
+    lFileTime->setText(QString::fromStdString(MsToTimeText(FileLengthMs)));
+  } catch (const std::exception&) {
+    MediaPlayer1.Close();
+    eOpenFile->clear();
+    ShowMessage(tr("Open file error. Please check whether the file is protected."));
+  }
+}
+
+bool TfrmEasyCut::eStartExit() {
+  return CheckTimeEdit(eStart);
+}
+
+bool TfrmEasyCut::eEndExit() {
+  return CheckTimeEdit(eEnd);
+}
+
+// A well-formed time is written out in full ("1:2:3.4" -> "01:02:03.4"), so that the list
+// compares and shows one form; a malformed one is refused and the edit takes the focus back.
+bool TfrmEasyCut::CheckTimeEdit(QLineEdit* edit) {
+  const std::string text = Text(edit);
+  if (IsTimeText(text)) {
+    edit->setText(QString::fromStdString(NormalizeTimeText(text)));
+    return true;
+  }
+  FCheckingExit = true;
+  ShowMessage(tr("Please make sure the time format is 00:00:00.0"));
+  FCheckingExit = false;
+  edit->setFocus();
+  return false;
+}
+
+// Leaving a time edit for another control of the window checks it; the window losing the
+// focus (to a dialog, a menu or another program) does not.
+bool TfrmEasyCut::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && !FCheckingExit) {
+    const auto reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      auto* edit = qobject_cast<QLineEdit*>(watched);
+      // After the focus has moved; a check that already sent the focus back has spoken.
+      if (edit == eStart || edit == eEnd)
+        QTimer::singleShot(0, this, [this, edit] {
+          if (!FCheckingExit && !edit->hasFocus() && !IsTimeText(Text(edit))) CheckTimeEdit(edit);
+        });
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TfrmEasyCut::bAddClick() {
+  // A click can come without the edit losing the focus (a shortcut): its check runs here.
+  if (!eStartExit() || !eEndExit()) return;
+  const int32_t start = TimeTextToMs(Text(eStart));
+  const int32_t end = TimeTextToMs(Text(eEnd));
+  if (start == end)
+    return ShowMessage(tr("Please make sure the start time not same as the end time"));
+  if (end < start)
+    return ShowMessage(tr("Please make sure the start time should be smaller than the end time"));
+  if (TimeTextToMs(lFileTime->text().toStdString()) < end)
+    return ShowMessage(tr("Please make sure the end time should be smaller than the total time"));
+  for (int row = 0; row < lvMain->rowCount(); ++row)
+    if (lvMain->item(row, 0)->text().toUpper() == eStart->text().toUpper()) return;
+  const int row = lvMain->rowCount();
+  lvMain->insertRow(row);
+  lvMain->setItem(row, 0, new QTableWidgetItem(eStart->text()));
+  lvMain->setItem(row, 1, new QTableWidgetItem(eEnd->text()));
+  SelectRow(row);
+}
+
+int TfrmEasyCut::SelectedIndex() const {
+  const QModelIndexList rows = lvMain->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TfrmEasyCut::SelectRow(int row) {
+  lvMain->setCurrentCell(row, 0);
+  lvMain->selectRow(row);
+}
+
+void TfrmEasyCut::aMoveUpExecute() {
+  MoveSelected(-1);
+}
+
+void TfrmEasyCut::aMoveDownExecute() {
+  MoveSelected(1);
+}
+
+// Exchanges the texts of the selected row and its neighbour, and selects the neighbour.
+void TfrmEasyCut::MoveSelected(int by) {
+  const int row = SelectedIndex();
+  const int other = row + by;
+  if (row < 0 || other < 0 || other >= lvMain->rowCount()) return;
+  for (int column = 0; column < 2; ++column) {
+    const QString text = lvMain->item(row, column)->text();
+    lvMain->item(row, column)->setText(lvMain->item(other, column)->text());
+    lvMain->item(other, column)->setText(text);
+  }
+  SelectRow(other);
+}
+
+void TfrmEasyCut::aRemoveExecute() {
+  const int row = SelectedIndex();
+  if (row < 0) return;
+  lvMain->removeRow(row);
+  if (row < lvMain->rowCount())
+    SelectRow(row);
+  else if (lvMain->rowCount() > 0)
+    SelectRow(0);
+}
+
+void TfrmEasyCut::bRemoveAllClick() {
+  lvMain->setRowCount(0);
+}
+
+void TfrmEasyCut::UpdateActions() {
+  const bool listShown = !lvMain->isHidden();
+  const int row = SelectedIndex();
+  aMoveUp->setEnabled(listShown && row > 0);
+  aMoveDown->setEnabled(listShown && row >= 0 && row < lvMain->rowCount() - 1);
+  aRemove->setEnabled(row >= 0);
+  aStartCut->setEnabled(lvMain->rowCount() > 0 && !eOpenFile->text().isEmpty() && !Running());
+}
+
+std::vector<TSegmentRow> TfrmEasyCut::Rows() const {
+  std::vector<TSegmentRow> rows;
+  for (int row = 0; row < lvMain->rowCount(); ++row)
+    rows.push_back(
+        {lvMain->item(row, 0)->text().toStdString(), lvMain->item(row, 1)->text().toStdString()});
+  return rows;
+}
+
+QString TfrmEasyCut::ChooseTarget(const QString& extension, bool& replace) {
+  QFileDialog SaveDialog1(this, tr("Save As"), QFileInfo(eOpenFile->text()).path());
+  SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // asked below, in our words
+  SaveDialog1.setOption(QFileDialog::HideNameFilterDetails);
+  SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1.setFileMode(QFileDialog::AnyFile);
+  const QString pattern = "*" + extension;
+  SaveDialog1.setNameFilter(
+      QStringLiteral("Sound Files(%1) (%1 %2)").arg(pattern, pattern.toUpper()));
+  SaveDialog1.setDefaultSuffix(extension.mid(1));
+  if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty()) return {};
+  const QString target = SaveDialog1.selectedFiles().first();
+
+  // The writers choose their container by the name; another kind's name would mislabel it.
+  if (QString::fromStdString(KindExtension(target)) != extension) {
+    ShowMessage(tr("Please save the file as a %1 file like the input file.").arg(extension));
+    return {};
+  }
+  if (SameFile(eOpenFile->text().toStdString(), target.toStdString())) {
+    ShowMessage(
+        tr("The result cannot be saved over the file it is cut from. "
+           "Please choose another name."));
+    return {};
+  }
+  replace = false;
+  if (QFileInfo::exists(target)) {
+    replace = message_box::AskYesNo(this, target + " has existed,overite it?");
+    if (!replace) return {};
+  }
+  return target;
+}
+
+void TfrmEasyCut::aStartCutExecute() {
+  if (Running()) return;
+  const QString input = eOpenFile->text();
+  if (input.isEmpty() || !QFileInfo(input).isFile())
+    return ShowMessage(tr("Please open a sound file fristly."));
+  const std::vector<TSegmentRow> rows = Rows();
+  if (!RowsInSequence(rows))
+    return ShowMessage(tr("Please make sure that the list of data in sequence!"));
+  const TSegmentPlan plan = PlanSegmentCut(rows, FileLengthMs);
+  // Refused before the name is asked for: there would be nothing to write.
+  if (plan.Pieces.empty())
+    return ShowMessage(
+        tr("The list removes the whole file: nothing would be left to save. "
+           "Please shorten or remove a row."));
+
+  const std::string kind = KindExtension(input);
+  OutputFileName.clear();
+  bool replace = false;
+  const QString target = ChooseTarget(QString::fromStdString(kind), replace);
+  if (target.isEmpty()) return;
+  OutputFileName = target;
+
+  FInput = input.toStdString();
+  FKind = kind;
+  FPieces = plan.Pieces;
+  CutPoints.clear();
+  for (const std::string& point : plan.CutPoints) CutPoints << QString::fromStdString(point);
+  PieceCount = static_cast<int>(FPieces.size());
+  FJoins = JoinChain(PieceCount, kWork);
+  FHeld.clear();
+  FBatch = true;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  FWaitCursor = true;
+  UpdateActions();
+  Cutting = true;
+  StepsDone = 0;
+  setWindowTitle(BaseCaption + QStringLiteral(" - Cutting ... 1/%1").arg(PieceCount));
+  try {
+    FOutputTemp = FRun.OpenTarget(target.toStdString(), replace, {FInput});
+    if (PieceCount > 1) FWork = std::make_unique<TSegmentWorkFolder>(FWorkFolder);
+    CutPiece(1);
+  } catch (const std::exception& e) {
+    EndBatch(e.what());
+  }
+}
+
+TAuFileIn& TfrmEasyCut::Source() {
+  if (FKind == ".mp3") return MP3In1;
+  if (FKind == ".wma") return WMIn1;
+  return WaveIn1;
+}
+
+// Piece k (from 1) of the input; into the output when it is the only one, else into a work
+// file.
+void TfrmEasyCut::CutPiece(int k) {
+  TAuFileIn& source = Source();
+  source.SetFileName(FInput);
+  if (!source.Valid()) throw std::runtime_error("the file holds no sound this program can read");
+  const TFrameRange range = PieceFrames(FPieces[static_cast<size_t>(k) - 1], source);
+  source.StartSample = range.StartSample;
+  source.EndSample = range.EndSample;
+  TAuFileOut* sink = &WaveOut1;
+  if (PieceCount > 1) {
+    WaveOut1.SetFileName(*FWork / PieceFileName(k, kWork));
+  } else {
+    if (FKind == ".mp3") sink = &MP3Out1, SetUpMP3Cut(MP3In1, MP3Out1);
+    if (FKind == ".wma") sink = &WMAOut1, SetUpWMACut(WMIn1, WMAOut1);
+    sink->SetFileName(FOutputTemp);
+  }
+  sink->SetInput(&source);
+  FRun.Start(*sink);
+}
+
+// Join k (from 1) of the chain; the last writes the output in the input's format, its tags
+// and encoder settings taken from the input file.
+void TfrmEasyCut::JoinPair(int k) {
+  const TJoinStep& step = FJoins[static_cast<size_t>(k) - 1];
+  WaveIn1.SetFileName(*FWork / step.First);
+  WaveIn2.SetFileName(*FWork / step.Second);
+  WaveIn1.StartSample = 0;
+  WaveIn2.StartSample = 0;
+  WaveIn1.EndSample = FHeld[step.First] - 1;
+  WaveIn2.EndSample = FHeld[step.Second] - 1;
+  AudioMixer1.SetInput1(&WaveIn1);
+  AudioMixer1.SetInput2(&WaveIn2);
+  TAuFileOut* sink = &WaveOut1;
+  if (!step.Output.empty()) {
+    WaveOut1.SetFileName(*FWork / step.Output);
+  } else {
+    if (FKind == ".mp3") {
+      MP3In1.SetFileName(FInput);
+      sink = &MP3Out1, SetUpMP3Cut(MP3In1, MP3Out1);
+    }
+    if (FKind == ".wma") {
+      WMIn1.SetFileName(FInput);
+      sink = &WMAOut1, SetUpWMACut(WMIn1, WMAOut1);
+    }
+    sink->SetFileName(FOutputTemp);
+  }
+  sink->SetInput(&AudioMixer1);
+  FRun.Start(*sink);
+}
+
+// The end of every run: the next run of the batch starts, or the batch ends; a failed run
+// ends it at once.
+void TfrmEasyCut::WaveOut1Done() {
+  if (!FRun.Running()) return;
+  const bool last = Cutting ? PieceCount == 1 : StepsDone == PieceCount - 1;
+  const std::string error = FRun.Finish(last);
+  if (!error.empty()) return EndBatch(error);
+  try {
+    if (Cutting) {
+      if (PieceCount > 1) FHeld[PieceFileName(StepsDone + 1, kWork)] = FramesDelivered(Source());
+      StepsDone += 1;
+      if (StepsDone == PieceCount) {
+        if (PieceCount == 1) return EndBatch({});
+        Cutting = false;
+        StepsDone = 1;
+        setWindowTitle(BaseCaption + QStringLiteral(" - Joining ... 1/%1").arg(PieceCount));
+        return JoinPair(1);
+      }
+      const int k = StepsDone + 1;
+      setWindowTitle(BaseCaption + QStringLiteral(" - Cutting ... %1/%2").arg(k).arg(PieceCount));
+      return CutPiece(k);
+    }
+    const TJoinStep& done = FJoins[static_cast<size_t>(StepsDone) - 1];
+    if (!done.Output.empty()) FHeld[done.Output] = FHeld[done.First] + FHeld[done.Second];
+    StepsDone += 1;
+    const int k = StepsDone;
+    if (k == PieceCount) return EndBatch({});
+    setWindowTitle(BaseCaption + QStringLiteral(" - Joining ... %1/%2").arg(k).arg(PieceCount));
+    JoinPair(k);
+  } catch (const std::exception& e) {
+    EndBatch(e.what());
+  }
+}
+
+// However the batch ends, its work files go, and so does the output's temporary file unless
+// the last run moved it into place.
+void TfrmEasyCut::EndBatch(const std::string& error) {
+  FRun.Stop();
+  FWork.reset();
+  FBatch = false;
+  Cutting = false;
+  setWindowTitle(BaseCaption);
+  if (FWaitCursor) QApplication::restoreOverrideCursor();
+  FWaitCursor = false;
+  UpdateActions();
+  if (error.empty()) return;
+  // Shown once the engine's call has returned, so that its dispatcher is not held up.
+  const QString text = tr("The segment cut failed: %1").arg(QString::fromStdString(error));
+  QTimer::singleShot(0, this, [this, text] { ShowMessage(text); });
+}
+
+void TfrmEasyCut::StopBatch() {
+  EndBatch({});
+}
+
+void TfrmEasyCut::bCloseClick() {
+  close();
+}
+
+void TfrmEasyCut::closeEvent(QCloseEvent* event) {
+  if (Running()) {
+    if (!message_box::AskYesNo(this, tr("The segment cut is still running. Stop it and close?"))) {
+      event->ignore();
+      return;
+    }
+    if (Running()) StopBatch();
+  }
+  QDialog::closeEvent(event);
+}
+
+// Escape closes the window as the Close button does, with the same question during a batch.
+void TfrmEasyCut::reject() {
+  if (Running()) {
+    close();
+    return;
+  }
+  QDialog::reject();
+}

@@ -1,0 +1,332 @@
+// The segment cut window as a user drives it: the list and its messages, and whole batches
+// that remove two stretches from WAV, MP3 and WMA files.
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/easy_cut_window.h"
+#include "app/main_thread_pump.h"
+#include "window_fixture.h"
+
+using namespace test_support;
+
+namespace {
+
+const QString kCaption = "Segment Cut";
+
+TClickSound Sound(double seconds, std::vector<int64_t> clicks = {}, int rate = 44100) {
+  return {rate, 2, static_cast<int64_t>(seconds * rate), std::move(clicks)};
+}
+
+// Puts `path` into a file dialog's name field at once and presses Enter. Typed key by key,
+// the dialog's completer takes the Enter.
+void Answer(QWidget* dialog, const QString& path) {
+  auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(edit, nullptr);
+  edit->setText(path);
+  QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// A shown window whose work folders go under the scratch folder's "data", the pump that
+// brings the engine's events to it, and the captions it showed.
+class EasyCutTest : public ::testing::Test {
+ protected:
+  EasyCutTest() {
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((Folder / "data").string()));
+    Window = std::make_unique<TfrmEasyCut>();
+    Window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+    Window->activateWindow();
+    QObject::connect(Window.get(), &QWidget::windowTitleChanged,
+                     [this](const QString& title) { Captions << title; });
+  }
+  ~EasyCutTest() override {
+    Window.reset();
+    QTest::qWait(0);
+    qunsetenv("XDG_DATA_HOME");
+  }
+
+  QString File(const std::string& name) const {
+    return QString::fromStdString((Folder / name).string());
+  }
+  void Open(const std::string& name) {
+    const QString path = File(name);
+    WhenModal([path](QWidget* dialog) { Answer(dialog, path); });
+    QTest::mouseClick(Window->bOpen, Qt::LeftButton);
+  }
+  void Add(const QString& start, const QString& end) {
+    Window->eStart->setText(start);
+    Window->eEnd->setText(end);
+    QTest::mouseClick(Window->bAdd, Qt::LeftButton);
+  }
+  // The rows as "start-end" texts, and the selected one marked with '*'.
+  QStringList Rows() const {
+    QStringList rows;
+    const auto selected = Window->lvMain->selectionModel()->selectedRows();
+    for (int row = 0; row < Window->lvMain->rowCount(); ++row) {
+      QString text =
+          Window->lvMain->item(row, 0)->text() + "-" + Window->lvMain->item(row, 1)->text();
+      if (!selected.isEmpty() && selected.first().row() == row) text += "*";
+      rows << text;
+    }
+    return rows;
+  }
+  // Presses Start Now and returns the text of what opened: a message, or "" for the save
+  // dialog, which is answered with `target` (cancelled when empty).
+  QString Start(const QString& target = {}) {
+    QString shown = "(none)";
+    WhenModal([&shown, target](QWidget* modal) {
+      const bool dialog = qobject_cast<QFileDialog*>(modal) != nullptr;
+      shown = dialog ? QString() : MessageText(modal);
+      if (dialog && !target.isEmpty()) return Answer(modal, target);
+      modal->close();
+    });
+    QTest::mouseClick(Window->bStart, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown != "(none)"; }, 20000));
+    return shown;
+  }
+  bool WaitForBatch() {
+    return QTest::qWaitFor([this] { return !Window->Running(); }, 120000);
+  }
+  void ExpectIdle() {
+    EXPECT_EQ(Window->windowTitle(), kCaption);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(Window->Running());
+    EXPECT_TRUE(std::filesystem::is_empty(Window->WorkFolder())) << "work files left behind";
+  }
+
+  TMainThreadPump Pump;
+  TTempFolder Folder;
+  std::unique_ptr<TfrmEasyCut> Window;
+  QStringList Captions;
+};
+
+TEST_F(EasyCutTest, AddingRowsChecksTheTimesAgainstEachOtherAndTheFile) {
+  WriteClickWave(Folder / "in.wav", Sound(10.0, {}, 8000));
+  Open("in.wav");
+  EXPECT_EQ(Window->lFileTime->text(), "00:00:10.0");
+  const struct {
+    QString Start, End, Message;
+  } cases[] = {
+      {"00:00:05.0", "00:00:05.0", "Please make sure the start time not same as the end time"},
+      {"00:00:06.0", "00:00:05.0",
+       "Please make sure the start time should be smaller than the end time"},
+      {"00:00:05.0", "00:00:10.1",
+       "Please make sure the end time should be smaller than the total time"},
+      {"00:00:0a.0", "00:00:05.0", "Please make sure the time format is 00:00:00.0"},
+      {"00:00:01.0", "00:00:02.0", {}},
+      {"0:0:1.0", "00:00:03.0", {}},     // the same start, written out in full: ignored
+      {"00:00:08.0", "00:00:10.0", {}},  // an end at the file's length is accepted
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE((c.Start + " " + c.End).toStdString());
+    TMessageLog messages;
+    Add(c.Start, c.End);
+    QTest::qWait(10);
+    EXPECT_EQ(messages.Texts().join('|').toStdString(), c.Message.toStdString());
+  }
+  EXPECT_EQ(Rows(), (QStringList{"00:00:01.0-00:00:02.0", "00:00:08.0-00:00:10.0*"}));
+}
+
+TEST_F(EasyCutTest, TheListIsEditedWithTheButtonsTheirStatesFollowingTheSelection) {
+  WriteClickWave(Folder / "in.wav", Sound(10.0, {}, 8000));
+  Open("in.wav");
+  const QString a = "00:00:01.0-00:00:02.0", b = "00:00:03.0-00:00:04.0",
+                c = "00:00:05.0-00:00:06.0";
+  const struct {
+    int Select;
+    QPushButton* TfrmEasyCut::*Button;
+    bool Enabled;  // the button's state before the click
+    QStringList After;
+  } cases[] = {
+      {2, &TfrmEasyCut::bRemove, true, {a + "*", b}},  // removing the last selects the first
+      {1, &TfrmEasyCut::bRemove, true, {a, c + "*"}},
+      {0, &TfrmEasyCut::bUP, false, {a + "*", b, c}},
+      {0, &TfrmEasyCut::bDown, true, {b, a + "*", c}},
+      {2, &TfrmEasyCut::bDown, false, {a, b, c + "*"}},
+      {2, &TfrmEasyCut::bUP, true, {a, c + "*", b}},
+      {1, &TfrmEasyCut::bRemoveAll, true, {}},
+  };
+  for (const auto& step : cases) {
+    SCOPED_TRACE(step.After.join(' ').toStdString());
+    Window->bRemoveAll->click();
+    EXPECT_FALSE(Window->bStart->isEnabled());
+    EXPECT_FALSE(Window->bRemove->isEnabled());
+    Add("00:00:01.0", "00:00:02.0");
+    Add("00:00:03.0", "00:00:04.0");
+    Add("00:00:05.0", "00:00:06.0");
+    EXPECT_TRUE(Window->bStart->isEnabled());
+    QTest::mouseClick(
+        Window->lvMain->viewport(), Qt::LeftButton, {},
+        Window->lvMain->visualItemRect(Window->lvMain->item(step.Select, 0)).center());
+    QPushButton* button = Window.get()->*step.Button;
+    EXPECT_EQ(button->isEnabled(), step.Enabled);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(Rows(), step.After);
+  }
+  EXPECT_FALSE(Window->bStart->isEnabled());
+}
+
+TEST_F(EasyCutTest, StartRefusesBadListsBeforeAskingForTheTarget) {
+  WriteClickWave(Folder / "in.wav", Sound(40.0, {}, 8000));
+  WriteClickWave(Folder / "gone.wav", Sound(40.0, {}, 8000));
+  const struct {
+    const char* Input;
+    std::vector<std::pair<QString, QString>> Rows;
+    QString Message;  // empty: the save dialog opens (and is cancelled)
+  } cases[] = {
+      {"in.wav",
+       {{"00:00:10.0", "00:00:20.0"}, {"00:00:15.0", "00:00:30.0"}},
+       "Please make sure that the list of data in sequence!"},
+      {"in.wav",
+       {{"00:00:20.0", "00:00:30.0"}, {"00:00:10.0", "00:00:15.0"}},
+       "Please make sure that the list of data in sequence!"},
+      {"in.wav", {{"00:00:10.0", "00:00:20.0"}, {"00:00:20.0", "00:00:30.0"}}, {}},  // touching
+      {"in.wav",
+       {{"00:00:00.0", "00:00:40.0"}},
+       "The list removes the whole file: nothing would be left to save. "
+       "Please shorten or remove a row."},
+      {"gone.wav", {{"00:00:10.0", "00:00:20.0"}}, "Please open a sound file fristly."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Message.toStdString());
+    Open(c.Input);
+    Window->bRemoveAll->click();
+    for (const auto& [start, end] : c.Rows) Add(start, end);
+    if (std::string(c.Input) == "gone.wav") std::filesystem::remove(Folder / c.Input);
+    EXPECT_EQ(Start(), c.Message);
+    ExpectIdle();
+  }
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"data", "in.wav"}));
+}
+
+TEST_F(EasyCutTest, TheInputItselfIsRefusedAsTheTarget) {
+  WriteClickWave(Folder / "in.wav", Sound(10.0, {}, 8000));
+  const auto before = ReadBytes(Folder / "in.wav");
+  Open("in.wav");
+  Add("00:00:02.0", "00:00:04.0");
+  TMessageLog messages;
+  EXPECT_EQ(Start(File("in.wav")), QString());
+  ASSERT_TRUE(messages.WaitFor(1));
+  EXPECT_TRUE(messages.Texts().first().startsWith("The result cannot be saved over the file"));
+  EXPECT_EQ(ReadBytes(Folder / "in.wav"), before);
+  ExpectIdle();
+}
+
+// Clicks at 1.0 s, 3.0 s (removed), 5.0 s and 8.5 s of a 10-second file; the rows remove
+// 2.0-4.0 s and 7.0-7.5 s, each widened by 0.1 s: three pieces, two joins.
+int64_t Frame(int64_t ms) {
+  return (ms * 44100 + 500) / 1000;
+}
+
+TEST_F(EasyCutTest, ABatchKeepsThePiecesBetweenTheRowsWithTheInputsTagsAndBitRate) {
+  const struct {
+    const char* Extension;
+    int64_t Tolerance;  // frames: the length and the clicks' places
+  } cases[] = {{".wav", 0}, {".mp3", 0}, {".wma", 2048}};
+  const std::vector<int64_t> clicks = {Frame(1000), Frame(3000), Frame(5000), Frame(8500)};
+  for (const auto& c : cases) {
+    const std::string in = std::string("in") + c.Extension, out = std::string("out") + c.Extension;
+    SCOPED_TRACE(in);
+    WriteClickFile(Folder / in, Sound(10.0, clicks), {{"title", "Segments"}, {"artist", "Cutter"}});
+    Open(in);
+    Window->bRemoveAll->click();
+    Add("00:00:02.0", "00:00:04.0");
+    Add("00:00:07.0", "00:00:07.5");
+    Captions.clear();
+    EXPECT_EQ(Start(File(out)), QString());
+    ASSERT_TRUE(WaitForBatch());
+    ExpectIdle();
+    EXPECT_EQ(Captions,
+              (QStringList{kCaption + " - Cutting ... 1/3", kCaption + " - Cutting ... 2/3",
+                           kCaption + " - Cutting ... 3/3", kCaption + " - Joining ... 1/3",
+                           kCaption + " - Joining ... 2/3", kCaption}));
+
+    const int64_t total = static_cast<int64_t>(DecodeS16(Folder / in).size()) / 2;
+    const int64_t piece1 = Frame(1900) + 1, piece2 = Frame(6900) - Frame(4100) + 1;
+    const auto decoded = DecodeS16(Folder / out);
+    EXPECT_NEAR(static_cast<int64_t>(decoded.size()) / 2, piece1 + piece2 + total - Frame(7600),
+                c.Tolerance);
+    const std::vector<int64_t> expected = {Frame(1000), piece1 + Frame(5000) - Frame(4100),
+                                           piece1 + piece2 + Frame(8500) - Frame(7600)};
+    const auto found = FindClicks(decoded, 2);
+    ASSERT_EQ(found.size(), expected.size());
+    for (size_t i = 0; i < found.size(); ++i)
+      EXPECT_NEAR(found[i], expected[i], std::max<int64_t>(c.Tolerance, 2)) << "click " << i;
+    if (std::string(c.Extension) == ".wav") continue;
+    EXPECT_EQ(Probe(Folder / out, "format_tags=title"), "Segments");
+    EXPECT_EQ(Probe(Folder / out, "format_tags=artist"), "Cutter");
+    const double kbps = std::atof(Probe(Folder / out, "stream=bit_rate").c_str()) / 1000;
+    EXPECT_NEAR(kbps, 128, 4);
+  }
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"data", "in.mp3", "in.wav", "in.wma",
+                                                      "out.mp3", "out.wav", "out.wma"}));
+}
+
+TEST_F(EasyCutTest, ARowFromTheStartLeavesOnePieceWrittenStraightIntoTheOutput) {
+  WriteClickWave(Folder / "in.wav", Sound(10.0, {}, 8000));
+  Open("in.wav");
+  Add("00:00:00.0", "00:00:04.0");
+  EXPECT_EQ(Start(File("out.wav")), QString());
+  ASSERT_TRUE(WaitForBatch());
+  ExpectIdle();
+  EXPECT_EQ(Captions, (QStringList{kCaption + " - Cutting ... 1/1", kCaption}));
+  EXPECT_EQ(DecodeS16(Folder / "out.wav").size() / 2, 80000u - 32800u);
+}
+
+TEST_F(EasyCutTest, AFailedRunEndsTheBatchSayingWhyAndLeavesNoOutput) {
+  WriteClickWave(Folder / "in.wav", Sound(10.0, {}, 8000));
+  Open("in.wav");
+  Add("00:00:02.0", "00:00:04.0");
+  WriteBytes(Folder / "in.wav", {'R', 'I', 'F', 'F', 0, 0});  // spoilt after it was opened
+  TMessageLog messages;
+  EXPECT_EQ(Start(File("out.wav")), QString());
+  ASSERT_TRUE(messages.WaitFor(1));
+  EXPECT_TRUE(messages.Texts().first().startsWith("The segment cut failed: "))
+      << messages.Texts().first().toStdString();
+  ExpectIdle();
+  EXPECT_TRUE(Window->bStart->isEnabled());
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"data", "in.wav"}));
+}
+
+TEST_F(EasyCutTest, ClosingDuringABatchAsksAndYesStopsItLeavingNothing) {
+  WriteClickFile(Folder / "in.mp3", Sound(240.0));
+  Open("in.mp3");
+  Add("00:00:10.0", "00:00:20.0");
+  Add("00:01:00.0", "00:01:10.0");
+  EXPECT_EQ(Start(File("out.mp3")), QString());
+  ASSERT_TRUE(Window->Running());
+  EXPECT_FALSE(Window->bStart->isEnabled());
+  EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  QString asked;
+  WhenMessage([&asked](QWidget* box) {
+    asked = MessageText(box);
+    Press(box, QMessageBox::Yes);
+  });
+  QTest::mouseClick(Window->bClose, Qt::LeftButton);
+  EXPECT_EQ(asked, "The segment cut is still running. Stop it and close?");
+  EXPECT_FALSE(Window->isVisible());
+  ExpectIdle();
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"data", "in.mp3"}));
+}
+
+TEST_F(WindowTest, TheSegmentCutButtonOpensTheWindowOverTheMainWindow) {
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(Folder.Path().string()));
+  QString opened;
+  WhenModal([&opened](QWidget* modal) {
+    opened = modal->windowTitle();
+    modal->close();
+  });
+  QTest::mouseClick(Window->bEasyCut, Qt::LeftButton);
+  EXPECT_EQ(opened, kCaption);
+  qunsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
