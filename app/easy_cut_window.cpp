@@ -135,6 +135,7 @@ void TfrmEasyCut::BuildControls() {
   lvMain->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   lvMain->horizontalHeader()->setHighlightSections(false);
   lvMain->verticalHeader()->hide();
+  lvMain->verticalHeader()->setDefaultSectionSize(lvMain->fontMetrics().height() + 6);
   lvMain->setColumnWidth(0, 120);
   lvMain->setColumnWidth(1, 120);
   lvMain->setShowGrid(true);
@@ -293,7 +294,11 @@ void TfrmEasyCut::bOpenClick() {
   OpenDialog1.setNameFilter(
       QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
   if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return;
-  const QString file = QFileInfo(OpenDialog1.selectedFiles().first()).absoluteFilePath();
+  OpenFile(OpenDialog1.selectedFiles().first());
+}
+
+void TfrmEasyCut::OpenFile(const QString& path) {
+  const QString file = QFileInfo(path).absoluteFilePath();
   eOpenFile->setText(file);
   try {
     // Only the three kinds can be cut; a batch on another would have no pipeline.

@@ -45,6 +45,8 @@ class TfrmEasyCut : public QDialog {
   explicit TfrmEasyCut(QWidget* parent = nullptr);
   ~TfrmEasyCut() override;
 
+  // Opens `path` as if chosen in the open dialog.
+  void OpenFile(const QString& path);
   // Whether a batch is running.
   bool Running() const { return FBatch; }
   // The folder the batches' work folders are made in.

@@ -1,14 +1,18 @@
 // trimora-screenshots FILE OUTDIR: pictures of the windows for the README, made by
 // scripts/screenshots.sh under a virtual display. Opens FILE in the main window, selects a
-// stretch of it, and saves main-window.png and about-box.png into OUTDIR.
+// stretch of it, and saves main-window.png, about-box.png and segment-cut.png (the segment
+// cut window with two rows) into OUTDIR.
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/about_box.h"
 #include "app/artwork.h"
+#include "app/easy_cut_window.h"
 #include "app/main_window.h"
 
 namespace {
@@ -46,8 +50,21 @@ int main(int argc, char** argv) {
     QTimer::singleShot(300, [&, about] {
       if (!Save(*about, folder, "about-box.png")) status = 1;
       about->close();
-      window.close();
-      QApplication::quit();
+      auto* easyCut = new TfrmEasyCut(&window);
+      easyCut->OpenFile(QString::fromLocal8Bit(argv[1]));
+      for (const auto& [start, end] :
+           {std::pair{"00:00:01.5", "00:00:02.5"}, std::pair{"00:00:06.0", "00:00:07.2"}}) {
+        easyCut->eStart->setText(QString::fromLatin1(start));
+        easyCut->eEnd->setText(QString::fromLatin1(end));
+        easyCut->bAdd->click();
+      }
+      easyCut->show();
+      QTimer::singleShot(300, [&, easyCut] {
+        if (!Save(*easyCut, folder, "segment-cut.png")) status = 1;
+        easyCut->close();
+        window.close();
+        QApplication::quit();
+      });
     });
   });
   QApplication::exec();

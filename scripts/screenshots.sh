@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/screenshots.sh OUTDIR: pictures of Trimora's windows (main-window.png,
-# about-box.png) taken under a virtual X display, with a generated 10.3-second file open.
+# about-box.png, segment-cut.png) taken under a virtual X display, with a generated
+# 10.3-second file open.
 # The README shows OUTDIR=docs.
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
