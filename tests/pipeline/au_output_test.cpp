@@ -25,8 +25,12 @@ struct TRecorder {
       if (std::this_thread::get_id() != MainThread) AllOnMainThread = false;
       Events.push_back(name + ":" + what);
     };
-    sink.OnProgress = [note, &sink](TComponent*) { note("progress " + std::to_string(sink.Progress())); };
-    sink.OnThreadException = [note, &sink](TComponent*) { note("error " + sink.ExceptionMessage()); };
+    sink.OnProgress = [note, &sink](TComponent*) {
+      note("progress " + std::to_string(sink.Progress()));
+    };
+    sink.OnThreadException = [note, &sink](TComponent*) {
+      note("error " + sink.ExceptionMessage());
+    };
     sink.OnDone = [note](TComponent*) { note("done"); };
   }
   int Count(const std::string& event) const {
@@ -165,7 +169,7 @@ TEST(SinkRun, StopAndDestructionDuringARunDeliverNoDone) {
     sink.Run();
     ASSERT_TRUE(PumpUntil([&] { return sink.BlocksWritten > 210; }));
   }  // destroyed while running
-  for (int i = 0; i < 20; ++i) TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(5));
+  for (int i = 0; i < 20; ++i) main_thread_queue::WaitAndProcess(std::chrono::milliseconds(5));
   EXPECT_EQ(recorder.Count("s:done"), 1);
   EXPECT_FALSE(source.IsBusy()) << "the source's read was ended";
 }
