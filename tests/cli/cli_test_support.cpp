@@ -1,10 +1,12 @@
 #include "cli_test_support.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <random>
@@ -44,6 +46,30 @@ TCliRun TScratch::Cli(const std::vector<std::string>& args, const std::string& p
   run.Out = ReadText(out);
   run.Err = ReadText(err);
   return run;
+}
+
+bool CopyMadeFiles(const std::string& script, const TScratch& folder) {
+  namespace fs = std::filesystem;
+  const fs::path made = fs::path(TRIMORA_BINARY_DIR) / "test-files" /
+                        std::to_string(std::hash<std::string>{}(script));
+  if (!fs::exists(made)) {
+    // Made beside the final place and renamed into it, so that a test running at the same
+    // time never sees half of the files.
+    fs::create_directories(made.parent_path());
+    const fs::path partial = made.string() + "." + std::to_string(::getpid());
+    fs::remove_all(partial);
+    fs::create_directories(partial);
+    if (std::system(("cd " + Quoted(partial.string()) + " && " + script).c_str()) != 0) {
+      fs::remove_all(partial);
+      return false;
+    }
+    std::error_code taken;  // another test may have finished first
+    fs::rename(partial, made, taken);
+    if (taken) fs::remove_all(partial);
+  }
+  for (const auto& entry : fs::directory_iterator(made))
+    fs::copy_file(entry.path(), folder / entry.path().filename().string());
+  return true;
 }
 
 int16_t CountingSample(int64_t frame, int channel) {

@@ -27,6 +27,11 @@ class TScratch : public test_support::TTempFolder {
   TCliRun Cli(const std::vector<std::string>& args, const std::string& prefix = "") const;
 };
 
+// Copies into `folder` the files that `script` (shell commands, run in an empty folder)
+// makes. Encoding is slow and every test runs in a process of its own, so the files are
+// made once per build tree and kept under it, keyed by the script. False when it failed.
+bool CopyMadeFiles(const std::string& script, const TScratch& folder);
+
 // A 16-bit PCM WAV whose frame i holds (i, -i) truncated to 16 bits, so any frame tells
 // where it came from.
 std::vector<uint8_t> CountingWave(int64_t frames, int rate);
