@@ -23,34 +23,18 @@ for part in 1 2; do
 done
 
 concat='[0:a][1:a]concat=n=2:v=0:a=1'
-# bench_kind EXT FFMPEG_CODEC_ARGS SOX_ARGS: the three tools joining the two files of EXT.
-bench_kind() {
+# one_round EXT FFMPEG_CODEC_ARGS SOX_ARGS: the three tools joining the two files of EXT.
+one_round() {
   local ext=$1 codec=$2 soxargs=$3
   local a=$work/join_10min_1.$ext b=$work/join_10min_2.$ext
   out=$work/joined.$ext
-  tools=("trimora-$ext" "ffmpeg-$ext" "sox-$ext")
-  for name in "${tools[@]}"; do rm -f "$work/$name.times"; done
-  for ((i = 0; i < runs; i++)); do
-    # Interleaved, so that a slow patch of the machine falls on every tool alike.
-    run "trimora-$ext" "$cli" join "$a" "$b" -o "$out" --quiet
-    frames[$ext]=$(ffmpeg -nostdin -v error -i "$out" -f s16le - | wc -c)
-    # shellcheck disable=SC2086 # the codec arguments are words
-    run "ffmpeg-$ext" ffmpeg -nostdin -v error -y -i "$a" -i "$b" -filter_complex "$concat" \
-        $codec "$out"
-    # shellcheck disable=SC2086
-    run "sox-$ext" sox -V1 "$a" "$b" $soxargs "$out"
-  done
-  rm -f "$out"
+  run "trimora-$ext" "$cli" join "$a" "$b" -o "$out" --quiet
+  count_frames "$ext"
+  # shellcheck disable=SC2086 # the codec arguments are words
+  run "ffmpeg-$ext" ffmpeg -nostdin -v error -y -i "$a" -i "$b" -filter_complex "$concat" \
+      $codec "$out"
+  # shellcheck disable=SC2086
+  run "sox-$ext" sox -V1 "$a" "$b" $soxargs "$out"
 }
 
-declare -A median peak frames
-bench_kind wav "-c:a pcm_s16le" ""
-bench_kind mp3 "-c:a libmp3lame -b:a 128k" "-C 128"
-
-echo "Join of two 10-minute 16-bit stereo 44.1 kHz files, median of $runs runs"
-summarise trimora-wav ffmpeg-wav sox-wav trimora-mp3 ffmpeg-mp3 sox-mp3
-for ext in wav mp3; do
-  echo "$ext: trimora / ffmpeg $(ratio "${median[trimora-$ext]}" "${median[ffmpeg-$ext]}")," \
-       "trimora / sox $(ratio "${median[trimora-$ext]}" "${median[sox-$ext]}");" \
-       "trimora output decodes to $((frames[$ext] / 4)) frames"
-done
+compare_wav_mp3 "Join of two 10-minute 16-bit stereo 44.1 kHz files"

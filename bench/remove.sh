@@ -26,32 +26,18 @@ keep+='[0:a]atrim=540.1:899.9,asetpts=N/SR/TB[c];[0:a]atrim=start=990.1,asetpts=
 keep+='[a][b][c][d]concat=n=4:v=0:a=1'
 soxtrim=(trim 0 =119.9 =180.1 =509.9 =540.1 =899.9 =990.1)
 
-bench_kind() {
+# one_round EXT FFMPEG_CODEC_ARGS SOX_ARGS: the three tools removing the stretches from EXT.
+one_round() {
   local ext=$1 codec=$2 soxargs=$3
   local in=$work/remove_20min.$ext
   out=$work/removed.$ext
-  tools=("trimora-$ext" "ffmpeg-$ext" "sox-$ext")
-  for name in "${tools[@]}"; do rm -f "$work/$name.times"; done
-  for ((i = 0; i < runs; i++)); do
-    run "trimora-$ext" "$cli" remove "$in" "${segments[@]}" -o "$out" --quiet
-    frames[$ext]=$(ffmpeg -nostdin -v error -i "$out" -f s16le - | wc -c)
-    # shellcheck disable=SC2086 # the codec arguments are words
-    run "ffmpeg-$ext" ffmpeg -nostdin -v error -y -i "$in" -filter_complex "$keep" $codec "$out"
-    # sox's trim with several positions keeps every other stretch, which is what remains.
-    # shellcheck disable=SC2086
-    run "sox-$ext" sox -V1 "$in" $soxargs "$out" "${soxtrim[@]}"
-  done
-  rm -f "$out"
+  run "trimora-$ext" "$cli" remove "$in" "${segments[@]}" -o "$out" --quiet
+  count_frames "$ext"
+  # shellcheck disable=SC2086 # the codec arguments are words
+  run "ffmpeg-$ext" ffmpeg -nostdin -v error -y -i "$in" -filter_complex "$keep" $codec "$out"
+  # sox's trim with several positions keeps every other stretch, which is what remains.
+  # shellcheck disable=SC2086
+  run "sox-$ext" sox -V1 "$in" $soxargs "$out" "${soxtrim[@]}"
 }
 
-declare -A median peak frames
-bench_kind wav "-c:a pcm_s16le" ""
-bench_kind mp3 "-c:a libmp3lame -b:a 128k" "-C 128"
-
-echo "Removal of three stretches from a 20-minute 16-bit stereo 44.1 kHz file, median of $runs runs"
-summarise trimora-wav ffmpeg-wav sox-wav trimora-mp3 ffmpeg-mp3 sox-mp3
-for ext in wav mp3; do
-  echo "$ext: trimora / ffmpeg $(ratio "${median[trimora-$ext]}" "${median[ffmpeg-$ext]}")," \
-       "trimora / sox $(ratio "${median[trimora-$ext]}" "${median[sox-$ext]}");" \
-       "trimora output decodes to $((frames[$ext] / 4)) frames"
-done
+compare_wav_mp3 "Removal of three stretches from a 20-minute 16-bit stereo 44.1 kHz file"

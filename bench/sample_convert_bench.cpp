@@ -17,6 +17,7 @@ extern "C" {
 
 #include "formats/wave/adpcm.h"
 #include "pipeline/sample_convert.h"
+#include "platform/media_av.h"
 
 namespace {
 
@@ -93,15 +94,9 @@ ImaStream MakeImaStream(int channels) {
   ImaChannelState state[2];
   std::vector<uint8_t> block(s.BlockAlign);
   for (std::size_t b = 0; b < kBlocks; ++b) {
-    const int16_t* frame = &pcm[b * s.FramesPerBlock * channels];
-    const std::span<const int16_t> rest(frame + channels, (s.FramesPerBlock - 1) * channels);
-    state[0].Predictor = frame[0];
-    if (channels == 1) {
-      EncodeImaMono(rest, state[0], block);
-    } else {
-      state[1].Predictor = frame[1];
-      EncodeImaStereo(rest, state[0], state[1], block);
-    }
+    EncodeImaBlock(
+        std::span(pcm).subspan(b * s.FramesPerBlock * channels, s.FramesPerBlock * channels),
+        channels, state[0], state[1], block);
     s.Data.insert(s.Data.end(), block.begin(), block.end());
   }
   return s;
@@ -137,17 +132,13 @@ void BM_DecodeImaFfmpeg(benchmark::State& state) {
   const int channels = static_cast<int>(state.range(0));
   const ImaStream s = MakeImaStream(channels);
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_ADPCM_IMA_WAV);
-  const auto freeContext = [](AVCodecContext* c) { avcodec_free_context(&c); };
-  std::unique_ptr<AVCodecContext, decltype(freeContext)> context(avcodec_alloc_context3(codec),
-                                                                 freeContext);
+  trimora::media::TAvCodecPtr context(avcodec_alloc_context3(codec));
   av_channel_layout_default(&context->ch_layout, channels);
   context->sample_rate = 44100;
   context->block_align = static_cast<int>(s.BlockAlign);
   context->bits_per_coded_sample = 4;
-  const auto freePacket = [](AVPacket* p) { av_packet_free(&p); };
-  const auto freeFrame = [](AVFrame* f) { av_frame_free(&f); };
-  std::unique_ptr<AVPacket, decltype(freePacket)> packet(av_packet_alloc(), freePacket);
-  std::unique_ptr<AVFrame, decltype(freeFrame)> frame(av_frame_alloc(), freeFrame);
+  trimora::media::TAvPacketPtr packet(av_packet_alloc());
+  trimora::media::TAvFramePtr frame(av_frame_alloc());
   if (avcodec_open2(context.get(), codec, nullptr) < 0) {
     state.SkipWithError("FFmpeg's IMA decoder did not open");
     return;

@@ -66,3 +66,32 @@ summarise() {
       'BEGIN {printf "%-12s %10.3f %12.1f\n", n, us / 1e6, kb / 1024}'
   done
 }
+
+# count_frames EXT: the frames (16-bit stereo) that $out decodes to, for compare_wav_mp3's
+# last lines.
+count_frames() {
+  frames[$1]=$(($(ffmpeg -nostdin -v error -i "$out" -f s16le - | wc -c) / 4))
+}
+
+# compare_wav_mp3 TITLE: $runs rounds of the caller's one_round EXT CODEC_ARGS SOX_ARGS (each
+# tool once on the files of EXT, trimora first and then count_frames EXT), on WAV and on MP3
+# re-encoded at 128 kbps. The tools take turns, so that a slow patch of the machine falls on
+# every tool alike. Then the table and the ratios.
+compare_wav_mp3() {
+  declare -gA median peak frames
+  local ext codec soxargs name i
+  for ext in wav mp3; do
+    codec="-c:a pcm_s16le" soxargs=""
+    [ "$ext" = mp3 ] && codec="-c:a libmp3lame -b:a 128k" soxargs="-C 128"
+    for name in trimora ffmpeg sox; do rm -f "$work/$name-$ext.times"; done
+    for ((i = 0; i < runs; i++)); do one_round "$ext" "$codec" "$soxargs"; done
+    rm -f "$out"
+  done
+  echo "$1, median of $runs runs"
+  summarise trimora-wav ffmpeg-wav sox-wav trimora-mp3 ffmpeg-mp3 sox-mp3
+  for ext in wav mp3; do
+    echo "$ext: trimora / ffmpeg $(ratio "${median[trimora-$ext]}" "${median[ffmpeg-$ext]}")," \
+         "trimora / sox $(ratio "${median[trimora-$ext]}" "${median[sox-$ext]}");" \
+         "trimora output decodes to ${frames[$ext]} frames"
+  done
+}

@@ -55,8 +55,8 @@ struct TInfoReport {
 };
 
 void FillTags(const TId3v2Tags& tags, TInfoReport& report) {
-  using TTagText::AnsiToWide;
-  using TTagText::WideToUtf8;
+  using tag_text::AnsiToWide;
+  using tag_text::WideToUtf8;
   const std::array<std::u16string, 7> values = {
       tags.Title(), tags.Artist(), tags.Album(), AnsiToWide(tags.Year()), AnsiToWide(tags.Track()),
       tags.Genre(), tags.Comment()};
@@ -66,7 +66,7 @@ void FillTags(const TId3v2Tags& tags, TInfoReport& report) {
 // The facts of a file the media runtime reads: its bit rate, VBR flag and tags as a cut takes
 // them over, and its true length, without the third of a second the MP3 source adds.
 void FillMedia(TFileKind kind, const std::string& path, TAuFileIn& source, TInfoReport& report) {
-  auto& media = static_cast<TWMIn&>(source);
+  auto& media = dynamic_cast<TWMIn&>(source);
   report.Bitrate = media.Bitrate();
   report.VBR = media.IsVBR();
   TId3v2Tags tags;

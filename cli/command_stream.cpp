@@ -43,14 +43,14 @@ uint32_t ParseNumber(const std::string& option, const std::string& text, uint32_
 // no compressed bit rate, is matched as 128 kbps.
 void ChooseFormat(TFileKind kind, TAuFileIn& source, TWMStreamedOut& sink) {
   if (kind != TFileKind::Wave) {
-    SetUpWMACut(static_cast<TWMIn&>(source), sink);
+    SetUpWMACut(dynamic_cast<TWMIn&>(source), sink);
     return;
   }
   sink.CodecIndex = 0;
   const std::string label =
       SourceFormatLabel(128000, static_cast<uint32_t>(source.SampleRate()), source.Channels());
   const int index = MatchFormatLabel(label, sink.FormatList(0));
-  sink.FormatIndex = index > sink.FormatCount(0) ? 29 : index;
+  sink.FormatIndex = index > sink.FormatCount(0) ? kDefaultWmaFormat : index;
 }
 
 }  // namespace

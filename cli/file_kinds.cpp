@@ -17,68 +17,100 @@ std::string LowerExtension(const std::filesystem::path& path) {
   return extension;
 }
 
+namespace {
+
+std::unique_ptr<TAuFileIn> MakeWaveSource() {
+  return std::make_unique<TWaveIn>();
+}
+
+// As the main window's WAV sink: PCM, 512-byte blocks, the extensible header for more than
+// two channels or 16 bits, always a fresh file.
+std::unique_ptr<TAuFileOut> MakeWaveSink() {
+  auto sink = std::make_unique<TWaveOut>();
+  sink->SetWavType(wtPCM);
+  sink->SetBlockSize(512);
+  sink->CreateNonMsHeaders = false;
+  sink->SetFileMode(foRewrite);
+  sink->ShareMode = 0;
+  return sink;
+}
+
+std::string DescribeWave(TAuFileIn& source) {
+  return "WAV, " + std::string(dynamic_cast<TWaveIn&>(source).WavTypeName());
+}
+
+std::string WaveRefusal(TAuFileIn& source) {
+  return dynamic_cast<TWaveIn&>(source).RefusalReason();
+}
+
+bool SameLength(TAuFileIn& written, int64_t frames) {
+  return written.TotalSamples() == frames;
+}
+
+// One entry a kind: how its files are named, opened, set up for a cut and checked after it.
+struct TKindEntry {
+  TFileKind Kind;
+  const char* Extension;
+  std::unique_ptr<TAuFileIn> (*MakeSource)();
+  std::unique_ptr<TAuFileOut> (*MakeSink)();
+  void (*PrepareCut)(TAuFileIn& source, TAuFileOut& sink);  // null: nothing to carry over
+  std::string (*Describe)(TAuFileIn& source);
+  bool (*LengthMatches)(TAuFileIn& written, int64_t frames);
+  // The codec's own channels and rate; null: the input's shape is written.
+  void (*WrittenShape)(TAuFileOut& sink, int& channels, int& rate);
+  // Why an invalid file was refused; null or empty: no reason is known.
+  std::string (*Refusal)(TAuFileIn& source);
+  // The source reports a third of a second more than the file holds, as room at the end.
+  bool PadsLength;
+  // The source offers a little more than its file may hold (lengths in hundredths of a
+  // second), so a cut counts what it delivered rather than the range asked for.
+  bool CountsDelivered;
+};
+
+const TKindEntry kKinds[] = {
+    {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, nullptr, DescribeWave, SameLength,
+     nullptr, WaveRefusal, false, false},
+    {TFileKind::Mp3, ".mp3", MakeMP3Source, MakeMP3Sink, PrepareMP3Cut, DescribeMP3,
+     MP3LengthMatches, nullptr, nullptr, true, true},
+    {TFileKind::Wma, ".wma", MakeWMASource, MakeWMASink, PrepareWMACut, DescribeWMA,
+     WMALengthMatches, WMAWrittenShape, nullptr, false, true},
+};
+
+const TKindEntry& EntryOf(TFileKind kind) {
+  for (const auto& entry : kKinds)
+    if (entry.Kind == kind) return entry;
+  throw TCliError("no such kind of file");
+}
+
+}  // namespace
+
 TFileKind KindOfFile(const std::filesystem::path& path) {
   const std::string extension = LowerExtension(path);
-  if (extension == ".wav") return TFileKind::Wave;
-  if (extension == ".mp3") return TFileKind::Mp3;
-  if (extension == ".wma") return TFileKind::Wma;
+  for (const auto& entry : kKinds)
+    if (extension == entry.Extension) return entry.Kind;
   throw TCliError("'" + path.string() +
                   "': unsupported file type (only .wav, .mp3 and .wma files)");
 }
 
 std::string ExtensionOf(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Wave:
-      return ".wav";
-    case TFileKind::Mp3:
-      return ".mp3";
-    case TFileKind::Wma:
-      return ".wma";
-  }
-  return {};
+  return EntryOf(kind).Extension;
 }
 
 std::unique_ptr<TAuFileIn> MakeSource(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Wave:
-      return std::make_unique<TWaveIn>();
-    case TFileKind::Mp3:
-      return MakeMP3Source();
-    case TFileKind::Wma:
-      return MakeWMASource();
-  }
-  return nullptr;
+  return EntryOf(kind).MakeSource();
 }
 
 std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Wave: {
-      // As the main window's WAV sink: PCM, 512-byte blocks, the extensible header for more
-      // than two channels or 16 bits, always a fresh file.
-      auto sink = std::make_unique<TWaveOut>();
-      sink->SetWavType(wtPCM);
-      sink->SetBlockSize(512);
-      sink->CreateNonMsHeaders = false;
-      sink->SetFileMode(foRewrite);
-      sink->ShareMode = 0;
-      return sink;
-    }
-    case TFileKind::Mp3:
-      return MakeMP3Sink();
-    case TFileKind::Wma:
-      return MakeWMASink();
-  }
-  return nullptr;
+  return EntryOf(kind).MakeSink();
 }
 
 void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
-  if (kind == TFileKind::Mp3) PrepareMP3Cut(source, sink);
-  if (kind == TFileKind::Wma) PrepareWMACut(source, sink);
+  if (const auto prepare = EntryOf(kind).PrepareCut) prepare(source, sink);
 }
 
 int64_t FramesHeld(TFileKind kind, TAuFileIn& source) {
   const int64_t total = source.TotalSamples();
-  if (kind != TFileKind::Mp3 || total <= 0) return total;
+  if (!EntryOf(kind).PadsLength || total <= 0) return total;
   return std::max<int64_t>(total - source.SampleRate() / 3, 0);
 }
 
@@ -88,45 +120,37 @@ int64_t SamplesDelivered(TAuFileIn& source) {
 }
 
 int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames) {
-  // The compressed sources offer a little more than their files may hold (their lengths
-  // count in hundredths of a second, MP3 adds a third of a second), so a range that runs to
-  // the end may end early; what they delivered counts.
-  if (kind == TFileKind::Wave) return rangeFrames;
+  if (!EntryOf(kind).CountsDelivered) return rangeFrames;
   const int channels = source.Channels();
   return channels > 0 ? SamplesDelivered(source) / channels : 0;
 }
 
 TPcmShape WrittenShape(TFileKind kind, TAuFileOut& sink, TPcmShape input) {
-  if (kind == TFileKind::Wma) WMAWrittenShape(sink, input.Channels, input.Rate);
+  if (const auto shape = EntryOf(kind).WrittenShape) shape(sink, input.Channels, input.Rate);
   return input;
 }
 
 bool LengthMatches(TFileKind kind, TAuFileIn& written, int64_t frames) {
-  if (kind == TFileKind::Mp3) return MP3LengthMatches(written, frames);
-  if (kind == TFileKind::Wma) return WMALengthMatches(written, frames);
-  return written.TotalSamples() == frames;
+  return EntryOf(kind).LengthMatches(written, frames);
 }
 
 std::string DescribeFormat(TFileKind kind, TAuFileIn& source) {
-  switch (kind) {
-    case TFileKind::Wave:
-      return "WAV, " + std::string(static_cast<TWaveIn&>(source).WavTypeName());
-    case TFileKind::Mp3:
-      return DescribeMP3(source);
-    case TFileKind::Wma:
-      return DescribeWMA(source);
-  }
-  return {};
+  return EntryOf(kind).Describe(source);
 }
 
 TOpenedSource OpenSource(const std::filesystem::path& path) {
   const TFileKind kind = KindOfFile(path);
-  auto source = MakeSource(kind);
+  const TKindEntry& entry = EntryOf(kind);
+  auto source = entry.MakeSource();
   source->SetFileName(path);
   try {
-    if (!source->Valid())
-      throw TCliError("'" + path.string() + "': not a " + ExtensionOf(kind) +
-                      " file this program can read");
+    if (!source->Valid()) {
+      const std::string reason = entry.Refusal != nullptr ? entry.Refusal(*source) : "";
+      throw TCliError("'" + path.string() + "': " +
+                      (reason.empty()
+                           ? "not a " + std::string(entry.Extension) + " file this program can read"
+                           : reason));
+    }
   } catch (const EAuException& e) {
     throw TCliError("cannot open '" + path.string() + "': " + e.what());
   }

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <csignal>
 
-namespace TInterrupt {
+namespace interrupt {
 namespace {
 
 std::atomic<int> Signal{0};
@@ -52,4 +52,4 @@ void SetCleanupPath(const char* path) {
   CleanupPath.store(path);
 }
 
-}  // namespace TInterrupt
+}  // namespace interrupt

@@ -8,7 +8,7 @@
 // A crash (SIGABRT from a library's failed assertion, SIGSEGV, SIGBUS, SIGFPE, SIGILL) cannot
 // be recovered from: it removes the temporary file and then ends the process by the same
 // signal, so that the crash is still reported as one.
-namespace TInterrupt {
+namespace interrupt {
 
 void Install();
 // The signal number received, 0 when none.
@@ -17,4 +17,4 @@ int Received();
 // The text must stay valid until it is replaced.
 void SetCleanupPath(const char* path);
 
-}  // namespace TInterrupt
+}  // namespace interrupt

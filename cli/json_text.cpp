@@ -5,7 +5,7 @@
 #include "tags/tag_text.h"
 
 std::string JsonString(std::string_view text) {
-  const std::string valid = TTagText::WideToUtf8(TTagText::Utf8ToWide(text));
+  const std::string valid = tag_text::WideToUtf8(tag_text::Utf8ToWide(text));
   std::string out = "\"";
   for (const char c : valid) {
     switch (c) {

@@ -13,8 +13,8 @@
 #include "cli/command_formats.h"
 #include "cli/command_info.h"
 #include "cli/command_join.h"
-#include "cli/command_stream.h"
 #include "cli/command_remove.h"
+#include "cli/command_stream.h"
 #include "cli/interrupt.h"
 
 namespace {
@@ -55,7 +55,7 @@ void PrintUsage(FILE* out) {
 
 int Fail(const char* message) {
   std::fprintf(stderr, "trimora-cli: %s\n", message);
-  if (const int signal = TInterrupt::Received()) return 128 + signal;
+  if (const int signal = interrupt::Received()) return 128 + signal;
   return kExitFailure;
 }
 
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
 
-  TInterrupt::Install();
+  interrupt::Install();
   try {
     return command->Run({args.begin() + 1, args.end()});
   } catch (const TUsageError& e) {

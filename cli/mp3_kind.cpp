@@ -26,11 +26,11 @@ std::unique_ptr<TAuFileOut> MakeMP3Sink() {
 }
 
 void PrepareMP3Cut(TAuFileIn& source, TAuFileOut& sink) {
-  SetUpMP3Cut(static_cast<TMP3In&>(source), static_cast<TMP3Out&>(sink));
+  SetUpMP3Cut(dynamic_cast<TMP3In&>(source), dynamic_cast<TMP3Out&>(sink));
 }
 
 std::string DescribeMP3(TAuFileIn& source) {
-  auto& mp3 = static_cast<TMP3In&>(source);
+  auto& mp3 = dynamic_cast<TMP3In&>(source);
   const std::string kbps = std::to_string((mp3.Bitrate() + 500) / 1000) + " kbps";
   return mp3.IsVBR() ? "MP3, VBR " + kbps : "MP3, " + kbps;
 }

@@ -23,12 +23,12 @@ TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress) {
   }
   // The wait is short so that a signal is noticed promptly; events wake it at once.
   while (!done) {
-    if (const int signal = TInterrupt::Received()) {
+    if (const int signal = interrupt::Received()) {
       sink.Stop();
       result.Signal = signal;
       break;
     }
-    TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(50));
+    main_thread_queue::WaitAndProcess(std::chrono::milliseconds(50));
   }
   progress.Clear();
   if (done && result.Error.empty()) result.Error = sink.ExceptionMessage();

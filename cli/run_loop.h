@@ -13,6 +13,6 @@ struct TRunResult {
 };
 
 // Runs `sink` and serves its events on this, the main, thread until it is done: progress goes
-// to `progress`, an engine error is kept for the result. A signal (see TInterrupt) stops the
+// to `progress`, an engine error is kept for the result. A signal (see interrupt) stops the
 // run. A run succeeded only when it ended without an error and without being stopped.
 TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress);

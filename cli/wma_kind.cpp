@@ -30,17 +30,17 @@ std::unique_ptr<TAuFileOut> MakeWMASink() {
 }
 
 void PrepareWMACut(TAuFileIn& source, TAuFileOut& sink) {
-  SetUpWMACut(static_cast<TWMIn&>(source), static_cast<TWMAOut&>(sink));
+  SetUpWMACut(dynamic_cast<TWMIn&>(source), dynamic_cast<TWMAOut&>(sink));
 }
 
 std::string DescribeWMA(TAuFileIn& source) {
-  auto& wma = static_cast<TWMIn&>(source);
+  auto& wma = dynamic_cast<TWMIn&>(source);
   const std::string kbps = std::to_string((wma.Bitrate() + 500) / 1000) + " kbps";
   return wma.IsVBR() ? "WMA, VBR " + kbps : "WMA, " + kbps;
 }
 
 void WMAWrittenShape(TAuFileOut& sink, int& channels, int& rate) {
-  const auto& wma = static_cast<TWMAOut&>(sink);
+  const auto& wma = dynamic_cast<TWMAOut&>(sink);
   if (wma.CodecIndex < 0 || wma.FormatIndex < 0) return;
   trimora::media::TMediaStreamConfig config;
   const trimora::media::TMediaCodecInfo codecs;

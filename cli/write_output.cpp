@@ -49,7 +49,7 @@ TCliError CliErrorOf(const ESafeOutputError& e) {
 TSafeOutput OpenOutput(const std::filesystem::path& target, bool force,
                        const std::vector<std::filesystem::path>& inputs) {
   try {
-    return TSafeOutput(target, force, inputs, &TInterrupt::SetCleanupPath);
+    return TSafeOutput(target, force, inputs, &interrupt::SetCleanupPath);
   } catch (const ESafeOutputError& e) {
     throw CliErrorOf(e);
   }
@@ -78,7 +78,7 @@ int RunIntoOutput(const TWriteJob& job, std::unique_ptr<TAuFileOut> sink, TSafeO
     throw TCliError(job.Command + " failed: the input gave no sound for it; '" + shownName +
                     "' was not written");
   CheckWritten(output.TempPath(), shownName, job.Command, frames, job.Input.Rate, written);
-  if (TInterrupt::Received() != 0) throw TCliError("interrupted");
+  if (interrupt::Received() != 0) throw TCliError("interrupted");
   try {
     output.Commit();
   } catch (const ESafeOutputError& e) {

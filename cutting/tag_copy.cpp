@@ -12,7 +12,7 @@ namespace {
 // A number that fits the field of type T; 0 for anything else.
 template <typename T>
 T FieldNumber(const std::string& text) {
-  const std::optional<int32_t> value = TTagText::ParseInt32(text);
+  const std::optional<int32_t> value = tag_text::ParseInt32(text);
   if (!value || *value < 0 || *value > std::numeric_limits<T>::max()) return 0;
   return static_cast<T>(*value);
 }
@@ -21,7 +21,7 @@ T FieldNumber(const std::string& text) {
 uint8_t TrackNumber(const std::string& text) {
   const std::size_t slash = text.find('/');
   if (slash == std::string::npos) return FieldNumber<uint8_t>(text);
-  if (!TTagText::ParseInt32(text.substr(slash + 1))) return 0;
+  if (!tag_text::ParseInt32(text.substr(slash + 1))) return 0;
   return FieldNumber<uint8_t>(text.substr(0, slash));
 }
 
@@ -44,7 +44,7 @@ void CopyId3v2Tags(const TId3v2Tags& source, TId3v2Tags& sink) {
 }
 
 void CopyId3v2ToId3v1(const TId3v2Tags& source, TId3v1Tags& sink) {
-  using TTagText::WideToAnsi;
+  using tag_text::WideToAnsi;
   sink.SetArtist(WideToAnsi(source.Artist()));
   sink.SetAlbum(WideToAnsi(source.Album()));
   sink.SetGenre(WideToAnsi(source.Genre()));

@@ -44,5 +44,5 @@ int MatchFormatLabel(const std::string& label, const std::vector<std::string>& d
   const std::string wanted = Upper(label);
   for (size_t i = 0; i < descriptions.size(); ++i)
     if (Upper(descriptions[i]).find(wanted) != std::string::npos) return static_cast<int>(i);
-  return 29;
+  return kDefaultWmaFormat;
 }

@@ -16,8 +16,12 @@
 // the writer's descriptions " 8 kHz"), "stereo" for more than one channel.
 std::string SourceFormatLabel(uint32_t bitsPerSecond, uint32_t sampleRate, int channels);
 
-// The index of the first description that contains `label`, case ignored; 29 (a general
-// default, 128 kbps, 44 kHz, stereo) when none does.
+// The writer's codec 0 format taken when no description matches the source: a general
+// default, 128 kbps, 44 kHz, stereo.
+inline constexpr int kDefaultWmaFormat = 29;
+
+// The index of the first description that contains `label`, case ignored; kDefaultWmaFormat
+// when none does.
 int MatchFormatLabel(const std::string& label, const std::vector<std::string>& descriptions);
 
 // The writer's codec 0 format for the source's bit rate, rate and channels (TWMIn: Bitrate,
@@ -30,13 +34,13 @@ int SourceFormatIndex(TSource& source, TWriter& writer) {
 }
 
 // Everything a WMA cut carries from its source into its sink before the run: codec 0, the
-// matching format (29 when the index found lies past the list), and the ID3v2 texts. The
-// file names and the source's range are the caller's.
+// matching format (kDefaultWmaFormat when the index found lies past the list), and the ID3v2 texts.
+// The file names and the source's range are the caller's.
 template <class TSource>
 void SetUpWMACut(TSource& source, TWMAOut& sink) {
   sink.CodecIndex = 0;
   int index = SourceFormatIndex(source, sink);
-  if (index > sink.FormatCount(0)) index = 29;
+  if (index > sink.FormatCount(0)) index = kDefaultWmaFormat;
   sink.FormatIndex = index;
   CopyId3v2Tags(source.Id3v2Tags(), sink.Id3v2Tags());
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pipeline/au_exception.h"
+#include "platform/media_av.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -15,10 +16,7 @@ extern "C" {
 
 namespace {
 
-struct TSwrFree {
-  void operator()(SwrContext* swr) const { swr_free(&swr); }
-};
-using TSwr = std::unique_ptr<SwrContext, TSwrFree>;
+using TSwr = trimora::media::TSwrPtr;
 
 struct TLayout {
   AVChannelLayout Layout{};

@@ -21,24 +21,24 @@ const char* const kNotRegular = "The file is not a regular file.";
   throw EAuException(std::strerror(error));
 }
 
-TShareRegistry::TFileKey KeyOf(const struct stat& st) {
+share_registry::TFileKey KeyOf(const struct stat& st) {
   return {st.st_dev, st.st_ino};
 }
 
 unsigned AccessOf(uint16_t mode) {
   switch (mode & 0x3) {
     case 0:
-      return TShareRegistry::acRead;
+      return share_registry::acRead;
     case 1:
-      return TShareRegistry::acWrite;
+      return share_registry::acWrite;
     default:
-      return TShareRegistry::acRead | TShareRegistry::acWrite;
+      return share_registry::acRead | share_registry::acWrite;
   }
 }
 
 // The share bits say what others may do; the registry keeps what they may not.
 unsigned DenyOf(uint16_t mode) {
-  using namespace TShareRegistry;
+  using namespace share_registry;
   switch ((mode >> 4) & 0xF) {
     case 0:
     case 1:
@@ -66,7 +66,7 @@ int OpenFlagsOf(uint16_t mode) {
 }  // namespace
 
 TAuFileStream::TAuFileStream(const std::filesystem::path& name, uint16_t mode) {
-  using namespace TShareRegistry;
+  using namespace share_registry;
   const bool create = mode == fmCreate;
   const unsigned access = create ? (acRead | acWrite) : AccessOf(mode);
   const unsigned deny = create ? (acRead | acWrite) : DenyOf(mode);
@@ -85,80 +85,55 @@ TAuFileStream::TAuFileStream(const std::filesystem::path& name, uint16_t mode) {
   // Without O_NONBLOCK the open of a pipe put there since the check would wait for a writer,
   // for ever; with it, the open returns and the check below refuses the pipe.
   const int flags = create ? (O_RDWR | O_CREAT | O_TRUNC) : OpenFlagsOf(mode);
-  Fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (Fd < 0 && errno == ENXIO) throw EAuException(kNotRegular);  // a pipe without reader
-  if (Fd < 0) RaiseSystemError(errno);
-  if (::fstat(Fd, &st) != 0) {
-    const int error = errno;
-    ::close(Fd);
-    Fd = -1;
-    RaiseSystemError(error);
-  }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(Fd);
-    Fd = -1;
-    throw EAuException(kNotRegular);
-  }
-  ::fcntl(Fd, F_SETFL, ::fcntl(Fd, F_GETFL) & ~O_NONBLOCK);  // a regular file never blocks
-  if (!MayOpen(KeyOf(st), access, deny)) {
-    ::close(Fd);
-    Fd = -1;
-    throw EAuException(SharingViolation);
-  }
+  // The descriptor is closed by its owner on every refusal below.
+  TUniqueFd fd(::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (!fd && errno == ENXIO) throw EAuException(kNotRegular);  // a pipe without reader
+  if (!fd) RaiseSystemError(errno);
+  if (::fstat(fd.Get(), &st) != 0) RaiseSystemError(errno);
+  if (!S_ISREG(st.st_mode)) throw EAuException(kNotRegular);
+  // A regular file never blocks.
+  ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+  if (!MayOpen(KeyOf(st), access, deny)) throw EAuException(SharingViolation);
+  Fd = std::move(fd);
   RegistryId = Add(KeyOf(st), access, deny);
 }
 
 TAuFileStream::~TAuFileStream() {
-  if (Fd >= 0) ::close(Fd);
-  if (RegistryId != 0) TShareRegistry::Remove(RegistryId);
+  Fd.Reset();
+  if (RegistryId != 0) share_registry::Remove(RegistryId);
 }
 
 int64_t TAuFileStream::Read(void* buffer, int64_t count) {
-  auto* out = static_cast<char*>(buffer);
-  int64_t total = 0;
-  while (total < count) {
-    const ssize_t n = ::read(Fd, out + total, static_cast<size_t>(count - total));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseSystemError(errno);
-    }
-    if (n == 0) break;
-    total += n;
-  }
-  return total;
+  if (count <= 0) return 0;
+  const TIoResult result = ReadAll(Fd.Get(), buffer, static_cast<size_t>(count));
+  if (result.Error != 0) RaiseSystemError(result.Error);
+  return static_cast<int64_t>(result.Done);
 }
 
 int64_t TAuFileStream::Write(const void* buffer, int64_t count) {
-  const auto* in = static_cast<const char*>(buffer);
-  int64_t total = 0;
-  while (total < count) {
-    const ssize_t n = ::write(Fd, in + total, static_cast<size_t>(count - total));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseSystemError(errno);
-    }
-    total += n;
-  }
-  return total;
+  if (count <= 0) return 0;
+  const TIoResult result = WriteAll(Fd.Get(), buffer, static_cast<size_t>(count));
+  if (result.Error != 0) RaiseSystemError(result.Error);
+  return static_cast<int64_t>(result.Done);
 }
 
 int64_t TAuFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
-  const off_t position = ::lseek(Fd, static_cast<off_t>(offset), whence);
+  const off_t position = ::lseek(Fd.Get(), static_cast<off_t>(offset), whence);
   if (position < 0) RaiseSystemError(errno);
   return position;
 }
 
 int64_t TAuFileStream::Size() {
   struct stat st {};
-  if (::fstat(Fd, &st) != 0) RaiseSystemError(errno);
+  if (::fstat(Fd.Get(), &st) != 0) RaiseSystemError(errno);
   return st.st_size;
 }
 
 void TAuFileStream::SetSize(int64_t size) {
-  if (::ftruncate(Fd, static_cast<off_t>(size)) != 0) RaiseSystemError(errno);
+  if (::ftruncate(Fd.Get(), static_cast<off_t>(size)) != 0) RaiseSystemError(errno);
 }
 
 void TAuFileStream::Flush() {
-  if (::fsync(Fd) != 0) RaiseSystemError(errno);
+  if (::fsync(Fd.Get()) != 0) RaiseSystemError(errno);
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "pipeline/au_stream.h"
+#include "pipeline/unique_fd.h"
 
 // Mode words of TAuFileStream: bits 0-1 the access (0 read, 1 write, 2 read and write), bits
 // 4-7 what others may do meanwhile (0 and 1 nothing, 2 read, 3 write, 4 both); 0xFFFF
@@ -35,11 +36,11 @@ class TAuFileStream : public TAuStream {
   int64_t Size() override;
   void SetSize(int64_t size) override;
 
-  int Handle() const { return Fd; }
+  int Handle() const { return Fd.Get(); }
   // Forces written data to the disk.
   void Flush();
 
  private:
-  int Fd = -1;
+  TUniqueFd Fd;
   uint64_t RegistryId = 0;
 };

@@ -13,7 +13,9 @@ TAuOutput::TAuOutput() {
   Thread = std::make_unique<TAuThread>(*this);
 }
 
-TAuOutput::~TAuOutput() { Shutdown(); }
+TAuOutput::~TAuOutput() {
+  Shutdown();
+}
 
 void TAuOutput::Shutdown() {
   if (ShutDown) return;
@@ -45,7 +47,7 @@ void TAuOutput::Stop() {
   events.PurgeEvents(this);
   // The dispatcher may be waiting for this thread to run a handler; keep such calls flowing.
   while (!Thread->Idle() && !Thread->RunFinished)
-    TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(1));
+    main_thread_queue::WaitAndProcess(std::chrono::milliseconds(1));
   events.UnblockEvents();
   Thread->DeliverDone = true;
 }

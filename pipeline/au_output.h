@@ -51,6 +51,10 @@ class TAuOutput : public TComponent {
 
   void Notification(TComponent* destroyed) override;
 
+  // Whether PrepareOutput or a WriteBlock of the current run raised, so that FinishOutput
+  // never makes what was written look complete. Worker thread only.
+  bool RunFailed() const { return FRunFailed; }
+
   // Stops any run, ends the worker thread and leaves the dispatcher. Idempotent.
   void Shutdown();
 
@@ -66,6 +70,7 @@ class TAuOutput : public TComponent {
   void SetExceptionMessage(std::string message);
 
   int32_t LastProgress = 0;  // worker thread only; deliberately not reset between runs
+  bool FRunFailed = false;   // worker thread only
   std::unique_ptr<TAuThread> Thread;
   TAuInput* FInput = nullptr;
   std::mutex Lock;

@@ -16,7 +16,9 @@ TAuThread::TAuThread(TAuOutput& output) : Output(output) {
   State->Changed.wait(lock, [&] { return State->Idle; });
 }
 
-TAuThread::~TAuThread() { Terminate(); }
+TAuThread::~TAuThread() {
+  Terminate();
+}
 
 bool TAuThread::Idle() const {
   std::lock_guard lock(State->Lock);
@@ -40,9 +42,8 @@ void TAuThread::Wake(uint64_t runId) {
   const uint64_t idleCount = State->IdleCount;
   State->Changed.notify_all();
   // A short run may already be over and the thread idle again when this wakes up.
-  State->Changed.wait(lock, [&] {
-    return !State->Idle || State->IdleCount != idleCount || State->Exited;
-  });
+  State->Changed.wait(
+      lock, [&] { return !State->Idle || State->IdleCount != idleCount || State->Exited; });
 }
 
 void TAuThread::Terminate() {
@@ -89,6 +90,7 @@ void TAuThread::DoRun() {
     runId = State->RunId;
   }
   TEventHandler& events = TEventHandler::Instance();
+  Output.FRunFailed = false;
   try {
     Output.PrepareOutput();
     Output.Active = true;
@@ -101,13 +103,13 @@ void TAuThread::DoRun() {
       more = Output.WriteBlock(StopRequested);
     }
   } catch (const std::exception& e) {
+    Output.FRunFailed = true;
     Output.SetExceptionMessage(e.what());
-    if (auto handler = Output.OnThreadException.Get())
-      events.PostThreadException(&Output, handler);
+    if (auto handler = Output.OnThreadException.Get()) events.PostThreadException(&Output, handler);
   } catch (...) {
+    Output.FRunFailed = true;
     Output.SetExceptionMessage("Unknown error");
-    if (auto handler = Output.OnThreadException.Get())
-      events.PostThreadException(&Output, handler);
+    if (auto handler = Output.OnThreadException.Get()) events.PostThreadException(&Output, handler);
   }
   StopRequested = false;
   // A failure while finishing (the last write, a header patch) is a failed run like any
@@ -117,8 +119,7 @@ void TAuThread::DoRun() {
   } catch (const std::exception& e) {
     Output.Busy = false;
     Output.SetExceptionMessage(e.what());
-    if (auto handler = Output.OnThreadException.Get())
-      events.PostThreadException(&Output, handler);
+    if (auto handler = Output.OnThreadException.Get()) events.PostThreadException(&Output, handler);
   } catch (...) {
     Output.Busy = false;
   }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-TComponent::~TComponent() { NotifyDestroying(); }
+TComponent::~TComponent() {
+  NotifyDestroying();
+}
 
 void TComponent::FreeNotification(TComponent* other) {
   if (other == nullptr || other == this) return;

@@ -56,7 +56,9 @@ bool TEventHandler::IsLive(const TEventRecord& record) {
   return it != r.Live.end() && it->second == record.SenderSerial;
 }
 
-TEventHandler::TEventHandler() { Worker = std::thread([this] { Execute(); }); }
+TEventHandler::TEventHandler() {
+  Worker = std::thread([this] { Execute(); });
+}
 
 TEventHandler::~TEventHandler() {
   {
@@ -72,7 +74,7 @@ TEventHandler::~TEventHandler() {
     Worker.join();
     *ended = true;
   });
-  while (!*ended) TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(2));
+  while (!*ended) main_thread_queue::WaitAndProcess(std::chrono::milliseconds(2));
   joiner.join();
 }
 
@@ -159,10 +161,10 @@ void TEventHandler::Deliver(TEventRecord& record) {
   if (record.Kind == TEventRecord::ekDone) {
     // A handler that calls Run again must find the thread waiting.
     record.Thread->WaitIdleAfter(record.IdleCount);
-    TMainThreadQueue::Invoke([this, &record] { DeliverDoneOnMainThread(record); });
+    main_thread_queue::Invoke([this, &record] { DeliverDoneOnMainThread(record); });
     return;
   }
-  TMainThreadQueue::Invoke([&record] {
+  main_thread_queue::Invoke([&record] {
     if (IsLive(record)) record.Handler(record.Sender);
   });
 }

@@ -12,7 +12,9 @@ void TAuFileOut::SetFileMode(TFileOutputMode mode) {
   FFileMode = foRewrite;
 }
 
-void TAuFileOut::CreateStream() { OpenStream(fmCreate); }
+void TAuFileOut::CreateStream() {
+  OpenStream(fmCreate);
+}
 
 void TAuFileOut::OpenStream(uint16_t mode) {
   if (StreamAssigned) return;

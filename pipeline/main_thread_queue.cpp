@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-namespace TMainThreadQueue {
+namespace main_thread_queue {
 namespace {
 
 struct TPendingCall {
@@ -88,4 +88,4 @@ void SetWakeHook(std::function<void()> hook) {
   q.WakeHook = std::move(hook);
 }
 
-}  // namespace TMainThreadQueue
+}  // namespace main_thread_queue

@@ -7,7 +7,7 @@
 // until the main thread has run it; the main thread drains the queue from its own loop (the
 // Qt application wakes on a posted event, the command line and the tests poll), and a sink's
 // Stop keeps draining while it waits so that the dispatcher can never dead-lock it.
-namespace TMainThreadQueue {
+namespace main_thread_queue {
 
 // Runs `call` on the main thread and returns when it has run. An exception thrown by the
 // call is re-thrown here, in the calling thread.
@@ -23,4 +23,7 @@ bool WaitAndProcess(std::chrono::milliseconds timeout);
 // to a GUI event loop. Pass an empty function to remove it.
 void SetWakeHook(std::function<void()> hook);
 
-}  // namespace TMainThreadQueue
+}  // namespace main_thread_queue
+
+// The former spelling, for callers that have not moved to the one above yet.
+namespace TMainThreadQueue = main_thread_queue;

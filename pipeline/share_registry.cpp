@@ -3,7 +3,7 @@
 #include <mutex>
 #include <vector>
 
-namespace TShareRegistry {
+namespace share_registry {
 namespace {
 
 struct TOpenFile {
@@ -47,7 +47,11 @@ void Remove(uint64_t id) {
   std::erase_if(Opens(), [id](const TOpenFile& open) { return open.Id == id; });
 }
 
-TGuard::TGuard() { Lock().lock(); }
-TGuard::~TGuard() { Lock().unlock(); }
+TGuard::TGuard() {
+  Lock().lock();
+}
+TGuard::~TGuard() {
+  Lock().unlock();
+}
 
-}  // namespace TShareRegistry
+}  // namespace share_registry

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <sys/types.h>
+#include <cstdint>
 
 // In-process share modes: remembers the access and share bits of every open TAuFileStream
 // by device and inode, and refuses an open that conflicts with them.
-namespace TShareRegistry {
+namespace share_registry {
 
 struct TFileKey {
   dev_t Device;
@@ -31,4 +31,4 @@ class TGuard {
   TGuard& operator=(const TGuard&) = delete;
 };
 
-}  // namespace TShareRegistry
+}  // namespace share_registry

@@ -1,31 +1,15 @@
 #include "platform/acm_mp3.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-}
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
 #include <vector>
 
+#include "platform/media_av.h"
+
 namespace trimora::acm {
 namespace {
-
-struct TCodecFree {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct TParserClose {
-  void operator()(AVCodecParserContext* p) const { av_parser_close(p); }
-};
-struct TPacketFree {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct TFrameFree {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
 
 constexpr std::array<uint32_t, 9> kMp3Rates = {8000,  11025, 12000, 16000, 22050,
                                                24000, 32000, 44100, 48000};
@@ -139,10 +123,10 @@ class TMp3Decoder {
     }
   }
 
-  std::unique_ptr<AVCodecContext, TCodecFree> Context;
-  std::unique_ptr<AVCodecParserContext, TParserClose> Parser;
-  std::unique_ptr<AVPacket, TPacketFree> Packet{av_packet_alloc()};
-  std::unique_ptr<AVFrame, TFrameFree> Frame{av_frame_alloc()};
+  media::TAvCodecPtr Context;
+  media::TAvParserPtr Parser;
+  media::TAvPacketPtr Packet{av_packet_alloc()};
+  media::TAvFramePtr Frame{av_frame_alloc()};
 };
 
 }  // namespace

@@ -16,6 +16,10 @@ namespace trimora::media {
 struct TAvFormatCloser {
   void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
+// An output context, which has no input to close.
+struct TAvOutputFreer {
+  void operator()(AVFormatContext* context) const { avformat_free_context(context); }
+};
 struct TAvCodecFreer {
   void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -27,6 +31,9 @@ struct TAvPacketFreer {
 };
 struct TSwrFreer {
   void operator()(SwrContext* context) const { swr_free(&context); }
+};
+struct TAvParserCloser {
+  void operator()(AVCodecParserContext* parser) const { av_parser_close(parser); }
 };
 struct TAvParametersFreer {
   void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
@@ -42,6 +49,8 @@ struct TAvioFreer {
 };
 
 using TAvFormatPtr = std::unique_ptr<AVFormatContext, TAvFormatCloser>;
+using TAvOutputPtr = std::unique_ptr<AVFormatContext, TAvOutputFreer>;
+using TAvParserPtr = std::unique_ptr<AVCodecParserContext, TAvParserCloser>;
 using TAvCodecPtr = std::unique_ptr<AVCodecContext, TAvCodecFreer>;
 using TAvFramePtr = std::unique_ptr<AVFrame, TAvFrameFreer>;
 using TAvPacketPtr = std::unique_ptr<AVPacket, TAvPacketFreer>;

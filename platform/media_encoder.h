@@ -13,11 +13,6 @@
 
 namespace trimora::media {
 
-struct TAvOutputFreer {
-  void operator()(AVFormatContext* context) const { avformat_free_context(context); }
-};
-using TAvOutputPtr = std::unique_ptr<AVFormatContext, TAvOutputFreer>;
-
 // What a writer hands its encoder when writing begins.
 struct TEncoderSetup {
   std::string Encoder;  // FFmpeg's name, "wmav2"

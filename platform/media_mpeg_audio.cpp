@@ -113,6 +113,9 @@ TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& h
   return tag;
 }
 
+// The tags/ folder has the full ID3v2 header parser, but the media runtime lies below it and
+// needs only the length, so it reads the header itself: any tag with a synchsafe size is
+// passed over, whatever its version, so that the audio after it is still found.
 int64_t Id3v2TagLength(std::span<const uint8_t> bytes) {
   if (bytes.size() < 10 || !HasText(bytes, 0, "ID3")) return 0;
   for (size_t i = 6; i < 10; ++i)

@@ -16,7 +16,7 @@ TMediaResult TMediaProfile::AddStream(const TMediaStreamConfig& config) {
     return TMediaResult::InvalidArgument;
   bool found = false;
   for (uint32_t i = 0; i < count && !found; ++i) {
-    info.GetCodecFormat(TMediaMajorType::Audio, config.Codec, i, known);
+    if (!Succeeded(info.GetCodecFormat(TMediaMajorType::Audio, config.Codec, i, known))) continue;
     found = known.Subtype == config.Subtype && known.Bitrate == config.Bitrate &&
             known.Type.Format.Channels == config.Type.Format.Channels &&
             known.Type.Format.SamplesPerSec == config.Type.Format.SamplesPerSec;

@@ -122,11 +122,12 @@ TMediaSyncReader::TMediaSyncReader() : Impl(std::make_unique<TImpl>()) {
 }
 
 TMediaSyncReader::~TMediaSyncReader() {
-  Close();
+  // Closing only lets go of what is held; it cannot fail.
+  static_cast<void>(Close());
 }
 
 TMediaResult TMediaSyncReader::OpenStream(std::shared_ptr<IMediaStream> stream) {
-  Close();
+  static_cast<void>(Close());  // lets go of a previous file; cannot fail
   Impl->File = TMediaFile::Open(std::move(stream));
   if (!Impl->File) return TMediaResult::Fail;
   Impl->Outputs.assign(Impl->File->Streams().size(), TOutputState{});

@@ -29,16 +29,16 @@ std::int64_t IntegerOf(const TAuTagValue& v) {
 
 std::u16string WideOf(const TAuTagValue& v) {
   if (const auto* narrow = std::get_if<std::string>(&v)) {
-    return TTagText::AnsiToWide(*narrow);
+    return tag_text::AnsiToWide(*narrow);
   }
   if (const auto* wide = std::get_if<std::u16string>(&v)) {
     return *wide;
   }
-  return TTagText::AnsiToWide(std::to_string(IntegerOf(v)));
+  return tag_text::AnsiToWide(std::to_string(IntegerOf(v)));
 }
 
 bool KeyLess(const std::pair<std::string, TAuTagValue>& entry, std::string_view key) {
-  return TTagText::CompareNoCase(entry.first, key) < 0;
+  return tag_text::CompareNoCase(entry.first, key) < 0;
 }
 
 }  // namespace
@@ -61,7 +61,7 @@ bool SameTagValue(const TAuTagValue& a, const TAuTagValue& b) {
 
 std::vector<TAuTags::TEntry>::const_iterator TAuTags::Find(std::string_view key) const {
   auto it = std::lower_bound(values_.begin(), values_.end(), key, KeyLess);
-  if (it != values_.end() && TTagText::SameTextNoCase(it->first, key)) {
+  if (it != values_.end() && tag_text::SameTextNoCase(it->first, key)) {
     return it;
   }
   return values_.end();
@@ -92,10 +92,10 @@ void TAuTags::SetValue(std::string_view key, const TAuTagValue& value) {
 std::int64_t TAuTags::ValueAsInteger(std::string_view key) const {
   const TAuTagValue v = GetValue(key);
   if (const auto* narrow = std::get_if<std::string>(&v)) {
-    return TTagText::ParseInt32(*narrow).value_or(0);
+    return tag_text::ParseInt32(*narrow).value_or(0);
   }
   if (const auto* wide = std::get_if<std::u16string>(&v)) {
-    return TTagText::ParseInt32(*wide).value_or(0);
+    return tag_text::ParseInt32(*wide).value_or(0);
   }
   return IntegerOf(v);
 }
@@ -109,7 +109,7 @@ std::string TAuTags::ValueAsText(std::string_view key) const {
     return *narrow;
   }
   if (const auto* wide = std::get_if<std::u16string>(&v)) {
-    return TTagText::WideToAnsi(*wide);
+    return tag_text::WideToAnsi(*wide);
   }
   return std::to_string(IntegerOf(v));
 }
@@ -124,7 +124,7 @@ bool TAuTags::DeclareKey(std::string_view key, const TAuTagValue& initial) {
     return false;
   }
   const auto it = std::lower_bound(values_.begin(), values_.end(), key, KeyLess);
-  if (it == values_.end() || !TTagText::SameTextNoCase(it->first, key)) {
+  if (it == values_.end() || !tag_text::SameTextNoCase(it->first, key)) {
     values_.insert(it, TEntry(std::string(key), initial));
   }
   return true;

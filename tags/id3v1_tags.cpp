@@ -22,7 +22,7 @@ unsigned At(const TRecord& r, std::size_t offset) {
 std::string Field(const TRecord& r, std::size_t offset, std::size_t length) {
   std::string text(length, '\0');
   std::memcpy(text.data(), r.data() + offset, length);
-  return TTagText::TrimControls(text);
+  return tag_text::TrimControls(text);
 }
 
 void PutField(TRecord& r, std::size_t offset, std::string_view text, std::size_t maxLength) {
@@ -70,9 +70,9 @@ std::string TId3v1Tags::Genre() const {
 }
 
 void TId3v1Tags::SetGenre(std::string_view name) {
-  const std::string wanted = TTagText::TrimControls(name);
+  const std::string wanted = tag_text::TrimControls(name);
   for (int i = 0; i < kId3v1GenreCount; ++i) {
-    if (TTagText::SameTextNoCase(kId3v1Genres[static_cast<std::size_t>(i)], wanted)) {
+    if (tag_text::SameTextNoCase(kId3v1Genres[static_cast<std::size_t>(i)], wanted)) {
       SetGenreId(static_cast<TId3v1TagsGenreId>(i));
       return;
     }
@@ -102,7 +102,7 @@ bool TId3v1Tags::ReadTag(TTagFile& file) {
   SetTitle(Field(record, kTitle, 30));
   SetArtist(Field(record, kArtist, 30));
   SetAlbum(Field(record, kAlbum, 30));
-  SetYear(static_cast<std::uint16_t>(TTagText::ParseInt32(Field(record, kYear, 4)).value_or(0)));
+  SetYear(static_cast<std::uint16_t>(tag_text::ParseInt32(Field(record, kYear, 4)).value_or(0)));
   // Layout 1.1 steals the comment's last two bytes for a zero and the track number; some
   // writers pad with spaces instead of zeros, hence the second pair of tests.
   const unsigned b125 = At(record, kV11Zero);

@@ -5,7 +5,7 @@
 
 #include "tags/tag_text.h"
 
-namespace TId3v2Layout {
+namespace id3v2_layout {
 namespace {
 
 unsigned U8(std::byte b) {
@@ -120,7 +120,7 @@ std::optional<TAuTagValue> DecodeTextFrame(std::span<const std::byte> data) {
       return TAuTagValue(Utf16LeUpToZero(leMark ? text.subspan(2) : text));
     }
     case 3:
-      return TAuTagValue(TTagText::Utf8ToWide(NarrowUpToZero(text)));
+      return TAuTagValue(tag_text::Utf8ToWide(NarrowUpToZero(text)));
     default:
       return std::nullopt;
   }
@@ -139,4 +139,4 @@ void AppendV4TextFrame(std::vector<std::byte>& out, std::string_view id, std::ui
   out.insert(out.end(), textBytes, textBytes + text.size());
 }
 
-}  // namespace TId3v2Layout
+}  // namespace id3v2_layout

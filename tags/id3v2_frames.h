@@ -11,7 +11,7 @@
 #include "tags/au_tags.h"
 
 // Byte layouts of ID3v2: the tag header, frame headers and text frames.
-namespace TId3v2Layout {
+namespace id3v2_layout {
 
 inline constexpr std::size_t kHeaderSize = 10;
 inline constexpr std::size_t kFooterSize = 10;
@@ -53,4 +53,4 @@ std::optional<TAuTagValue> DecodeTextFrame(std::span<const std::byte> data);
 void AppendV4TextFrame(std::vector<std::byte>& out, std::string_view id, std::uint8_t encoding,
                        std::string_view text);
 
-}  // namespace TId3v2Layout
+}  // namespace id3v2_layout

@@ -59,8 +59,8 @@ bool TId3v2Tags::IsTagPresent(TTagFile& file) {
   if (!position) {
     return false;
   }
-  std::array<std::byte, TId3v2Layout::kHeaderSize> raw{};
-  const bool present = file.Read(raw) == raw.size() && TId3v2Layout::ParseHeader(raw).has_value();
+  std::array<std::byte, id3v2_layout::kHeaderSize> raw{};
+  const bool present = file.Read(raw) == raw.size() && id3v2_layout::ParseHeader(raw).has_value();
   file.SeekTo(*position);
   return present;
 }
@@ -74,17 +74,17 @@ bool TId3v2Tags::ReadTag(TTagFile& file) {
   if (!start) {
     return false;
   }
-  std::array<std::byte, TId3v2Layout::kHeaderSize> raw{};
+  std::array<std::byte, id3v2_layout::kHeaderSize> raw{};
   if (file.Read(raw) != raw.size()) {
     return false;
   }
-  const auto header = TId3v2Layout::ParseHeader(raw);
+  const auto header = id3v2_layout::ParseHeader(raw);
   if (!header) {
     return false;
   }
   longFrameIds_ = header->version != 2;
   const std::int64_t end = *start + header->TotalLength();
-  WalkFrames(file, header->version, *start + std::int64_t{TId3v2Layout::kHeaderSize}, end);
+  WalkFrames(file, header->version, *start + std::int64_t{id3v2_layout::kHeaderSize}, end);
   file.SeekTo(end);
   return true;
 }
@@ -96,7 +96,7 @@ void TId3v2Tags::WalkFrames(TTagFile& file, int version, std::int64_t start, std
   if (!fileSize || *fileSize < end) {
     return;  // truncated tag: the header counts, the frames are not trusted
   }
-  const std::size_t headerSize = TId3v2Layout::FrameHeaderSize(version);
+  const std::size_t headerSize = id3v2_layout::FrameHeaderSize(version);
   // Texts end at the frame's end at the latest: two zero bytes cover a UTF-16 unit.
   const std::size_t zeroTail = version == 2 ? 1 : 2;
   std::int64_t position = start;
@@ -111,7 +111,7 @@ void TId3v2Tags::WalkFrames(TTagFile& file, int version, std::int64_t start, std
     if (position >= end) {
       return;
     }
-    const std::uint32_t size = TId3v2Layout::FrameDataSize(head, version);
+    const std::uint32_t size = id3v2_layout::FrameDataSize(head, version);
     if (size == 0) {
       continue;
     }
@@ -140,7 +140,7 @@ void TId3v2Tags::DecodeFrame(std::string_view id, std::span<const std::byte> dat
     if (row == kCommentRow) {
       return;
     }
-    if (auto value = TId3v2Layout::DecodeTextFrame(data)) {
+    if (auto value = id3v2_layout::DecodeTextFrame(data)) {
       SetValue(id, *value);
     }
     return;
@@ -151,7 +151,7 @@ bool TId3v2Tags::WriteTag(TTagFile& file, bool unicode) {
   if (!file.IsValid()) {
     return false;
   }
-  std::vector<std::byte> tag(TId3v2Layout::kHeaderSize);
+  std::vector<std::byte> tag(id3v2_layout::kHeaderSize);
   for (std::size_t row = 0; row < kFrameIds.size(); ++row) {
     if (row == kCommentRow) {
       continue;
@@ -162,21 +162,21 @@ bool TId3v2Tags::WriteTag(TTagFile& file, bool unicode) {
     // Empty fields are left out one by one; a missing artist must not drop the title.
     if (unicode && wide) {
       if (!wide->empty()) {
-        TId3v2Layout::AppendV4TextFrame(tag, id, 3, TTagText::WideToUtf8(*wide));
+        id3v2_layout::AppendV4TextFrame(tag, id, 3, tag_text::WideToUtf8(*wide));
       }
     } else if (const std::string text = ValueAsText(id); !text.empty()) {
-      TId3v2Layout::AppendV4TextFrame(tag, id, 0, text);
+      id3v2_layout::AppendV4TextFrame(tag, id, 0, text);
     }
   }
   // Pad with 1 to 16 zero bytes so that the whole tag is a multiple of 16 bytes long.
-  const std::size_t frames = tag.size() - TId3v2Layout::kHeaderSize;
+  const std::size_t frames = tag.size() - id3v2_layout::kHeaderSize;
   const std::size_t padding = 16 - (tag.size() % 16);
   const std::size_t bodySize = frames + padding;
-  if (bodySize > TId3v2Layout::kMaxSynchsafe) {
+  if (bodySize > id3v2_layout::kMaxSynchsafe) {
     return false;
   }
   tag.resize(tag.size() + padding, std::byte{0});
-  const auto header = TId3v2Layout::MakeV4Header(static_cast<std::uint32_t>(bodySize));
+  const auto header = id3v2_layout::MakeV4Header(static_cast<std::uint32_t>(bodySize));
   std::copy(header.begin(), header.end(), tag.begin());
   return PrependToFile(file, tag);
 }

@@ -53,7 +53,7 @@ std::u16string NextText(TBytes& data, unsigned encoding) {
     const std::string_view text(reinterpret_cast<const char*>(data.data()),
                                 static_cast<std::size_t>(zero - data.begin()));
     data = data.subspan(std::min(data.size(), text.size() + 1));
-    return encoding == 0 ? TTagText::AnsiToWide(text) : TTagText::Utf8ToWide(text);
+    return encoding == 0 ? tag_text::AnsiToWide(text) : tag_text::Utf8ToWide(text);
   }
   bool bigEndian = encoding == 2;
   std::size_t i = 0;
@@ -119,7 +119,7 @@ std::optional<TTagPicture> ReadPicture(TBytes data, int version) {
     picture.MimeType = PictureMimeOfV2Format({reinterpret_cast<const char*>(data.data()), 3});
     data = data.subspan(3);
   } else {
-    picture.MimeType = TTagText::WideToUtf8(NextText(data, 0));
+    picture.MimeType = tag_text::WideToUtf8(NextText(data, 0));
   }
   if (data.empty()) return std::nullopt;
   picture.Type = static_cast<uint8_t>(U8(data[0]));
@@ -178,12 +178,12 @@ std::size_t FirstFrame(TBytes body, int version, unsigned flags) {
   if (version == 3)
     return 4 + std::size_t{(U8(body[0]) << 24) | (U8(body[1]) << 16) | (U8(body[2]) << 8) |
                            U8(body[3])};
-  return TId3v2Layout::ReadSynchsafe(body.first<4>());
+  return id3v2_layout::ReadSynchsafe(body.first<4>());
 }
 
 // The bytes of an APEv2 item value as text: UTF-8, several values split by zero bytes.
 std::u16string ApeText(TBytes value) {
-  std::u16string text = TTagText::Utf8ToWide(
+  std::u16string text = tag_text::Utf8ToWide(
       std::string_view(reinterpret_cast<const char*>(value.data()), value.size()));
   while (!text.empty() && text.back() == 0) text.pop_back();
   std::replace(text.begin(), text.end(), u'\0', u'/');
@@ -227,12 +227,12 @@ auto Older(const TMP3FileTags& file, TFromV1 fromV1, TFromApe fromApe) {
 }  // namespace
 
 void ReadId3v2Extras(std::span<const std::byte> tag, TMP3FileTags& out) {
-  if (tag.size() < TId3v2Layout::kHeaderSize) return;
-  const auto header = TId3v2Layout::ParseHeader(tag.first<TId3v2Layout::kHeaderSize>());
+  if (tag.size() < id3v2_layout::kHeaderSize) return;
+  const auto header = id3v2_layout::ParseHeader(tag.first<id3v2_layout::kHeaderSize>());
   if (!header) return;
   const int version = header->version;
   const unsigned flags = U8(tag[5]);
-  TBytes body = tag.subspan(TId3v2Layout::kHeaderSize);
+  TBytes body = tag.subspan(id3v2_layout::kHeaderSize);
   body = body.first(std::min<std::size_t>(body.size(), header->size));
   // Versions 2 and 3 unsynchronise the whole tag, version 4 each frame on its own.
   std::vector<std::byte> whole;
@@ -240,13 +240,13 @@ void ReadId3v2Extras(std::span<const std::byte> tag, TMP3FileTags& out) {
     whole = Resynchronise(body);
     body = whole;
   }
-  const std::size_t headerSize = TId3v2Layout::FrameHeaderSize(version);
+  const std::size_t headerSize = id3v2_layout::FrameHeaderSize(version);
   const std::size_t idSize = version == 2 ? 3 : 4;
   std::size_t at = FirstFrame(body, version, flags);
   while (at < body.size() && body.size() - at >= headerSize) {
     const TBytes frameHeader = body.subspan(at, headerSize);
     if (U8(frameHeader[0]) < 'A' || U8(frameHeader[0]) > 'Z') break;  // padding
-    const std::size_t size = TId3v2Layout::FrameDataSize(frameHeader, version);
+    const std::size_t size = id3v2_layout::FrameDataSize(frameHeader, version);
     at += headerSize;
     if (size > body.size() - at) break;
     const TFrameFlags frameFlags = FlagsOf(frameHeader, version);
@@ -295,9 +295,9 @@ void ReadMP3FileTags(const std::filesystem::path& file, TMP3FileTags& tags) {
   struct stat info {};
   if (!handle.IsValid() || ::fstat(handle.Fd(), &info) != 0 || !S_ISREG(info.st_mode)) return;
   const int64_t size = info.st_size;
-  const auto head = ReadRange(handle, 0, TId3v2Layout::kHeaderSize);
-  if (head.size() == TId3v2Layout::kHeaderSize) {
-    if (const auto header = TId3v2Layout::ParseHeader(std::span(head).first<10>())) {
+  const auto head = ReadRange(handle, 0, id3v2_layout::kHeaderSize);
+  if (head.size() == id3v2_layout::kHeaderSize) {
+    if (const auto header = id3v2_layout::ParseHeader(std::span(head).first<10>())) {
       const auto length =
           std::min<int64_t>({header->TotalLength(), size, static_cast<int64_t>(kMaxId3v2Bytes)});
       ReadId3v2Extras(ReadRange(handle, 0, static_cast<std::size_t>(length)), tags);
@@ -307,7 +307,7 @@ void ReadMP3FileTags(const std::filesystem::path& file, TMP3FileTags& tags) {
 }
 
 void CompleteFromMP3File(const TMP3FileTags& file, TId3v2Tags& tags) {
-  using TTagText::AnsiToWide;
+  using tag_text::AnsiToWide;
   if (!file.Artist.empty()) tags.SetArtist(file.Artist);
   if (!file.Album.empty()) tags.SetAlbum(file.Album);
   if (!file.Title.empty()) tags.SetTitle(file.Title);

@@ -5,18 +5,6 @@
 #include <unistd.h>
 #include <cerrno>
 
-void TFdCloser::operator()(pointer p) const {
-  if (p.fd >= 0) {
-    ::close(p.fd);
-  }
-}
-
-TTagFile::TTagFile(int fd) {
-  if (fd >= 0) {
-    fd_.reset(TFdCloser::pointer(fd));
-  }
-}
-
 TTagFile TTagFile::Open(const std::filesystem::path& path, TMode mode) {
   const int flags = (mode == TMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
   return TTagFile(::open(path.c_str(), flags));
@@ -50,33 +38,11 @@ bool TTagFile::SeekFromEnd(std::int64_t offset) {
 }
 
 std::size_t TTagFile::Read(std::span<std::byte> data) {
-  std::size_t done = 0;
-  while (IsValid() && done < data.size()) {
-    const ssize_t n = ::read(Fd(), data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  return IsValid() ? ReadAll(Fd(), data.data(), data.size()).Done : 0;
 }
 
 std::size_t TTagFile::Write(std::span<const std::byte> data) {
-  std::size_t done = 0;
-  while (IsValid() && done < data.size()) {
-    const ssize_t n = ::write(Fd(), data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  return IsValid() ? WriteAll(Fd(), data.data(), data.size()).Done : 0;
 }
 
 bool TTagFile::Truncate(std::int64_t size) {

@@ -3,23 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <span>
 
-// Closes an owned descriptor. unique_ptr needs a nullable "pointer"; this one wraps the
-// descriptor number.
-struct TFdCloser {
-  struct pointer {
-    int fd = -1;
-    pointer() = default;
-    pointer(std::nullptr_t) {}
-    explicit pointer(int value) : fd(value) {}
-    explicit operator bool() const { return fd >= 0; }
-    friend bool operator==(pointer a, pointer b) { return a.fd == b.fd; }
-  };
-  void operator()(pointer p) const;
-};
+#include "pipeline/unique_fd.h"
 
 // The open file the tag operations work on: an owned POSIX descriptor with its own file
 // position. A default-constructed or failed-to-open object is the invalid handle, on which
@@ -30,11 +17,11 @@ class TTagFile {
 
   TTagFile() = default;
   // Takes ownership of an open descriptor (-1 gives the invalid handle).
-  explicit TTagFile(int fd);
+  explicit TTagFile(int fd) : FFd(fd) {}
   static TTagFile Open(const std::filesystem::path& path, TMode mode);
 
-  bool IsValid() const { return Fd() >= 0; }
-  int Fd() const { return fd_ ? fd_.get().fd : -1; }
+  bool IsValid() const { return static_cast<bool>(FFd); }
+  int Fd() const { return FFd.Get(); }
 
   std::optional<std::int64_t> Position() const;
   std::optional<std::int64_t> Size() const;
@@ -51,5 +38,5 @@ class TTagFile {
   bool Extend(std::int64_t size);
 
  private:
-  std::unique_ptr<int, TFdCloser> fd_;
+  TUniqueFd FFd;
 };

@@ -3,7 +3,7 @@
 #include <array>
 #include <limits>
 
-namespace TTagText {
+namespace tag_text {
 namespace {
 
 // Windows-1252 bytes 0x80..0x9F. The five bytes the code page leaves undefined map to the
@@ -214,4 +214,4 @@ bool SameTextNoCase(std::string_view a, std::string_view b) {
   return CompareNoCase(a, b) == 0;
 }
 
-}  // namespace TTagText
+}  // namespace tag_text

@@ -7,7 +7,7 @@
 
 // Text conversions shared by the tag containers. Narrow text is Windows-1252 bytes, wide
 // text is UTF-16; characters that have no narrow form become "?".
-namespace TTagText {
+namespace tag_text {
 
 std::u16string AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::u16string_view text);
@@ -28,4 +28,4 @@ std::optional<std::int32_t> ParseInt32(std::u16string_view text);
 int CompareNoCase(std::string_view a, std::string_view b);
 bool SameTextNoCase(std::string_view a, std::string_view b);
 
-}  // namespace TTagText
+}  // namespace tag_text

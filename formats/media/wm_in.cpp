@@ -90,10 +90,10 @@ void TWMIn::FillTags() {
   common.SetAlbum(text("WM/AlbumTitle"));
   id3.SetGenre(text("WM/Genre"));
   common.SetGenre(text("WM/Genre"));
-  id3.SetTrack(TTagText::WideToAnsi(text("WM/Track")));
-  common.SetTrack(TTagText::WideToAnsi(text("WM/Track")));
-  id3.SetYear(TTagText::WideToAnsi(text("WM/Year")));
-  common.SetYear(TTagText::WideToAnsi(text("WM/Year")));
+  id3.SetTrack(tag_text::WideToAnsi(text("WM/Track")));
+  common.SetTrack(tag_text::WideToAnsi(text("WM/Track")));
+  id3.SetYear(tag_text::WideToAnsi(text("WM/Year")));
+  common.SetYear(tag_text::WideToAnsi(text("WM/Year")));
   // The file's copyright notice travels as the comment; the common set has no such field.
   id3.SetComment(text("Copyright"));
 }

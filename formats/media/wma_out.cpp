@@ -12,7 +12,6 @@ struct TWMAOut::TRunState {
   bool EndOfInput = false;
   bool ReadStarted = false;  // the source's read is ours to end
   bool CreatedFile = false;  // this run created the output file
-  bool Failed = false;
 };
 
 TWMAOut::TWMAOut() {
@@ -44,12 +43,7 @@ void TWMAOut::OpenWriter(wma_writer& w) {
 
 void TWMAOut::PrepareOutput() {
   FRun = std::make_unique<TRunState>();
-  try {
-    Prepare(*FRun);
-  } catch (...) {
-    FRun->Failed = true;
-    throw;
-  }
+  Prepare(*FRun);
 }
 
 void TWMAOut::Prepare(TRunState& run) {
@@ -103,8 +97,8 @@ void TWMAOut::WriteAttributes() {
   put("Author", tags.Artist());
   put("WM/AlbumTitle", tags.Album());
   put("WM/Genre", tags.Genre());
-  put("WM/Year", TTagText::AnsiToWide(tags.Year()));
-  put("WM/Track", TTagText::AnsiToWide(tags.Track()));
+  put("WM/Year", tag_text::AnsiToWide(tags.Year()));
+  put("WM/Track", tag_text::AnsiToWide(tags.Track()));
   put("Title", tags.Title());
   // The source reads "Copyright" into the comment, so the text survives a cut.
   put("Copyright", tags.Comment());
@@ -112,23 +106,17 @@ void TWMAOut::WriteAttributes() {
 
 bool TWMAOut::WriteBlock(bool Abort) {
   if (FError) {
-    if (FRun) FRun->Failed = true;
     throw EAuException("Windows Media output error");
   }
   if (!Active) return true;
   if (Abort || !FRun || FRun->EndOfInput) return false;
   TRunState& run = *FRun;
-  try {
-    bool endOfData = false;
-    const uint32_t got =
-        Input()->ReadFull(run.Block.data(), static_cast<uint32_t>(run.Block.size()), endOfData);
-    run.EndOfInput = endOfData;
-    // Handed over even when empty: the runtime sees where the data ended.
-    wma_writer_write(run.Writer, run.Block.data(), got);
-  } catch (...) {
-    run.Failed = true;
-    throw;
-  }
+  bool endOfData = false;
+  const uint32_t got =
+      Input()->ReadFull(run.Block.data(), static_cast<uint32_t>(run.Block.size()), endOfData);
+  run.EndOfInput = endOfData;
+  // Handed over even when empty: the runtime sees where the data ended.
+  wma_writer_write(run.Writer, run.Block.data(), got);
   return true;
 }
 
@@ -137,12 +125,12 @@ void TWMAOut::FinishOutput() {
   if (!run) return;
   if (run->ReadStarted && Input() != nullptr) Input()->EndRead();
   const bool completed = wma_writer_close(run->Writer) && !FError;
-  const bool failed = run->Failed || !completed;
+  const bool failed = RunFailed() || !completed;
   if (failed && run->CreatedFile) {
     std::error_code ignored;
     std::filesystem::remove(WideFileName, ignored);
   }
-  if (!run->Failed && !completed) throw EAuException("Windows Media output error");
+  if (!RunFailed() && !completed) throw EAuException("Windows Media output error");
 }
 
 uint64_t TWMAOut::WrittenTime() const {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // A shared library opened at run time by file name and closed with its owner.
@@ -25,4 +27,42 @@ class TDynamicLibrary {
     void operator()(void* handle) const;
   };
   std::unique_ptr<void, TCloser> Handle;
+};
+
+// A library's entry points, typed in TApi, found at run time: loaded on demand behind a
+// loaded flag. A failed load is tried again on the next Load, a successful one stays for the
+// life of the process. An incomplete library is as good as none.
+template <class TApi>
+class TLibraryApi {
+ public:
+  // Finds every entry point of `api` in `library`; false when one is missing.
+  using TFindAll = bool (*)(const TDynamicLibrary& library, TApi& api);
+
+  TLibraryApi(std::string fileName, TFindAll findAll)
+      : FileName(std::move(fileName)), FindAll(findAll) {}
+
+  // Opens the library and finds every entry point; true when all are there.
+  bool Load() {
+    if (Loaded()) return true;
+    std::lock_guard lock(LoadLock);
+    if (Loaded()) return true;
+    auto library = std::make_unique<TDynamicLibrary>(FileName);
+    TApi api;
+    if (!library->Loaded() || !FindAll(*library, api)) return false;
+    FApi = api;
+    Library = std::move(library);
+    FLoaded.store(true, std::memory_order_release);
+    return true;
+  }
+  bool Loaded() const { return FLoaded.load(std::memory_order_acquire); }
+  // Valid once Loaded().
+  const TApi& Api() const { return FApi; }
+
+ private:
+  std::string FileName;
+  TFindAll FindAll;
+  std::mutex LoadLock;
+  std::unique_ptr<TDynamicLibrary> Library;
+  TApi FApi;
+  std::atomic<bool> FLoaded{false};
 };

@@ -2,11 +2,6 @@
 
 #include <lame/lame.h>
 
-#include <atomic>
-#include <memory>
-#include <mutex>
-#include <string>
-
 #include "formats/mp3out/dynamic_library.h"
 
 inline constexpr const char* kLameLibraryName = "libmp3lame.so.0";
@@ -50,26 +45,10 @@ struct TLameApi {
   decltype(&get_lame_short_version) short_version = nullptr;
 };
 
-// The encoder library, loaded on demand behind a loaded flag. A failed load is tried again
-// on the next Load (the sink's constructor and each run ask), a successful one stays for the
-// life of the process.
-class TLameLibrary {
+// The encoder library; the sink's constructor and each run ask for it (Load).
+class TLameLibrary : public TLibraryApi<TLameApi> {
  public:
-  explicit TLameLibrary(std::string fileName) : FileName(std::move(fileName)) {}
-
+  explicit TLameLibrary(std::string fileName);
   // The process's instance over kLameLibraryName.
   static TLameLibrary& Instance();
-
-  // Opens the library and finds every entry point; true when all are there.
-  bool Load();
-  bool Loaded() const { return FLoaded.load(std::memory_order_acquire); }
-  // Valid once Loaded().
-  const TLameApi& Api() const { return FApi; }
-
- private:
-  std::string FileName;
-  std::mutex LoadLock;
-  std::unique_ptr<TDynamicLibrary> Library;
-  TLameApi FApi;
-  std::atomic<bool> FLoaded{false};
 };

@@ -25,9 +25,8 @@ struct TMP3Out::TRunState {
   bool Downmix = false;      // a stereo source encoded as a mono stream
   bool ReadStarted = false;  // the source's read is ours to end
   bool CreatedFile = false;  // this run created the output file
-  bool Failed = false;
-  bool Completed = false;  // the file holds all its audio and is closed
-  int64_t AudioStart = 0;  // where the encoder's first frame went in the stream
+  bool Completed = false;    // the file holds all its audio and is closed
+  int64_t AudioStart = 0;    // where the encoder's first frame went in the stream
 };
 
 namespace {
@@ -77,12 +76,7 @@ TMP3Out::~TMP3Out() {
 
 void TMP3Out::PrepareOutput() {
   FRun = std::make_unique<TRunState>();
-  try {
-    Prepare(*FRun);
-  } catch (...) {
-    if (FRun) FRun->Failed = true;
-    throw;
-  }
+  Prepare(*FRun);
 }
 
 void TMP3Out::Prepare(TRunState& run) {
@@ -129,12 +123,7 @@ void TMP3Out::Prepare(TRunState& run) {
 bool TMP3Out::WriteBlock(bool Abort) {
   if (!Active) return true;
   if (Abort || !FRun || FRun->Completed) return false;
-  try {
-    return EncodeStep(*FRun);
-  } catch (...) {
-    FRun->Failed = true;
-    throw;
-  }
+  return EncodeStep(*FRun);
 }
 
 bool TMP3Out::EncodeStep(TRunState& run) {
@@ -252,7 +241,7 @@ void TMP3Out::FinishOutput() {
     if (run->ReadStarted && Input() != nullptr) Input()->EndRead();
   });
   if (run->Completed) return;
-  if (run->Failed || (!run->Encoder && !run->Lanes)) {
+  if (RunFailed() || (!run->Encoder && !run->Lanes)) {
     DiscardFile(*run);
     return;
   }

@@ -15,14 +15,14 @@ namespace {
 // number of zero or more.
 std::optional<unsigned> Number(const std::string& text) {
   if (text.empty()) return std::nullopt;
-  const std::optional<int32_t> value = TTagText::ParseInt32(text);
+  const std::optional<int32_t> value = tag_text::ParseInt32(text);
   if (!value || *value < 0) return std::nullopt;
   return static_cast<unsigned>(*value);
 }
 
 void AppendV4Frame(std::vector<std::byte>& out, std::string_view id,
                    const std::vector<std::byte>& data) {
-  const auto size = TId3v2Layout::MakeSynchsafe(static_cast<uint32_t>(data.size()));
+  const auto size = id3v2_layout::MakeSynchsafe(static_cast<uint32_t>(data.size()));
   for (const char c : id) out.push_back(static_cast<std::byte>(c));
   out.insert(out.end(), size.begin(), size.end());
   out.push_back(std::byte{0});
@@ -39,7 +39,7 @@ std::vector<std::byte> PictureFrameData(const TTagPicture& picture) {
   std::vector<std::byte> data{std::byte{3}};  // UTF-8 description
   AppendText(data, picture.MimeType);
   data.push_back(static_cast<std::byte>(picture.Type));
-  AppendText(data, TTagText::WideToUtf8(picture.Description));
+  AppendText(data, tag_text::WideToUtf8(picture.Description));
   data.insert(data.end(), picture.Data.begin(), picture.Data.end());
   return data;
 }
@@ -59,11 +59,11 @@ std::vector<std::byte> MP3ExtraFramesTag(const TId3v2Tags& tags) {
   constexpr std::size_t kPadding = 16;
   for (const TTagPicture& picture : tags.Pictures()) {
     const std::vector<std::byte> data = PictureFrameData(picture);
-    if (frames.size() + data.size() + 10 + kPadding > TId3v2Layout::kMaxSynchsafe) continue;
+    if (frames.size() + data.size() + 10 + kPadding > id3v2_layout::kMaxSynchsafe) continue;
     AppendV4Frame(frames, "APIC", data);
   }
   if (frames.empty()) return frames;
-  const auto header = TId3v2Layout::MakeV4Header(static_cast<uint32_t>(frames.size() + kPadding));
+  const auto header = id3v2_layout::MakeV4Header(static_cast<uint32_t>(frames.size() + kPadding));
   frames.insert(frames.begin(), header.begin(), header.end());
   frames.resize(frames.size() + kPadding);
   return frames;
@@ -86,10 +86,10 @@ void WriteMP3Tags(const TTagLibApi& api, const std::filesystem::path& file,
   if (!handle || !api.file_is_valid(handle.get())) throw EAuException("Failed to write tags");
   TagLib_Tag* tag = api.file_tag(handle.get());
   if (tag == nullptr) throw EAuException("Failed to write tags");
-  api.tag_set_title(tag, TTagText::WideToUtf8(tags.Title()).c_str());
-  api.tag_set_artist(tag, TTagText::WideToUtf8(tags.Artist()).c_str());
-  api.tag_set_album(tag, TTagText::WideToUtf8(tags.Album()).c_str());
-  api.tag_set_genre(tag, TTagText::WideToUtf8(tags.Genre()).c_str());
+  api.tag_set_title(tag, tag_text::WideToUtf8(tags.Title()).c_str());
+  api.tag_set_artist(tag, tag_text::WideToUtf8(tags.Artist()).c_str());
+  api.tag_set_album(tag, tag_text::WideToUtf8(tags.Album()).c_str());
+  api.tag_set_genre(tag, tag_text::WideToUtf8(tags.Genre()).c_str());
   if (const auto year = Number(tags.Year())) api.tag_set_year(tag, *year);
   if (const auto track = Number(tags.Track())) api.tag_set_track(tag, *track);
   if (!api.file_save(handle.get())) throw EAuException("Failed to save tags");

@@ -2,12 +2,7 @@
 
 namespace {
 
-std::mutex LoadLock;
-bool LoadTried = false;
-std::unique_ptr<TDynamicLibrary> Library;
-TTagLibApi Api;
-
-bool FindAll(const TDynamicLibrary& l, TTagLibApi& a) {
+bool FindTagLibApi(const TDynamicLibrary& l, TTagLibApi& a) {
   return l.Find("taglib_audioproperties_bitrate", a.audioproperties_bitrate) &&
          l.Find("taglib_audioproperties_channels", a.audioproperties_channels) &&
          l.Find("taglib_audioproperties_length", a.audioproperties_length) &&
@@ -37,17 +32,8 @@ bool FindAll(const TDynamicLibrary& l, TTagLibApi& a) {
 }  // namespace
 
 const TTagLibApi* TagLibApi() {
-  std::lock_guard lock(LoadLock);
-  if (!LoadTried) {
-    LoadTried = true;
-    auto library = std::make_unique<TDynamicLibrary>(kTagLibLibraryName);
-    TTagLibApi api;
-    if (library->Loaded() && FindAll(*library, api)) {
-      Api = api;
-      Library = std::move(library);
-    }
-  }
-  return Library ? &Api : nullptr;
+  static TLibraryApi<TTagLibApi> library(kTagLibLibraryName, FindTagLibApi);
+  return library.Load() ? &library.Api() : nullptr;
 }
 
 std::mutex& TagLibUseLock() {

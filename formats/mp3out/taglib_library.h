@@ -50,8 +50,8 @@ struct TTagLibFileCloser {
 };
 using TTagLibFile = std::unique_ptr<TagLib_File, TTagLibFileCloser>;
 
-// The process's TagLib binding: the library is opened once, under a process-wide lock, by
-// the first caller; nullptr when it or any of its names is missing. TagLib keeps its default
+// The process's TagLib binding, opened by the first caller (and tried again by the next
+// while it is missing); nullptr when it or any of its names is missing. TagLib keeps its default
 // text encoding in a global, so callers hold TagLibUseLock() for the whole of a tag update.
 const TTagLibApi* TagLibApi();
 std::mutex& TagLibUseLock();

@@ -263,3 +263,19 @@ void EncodeImaStereo(std::span<const int16_t> frames, ImaChannelState& left, Ima
   l.StoreTo(left);
   r.StoreTo(right);
 }
+
+void EncodeImaBlock(std::span<const int16_t> frames, int channels, ImaChannelState& left,
+                    ImaChannelState& right, std::span<uint8_t> block) {
+  const auto first = static_cast<std::size_t>(channels);
+  if (frames.size() < first) {
+    std::fill(block.begin(), block.end(), uint8_t{0});
+    return;
+  }
+  left.Predictor = frames[0];
+  if (channels == 2) {
+    right.Predictor = frames[1];
+    EncodeImaStereo(frames.subspan(first), left, right, block);
+  } else {
+    EncodeImaMono(frames.subspan(first), left, block);
+  }
+}

@@ -83,3 +83,9 @@ void EncodeImaMono(std::span<const int16_t> samples, ImaChannelState& state,
 // whose samples the caller has put into the two predictors.
 void EncodeImaStereo(std::span<const int16_t> frames, ImaChannelState& left, ImaChannelState& right,
                      std::span<uint8_t> block);
+
+// One mono or stereo block from the block's interleaved `frames`, the first of which becomes
+// the header's samples; `right` is unused for mono. The step indexes carry on to the next
+// block.
+void EncodeImaBlock(std::span<const int16_t> frames, int channels, ImaChannelState& left,
+                    ImaChannelState& right, std::span<uint8_t> block);

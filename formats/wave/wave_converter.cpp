@@ -7,21 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/wave/wave_header.h"
+
 using namespace trimora::acm;
 
 namespace {
 
-uint32_t U32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-
 void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-bool IdIs(const uint8_t* p, std::string_view id) {
-  return std::memcmp(p, id.data(), 4) == 0;
 }
 
 struct TAcmStreamCloser {
@@ -39,34 +32,31 @@ TWaveConverter::TWaveConverter() {
 }
 
 void TWaveConverter::LoadFile(TAuStream& stream) {
-  // The walk below tries every offset, so it runs over the file in memory, not the stream.
   const int64_t size = std::max<int64_t>(stream.Size() - stream.Position(), 0);
   std::vector<uint8_t> file(static_cast<size_t>(size));
   file.resize(static_cast<size_t>(std::max<int64_t>(stream.Read(file.data(), size), 0)));
   SetPosition(0);
-  const int64_t n = static_cast<int64_t>(file.size());
-  if (n < 12 || !IdIs(&file[0], "RIFF") || !IdIs(&file[8], "WAVE")) return;
-  // p is the end of the last 8 bytes read; each round starts 7 bytes back, one byte on.
-  for (int64_t p = 12; p < n - 1;) {
-    p -= 7;
-    if (p + 8 > n) break;
-    const uint8_t* id = &file[static_cast<size_t>(p)];
-    const int64_t declared = U32(id + 4);
-    p += 8;
-    const int64_t body = std::min(declared, n - p);  // a chunk cut short by the file's end
-    const uint8_t* start = file.data() + p;
-    if (IdIs(id, "fmt ")) {
+  // The header is walked as the reader walks it; only the data may reach past its limit.
+  TChunkCursor in(file);
+  if (!in.Find("RIFF") || !in.Has(4)) return;
+  in.Pos += 4;
+  if (!in.Find("WAVE")) return;
+  std::string_view id;
+  uint32_t declared = 0;
+  while (in.Next(id, declared)) {
+    const auto* idBytes = reinterpret_cast<const uint8_t*>(id.data());
+    const size_t body = std::min<size_t>(declared, in.Left());  // a chunk cut short by the end
+    if (MatchChunkId(idBytes, "fmt ")) {
       // A short body reads as the 18-byte base with zeros after it; a long one is cut off.
       SourceFormat.fill(0);
-      std::copy_n(start, std::min<int64_t>(body, kFormatBufferSize), SourceFormat.begin());
-      p += body;
-    } else if (IdIs(id, "fact")) {
-      p += body;
-    } else if (IdIs(id, "data") && declared > 0) {
+      std::copy_n(in.At(), std::min<size_t>(body, kFormatBufferSize), SourceFormat.begin());
+    } else if (MatchChunkId(idBytes, "data")) {
+      // A size never patched (0) means the data runs to the end, as the reader takes it.
       SetSize(0);
-      Write(start, body);
-      p += body;
+      Write(in.At(), static_cast<int64_t>(declared > 0 ? body : in.Left()));
+      break;
     }
+    if (!in.Skip(declared)) break;
   }
   SetPosition(0);
 }

@@ -23,9 +23,9 @@ class TWaveConverter : public TAuMemoryStream {
   TWaveConverter();
 
   // Loads the `fmt ` body into SourceFormat and the `data` body as the converter's contents
-  // from a WAV file starting at the stream's position. The file must begin with "RIFF" and
-  // "WAVE" exactly; chunks are then found by trying every byte offset, so anything in
-  // between is passed over. A file that is not RIFF WAVE loads nothing.
+  // from a WAV file starting at the stream's position, walking its chunks with the reader's
+  // TChunkCursor; the first `data` chunk ends the walk. A file that is not RIFF WAVE loads
+  // nothing.
   void LoadFile(TAuStream& stream);
 
   // Converts the contents from SourceFormat to TargetFormat. 0 on success, with the PCM as

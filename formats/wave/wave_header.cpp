@@ -19,39 +19,6 @@ constexpr std::array<uint8_t, 16> kPcmSubformat = {0x01, 0x00, 0x00, 0x00, 0x00,
 constexpr std::array<uint8_t, 16> kFloatSubformat = {
     0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-// The header bytes read ahead in one piece, and how far the scan has consumed them. A take
-// that would pass the end of what the stream holds, or kWaveHeaderLimit, fails, so no step of
-// the scan can look outside the buffer.
-class THeaderBytes {
- public:
-  explicit THeaderBytes(TAuStream& stream) : Bytes(kWaveHeaderLimit) {
-    const int64_t got = stream.Read(Bytes.data(), kWaveHeaderLimit);
-    Bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-  }
-
-  bool Take(uint64_t count) {
-    if (Used + count > Bytes.size()) return false;
-    Used += static_cast<size_t>(count);
-    return true;
-  }
-  // A chunk body of `size` bytes. RIFF pads odd bodies with a zero byte, which some writers
-  // leave out; since no chunk id starts with a zero byte, a zero after an odd body is the pad.
-  bool TakeBody(uint32_t size) {
-    if (!Take(size)) return false;
-    if (size % 2 == 1 && Used < Bytes.size() && Bytes[Used] == 0) ++Used;
-    return true;
-  }
-  // The four bytes taken last; only valid once four have been taken.
-  const uint8_t* Last4() const { return Bytes.data() + Used - 4; }
-  std::span<const uint8_t> Span(size_t from, size_t count) const {
-    return std::span<const uint8_t>(Bytes).subspan(from, count);
-  }
-  size_t Used = 0;
-
- private:
-  std::vector<uint8_t> Bytes;
-};
-
 TWavType KindOfTag(uint16_t tag) {
   switch (tag) {
     case 1:
@@ -71,12 +38,14 @@ TWavType KindOfTag(uint16_t tag) {
   }
 }
 
-// Decodes a `fmt ` body into `h`. Fields the body is too short to hold stay 0.
-void DecodeFormat(std::span<const uint8_t> body, TWaveHeader& h) {
+// Decodes a `fmt ` body into `h`. Fields the body is too short to hold stay 0. Gives the
+// format tag that decided the kind: the subformat's for the extensible form.
+uint16_t DecodeFormat(std::span<const uint8_t> body, TWaveHeader& h) {
   const auto u16At = [&](size_t offset) -> uint16_t {
     return offset + 2 <= body.size() ? U16(&body[offset]) : 0;
   };
-  h.WavType = KindOfTag(u16At(0));
+  uint16_t tag = u16At(0);
+  h.WavType = KindOfTag(tag);
   h.Channels = u16At(2);
   h.SampleRate = body.size() >= 8 ? U32(&body[4]) : 0;
   h.BitsPerSample = u16At(14);
@@ -100,19 +69,48 @@ void DecodeFormat(std::span<const uint8_t> body, TWaveHeader& h) {
   if (h.WavType == wtExtPCM) {
     // The subformat is the body's last 16 bytes, whatever the extension's size says.
     const auto guid = body.size() >= 16 ? body.last(16) : std::span<const uint8_t>();
+    if (!guid.empty()) tag = U16(guid.data());
     if (!guid.empty() && std::ranges::equal(guid, kFloatSubformat)) {
       h.WavType = wtExtIEEEFloat;
     } else if (guid.empty() || !std::ranges::equal(guid, kPcmSubformat)) {
       h.WavType = wtUnsupported;
     }
   }
+  return tag;
+}
+
+// The name of a format tag this program does not read, where people may know it.
+std::string_view NameOfOtherTag(uint16_t tag) {
+  switch (tag) {
+    case 6:
+      return "A-law";
+    case 7:
+      return "mu-law";
+    case 0x31:
+      return "GSM 6.10";
+    case 0x50:
+      return "MPEG Layer-1 or -2";
+    case 0x161:
+    case 0x162:
+    case 0x163:
+      return "Windows Media Audio";
+    default:
+      return {};
+  }
+}
+
+std::string FormatRefusal(uint16_t tag) {
+  std::string text = "WAV data of format " + std::to_string(tag);
+  if (const auto name = NameOfOtherTag(tag); !name.empty()) text += " (" + std::string(name) + ")";
+  return text + " is not supported";
 }
 
 bool NeedsFact(TWavType type) {
   return type == wtDVIADPCM || type == wtMSADPCM || type == wtACM;
 }
 
-enum class TStep { Riff, Wave, Fmt, Fact, Data };
+constexpr std::string_view kCutShort =
+    "the WAV header is cut short or longer than this program reads (65535 bytes)";
 
 }  // namespace
 
@@ -151,76 +149,79 @@ bool MatchChunkId(const uint8_t* bytes, std::string_view id) {
   return true;
 }
 
-TWaveHeader ScanWaveHeader(TAuStream& stream) {
-  const int64_t start = stream.Position();
-  THeaderBytes in(stream);
-  TWaveHeader h;
-  const auto fail = [&h] {
-    h = TWaveHeader{};
-    return h;
-  };
-  // A chunk the scan does not want: its size, its body, and the next chunk's id.
-  const auto skipChunk = [&in]() {
-    if (!in.Take(4)) return false;
-    return in.TakeBody(U32(in.Last4())) && in.Take(4);
-  };
-  if (!in.Take(4)) return fail();
-  TStep step = TStep::Riff;
-  for (;;) {
-    switch (step) {
-      case TStep::Riff:
-      case TStep::Wave: {
-        // A sliding search: leading bytes before "RIFF", and the RIFF size, are passed over.
-        const bool riff = step == TStep::Riff;
-        if (!MatchChunkId(in.Last4(), riff ? "RIFF" : "WAVE")) {
-          if (!in.Take(1)) return fail();
-        } else {
-          if (!in.Take(4)) return fail();
-          step = riff ? TStep::Wave : TStep::Fmt;
-        }
-        break;
-      }
-      case TStep::Fmt: {
-        if (!MatchChunkId(in.Last4(), "fmt ")) {
-          if (!skipChunk()) return fail();
-          break;
-        }
-        if (!in.Take(4)) return fail();
-        const uint32_t size = U32(in.Last4());
-        const size_t bodyStart = in.Used;
-        if (!in.TakeBody(size)) return fail();
-        DecodeFormat(in.Span(bodyStart, size), h);
-        if (h.WavType == wtUnsupported) return fail();
-        step = NeedsFact(h.WavType) ? TStep::Fact : TStep::Data;
-        if (!in.Take(4)) return fail();
-        break;
-      }
-      case TStep::Fact: {
-        if (!MatchChunkId(in.Last4(), "fact")) {
-          if (!skipChunk()) return fail();
-          break;
-        }
-        if (!in.Take(4)) return fail();
-        const uint32_t size = U32(in.Last4());
-        const size_t bodyStart = in.Used;
-        if (!in.TakeBody(size)) return fail();
-        const uint32_t frames = size >= 4 ? U32(in.Span(bodyStart, 4).data()) : 0;
-        (h.WavType == wtDVIADPCM ? h.ImaFormat.TotalFrames : h.MsFormat.TotalFrames) = frames;
-        if (!in.Take(4)) return fail();
-        step = TStep::Data;
-        break;
-      }
-      case TStep::Data: {
-        if (!MatchChunkId(in.Last4(), "data")) {
-          if (!skipChunk()) return fail();
-          break;
-        }
-        if (!in.Take(4)) return fail();
-        h.DataSize = U32(in.Last4());
-        h.HeaderLength = static_cast<uint32_t>(in.Used);
-        stream.SetPosition(start + in.Used);
-        return h;
-      }
+bool TChunkCursor::Find(std::string_view id) {
+  for (; Has(4); ++Pos) {
+    if (MatchChunkId(At(), id)) {
+      Pos += 4;
+      return true;
     }
   }
+  return false;
+}
+
+bool TChunkCursor::Next(std::string_view& id, uint32_t& size) {
+  if (!Has(8)) return false;
+  id = std::string_view(reinterpret_cast<const char*>(At()), 4);
+  size = U32(At() + 4);
+  Pos += 8;
+  return true;
+}
+
+bool TChunkCursor::Skip(uint32_t size) {
+  if (!Has(size)) return false;
+  Pos += size;
+  if (size % 2 == 1 && Has(1) && *At() == 0) ++Pos;
+  return true;
+}
+
+bool TChunkCursor::Chunk(std::string_view id, uint32_t& size) {
+  std::string_view found;
+  while (Next(found, size)) {
+    if (MatchChunkId(reinterpret_cast<const uint8_t*>(found.data()), id)) return true;
+    if (!Skip(size)) return false;
+  }
+  return false;
+}
+
+TWaveHeader ScanWaveHeader(TAuStream& stream) {
+  const int64_t start = stream.Position();
+  std::vector<uint8_t> bytes(kWaveHeaderLimit);
+  bytes.resize(
+      static_cast<size_t>(std::max<int64_t>(stream.Read(bytes.data(), kWaveHeaderLimit), 0)));
+  TChunkCursor in(bytes);
+  TWaveHeader h;
+  const auto fail = [&h](std::string_view reason) {
+    h = TWaveHeader{};
+    h.Refusal = reason;
+    return h;
+  };
+  // Bytes before "RIFF" and the RIFF size are passed over.
+  if (!in.Find("RIFF")) {
+    const bool rf64 = bytes.size() >= 4 && MatchChunkId(bytes.data(), "RF64");
+    return fail(rf64 ? "RF64 WAV files (the form for over 4 GB) are not supported" : "");
+  }
+  if (!in.Has(4)) return fail("");
+  in.Pos += 4;
+  if (!in.Find("WAVE")) return fail("");
+
+  uint32_t size = 0;
+  if (!in.Chunk("fmt ", size) || !in.Has(size)) return fail(kCutShort);
+  const uint16_t tag = DecodeFormat(std::span<const uint8_t>(in.At(), size), h);
+  if (h.WavType == wtUnsupported) return fail(FormatRefusal(tag));
+  if (!in.Skip(size)) return fail(kCutShort);
+
+  if (NeedsFact(h.WavType)) {
+    if (!in.Chunk("fact", size))
+      return fail("the WAV file's " + std::string(WavTypeName(h.WavType)) +
+                  " data has no fact chunk");
+    const uint32_t frames = size >= 4 && in.Has(4) ? U32(in.At()) : 0;
+    if (size >= 4) h.FactOffset = static_cast<uint32_t>(in.Pos);
+    (h.WavType == wtDVIADPCM ? h.ImaFormat.TotalFrames : h.MsFormat.TotalFrames) = frames;
+    if (!in.Skip(size)) return fail(kCutShort);
+  }
+  if (!in.Chunk("data", size)) return fail(kCutShort);
+  h.DataSize = size;
+  h.HeaderLength = static_cast<uint32_t>(in.Pos);
+  stream.SetPosition(start + static_cast<int64_t>(in.Pos));
+  return h;
 }

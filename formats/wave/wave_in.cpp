@@ -34,6 +34,12 @@ TWavType TWaveIn::WavType() {
   return FWavType;
 }
 
+std::string TWaveIn::RefusalReason() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FRefusal;
+}
+
 void TWaveIn::OpenFile() {
   std::lock_guard lock(FileLock);
   if (OpenCount > 0) return;
@@ -41,6 +47,7 @@ void TWaveIn::OpenFile() {
   FValid = false;
   FloatIs32 = false;
   FWavType = wtUnsupported;
+  FRefusal.clear();
   FSize = 0;
   FBitsPerSample = 0;
   FChannels = 0;
@@ -56,6 +63,7 @@ void TWaveIn::ParseHeader() {
   const int64_t start = Stream->Position();
   const TWaveHeader h = ScanWaveHeader(*Stream);
   FWavType = h.WavType;
+  FRefusal = h.Refusal;
   if (FWavType == wtUnsupported) return;
   FChannels = h.Channels;
   FSampleRate = static_cast<int32_t>(std::min<uint32_t>(h.SampleRate, INT32_MAX));

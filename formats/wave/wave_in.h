@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,10 @@ class TWaveIn : public TAuFileIn {
   TWavType WavType();
   // The same as a readable name, for people: "PCM", "IEEE float", "MP3 (converted)", ...
   std::string_view WavTypeName() { return ::WavTypeName(WavType()); }
+  // Why the header was refused, for people ("WAV data of format 6 (A-law) is not
+  // supported"); empty when it was not, or when the file is no RIFF WAVE file at all. Opens
+  // the file.
+  std::string RefusalReason();
 
  protected:
   void OpenFile() override;
@@ -69,6 +74,7 @@ class TWaveIn : public TAuFileIn {
   std::vector<uint8_t> BlockBuffer;   // one ADPCM block as read
   uint8_t* BufferBase = nullptr;      // ReadBuffer's or DecodeBuffer's bytes
   TWavType FWavType = wtUnsupported;
+  std::string FRefusal;
   TImaFormat ImaFormat;
   std::array<ImaChannelState, 2> ImaStates{};
   TMsFormat MsFormat;

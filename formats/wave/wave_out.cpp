@@ -60,7 +60,7 @@ void TWaveOut::Refuse(const char* message) {
 
 void TWaveOut::PrepareOutput() {
   InputExhausted = false;
-  ReadStarted = HeaderReady = Failed = Appending = false;
+  ReadStarted = HeaderReady = Appending = false;
   DataWritten = FramesEncoded = 0;
   Existing = {};
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
@@ -159,21 +159,14 @@ void TWaveOut::WriteHeader() {
 bool TWaveOut::WriteBlock(bool Abort) {
   if (!Active) return true;
   if (Abort || InputExhausted) return false;
-  try {
-    switch (FWavType) {
-      case wtPCM:
-      case wtExtPCM:
-        return WritePcmBlock();
-      case wtDVIADPCM:
-        return WriteImaBlock();
-      default:
-        return false;  // nothing is written for other kinds; never loop on them
-    }
-  } catch (...) {
-    // Reported like any other error of the run, so that a failed write never looks like
-    // success; FinishOutput then makes the header describe what was written.
-    Failed = true;
-    throw;
+  switch (FWavType) {
+    case wtPCM:
+    case wtExtPCM:
+      return WritePcmBlock();
+    case wtDVIADPCM:
+      return WriteImaBlock();
+    default:
+      return false;  // nothing is written for other kinds; never loop on them
   }
 }
 
@@ -202,14 +195,7 @@ bool TWaveOut::WriteImaBlock() {
     got += n;
   }
   FramesEncoded += got / (2 * Format.Channels);
-  const std::span<const int16_t> frames(PcmBlock);
-  ImaLeft.Predictor = frames[0];
-  if (Format.Channels == 2) {
-    ImaRight.Predictor = frames[1];
-    EncodeImaStereo(frames.subspan(2), ImaLeft, ImaRight, CodeBlock);
-  } else {
-    EncodeImaMono(frames.subspan(1), ImaLeft, CodeBlock);
-  }
+  EncodeImaBlock(PcmBlock, Format.Channels, ImaLeft, ImaRight, CodeBlock);
   WriteData(CodeBlock.data(), static_cast<int64_t>(CodeBlock.size()));
   return true;
 }
@@ -246,7 +232,7 @@ void TWaveOut::FinishOutput() {
   if (!HeaderReady || Stream == nullptr) return;
   const TWavType type = FWavType;
   const bool promiseKept = PromisedSize >= 0 && DataWritten <= PromisedSize;
-  if (type == wtDVIADPCM || Appending || FFileMode == foAppend || Stopped || Failed ||
+  if (type == wtDVIADPCM || Appending || FFileMode == foAppend || Stopped || RunFailed() ||
       !promiseKept) {
     PatchSizes();
   } else if (type == wtPCM || type == wtExtPCM) {

@@ -58,7 +58,6 @@ class TWaveOut : public TAuFileOut {
   bool InputExhausted = false;
   bool ReadStarted = false;
   bool HeaderReady = false;  // the header is written, or the stream stands at the end of a file
-  bool Failed = false;       // a step raised: the data written so far is all there is
   bool Appending = false;    // appending to a file that was not empty
   TPcmFormat Format;
   int64_t PromisedSize = -1;  // the input's Size when the header was written

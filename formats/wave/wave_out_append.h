@@ -20,13 +20,9 @@ struct TExistingWave {
   uint32_t DataSize = 0;       // the `data` size as declared
 };
 
-// The scan buffer for an append: a longer header is refused rather than read further.
-inline constexpr int kAppendScanLimit = 4096;
-
-// Walks the header from the start of `stream` like the reader does (sliding search for
-// "RIFF" and "WAVE", ids matched loosely, unknown chunks skipped by their size) as far as the
-// `data` chunk. Format tags other than PCM and IMA ADPCM, an ADPCM file without `fact`, and a
-// walk that reaches the end of the stream or of the scan buffer give wtUnsupported.
+// Scans the header from the start of `stream` with the reader's ScanWaveHeader. Format tags
+// other than PCM and IMA ADPCM, an ADPCM file without a 4-byte `fact` count, and any header
+// the reader refuses give wtUnsupported.
 TExistingWave ReadExistingWave(TAuStream& stream);
 
 // Whether new data may go at the end of the file without damaging it: the format is one the

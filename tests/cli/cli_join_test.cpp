@@ -34,11 +34,10 @@ class CliJoin : public ::testing::Test {
   // Tones of 30000 and 50000 frames at different pitches (B.WAV upper-case on purpose), so a
   // frame out of place anywhere in the output differs by far more than rounding.
   void SetUp() override {
-    ASSERT_FALSE(Shell("cd '" + Folder.Path().string() +
-                       "' && sox -r 44100 -c 2 -n -b 16 -D a.wav synth 30000s sine 300 vol 0.5 && "
-                       "sox -r 44100 -c 2 -n -b 16 -D B.WAV synth 50000s sine 440 vol 0.7 && "
-                       "echo ok")
-                     .empty());
+    ASSERT_TRUE(
+        CopyMadeFiles("sox -r 44100 -c 2 -n -b 16 -D a.wav synth 30000s sine 300 vol 0.5 && "
+                      "sox -r 44100 -c 2 -n -b 16 -D B.WAV synth 50000s sine 440 vol 0.7",
+                      Folder));
     A = Samples16(DecodeWithFfmpeg(Folder / "a.wav", "s16le"));
     B = Samples16(DecodeWithFfmpeg(Folder / "B.WAV", "s16le"));
     ASSERT_EQ(A.size(), 60000u);

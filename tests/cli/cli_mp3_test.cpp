@@ -31,17 +31,16 @@ class CliMp3 : public ::testing::Test {
   // A 5-second stereo tone rising from 200 to 1200 Hz, encoded by LAME (CBR 128, joint
   // stereo) and by FFmpeg's LAME binding (VBR), each with tags.
   void SetUp() override {
-    const std::string in = "cd '" + Folder.Path().string() + "' && ";
-    ASSERT_FALSE(Shell(in +
-                       "ffmpeg -nostdin -v error -f lavfi -i "
-                       "'aevalsrc=0.4*sin(2*PI*(200*t+100*t*t)):s=44100:d=5' -ac 2 tone.wav && "
-                       "lame --quiet -b 128 -m j --tt 'Lame Title' --ta 'Lame Artist' "
-                       "--tl 'Lame Album' --ty 2015 --tn 7 --tg Rock tone.wav cbr.mp3 && "
-                       "ffmpeg -nostdin -v error -i tone.wav -c:a libmp3lame -q:a 2 "
-                       "-metadata title='Caf\u00E9 \u263A' -metadata artist='FF Artist' "
-                       "-metadata album='FF Album' -metadata genre=Jazz -metadata date=1999 "
-                       "-metadata track=3 vbr.mp3 && rm tone.wav && echo ok")
-                     .empty());
+    ASSERT_TRUE(
+        CopyMadeFiles("ffmpeg -nostdin -v error -f lavfi -i "
+                      "'aevalsrc=0.4*sin(2*PI*(200*t+100*t*t)):s=44100:d=5' -ac 2 tone.wav && "
+                      "lame --quiet -b 128 -m j --tt 'Lame Title' --ta 'Lame Artist' "
+                      "--tl 'Lame Album' --ty 2015 --tn 7 --tg Rock tone.wav cbr.mp3 && "
+                      "ffmpeg -nostdin -v error -i tone.wav -c:a libmp3lame -q:a 2 "
+                      "-metadata title='Caf\u00E9 \u263A' -metadata artist='FF Artist' "
+                      "-metadata album='FF Album' -metadata genre=Jazz -metadata date=1999 "
+                      "-metadata track=3 vbr.mp3 && rm tone.wav",
+                      Folder));
   }
 
   // Cuts 1.0 s to 3.0 s of `in` into `out`: frames 44100 to 132300, 88201 in all.

@@ -46,9 +46,9 @@ const std::vector<TPicture> kRichPictures = {{3, "image/png", "Front", 10},
 class CliTags : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(Shell("cd '" + Folder.Path().string() + "' && " + R"SH(
+    ASSERT_TRUE(CopyMadeFiles(R"SH(
 ffmpeg -nostdin -v error -f lavfi -i 'sine=f=440:d=2:r=44100' -ac 2 tone.wav &&
-lame --quiet -b 128 tone.wav plain.mp3 && rm tone.wav && /usr/bin/python3 - <<'PY' && echo ok
+lame --quiet -b 128 tone.wav plain.mp3 && rm tone.wav && /usr/bin/python3 - <<'PY'
 import shutil
 from mutagen.id3 import ID3, TIT2, TPE1, TALB, TRCK, APIC, MakeID3v1
 from mutagen.apev2 import APEv2
@@ -77,8 +77,8 @@ ape['Album'] = 'Ape Album'
 ape['Year'] = '1987'
 ape.save('ape.mp3')
 PY
-)SH")
-                     .empty());
+)SH",
+                              Folder));
   }
 
   TScratch Folder;

@@ -1,10 +1,12 @@
 #include "cli_test_support.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <random>
@@ -12,16 +14,7 @@
 namespace cli_test {
 namespace {
 
-std::string Quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
-}
+using test_support::Quoted;
 
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path);
@@ -34,32 +27,17 @@ void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 
 }  // namespace
 
-TScratch::TScratch() {
-  std::random_device rd;
-  Folder = std::filesystem::temp_directory_path() /
-           ("trimora-cli-test-" + std::to_string(rd()) + std::to_string(rd()));
-  std::filesystem::create_directories(Folder);
-}
-
-TScratch::~TScratch() {
-  std::error_code ignored;
-  std::filesystem::remove_all(Folder, ignored);
-}
-
 std::vector<std::string> TScratch::Names() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(Folder))
-    if (entry.path().filename().string().rfind(".cli-", 0) != 0)
-      names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
+  std::vector<std::string> names = TTempFolder::Names();
+  std::erase_if(names, [](const std::string& name) { return name.starts_with(".cli-"); });
   return names;
 }
 
 TCliRun TScratch::Cli(const std::vector<std::string>& args, const std::string& prefix) const {
   // The captured streams live in the folder under names Names() leaves out.
-  const auto out = Folder / ".cli-out", err = Folder / ".cli-err";
+  const auto out = Path() / ".cli-out", err = Path() / ".cli-err";
   std::string command =
-      "cd " + Quoted(Folder.string()) + " && " + prefix + " " + Quoted(TRIMORA_CLI);
+      "cd " + Quoted(Path().string()) + " && " + prefix + " " + Quoted(TRIMORA_CLI);
   for (const auto& arg : args) command += " " + Quoted(arg);
   command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
   const int raw = std::system(command.c_str());
@@ -68,6 +46,30 @@ TCliRun TScratch::Cli(const std::vector<std::string>& args, const std::string& p
   run.Out = ReadText(out);
   run.Err = ReadText(err);
   return run;
+}
+
+bool CopyMadeFiles(const std::string& script, const TScratch& folder) {
+  namespace fs = std::filesystem;
+  const fs::path made = fs::path(TRIMORA_BINARY_DIR) / "test-files" /
+                        std::to_string(std::hash<std::string>{}(script));
+  if (!fs::exists(made)) {
+    // Made beside the final place and renamed into it, so that a test running at the same
+    // time never sees half of the files.
+    fs::create_directories(made.parent_path());
+    const fs::path partial = made.string() + "." + std::to_string(::getpid());
+    fs::remove_all(partial);
+    fs::create_directories(partial);
+    if (std::system(("cd " + Quoted(partial.string()) + " && " + script).c_str()) != 0) {
+      fs::remove_all(partial);
+      return false;
+    }
+    std::error_code taken;  // another test may have finished first
+    fs::rename(partial, made, taken);
+    if (taken) fs::remove_all(partial);
+  }
+  for (const auto& entry : fs::directory_iterator(made))
+    fs::copy_file(entry.path(), folder / entry.path().filename().string());
+  return true;
 }
 
 int16_t CountingSample(int64_t frame, int channel) {
@@ -95,32 +97,6 @@ std::vector<uint8_t> CountingWave(int64_t frames, int rate) {
     PutLE(w, static_cast<uint16_t>(CountingSample(i, 1)), 2);
   }
   return w;
-}
-
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> Shell(const std::string& command) {
-  struct TCloser {
-    void operator()(FILE* f) const { ::pclose(f); }
-  };
-  std::unique_ptr<FILE, TCloser> pipe(::popen(command.c_str(), "r"));
-  if (!pipe) return {};
-  std::vector<uint8_t> out;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
-    out.insert(out.end(), buffer, buffer + n);
-  if (::pclose(pipe.release()) != 0) return {};
-  return out;
 }
 
 std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path,

@@ -25,6 +25,9 @@ TEST(CliUsage, ExitStatusAndMessages) {
   std::vector<uint8_t> noise(5000);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 7919 >> 3);
   WriteBytes(folder / "noise.wav", noise);
+  auto alaw = CountingWave(4410, 44100);
+  alaw[20] = 6;  // the format tag
+  WriteBytes(folder / "alaw.wav", alaw);
   struct {
     std::vector<std::string> Args;
     int Status;
@@ -51,6 +54,7 @@ TEST(CliUsage, ExitStatusAndMessages) {
       {{"cut", "in.wav", "--start", "00:00:00.1", "-o", "a.wav"}, 1, "past the end"},
       {{"cut", "in.wav", "-o", "no/such/folder/a.wav"}, 1, "does not exist"},
       {{"info", "noise.wav"}, 1, "not a .wav file"},
+      {{"info", "alaw.wav"}, 1, "'alaw.wav': WAV data of format 6 (A-law) is not supported"},
   };
   for (const auto& c : cases) {
     std::string line;
@@ -64,7 +68,7 @@ TEST(CliUsage, ExitStatusAndMessages) {
       EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
     }
   }
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "noise.wav"}));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"alaw.wav", "in.wav", "noise.wav"}));
 }
 
 // A pipe named like a sound file is refused at once, whatever its kind; the program never

@@ -37,18 +37,18 @@ class CliWma : public ::testing::Test {
   // Two 5-second tones rising from 200 to 1200 Hz, encoded by FFmpeg: stereo 44.1 kHz at
   // 128 kbps and mono 22.05 kHz at 32 kbps, each with tags.
   void SetUp() override {
-    const std::string in = "cd '" + Folder.Path().string() + "' && ";
     const std::string tone = "-f lavfi -i 'aevalsrc=0.4*sin(2*PI*(200*t+100*t*t)):d=5:s=";
-    ASSERT_FALSE(Shell(in + "ffmpeg -nostdin -v error " + tone +
-                       "44100' -ac 2 -c:a wmav2 -b:a 128k -metadata title='Caf\u00E9 \u263A' "
-                       "-metadata artist='FF Artist' -metadata album='FF Album' "
-                       "-metadata genre=Rock -metadata WM/Year=2015 -metadata track=7 "
-                       "-metadata copyright='(c) FF' stereo.wma && "
-                       "ffmpeg -nostdin -v error " +
-                       tone +
-                       "22050' -ac 1 -c:a wmav2 -b:a 32k -metadata title='Mono Title' "
-                       "-metadata artist='Mono Artist' mono.wma && echo ok")
-                     .empty());
+    ASSERT_TRUE(
+        CopyMadeFiles("ffmpeg -nostdin -v error " + tone +
+                          "44100' -ac 2 -c:a wmav2 -b:a 128k -metadata title='Caf\u00E9 \u263A' "
+                          "-metadata artist='FF Artist' -metadata album='FF Album' "
+                          "-metadata genre=Rock -metadata WM/Year=2015 -metadata track=7 "
+                          "-metadata copyright='(c) FF' stereo.wma && "
+                          "ffmpeg -nostdin -v error " +
+                          tone +
+                          "22050' -ac 1 -c:a wmav2 -b:a 32k -metadata title='Mono Title' "
+                          "-metadata artist='Mono Artist' mono.wma",
+                      Folder));
   }
 
   TScratch Folder;

@@ -25,8 +25,12 @@ struct TRecorder {
       if (std::this_thread::get_id() != MainThread) AllOnMainThread = false;
       Events.push_back(name + ":" + what);
     };
-    sink.OnProgress = [note, &sink](TComponent*) { note("progress " + std::to_string(sink.Progress())); };
-    sink.OnThreadException = [note, &sink](TComponent*) { note("error " + sink.ExceptionMessage()); };
+    sink.OnProgress = [note, &sink](TComponent*) {
+      note("progress " + std::to_string(sink.Progress()));
+    };
+    sink.OnThreadException = [note, &sink](TComponent*) {
+      note("error " + sink.ExceptionMessage());
+    };
     sink.OnDone = [note](TComponent*) { note("done"); };
   }
   int Count(const std::string& event) const {
@@ -34,16 +38,25 @@ struct TRecorder {
   }
 };
 
+// A raw file of `frames` test frames feeding a memory sink whose events are recorded as
+// "s:...".
+struct TFileToMemory {
+  explicit TFileToMemory(int64_t frames) : File(frames) {
+    Source.SetFileName(File.Path());
+    Sink.SetInput(&Source);
+    Recorder.Attach(Sink, "s");
+  }
+  TTempFile File;
+  TRawFileIn Source;
+  TMemoryOut Sink;
+  TRecorder Recorder;
+};
+
 }  // namespace
 
 TEST(SinkRun, EmptySourceStillPreparesWritesOnceFinishesAndReportsDone) {
-  TTempFile file(0);
-  TRawFileIn source;
-  source.SetFileName(file.Path());
-  TMemoryOut sink;
-  sink.SetInput(&source);
-  TRecorder recorder;
-  recorder.Attach(sink, "s");
+  TFileToMemory run(0);
+  auto& [file, source, sink, recorder] = run;
 
   sink.Run();
   ASSERT_TRUE(PumpUntil([&] { return recorder.Count("s:done") == 1; }));
@@ -54,13 +67,8 @@ TEST(SinkRun, EmptySourceStillPreparesWritesOnceFinishesAndReportsDone) {
 }
 
 TEST(SinkRun, WholeFileArrivesWithProgressEventsEndingInDone) {
-  TTempFile file(50000);
-  TRawFileIn source;
-  source.SetFileName(file.Path());
-  TMemoryOut sink;
-  sink.SetInput(&source);
-  TRecorder recorder;
-  recorder.Attach(sink, "s");
+  TFileToMemory run(50000);
+  auto& [file, source, sink, recorder] = run;
 
   sink.Run();
   ASSERT_TRUE(PumpUntil([&] { return recorder.Count("s:done") == 1; }));
@@ -96,14 +104,9 @@ TEST(SinkRun, RefusesASecondRunWhileBusyAndAMissingInput) {
   }
   EXPECT_FALSE(lonely.IsBusy());
 
-  TTempFile file(20000);
-  TRawFileIn source;
-  source.SetFileName(file.Path());
-  TMemoryOut sink;
-  sink.SetInput(&source);
+  TFileToMemory run(20000);
+  auto& [file, source, sink, recorder] = run;
   sink.CloseGate();
-  TRecorder recorder;
-  recorder.Attach(sink, "s");
   sink.Run();
   try {
     sink.Run();
@@ -165,7 +168,7 @@ TEST(SinkRun, StopAndDestructionDuringARunDeliverNoDone) {
     sink.Run();
     ASSERT_TRUE(PumpUntil([&] { return sink.BlocksWritten > 210; }));
   }  // destroyed while running
-  for (int i = 0; i < 20; ++i) TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(5));
+  for (int i = 0; i < 20; ++i) main_thread_queue::WaitAndProcess(std::chrono::milliseconds(5));
   EXPECT_EQ(recorder.Count("s:done"), 1);
   EXPECT_FALSE(source.IsBusy()) << "the source's read was ended";
 }
@@ -203,13 +206,8 @@ TEST(SinkRun, DestroyingTheInputDetachesItFromTheSink) {
 }
 
 TEST(SinkRun, ErrorsReachOnThreadExceptionThenOnDoneAndTheSinkIsReusable) {
-  TTempFile file(5000);
-  TRawFileIn source;
-  source.SetFileName(file.Path());
-  TMemoryOut sink;
-  sink.SetInput(&source);
-  TRecorder recorder;
-  recorder.Attach(sink, "s");
+  TFileToMemory run(5000);
+  auto& [file, source, sink, recorder] = run;
 
   sink.FailInPrepare = "cannot prepare";
   sink.Run();

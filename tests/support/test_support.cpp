@@ -64,6 +64,12 @@ TShellRun Shell(const std::string& command) {
   return run;
 }
 
+std::vector<uint8_t> ShellBytes(const std::string& command) {
+  const TShellRun run = Shell(command);
+  if (run.Status != 0) return {};
+  return {run.Out.begin(), run.Out.end()};
+}
+
 bool Ffmpeg(const std::string& arguments) {
   return Shell("ffmpeg -nostdin -hide_banner -loglevel error -y " + arguments).Status == 0;
 }

@@ -36,6 +36,8 @@ struct TShellRun {
 };
 // Runs `command` in /bin/sh; its standard output, its errors discarded.
 TShellRun Shell(const std::string& command);
+// The standard output of `command` as bytes; empty when it failed.
+std::vector<uint8_t> ShellBytes(const std::string& command);
 
 // Runs ffmpeg quietly with `arguments` (already quoted); true when it succeeded.
 bool Ffmpeg(const std::string& arguments);

@@ -115,17 +115,17 @@ TEST(AuTagsConversions, AnsiBytesRoundTripThroughWideText) {
   for (int b = 1; b < 256; ++b) {
     all.push_back(static_cast<char>(b));
   }
-  EXPECT_EQ(TTagText::WideToAnsi(TTagText::AnsiToWide(all)), all);
+  EXPECT_EQ(tag_text::WideToAnsi(tag_text::AnsiToWide(all)), all);
 }
 
 TEST(AuTagsConversions, Utf8DecodesAndReplacesBadSequences) {
-  EXPECT_EQ(TTagText::Utf8ToWide("a\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80"),
+  EXPECT_EQ(tag_text::Utf8ToWide("a\xC3\xA9\xE2\x98\xBA\xF0\x9F\x98\x80"),
             u"a\u00E9\u263A\U0001F600");
-  EXPECT_EQ(TTagText::Utf8ToWide("\xC3"), u"\uFFFD");            // cut off
-  EXPECT_EQ(TTagText::Utf8ToWide("\xC0\xAF"), u"\uFFFD");        // overlong
-  EXPECT_EQ(TTagText::Utf8ToWide("\xED\xA0\x80x"), u"\uFFFDx");  // encoded surrogate
-  EXPECT_EQ(TTagText::WideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
-  EXPECT_EQ(TTagText::WideToUtf8(std::u16string(1, char16_t{0xD800})), "\xEF\xBF\xBD");
+  EXPECT_EQ(tag_text::Utf8ToWide("\xC3"), u"\uFFFD");            // cut off
+  EXPECT_EQ(tag_text::Utf8ToWide("\xC0\xAF"), u"\uFFFD");        // overlong
+  EXPECT_EQ(tag_text::Utf8ToWide("\xED\xA0\x80x"), u"\uFFFDx");  // encoded surrogate
+  EXPECT_EQ(tag_text::WideToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(tag_text::WideToUtf8(std::u16string(1, char16_t{0xD800})), "\xEF\xBF\xBD");
 }
 
 TEST(AuTagsAssign, CopiesKeysBothClassesDeclareIgnoringCase) {

@@ -14,6 +14,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "platform/media_av.h"
 #include "tag_test_files.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
@@ -91,10 +92,7 @@ std::string TagLibFrame(TagLib::ID3v2::Tag& tag, const char* id) {
   return frames.isEmpty() ? std::string() : Utf8(frames.front()->toString());
 }
 
-struct TFormatCloser {
-  void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
-};
-using TFormat = std::unique_ptr<AVFormatContext, TFormatCloser>;
+using TFormat = trimora::media::TAvFormatPtr;
 
 TFormat OpenWithFfmpeg(const std::filesystem::path& path) {
   av_log_set_level(AV_LOG_ERROR);  // tiny fixtures draw a "low score" probe warning
@@ -138,7 +136,7 @@ TEST_P(Id3v2WrittenTag, ReadsTheSameInTagLibAndFfmpeg) {
   tags.SetCopyright(u"(C) Us");
   tags.SetLanguage(u"eng");
   const auto path = WriteCopy(tags);
-  auto utf8 = [](const std::u16string& s) { return TTagText::WideToUtf8(s); };
+  auto utf8 = [](const std::u16string& s) { return tag_text::WideToUtf8(s); };
 
   {
     TagLib::MPEG::File file(path.c_str(), false);

@@ -35,20 +35,9 @@ std::vector<uint8_t> StraightDecode(const std::string& fixture) {
   return reader ? ReadToEnd(*reader) : std::vector<uint8_t>{};
 }
 
-TTempFile::TTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-  static std::atomic<int> counter{0};
-  Folder = std::filesystem::temp_directory_path() /
-           ("trimora_media_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
-  std::filesystem::create_directories(Folder);
-  FilePath = Folder / name;
-  std::ofstream out(FilePath, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-TTempFile::~TTempFile() {
-  std::error_code ignored;
-  std::filesystem::remove_all(Folder, ignored);
+TTempFile::TTempFile(const std::string& name, const std::vector<uint8_t>& bytes)
+    : FilePath(Folder / name) {
+  test_support::WriteBytes(FilePath, bytes);
 }
 
 }  // namespace trimora::media::test

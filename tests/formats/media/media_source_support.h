@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "formats/media/mp3_in.h"
-#include "tests/platform/media_test_support.h"
+#include "media_test_support.h"
+#include "test_support.h"
 
 namespace trimora::media::test {
 
@@ -23,11 +24,10 @@ std::vector<uint8_t> StraightDecode(const std::string& fixture);
 class TTempFile {
  public:
   TTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
-  ~TTempFile();
   const std::filesystem::path& Path() const { return FilePath; }
 
  private:
-  std::filesystem::path Folder;
+  test_support::TTempFolder Folder;
   std::filesystem::path FilePath;
 };
 

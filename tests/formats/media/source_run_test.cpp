@@ -58,7 +58,7 @@ TEST(SourceDuringARun, DestroyingTheSourceStopsTheRunFirst) {
     source.reset();
     EXPECT_EQ(sink.Input(), nullptr);
     EXPECT_FALSE(sink.IsBusy());
-    for (int i = 0; i < 10; ++i) TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(2));
+    for (int i = 0; i < 10; ++i) main_thread_queue::WaitAndProcess(std::chrono::milliseconds(2));
     EXPECT_FALSE(done) << "a stopped run delivers no done";
   }
 }

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "test_support.h"
+
 namespace stream_test {
 namespace {
 
@@ -22,13 +24,7 @@ sockaddr_in Loopback(uint16_t port) {
 }
 
 std::string Run(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
+  return test_support::Shell(command).Out;
 }
 
 }  // namespace
@@ -53,18 +49,6 @@ bool PortTaken(uint16_t port) {
   const bool taken = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0;
   ::close(fd);
   return taken;
-}
-
-TTempFolder::TTempFolder() {
-  static std::atomic<int> count{0};
-  Path = std::filesystem::temp_directory_path() /
-         ("trimora_stream_" + std::to_string(::getpid()) + "_" + std::to_string(++count));
-  std::filesystem::create_directories(Path);
-}
-
-TTempFolder::~TTempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(Path, ignored);
 }
 
 TFFmpegClient::TFFmpegClient(uint16_t port, std::filesystem::path output, double seconds)

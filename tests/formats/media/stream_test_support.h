@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "test_support.h"
+
 namespace stream_test {
 
 // A port on 127.0.0.1 that was free a moment ago.
@@ -15,12 +17,7 @@ uint16_t FreePort();
 // Whether something listens on 127.0.0.1:`port` (a bind there fails).
 bool PortTaken(uint16_t port);
 
-// An empty folder, removed with its contents.
-struct TTempFolder {
-  TTempFolder();
-  ~TTempFolder();
-  std::filesystem::path Path;
-};
+using test_support::TTempFolder;
 
 // `ffmpeg -i http://127.0.0.1:PORT/ -t SECONDS OUT` on its own thread; its exit status is
 // known after Wait.

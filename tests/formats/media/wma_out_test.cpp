@@ -15,6 +15,7 @@
 #include "mp3_test_support.h"
 #include "pipeline/au_file_stream.h"
 #include "pipeline_test_support.h"
+#include "test_support.h"
 
 namespace {
 
@@ -23,15 +24,9 @@ using mp3_test::TPcmIn;
 using pipeline_test::TTempFile;
 
 std::string Probe(const std::filesystem::path& file, const std::string& entries) {
-  const std::string command =
-      "ffprobe -v error -show_entries " + entries + " -of default=nw=1 '" + file.string() + "'";
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  ::pclose(pipe);
-  return out;
+  return test_support::Shell("ffprobe -v error -show_entries " + entries + " -of default=nw=1 " +
+                             test_support::Quoted(file.string()))
+      .Out;
 }
 
 int FormatIndex(TWMAOut& sink, const std::string& description) {

@@ -55,10 +55,10 @@ TEST(WMStreamedOut, TwoClientsDecodeTheStreamAndTheirEventsArriveOnTheMainThread
   TStream stream(30);
   ASSERT_TRUE(stream.Start()) << stream.Error;
   TTempFolder folder;
-  TFFmpegClient first(stream.Sink.Port, folder.Path / "first.wav", 2.0);
+  TFFmpegClient first(stream.Sink.Port, folder / "first.wav", 2.0);
   ASSERT_TRUE(PumpUntil([&] { return stream.Connected.size() == 1; }));
   // Joins a stream already under way: it must get the header before its first packet.
-  TFFmpegClient second(stream.Sink.Port, folder.Path / "second.wav", 1.0);
+  TFFmpegClient second(stream.Sink.Port, folder / "second.wav", 1.0);
   ASSERT_TRUE(PumpUntil([&] { return stream.Disconnected.size() == 2; }));
   EXPECT_EQ(first.Wait(), 0);
   EXPECT_EQ(second.Wait(), 0);
@@ -80,9 +80,9 @@ TEST(WMStreamedOut, ClientsBeyondMaxClientsAreRefused) {
   TStream stream(30, 1);
   ASSERT_TRUE(stream.Start()) << stream.Error;
   TTempFolder folder;
-  TFFmpegClient first(stream.Sink.Port, folder.Path / "first.wav", 20.0);
+  TFFmpegClient first(stream.Sink.Port, folder / "first.wav", 20.0);
   ASSERT_TRUE(PumpUntil([&] { return stream.Connected.size() == 1; }));
-  TFFmpegClient refused(stream.Sink.Port, folder.Path / "refused.wav", 1.0);
+  TFFmpegClient refused(stream.Sink.Port, folder / "refused.wav", 1.0);
   EXPECT_NE(refused.Wait(), 0);
   stream.Sink.Stop();  // the first client sees its stream end
   EXPECT_EQ(first.Wait(), 0);

@@ -159,7 +159,7 @@ TEST(MP3Out, FailuresGiveTheirMessageEndTheReadAndLeaveNoFile) {
     TPcmIn source(row.rate, 2, 10000);
     sink.SetInput(&source);
     sink.SetFileName(dir.Folder / "out.mp3");
-    row.setup(sink, source, dir.Folder);
+    row.setup(sink, source, dir.Folder.Path());
     const std::string message = RunToEnd(sink);
     EXPECT_EQ(*row.message == 0 ? message : std::string(row.message), message);
     EXPECT_FALSE(message.empty());

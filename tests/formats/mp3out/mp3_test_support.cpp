@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "pipeline_test_support.h"
+#include "test_support.h"
 
 namespace mp3_test {
 
@@ -40,17 +41,8 @@ std::vector<uint8_t> AsBytes(const std::vector<int16_t>& pcm) {
   return bytes;
 }
 
-struct TPipeCloser {
-  void operator()(FILE* pipe) const { ::pclose(pipe); }
-};
-
 std::string Run(const std::string& command) {
-  std::string out;
-  const std::unique_ptr<FILE, TPipeCloser> pipe(::popen(command.c_str(), "r"));
-  char buffer[65536];
-  for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
-    out.append(buffer, n);
-  return out;
+  return test_support::Shell(command).Out;
 }
 
 }  // namespace

@@ -271,15 +271,8 @@ std::vector<uint8_t> EncodeStream(const std::vector<int16_t>& samples, int chann
   std::vector<uint8_t> out;
   for (std::size_t first = 0; first + framesPerBlock <= frames; first += framesPerBlock) {
     std::vector<uint8_t> block(blockSize);
-    const int16_t* frame = &samples[first * channels];
-    const std::span<const int16_t> rest(frame + channels, (framesPerBlock - 1) * channels);
-    state[0].Predictor = frame[0];
-    if (channels == 1) {
-      EncodeImaMono(rest, state[0], block);
-    } else {
-      state[1].Predictor = frame[1];
-      EncodeImaStereo(rest, state[0], state[1], block);
-    }
+    EncodeImaBlock(std::span(samples).subspan(first * channels, framesPerBlock * channels),
+                   channels, state[0], state[1], block);
     out.insert(out.end(), block.begin(), block.end());
   }
   return out;

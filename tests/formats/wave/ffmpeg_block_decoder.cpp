@@ -11,7 +11,7 @@ FfmpegBlockDecoder::FfmpegBlockDecoder(int formatTag, int channels, int sampleRa
   const AVCodec* codec =
       avcodec_find_decoder(formatTag == 0x11 ? AV_CODEC_ID_ADPCM_IMA_WAV : AV_CODEC_ID_ADPCM_MS);
   if (codec == nullptr || !Packet || !Frame) return;
-  std::unique_ptr<AVCodecContext, ContextFree> context(avcodec_alloc_context3(codec));
+  trimora::media::TAvCodecPtr context(avcodec_alloc_context3(codec));
   if (!context) return;
   av_channel_layout_default(&context->ch_layout, channels);
   context->sample_rate = sampleRate;

@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/media_av.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -23,16 +25,7 @@ class FfmpegBlockDecoder {
   std::optional<std::vector<int16_t>> Decode(std::span<const uint8_t> block);
 
  private:
-  struct ContextFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-  };
-  struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-  };
-  struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-  };
-  std::unique_ptr<AVCodecContext, ContextFree> Context;
-  std::unique_ptr<AVPacket, PacketFree> Packet{av_packet_alloc()};
-  std::unique_ptr<AVFrame, FrameFree> Frame{av_frame_alloc()};
+  trimora::media::TAvCodecPtr Context;
+  trimora::media::TAvPacketPtr Packet{av_packet_alloc()};
+  trimora::media::TAvFramePtr Frame{av_frame_alloc()};
 };

@@ -56,6 +56,7 @@ TBytes ExtensibleFmt(uint16_t bits, uint8_t subformat) {
 struct TLayout {
   const char* Name;
   TBytes File;
+  const char* Reason = nullptr;  // the refusal people are shown, where one is worth checking
 };
 void PrintTo(const TLayout& l, std::ostream* os) {
   *os << l.Name;
@@ -102,6 +103,9 @@ TEST_P(Refused, IsNotValidAndDeliversNothing) {
   EXPECT_FALSE(w.In.Valid());
   EXPECT_EQ(w.In.TotalSamples(), -1);
   EXPECT_TRUE(ReadAll(w.In).empty());
+  if (GetParam().Reason != nullptr) {
+    EXPECT_EQ(w.In.RefusalReason(), GetParam().Reason);
+  }
 }
 
 TBytes AdpcmWithoutFact(uint16_t tag) {
@@ -114,13 +118,23 @@ TBytes AdpcmWithoutFact(uint16_t tag) {
 INSTANTIATE_TEST_SUITE_P(
     Headers, Refused,
     ::testing::Values(
-        TLayout{"Empty", {}},
-        TLayout{"UnknownFormatTag", Riff({Chunk("fmt ", FmtBody(0x50, 2, 8000, 4, 16)), kData})},
-        TLayout{"ExtensibleOfOtherSubformat", Riff({ExtensibleFmt(16, 2), kData})},
-        TLayout{"ImaWithoutFact", AdpcmWithoutFact(0x11)},
+        TLayout{"Empty", {}, ""},
+        TLayout{"UnknownFormatTag", Riff({Chunk("fmt ", FmtBody(0x50, 2, 8000, 4, 16)), kData}),
+                "WAV data of format 80 (MPEG Layer-1 or -2) is not supported"},
+        TLayout{"ALaw", Riff({Chunk("fmt ", FmtBody(6, 1, 8000, 1, 8)), kData}),
+                "WAV data of format 6 (A-law) is not supported"},
+        TLayout{"UnnamedTag", Riff({Chunk("fmt ", FmtBody(0x4242, 1, 8000, 1, 8)), kData}),
+                "WAV data of format 16962 is not supported"},
+        TLayout{"ExtensibleOfOtherSubformat", Riff({ExtensibleFmt(8, 7), kData}),
+                "WAV data of format 7 (mu-law) is not supported"},
+        TLayout{"Rf64", Ids(kPlain, 0, "RF64"),
+                "RF64 WAV files (the form for over 4 GB) are not supported"},
+        TLayout{"ImaWithoutFact", AdpcmWithoutFact(0x11),
+                "the WAV file's IMA ADPCM data has no fact chunk"},
         TLayout{"MsAdpcmWithoutFact", AdpcmWithoutFact(2)},
         TLayout{"Mp3WithoutFact", AdpcmWithoutFact(0x55)},
-        TLayout{"NoDataChunk", Riff({kFmt, Chunk("LIST", TBytes(30, 0))})},
+        TLayout{"NoDataChunk", Riff({kFmt, Chunk("LIST", TBytes(30, 0))}),
+                "the WAV header is cut short or longer than this program reads (65535 bytes)"},
         TLayout{"DataBeforeFmt", Riff({kData, kFmt})},
         TLayout{"ChunkPastTheHeaderLimit", Riff({kFmt, Chunk("LIST", TBytes(70000, 0)), kData})},
         TLayout{"HugeDeclaredChunk", Riff({kFmt, Chunk("LIST", TBytes(8, 0), 0xFFFFFFF0), kData})},

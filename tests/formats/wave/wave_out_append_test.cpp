@@ -54,6 +54,22 @@ TEST_F(WaveOutAppend, PcmAppendsDecodeAsOneStream) {
   EXPECT_EQ(DecodeWithSox(Folder / "ffmpeg.wav", 16), Joined(a, b));
 }
 
+// A chunk of odd size before `data` is followed by its pad byte, which the walk passes over
+// as the reader does.
+TEST_F(WaveOutAppend, AppendsAfterAnOddSizedChunk) {
+  const auto a = RandomBytes(4000, 31), b = RandomBytes(2400, 32);
+  TPcmSource source(2, 16, 44100, a);
+  ASSERT_EQ(WriteWave(source, Folder / "list.wav"), "");
+  auto file = ReadBytes(Folder / "list.wav");
+  const uint8_t list[] = {'L', 'I', 'S', 'T', 7, 0, 0, 0, 'I', 'N', 'F', 'O', 'a', 'b', 'c', 0};
+  file.insert(file.begin() + 36, std::begin(list), std::end(list));
+  file[4] = static_cast<uint8_t>(file.size() - 8);
+  file[5] = static_cast<uint8_t>((file.size() - 8) >> 8);
+  WriteBytes(Folder / "list.wav", file);
+  ASSERT_EQ(Append(Folder / "list.wav", 2, b), "");
+  EXPECT_EQ(DecodeWithFfmpeg(Folder / "list.wav", 16), Joined(a, b));
+}
+
 // An 8-bit file of odd size ends in a pad byte; an append drops it, and puts a new one after
 // the joined data only when that is odd.
 TEST_F(WaveOutAppend, ThePadByteAfterOddDataIsNotTakenIntoTheData) {

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "pipeline/au_exception.h"
-#include "tests/pipeline/pipeline_test_support.h"
+#include "pipeline_test_support.h"
 #include "wave_out_test_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "pipeline/au_exception.h"
-#include "tests/pipeline/pipeline_test_support.h"
+#include "pipeline_test_support.h"
 
 namespace wave_out_test {
 
@@ -30,18 +30,6 @@ void TPcmSource::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
   buffer = Data.data() + Pos;
   bytes = n;
   Pos += n;
-}
-
-TScratchFolder::TScratchFolder() {
-  std::random_device rd;
-  Folder = std::filesystem::temp_directory_path() /
-           ("trimora-wave-out-" + std::to_string(rd()) + std::to_string(rd()));
-  std::filesystem::create_directories(Folder);
-}
-
-TScratchFolder::~TScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(Folder, ignored);
 }
 
 std::string RunToDone(TWaveOut& sink) {
@@ -85,17 +73,6 @@ std::vector<uint8_t> Sine16(int64_t frames, int channels, int rate, double hz) {
   return bytes;
 }
 
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 uint32_t U32At(const std::vector<uint8_t>& b, size_t o) {
   if (o + 4 > b.size()) return 0xDEADBEEF;
   return uint32_t{b[o]} | uint32_t{b[o + 1]} << 8 | uint32_t{b[o + 2]} << 16 |
@@ -109,25 +86,12 @@ uint16_t U16At(const std::vector<uint8_t>& b, size_t o) {
 
 namespace {
 
-struct TPipeCloser {
-  void operator()(FILE* f) const { ::pclose(f); }
-};
-
-// The standard output of a shell command; empty when it failed.
 std::vector<uint8_t> CommandOutput(const std::string& command) {
-  std::unique_ptr<FILE, TPipeCloser> pipe(::popen(command.c_str(), "r"));
-  if (!pipe) return {};
-  std::vector<uint8_t> out;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
-    out.insert(out.end(), buffer, buffer + n);
-  if (::pclose(pipe.release()) != 0) return {};
-  return out;
+  return test_support::ShellBytes(command);
 }
 
 std::string Quoted(const std::filesystem::path& path) {
-  return "'" + path.string() + "'";
+  return test_support::Quoted(path.string());
 }
 
 }  // namespace

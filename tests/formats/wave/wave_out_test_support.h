@@ -13,6 +13,8 @@
 #include "formats/wave/wave_out.h"
 #include "pipeline/au_input.h"
 
+#include "test_support.h"
+
 namespace wave_out_test {
 
 // Hands out `Data` as PCM of the given format, announcing `AnnouncedSize` bytes (the data's
@@ -45,16 +47,7 @@ class TPcmSource : public TAuInput {
   int Blocks = 0;
 };
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TScratchFolder {
- public:
-  TScratchFolder();
-  ~TScratchFolder();
-  std::filesystem::path operator/(const std::string& name) const { return Folder / name; }
-
- private:
-  std::filesystem::path Folder;
-};
+using TScratchFolder = test_support::TTempFolder;
 
 // Runs `sink` and drains the main thread's events until its OnDone; returns the message of
 // OnThreadException, empty when the run raised none.
@@ -67,8 +60,8 @@ std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed);
 // A 16-bit sine of `frames` frames, the channels a little apart in phase.
 std::vector<uint8_t> Sine16(int64_t frames, int channels, int rate, double hz = 440.0);
 
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
-void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset);
 uint16_t U16At(const std::vector<uint8_t>& bytes, size_t offset);
 

@@ -17,6 +17,7 @@
 #include "pipeline/file_input.h"
 #include "pipeline/file_output.h"
 #include "pipeline/main_thread_queue.h"
+#include "test_support.h"
 
 namespace pipeline_test {
 
@@ -26,7 +27,7 @@ inline bool PumpUntil(const std::function<bool()>& done) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    TMainThreadQueue::WaitAndProcess(std::chrono::milliseconds(2));
+    main_thread_queue::WaitAndProcess(std::chrono::milliseconds(2));
   }
   return true;
 }
@@ -118,13 +119,13 @@ class TMemoryOut : public TAuOutput {
     Shutdown();
   }
 
-  std::vector<uint8_t> Data;        // written on the worker, read after OnDone
-  std::vector<std::string> Calls;   // "prepare", "write", "finish"
+  std::vector<uint8_t> Data;       // written on the worker, read after OnDone
+  std::vector<std::string> Calls;  // "prepare", "write", "finish"
   uint32_t BlockBytes = 1000;
   std::string FailInPrepare;
   std::string FailInWrite;
   std::string FailInFinish;
-  std::atomic<bool> Gate{false};    // true: each WriteBlock waits for Release or an abort
+  std::atomic<bool> Gate{false};  // true: each WriteBlock waits for Release or an abort
   std::atomic<int> BlocksWritten{0};
 
   void Release() {
@@ -176,9 +177,8 @@ class TMemoryOut : public TAuOutput {
 class TTempFile {
  public:
   explicit TTempFile(int64_t frames, const std::string& name = "frames.raw");
-  ~TTempFile();
   const std::filesystem::path& Path() const { return FilePath; }
-  std::filesystem::path Folder;
+  test_support::TTempFolder Folder;
 
  private:
   std::filesystem::path FilePath;
