@@ -13,17 +13,17 @@ TMainThreadPump::TMainThreadPump() : FEvent(::eventfd(0, EFD_NONBLOCK | EFD_CLOE
   QObject::connect(FNotifier, &QSocketNotifier::activated, [fd = FEvent] {
     uint64_t count = 0;
     [[maybe_unused]] const auto got = ::read(fd, &count, sizeof count);
-    TMainThreadQueue::ProcessPending();
+    main_thread_queue::ProcessPending();
   });
-  TMainThreadQueue::SetWakeHook([fd = FEvent] {
+  main_thread_queue::SetWakeHook([fd = FEvent] {
     const uint64_t one = 1;
     [[maybe_unused]] const auto put = ::write(fd, &one, sizeof one);
   });
-  TMainThreadQueue::ProcessPending();
+  main_thread_queue::ProcessPending();
 }
 
 TMainThreadPump::~TMainThreadPump() {
-  TMainThreadQueue::SetWakeHook({});
+  main_thread_queue::SetWakeHook({});
   delete FNotifier;
   ::close(FEvent);
 }

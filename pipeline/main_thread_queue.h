@@ -25,5 +25,3 @@ void SetWakeHook(std::function<void()> hook);
 
 }  // namespace main_thread_queue
 
-// The former spelling, for callers that have not moved to the one above yet.
-namespace TMainThreadQueue = main_thread_queue;
