@@ -12,6 +12,7 @@
 
 #include "app/easy_cut_window.h"
 #include "app/message_box.h"
+#include "app/window_parts.h"
 #include "cutting/mp3_cut_settings.h"
 #include "cutting/safe_output.h"
 #include "cutting/selection_frames.h"
@@ -19,6 +20,8 @@
 #include "cutting/wma_cut_settings.h"
 
 namespace {
+
+using window_parts::KindExtension;
 
 namespace fs = std::filesystem;
 
@@ -53,18 +56,9 @@ std::vector<TSegmentRow> TfrmEasyCut::Rows() const {
 }
 
 QString TfrmEasyCut::ChooseTarget(const QString& extension, bool& replace) {
-  QFileDialog SaveDialog1(this, tr("Save As"), QFileInfo(eOpenFile->text()).path());
-  SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
-  SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // asked below, in our words
-  SaveDialog1.setOption(QFileDialog::HideNameFilterDetails);
-  SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
-  SaveDialog1.setFileMode(QFileDialog::AnyFile);
-  const QString pattern = "*" + extension;
-  SaveDialog1.setNameFilter(
-      QStringLiteral("Sound Files(%1) (%1 %2)").arg(pattern, pattern.toUpper()));
-  SaveDialog1.setDefaultSuffix(extension.mid(1));
-  if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty()) return {};
-  const QString target = SaveDialog1.selectedFiles().first();
+  const QString target =
+      window_parts::ChooseSaveName(this, QFileInfo(eOpenFile->text()).path(), extension);
+  if (target.isEmpty()) return {};
 
   // The writers choose their container by the name; another kind's name would mislabel it.
   if (QString::fromStdString(KindExtension(target)) != extension) {

@@ -24,6 +24,7 @@
 
 #include "app/artwork.h"
 #include "app/message_box.h"
+#include "app/window_parts.h"
 #include "cutting/app_data_folder.h"
 #include "cutting/mp3_cut_settings.h"
 #include "cutting/safe_output.h"
@@ -33,44 +34,12 @@
 
 namespace {
 
+using namespace window_parts;
+
 namespace fs = std::filesystem;
 
 std::string Text(const QLineEdit* edit) {
   return edit->text().toStdString();
-}
-
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  return button;
-}
-
-QLabel* Label(const char* name, const QString& caption, QWidget* parent) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  return label;
-}
-
-QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent) {
-  auto* edit = new QLineEdit(QStringLiteral("00:00:00.0"), parent);
-  edit->setObjectName(name);
-  edit->setToolTip(hint);
-  edit->setMaxLength(10);
-  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.00")) + 16);
-  return edit;
-}
-
-QAction* Action(const char* name, const QString& caption, QActionGroup* list) {
-  auto* action = new QAction(caption, list);
-  action->setObjectName(name);
-  return action;
-}
-
-// A button bound to an action: it runs the action and follows its enabled state.
-void Bind(QPushButton* button, QAction* action) {
-  QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
-  QObject::connect(action, &QAction::enabledChanged, button, &QPushButton::setEnabled);
-  button->setEnabled(action->isEnabled());
 }
 
 }  // namespace
@@ -402,27 +371,15 @@ void TfrmEasyCut::UpdateActions() {
   aStartCut->setEnabled(lvMain->rowCount() > 0 && !eOpenFile->text().isEmpty() && !Running());
 }
 
-// ".wav", ".mp3" or ".wma" for a path of one of the three kinds (any case), else empty.
-std::string TfrmEasyCut::KindExtension(const QString& path) {
-  const QString extension = "." + QFileInfo(path).suffix().toLower();
-  for (const char* kind : {".wav", ".mp3", ".wma"})
-    if (extension == QLatin1String(kind)) return kind;
-  return {};
-}
-
 void TfrmEasyCut::bCloseClick() {
   close();
 }
 
 void TfrmEasyCut::closeEvent(QCloseEvent* event) {
-  if (Running()) {
-    if (!message_box::AskYesNo(this, tr("The segment cut is still running. Stop it and close?"))) {
-      event->ignore();
-      return;
-    }
-    if (Running()) StopBatch();
-  }
-  QDialog::closeEvent(event);
+  if (window_parts::MayCloseDuringRun(
+          this, event, tr("The segment cut is still running. Stop it and close?"),
+          [this] { return Running(); }, [this] { StopBatch(); }))
+    QDialog::closeEvent(event);
 }
 
 // Escape closes the window as the Close button does, with the same question during a batch.

@@ -112,8 +112,6 @@ class TfrmEasyCut : public QDialog {
   int SelectedIndex() const;
   void SelectRow(int row);
   // Asks for the output's name; empty when cancelled or refused.
-  // ".wav", ".mp3" or ".wma" for a path of one of the three kinds (any case), else empty.
-  static std::string KindExtension(const QString& path);
   QString ChooseTarget(const QString& extension, bool& replace);
   // The runs of the batch: each sets up its pipeline and starts it (raising when it cannot).
   void CutPiece(int k);

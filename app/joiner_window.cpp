@@ -18,29 +18,19 @@
 
 #include "app/artwork.h"
 #include "app/message_box.h"
+#include "app/window_parts.h"
 #include "cutting/mp3_cut_settings.h"
 #include "cutting/safe_output.h"
 #include "cutting/wma_cut_settings.h"
 
 namespace {
 
+using window_parts::Button;
+using window_parts::KindExtension;
+
 namespace fs = std::filesystem;
 
 const char kProcessing[] = " - Processing ... ";
-
-// ".wav", ".mp3" or ".wma" for a path of one of the three kinds (any case), else empty.
-std::string KindExtension(const QString& path) {
-  const QString extension = "." + QFileInfo(path).suffix().toLower();
-  for (const char* kind : {".wav", ".mp3", ".wma"})
-    if (extension == QLatin1String(kind)) return kind;
-  return {};
-}
-
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  return button;
-}
 
 QLineEdit* FileEdit(const char* name, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
@@ -214,18 +204,9 @@ void TfrmJoiner::bStartClick() {
 }
 
 QString TfrmJoiner::ChooseTarget(const QString& extension, bool& replace) {
-  QFileDialog SaveDialog1(this, tr("Save As"), QFileInfo(eFile1->text()).path());
-  SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
-  SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // asked below, in our words
-  SaveDialog1.setOption(QFileDialog::HideNameFilterDetails);
-  SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
-  SaveDialog1.setFileMode(QFileDialog::AnyFile);
-  const QString pattern = "*" + extension;
-  SaveDialog1.setNameFilter(
-      QStringLiteral("Sound Files(%1) (%1 %2)").arg(pattern, pattern.toUpper()));
-  SaveDialog1.setDefaultSuffix(extension.mid(1));
-  if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty()) return {};
-  const QString target = SaveDialog1.selectedFiles().first();
+  const QString target =
+      window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), extension);
+  if (target.isEmpty()) return {};
 
   // The writers choose their container by the name; another kind's name would mislabel it.
   if (QString::fromStdString(KindExtension(target)) != extension) {
@@ -306,14 +287,10 @@ void TfrmJoiner::bCloseClick() {
 }
 
 void TfrmJoiner::closeEvent(QCloseEvent* event) {
-  if (Running()) {
-    if (!message_box::AskYesNo(this, tr("The files are still being processed. Stop and close?"))) {
-      event->ignore();
-      return;
-    }
-    if (Running()) StopRun();
-  }
-  QDialog::closeEvent(event);
+  if (window_parts::MayCloseDuringRun(
+          this, event, tr("The files are still being processed. Stop and close?"),
+          [this] { return Running(); }, [this] { StopRun(); }))
+    QDialog::closeEvent(event);
 }
 
 // Escape closes the dialog as the Close button does, with the same question during a run.
