@@ -140,9 +140,8 @@ void TfrmMain::BuildControls() {
   bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
-  // Preview playback and the segment cut are not built yet.
-  for (QPushButton* later : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection, bEasyCut})
-    later->setEnabled(false);
+  // The segment cut is not built yet.
+  bEasyCut->setEnabled(false);
 
   auto* fileRow = new QHBoxLayout;
   fileRow->addWidget(eOpenFile, 1);
@@ -266,6 +265,7 @@ void TfrmMain::WirePipelines() {
 void TfrmMain::FormCreate() {
   lUpdate->SetColors(Qt::white, Qt::red);
   connect(&FPeakTimer, &QTimer::timeout, this, &TfrmMain::ShowWaveform);
+  BuildPlayback();
   UpdateFileControls();
 }
 
@@ -285,6 +285,7 @@ void TfrmMain::UpdateFileControls() {
   eStart->setEnabled(open);
   eEnd->setEnabled(open);
   tbAudio->setEnabled(open && tbAudio->Max() > 0);
+  UpdatePlayActions();
 }
 
 void TfrmMain::ShowMessage(const QString& text) {
@@ -314,6 +315,7 @@ void TfrmMain::bOpenClick() {
 void TfrmMain::OpenFile(const QString& path) {
   const QString file = QFileInfo(path).absoluteFilePath();
   RememberFolder(kOpenFolderKey, file);
+  aStopExecute();
   eOpenFile->setText(file);
   StopWaveform();
   try {
@@ -583,6 +585,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     }
     if (Cutting()) StopCut();
   }
+  aStopExecute();
   StopWaveform();
   event->accept();
 }
