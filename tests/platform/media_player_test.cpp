@@ -109,10 +109,10 @@ TEST_F(MediaPlayer, DecodesExactlyTheRangeAskedFor) {
     SCOPED_TRACE(std::string(c.Extension) + " from " + std::to_string(c.FromMs));
     const auto path = Sound(c.Extension);
     const std::vector<int16_t> straight = DecodeS16(path);
+    TPlayBuffer buffer(4096);  // small: the decoder must wait for the reader; outlives it
     TPlayDecoder decoder(path);
     ASSERT_EQ(decoder.SourceFormat().Rate, kRate);
     ASSERT_EQ(decoder.SourceFormat().Channels, 2);
-    TPlayBuffer buffer(4096);  // small: the decoder must wait for the reader
     decoder.Start(decoder.SourceFormat(), c.FromMs, c.ToMs, buffer);
     std::vector<int16_t> samples;
     int16_t chunk[512];
