@@ -141,9 +141,6 @@ void TfrmMain::BuildControls() {
   bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
-  // Preview playback is not built yet.
-  for (QPushButton* later : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection})
-    later->setEnabled(false);
 
   auto* fileRow = new QHBoxLayout;
   fileRow->addWidget(eOpenFile, 1);
@@ -273,6 +270,7 @@ void TfrmMain::WirePipelines() {
 void TfrmMain::FormCreate() {
   lUpdate->SetColors(Qt::white, Qt::red);
   connect(&FPeakTimer, &QTimer::timeout, this, &TfrmMain::ShowWaveform);
+  BuildPlayback();
   UpdateFileControls();
 }
 
@@ -292,6 +290,7 @@ void TfrmMain::UpdateFileControls() {
   eStart->setEnabled(open);
   eEnd->setEnabled(open);
   tbAudio->setEnabled(open && tbAudio->Max() > 0);
+  UpdatePlayActions();
 }
 
 void TfrmMain::ShowMessage(const QString& text) {
@@ -321,6 +320,7 @@ void TfrmMain::bOpenClick() {
 void TfrmMain::OpenFile(const QString& path) {
   const QString file = QFileInfo(path).absoluteFilePath();
   RememberFolder(kOpenFolderKey, file);
+  aStopExecute();
   eOpenFile->setText(file);
   StopWaveform();
   try {
@@ -590,6 +590,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     }
     if (Cutting()) StopCut();
   }
+  aStopExecute();
   StopWaveform();
   event->accept();
 }

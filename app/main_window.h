@@ -18,6 +18,7 @@
 #include "formats/wave/wave_out.h"
 #include "platform/media_player.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -43,6 +44,9 @@ class TfrmMain : public QWidget {
   void ShowRequest(const QString& file);
   // Whether a cut is running.
   bool Cutting() const { return FRunning != nullptr; }
+  const trimora::media::TMediaPlayer& MediaPlayer() const { return MediaPlayer1; }
+  // The playback timer's tick: moves the cursor to the sound and ends the playback.
+  void Timer1Timer();
 
   QLineEdit* eOpenFile;
   QPushButton* bOpen;
@@ -67,6 +71,15 @@ class TfrmMain : public QWidget {
   TLinkLabel* lTitle;
   TLinkLabel* lUpdate;
   QLabel* iUpdate;
+  // Preview playback: the actions behind the play buttons, and the timer (500 ms) that runs
+  // exactly while playing.
+  QAction* aPlay;
+  QAction* aPause;
+  QAction* aStop;
+  QAction* aMarkStart;
+  QAction* aMarkEnd;
+  QAction* aPlaySelection;
+  QTimer* Timer1;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -107,6 +120,19 @@ class TfrmMain : public QWidget {
   void StopWaveform();
   void ShowWaveform();
   void ShowMessage(const QString& text);
+  // Preview playback (main_window_playback.cpp).
+  void BuildPlayback();
+  void UpdatePlayActions();
+  void StartPlaying(bool selection);
+  void aPlayExecute();
+  void aPlaySelectionExecute();
+  void aPauseExecute();
+  void aStopExecute();
+  void aMarkStartExecute();
+  void aMarkEndExecute();
+  void tbAudioMouseDown(Qt::MouseButton button);
+  void tbAudioMouseUp(Qt::MouseButton button);
+  void PlaybackFailed(const std::exception& error);
   QString LastFolder(const char* key) const;
   void RememberFolder(const char* key, const QString& file);
 
@@ -128,5 +154,7 @@ class TfrmMain : public QWidget {
   TAuFileOut* FRunning = nullptr;  // the sink of the cut in progress
   std::unique_ptr<TSafeOutput> FOutput;
   std::string FRunError;
-  bool FCheckingExit = false;  // a check's message box is up: focus changes are its own
+  bool FCheckingExit = false;     // a check's message box is up: focus changes are its own
+  bool PlayingSelection = false;  // the playback was started by Play Selection
+  int DragStartPosition = 0;      // the start thumb when the left button went down on the bar
 };

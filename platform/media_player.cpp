@@ -1,55 +1,27 @@
 #include "platform/media_player.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "platform/media_av.h"
+#include "platform/media_play_decoder.h"
+#include "platform/media_play_output.h"
 #include "platform/media_runtime.h"
 
 namespace trimora::media {
 namespace {
 
-struct TFileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// The reader's byte stream over a plain file.
-class TFileStream final : public IMediaStream {
- public:
-  explicit TFileStream(std::FILE* file) : File(file) {}
-  TMediaResult Read(void* buffer, uint32_t count, uint32_t& read) override {
-    read = static_cast<uint32_t>(std::fread(buffer, 1, count, File.get()));
-    return read > 0 ? TMediaResult::Ok : TMediaResult::Fail;
-  }
-  TMediaResult Seek(int64_t offset, TMediaSeekOrigin origin, uint64_t& newPosition) override {
-    const int whence = origin == TMediaSeekOrigin::Begin     ? SEEK_SET
-                       : origin == TMediaSeekOrigin::Current ? SEEK_CUR
-                                                             : SEEK_END;
-    if (::fseeko(File.get(), offset, whence) != 0) return TMediaResult::Fail;
-    const off_t position = ::ftello(File.get());
-    if (position < 0) return TMediaResult::Fail;
-    newPosition = static_cast<uint64_t>(position);
-    return TMediaResult::Ok;
-  }
-  TMediaResult Stat(uint64_t& size) override {
-    const off_t here = ::ftello(File.get());
-    if (here < 0 || ::fseeko(File.get(), 0, SEEK_END) != 0) return TMediaResult::Fail;
-    const off_t end = ::ftello(File.get());
-    if (end < 0 || ::fseeko(File.get(), here, SEEK_SET) != 0) return TMediaResult::Fail;
-    size = static_cast<uint64_t>(end);
-    return TMediaResult::Ok;
-  }
-
- private:
-  std::unique_ptr<std::FILE, TFileCloser> File;
-};
-
 // The runtime's length of an MP3 or ASF file in 100-ns units; nothing for other files.
 std::optional<uint64_t> RuntimeDuration(const std::filesystem::path& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw EMediaPlayerError("the file cannot be read");
+  auto stream = OpenFileStream(path);
+  if (!stream) throw EMediaPlayerError("the file cannot be read");
   TMediaSyncReader reader;
-  if (!Succeeded(reader.OpenStream(std::make_shared<TFileStream>(file)))) return std::nullopt;
+  if (!Succeeded(reader.OpenStream(std::move(stream)))) return std::nullopt;
   uint32_t outputs = 0;
   TMediaValue duration;
   const bool known = Succeeded(reader.GetOutputCount(outputs)) && outputs > 0 &&
@@ -83,9 +55,18 @@ int64_t DemuxerLengthMs(const std::filesystem::path& path) {
   throw EMediaPlayerError("the file holds no sound this player can decode");
 }
 
+// About a second of CD sound: enough to ride out a busy moment, little to decode ahead.
+constexpr size_t kBufferBytes = 192 * 1024;
+
+// Said once a process, the first time a play cannot be heard.
+void SaySilent(const std::string& why) {
+  static std::atomic<bool> said{false};
+  if (!said.exchange(true)) std::fprintf(stderr, "trimora: playback is silent: %s\n", why.c_str());
+}
+
 }  // namespace
 
-TMediaPlayer::TMediaPlayer() = default;
+TMediaPlayer::TMediaPlayer(bool silent) : FSilent(silent) {}
 
 TMediaPlayer::~TMediaPlayer() {
   Close();
@@ -104,8 +85,103 @@ void TMediaPlayer::Open() {
 }
 
 void TMediaPlayer::Close() {
+  StopPlaying();
   FOpen = false;
   FLengthMs = 0;
+  FPosition = 0;
+}
+
+TPlayerMode TMediaPlayer::Mode() const {
+  if (!FOpen) return TPlayerMode::NotReady;
+  if (!FOutput || FOutput->Finished()) return TPlayerMode::Stopped;
+  return FPaused ? TPlayerMode::Paused : TPlayerMode::Playing;
+}
+
+std::unique_ptr<IPlayOutput> TMediaPlayer::ChooseOutput() {
+  FSilentReason.clear();
+  std::unique_ptr<IPlayOutput> device;
+  if (FSilent)
+    FSilentReason = "the player was made silent";
+  else
+    device = MakeDeviceOutput(FSilentReason);
+  if (device) return device;
+  SaySilent(FSilentReason);
+  return std::make_unique<TSilentOutput>();
+}
+
+void TMediaPlayer::Play(std::optional<int64_t> fromMs, std::optional<int64_t> toMs) {
+  if (!FOpen) Open();
+  const int64_t from = std::clamp<int64_t>(fromMs.value_or(Position()), 0, FLengthMs);
+  const int64_t to = toMs ? std::clamp<int64_t>(*toMs, from, FLengthMs) : -1;
+  StopPlaying();
+  FPosition = from;
+  auto decoder = std::make_unique<TPlayDecoder>(FFileName);
+  std::unique_ptr<IPlayOutput> output = ChooseOutput();
+  TPlayFormat format = output->Accept(decoder->SourceFormat());
+  auto buffer = std::make_unique<TPlayBuffer>(kBufferBytes);
+  decoder->Start(format, from, to, *buffer);
+  // A device that starts dry may idle for a while before it asks again.
+  buffer->WaitForData(kBufferBytes / 2, std::chrono::seconds(1));
+  try {
+    output->Start(*buffer, format);
+  } catch (const EMediaPlayerError& e) {
+    // A device that will not start still leaves the cursor something to follow.
+    FSilentReason = e.what();
+    SaySilent(FSilentReason);
+    decoder->Stop();
+    output = std::make_unique<TSilentOutput>();
+    format = decoder->SourceFormat();
+    buffer = std::make_unique<TPlayBuffer>(kBufferBytes);
+    decoder->Start(format, from, to, *buffer);
+    output->Start(*buffer, format);
+  }
+  FBuffer = std::move(buffer);
+  FDecoder = std::move(decoder);
+  FOutput = std::move(output);
+  FFrom = from;
+  FTo = to;
+  FRate = format.Rate;
+  FPaused = false;
+}
+
+void TMediaPlayer::Pause() {
+  if (Mode() != TPlayerMode::Playing) return;
+  FOutput->Pause();
+  FPaused = true;
+}
+
+void TMediaPlayer::Resume() {
+  if (Mode() != TPlayerMode::Paused) {
+    Play();
+    return;
+  }
+  FOutput->Resume();
+  FPaused = false;
+}
+
+void TMediaPlayer::Stop() {
+  StopPlaying();
+}
+
+int64_t TMediaPlayer::Position() const {
+  if (!FOutput) return FPosition;
+  // A device that has taken everything plays it out within its buffer.
+  if (FOutput->Finished()) return FTo >= 0 ? FTo : FLengthMs;
+  // Counted in frames from the range's first frame, as the decoder places it, so that a play
+  // to the end ends on the length to the millisecond.
+  const int64_t first = av_rescale(FFrom, FRate, 1000);
+  const int64_t played = av_rescale(first + FOutput->FramesPlayed(), 1000, FRate);
+  return std::min(played, FTo >= 0 ? FTo : FLengthMs);
+}
+
+void TMediaPlayer::StopPlaying() {
+  if (!FOutput) return;
+  FPosition = Position();
+  FOutput->Stop();
+  FDecoder.reset();
+  FOutput.reset();
+  FBuffer.reset();
+  FPaused = false;
 }
 
 }  // namespace trimora::media

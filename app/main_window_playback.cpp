@@ -1,0 +1,171 @@
+// Preview playback in the main window: the file or the selection is played through the media
+// player, a half-second timer moves the cursor on the track bar to where the sound has got,
+// and the selection's ends can be marked at the cursor.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "cutting/time_text.h"
+
+namespace {
+
+using trimora::media::TPlayerMode;
+
+QString HalfSecondsText(int halfSeconds) {
+  return QString::fromStdString(HalfSecondsToTimeText(halfSeconds));
+}
+
+}  // namespace
+
+void TfrmMain::BuildPlayback() {
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(500);
+  connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+
+  // Each action drives its button: a click runs the action, and the button follows its state.
+  auto bind = [this](const char* name, QPushButton* button, void (TfrmMain::*handler)()) {
+    auto* action = new QAction(button->text(), this);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, handler);
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
+    button->setEnabled(action->isEnabled());
+    return action;
+  };
+  aPlay = bind("aPlay", bPlay, &TfrmMain::aPlayExecute);
+  aPause = bind("aPause", bPause, &TfrmMain::aPauseExecute);
+  aStop = bind("aStop", bStop, &TfrmMain::aStopExecute);
+  aMarkStart = bind("aMarkStart", bMarkStart, &TfrmMain::aMarkStartExecute);
+  aMarkEnd = bind("aMarkEnd", bMarkEnd, &TfrmMain::aMarkEndExecute);
+  aPlaySelection = bind("aPlaySelection", bPlaySelection, &TfrmMain::aPlaySelectionExecute);
+
+  tbAudio->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int,
+                                int) { tbAudioMouseDown(button); };
+  tbAudio->OnMouseUp = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int,
+                              int) { tbAudioMouseUp(button); };
+}
+
+// Run after every change of the playback state (the design runs it whenever the program is
+// idle; nothing else changes what it looks at).
+void TfrmMain::UpdatePlayActions() {
+  const bool open = !eOpenFile->text().isEmpty();
+  const bool playing = Timer1->isActive();
+  aPlay->setEnabled(open && !playing);
+  aPlaySelection->setEnabled(open && !playing);
+  aPause->setEnabled(playing);
+  // Paused before the cursor left 0 is paused all the same.
+  const bool started =
+      playing || tbAudio->LinePosition() > 0 || MediaPlayer1.Mode() == TPlayerMode::Paused;
+  for (QAction* action : {aStop, aMarkStart, aMarkEnd}) action->setEnabled(started);
+}
+
+void TfrmMain::aPlayExecute() {
+  PlayingSelection = false;
+  StartPlaying(false);
+}
+
+void TfrmMain::aPlaySelectionExecute() {
+  PlayingSelection = true;
+  StartPlaying(true);
+}
+
+// A paused playback goes on where it was (its range kept); otherwise the file is opened
+// afresh and played whole or from the start thumb to the end thumb.
+void TfrmMain::StartPlaying(bool selection) {
+  try {
+    if (MediaPlayer1.Mode() == TPlayerMode::Paused) {
+      Timer1->start();
+      MediaPlayer1.Resume();
+    } else {
+      MediaPlayer1.Close();
+      MediaPlayer1.SetFileName(eOpenFile->text().toStdString());
+      Timer1->start();
+      MediaPlayer1.Open();
+      if (selection) {
+        tbAudio->SetLinePosition(tbAudio->PositionL());
+        MediaPlayer1.Play(int64_t{tbAudio->PositionL()} * 500, int64_t{tbAudio->PositionU()} * 500);
+      } else {
+        MediaPlayer1.Play();
+      }
+    }
+  } catch (const std::exception& error) {
+    PlaybackFailed(error);
+    return;
+  }
+  UpdatePlayActions();
+}
+
+// The file went away or cannot be decoded: say so, and the window is back to idle.
+void TfrmMain::PlaybackFailed(const std::exception& error) {
+  Timer1->stop();
+  tbAudio->SetLinePosition(0);
+  MediaPlayer1.Close();
+  UpdatePlayActions();
+  ShowMessage(tr("The file cannot be played: %1").arg(QString::fromStdString(error.what())));
+}
+
+void TfrmMain::aPauseExecute() {
+  MediaPlayer1.Pause();
+  Timer1->stop();
+  UpdatePlayActions();
+}
+
+void TfrmMain::aStopExecute() {
+  Timer1->stop();
+  tbAudio->SetLinePosition(0);
+  MediaPlayer1.Stop();
+  MediaPlayer1.Close();
+  UpdatePlayActions();
+}
+
+// The track bar keeps the start below the end and the end above the start.
+void TfrmMain::aMarkStartExecute() {
+  tbAudio->SetPositionL(tbAudio->LinePosition());
+  eStart->setText(HalfSecondsText(tbAudio->PositionL()));
+  lFileTime->setText(HalfSecondsText(tbAudio->PositionU() - tbAudio->PositionL()));
+}
+
+void TfrmMain::aMarkEndExecute() {
+  tbAudio->SetPositionU(tbAudio->LinePosition());
+  eEnd->setText(HalfSecondsText(tbAudio->PositionU()));
+  lFileTime->setText(HalfSecondsText(tbAudio->PositionU() - tbAudio->PositionL()));
+}
+
+void TfrmMain::tbAudioMouseDown(Qt::MouseButton button) {
+  if (button == Qt::LeftButton) DragStartPosition = tbAudio->PositionL();
+}
+
+// The start thumb dragged while playing: play on from the new start to the end thumb.
+void TfrmMain::tbAudioMouseUp(Qt::MouseButton button) {
+  if (button != Qt::LeftButton || tbAudio->PositionL() == DragStartPosition || !Timer1->isActive())
+    return;
+  try {
+    MediaPlayer1.Play(int64_t{tbAudio->PositionL()} * 500, int64_t{tbAudio->PositionU()} * 500);
+    tbAudio->SetLinePosition(tbAudio->PositionL());
+  } catch (const std::exception& error) {
+    PlaybackFailed(error);
+  }
+}
+
+// The cursor follows the sound the player has put out, in whole half seconds, so that a mark
+// at the cursor marks what was heard; a timer that fires late cannot make it drift. A
+// selection stops on the tick after the cursor reached its end, the whole file when the
+// cursor reaches the end of the bar, and any playback on the tick after the player ended by
+// itself and the cursor showed where.
+void TfrmMain::Timer1Timer() {
+  const int cursor = static_cast<int>(
+      std::min<int64_t>(MediaPlayer1.Position() / 500, std::max(tbAudio->Max(), 0)));
+  const bool ended = MediaPlayer1.Mode() != TPlayerMode::Playing;
+  if ((PlayingSelection && tbAudio->LinePosition() >= tbAudio->PositionU()) ||
+      (ended && tbAudio->LinePosition() == cursor)) {
+    aStopExecute();
+    return;
+  }
+  tbAudio->SetLinePosition(cursor);
+  if (tbAudio->LinePosition() >= tbAudio->Max() && bStop->isEnabled()) aStopExecute();
+}
