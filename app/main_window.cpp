@@ -32,6 +32,7 @@
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/message_box.h"
+#include "app/window_parts.h"
 #include "cutting/mp3_cut_settings.h"
 #include "cutting/safe_output.h"
 #include "cutting/selection_frames.h"
@@ -39,6 +40,8 @@
 #include "cutting/wma_cut_settings.h"
 
 namespace {
+
+using namespace window_parts;
 
 namespace fs = std::filesystem;
 
@@ -48,37 +51,6 @@ constexpr char kSaveFolderKey[] = "folders/save";
 
 std::string Text(const QLineEdit* edit) {
   return edit->text().toStdString();
-}
-
-QString HalfSecondsText(int halfSeconds) {
-  return QString::fromStdString(HalfSecondsToTimeText(halfSeconds));
-}
-
-std::string LowerExtension(const QString& path) {
-  std::string extension = fs::path(path.toStdString()).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
-
-bool IsSoundFile(const QString& path) {
-  const std::string extension = LowerExtension(path);
-  return extension == ".mp3" || extension == ".wav" || extension == ".wma";
-}
-
-QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  return button;
-}
-
-QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent) {
-  auto* edit = new QLineEdit(QStringLiteral("00:00:00.0"), parent);
-  edit->setObjectName(name);
-  edit->setToolTip(hint);
-  edit->setMaxLength(10);
-  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.00")) + 16);
-  return edit;
 }
 
 }  // namespace
@@ -325,7 +297,7 @@ void TfrmMain::OpenFile(const QString& path) {
   StopWaveform();
   try {
     // Only the three kinds can be cut; another file would open for nothing.
-    if (!IsSoundFile(file)) throw std::runtime_error("not a kind the window cuts");
+    if (KindExtension(file).empty()) throw std::runtime_error("not a kind the window cuts");
     MediaPlayer1.SetFileName(file.toStdString());
     MediaPlayer1.Open();
     const int max = static_cast<int>(std::min<int64_t>(MediaPlayer1.Length() / 500, INT32_MAX));
@@ -507,7 +479,7 @@ void TfrmMain::bStartCutClick() {
 }
 
 void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, bool replace) {
-  const std::string extension = LowerExtension(QString::fromStdString(source.string()));
+  const std::string extension = KindExtension(QString::fromStdString(source.string()));
   TAuFileIn* input = nullptr;
   TAuFileOut* output = nullptr;
   if (extension == ".mp3") input = &MP3In1, output = &MP3Out1;
@@ -583,13 +555,10 @@ void TfrmMain::StopCut() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  if (Cutting()) {
-    if (!message_box::AskYesNo(this, tr("A cut is still running. Stop it and close?"))) {
-      event->ignore();
-      return;
-    }
-    if (Cutting()) StopCut();
-  }
+  if (!window_parts::MayCloseDuringRun(
+          this, event, tr("A cut is still running. Stop it and close?"),
+          [this] { return Cutting(); }, [this] { StopCut(); }))
+    return;
   aStopExecute();
   StopWaveform();
   event->accept();

@@ -9,15 +9,13 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "app/window_parts.h"
 #include "cutting/time_text.h"
 
 namespace {
 
 using trimora::media::TPlayerMode;
-
-QString HalfSecondsText(int halfSeconds) {
-  return QString::fromStdString(HalfSecondsToTimeText(halfSeconds));
-}
+using window_parts::HalfSecondsText;
 
 }  // namespace
 
@@ -29,12 +27,9 @@ void TfrmMain::BuildPlayback() {
 
   // Each action drives its button: a click runs the action, and the button follows its state.
   auto bind = [this](const char* name, QPushButton* button, void (TfrmMain::*handler)()) {
-    auto* action = new QAction(button->text(), this);
-    action->setObjectName(name);
+    QAction* action = window_parts::Action(name, button->text(), this);
     connect(action, &QAction::triggered, this, handler);
-    connect(button, &QPushButton::clicked, action, &QAction::trigger);
-    connect(action, &QAction::enabledChanged, button, &QWidget::setEnabled);
-    button->setEnabled(action->isEnabled());
+    window_parts::Bind(button, action);
     return action;
   };
   aPlay = bind("aPlay", bPlay, &TfrmMain::aPlayExecute);

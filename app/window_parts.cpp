@@ -1,7 +1,6 @@
 #include "app/window_parts.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/message_box.h"
+#include "cutting/time_text.h"
 
 namespace window_parts {
 
@@ -25,10 +25,14 @@ QLabel* Label(const char* name, const QString& caption, QWidget* parent) {
   return label;
 }
 
-QAction* Action(const char* name, const QString& caption, QActionGroup* list) {
-  auto* action = new QAction(caption, list);
+QAction* Action(const char* name, const QString& caption, QObject* owner) {
+  auto* action = new QAction(caption, owner);
   action->setObjectName(name);
   return action;
+}
+
+QString HalfSecondsText(int halfSeconds) {
+  return QString::fromStdString(HalfSecondsToTimeText(halfSeconds));
 }
 
 QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent) {

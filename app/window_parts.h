@@ -5,7 +5,7 @@
 #include <string>
 
 class QAction;
-class QActionGroup;
+class QObject;
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
@@ -19,7 +19,9 @@ namespace window_parts {
 
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent);
 QLabel* Label(const char* name, const QString& caption, QWidget* parent);
-QAction* Action(const char* name, const QString& caption, QActionGroup* list);
+QAction* Action(const char* name, const QString& caption, QObject* owner);
+// A time in half seconds as the time edits show it ("00:01:02.5").
+QString HalfSecondsText(int halfSeconds);
 // A time edit holding "00:00:00.0", just wide enough for it.
 QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent);
 // A button bound to an action: it runs the action and follows its enabled state.
