@@ -71,16 +71,22 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
     throw ESafeOutputError(TReason::NoFolder, "cannot write " + Quote(target) + ": the folder " +
                                                   Quote(folder) + " does not exist");
 
-  std::string name = (folder / TempTemplate(target)).string();
-  const int suffix = static_cast<int>(target.extension().string().size());
-  const int fd = ::mkostemps(name.data(), suffix, O_CLOEXEC);
-  if (fd < 0)
-    throw ESafeOutputError(TReason::CannotCreate,
-                           "cannot write in " + Quote(folder) + ": " + SystemText(errno));
-  ::close(fd);
-  Temp = name;
-  TempText = name;
+  // The hook learns the name before the file exists: mkostemps fills the name in place
+  // before it creates the file, so there is no moment in which the file is there and an
+  // interrupt would not know to remove it. (An interrupt before the creation removes a name
+  // that is not there yet.)
+  TempText = (folder / TempTemplate(target)).string();
   if (Hook) Hook(TempText.c_str());
+  const int suffix = static_cast<int>(target.extension().string().size());
+  const int fd = ::mkostemps(TempText.data(), suffix, O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    if (Hook) Hook(nullptr);
+    throw ESafeOutputError(TReason::CannotCreate,
+                           "cannot write in " + Quote(folder) + ": " + SystemText(error));
+  }
+  ::close(fd);
+  Temp = TempText;
 }
 
 TSafeOutput::~TSafeOutput() {

@@ -5,9 +5,16 @@
 #include <unistd.h>
 #include <cerrno>
 
+// Only regular files carry tags. The open does not wait (a FIFO with no writer would block
+// it forever), and anything else (FIFO, device, folder) gives an invalid file.
 TTagFile TTagFile::Open(const std::filesystem::path& path, TMode mode) {
   const int flags = (mode == TMode::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-  return TTagFile(::open(path.c_str(), flags));
+  TTagFile file(::open(path.c_str(), flags | O_NONBLOCK));
+  struct stat st {};
+  if (!file.IsValid() || ::fstat(file.Fd(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      ::fcntl(file.Fd(), F_SETFL, flags & ~O_CLOEXEC) != 0)
+    return TTagFile(-1);
+  return file;
 }
 
 std::optional<std::int64_t> TTagFile::Position() const {

@@ -121,10 +121,15 @@ int SignalACut(const TScratch& folder, int signal) {
             static_cast<char*>(nullptr));
     ::_exit(127);
   }
+  // The signal comes once the sink has begun writing. Sooner, the sink's thread may still be
+  // about to create the file by name, and would make it anew after a crash handler had
+  // removed it: a crash can only clean up what the threads that outlive it leave alone.
   auto temporary = [&] {
     const auto names = folder.Names();
-    return std::any_of(names.begin(), names.end(), [](const std::string& n) {
-      return n.find(".trimora-") != std::string::npos;
+    return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+      std::error_code error;
+      return n.find(".trimora-") != std::string::npos &&
+             std::filesystem::file_size(folder / n, error) > 0 && !error;
     });
   };
   int status = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "tag_test_files.h"
@@ -77,6 +79,11 @@ TEST(Id3v1Read, KeepsPositionWhenCheckingAndFailsWithoutRecord) {
   TId3v1Tags tags;
   TTagFile invalid;
   EXPECT_FALSE(tags.IsTagPresent(invalid));
+  // A FIFO is no file to tag: opening it neither blocks for a writer nor gives a handle.
+  const auto fifo = dir.Path() / "fifo.mp3";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(OpenRead(fifo).IsValid());
+  EXPECT_FALSE(OpenWrite(fifo).IsValid());
   EXPECT_FALSE(tags.ReadTag(invalid));
   EXPECT_FALSE(tags.WriteTag(invalid, false));
 }
