@@ -71,11 +71,7 @@ QString TfrmEasyCut::ChooseTarget(const QString& extension, bool& replace) {
            "Please choose another name."));
     return {};
   }
-  replace = false;
-  if (QFileInfo::exists(target)) {
-    replace = message_box::AskYesNo(this, target + " has existed,overite it?");
-    if (!replace) return {};
-  }
+  if (!window_parts::MayWriteTo(this, target, replace)) return {};
   return target;
 }
 

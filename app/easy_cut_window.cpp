@@ -228,14 +228,9 @@ void TfrmEasyCut::ShowMessage(const QString& text) {
 void TfrmEasyCut::bOpenClick() {
   const QString folder =
       eOpenFile->text().isEmpty() ? QString() : QFileInfo(eOpenFile->text()).path();
-  QFileDialog OpenDialog1(this, tr("Open"), folder);
-  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
-  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
-  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
-  OpenDialog1.setNameFilter(
-      QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
-  if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return;
-  OpenFile(OpenDialog1.selectedFiles().first());
+  const QString chosen = window_parts::ChooseSoundFile(this, folder);
+  if (chosen.isEmpty()) return;
+  OpenFile(chosen);
 }
 
 void TfrmEasyCut::OpenFile(const QString& path) {

@@ -150,14 +150,9 @@ void TfrmJoiner::bOpen2Click() {
 // started on it would have no sink to end it.
 void TfrmJoiner::OpenInto(QLineEdit* edit, TWaveIn& wave, TMP3In& mp3, TWMIn& wma) {
   const QString folder = edit->text().isEmpty() ? QString() : QFileInfo(edit->text()).path();
-  QFileDialog OpenDialog1(this, tr("Open"), folder);
-  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
-  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
-  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
-  OpenDialog1.setNameFilter(
-      QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
-  if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return;
-  const QString path = QFileInfo(OpenDialog1.selectedFiles().first()).absoluteFilePath();
+  const QString chosen = window_parts::ChooseSoundFile(this, folder);
+  if (chosen.isEmpty()) return;
+  const QString path = QFileInfo(chosen).absoluteFilePath();
   const std::string extension = KindExtension(path);
   if (extension.empty()) {
     ShowMessage(tr("Please select a WAV, MP3 or WMA file."));
@@ -220,11 +215,7 @@ QString TfrmJoiner::ChooseTarget(const QString& extension, bool& replace) {
              "Please choose another name."));
       return {};
     }
-  replace = false;
-  if (QFileInfo::exists(target)) {
-    replace = message_box::AskYesNo(this, target + " has existed,overite it?");
-    if (!replace) return {};
-  }
+  if (!window_parts::MayWriteTo(this, target, replace)) return {};
   return target;
 }
 

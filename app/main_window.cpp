@@ -279,14 +279,9 @@ void TfrmMain::RememberFolder(const char* key, const QString& file) {
 }
 
 void TfrmMain::bOpenClick() {
-  QFileDialog OpenDialog1(this, tr("Open"), LastFolder(kOpenFolderKey));
-  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
-  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
-  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
-  OpenDialog1.setNameFilter(
-      QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
-  if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return;
-  OpenFile(OpenDialog1.selectedFiles().first());
+  const QString chosen = window_parts::ChooseSoundFile(this, LastFolder(kOpenFolderKey));
+  if (chosen.isEmpty()) return;
+  OpenFile(chosen);
 }
 
 void TfrmMain::OpenFile(const QString& path) {
@@ -462,11 +457,9 @@ void TfrmMain::bStartCutClick() {
     return;
   }
   bool replace = false;
-  if (QFileInfo::exists(target)) {
-    replace = message_box::AskYesNo(this, target + " has existed,overite it?");
-    tbAudio->update();
-    if (!replace) return;
-  }
+  const bool mayWrite = window_parts::MayWriteTo(this, target, replace);
+  tbAudio->update();
+  if (!mayWrite) return;
   bStartCut->setEnabled(false);
   try {
     StartFormatStep(sourceText.toStdString(), target.toStdString(), replace);

@@ -57,6 +57,17 @@ std::string KindExtension(const QString& path) {
   return {};
 }
 
+QString ChooseSoundFile(QWidget* owner, const QString& folder) {
+  QFileDialog OpenDialog1(owner, QObject::tr("Open"), folder);
+  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
+  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
+  OpenDialog1.setNameFilter(
+      QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
+  if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return {};
+  return OpenDialog1.selectedFiles().first();
+}
+
 QString ChooseSaveName(QWidget* owner, const QString& folder, const QString& extension) {
   QFileDialog SaveDialog1(owner, QObject::tr("Save As"), folder);
   SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
@@ -70,6 +81,13 @@ QString ChooseSaveName(QWidget* owner, const QString& folder, const QString& ext
   SaveDialog1.setDefaultSuffix(extension.mid(1));
   if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty()) return {};
   return SaveDialog1.selectedFiles().first();
+}
+
+bool MayWriteTo(QWidget* owner, const QString& target, bool& replace) {
+  replace = false;
+  if (!QFileInfo::exists(target)) return true;
+  replace = message_box::AskYesNo(owner, target + " has existed,overite it?");
+  return replace;
 }
 
 bool MayCloseDuringRun(QWidget* owner, QCloseEvent* event, const QString& question,

@@ -30,10 +30,18 @@ void Bind(QPushButton* button, QAction* action);
 // ".wav", ".mp3" or ".wma" for a path of one of the three kinds (any case), else empty.
 std::string KindExtension(const QString& path);
 
+// The program's own open dialog for the three kinds, opened in `folder`; the chosen path, or
+// empty when the user cancelled.
+QString ChooseSoundFile(QWidget* owner, const QString& folder);
+
 // The program's own save dialog for one kind ("Sound Files(*.mp3)"), opened in `folder`;
 // the chosen path, or empty when the user cancelled. It does not ask about an existing
 // file: the windows ask that in their own words.
 QString ChooseSaveName(QWidget* owner, const QString& folder, const QString& extension);
+
+// Asks before an existing `target` is replaced ("has existed,overite it?"). False when the
+// user keeps the file; `replace` tells the safe save that there is a file to replace.
+bool MayWriteTo(QWidget* owner, const QString& target, bool& replace);
 
 // A window closing while `running()`: asks `question`; No keeps the window open, Yes calls
 // `stop` (when the run has not ended meanwhile). True when the window may close.
