@@ -44,7 +44,7 @@ std::string Text(const QLineEdit* edit) {
 
 }  // namespace
 
-TfrmEasyCut::TfrmEasyCut(QWidget* parent) : QDialog(parent) {
+TfrmEasyCut::TfrmEasyCut(QWidget* parent) : TRunDialog(parent) {
   setObjectName("frmEasyCut");
   setWindowTitle(tr("Segment Cut"));
   setWindowIcon(artwork::ProgramIcon());
@@ -114,7 +114,7 @@ void TfrmEasyCut::BuildControls() {
   connect(bOpen, &QPushButton::clicked, this, &TfrmEasyCut::bOpenClick);
   connect(bAdd, &QPushButton::clicked, this, &TfrmEasyCut::bAddClick);
   connect(bRemoveAll, &QPushButton::clicked, this, &TfrmEasyCut::bRemoveAllClick);
-  connect(bClose, &QPushButton::clicked, this, &TfrmEasyCut::bCloseClick);
+  connect(bClose, &QPushButton::clicked, this, &QWidget::close);
   eStart->installEventFilter(this);
   eEnd->installEventFilter(this);
 }
@@ -366,22 +366,6 @@ void TfrmEasyCut::UpdateActions() {
   aStartCut->setEnabled(lvMain->rowCount() > 0 && !eOpenFile->text().isEmpty() && !Running());
 }
 
-void TfrmEasyCut::bCloseClick() {
-  close();
-}
-
-void TfrmEasyCut::closeEvent(QCloseEvent* event) {
-  if (window_parts::MayCloseDuringRun(
-          this, event, tr("The segment cut is still running. Stop it and close?"),
-          [this] { return Running(); }, [this] { StopBatch(); }))
-    QDialog::closeEvent(event);
-}
-
-// Escape closes the window as the Close button does, with the same question during a batch.
-void TfrmEasyCut::reject() {
-  if (Running()) {
-    close();
-    return;
-  }
-  QDialog::reject();
+QString TfrmEasyCut::StopQuestion() const {
+  return tr("The segment cut is still running. Stop it and close?");
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "app/output_run.h"
+#include "app/run_dialog.h"
 #include "cutting/segment_plan.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
@@ -38,7 +38,7 @@ class QTableWidget;
 //
 // The engine's events reach the window through the application's TMainThreadPump (the main
 // window's), which must live as long as a batch does.
-class TfrmEasyCut : public QDialog {
+class TfrmEasyCut : public TRunDialog {
   Q_OBJECT
 
  public:
@@ -48,7 +48,7 @@ class TfrmEasyCut : public QDialog {
   // Opens `path` as if chosen in the open dialog.
   void OpenFile(const QString& path);
   // Whether a batch is running.
-  bool Running() const { return FBatch; }
+  bool Running() const override { return FBatch; }
   // The folder the batches' work folders are made in.
   const std::filesystem::path& WorkFolder() const { return FWorkFolder; }
 
@@ -78,11 +78,9 @@ class TfrmEasyCut : public QDialog {
   QAction* aRemove;
   QAction* aAddList;
 
- public slots:
-  void reject() override;
-
  protected:
-  void closeEvent(QCloseEvent* event) override;
+  QString StopQuestion() const override;
+  void StopRun() override { StopBatch(); }
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -106,7 +104,6 @@ class TfrmEasyCut : public QDialog {
   void UpdateActions();
   void aStartCutExecute();
   void WaveOut1Done();
-  void bCloseClick();
 
   std::vector<TSegmentRow> Rows() const;
   int SelectedIndex() const;

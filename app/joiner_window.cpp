@@ -42,7 +42,7 @@ QLineEdit* FileEdit(const char* name, QWidget* parent) {
 
 }  // namespace
 
-TfrmJoiner::TfrmJoiner(QWidget* parent) : QDialog(parent) {
+TfrmJoiner::TfrmJoiner(QWidget* parent) : TRunDialog(parent) {
   setObjectName("frmJoiner");
   setWindowTitle(tr("Joiner & Mixer"));
   setWindowIcon(artwork::ProgramIcon());
@@ -98,7 +98,7 @@ void TfrmJoiner::BuildControls() {
   connect(bOpen1, &QPushButton::clicked, this, &TfrmJoiner::bOpen1Click);
   connect(bOpen2, &QPushButton::clicked, this, &TfrmJoiner::bOpen2Click);
   connect(bStart, &QPushButton::clicked, this, &TfrmJoiner::bStartClick);
-  connect(bClose, &QPushButton::clicked, this, &TfrmJoiner::bCloseClick);
+  connect(bClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
 // The stored settings of the six sources and three sinks; every sink reads the mixer.
@@ -267,28 +267,11 @@ void TfrmJoiner::EndRun() {
   FWaitCursor = false;
 }
 
-// Stopping removes the temporary file; a file the user had under the chosen name stays.
 void TfrmJoiner::StopRun() {
   FRun.Stop();
   EndRun();
 }
 
-void TfrmJoiner::bCloseClick() {
-  close();
-}
-
-void TfrmJoiner::closeEvent(QCloseEvent* event) {
-  if (window_parts::MayCloseDuringRun(
-          this, event, tr("The files are still being processed. Stop and close?"),
-          [this] { return Running(); }, [this] { StopRun(); }))
-    QDialog::closeEvent(event);
-}
-
-// Escape closes the dialog as the Close button does, with the same question during a run.
-void TfrmJoiner::reject() {
-  if (Running()) {
-    close();
-    return;
-  }
-  QDialog::reject();
+QString TfrmJoiner::StopQuestion() const {
+  return tr("The files are still being processed. Stop and close?");
 }

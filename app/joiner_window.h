@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "app/output_run.h"
+#include "app/run_dialog.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
@@ -30,7 +30,7 @@ class QRadioButton;
 //
 // The engine's events reach the window through the application's TMainThreadPump (the main
 // window's), which must live as long as a run does.
-class TfrmJoiner : public QDialog {
+class TfrmJoiner : public TRunDialog {
   Q_OBJECT
 
  public:
@@ -38,7 +38,7 @@ class TfrmJoiner : public QDialog {
   ~TfrmJoiner() override;
 
   // Whether a join or mix is running.
-  bool Running() const { return FRun.Running(); }
+  bool Running() const override { return FRun.Running(); }
   // The item of rgMode: 0 "Joiner", 1 "Mixer".
   QRadioButton* ModeItem(int index) const;
 
@@ -50,11 +50,10 @@ class TfrmJoiner : public QDialog {
   QPushButton* bStart;
   QPushButton* bClose;
 
- public slots:
-  void reject() override;
-
  protected:
-  void closeEvent(QCloseEvent* event) override;
+  QString StopQuestion() const override;
+  // Stopping removes the temporary file; a file the user had under the chosen name stays.
+  void StopRun() override;
 
  private:
   void BuildControls();
@@ -63,7 +62,6 @@ class TfrmJoiner : public QDialog {
   void bOpen1Click();
   void bOpen2Click();
   void bStartClick();
-  void bCloseClick();
   void SinkProgress(TAuOutput& sink);
   void WaveOut1Done();
 
@@ -74,7 +72,6 @@ class TfrmJoiner : public QDialog {
   void StartRun(const std::string& extension, const std::filesystem::path& target, bool replace);
   // Back to idle: caption, Start, cursor.
   void EndRun();
-  void StopRun();
   void ShowMessage(const QString& text);
 
   // Sources before the converter and the mixer, and those before the sinks, so that every
