@@ -25,15 +25,6 @@ TClickSound Sound(double seconds, std::vector<int64_t> clicks = {}, int rate = 4
   return {rate, 2, static_cast<int64_t>(seconds * rate), std::move(clicks)};
 }
 
-// Puts `path` into a file dialog's name field at once and presses Enter. Typed key by key,
-// the dialog's completer takes the Enter.
-void Answer(QWidget* dialog, const QString& path) {
-  auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  ASSERT_NE(edit, nullptr);
-  edit->setText(path);
-  QTest::keyClick(edit, Qt::Key_Return);
-}
-
 // A shown window whose work folders go under the scratch folder's "data", the pump that
 // brings the engine's events to it, and the captions it showed.
 class EasyCutTest : public ::testing::Test {
@@ -58,7 +49,7 @@ class EasyCutTest : public ::testing::Test {
   }
   void Open(const std::string& name) {
     const QString path = File(name);
-    WhenModal([path](QWidget* dialog) { Answer(dialog, path); });
+    WhenModal([path](QWidget* dialog) { EnterFileName(dialog, path); });
     QTest::mouseClick(Window->bOpen, Qt::LeftButton);
   }
   void Add(const QString& start, const QString& end) {
@@ -85,7 +76,7 @@ class EasyCutTest : public ::testing::Test {
     WhenModal([&shown, target](QWidget* modal) {
       const bool dialog = qobject_cast<QFileDialog*>(modal) != nullptr;
       shown = dialog ? QString() : MessageText(modal);
-      if (dialog && !target.isEmpty()) return Answer(modal, target);
+      if (dialog && !target.isEmpty()) return EnterFileName(modal, target);
       modal->close();
     });
     QTest::mouseClick(Window->bStart, Qt::LeftButton);

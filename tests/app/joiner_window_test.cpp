@@ -24,15 +24,6 @@ TClickSound Sound(double seconds, int rate = 44100, int channels = 2) {
   return {rate, channels, static_cast<int64_t>(seconds * rate), {}};
 }
 
-// Puts `path` into a file dialog's name field at once and presses Enter. Typed key by key,
-// the dialog's completer takes the Enter here.
-void Answer(QWidget* dialog, const QString& path) {
-  auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-  ASSERT_NE(edit, nullptr);
-  edit->setText(path);
-  QTest::keyClick(edit, Qt::Key_Return);
-}
-
 // A shown joiner, the pump that brings the engine's events to it, and a scratch folder.
 class JoinerTest : public ::testing::Test {
  protected:
@@ -55,7 +46,7 @@ class JoinerTest : public ::testing::Test {
   // Chooses `name` (in the scratch folder) through the open dialog of `button`.
   void Choose(QPushButton* button, const std::string& name) {
     const QString path = File(name);
-    WhenModal([path](QWidget* dialog) { Answer(dialog, path); });
+    WhenModal([path](QWidget* dialog) { EnterFileName(dialog, path); });
     QTest::mouseClick(button, Qt::LeftButton);
   }
   void ChooseBoth(const std::string& first, const std::string& second) {
@@ -68,7 +59,7 @@ class JoinerTest : public ::testing::Test {
     QTest::mouseClick(item, Qt::LeftButton, {}, QPoint(6, item->height() / 2));  // its circle
     EXPECT_TRUE(item->isChecked());
     const QString path = File(target);
-    WhenModal([path](QWidget* dialog) { Answer(dialog, path); });
+    WhenModal([path](QWidget* dialog) { EnterFileName(dialog, path); });
     QTest::mouseClick(Window->bStart, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !Window->Running(); }, 120000));
   }
@@ -231,7 +222,7 @@ TEST_F(JoinerTest, ClosingDuringARunAsksAndYesStopsItLeavingNothing) {
   for (const char* name : {"a.mp3", "b.mp3"}) WriteClickFile(Folder / name, Sound(120.0));
   ChooseBoth("a.mp3", "b.mp3");
   const QString target = File("out.mp3");
-  WhenModal([target](QWidget* dialog) { Answer(dialog, target); });
+  WhenModal([target](QWidget* dialog) { EnterFileName(dialog, target); });
   QTest::mouseClick(Window->bStart, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([this] { return Window->Running(); }, 20000));
   EXPECT_FALSE(Window->bStart->isEnabled());

@@ -84,6 +84,13 @@ void Press(QWidget* box, QMessageBox::StandardButton button) {
   QTest::mouseClick(message->button(button), Qt::LeftButton);
 }
 
+void EnterFileName(QWidget* dialog, const QString& path) {
+  auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(edit, nullptr) << "not a file dialog";
+  edit->setText(path);
+  QTest::keyClick(edit, Qt::Key_Return);
+}
+
 void ChooseFile(QWidget* dialog, const QString& path) {
   auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
   if (edit == nullptr) {

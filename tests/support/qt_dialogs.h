@@ -23,6 +23,9 @@ QString MessageText(QWidget* box);
 void Press(QWidget* box, QMessageBox::StandardButton button);
 // Types `path` into a (non-native) file dialog's name field and presses Enter.
 void ChooseFile(QWidget* dialog, const QString& path);
+// Puts `path` into a file dialog's name field at once and presses Enter. Typed key by key,
+// the dialog's completer may take the Enter in the Joiner's and Segment Cut's dialogs.
+void EnterFileName(QWidget* dialog, const QString& path);
 
 // The texts of the message boxes shown while it lives, each answered with OK (or Yes).
 class TMessageLog {
