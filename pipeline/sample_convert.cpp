@@ -72,27 +72,27 @@ void ClampInPlace(float* samples, std::size_t count) {
   }
 }
 
-}  // namespace
-
-void SingleToInt32InPlace(void* buffer, std::size_t byteCount) {
+// Integer i lands on bytes 4i..4i+3, inside value i * 4 / sizeof(T), which has been read
+// already: the buffer is converted front to back in place.
+template <typename T>
+void ToInt32InPlace(void* buffer, std::size_t byteCount, int32_t (*convert)(T)) {
   auto* bytes = static_cast<unsigned char*>(buffer);
-  for (std::size_t i = 0; i < byteCount / 4; ++i) {
-    float v;
-    std::memcpy(&v, bytes + 4 * i, 4);
-    const int32_t r = SingleToInt32(v);
+  for (std::size_t i = 0; i < byteCount / sizeof(T); ++i) {
+    T v;
+    std::memcpy(&v, bytes + sizeof(T) * i, sizeof(T));
+    const int32_t r = convert(v);
     std::memcpy(bytes + 4 * i, &r, 4);
   }
 }
 
+}  // namespace
+
+void SingleToInt32InPlace(void* buffer, std::size_t byteCount) {
+  ToInt32InPlace<float>(buffer, byteCount, SingleToInt32);
+}
+
 void DoubleToInt32InPlace(void* buffer, std::size_t byteCount) {
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  // Integer i lands on bytes 4i..4i+3, inside double i/2, which has been read already.
-  for (std::size_t i = 0; i < byteCount / 8; ++i) {
-    double v;
-    std::memcpy(&v, bytes + 8 * i, 8);
-    const int32_t r = DoubleToInt32(v);
-    std::memcpy(bytes + 4 * i, &r, 4);
-  }
+  ToInt32InPlace<double>(buffer, byteCount, DoubleToInt32);
 }
 
 void FloatToPCM8(const float* src, void* dst, std::size_t count) {

@@ -127,6 +127,17 @@ struct MsChannel {
   }
 };
 
+// Each code byte gives two samples, the high nibble first: both of one channel in mono, left
+// then right in stereo. Codes missing from a short block decode as zero.
+void ExpandMsCodes(MsChannel& high, MsChannel& low, std::span<const uint8_t> codes,
+                   std::size_t bytes, int16_t* dst) {
+  for (std::size_t i = 0; i < bytes; ++i) {
+    const unsigned b = i < codes.size() ? codes[i] : 0;
+    dst[2 * i] = high.Expand(b >> 4);
+    dst[2 * i + 1] = low.Expand(b & 0x0F);
+  }
+}
+
 }  // namespace
 
 std::size_t DecodeImaMono(ImaChannelState& state, std::span<const uint8_t> codes,
@@ -179,17 +190,7 @@ std::size_t DecodeMsMono(MsChannelState& state, std::span<const MsCoefficientPai
   out[1] = state.Sample1;
   const std::size_t bytes =
       std::min(static_cast<std::size_t>(std::max(count, 0)) / 2, (out.size() - 2) / 2);
-  const std::size_t present = std::min(bytes, codes.size());
-  int16_t* dst = out.data() + 2;
-  for (std::size_t i = 0; i < present; ++i) {
-    const unsigned b = codes[i];
-    dst[2 * i] = channel.Expand(b >> 4);
-    dst[2 * i + 1] = channel.Expand(b & 0x0F);
-  }
-  for (std::size_t i = present; i < bytes; ++i) {
-    dst[2 * i] = channel.Expand(0);
-    dst[2 * i + 1] = channel.Expand(0);
-  }
+  ExpandMsCodes(channel, channel, codes, bytes, out.data() + 2);
   channel.StoreTo(state);
   return (2 + 2 * bytes) * sizeof(int16_t);
 }
@@ -206,17 +207,7 @@ std::size_t DecodeMsStereo(MsChannelState& left, MsChannelState& right,
   out[3] = right.Sample1;
   const std::size_t frames =
       std::min(static_cast<std::size_t>(std::max(count, 0)), (out.size() - 4) / 2);
-  const std::size_t present = std::min(frames, codes.size());
-  int16_t* dst = out.data() + 4;
-  for (std::size_t i = 0; i < present; ++i) {
-    const unsigned b = codes[i];
-    dst[2 * i] = l.Expand(b >> 4);
-    dst[2 * i + 1] = r.Expand(b & 0x0F);
-  }
-  for (std::size_t i = present; i < frames; ++i) {
-    dst[2 * i] = l.Expand(0);
-    dst[2 * i + 1] = r.Expand(0);
-  }
+  ExpandMsCodes(l, r, codes, frames, out.data() + 4);
   l.StoreTo(left);
   r.StoreTo(right);
   return (2 + frames) * 2 * sizeof(int16_t);
