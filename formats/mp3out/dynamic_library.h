@@ -29,6 +29,13 @@ class TDynamicLibrary {
   std::unique_ptr<void, TCloser> Handle;
 };
 
+// A library's entry points are listed once, as X(prefix, name) for the symbol prefix##name.
+// TRIMORA_API_FIELD makes of each the field `name` of the API struct, typed from the
+// library's own header; TRIMORA_API_FIND finds it, inside a finder whose parameters are
+// named `library` and `api`. One list for both keeps a field from going unfound.
+#define TRIMORA_API_FIELD(prefix, name) decltype(&prefix##name) name = nullptr;
+#define TRIMORA_API_FIND(prefix, name) &&library.Find(#prefix #name, api.name)
+
 // A library's entry points, typed in TApi, found at run time: loaded on demand behind a
 // loaded flag. A failed load is tried again on the next Load, a successful one stays for the
 // life of the process. An incomplete library is as good as none.

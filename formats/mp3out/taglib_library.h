@@ -9,38 +9,41 @@
 
 inline constexpr const char* kTagLibLibraryName = "libtag_c.so.0";
 
+#define TRIMORA_TAGLIB_ENTRY_POINTS(X)        \
+  X(taglib_, audioproperties_bitrate)         \
+  X(taglib_, audioproperties_channels)        \
+  X(taglib_, audioproperties_length)          \
+  X(taglib_, audioproperties_samplerate)      \
+  X(taglib_, file_audioproperties)            \
+  X(taglib_, file_free)                       \
+  X(taglib_, file_is_valid)                   \
+  X(taglib_, file_new)                        \
+  X(taglib_, file_new_type)                   \
+  X(taglib_, file_save)                       \
+  X(taglib_, file_tag)                        \
+  X(taglib_, id3v2_set_default_text_encoding) \
+  X(taglib_, set_string_management_enabled)   \
+  X(taglib_, set_strings_unicode)             \
+  X(taglib_, tag_album)                       \
+  X(taglib_, tag_artist)                      \
+  X(taglib_, tag_comment)                     \
+  X(taglib_, tag_free_strings)                \
+  X(taglib_, tag_genre)                       \
+  X(taglib_, tag_set_album)                   \
+  X(taglib_, tag_set_artist)                  \
+  X(taglib_, tag_set_comment)                 \
+  X(taglib_, tag_set_genre)                   \
+  X(taglib_, tag_set_title)                   \
+  X(taglib_, tag_set_track)                   \
+  X(taglib_, tag_set_year)                    \
+  X(taglib_, tag_title)                       \
+  X(taglib_, tag_track)                       \
+  X(taglib_, tag_year)
+
 // TagLib's C binding, typed from its own header and opened at run time; the MP3 sink writes
 // its tags through it when it is there and goes without when it is not.
 struct TTagLibApi {
-  decltype(&taglib_audioproperties_bitrate) audioproperties_bitrate = nullptr;
-  decltype(&taglib_audioproperties_channels) audioproperties_channels = nullptr;
-  decltype(&taglib_audioproperties_length) audioproperties_length = nullptr;
-  decltype(&taglib_audioproperties_samplerate) audioproperties_samplerate = nullptr;
-  decltype(&taglib_file_audioproperties) file_audioproperties = nullptr;
-  decltype(&taglib_file_free) file_free = nullptr;
-  decltype(&taglib_file_is_valid) file_is_valid = nullptr;
-  decltype(&taglib_file_new) file_new = nullptr;
-  decltype(&taglib_file_new_type) file_new_type = nullptr;
-  decltype(&taglib_file_save) file_save = nullptr;
-  decltype(&taglib_file_tag) file_tag = nullptr;
-  decltype(&taglib_id3v2_set_default_text_encoding) id3v2_set_default_text_encoding = nullptr;
-  decltype(&taglib_set_string_management_enabled) set_string_management_enabled = nullptr;
-  decltype(&taglib_set_strings_unicode) set_strings_unicode = nullptr;
-  decltype(&taglib_tag_album) tag_album = nullptr;
-  decltype(&taglib_tag_artist) tag_artist = nullptr;
-  decltype(&taglib_tag_comment) tag_comment = nullptr;
-  decltype(&taglib_tag_free_strings) tag_free_strings = nullptr;
-  decltype(&taglib_tag_genre) tag_genre = nullptr;
-  decltype(&taglib_tag_set_album) tag_set_album = nullptr;
-  decltype(&taglib_tag_set_artist) tag_set_artist = nullptr;
-  decltype(&taglib_tag_set_comment) tag_set_comment = nullptr;
-  decltype(&taglib_tag_set_genre) tag_set_genre = nullptr;
-  decltype(&taglib_tag_set_title) tag_set_title = nullptr;
-  decltype(&taglib_tag_set_track) tag_set_track = nullptr;
-  decltype(&taglib_tag_set_year) tag_set_year = nullptr;
-  decltype(&taglib_tag_title) tag_title = nullptr;
-  decltype(&taglib_tag_track) tag_track = nullptr;
-  decltype(&taglib_tag_year) tag_year = nullptr;
+  TRIMORA_TAGLIB_ENTRY_POINTS(TRIMORA_API_FIELD)
 };
 
 // Owner of an open TagLib file handle.
