@@ -22,8 +22,8 @@
 #include <climits>
 #include <stdexcept>
 
-#include "app/artwork.h"
 #include "app/message_box.h"
+#include "app/source_settings.h"
 #include "app/window_parts.h"
 #include "cutting/app_data_folder.h"
 #include "cutting/mp3_cut_settings.h"
@@ -44,10 +44,7 @@ std::string Text(const QLineEdit* edit) {
 
 }  // namespace
 
-TfrmEasyCut::TfrmEasyCut(QWidget* parent) : TRunDialog(parent) {
-  setObjectName("frmEasyCut");
-  setWindowTitle(tr("Segment Cut"));
-  setWindowIcon(artwork::ProgramIcon());
+TfrmEasyCut::TfrmEasyCut(QWidget* parent) : TRunDialog("frmEasyCut", tr("Segment Cut"), parent) {
   BuildControls();
   BuildActions();
   WirePipelines();
@@ -174,23 +171,10 @@ void TfrmEasyCut::BuildActions() {
 
 // The stored settings of the sources and sinks; the inputs are chosen for each run.
 void TfrmEasyCut::WirePipelines() {
-  for (TWaveIn* source : {&WaveIn1, &WaveIn2}) {
-    source->Loop = false;
-    source->EndSample = -1;
-  }
-  for (TWMIn* source :
-       {static_cast<TWMIn*>(&MP3In1), static_cast<TWMIn*>(&MP3In2), &WMIn1, &WMIn2}) {
-    source->Loop = false;
-    source->EndSample = -1;
-    source->SetHighPrecision(false);
-    source->SetOutputChannels(cnMonoOrStereo);
-  }
+  source_settings::ReadWholeFile({&WaveIn1, &WaveIn2}, {&MP3In1, &MP3In2, &WMIn1, &WMIn2});
   AudioMixer1.Mode = amConcatenate;
 
-  WaveOut1.SetWavType(wtPCM);
-  WaveOut1.SetBlockSize(512);
-  WaveOut1.CreateNonMsHeaders = false;
-  WaveOut1.SetFileMode(foRewrite);
+  source_settings::WritePlainWave(WaveOut1);
   MP3Out1.BitRate = mbr128;
   MP3Out1.Mode = mmMono;
   MP3Out1.EnableVBR = false;

@@ -16,8 +16,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/artwork.h"
 #include "app/message_box.h"
+#include "app/source_settings.h"
 #include "app/window_parts.h"
 #include "cutting/mp3_cut_settings.h"
 #include "cutting/safe_output.h"
@@ -42,10 +42,7 @@ QLineEdit* FileEdit(const char* name, QWidget* parent) {
 
 }  // namespace
 
-TfrmJoiner::TfrmJoiner(QWidget* parent) : TRunDialog(parent) {
-  setObjectName("frmJoiner");
-  setWindowTitle(tr("Joiner & Mixer"));
-  setWindowIcon(artwork::ProgramIcon());
+TfrmJoiner::TfrmJoiner(QWidget* parent) : TRunDialog("frmJoiner", tr("Joiner & Mixer"), parent) {
   BuildControls();
   WirePipelines();
   FCaption = windowTitle();
@@ -103,23 +100,10 @@ void TfrmJoiner::BuildControls() {
 
 // The stored settings of the six sources and three sinks; every sink reads the mixer.
 void TfrmJoiner::WirePipelines() {
-  for (TWaveIn* source : {&WaveIn1, &WaveIn2}) {
-    source->Loop = false;
-    source->EndSample = -1;
-  }
-  for (TWMIn* source :
-       {static_cast<TWMIn*>(&MP3In1), static_cast<TWMIn*>(&MP3In2), &WMIn1, &WMIn2}) {
-    source->Loop = false;
-    source->EndSample = -1;
-    source->SetHighPrecision(false);
-    source->SetOutputChannels(cnMonoOrStereo);
-  }
+  source_settings::ReadWholeFile({&WaveIn1, &WaveIn2}, {&MP3In1, &MP3In2, &WMIn1, &WMIn2});
   AudioMixer1.SetInput2(&Converter2);
 
-  WaveOut1.SetWavType(wtPCM);
-  WaveOut1.SetBlockSize(512);
-  WaveOut1.CreateNonMsHeaders = false;
-  WaveOut1.SetFileMode(foRewrite);
+  source_settings::WritePlainWave(WaveOut1);
 
   MP3Out1.BitRate = mbr128;
   MP3Out1.EnableVBR = false;

@@ -32,6 +32,7 @@
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/message_box.h"
+#include "app/source_settings.h"
 #include "app/window_parts.h"
 #include "cutting/mp3_cut_settings.h"
 #include "cutting/safe_output.h"
@@ -198,21 +199,11 @@ void TfrmMain::BuildAboutMenu() {
 
 // The stored settings of the three pipelines; each sink reads its own source.
 void TfrmMain::WirePipelines() {
-  WaveIn1.Loop = false;
-  WaveIn1.EndSample = -1;
+  source_settings::ReadWholeFile({&WaveIn1}, {&MP3In1, &WMIn1});
   WaveOut1.SetInput(&WaveIn1);
   WaveOut1.ShareMode = 0;
-  WaveOut1.SetWavType(wtPCM);
-  WaveOut1.SetBlockSize(512);
-  WaveOut1.CreateNonMsHeaders = false;
-  WaveOut1.SetFileMode(foRewrite);
+  source_settings::WritePlainWave(WaveOut1);
 
-  for (TWMIn* source : {static_cast<TWMIn*>(&MP3In1), &WMIn1}) {
-    source->Loop = false;
-    source->EndSample = -1;
-    source->SetHighPrecision(false);
-    source->SetOutputChannels(cnMonoOrStereo);
-  }
   MP3Out1.SetInput(&MP3In1);
   MP3Out1.ShareMode = 0;
   MP3Out1.BitRate = mbr128;

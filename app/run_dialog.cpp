@@ -2,7 +2,14 @@
 
 #include <QCloseEvent>
 
+#include "app/artwork.h"
 #include "app/window_parts.h"
+
+TRunDialog::TRunDialog(const char* name, const QString& title, QWidget* parent) : QDialog(parent) {
+  setObjectName(name);
+  setWindowTitle(title);
+  setWindowIcon(artwork::ProgramIcon());
+}
 
 void TRunDialog::reject() {
   if (Running()) {

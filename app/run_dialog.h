@@ -10,7 +10,9 @@ class QCloseEvent;
 // and Yes stops the run before the window goes.
 class TRunDialog : public QDialog {
  public:
-  using QDialog::QDialog;
+  // Names the window `name` for tests and style sheets, and gives it `title` and the
+  // program's icon.
+  TRunDialog(const char* name, const QString& title, QWidget* parent);
 
   // Whether a run is going on.
   virtual bool Running() const = 0;
