@@ -9,19 +9,11 @@
 # TRIMORA_CLI overrides the program to time (default: build/default/cli/trimora-cli, built
 # with the default preset when missing). TRIMORA_BENCH_DIR is where the input is generated
 # once and kept (default: ${TMPDIR:-/tmp}/trimora-bench).
-set -euo pipefail
-cd "$(dirname "$(readlink -f "$0")")/.."
-
-source bench/timing.sh
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
 runs=${1:-3}
 bench_setup sox lame ffmpeg
 
-input=$work/in_20min_cbr128.mp3
-if [ ! -s "$input" ]; then
-  tone_wav "$work/in_20min.tmp.wav" 1200 180
-  lame --quiet -b 128 "$work/in_20min.tmp.wav" "$input"
-  rm -f "$work/in_20min.tmp.wav"
-fi
+input=$(input_mp3)
 out=$work/out.mp3
 
 lanes=(1 2)

@@ -8,14 +8,11 @@
 # TRIMORA_CLI overrides the program to time (default: build/default/cli/trimora-cli, built
 # with the default preset when missing). TRIMORA_BENCH_DIR is where the input is generated
 # once and kept (default: ${TMPDIR:-/tmp}/trimora-bench).
-set -euo pipefail
-cd "$(dirname "$(readlink -f "$0")")/.."
-
-source bench/timing.sh
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
 runs=${1:-5}
 bench_setup sox ffmpeg
 
-input=$work/in_20min.wav
+input=$work/in_20min_noise.wav
 if [ ! -s "$input" ]; then
   echo "generating $input ..." >&2
   # Noise rather than silence, so that nothing in the path can take a shortcut.

@@ -8,20 +8,11 @@
 # TRIMORA_CLI overrides the program to time (default: build/default/cli/trimora-cli, built
 # with the default preset when missing). TRIMORA_BENCH_DIR is where the input is generated
 # once and kept (default: ${TMPDIR:-/tmp}/trimora-bench).
-set -euo pipefail
-cd "$(dirname "$(readlink -f "$0")")/.."
-
-source bench/timing.sh
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
 runs=${1:-3}
 bench_setup sox ffmpeg ffprobe
 
-input=$work/in_20min_wmav2_128.wma
-if [ ! -s "$input" ]; then
-  tone_wav "$work/in_20min_wma.tmp.wav" 1200 180
-  ffmpeg -nostdin -v error -y -i "$work/in_20min_wma.tmp.wav" -c:a wmav2 -b:a 128k \
-      -metadata title="Bench Title" -metadata artist="Bench Artist" "$input"
-  rm -f "$work/in_20min_wma.tmp.wav"
-fi
+input=$(input_wma)
 out=$work/out.wma
 
 tools=(trimora ffmpeg)

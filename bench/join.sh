@@ -8,10 +8,7 @@
 # TRIMORA_CLI overrides the program to time (default: build/default/cli/trimora-cli, built
 # with the default preset when missing). TRIMORA_BENCH_DIR is where the inputs are generated
 # once and kept (default: ${TMPDIR:-/tmp}/trimora-bench).
-set -euo pipefail
-cd "$(dirname "$(readlink -f "$0")")/.."
-
-source bench/timing.sh
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
 runs=${1:-3}
 bench_setup sox lame ffmpeg
 

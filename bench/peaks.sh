@@ -10,10 +10,7 @@
 # BUILD_DIR is where the optimised build of the bench program goes (default build/bench-peaks);
 # TRIMORA_BENCH_DIR is where the inputs are generated once and kept (default:
 # ${TMPDIR:-/tmp}/trimora-bench).
-set -euo pipefail
-cd "$(dirname "$(readlink -f "$0")")/.."
-
-source bench/timing.sh
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
 runs=${1:-3}
 build=${BUILD_DIR:-build/bench-peaks}
 # The default preset's optimisation: GCC 12 at -O3 trips a false -Wrestrict in time_text.cpp.
@@ -26,12 +23,9 @@ if ! log=$(cmake --build "$build" --target peaks 2>&1); then
 fi
 TRIMORA_CLI=$build/bench/peaks bench_setup sox lame ffmpeg
 
-wav=$work/in_20min.wav
-mp3=$work/in_20min_cbr128.mp3
-wma=$work/in_20min_wmav2_128.wma
-[ -s "$wav" ] || tone_wav "$wav" 1200 180
-[ -s "$mp3" ] || lame --quiet -b 128 "$wav" "$mp3"
-[ -s "$wma" ] || ffmpeg -nostdin -v error -y -i "$wav" -c:a wmav2 -b:a 128k "$wma"
+wav=$(input_wav)
+mp3=$(input_mp3)
+wma=$(input_wma)
 out=$work/peaks.out
 
 declare -A median peak

@@ -7,10 +7,7 @@
 #
 # Usage: bench/remove.sh [RUNS]   (default 3)
 # TRIMORA_CLI and TRIMORA_BENCH_DIR as in bench/timing.sh.
-set -euo pipefail
-cd "$(dirname "$(readlink -f "$0")")/.."
-
-source bench/timing.sh
+source "$(dirname "$(readlink -f "$0")")/timing.sh"
 runs=${1:-3}
 bench_setup sox lame ffmpeg
 

@@ -1,6 +1,9 @@
-# Shared by the benchmark scripts (sourced, from the top of the tree): the program to time,
-# generated inputs, timed runs of competing tools and their summary. bench_setup sets $cli
-# and $work (the scratch folder); the caller sets $out (the output file each run rewrites).
+# Shared by the benchmark scripts (sourced first; it sets strict mode and moves to the top of
+# the tree): the program to time, generated inputs, timed runs of competing tools and their
+# summary. bench_setup sets $cli and $work (the scratch folder); the caller sets $out (the
+# output file each run rewrites).
+set -euo pipefail
+cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.."
 
 # bench_setup TOOL...: checks that the tools (and /usr/bin/time) are there; $cli becomes
 # TRIMORA_CLI or the default preset's trimora-cli, built when missing; $work is
@@ -27,6 +30,26 @@ tone_wav() {
   echo "generating $1 ..." >&2
   sox -V1 -R -n -r 44100 -b 16 -c 2 "$1" synth "$2" sine "$3"-2400 sine 440-300 \
       synth "$2" pinknoise mix gain -4
+}
+
+# The 20-minute inputs several benchmarks share, made once in $work; each prints its path: a
+# tone_wav from 180 Hz, that as CBR 128 kbps MP3 (lame), and as WMA version 2 at 128 kbps with
+# a title and an artist (FFmpeg).
+input_wav() {
+  local file=$work/in_20min_tone.wav
+  [ -s "$file" ] || tone_wav "$file" 1200 180
+  echo "$file"
+}
+input_mp3() {
+  local file=$work/in_20min_tone_cbr128.mp3
+  [ -s "$file" ] || lame --quiet -b 128 "$(input_wav)" "$file"
+  echo "$file"
+}
+input_wma() {
+  local file=$work/in_20min_tone_wmav2_128.wma
+  [ -s "$file" ] || ffmpeg -nostdin -v error -y -i "$(input_wav)" -c:a wmav2 -b:a 128k \
+      -metadata title="Bench Title" -metadata artist="Bench Artist" "$file"
+  echo "$file"
 }
 
 # run NAME COMMAND...: one timed run; appends "microseconds kilobytes" to $work/NAME.times.
