@@ -12,7 +12,6 @@
 #include <filesystem>
 
 #include "app/easy_cut_window.h"
-#include "app/main_thread_pump.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -25,33 +24,10 @@ TClickSound Sound(double seconds, std::vector<int64_t> clicks = {}, int rate = 4
   return {rate, 2, static_cast<int64_t>(seconds * rate), std::move(clicks)};
 }
 
-// A shown window whose work folders go under the scratch folder's "data", the pump that
-// brings the engine's events to it, and the captions it showed.
-class EasyCutTest : public ::testing::Test {
+// The shown window; its work folders go under the scratch folder's "data".
+class EasyCutTest : public TShownWindowTest<TfrmEasyCut> {
  protected:
-  EasyCutTest() {
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((Folder / "data").string()));
-    Window = std::make_unique<TfrmEasyCut>();
-    Window->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-    Window->activateWindow();
-    QObject::connect(Window.get(), &QWidget::windowTitleChanged,
-                     [this](const QString& title) { Captions << title; });
-  }
-  ~EasyCutTest() override {
-    Window.reset();
-    QTest::qWait(0);
-    qunsetenv("XDG_DATA_HOME");
-  }
-
-  QString File(const std::string& name) const {
-    return QString::fromStdString((Folder / name).string());
-  }
-  void Open(const std::string& name) {
-    const QString path = File(name);
-    WhenModal([path](QWidget* dialog) { EnterFileName(dialog, path); });
-    QTest::mouseClick(Window->bOpen, Qt::LeftButton);
-  }
+  void Open(const std::string& name) { ChooseThrough(Window->bOpen, name); }
   void Add(const QString& start, const QString& end) {
     Window->eStart->setText(start);
     Window->eEnd->setText(end);
@@ -92,11 +68,6 @@ class EasyCutTest : public ::testing::Test {
     EXPECT_FALSE(Window->Running());
     EXPECT_TRUE(std::filesystem::is_empty(Window->WorkFolder())) << "work files left behind";
   }
-
-  TMainThreadPump Pump;
-  TTempFolder Folder;
-  std::unique_ptr<TfrmEasyCut> Window;
-  QStringList Captions;
 };
 
 TEST_F(EasyCutTest, AddingRowsChecksTheTimesAgainstEachOtherAndTheFile) {
@@ -308,13 +279,7 @@ TEST_F(EasyCutTest, ClosingDuringABatchAsksAndYesStopsItLeavingNothing) {
   ASSERT_TRUE(Window->Running());
   EXPECT_FALSE(Window->bStart->isEnabled());
   EXPECT_NE(QApplication::overrideCursor(), nullptr);
-  QString asked;
-  WhenMessage([&asked](QWidget* box) {
-    asked = MessageText(box);
-    Press(box, QMessageBox::Yes);
-  });
-  QTest::mouseClick(Window->bClose, Qt::LeftButton);
-  EXPECT_EQ(asked, "The segment cut is still running. Stop it and close?");
+  EXPECT_EQ(CloseAndStop(Window->bClose), "The segment cut is still running. Stop it and close?");
   EXPECT_FALSE(Window->isVisible());
   ExpectIdle();
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"data", "in.mp3"}));

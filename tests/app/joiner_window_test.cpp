@@ -8,7 +8,6 @@
 #include <cstdlib>
 
 #include "app/joiner_window.h"
-#include "app/main_thread_pump.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -24,34 +23,12 @@ TClickSound Sound(double seconds, int rate = 44100, int channels = 2) {
   return {rate, channels, static_cast<int64_t>(seconds * rate), {}};
 }
 
-// A shown joiner, the pump that brings the engine's events to it, and a scratch folder.
-class JoinerTest : public ::testing::Test {
+// The shown joiner.
+class JoinerTest : public TShownWindowTest<TfrmJoiner> {
  protected:
-  JoinerTest() {
-    Window = std::make_unique<TfrmJoiner>();
-    Window->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-    Window->activateWindow();
-    QObject::connect(Window.get(), &QWidget::windowTitleChanged,
-                     [this](const QString& title) { Captions << title; });
-  }
-  ~JoinerTest() override {
-    Window.reset();
-    QTest::qWait(0);
-  }
-
-  QString File(const std::string& name) const {
-    return QString::fromStdString((Folder / name).string());
-  }
-  // Chooses `name` (in the scratch folder) through the open dialog of `button`.
-  void Choose(QPushButton* button, const std::string& name) {
-    const QString path = File(name);
-    WhenModal([path](QWidget* dialog) { EnterFileName(dialog, path); });
-    QTest::mouseClick(button, Qt::LeftButton);
-  }
   void ChooseBoth(const std::string& first, const std::string& second) {
-    if (!first.empty()) Choose(Window->bOpen1, first);
-    if (!second.empty()) Choose(Window->bOpen2, second);
+    if (!first.empty()) ChooseThrough(Window->bOpen1, first);
+    if (!second.empty()) ChooseThrough(Window->bOpen2, second);
   }
   // Presses Start in `mode` (0 joins, 1 mixes) and saves as `target`; waits for the end.
   void Run(int mode, const std::string& target) {
@@ -71,11 +48,6 @@ class JoinerTest : public ::testing::Test {
   int64_t Frames(const std::string& name, int channels) {
     return static_cast<int64_t>(DecodeS16(Folder / name).size()) / channels;
   }
-
-  TMainThreadPump Pump;
-  TTempFolder Folder;
-  std::unique_ptr<TfrmJoiner> Window;
-  QStringList Captions;
 };
 
 struct TStartCase {
@@ -114,7 +86,7 @@ TEST_F(JoinerTest, StartChecksThePathsBeforeAskingForTheTarget) {
 TEST_F(JoinerTest, AFileOfAnotherKindIsRefusedWhenChosen) {
   WriteBytes(Folder / "notes.txt", {'h', 'i'});
   TMessageLog messages;
-  Choose(Window->bOpen1, "notes.txt");
+  ChooseThrough(Window->bOpen1, "notes.txt");
   ASSERT_TRUE(messages.WaitFor(1));
   EXPECT_EQ(messages.Texts(), QStringList{kNotSound});
   EXPECT_TRUE(Window->eFile1->text().isEmpty());
@@ -227,13 +199,7 @@ TEST_F(JoinerTest, ClosingDuringARunAsksAndYesStopsItLeavingNothing) {
   ASSERT_TRUE(QTest::qWaitFor([this] { return Window->Running(); }, 20000));
   EXPECT_FALSE(Window->bStart->isEnabled());
   EXPECT_NE(QApplication::overrideCursor(), nullptr);
-  QString asked;
-  WhenMessage([&asked](QWidget* box) {
-    asked = MessageText(box);
-    Press(box, QMessageBox::Yes);
-  });
-  QTest::mouseClick(Window->bClose, Qt::LeftButton);
-  EXPECT_FALSE(asked.isEmpty());
+  EXPECT_FALSE(CloseAndStop(Window->bClose).isEmpty());
   EXPECT_FALSE(Window->Running());
   EXPECT_FALSE(Window->isVisible());
   ExpectIdle();

@@ -1,14 +1,72 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QSettings>
 #include <QString>
+#include <QStringList>
+#include <QTest>
 #include <functional>
 #include <memory>
 
+#include "app/main_thread_pump.h"
 #include "app/main_window.h"
 #include "qt_dialogs.h"
 #include "test_support.h"
+
+// A shown window of type W, active; a scratch folder for the files it opens and writes, which
+// also holds its data folder; the pump for the engine's events; and the captions it showed.
+// Settings start empty.
+template <class W>
+class TShownWindowTest : public ::testing::Test {
+ protected:
+  TShownWindowTest() {
+    QSettings().clear();
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((Folder / "data").string()));
+    Window = std::make_unique<W>();
+    Window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+    QApplication::setActiveWindow(Window.get());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    QObject::connect(Window.get(), &QWidget::windowTitleChanged,
+                     [this](const QString& title) { Captions << title; });
+  }
+  ~TShownWindowTest() override {
+    Window.reset();
+    QTest::qWait(0);
+    qunsetenv("XDG_DATA_HOME");
+  }
+
+  QString File(const std::string& name) const {
+    return QString::fromStdString((Folder / name).string());
+  }
+  // Presses `button` and answers the file dialog it opens with `name` in the scratch folder.
+  void ChooseThrough(QAbstractButton* button, const std::string& name) {
+    const QString path = File(name);
+    test_support::WhenModal([path](QWidget* dialog) { test_support::EnterFileName(dialog, path); });
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+
+  TMainThreadPump Pump;  // brings the engine's events to the window
+  // Presses `close` during a run and answers the question it raises with Yes; returns the
+  // question.
+  QString CloseAndStop(QAbstractButton* close) {
+    QString asked;
+    test_support::WhenMessage([&asked](QWidget* box) {
+      asked = test_support::MessageText(box);
+      test_support::Press(box, QMessageBox::Yes);
+    });
+    QTest::mouseClick(close, Qt::LeftButton);
+    return asked;
+  }
+
+  test_support::TTempFolder Folder;
+  std::unique_ptr<W> Window;
+  QStringList Captions;
+};
 
 // A shown main window and a scratch folder for the files it opens and writes.
 class WindowTest : public ::testing::Test {

@@ -18,15 +18,22 @@ using pipeline_test::TMemoryOut;
 
 namespace {
 
-struct TRunLog {
+// A memory sink reading the mixer, with the ends and errors of its runs.
+struct TLoggedSink {
   int Done = 0;
   std::vector<std::string> Errors;
+  TMemoryOut Sink;  // last, so that it stops before what its events write goes
 
-  void Attach(TMemoryOut& sink) {
-    sink.OnThreadException = [this, &sink](TComponent*) {
-      Errors.push_back(sink.ExceptionMessage());
-    };
-    sink.OnDone = [this](TComponent*) { ++Done; };
+  explicit TLoggedSink(TAudioMixer& mixer) {
+    Sink.SetInput(&mixer);
+    Sink.OnThreadException = [this](TComponent*) { Errors.push_back(Sink.ExceptionMessage()); };
+    Sink.OnDone = [this](TComponent*) { ++Done; };
+  }
+  // Runs once more; false when the run did not end.
+  bool Run() {
+    const int before = Done;
+    Sink.Run();
+    return PumpUntil([&] { return Done == before + 1; });
   }
 };
 
@@ -40,23 +47,18 @@ TEST(MixerRun, RunAfterAFailedStartWorks) {
   auto in2 = Constant16(8000 * 4, 1, 1000);
   TAudioMixer mixer;
   mixer.SetInput1(in1.get());
-  TMemoryOut sink;
-  sink.SetInput(&mixer);
-  TRunLog log;
-  log.Attach(sink);
+  TLoggedSink log(mixer);
 
-  sink.Run();
-  ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
+  ASSERT_TRUE(log.Run());
   EXPECT_EQ(log.Errors, std::vector<std::string>{"Input2 is not assigned"});
-  EXPECT_TRUE(sink.Data.empty());
+  EXPECT_TRUE(log.Sink.Data.empty());
   EXPECT_FALSE(mixer.IsBusy());
   EXPECT_FALSE(in1->IsBusy());
 
   mixer.SetInput2(in2.get());
-  sink.Run();
-  ASSERT_TRUE(PumpUntil([&] { return log.Done == 2; }));
+  ASSERT_TRUE(log.Run());
   EXPECT_EQ(log.Errors.size(), 1u);
-  const auto out = Values(2, sink.Data);
+  const auto out = Values(2, log.Sink.Data);
   ASSERT_EQ(out.size(), 80000u);
   EXPECT_EQ(out[31999], 1500);
   EXPECT_EQ(out[32000], 1000);
@@ -70,13 +72,10 @@ TEST(MixerRun, InputsCannotChangeWhileASinkReads) {
   TAudioMixer mixer;
   mixer.SetInput1(in1.get());
   mixer.SetInput2(in2.get());
-  TMemoryOut sink;
-  sink.CloseGate();  // each block waits until released
-  sink.SetInput(&mixer);
-  TRunLog log;
-  log.Attach(sink);
+  TLoggedSink log(mixer);
+  log.Sink.CloseGate();  // each block waits until released
 
-  sink.Run();
+  log.Sink.Run();
   ASSERT_TRUE(PumpUntil([&] { return mixer.IsBusy(); }));
   try {
     mixer.SetInput2(other.get());
@@ -84,18 +83,14 @@ TEST(MixerRun, InputsCannotChangeWhileASinkReads) {
   } catch (const EAuException& e) {
     EXPECT_STREQ(e.what(), "The component is busy.");
   }
-  sink.Release();
+  log.Sink.Release();
   ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
   EXPECT_TRUE(log.Errors.empty());
-  EXPECT_EQ(sink.Data.size(), 200000u);
+  EXPECT_EQ(log.Sink.Data.size(), 200000u);
   EXPECT_EQ(mixer.Input2(), in2.get());
   mixer.SetInput2(other.get());
   EXPECT_EQ(mixer.Input2(), other.get());
 }
-
-}  // namespace
-
-namespace {
 
 // A mono 8 kHz second input behind the converting source, concatenated after a stereo
 // 16 kHz first one on the sink's thread: it arrives as stereo 16 kHz, twice its frames, its
@@ -112,15 +107,11 @@ TEST(MixerRun, ConvertedSecondInputJoinsInTheFirstOnesFormat) {
   mixer.Mode = amConcatenate;
   mixer.SetInput1(in1.get());
   mixer.SetInput2(&converted);
-  TMemoryOut sink;
-  sink.SetInput(&mixer);
-  TRunLog log;
-  log.Attach(sink);
+  TLoggedSink log(mixer);
 
-  sink.Run();
-  ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
+  ASSERT_TRUE(log.Run());
   EXPECT_TRUE(log.Errors.empty());
-  const auto out = Values(2, sink.Data);
+  const auto out = Values(2, log.Sink.Data);
   ASSERT_EQ(out.size(), 2u * (16000 + 16000));
   EXPECT_EQ(out[2 * 16000 + 8000], 64 * 256) << "8-bit 64 above silence, as 16 bits";
   EXPECT_EQ(out[2 * 16000 + 8001], 64 * 256);

@@ -3,11 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,8 +14,9 @@
 #include "pipeline_test_support.h"
 
 using namespace mix_test;
-using pipeline_test::PumpUntil;
+using pipeline_test::RunToEnd;
 using pipeline_test::TMemoryOut;
+using test_support::Quoted;
 
 namespace {
 
@@ -27,55 +24,50 @@ namespace fs = std::filesystem;
 
 class MixerWave : public testing::Test {
  protected:
+  // The two files, with a mixer over them joined in `mode`.
+  struct TPair {
+    TWaveIn In1, In2;
+    TAudioMixer Mixer;
+    TPair(const MixerWave& test, TAudioMixerMode mode) {
+      In1.SetFileName(test.Path("a.wav"));
+      In2.SetFileName(test.Path("b.wav"));
+      Mixer.Mode = mode;
+      Mixer.SetInput1(&In1);
+      Mixer.SetInput2(&In2);
+    }
+  };
+
   void SetUp() override {
-    std::random_device rd;
-    Folder = fs::temp_directory_path() / ("trimora-mix-" + std::to_string(rd()));
-    fs::create_directories(Folder);
     // Peaks stay below 16368, where 16-bit samples come back from float unchanged. The FFmpeg
     // file carries a LIST chunk before its data.
-    Run("sox -n -r 44100 -c 2 -b 16 '" + Path("a.wav") + "' synth 1.0 sine 440 vol 0.4");
+    Run("sox -n -r 44100 -c 2 -b 16 " + Quoted(Path("a.wav")) + " synth 1.0 sine 440 vol 0.4");
     Run("ffmpeg -v error -f lavfi -i sine=frequency=1000:sample_rate=44100:duration=0.6 -ac 2 "
-        "-c:a pcm_s16le '" +
-        Path("b.wav") + "'");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(Folder, ignored);
+        "-c:a pcm_s16le " +
+        Quoted(Path("b.wav")));
   }
 
   std::string Path(const std::string& name) const { return (Folder / name).string(); }
   static void Run(const std::string& command) {
-    ASSERT_EQ(std::system((command + " </dev/null").c_str()), 0) << command;
+    ASSERT_EQ(test_support::Shell(command + " </dev/null").Status, 0) << command;
   }
   // FFmpeg's 16-bit output of `filter` over a.wav and b.wav.
   std::vector<int64_t> FFmpeg(const std::string& filter) const {
     const std::string out = Path("ref.raw");
-    Run("ffmpeg -v error -y -i '" + Path("a.wav") + "' -i '" + Path("b.wav") +
-        "' -filter_complex '" + filter + "' -f s16le -c:a pcm_s16le '" + out + "'");
-    std::ifstream file(out, std::ios::binary);
-    return Values(2, std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {}));
+    Run("ffmpeg -v error -y -i " + Quoted(Path("a.wav")) + " -i " + Quoted(Path("b.wav")) +
+        " -filter_complex '" + filter + "' -f s16le -c:a pcm_s16le " + Quoted(out));
+    return Values(2, test_support::ReadBytes(out));
   }
   // What a sink reads from the mixer over a.wav and b.wav in `mode`.
   std::vector<int64_t> Trimora(TAudioMixerMode mode) const {
-    TWaveIn in1, in2;
-    in1.SetFileName(Path("a.wav"));
-    in2.SetFileName(Path("b.wav"));
-    TAudioMixer mixer;
-    mixer.Mode = mode;
-    mixer.SetInput1(&in1);
-    mixer.SetInput2(&in2);
+    TPair pair(*this, mode);
     TMemoryOut sink;
     sink.BlockBytes = 16384;
-    sink.SetInput(&mixer);
-    bool done = false;
-    sink.OnDone = [&](TComponent*) { done = true; };
-    sink.Run();
-    EXPECT_TRUE(PumpUntil([&] { return done; }));
-    EXPECT_EQ(sink.ExceptionMessage(), "");
+    sink.SetInput(&pair.Mixer);
+    EXPECT_EQ(RunToEnd(sink), "");
     return Values(2, sink.Data);
   }
 
-  fs::path Folder;
+  test_support::TTempFolder Folder;
 };
 
 TEST_F(MixerWave, JoinMatchesFFmpegConcatSampleForSample) {
@@ -109,30 +101,18 @@ TEST_F(MixerWave, AFailedRunLeavesEveryComponentReadyForTheNext) {
               {"mixer, second input", true, "b.wav"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    TWaveIn in1, in2;
-    in1.SetFileName(Path("a.wav"));
-    in2.SetFileName(Path("b.wav"));
-    TAudioMixer mixer;
-    mixer.Mode = amConcatenate;
-    mixer.SetInput1(&in1);
-    mixer.SetInput2(&in2);
+    TPair pair(*this, amConcatenate);
     TWaveOut sink;
     sink.SetFileName(Path("out.wav"));
-    sink.SetInput(row.mixed ? static_cast<TAuInput*>(&mixer) : &in1);
-    const auto run = [&] {
-      bool done = false;
-      sink.OnDone = [&](TComponent*) { done = true; };
-      sink.Run();
-      EXPECT_TRUE(PumpUntil([&] { return done; }));
-      return sink.ExceptionMessage();
-    };
+    sink.SetInput(row.mixed ? static_cast<TAuInput*>(&pair.Mixer) : &pair.In1);
     fs::rename(Path(row.missing), Path("away"));
-    EXPECT_NE(run(), "");
+    EXPECT_NE(RunToEnd(sink), "");
     fs::rename(Path("away"), Path(row.missing));
-    for (const TAuInput* component : {static_cast<TAuInput*>(&mixer), static_cast<TAuInput*>(&in1),
-                                      static_cast<TAuInput*>(&in2)})
+    for (const TAuInput* component :
+         {static_cast<TAuInput*>(&pair.Mixer), static_cast<TAuInput*>(&pair.In1),
+          static_cast<TAuInput*>(&pair.In2)})
       EXPECT_FALSE(component->IsBusy());
-    EXPECT_EQ(run(), "");
+    EXPECT_EQ(RunToEnd(sink), "");
     const int64_t frames = row.mixed ? 44100 + 26460 : 44100;
     EXPECT_EQ(fs::file_size(Path("out.wav")), 44u + static_cast<uint64_t>(frames) * 4);
   }

@@ -18,6 +18,14 @@ struct FloatToIntCase {
   int32_t Expected;
 };
 
+// One value through a float-to-PCM conversion, as the sample type T.
+template <typename T>
+T ConvertOne(void (*convert)(float*, void*, std::size_t), float value) {
+  T out{};
+  convert(&value, &out, 1);
+  return out;
+}
+
 std::vector<int32_t> RunSingleToInt32(const std::vector<float>& values) {
   std::vector<unsigned char> bytes(values.size() * 4);
   std::memcpy(bytes.data(), values.data(), bytes.size());
@@ -119,10 +127,7 @@ TEST(FloatToPCM16, RoundsTheSinglePrecisionProductHalfToEven) {
       {kNaN, -32767},
   };
   for (const auto& c : cases) {
-    float src = c.Value;
-    int16_t out = 0;
-    FloatToPCM16(&src, &out, 1);
-    EXPECT_EQ(out, c.Expected) << "value " << c.Value;
+    EXPECT_EQ(ConvertOne<int16_t>(FloatToPCM16, c.Value), c.Expected) << "value " << c.Value;
   }
 }
 
@@ -140,10 +145,8 @@ TEST(FloatToPCM24, FloorsThePackedProduct) {
       {kNaN, {0x01, 0x00, 0x80}},
   };
   for (const auto& c : cases) {
-    float src = c.Value;
-    std::array<uint8_t, 3> out{};
-    FloatToPCM24(&src, out.data(), 1);
-    EXPECT_EQ(out, c.Bytes) << "value " << c.Value;
+    using TPacked = std::array<uint8_t, 3>;
+    EXPECT_EQ(ConvertOne<TPacked>(FloatToPCM24, c.Value), c.Bytes) << "value " << c.Value;
   }
 }
 
@@ -155,10 +158,7 @@ TEST(FloatToPCM32, RoundsTheDoubleProductHalfToEven) {
       {kInf, 2147483647},   {0x1p-31f, 1},  // 0.99999999953
   };
   for (const auto& c : cases) {
-    float src = c.Value;
-    int32_t out = 0;
-    FloatToPCM32(&src, &out, 1);
-    EXPECT_EQ(out, c.Expected) << "value " << c.Value;
+    EXPECT_EQ(ConvertOne<int32_t>(FloatToPCM32, c.Value), c.Expected) << "value " << c.Value;
   }
 }
 

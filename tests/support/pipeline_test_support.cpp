@@ -6,4 +6,28 @@ TTempFile::TTempFile(int64_t frames, const std::string& name) : FilePath(Folder 
   test_support::WriteBytes(FilePath, MakeFrames(0, frames));
 }
 
+std::string RunToEnd(TAuOutput& sink) {
+  bool done = false;
+  sink.OnDone = [&done](TComponent*) { done = true; };
+  sink.Run();
+  if (!PumpUntil([&] { return done; })) return "hung";
+  sink.OnDone = nullptr;
+  return sink.ExceptionMessage();
+}
+
+testing::AssertionResult RefusesToWriteOverItsInput(TAuFileOut& sink) {
+  const TTempFile file(20000);
+  const auto before = test_support::ReadBytes(file.Path());
+  TRawFileIn source;
+  source.SetFileName(file.Path());
+  sink.SetInput(&source);
+  sink.SetFileName(file.Path());
+  const std::string message = RunToEnd(sink);
+  sink.SetInput(nullptr);
+  if (message.empty()) return testing::AssertionFailure() << "the run succeeded";
+  if (test_support::ReadBytes(file.Path()) != before)
+    return testing::AssertionFailure() << "the input changed (" << message << ")";
+  return testing::AssertionSuccess();
+}
+
 }  // namespace pipeline_test

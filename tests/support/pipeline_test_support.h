@@ -3,6 +3,8 @@
 // Test components for the pipeline: a raw 16-bit stereo file source, a source of unknown
 // size, and a sink that collects what it reads in memory, with switches to fail or stall.
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -172,6 +174,14 @@ class TMemoryOut : public TAuOutput {
   std::condition_variable GateOpen;
   bool Released = false;
 };
+
+// Runs `sink` until its OnDone: the run's error message, empty when it succeeded, or "hung"
+// when it did not end.
+std::string RunToEnd(TAuOutput& sink);
+
+// Points `sink`, a file sink, at the raw file its own source reads and runs it: the run must
+// fail and leave the file as it was.
+testing::AssertionResult RefusesToWriteOverItsInput(TAuFileOut& sink);
 
 // A file of `frames` test frames in a fresh temporary folder.
 class TTempFile {

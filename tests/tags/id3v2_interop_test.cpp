@@ -16,6 +16,7 @@ extern "C" {
 
 #include "platform/media_av.h"
 #include "tag_test_files.h"
+#include "tag_texts.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
 
@@ -125,12 +126,13 @@ class Id3v2WrittenTag : public ::testing::TestWithParam<bool> {
 TEST_P(Id3v2WrittenTag, ReadsTheSameInTagLibAndFfmpeg) {
   const bool unicode = GetParam();
   TId3v2Tags tags;
-  tags.SetAlbum(unicode ? u"Alb\u00FCm \u263A" : u"Alb\u00FCm");
-  tags.SetArtist(u"Gr\u00FC\u00DFe");
-  tags.SetGenre(u"Jazz");
-  tags.SetTitle(std::u16string(299, u'L'));  // frame size 300: two-byte synchsafe field
-  tags.SetTrack("3/12");
-  tags.SetYear("2004");
+  // A title of 299 letters makes a frame of 300 bytes: a two-byte synchsafe size field.
+  test_support::SetTexts(tags, {.Title = std::u16string(299, u'L'),
+                                .Artist = u"Gr\u00FC\u00DFe",
+                                .Album = unicode ? u"Alb\u00FCm \u263A" : u"Alb\u00FCm",
+                                .Genre = u"Jazz",
+                                .Track = "3/12",
+                                .Year = "2004"});
   tags.SetComposer(u"Composer");
   tags.SetEncoder(u"Encoder");
   tags.SetCopyright(u"(C) Us");

@@ -7,6 +7,7 @@
 #include "media_source_support.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/au_file_stream.h"
+#include "tag_texts.h"
 
 namespace trimora::media::test {
 namespace {
@@ -152,22 +153,17 @@ TEST(MediaSourceTags, AttributesFillTheId3v2AndCommonContainers) {
   for (const std::string file : {"mp3_ffmpeg_cbr96_48k_stereo.mp3", "wma_v2_64k_44k_stereo.wma"}) {
     SCOPED_TRACE(file);
     auto source = SourceFor(file);
-    const TId3v2Tags& id3 = source->Id3v2Tags();
-    EXPECT_EQ(id3.Artist(), u"FF Artist");
-    EXPECT_EQ(id3.Title(), u"FF Title");
-    EXPECT_EQ(id3.Album(), u"FF Album");
-    EXPECT_EQ(id3.Genre(), u"Jazz");
-    EXPECT_EQ(id3.Track(), "3");
-    EXPECT_EQ(id3.Year(), "1999");
     // The copyright notice becomes the comment; the file's own comment does not travel.
-    EXPECT_EQ(id3.Comment(), u"(c) FF");
-    const TCommonTags& common = source->CommonTags();
-    EXPECT_EQ(common.Artist(), u"FF Artist");
-    EXPECT_EQ(common.Title(), u"FF Title");
-    EXPECT_EQ(common.Album(), u"FF Album");
-    EXPECT_EQ(common.Genre(), u"Jazz");
-    EXPECT_EQ(common.Track(), "3");
-    EXPECT_EQ(common.Year(), "1999");
+    test_support::TTagTexts texts{.Title = u"FF Title",
+                                  .Artist = u"FF Artist",
+                                  .Album = u"FF Album",
+                                  .Genre = u"Jazz",
+                                  .Comment = u"(c) FF",
+                                  .Track = "3",
+                                  .Year = "1999"};
+    test_support::ExpectTexts(source->Id3v2Tags(), texts);
+    texts.Comment.reset();
+    test_support::ExpectTexts(source->CommonTags(), texts);
   }
 }
 

@@ -15,6 +15,7 @@
 #include "mp3_test_support.h"
 #include "pipeline/au_file_stream.h"
 #include "pipeline_test_support.h"
+#include "tag_texts.h"
 #include "test_support.h"
 
 namespace {
@@ -195,6 +196,14 @@ TEST(WMAOut, AWholeNumberOfBlocksEndsWithAnEmptySample) {
   }
 }
 
+const test_support::TTagTexts kTexts{.Title = u"Title ☃",
+                                     .Artist = u"Ärtist",
+                                     .Album = u"Album",
+                                     .Genre = u"Rock",
+                                     .Comment = u"(c) someone",
+                                     .Track = "3",
+                                     .Year = "2016"};
+
 TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
   const TTempFile dir(0);
   const auto path = dir.Folder / "tags.wma";
@@ -203,14 +212,7 @@ TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
     TPcmIn source(44100, 2, 5000);
     sink.CodecIndex = 0;
     sink.FormatIndex = 29;
-    TId3v2Tags& tags = sink.Id3v2Tags();
-    tags.SetArtist(u"Ärtist");
-    tags.SetAlbum(u"Album");
-    tags.SetGenre(u"Rock");
-    tags.SetYear("2016");
-    tags.SetTrack("3");
-    tags.SetTitle(u"Title ☃");
-    tags.SetComment(u"(c) someone");
+    test_support::SetTexts(sink.Id3v2Tags(), kTexts);
     sink.SetInput(&source);
     sink.SetFileName(path);
     ASSERT_EQ(RunToEnd(sink), "");
@@ -218,14 +220,7 @@ TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
   TWMIn back;
   back.SetFileName(path);
   ASSERT_TRUE(back.Valid());
-  const TId3v2Tags& read = back.Id3v2Tags();
-  EXPECT_EQ(read.Artist(), u"Ärtist");
-  EXPECT_EQ(read.Album(), u"Album");
-  EXPECT_EQ(read.Genre(), u"Rock");
-  EXPECT_EQ(read.Year(), "2016");
-  EXPECT_EQ(read.Track(), "3");
-  EXPECT_EQ(read.Title(), u"Title ☃");
-  EXPECT_EQ(read.Comment(), u"(c) someone");
+  test_support::ExpectTexts(back.Id3v2Tags(), kTexts);
   back.SetFileName("");
   const std::string probed = Probe(path, "format_tags");
   for (const char* line : {"artist=Ärtist", "album=Album", "genre=Rock", "WM/Year=2016", "track=3",
@@ -308,7 +303,7 @@ TEST(WMAOut, RefusesToWriteOverItsOwnSource) {
   const auto path = dir.Folder / "source.wma";
   std::filesystem::copy_file(std::string(TRIMORA_TEST_DATA) + "/media/wma_v2_64k_44k_stereo.wma",
                              path);
-  const auto before = mp3_test::ReadFile(path);
+  const auto before = mp3_test::ReadBytes(path);
   TWMIn source;
   source.SetFileName(path);
   TWMAOut sink;
@@ -318,7 +313,7 @@ TEST(WMAOut, RefusesToWriteOverItsOwnSource) {
   sink.SetFileName(path);
   EXPECT_EQ(RunToEnd(sink), "Cannot create file");
   source.SetFileName("");
-  EXPECT_EQ(mp3_test::ReadFile(path), before);
+  EXPECT_EQ(mp3_test::ReadBytes(path), before);
 }
 
 }  // namespace

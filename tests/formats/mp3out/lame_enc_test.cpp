@@ -226,7 +226,7 @@ TEST(TagFrameFile, ReplacesOnlyAPlaceholderOfTheSameKind) {
   for (const auto& head : {std::vector<uint8_t>{}, id3}) {
     put(file(head, placeholder));
     EXPECT_TRUE(WriteTagFrameToFile(path, frame));
-    EXPECT_EQ(ReadFile(path), file(head, frame));
+    EXPECT_EQ(ReadBytes(path), file(head, frame));
   }
   const std::vector<std::vector<uint8_t>> refused = {
       file(id3, std::vector<uint8_t>(400, 'x')),                              // no frame there
@@ -235,7 +235,7 @@ TEST(TagFrameFile, ReplacesOnlyAPlaceholderOfTheSameKind) {
   for (const auto& bytes : refused) {
     put(bytes);
     EXPECT_FALSE(WriteTagFrameToFile(path, frame));
-    EXPECT_EQ(ReadFile(path), bytes);
+    EXPECT_EQ(ReadBytes(path), bytes);
   }
   EXPECT_FALSE(WriteTagFrameToFile(dir.Folder / "missing.mp3", frame));
 }

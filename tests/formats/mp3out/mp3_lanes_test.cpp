@@ -106,7 +106,7 @@ TEST(MP3Lanes, DecodeToExactlyTheFramesReadWithEveryClickInPlace) {
     ASSERT_EQ(RunToEnd(sink), "");
     const TDecoded decoded = DecodeWithFFmpeg(dir.Folder / "lanes.mp3");
     ASSERT_EQ(decoded.Frames(), row.frames);
-    EXPECT_EQ(FirstFrame(ReadFile(dir.Folder / "lanes.mp3")).Tag, "Info");
+    EXPECT_EQ(FirstFrame(ReadBytes(dir.Folder / "lanes.mp3")).Tag, "Info");
     for (int64_t click = kClickFirst; click + 300 < row.frames; click += kClickSpacing) {
       const auto first = decoded.Samples.begin() + (click - 300) * decoded.Channels;
       int64_t loudest = click - 300;
@@ -155,7 +155,7 @@ TEST(MP3Lanes, LaneCountChangesNeitherLengthNorTagsNorTheStreamsDelays) {
     const TDecoded decoded = EncodeWithSink(source, lanes, 9, path);
     EXPECT_EQ(decoded.Frames(), 77777);
     EXPECT_EQ(decoded.BitRate, 128000);
-    infos.push_back(InfoFramesAndDelays(ReadFile(path)));
+    infos.push_back(InfoFramesAndDelays(ReadBytes(path)));
     EXPECT_EQ(infos.back(), infos.front());
     TagLib::MPEG::File file(path.c_str());
     ASSERT_TRUE(file.hasID3v2Tag() && file.hasID3v1Tag());
@@ -189,7 +189,7 @@ TEST(MP3Lanes, AStopMidRunLeavesAFileThatPlaysToItsEnd) {
   EXPECT_LT(decoded.Frames(), kFrames);
   EXPECT_GT(Snr(decoded, source.Samples(), 2, 0, decoded.Frames()), 20);
   EXPECT_GT(Snr(decoded, source.Samples(), 2, decoded.Frames() - 1152, decoded.Frames()), 20);
-  const auto [frames, delays] = InfoFramesAndDelays(ReadFile(dir.Folder / "stopped.mp3"));
+  const auto [frames, delays] = InfoFramesAndDelays(ReadBytes(dir.Folder / "stopped.mp3"));
   EXPECT_EQ(int64_t{frames} * 1152 - (delays >> 12) - (delays & 0xFFF), decoded.Frames())
       << "the length the tag frame gives is the length played";
 }

@@ -117,18 +117,4 @@ TFirstFrame FirstFrame(const std::vector<uint8_t>& file) {
   return frame;
 }
 
-std::vector<uint8_t> ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string RunToEnd(TAuOutput& sink) {
-  bool done = false;
-  sink.OnDone = [&done](TComponent*) { done = true; };
-  sink.Run();
-  if (!pipeline_test::PumpUntil([&] { return done; })) return "hung";
-  sink.OnDone = nullptr;
-  return sink.ExceptionMessage();
-}
-
 }  // namespace mp3_test

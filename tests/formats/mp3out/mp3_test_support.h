@@ -12,6 +12,8 @@
 #include "pipeline/au_output.h"
 #include "pipeline/au_stream.h"
 #include "pipeline/file_input.h"
+#include "pipeline_test_support.h"
+#include "test_support.h"
 
 namespace mp3_test {
 
@@ -61,9 +63,7 @@ struct TFirstFrame {
 };
 TFirstFrame FirstFrame(const std::vector<uint8_t>& file);
 
-std::vector<uint8_t> ReadFile(const std::filesystem::path& file);
-
-// Runs `sink` and waits for its done event; returns its exception message ("" when none).
-std::string RunToEnd(TAuOutput& sink);
+using pipeline_test::RunToEnd;
+using test_support::ReadBytes;
 
 }  // namespace mp3_test

@@ -32,23 +32,13 @@ void TPcmSource::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
   Pos += n;
 }
 
-std::string RunToDone(TWaveOut& sink) {
-  std::string message;
-  bool done = false;
-  sink.OnThreadException = [&](TComponent*) { message = sink.ExceptionMessage(); };
-  sink.OnDone = [&](TComponent*) { done = true; };
-  sink.Run();
-  if (!pipeline_test::PumpUntil([&] { return done; })) return "run did not end";
-  return message;
-}
-
 std::string WriteWave(TAuInput& source, const std::filesystem::path& path,
                       const std::function<void(TWaveOut&)>& setup) {
   TWaveOut sink;
   if (setup) setup(sink);
   sink.SetInput(&source);
   sink.SetFileName(path);
-  return RunToDone(sink);
+  return pipeline_test::RunToEnd(sink);
 }
 
 std::vector<uint8_t> RandomBytes(size_t count, uint32_t seed) {

@@ -49,10 +49,7 @@ class TPcmSource : public TAuInput {
 
 using TScratchFolder = test_support::TTempFolder;
 
-// Runs `sink` and drains the main thread's events until its OnDone; returns the message of
-// OnThreadException, empty when the run raised none.
-std::string RunToDone(TWaveOut& sink);
-// Runs a fresh TWaveOut, set up by `setup`, from `source` into `path`; returns as RunToDone.
+// Runs a fresh TWaveOut, set up by `setup`, from `source` into `path`; returns as RunToEnd.
 std::string WriteWave(TAuInput& source, const std::filesystem::path& path,
                       const std::function<void(TWaveOut&)>& setup = {});
 
