@@ -15,11 +15,7 @@ namespace cli_test {
 namespace {
 
 using test_support::Quoted;
-
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using test_support::ReadText;
 
 void PutLE(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));

@@ -8,27 +8,13 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include "test_support.h"
 
 // Files for the peak overview tests: a scratch folder, 16-bit WAV files written here, and
 // FFmpeg for the copies in other encodings.
 namespace peaktest {
 
-class TScratch {
- public:
-  TScratch() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "trimora-peaks-XXXXXX");
-    Path = ::mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~TScratch() {
-    std::error_code ec;
-    if (!Path.empty()) std::filesystem::remove_all(Path, ec);
-  }
-  TScratch(const TScratch&) = delete;
-  TScratch& operator=(const TScratch&) = delete;
-  std::filesystem::path operator/(const std::string& name) const { return Path / name; }
-  std::filesystem::path Path;
-};
+using TScratch = test_support::TTempFolder;
 
 inline void PutLe(std::ofstream& out, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));

@@ -8,14 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using test_support::ReadText;
 
 void Write(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -29,19 +28,8 @@ void Hook(const char* path) {
 
 class SafeOutput : public ::testing::Test {
  protected:
-  SafeOutput() {
-    std::random_device rd;
-    Folder = fs::temp_directory_path() / ("trimora-safe-" + std::to_string(rd()));
-    fs::create_directories(Folder);
-  }
-  ~SafeOutput() override {
-    fs::permissions(Folder, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(Folder);
-  }
-  size_t Entries() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(Folder), {}));
-  }
-  fs::path Folder;
+  size_t Entries() const { return Folder.Names().size(); }
+  test_support::TTempFolder Folder;
 };
 
 TEST_F(SafeOutput, CommitReplacesTheTargetAndAnUncommittedRunLeavesItAsItWas) {
@@ -51,18 +39,18 @@ TEST_F(SafeOutput, CommitReplacesTheTargetAndAnUncommittedRunLeavesItAsItWas) {
     TSafeOutput failed(target, true, {}, &Hook);
     ASSERT_NE(HookedPath, nullptr);
     EXPECT_EQ(fs::path(HookedPath), failed.TempPath());
-    EXPECT_EQ(failed.TempPath().parent_path(), Folder);
+    EXPECT_EQ(failed.TempPath().parent_path(), Folder.Path());
     EXPECT_EQ(failed.TempPath().extension(), ".wav");
     Write(failed.TempPath(), "half");
   }
   EXPECT_EQ(HookedPath, nullptr);
-  EXPECT_EQ(Read(target), "old");
+  EXPECT_EQ(ReadText(target), "old");
   EXPECT_EQ(Entries(), 1u);
 
   TSafeOutput done(target, true, {});
   Write(done.TempPath(), "new");
   done.Commit();
-  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(ReadText(target), "new");
   EXPECT_EQ(Entries(), 1u);
 }
 
@@ -93,7 +81,7 @@ TEST_F(SafeOutput, RefusalsSayWhyAndCreateNothing) {
     }
   }
   EXPECT_EQ(Entries(), 4u);
-  EXPECT_EQ(Read(source), "sound");
+  EXPECT_EQ(ReadText(source), "sound");
 }
 
 TEST_F(SafeOutput, AFileThatAppearedDuringTheRunIsNotReplacedUnlessAsked) {
@@ -102,12 +90,12 @@ TEST_F(SafeOutput, AFileThatAppearedDuringTheRunIsNotReplacedUnlessAsked) {
   Write(output.TempPath(), "new");
   Write(target, "theirs");
   EXPECT_THROW(output.Commit(), ESafeOutputError);
-  EXPECT_EQ(Read(target), "theirs");
+  EXPECT_EQ(ReadText(target), "theirs");
 }
 
 TEST_F(SafeOutput, AReadOnlyFolderIsRefusedBeforeAnythingRuns) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  fs::permissions(Folder, fs::perms::owner_write, fs::perm_options::remove);
+  fs::permissions(Folder.Path(), fs::perms::owner_write, fs::perm_options::remove);
   EXPECT_THROW(TSafeOutput(Folder / "cut.wav", true, {}), ESafeOutputError);
 }
 

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "test_support.h"
+
 extern "C" {
 #include <libavutil/md5.h>
 }
@@ -42,9 +44,9 @@ std::string MediaFixturePath(const std::string& name) {
 }
 
 std::vector<uint8_t> LoadMediaFixture(const std::string& name) {
-  std::ifstream in(MediaFixturePath(name), std::ios::binary);
-  if (!in) throw std::runtime_error("missing fixture " + name);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string path = MediaFixturePath(name);
+  if (!std::filesystem::is_regular_file(path)) throw std::runtime_error("missing fixture " + name);
+  return test_support::ReadBytes(path);
 }
 
 const std::vector<TExpected>& ExpectedFixtures() {

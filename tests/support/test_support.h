@@ -48,6 +48,7 @@ std::vector<int16_t> DecodeS16(const std::filesystem::path& path);
 std::string Probe(const std::filesystem::path& path, const std::string& entry);
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+std::string ReadText(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
 // A sound of `frames` silent frames with a click (one loud sample on every channel) at each

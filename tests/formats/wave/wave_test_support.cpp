@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include "test_support.h"
 
 namespace wave_test {
 
@@ -12,9 +13,8 @@ std::string DataPath(const std::string& name) {
 }
 
 TBytes ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in.good()) << "cannot open " << path;
-  return TBytes{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_TRUE(std::filesystem::is_regular_file(path)) << "cannot open " << path;
+  return test_support::ReadBytes(path);
 }
 
 void PutU16(TBytes& out, uint16_t v) {
