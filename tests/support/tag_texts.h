@@ -10,7 +10,7 @@
 
 namespace test_support {
 
-// Texts left empty are neither set nor checked.
+// Texts left empty are neither set nor checked. Tables list them in this order.
 struct TTagTexts {
   std::optional<std::u16string> Title = {}, Artist = {}, Album = {}, Genre = {}, Comment = {};
   std::optional<std::string> Track = {}, Year = {};

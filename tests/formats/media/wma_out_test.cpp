@@ -196,13 +196,8 @@ TEST(WMAOut, AWholeNumberOfBlocksEndsWithAnEmptySample) {
   }
 }
 
-const test_support::TTagTexts kTexts{.Title = u"Title ☃",
-                                     .Artist = u"Ärtist",
-                                     .Album = u"Album",
-                                     .Genre = u"Rock",
-                                     .Comment = u"(c) someone",
-                                     .Track = "3",
-                                     .Year = "2016"};
+const test_support::TTagTexts kTexts{u"Title ☃",     u"Ärtist", u"Album", u"Rock",
+                                     u"(c) someone", "3",       "2016"};
 
 TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
   const TTempFile dir(0);
