@@ -6,7 +6,7 @@
 
 class TProgressLine;
 
-struct TRunResult {
+struct [[nodiscard]] TRunResult {
   bool Succeeded = false;
   std::string Error;  // the engine's message when it raised one
   int Signal = 0;     // the signal that interrupted the run, 0 when none

@@ -9,16 +9,16 @@ namespace {
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kBlack = 0xFF000000;
 
-QImage BlankImage(QSize Size, QRgb Fill) {
-  if (Size.width() <= 0 || Size.height() <= 0) return {};
-  QImage I(Size, QImage::Format_RGB32);
-  I.fill(Fill);
-  return I;
+QImage BlankImage(QSize size, QRgb fill) {
+  if (size.width() <= 0 || size.height() <= 0) return {};
+  QImage i(size, QImage::Format_RGB32);
+  i.fill(fill);
+  return i;
 }
 
 // Pointer outline as (width, height) with the tip up; the other directions are rotations.
-QSize PointerSize(TThumbStyle Style) {
-  switch (Style) {
+QSize PointerSize(TThumbStyle style) {
+  switch (style) {
     case TThumbStyle::tsSmallPointer:
       return {11, 16};
     case TThumbStyle::tsMediumPointer:
@@ -28,157 +28,157 @@ QSize PointerSize(TThumbStyle Style) {
   }
 }
 
-bool InsideUpPointer(int X, int Y, QSize Up) {
-  if (X < 0 || Y < 0 || X >= Up.width() || Y >= Up.height()) return false;
-  const int Half = Up.width() / 2;
-  return Y >= Half || std::abs(X - Half) <= Y;
+bool InsideUpPointer(int x, int y, QSize up) {
+  if (x < 0 || y < 0 || x >= up.width() || y >= up.height()) return false;
+  const int half = up.width() / 2;
+  return y >= half || std::abs(x - half) <= y;
 }
 
 // Maps a pixel of the rotated image back onto the tip-up outline.
-bool InsidePointer(int X, int Y, QSize Up, TPointerDirection D) {
-  switch (D) {
+bool InsidePointer(int x, int y, QSize up, TPointerDirection d) {
+  switch (d) {
     case TPointerDirection::Up:
-      return InsideUpPointer(X, Y, Up);
+      return InsideUpPointer(x, y, up);
     case TPointerDirection::Down:
-      return InsideUpPointer(X, Up.height() - 1 - Y, Up);
+      return InsideUpPointer(x, up.height() - 1 - y, up);
     case TPointerDirection::Left:
-      return InsideUpPointer(Y, X, Up);
+      return InsideUpPointer(y, x, up);
     case TPointerDirection::Right:
-      return InsideUpPointer(Y, Up.height() - 1 - X, Up);
+      return InsideUpPointer(y, up.height() - 1 - x, up);
   }
   return false;
 }
 
 }  // namespace
 
-bool IsPointerStyle(TThumbStyle Style) {
-  return Style == TThumbStyle::tsSmallPointer || Style == TThumbStyle::tsMediumPointer ||
-         Style == TThumbStyle::tsLargePointer;
+bool IsPointerStyle(TThumbStyle style) {
+  return style == TThumbStyle::tsSmallPointer || style == TThumbStyle::tsMediumPointer ||
+         style == TThumbStyle::tsLargePointer;
 }
 
-bool IsRectangleStyle(TThumbStyle Style) {
-  return Style == TThumbStyle::tsRectangle || Style == TThumbStyle::tsRaisedRectangle ||
-         Style == TThumbStyle::tsLoweredRectangle;
+bool IsRectangleStyle(TThumbStyle style) {
+  return style == TThumbStyle::tsRectangle || style == TThumbStyle::tsRaisedRectangle ||
+         style == TThumbStyle::tsLoweredRectangle;
 }
 
-TPointerThumb MakePointerThumb(TThumbStyle Style, TPointerDirection Direction, QColor Face) {
-  const QSize Up = PointerSize(Style);
-  const bool Sideways =
-      Direction == TPointerDirection::Left || Direction == TPointerDirection::Right;
-  const QSize Size = Sideways ? Up.transposed() : Up;
-  TPointerThumb T{BlankImage(Size, kBlack), BlankImage(Size, kWhite)};
-  auto Inside = [&](int X, int Y) { return InsidePointer(X, Y, Up, Direction); };
+TPointerThumb MakePointerThumb(TThumbStyle style, TPointerDirection direction, QColor face) {
+  const QSize upright = PointerSize(style);
+  const bool sideways =
+      direction == TPointerDirection::Left || direction == TPointerDirection::Right;
+  const QSize size = sideways ? upright.transposed() : upright;
+  TPointerThumb t{BlankImage(size, kBlack), BlankImage(size, kWhite)};
+  auto inside = [&](int x, int y) { return InsidePointer(x, y, upright, direction); };
   // Edge pixels touch the outside; the ring inside them touches an edge pixel. Each ring is
   // lit on its top-left faces and shaded on its bottom-right faces, like a raised button.
-  auto OnEdge = [&](int X, int Y) {
-    return Inside(X, Y) &&
-           (!Inside(X - 1, Y) || !Inside(X + 1, Y) || !Inside(X, Y - 1) || !Inside(X, Y + 1));
+  auto onEdge = [&](int x, int y) {
+    return inside(x, y) &&
+           (!inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1));
   };
-  for (int Y = 0; Y < Size.height(); ++Y) {
-    for (int X = 0; X < Size.width(); ++X) {
-      if (!Inside(X, Y)) continue;
-      T.Mask.setPixel(X, Y, kBlack);
-      QRgb C = Face.rgb();
-      if (OnEdge(X, Y)) {
-        C = (!Inside(X + 1, Y) || !Inside(X, Y + 1)) ? kBlack : kWhite;
-      } else if (OnEdge(X - 1, Y) || OnEdge(X + 1, Y) || OnEdge(X, Y - 1) || OnEdge(X, Y + 1)) {
-        C = (OnEdge(X + 1, Y) || OnEdge(X, Y + 1)) ? kGray : kSilver;
+  for (int y = 0; y < size.height(); ++y) {
+    for (int x = 0; x < size.width(); ++x) {
+      if (!inside(x, y)) continue;
+      t.Mask.setPixel(x, y, kBlack);
+      QRgb c = face.rgb();
+      if (onEdge(x, y)) {
+        c = (!inside(x + 1, y) || !inside(x, y + 1)) ? kBlack : kWhite;
+      } else if (onEdge(x - 1, y) || onEdge(x + 1, y) || onEdge(x, y - 1) || onEdge(x, y + 1)) {
+        c = (onEdge(x + 1, y) || onEdge(x, y + 1)) ? kGray : kSilver;
       }
-      T.Image.setPixel(X, Y, C);
+      t.Image.setPixel(x, y, c);
     }
   }
-  return T;
+  return t;
 }
 
-QImage MakeRectangleThumb(QSize Size, TThumbStyle Style, QColor Face) {
-  QImage I = BlankImage(Size, Face.rgb());
-  if (I.isNull()) return I;
-  QPainter P(&I);
-  if (Style == TThumbStyle::tsRectangle) FrameRect(P, I.rect(), Qt::black);
-  if (Style == TThumbStyle::tsRaisedRectangle) DrawBevel(P, I.rect(), true);
-  if (Style == TThumbStyle::tsLoweredRectangle) DrawBevel(P, I.rect(), false);
-  return I;
+QImage MakeRectangleThumb(QSize size, TThumbStyle style, QColor face) {
+  QImage i = BlankImage(size, face.rgb());
+  if (i.isNull()) return i;
+  QPainter p(&i);
+  if (style == TThumbStyle::tsRectangle) FrameRect(p, i.rect(), Qt::black);
+  if (style == TThumbStyle::tsRaisedRectangle) DrawBevel(p, i.rect(), true);
+  if (style == TThumbStyle::tsLoweredRectangle) DrawBevel(p, i.rect(), false);
+  return i;
 }
 
-QImage MakeTickImage(int Size, TTickStyle Style, QColor Color) {
-  QImage I = BlankImage({Size, Size}, Color.rgb());
-  if (I.isNull()) return I;
-  QPainter P(&I);
-  const QRect R = I.rect();
-  if (Style == TTickStyle::tiSquare) FrameRect(P, R, Qt::black);
-  if (Style == TTickStyle::tiRaisedSquare || Style == TTickStyle::tiLoweredSquare) {
-    const bool Raised = Style == TTickStyle::tiRaisedSquare;
-    P.fillRect(R.left(), R.top(), R.width(), 1, QColor(Raised ? kWhite : kBlack));
-    P.fillRect(R.left(), R.top(), 1, R.height(), QColor(Raised ? kWhite : kBlack));
-    P.fillRect(R.left(), R.bottom(), R.width(), 1, QColor(Raised ? kBlack : kWhite));
-    P.fillRect(R.right(), R.top(), 1, R.height(), QColor(Raised ? kBlack : kWhite));
+QImage MakeTickImage(int size, TTickStyle style, QColor color) {
+  QImage i = BlankImage({size, size}, color.rgb());
+  if (i.isNull()) return i;
+  QPainter p(&i);
+  const QRect r = i.rect();
+  if (style == TTickStyle::tiSquare) FrameRect(p, r, Qt::black);
+  if (style == TTickStyle::tiRaisedSquare || style == TTickStyle::tiLoweredSquare) {
+    const bool raised = style == TTickStyle::tiRaisedSquare;
+    p.fillRect(r.left(), r.top(), r.width(), 1, QColor(raised ? kWhite : kBlack));
+    p.fillRect(r.left(), r.top(), 1, r.height(), QColor(raised ? kWhite : kBlack));
+    p.fillRect(r.left(), r.bottom(), r.width(), 1, QColor(raised ? kBlack : kWhite));
+    p.fillRect(r.right(), r.top(), 1, r.height(), QColor(raised ? kBlack : kWhite));
   }
-  return I;
+  return i;
 }
 
-QImage MakeDitherPattern(QColor TrackColor) {
-  QImage I = BlankImage({8, 8}, TrackColor.rgb());
-  const QRgb Odd = TrackColor.rgb() == kSilver ? kGray : kSilver;
-  for (int Y = 0; Y < 8; ++Y)
-    for (int X = 0; X < 8; ++X)
-      if ((X + Y) % 2 == 1) I.setPixel(X, Y, Odd);
-  return I;
+QImage MakeDitherPattern(QColor trackColor) {
+  QImage i = BlankImage({8, 8}, trackColor.rgb());
+  const QRgb odd = trackColor.rgb() == kSilver ? kGray : kSilver;
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      if ((x + y) % 2 == 1) i.setPixel(x, y, odd);
+  return i;
 }
 
-void FrameRect(QPainter& P, QRect R, QColor Color) {
-  if (R.isEmpty()) return;
-  P.fillRect(R.left(), R.top(), R.width(), 1, Color);
-  P.fillRect(R.left(), R.bottom(), R.width(), 1, Color);
-  P.fillRect(R.left(), R.top(), 1, R.height(), Color);
-  P.fillRect(R.right(), R.top(), 1, R.height(), Color);
+void FrameRect(QPainter& p, QRect r, QColor color) {
+  if (r.isEmpty()) return;
+  p.fillRect(r.left(), r.top(), r.width(), 1, color);
+  p.fillRect(r.left(), r.bottom(), r.width(), 1, color);
+  p.fillRect(r.left(), r.top(), 1, r.height(), color);
+  p.fillRect(r.right(), r.top(), 1, r.height(), color);
 }
 
-void DrawBevel(QPainter& P, QRect R, bool Raised) {
-  const QColor Light[2] = {QColor(kWhite), QColor(kSilver)};
-  const QColor Dark[2] = {QColor(kBlack), QColor(kGray)};
-  for (int Ring = 0; Ring < 2 && !R.isEmpty(); ++Ring) {
-    const QColor& TopLeft = Raised ? Light[Ring] : Dark[Ring];
-    const QColor& BottomRight = Raised ? Dark[Ring] : Light[Ring];
-    P.fillRect(R.left(), R.top(), R.width(), 1, TopLeft);
-    P.fillRect(R.left(), R.top(), 1, R.height(), TopLeft);
-    P.fillRect(R.left(), R.bottom(), R.width(), 1, BottomRight);
-    P.fillRect(R.right(), R.top(), 1, R.height(), BottomRight);
-    R.adjust(1, 1, -1, -1);
+void DrawBevel(QPainter& p, QRect r, bool raised) {
+  const QColor light[2] = {QColor(kWhite), QColor(kSilver)};
+  const QColor dark[2] = {QColor(kBlack), QColor(kGray)};
+  for (int ring = 0; ring < 2 && !r.isEmpty(); ++ring) {
+    const QColor& topLeft = raised ? light[ring] : dark[ring];
+    const QColor& bottomRight = raised ? dark[ring] : light[ring];
+    p.fillRect(r.left(), r.top(), r.width(), 1, topLeft);
+    p.fillRect(r.left(), r.top(), 1, r.height(), topLeft);
+    p.fillRect(r.left(), r.bottom(), r.width(), 1, bottomRight);
+    p.fillRect(r.right(), r.top(), 1, r.height(), bottomRight);
+    r.adjust(1, 1, -1, -1);
   }
 }
 
-QImage ComposeMasked(const QImage& Under, const QImage& Mask, const QImage& Image) {
-  QImage Out = Image.convertToFormat(QImage::Format_RGB32);
-  const QImage U = Under.convertToFormat(QImage::Format_RGB32);
-  const QImage M = Mask.convertToFormat(QImage::Format_RGB32);
-  for (int Y = 0; Y < Out.height(); ++Y) {
-    for (int X = 0; X < Out.width(); ++X) {
-      const QRgb Below = U.valid(X, Y) ? U.pixel(X, Y) : kBlack;
-      const QRgb Keep = M.valid(X, Y) ? M.pixel(X, Y) : kBlack;
-      Out.setPixel(X, Y, 0xFF000000u | (Below & Keep) | Out.pixel(X, Y));
+QImage ComposeMasked(const QImage& under, const QImage& mask, const QImage& image) {
+  QImage out = image.convertToFormat(QImage::Format_RGB32);
+  const QImage u = under.convertToFormat(QImage::Format_RGB32);
+  const QImage m = mask.convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < out.height(); ++y) {
+    for (int x = 0; x < out.width(); ++x) {
+      const QRgb below = u.valid(x, y) ? u.pixel(x, y) : kBlack;
+      const QRgb keep = m.valid(x, y) ? m.pixel(x, y) : kBlack;
+      out.setPixel(x, y, 0xFF000000u | (below & keep) | out.pixel(x, y));
     }
   }
-  return Out;
+  return out;
 }
 
-void FloodFillPattern(QImage& Target, QPoint Start, const QImage& Pattern) {
-  if (!Target.valid(Start) || Pattern.isNull()) return;
-  const QRgb Old = Target.pixel(Start);
-  const int W = Target.width();
-  std::vector<bool> Seen(static_cast<size_t>(W) * Target.height(), false);
-  std::vector<QPoint> Todo{Start};
-  Seen[static_cast<size_t>(Start.y()) * W + Start.x()] = true;
-  while (!Todo.empty()) {
-    const QPoint P = Todo.back();
-    Todo.pop_back();
-    Target.setPixel(P, Pattern.pixel(P.x() % Pattern.width(), P.y() % Pattern.height()));
-    for (const QPoint N :
-         {P + QPoint(1, 0), P - QPoint(1, 0), P + QPoint(0, 1), P - QPoint(0, 1)}) {
-      if (!Target.valid(N)) continue;
-      const size_t Index = static_cast<size_t>(N.y()) * W + N.x();
-      if (Seen[Index] || Target.pixel(N) != Old) continue;
-      Seen[Index] = true;
-      Todo.push_back(N);
+void FloodFillPattern(QImage& target, QPoint start, const QImage& pattern) {
+  if (!target.valid(start) || pattern.isNull()) return;
+  const QRgb old = target.pixel(start);
+  const int w = target.width();
+  std::vector<bool> seen(static_cast<size_t>(w) * target.height(), false);
+  std::vector<QPoint> todo{start};
+  seen[static_cast<size_t>(start.y()) * w + start.x()] = true;
+  while (!todo.empty()) {
+    const QPoint p = todo.back();
+    todo.pop_back();
+    target.setPixel(p, pattern.pixel(p.x() % pattern.width(), p.y() % pattern.height()));
+    for (const QPoint n :
+         {p + QPoint(1, 0), p - QPoint(1, 0), p + QPoint(0, 1), p - QPoint(0, 1)}) {
+      if (!target.valid(n)) continue;
+      const size_t index = static_cast<size_t>(n.y()) * w + n.x();
+      if (seen[index] || target.pixel(n) != old) continue;
+      seen[index] = true;
+      todo.push_back(n);
     }
   }
 }

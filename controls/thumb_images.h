@@ -24,19 +24,19 @@ struct TPointerThumb {
   QImage Mask;
 };
 
-bool IsPointerStyle(TThumbStyle Style);
-bool IsRectangleStyle(TThumbStyle Style);
-TPointerThumb MakePointerThumb(TThumbStyle Style, TPointerDirection Direction, QColor Face);
-QImage MakeRectangleThumb(QSize Size, TThumbStyle Style, QColor Face);
-QImage MakeTickImage(int Size, TTickStyle Style, QColor Color);
+bool IsPointerStyle(TThumbStyle style);
+bool IsRectangleStyle(TThumbStyle style);
+TPointerThumb MakePointerThumb(TThumbStyle style, TPointerDirection direction, QColor face);
+QImage MakeRectangleThumb(QSize size, TThumbStyle style, QColor face);
+QImage MakeTickImage(int size, TTickStyle style, QColor color);
 // 8 x 8 of TrackColor with every pixel whose row + column is odd silver (gray on silver).
-QImage MakeDitherPattern(QColor TrackColor);
+QImage MakeDitherPattern(QColor trackColor);
 
-// Two-pixel bevel inside R: raised is light top-left and dark bottom-right.
-void DrawBevel(QPainter& P, QRect R, bool Raised);
-void FrameRect(QPainter& P, QRect R, QColor Color);
-QImage ComposeMasked(const QImage& Under, const QImage& Mask, const QImage& Image);
-// Replaces the 4-connected area of Start's colour with Pattern, tiled from the image origin.
-void FloodFillPattern(QImage& Target, QPoint Start, const QImage& Pattern);
+// Two-pixel bevel inside r: raised is light top-left and dark bottom-right.
+void DrawBevel(QPainter& p, QRect r, bool raised);
+void FrameRect(QPainter& p, QRect r, QColor color);
+QImage ComposeMasked(const QImage& under, const QImage& mask, const QImage& image);
+// Replaces the 4-connected area of start's colour with pattern, tiled from the image origin.
+void FloodFillPattern(QImage& target, QPoint start, const QImage& pattern);
 
 }  // namespace tracker2_images

@@ -19,14 +19,14 @@ struct TTrackGeometry {
   QSize Image;  // thumb image
   QRect Track;
 
-  QPoint ThumbCorner(int Position) const;
-  QRect ThumbRect(int Position) const { return {ThumbCorner(Position), Image}; }
-  int PixelToValue(QPoint P) const;
+  QPoint ThumbCorner(int position) const;
+  QRect ThumbRect(int position) const { return {ThumbCorner(position), Image}; }
+  int PixelToValue(QPoint p) const;
   // The play cursor is a vertical line at this x, whatever the orientation.
-  int LineX(int Value) const;
-  // X of tick K (0..31); the 32 tick places ignore Min and Max.
-  int TickX(int K) const;
+  int LineX(int value) const;
+  // X of tick k (0..31); the 32 tick places ignore Min and Max.
+  int TickX(int k) const;
 };
 
-TTrackGeometry MakeTrackGeometry(bool Vertical, QSize Client, int ThumbSize, int Margin,
-                                 int TrackSize, int Min, int Max, QSize Image);
+TTrackGeometry MakeTrackGeometry(bool vertical, QSize client, int thumbSize, int margin,
+                                 int trackSize, int min, int max, QSize image);

@@ -13,19 +13,19 @@ using namespace tracker2_images;
 
 namespace {
 
-int Saturate(int64_t V) {
+int Saturate(int64_t v) {
   return static_cast<int>(
-      std::clamp<int64_t>(V, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+      std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-bool IsStepKey(int Key) {
-  return Key == Qt::Key_PageUp || Key == Qt::Key_PageDown || Key == Qt::Key_Left ||
-         Key == Qt::Key_Right || Key == Qt::Key_Up || Key == Qt::Key_Down;
+bool IsStepKey(int key) {
+  return key == Qt::Key_PageUp || key == Qt::Key_PageDown || key == Qt::Key_Left ||
+         key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
 }  // namespace
 
-TTrackBar2::TTrackBar2(QWidget* Parent) : QWidget(Parent) {
+TTrackBar2::TTrackBar2(QWidget* owner) : QWidget(owner) {
   FTickColor = palette().color(QPalette::Button);
   FThumbColor = palette().color(QPalette::Button);
   setFocusPolicy(Qt::StrongFocus);
@@ -44,15 +44,15 @@ TTrackBar2::TTrackBar2(QWidget* Parent) : QWidget(Parent) {
 
 // --- properties -----------------------------------------------------------------------
 
-void TTrackBar2::SetMin(int Value) {
-  FMin = Value;
+void TTrackBar2::SetMin(int value) {
+  FMin = value;
   if (FPositionL < FMin) FPositionL = FMin;
   UpdateTrackGeometry();
   update();
 }
 
-void TTrackBar2::SetMax(int Value) {
-  FMax = Value;
+void TTrackBar2::SetMax(int value) {
+  FMax = value;
   if (FMax < FPositionU) FPositionU = FMax;
   UpdateTrackGeometry();
   update();
@@ -60,140 +60,140 @@ void TTrackBar2::SetMax(int Value) {
 
 // The limits may give the old value back; OnChange still fires, because the caller asked
 // for a change and may have shown the asked-for value somewhere already.
-void TTrackBar2::SetPositionL(int Value) {
-  if (Value == FPositionL) return;
-  int64_t V = Value;
-  if (FSecondThumb && Value >= FPositionU)
-    V = int64_t{FPositionU} - 1;
-  else if (Value > FMax)
-    V = FMax;
-  else if (Value < FMin)
-    V = FMin;
-  FPositionL = Saturate(V);
+void TTrackBar2::SetPositionL(int value) {
+  if (value == FPositionL) return;
+  int64_t v = value;
+  if (FSecondThumb && value >= FPositionU)
+    v = int64_t{FPositionU} - 1;
+  else if (value > FMax)
+    v = FMax;
+  else if (value < FMin)
+    v = FMin;
+  FPositionL = Saturate(v);
   NotifyChange();
   update();
 }
 
 // The upper thumb stays above the lower one even without SecondThumb, and has no lower
 // limit of its own.
-void TTrackBar2::SetPositionU(int Value) {
-  if (Value == FPositionU) return;
-  int64_t V = Value;
-  if (Value > FMax)
-    V = FMax;
-  else if (Value <= FPositionL)
-    V = int64_t{FPositionL} + 1;
-  FPositionU = Saturate(V);
+void TTrackBar2::SetPositionU(int value) {
+  if (value == FPositionU) return;
+  int64_t v = value;
+  if (value > FMax)
+    v = FMax;
+  else if (value <= FPositionL)
+    v = int64_t{FPositionL} + 1;
+  FPositionU = Saturate(v);
   NotifyChange();
   update();
 }
 
 // Only the strips of the old and the new line are repainted. A value above Max repaints
 // nothing, so the old line stays on screen until something else repaints the bar.
-void TTrackBar2::SetLinePosition(int Value) {
-  if (Value == FLinePosition) return;
-  const bool Shown = Value > 0 && Value <= FMax;
-  if (Shown || Value == 0) UpdateLineStrip(FLinePosition);
-  if (Shown) UpdateLineStrip(Value);
-  FLinePosition = Value;
+void TTrackBar2::SetLinePosition(int value) {
+  if (value == FLinePosition) return;
+  const bool shown = value > 0 && value <= FMax;
+  if (shown || value == 0) UpdateLineStrip(FLinePosition);
+  if (shown) UpdateLineStrip(value);
+  FLinePosition = value;
 }
 
-void TTrackBar2::SetSecondThumb(bool Value) {
-  FSecondThumb = Value;
+void TTrackBar2::SetSecondThumb(bool value) {
+  FSecondThumb = value;
   UpdateThumbImage();
   update();
 }
 
-void TTrackBar2::SetOrientation(TOrientation Value) {
-  FOrientation = Value;
-  const bool Vertical = Value == TOrientation::toVertical;
-  const bool Contradicts = Vertical ? width() > height() : height() > width();
-  if (Contradicts) resize(height(), width());
+void TTrackBar2::SetOrientation(TOrientation value) {
+  FOrientation = value;
+  const bool vertical = value == TOrientation::toVertical;
+  const bool contradicts = vertical ? width() > height() : height() > width();
+  if (contradicts) resize(height(), width());
   RebuildThumbAndTrack();
   update();
 }
 
-void TTrackBar2::SetTrackSize(int Value) {
-  FTrackSize = Value;
+void TTrackBar2::SetTrackSize(int value) {
+  FTrackSize = value;
   UpdateTrackGeometry();
   update();
 }
 
-void TTrackBar2::SetTrackStyle(TTrackStyle Value) {
-  FTrackStyle = Value;
+void TTrackBar2::SetTrackStyle(TTrackStyle value) {
+  FTrackStyle = value;
   update();
 }
 
 // The disabled look dithers the track colour, so the pattern follows it.
-void TTrackBar2::SetTrackColor(QColor Value) {
-  FTrackColor = Value;
+void TTrackBar2::SetTrackColor(QColor value) {
+  FTrackColor = value;
   UpdateDitherPattern();
   update();
 }
 
-void TTrackBar2::SetTrackCenterColor(QColor Value) {
-  FTrackCenterColor = Value;
+void TTrackBar2::SetTrackCenterColor(QColor value) {
+  FTrackCenterColor = value;
   update();
 }
 
-void TTrackBar2::SetTickSize(int Value) {
-  FTickSize = Value;
+void TTrackBar2::SetTickSize(int value) {
+  FTickSize = value;
   UpdateTickImage();
   update();
 }
 
-void TTrackBar2::SetTickStyle(TTickStyle Value) {
-  FTickStyle = Value;
-  if (Value == TTickStyle::tiLine) FTickColor = Qt::black;
+void TTrackBar2::SetTickStyle(TTickStyle value) {
+  FTickStyle = value;
+  if (value == TTickStyle::tiLine) FTickColor = Qt::black;
   UpdateTickImage();
   update();
 }
 
-void TTrackBar2::SetTickColor(QColor Value) {
-  FTickColor = Value;
+void TTrackBar2::SetTickColor(QColor value) {
+  FTickColor = value;
   UpdateTickImage();
   update();
 }
 
-void TTrackBar2::SetTickOrientation(TTickOrientation Value) {
-  FTickOrientation = Value;
+void TTrackBar2::SetTickOrientation(TTickOrientation value) {
+  FTickOrientation = value;
   RebuildThumbAndTrack();
   update();
 }
 
-void TTrackBar2::SetTickInterval(int Value) {
-  FTickInterval = Value;
+void TTrackBar2::SetTickInterval(int value) {
+  FTickInterval = value;
   update();
 }
 
-void TTrackBar2::SetThumbSize(int Value) {
-  FThumbSize = Value;
+void TTrackBar2::SetThumbSize(int value) {
+  FThumbSize = value;
   RebuildThumbAndTrack();
   update();
 }
 
-void TTrackBar2::SetThumbStyle(TThumbStyle Value) {
-  FThumbStyle = Value;
+void TTrackBar2::SetThumbStyle(TThumbStyle value) {
+  FThumbStyle = value;
   RebuildThumbAndTrack();
   update();
 }
 
-void TTrackBar2::SetThumbColor(QColor Value) {
-  FThumbColor = Value;
+void TTrackBar2::SetThumbColor(QColor value) {
+  FThumbColor = value;
   UpdateThumbImage();
   update();
 }
 
-void TTrackBar2::SetDitherThumb(bool Value) {
-  FDitherThumb = Value;
+void TTrackBar2::SetDitherThumb(bool value) {
+  FDitherThumb = value;
   if (!isEnabled()) update();
 }
 
 // Switching the 3D look on brings back the sunken track and raised thumbs.
-void TTrackBar2::SetCtl3D(bool Value) {
-  if (Value == FCtl3D) return;
-  FCtl3D = Value;
-  if (!Value) return;
+void TTrackBar2::SetCtl3D(bool value) {
+  if (value == FCtl3D) return;
+  FCtl3D = value;
+  if (!value) return;
   SetTrackStyle(TTrackStyle::trLowered);
   if (FThumbStyle == TThumbStyle::tsRectangle || FThumbStyle == TThumbStyle::tsLoweredRectangle)
     SetThumbStyle(TThumbStyle::tsRaisedRectangle);
@@ -223,25 +223,25 @@ void TTrackBar2::RebuildThumbAndTrack() {
 }
 
 void TTrackBar2::UpdateThumbImage() {
-  const bool Vertical = FOrientation == TOrientation::toVertical;
+  const bool vertical = FOrientation == TOrientation::toVertical;
   FThumbMask = QImage();
   if (IsRectangleStyle(FThumbStyle)) {
     FMargin = FThumbSize / 4;
-    const QSize Size =
-        Vertical ? QSize(FThumbSize, FThumbSize / 2) : QSize(FThumbSize / 2, FThumbSize);
-    FThumbImage = MakeRectangleThumb(Size, FThumbStyle, FThumbColor);
+    const QSize imageSize =
+        vertical ? QSize(FThumbSize, FThumbSize / 2) : QSize(FThumbSize / 2, FThumbSize);
+    FThumbImage = MakeRectangleThumb(imageSize, FThumbStyle, FThumbColor);
     return;
   }
   if (IsPointerStyle(FThumbStyle)) {
     // The pointer faces the ticks; with ticks on both sides it faces up (or left).
-    const bool Far = FTickOrientation == TTickOrientation::toBottomRight;
-    const TPointerDirection Direction =
-        Vertical ? (Far ? TPointerDirection::Right : TPointerDirection::Left)
-                 : (Far ? TPointerDirection::Down : TPointerDirection::Up);
-    TPointerThumb Pointer = MakePointerThumb(FThumbStyle, Direction, FThumbColor);
-    FThumbImage = Pointer.Image;
-    FThumbMask = Pointer.Mask;
-    FThumbSize = Vertical ? FThumbImage.height() : FThumbImage.width();
+    const bool far = FTickOrientation == TTickOrientation::toBottomRight;
+    const TPointerDirection direction =
+        vertical ? (far ? TPointerDirection::Right : TPointerDirection::Left)
+                 : (far ? TPointerDirection::Down : TPointerDirection::Up);
+    TPointerThumb pointer = MakePointerThumb(FThumbStyle, direction, FThumbColor);
+    FThumbImage = pointer.Image;
+    FThumbMask = pointer.Mask;
+    FThumbSize = vertical ? FThumbImage.height() : FThumbImage.width();
     FMargin = FThumbSize / 2;
     return;
   }
@@ -256,10 +256,10 @@ void TTrackBar2::UpdateTrackGeometry() {
 }
 
 void TTrackBar2::UpdateTickImage() {
-  const bool Square = FTickStyle == TTickStyle::tiSquare ||
+  const bool square = FTickStyle == TTickStyle::tiSquare ||
                       FTickStyle == TTickStyle::tiRaisedSquare ||
                       FTickStyle == TTickStyle::tiLoweredSquare;
-  FTickImage = Square ? MakeTickImage(FTickSize, FTickStyle, FTickColor) : QImage();
+  FTickImage = square ? MakeTickImage(FTickSize, FTickStyle, FTickColor) : QImage();
 }
 
 void TTrackBar2::UpdateDitherPattern() {
@@ -270,144 +270,144 @@ void TTrackBar2::NotifyChange() {
   if (OnChange) OnChange(this);
 }
 
-void TTrackBar2::UpdateLineStrip(int Value) {
-  if (Value <= 0) return;
-  update(QRect(Geometry().LineX(Value), 0, 1, 50));
+void TTrackBar2::UpdateLineStrip(int value) {
+  if (value <= 0) return;
+  update(QRect(Geometry().LineX(value), 0, 1, 50));
 }
 
 // --- input -------------------------------------------------------------------------------
 
-bool TTrackBar2::event(QEvent* E) {
+bool TTrackBar2::event(QEvent* e) {
   // Claim the arrow and page keys, alone or with Shift, before any shortcut or dialog
   // navigation sees them; Ctrl and Alt combinations stay with the application.
-  if (E->type() == QEvent::ShortcutOverride) {
-    const auto* Key = static_cast<QKeyEvent*>(E);
-    const auto Mods = Key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
-    if (IsStepKey(Key->key()) && Mods == Qt::NoModifier) {
-      E->accept();
+  if (e->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(e);
+    const auto mods = key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (IsStepKey(key->key()) && mods == Qt::NoModifier) {
+      e->accept();
       return true;
     }
   }
-  return QWidget::event(E);
+  return QWidget::event(e);
 }
 
-void TTrackBar2::resizeEvent(QResizeEvent* E) {
-  QWidget::resizeEvent(E);
+void TTrackBar2::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
   SizeChanged();
 }
 
 // With two thumbs, a click beyond the middle of the gap between them addresses the upper one.
-bool TTrackBar2::UpperAddressed(QPoint Click) {
+bool TTrackBar2::UpperAddressed(QPoint click) {
   if (!FSecondThumb) return false;
-  const QRect L = ThumbRectL();
-  const QRect U = ThumbRectU();
+  const QRect l = ThumbRectL();
+  const QRect u = ThumbRectU();
   if (FOrientation == TOrientation::toVertical)
-    return Click.y() < (int64_t{L.top()} + U.top() + U.height()) / 2;
-  return Click.x() > (int64_t{L.left()} + L.width() + U.left()) / 2;
+    return click.y() < (int64_t{l.top()} + u.top() + u.height()) / 2;
+  return click.x() > (int64_t{l.left()} + l.width() + u.left()) / 2;
 }
 
-void TTrackBar2::SetAddressed(bool Upper, long long Value) {
-  if (Upper)
-    SetPositionU(Saturate(Value));
+void TTrackBar2::SetAddressed(bool upper, long long value) {
+  if (upper)
+    SetPositionU(Saturate(value));
   else
-    SetPositionL(Saturate(Value));
+    SetPositionL(Saturate(value));
 }
 
 // A Shift-click moves the thumb one small step toward the click; larger values lie to the
 // right on a horizontal bar and toward the top on a vertical one.
-void TTrackBar2::StepTowards(bool Upper, QRect Thumb, QPoint Click) {
-  int Direction = 0;
+void TTrackBar2::StepTowards(bool upper, QRect thumb, QPoint click) {
+  int direction = 0;
   if (FOrientation == TOrientation::toVertical) {
-    if (Click.y() < Thumb.top()) Direction = 1;
-    if (Click.y() >= int64_t{Thumb.top()} + Thumb.height()) Direction = -1;
+    if (click.y() < thumb.top()) direction = 1;
+    if (click.y() >= int64_t{thumb.top()} + thumb.height()) direction = -1;
   } else {
-    if (Click.x() >= int64_t{Thumb.left()} + Thumb.width()) Direction = 1;
-    if (Click.x() < Thumb.left()) Direction = -1;
+    if (click.x() >= int64_t{thumb.left()} + thumb.width()) direction = 1;
+    if (click.x() < thumb.left()) direction = -1;
   }
-  if (Direction == 0) return;
-  const int64_t From = Upper ? FPositionU : FPositionL;
-  SetAddressed(Upper, From + Direction * int64_t{FSmallChange});
+  if (direction == 0) return;
+  const int64_t from = upper ? FPositionU : FPositionL;
+  SetAddressed(upper, from + direction * int64_t{FSmallChange});
 }
 
-void TTrackBar2::mousePressEvent(QMouseEvent* E) {
-  const QPoint P = E->position().toPoint();
-  if (OnMouseDown) OnMouseDown(this, E->button(), E->modifiers(), P.x(), P.y());
+void TTrackBar2::mousePressEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  if (OnMouseDown) OnMouseDown(this, e->button(), e->modifiers(), p.x(), p.y());
   setFocus(Qt::MouseFocusReason);
-  if (E->button() != Qt::LeftButton) return;
-  const bool Upper = UpperAddressed(P);
-  const QRect Thumb = Upper ? ThumbRectU() : ThumbRectL();
-  if (Thumb.contains(P)) {
-    (Upper ? FTrackingU : FTrackingL) = true;
+  if (e->button() != Qt::LeftButton) return;
+  const bool upper = UpperAddressed(p);
+  const QRect thumb = upper ? ThumbRectU() : ThumbRectL();
+  if (thumb.contains(p)) {
+    (upper ? FTrackingU : FTrackingL) = true;
     return;
   }
-  if (E->modifiers() & Qt::ShiftModifier)
-    StepTowards(Upper, Thumb, P);
+  if (e->modifiers() & Qt::ShiftModifier)
+    StepTowards(upper, thumb, p);
   else
-    SetAddressed(Upper, Geometry().PixelToValue(P));
+    SetAddressed(upper, Geometry().PixelToValue(p));
 }
 
-void TTrackBar2::mouseMoveEvent(QMouseEvent* E) {
-  const QPoint P = E->position().toPoint();
-  if (OnMouseMove) OnMouseMove(this, E->button(), E->modifiers(), P.x(), P.y());
+void TTrackBar2::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  if (OnMouseMove) OnMouseMove(this, e->button(), e->modifiers(), p.x(), p.y());
   if (FTrackingU)
-    SetPositionU(Geometry().PixelToValue(P));
+    SetPositionU(Geometry().PixelToValue(p));
   else if (FTrackingL)
-    SetPositionL(Geometry().PixelToValue(P));
+    SetPositionL(Geometry().PixelToValue(p));
 }
 
-void TTrackBar2::mouseReleaseEvent(QMouseEvent* E) {
-  const QPoint P = E->position().toPoint();
-  if (OnMouseUp) OnMouseUp(this, E->button(), E->modifiers(), P.x(), P.y());
-  if (E->button() == Qt::LeftButton) FTrackingL = FTrackingU = false;
+void TTrackBar2::mouseReleaseEvent(QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  if (OnMouseUp) OnMouseUp(this, e->button(), e->modifiers(), p.x(), p.y());
+  if (e->button() == Qt::LeftButton) FTrackingL = FTrackingU = false;
 }
 
-void TTrackBar2::keyPressEvent(QKeyEvent* E) {
-  const bool Upper = FSecondThumb && (E->modifiers() & Qt::ShiftModifier);
-  int64_t V = Upper ? FPositionU : FPositionL;
-  switch (E->key()) {
+void TTrackBar2::keyPressEvent(QKeyEvent* e) {
+  const bool upper = FSecondThumb && (e->modifiers() & Qt::ShiftModifier);
+  int64_t v = upper ? FPositionU : FPositionL;
+  switch (e->key()) {
     case Qt::Key_PageUp:
-      V += FLargeChange;
+      v += FLargeChange;
       break;
     case Qt::Key_PageDown:
-      V -= FLargeChange;
+      v -= FLargeChange;
       break;
     case Qt::Key_Left:
     case Qt::Key_Down:
-      V -= FSmallChange;
+      v -= FSmallChange;
       break;
     case Qt::Key_Up:
     case Qt::Key_Right:
-      V += FSmallChange;
+      v += FSmallChange;
       break;
     default:
       break;
   }
-  SetAddressed(Upper, V);
-  if (OnKeyDown) OnKeyDown(this, E->key(), E->modifiers());
-  if (IsStepKey(E->key()))
-    E->accept();
+  SetAddressed(upper, v);
+  if (OnKeyDown) OnKeyDown(this, e->key(), e->modifiers());
+  if (IsStepKey(e->key()))
+    e->accept();
   else
-    QWidget::keyPressEvent(E);
+    QWidget::keyPressEvent(e);
 }
 
-void TTrackBar2::keyReleaseEvent(QKeyEvent* E) {
-  if (OnKeyUp) OnKeyUp(this, E->key(), E->modifiers());
-  QWidget::keyReleaseEvent(E);
+void TTrackBar2::keyReleaseEvent(QKeyEvent* e) {
+  if (OnKeyUp) OnKeyUp(this, e->key(), e->modifiers());
+  QWidget::keyReleaseEvent(e);
 }
 
-void TTrackBar2::focusInEvent(QFocusEvent* E) {
-  QWidget::focusInEvent(E);
+void TTrackBar2::focusInEvent(QFocusEvent* e) {
+  QWidget::focusInEvent(e);
   if (OnEnter) OnEnter(this);
   update();
 }
 
-void TTrackBar2::focusOutEvent(QFocusEvent* E) {
-  QWidget::focusOutEvent(E);
+void TTrackBar2::focusOutEvent(QFocusEvent* e) {
+  QWidget::focusOutEvent(e);
   if (OnExit) OnExit(this);
   update();
 }
 
-void TTrackBar2::changeEvent(QEvent* E) {
-  QWidget::changeEvent(E);
-  if (E->type() == QEvent::EnabledChange) update();
+void TTrackBar2::changeEvent(QEvent* e) {
+  QWidget::changeEvent(e);
+  if (e->type() == QEvent::EnabledChange) update();
 }

@@ -18,58 +18,58 @@ class TTrackBar2 : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TTrackBar2(QWidget* Parent = nullptr);
+  explicit TTrackBar2(QWidget* owner = nullptr);
 
   int Min() const { return FMin; }
-  void SetMin(int Value);
+  void SetMin(int value);
   int Max() const { return FMax; }
-  void SetMax(int Value);
+  void SetMax(int value);
   int PositionL() const { return FPositionL; }
-  void SetPositionL(int Value);
+  void SetPositionL(int value);
   int PositionU() const { return FPositionU; }
-  void SetPositionU(int Value);
+  void SetPositionU(int value);
   int LinePosition() const { return FLinePosition; }
-  void SetLinePosition(int Value);
+  void SetLinePosition(int value);
   int SmallChange() const { return FSmallChange; }
-  void SetSmallChange(int Value) { FSmallChange = Value; }
+  void SetSmallChange(int value) { FSmallChange = value; }
   int LargeChange() const { return FLargeChange; }
-  void SetLargeChange(int Value) { FLargeChange = Value; }
+  void SetLargeChange(int value) { FLargeChange = value; }
   bool SecondThumb() const { return FSecondThumb; }
-  void SetSecondThumb(bool Value);
+  void SetSecondThumb(bool value);
   // Follows the shape after every resize (taller than wide is vertical).
   TOrientation Orientation() {
     EnsureSized();
     return FOrientation;
   }
-  void SetOrientation(TOrientation Value);
+  void SetOrientation(TOrientation value);
   int TrackSize() const { return FTrackSize; }
-  void SetTrackSize(int Value);
+  void SetTrackSize(int value);
   TTrackStyle TrackStyle() const { return FTrackStyle; }
-  void SetTrackStyle(TTrackStyle Value);
+  void SetTrackStyle(TTrackStyle value);
   QColor TrackColor() const { return FTrackColor; }
-  void SetTrackColor(QColor Value);
+  void SetTrackColor(QColor value);
   QColor TrackCenterColor() const { return FTrackCenterColor; }
-  void SetTrackCenterColor(QColor Value);
+  void SetTrackCenterColor(QColor value);
   int TickSize() const { return FTickSize; }
-  void SetTickSize(int Value);
+  void SetTickSize(int value);
   TTickStyle TickStyle() const { return FTickStyle; }
-  void SetTickStyle(TTickStyle Value);
+  void SetTickStyle(TTickStyle value);
   QColor TickColor() const { return FTickColor; }
-  void SetTickColor(QColor Value);
+  void SetTickColor(QColor value);
   TTickOrientation TickOrientation() const { return FTickOrientation; }
-  void SetTickOrientation(TTickOrientation Value);
+  void SetTickOrientation(TTickOrientation value);
   int TickInterval() const { return FTickInterval; }
-  void SetTickInterval(int Value);
+  void SetTickInterval(int value);
   int ThumbSize() const { return FThumbSize; }
-  void SetThumbSize(int Value);
+  void SetThumbSize(int value);
   TThumbStyle ThumbStyle() const { return FThumbStyle; }
-  void SetThumbStyle(TThumbStyle Value);
+  void SetThumbStyle(TThumbStyle value);
   QColor ThumbColor() const { return FThumbColor; }
-  void SetThumbColor(QColor Value);
+  void SetThumbColor(QColor value);
   bool DitherThumb() const { return FDitherThumb; }
-  void SetDitherThumb(bool Value);
+  void SetDitherThumb(bool value);
   bool Ctl3D() const { return FCtl3D; }
-  void SetCtl3D(bool Value);
+  void SetCtl3D(bool value);
   bool TrackingL() const { return FTrackingL; }
   bool TrackingU() const { return FTrackingU; }
 
@@ -82,22 +82,22 @@ class TTrackBar2 : public QWidget {
 
   // The sound's shape inside the track of a horizontal bar, behind the selection, thumbs and
   // cursor: every pixel column shows the lowest and highest sample of the time it covers.
-  // Position P stands for P * SecondsPerUnit seconds (the main window's half seconds: 0.5);
+  // Position P stands for P * secondsPerUnit seconds (the main window's half seconds: 0.5);
   // 0 spreads the whole overview over Min..Max. A growing overview is set again as more
   // arrives; columns not yet there stay empty. Without a waveform the bar paints as before.
-  void SetWaveform(TPeakOverview Peaks, double SecondsPerUnit = 0);
+  void SetWaveform(TPeakOverview peaks, double secondsPerUnit = 0);
   void ClearWaveform();
   bool HasWaveform() const { return FHasWaveform; }
   const TPeakOverview& Waveform() const { return FWaveform; }
   QColor WaveformColor() const { return FWaveformColor; }
-  void SetWaveformColor(QColor Value);
+  void SetWaveformColor(QColor value);
   TWaveformLayout WaveformLayout() const { return FWaveformLayout; }
-  void SetWaveformLayout(TWaveformLayout Value);
+  void SetWaveformLayout(TWaveformLayout value);
   // Stretches tinted over the waveform (a segment list); drawn only with a waveform.
   const std::vector<TMarkedStretch>& MarkedStretches() const { return FMarkedStretches; }
-  void SetMarkedStretches(std::vector<TMarkedStretch> Value);
+  void SetMarkedStretches(std::vector<TMarkedStretch> value);
   QColor MarkedColor() const { return FMarkedColor; }
-  void SetMarkedColor(QColor Value);
+  void SetMarkedColor(QColor value);
 
   TTrackBarNotifyEvent OnChange;
   TTrackBarPaintEvent OnPaint;
@@ -114,48 +114,48 @@ class TTrackBar2 : public QWidget {
 
  protected:
   virtual void UpdateTrackGeometry();
-  virtual void DrawTrack(QPainter& Canvas);
-  virtual void DoDrawTrack(QPainter& Canvas);
+  virtual void DrawTrack(QPainter& canvas);
+  virtual void DoDrawTrack(QPainter& canvas);
   virtual void UpdateTickImage();
-  virtual void DrawTicks(QPainter& Canvas);
-  virtual void DoDrawTick(QPainter& Canvas, int X, int Y, int Position);
+  virtual void DrawTicks(QPainter& canvas);
+  virtual void DoDrawTick(QPainter& canvas, int tickX, int tickY, int position);
   virtual void UpdateThumbImage();
-  virtual void DrawThumbs(QPainter& Canvas);
-  virtual void DoDrawThumb(QPainter& Canvas, int X, int Y);
+  virtual void DrawThumbs(QPainter& canvas);
+  virtual void DoDrawThumb(QPainter& canvas, int left, int top);
   virtual void UpdateDitherPattern();
   virtual void NotifyChange();
-  virtual void DrawLine(QPainter& Canvas, int Value);
+  virtual void DrawLine(QPainter& canvas, int value);
 
-  bool event(QEvent* E) override;
-  void paintEvent(QPaintEvent* E) override;
-  void resizeEvent(QResizeEvent* E) override;
-  void mousePressEvent(QMouseEvent* E) override;
-  void mouseMoveEvent(QMouseEvent* E) override;
-  void mouseReleaseEvent(QMouseEvent* E) override;
-  void keyPressEvent(QKeyEvent* E) override;
-  void keyReleaseEvent(QKeyEvent* E) override;
-  void focusInEvent(QFocusEvent* E) override;
-  void focusOutEvent(QFocusEvent* E) override;
-  void changeEvent(QEvent* E) override;
+  bool event(QEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+  void changeEvent(QEvent* e) override;
 
  private:
   void SizeChanged();
   void EnsureSized();
   void RebuildThumbAndTrack();
-  bool UpperAddressed(QPoint Click);
-  void StepTowards(bool Upper, QRect Thumb, QPoint Click);
-  void SetAddressed(bool Upper, long long Value);
-  void DrawTick(QPainter& Canvas, int X, int Y, int Position);
-  QImage ComposedThumb(QPainter& Canvas, QPoint LowerCorner);
-  void PaintSelectedRange(QPainter& Canvas, QPoint Lower, QPoint Upper);
-  void UpdateLineStrip(int Value);
+  bool UpperAddressed(QPoint click);
+  void StepTowards(bool upper, QRect thumb, QPoint click);
+  void SetAddressed(bool upper, long long value);
+  void DrawTick(QPainter& canvas, int tickX, int tickY, int position);
+  QImage ComposedThumb(QPainter& canvas, QPoint lowerCorner);
+  void PaintSelectedRange(QPainter& canvas, QPoint lowerCorner, QPoint upperCorner);
+  void UpdateLineStrip(int value);
   // Waveform painting (tracker2_waveform.cpp).
   QRect WaveformArea() const;
   double SecondsPerPixel() const;
-  double PixelSeconds(int X) const;
-  void DrawWaveform(QPainter& Canvas);
-  void DrawMarkedStretches(QPainter& Canvas, QRect Area);
-  void DrawEnvelope(QPainter& Canvas, QRect Band, int Channel);
+  double PixelSeconds(int column) const;
+  void DrawWaveform(QPainter& canvas);
+  void DrawMarkedStretches(QPainter& canvas, QRect area);
+  void DrawEnvelope(QPainter& canvas, QRect band, int channel);
 
   int FMin = 0;
   int FMax = 20;

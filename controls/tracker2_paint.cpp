@@ -15,19 +15,19 @@ constexpr int kLineLength = 50;
 constexpr int kSelectionTintAlpha = 0x70;
 
 // A dotted focus frame: every other border pixel inverted, so it shows on any colour.
-void DrawFocusFrame(QImage& Canvas) {
-  const int W = Canvas.width();
-  const int H = Canvas.height();
-  auto Invert = [&](int X, int Y) {
-    if ((X + Y) % 2 == 0) Canvas.setPixel(X, Y, Canvas.pixel(X, Y) ^ 0x00FFFFFFu);
+void DrawFocusFrame(QImage& canvas) {
+  const int w = canvas.width();
+  const int h = canvas.height();
+  auto invert = [&](int x, int y) {
+    if ((x + y) % 2 == 0) canvas.setPixel(x, y, canvas.pixel(x, y) ^ 0x00FFFFFFu);
   };
-  for (int X = 0; X < W; ++X) {
-    Invert(X, 0);
-    if (H > 1) Invert(X, H - 1);
+  for (int x = 0; x < w; ++x) {
+    invert(x, 0);
+    if (h > 1) invert(x, h - 1);
   }
-  for (int Y = 1; Y + 1 < H; ++Y) {
-    Invert(0, Y);
-    if (W > 1) Invert(W - 1, Y);
+  for (int y = 1; y + 1 < h; ++y) {
+    invert(0, y);
+    if (w > 1) invert(w - 1, y);
   }
 }
 
@@ -35,144 +35,144 @@ void DrawFocusFrame(QImage& Canvas) {
 
 void TTrackBar2::paintEvent(QPaintEvent*) {
   EnsureSized();
-  QImage Buffer(size(), QImage::Format_RGB32);
-  if (Buffer.isNull()) return;
-  Buffer.fill(palette().color(backgroundRole()));
+  QImage buffer(size(), QImage::Format_RGB32);
+  if (buffer.isNull()) return;
+  buffer.fill(palette().color(backgroundRole()));
   {
-    QPainter Canvas(&Buffer);
+    QPainter canvas(&buffer);
     if (OnPaint) {
-      Canvas.save();
-      OnPaint(this, Canvas);
-      Canvas.restore();
+      canvas.save();
+      OnPaint(this, canvas);
+      canvas.restore();
     }
-    DrawTrack(Canvas);
-    if (FOrientation == TOrientation::toHorizontal) DrawTicks(Canvas);
-    DrawThumbs(Canvas);
-    DrawLine(Canvas, FLinePosition);
+    DrawTrack(canvas);
+    if (FOrientation == TOrientation::toHorizontal) DrawTicks(canvas);
+    DrawThumbs(canvas);
+    DrawLine(canvas, FLinePosition);
   }
-  if (hasFocus()) DrawFocusFrame(Buffer);
-  QPainter(this).drawImage(0, 0, Buffer);
+  if (hasFocus()) DrawFocusFrame(buffer);
+  QPainter(this).drawImage(0, 0, buffer);
 }
 
-void TTrackBar2::DrawTrack(QPainter& Canvas) {
+void TTrackBar2::DrawTrack(QPainter& canvas) {
   if (FTrackStyle == TTrackStyle::trUserDrawn) {
-    DoDrawTrack(Canvas);
+    DoDrawTrack(canvas);
     return;
   }
-  const QRect R = FGeometry.Track;
-  if (R.isEmpty()) return;
+  const QRect r = FGeometry.Track;
+  if (r.isEmpty()) return;
   // A disabled bar shows its track dithered with grey.
   if (isEnabled())
-    Canvas.fillRect(R, FTrackColor);
+    canvas.fillRect(r, FTrackColor);
   else
-    Canvas.fillRect(R, QBrush(FDitherPattern));
+    canvas.fillRect(r, QBrush(FDitherPattern));
   if (FTrackStyle == TTrackStyle::trRaised || FTrackStyle == TTrackStyle::trLowered)
-    DrawBevel(Canvas, R, FTrackStyle == TTrackStyle::trRaised);
-  if (FHasWaveform) DrawWaveform(Canvas);
+    DrawBevel(canvas, r, FTrackStyle == TTrackStyle::trRaised);
+  if (FHasWaveform) DrawWaveform(canvas);
 }
 
-void TTrackBar2::DoDrawTrack(QPainter& Canvas) {
+void TTrackBar2::DoDrawTrack(QPainter& canvas) {
   if (!OnDrawTrack) return;
-  Canvas.save();
-  OnDrawTrack(this, Canvas);
-  Canvas.restore();
+  canvas.save();
+  OnDrawTrack(this, canvas);
+  canvas.restore();
 }
 
 // Ticks mark 32 evenly spaced places along the travel of the thumbs, whatever the range.
-void TTrackBar2::DrawTicks(QPainter& Canvas) {
+void TTrackBar2::DrawTicks(QPainter& canvas) {
   if (FTickInterval <= 0 || FMax == FMin) return;
-  const bool Top = FTickOrientation != TTickOrientation::toBottomRight;
-  const bool Bottom = FTickOrientation != TTickOrientation::toTopLeft;
-  for (int K = 0; K < 32; K += FTickInterval) {
-    const int X = FGeometry.TickX(K);
-    if (Top) DrawTick(Canvas, X, 2, K);
-    if (Bottom) DrawTick(Canvas, X, height() - FTickSize - 2, K);
+  const bool top = FTickOrientation != TTickOrientation::toBottomRight;
+  const bool bottom = FTickOrientation != TTickOrientation::toTopLeft;
+  for (int k = 0; k < 32; k += FTickInterval) {
+    const int tickX = FGeometry.TickX(k);
+    if (top) DrawTick(canvas, tickX, 2, k);
+    if (bottom) DrawTick(canvas, tickX, height() - FTickSize - 2, k);
   }
 }
 
-void TTrackBar2::DrawTick(QPainter& Canvas, int X, int Y, int Position) {
+void TTrackBar2::DrawTick(QPainter& canvas, int tickX, int tickY, int position) {
   switch (FTickStyle) {
     case TTickStyle::tiUserDrawn:
-      DoDrawTick(Canvas, X, Y, Position);
+      DoDrawTick(canvas, tickX, tickY, position);
       break;
     case TTickStyle::tiLine:
-      if (FTickSize > 0) Canvas.fillRect(X, Y, 1, FTickSize, FTickColor);
+      if (FTickSize > 0) canvas.fillRect(tickX, tickY, 1, FTickSize, FTickColor);
       break;
     default:
-      if (!FTickImage.isNull()) Canvas.drawImage(X - FTickSize / 2, Y, FTickImage);
+      if (!FTickImage.isNull()) canvas.drawImage(tickX - FTickSize / 2, tickY, FTickImage);
       break;
   }
 }
 
-void TTrackBar2::DoDrawTick(QPainter& Canvas, int X, int Y, int Position) {
+void TTrackBar2::DoDrawTick(QPainter& canvas, int tickX, int tickY, int position) {
   if (!OnDrawTick) return;
-  Canvas.save();
-  OnDrawTick(this, Canvas, X, Y, Position);
-  Canvas.restore();
+  canvas.save();
+  OnDrawTick(this, canvas, tickX, tickY, position);
+  canvas.restore();
 }
 
 // The thumb image as it will appear: a pointer is masked over what lies beneath the lower
 // thumb; the same picture is then used for both thumbs.
-QImage TTrackBar2::ComposedThumb(QPainter& Canvas, QPoint LowerCorner) {
+QImage TTrackBar2::ComposedThumb(QPainter& canvas, QPoint lowerCorner) {
   if (FThumbMask.isNull()) return FThumbImage;
-  QImage Under(FThumbImage.size(), QImage::Format_RGB32);
-  Under.fill(palette().color(backgroundRole()));
-  QPaintDevice* Device = Canvas.device();
-  if (Device && Device->devType() == QInternal::Image) {
-    const auto* Image = static_cast<const QImage*>(Device);
-    Under = Image->copy(QRect(LowerCorner, FThumbImage.size()));
+  QImage under(FThumbImage.size(), QImage::Format_RGB32);
+  under.fill(palette().color(backgroundRole()));
+  QPaintDevice* device = canvas.device();
+  if (device && device->devType() == QInternal::Image) {
+    const auto* image = static_cast<const QImage*>(device);
+    under = image->copy(QRect(lowerCorner, FThumbImage.size()));
   }
-  return ComposeMasked(Under, FThumbMask, FThumbImage);
+  return ComposeMasked(under, FThumbMask, FThumbImage);
 }
 
-void TTrackBar2::DrawThumbs(QPainter& Canvas) {
-  DrawTrack(Canvas);
-  const QPoint Lower = FGeometry.ThumbCorner(FPositionL);
-  const QPoint Upper = FGeometry.ThumbCorner(FPositionU);
+void TTrackBar2::DrawThumbs(QPainter& canvas) {
+  DrawTrack(canvas);
+  const QPoint lowerCorner = FGeometry.ThumbCorner(FPositionL);
+  const QPoint upperCorner = FGeometry.ThumbCorner(FPositionU);
   if (FThumbStyle == TThumbStyle::tsUserDrawn) {
-    DoDrawThumb(Canvas, Lower.x(), Lower.y());
-    if (FSecondThumb) DoDrawThumb(Canvas, Upper.x(), Upper.y());
+    DoDrawThumb(canvas, lowerCorner.x(), lowerCorner.y());
+    if (FSecondThumb) DoDrawThumb(canvas, upperCorner.x(), upperCorner.y());
   } else if (!FThumbImage.isNull()) {
-    QImage Thumb = ComposedThumb(Canvas, Lower);
+    QImage thumb = ComposedThumb(canvas, lowerCorner);
     if (!isEnabled() && FDitherThumb)
-      FloodFillPattern(Thumb, QPoint(Thumb.width() / 2, Thumb.height() / 2), FDitherPattern);
-    Canvas.drawImage(Lower, Thumb);
-    if (FSecondThumb) Canvas.drawImage(Upper, Thumb);
+      FloodFillPattern(thumb, QPoint(thumb.width() / 2, thumb.height() / 2), FDitherPattern);
+    canvas.drawImage(lowerCorner, thumb);
+    if (FSecondThumb) canvas.drawImage(upperCorner, thumb);
   }
-  if (FSecondThumb) PaintSelectedRange(Canvas, Lower, Upper);
+  if (FSecondThumb) PaintSelectedRange(canvas, lowerCorner, upperCorner);
 }
 
-void TTrackBar2::DoDrawThumb(QPainter& Canvas, int X, int Y) {
+void TTrackBar2::DoDrawThumb(QPainter& canvas, int left, int top) {
   if (!OnDrawThumb) return;
-  Canvas.save();
-  OnDrawThumb(this, Canvas, X, Y);
-  Canvas.restore();
+  canvas.save();
+  OnDrawThumb(this, canvas, left, top);
+  canvas.restore();
 }
 
 // The track between the two thumbs: an outline in TrackCenterColor, filled once there is
 // room inside it.
-void TTrackBar2::PaintSelectedRange(QPainter& Canvas, QPoint Lower, QPoint Upper) {
-  const QRect T = FGeometry.Track;
-  const QSize Image = FThumbImage.size();
-  QRect Range;
+void TTrackBar2::PaintSelectedRange(QPainter& canvas, QPoint lowerCorner, QPoint upperCorner) {
+  const QRect t = FGeometry.Track;
+  const QSize image = FThumbImage.size();
+  QRect range;
   if (FOrientation == TOrientation::toVertical) {
-    const int Top = Upper.y() + Image.height();
-    Range = QRect(T.left(), Top, T.width(), Lower.y() - Top);
+    const int top = upperCorner.y() + image.height();
+    range = QRect(t.left(), top, t.width(), lowerCorner.y() - top);
   } else {
-    const int Left = Lower.x() + Image.width();
-    Range = QRect(Left, T.top(), Upper.x() - Left, T.height());
+    const int left = lowerCorner.x() + image.width();
+    range = QRect(left, t.top(), upperCorner.x() - left, t.height());
   }
-  if (Range.isEmpty()) return;
-  FrameRect(Canvas, Range, FTrackCenterColor);
-  const QRect Inside = Range.adjusted(1, 1, -1, -1);
-  if (Inside.isEmpty()) return;
+  if (range.isEmpty()) return;
+  FrameRect(canvas, range, FTrackCenterColor);
+  const QRect inside = range.adjusted(1, 1, -1, -1);
+  if (inside.isEmpty()) return;
   // Over a waveform the selection is a tint, so the sound's shape shows through it.
-  QColor Fill = FTrackCenterColor;
-  if (FHasWaveform) Fill.setAlpha(kSelectionTintAlpha);
-  Canvas.fillRect(Inside, Fill);
+  QColor fill = FTrackCenterColor;
+  if (FHasWaveform) fill.setAlpha(kSelectionTintAlpha);
+  canvas.fillRect(inside, fill);
 }
 
-void TTrackBar2::DrawLine(QPainter& Canvas, int Value) {
-  if (Value <= 0) return;
-  Canvas.fillRect(FGeometry.LineX(Value), 0, 1, kLineLength, kLineColor);
+void TTrackBar2::DrawLine(QPainter& canvas, int value) {
+  if (value <= 0) return;
+  canvas.fillRect(FGeometry.LineX(value), 0, 1, kLineLength, kLineColor);
 }

@@ -35,13 +35,13 @@ class TTrackBar2;
 // Events are single assignable handlers (std::function members taking the sender), the same
 // style as the audio components' events, which cannot use Qt signals. The names carry
 // "TrackBar" where a plain one (TNotifyEvent) already belongs to the audio components.
-using TTrackBarNotifyEvent = std::function<void(TTrackBar2* Sender)>;
-using TTrackBarPaintEvent = std::function<void(TTrackBar2* Sender, QPainter& Canvas)>;
-using TDrawTrackEvent = std::function<void(TTrackBar2* Sender, QPainter& Canvas)>;
-using TDrawThumbEvent = std::function<void(TTrackBar2* Sender, QPainter& Canvas, int X, int Y)>;
+using TTrackBarNotifyEvent = std::function<void(TTrackBar2* sender)>;
+using TTrackBarPaintEvent = std::function<void(TTrackBar2* sender, QPainter& canvas)>;
+using TDrawTrackEvent = std::function<void(TTrackBar2* sender, QPainter& canvas)>;
+using TDrawThumbEvent = std::function<void(TTrackBar2* sender, QPainter& canvas, int x, int y)>;
 using TDrawTickEvent =
-    std::function<void(TTrackBar2* Sender, QPainter& Canvas, int X, int Y, int Position)>;
-using TTrackBarMouseEvent = std::function<void(TTrackBar2* Sender, Qt::MouseButton Button,
-                                               Qt::KeyboardModifiers Shift, int X, int Y)>;
+    std::function<void(TTrackBar2* sender, QPainter& canvas, int x, int y, int position)>;
+using TTrackBarMouseEvent = std::function<void(TTrackBar2* sender, Qt::MouseButton button,
+                                               Qt::KeyboardModifiers shift, int x, int y)>;
 using TTrackBarKeyEvent =
-    std::function<void(TTrackBar2* Sender, int Key, Qt::KeyboardModifiers Shift)>;
+    std::function<void(TTrackBar2* sender, int key, Qt::KeyboardModifiers shift)>;

@@ -11,17 +11,17 @@ namespace {
 const QColor kDisabledWaveform(0x80, 0x80, 0x80);
 
 // Y of a 16-bit sample in a band: full scale reaches the band's edges.
-int SampleY(QRect Band, int Sample) {
-  const double Half = (Band.height() - 1) / 2.0;
-  const double Mid = Band.top() + Half;
-  return static_cast<int>(std::lround(Mid - Sample * Half / 32768.0));
+int SampleY(QRect band, int sample) {
+  const double half = (band.height() - 1) / 2.0;
+  const double mid = band.top() + half;
+  return static_cast<int>(std::lround(mid - sample * half / 32768.0));
 }
 
 }  // namespace
 
-void TTrackBar2::SetWaveform(TPeakOverview Peaks, double SecondsPerUnit) {
-  FWaveform = std::move(Peaks);
-  FSecondsPerUnit = std::isfinite(SecondsPerUnit) && SecondsPerUnit > 0 ? SecondsPerUnit : 0;
+void TTrackBar2::SetWaveform(TPeakOverview peaks, double secondsPerUnit) {
+  FWaveform = std::move(peaks);
+  FSecondsPerUnit = std::isfinite(secondsPerUnit) && secondsPerUnit > 0 ? secondsPerUnit : 0;
   FHasWaveform = true;
   update();
 }
@@ -32,89 +32,89 @@ void TTrackBar2::ClearWaveform() {
   update();
 }
 
-void TTrackBar2::SetWaveformColor(QColor Value) {
-  FWaveformColor = Value;
+void TTrackBar2::SetWaveformColor(QColor value) {
+  FWaveformColor = value;
   update();
 }
 
-void TTrackBar2::SetWaveformLayout(TWaveformLayout Value) {
-  FWaveformLayout = Value;
+void TTrackBar2::SetWaveformLayout(TWaveformLayout value) {
+  FWaveformLayout = value;
   update();
 }
 
-void TTrackBar2::SetMarkedStretches(std::vector<TMarkedStretch> Value) {
-  FMarkedStretches = std::move(Value);
+void TTrackBar2::SetMarkedStretches(std::vector<TMarkedStretch> value) {
+  FMarkedStretches = std::move(value);
   update();
 }
 
-void TTrackBar2::SetMarkedColor(QColor Value) {
-  FMarkedColor = Value;
+void TTrackBar2::SetMarkedColor(QColor value) {
+  FMarkedColor = value;
   update();
 }
 
 // Inside the track's bevel, where the track colour shows.
 QRect TTrackBar2::WaveformArea() const {
-  const bool Bevel = FTrackStyle == TTrackStyle::trRaised || FTrackStyle == TTrackStyle::trLowered;
-  return Bevel ? FGeometry.Track.adjusted(2, 2, -2, -2) : FGeometry.Track;
+  const bool bevel = FTrackStyle == TTrackStyle::trRaised || FTrackStyle == TTrackStyle::trLowered;
+  return bevel ? FGeometry.Track.adjusted(2, 2, -2, -2) : FGeometry.Track;
 }
 
 // The track's width spans Min..Max; without a unit it spans the whole overview.
 double TTrackBar2::SecondsPerPixel() const {
-  const int Width = FGeometry.Track.width();
-  if (Width <= 0) return 0;
-  if (FSecondsPerUnit > 0) return FSecondsPerUnit * (double(FMax) - FMin) / Width;
-  return FWaveform.Seconds() / Width;
+  const int trackWidth = FGeometry.Track.width();
+  if (trackWidth <= 0) return 0;
+  if (FSecondsPerUnit > 0) return FSecondsPerUnit * (double(FMax) - FMin) / trackWidth;
+  return FWaveform.Seconds() / trackWidth;
 }
 
-double TTrackBar2::PixelSeconds(int X) const {
-  const double Origin = FSecondsPerUnit > 0 ? FMin * FSecondsPerUnit : 0;
-  return Origin + (X - FGeometry.Track.left()) * SecondsPerPixel();
+double TTrackBar2::PixelSeconds(int column) const {
+  const double origin = FSecondsPerUnit > 0 ? FMin * FSecondsPerUnit : 0;
+  return origin + (column - FGeometry.Track.left()) * SecondsPerPixel();
 }
 
-void TTrackBar2::DrawWaveform(QPainter& Canvas) {
-  const QRect Area = WaveformArea();
-  if (FOrientation != TOrientation::toHorizontal || Area.isEmpty() || SecondsPerPixel() <= 0)
+void TTrackBar2::DrawWaveform(QPainter& canvas) {
+  const QRect area = WaveformArea();
+  if (FOrientation != TOrientation::toHorizontal || area.isEmpty() || SecondsPerPixel() <= 0)
     return;
-  DrawMarkedStretches(Canvas, Area);
+  DrawMarkedStretches(canvas, area);
   if (FWaveformLayout == TWaveformLayout::wlChannels && FWaveform.Channels == 2 &&
-      Area.height() >= 4) {
-    const int Half = Area.height() / 2;
-    DrawEnvelope(Canvas, QRect(Area.left(), Area.top(), Area.width(), Half), 0);
-    DrawEnvelope(Canvas, QRect(Area.left(), Area.top() + Half, Area.width(), Area.height() - Half),
+      area.height() >= 4) {
+    const int half = area.height() / 2;
+    DrawEnvelope(canvas, QRect(area.left(), area.top(), area.width(), half), 0);
+    DrawEnvelope(canvas, QRect(area.left(), area.top() + half, area.width(), area.height() - half),
                  1);
   } else {
-    DrawEnvelope(Canvas, Area, -1);
+    DrawEnvelope(canvas, area, -1);
   }
 }
 
-void TTrackBar2::DrawMarkedStretches(QPainter& Canvas, QRect Area) {
-  const double PerPixel = SecondsPerPixel();
-  const double Start = PixelSeconds(Area.left());
-  for (const TMarkedStretch& S : FMarkedStretches) {
-    const double From = std::clamp((S.From - Start) / PerPixel, 0.0, double(Area.width()));
-    const double To = std::clamp((S.To - Start) / PerPixel, 0.0, double(Area.width()));
-    const int Left = Area.left() + static_cast<int>(std::floor(From));
-    const int Right = Area.left() + static_cast<int>(std::ceil(To));
-    if (Right > Left) Canvas.fillRect(Left, Area.top(), Right - Left, Area.height(), FMarkedColor);
+void TTrackBar2::DrawMarkedStretches(QPainter& canvas, QRect area) {
+  const double perPixel = SecondsPerPixel();
+  const double start = PixelSeconds(area.left());
+  for (const TMarkedStretch& s : FMarkedStretches) {
+    const double from = std::clamp((s.From - start) / perPixel, 0.0, double(area.width()));
+    const double to = std::clamp((s.To - start) / perPixel, 0.0, double(area.width()));
+    const int left = area.left() + static_cast<int>(std::floor(from));
+    const int right = area.left() + static_cast<int>(std::ceil(to));
+    if (right > left) canvas.fillRect(left, area.top(), right - left, area.height(), FMarkedColor);
   }
 }
 
 // One vertical stroke per pixel column, from the column's lowest to its highest sample.
 // Columns of the overview that have not arrived yet leave the track as it is.
-void TTrackBar2::DrawEnvelope(QPainter& Canvas, QRect Band, int Channel) {
-  const QColor Color = isEnabled() ? FWaveformColor : kDisabledWaveform;
-  const double PerColumn = 1.0 / TPeakOverview::kPeaksPerSecond;
-  const int64_t Columns = FWaveform.Columns();
-  for (int X = Band.left(); X <= Band.right(); ++X) {
-    const double From = PixelSeconds(X) / PerColumn;
-    const double To = PixelSeconds(X + 1) / PerColumn;
-    if (!(From >= 0) || From >= double(Columns)) continue;
-    const auto First = static_cast<int64_t>(From);
-    const auto Last =
-        std::max(First + 1, static_cast<int64_t>(std::ceil(std::min(To, double(Columns)))));
-    const TPeak P = FWaveform.Envelope(First, Last, Channel);
-    const int Top = std::max(Band.top(), SampleY(Band, P.Max));
-    const int Bottom = std::min(Band.bottom(), SampleY(Band, P.Min));
-    Canvas.fillRect(X, Top, 1, std::max(1, Bottom - Top + 1), Color);
+void TTrackBar2::DrawEnvelope(QPainter& canvas, QRect band, int channel) {
+  const QColor color = isEnabled() ? FWaveformColor : kDisabledWaveform;
+  const double perColumn = 1.0 / TPeakOverview::kPeaksPerSecond;
+  const int64_t columns = FWaveform.Columns();
+  for (int column = band.left(); column <= band.right(); ++column) {
+    const double from = PixelSeconds(column) / perColumn;
+    const double to = PixelSeconds(column + 1) / perColumn;
+    if (!(from >= 0) || from >= double(columns)) continue;
+    const auto first = static_cast<int64_t>(from);
+    const auto last =
+        std::max(first + 1, static_cast<int64_t>(std::ceil(std::min(to, double(columns)))));
+    const TPeak p = FWaveform.Envelope(first, last, channel);
+    const int top = std::max(band.top(), SampleY(band, p.Max));
+    const int bottom = std::min(band.bottom(), SampleY(band, p.Min));
+    canvas.fillRect(column, top, 1, std::max(1, bottom - top + 1), color);
   }
 }

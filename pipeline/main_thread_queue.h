@@ -24,4 +24,3 @@ bool WaitAndProcess(std::chrono::milliseconds timeout);
 void SetWakeHook(std::function<void()> hook);
 
 }  // namespace main_thread_queue
-

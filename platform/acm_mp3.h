@@ -8,7 +8,7 @@
 
 namespace trimora::acm {
 
-struct TMp3DecodeResult {
+struct [[nodiscard]] TMp3DecodeResult {
   bool Failed = false;         // FFmpeg could not be set up, or ran out of memory
   uint32_t SourceUsed = 0;     // bytes of the source consumed
   uint32_t PcmBytes = 0;       // bytes written to the destination

@@ -18,7 +18,10 @@
 
 namespace trimora::media {
 
-enum class TMediaResult {
+// A result is checked, or dropped on purpose with static_cast<void>. The formatter misreads
+// an attribute on an enum, hence the fence.
+// clang-format off
+enum class [[nodiscard]] TMediaResult {
   Ok,
   Fail,              // the call failed; nothing changed
   InvalidArgument,   // an output, format or stream number that does not exist
@@ -26,6 +29,7 @@ enum class TMediaResult {
   NoMoreSamples,     // the end of the data (or of the range)
   ProtectedContent,  // the content is encrypted and cannot be decoded
 };
+// clang-format on
 
 inline bool Succeeded(TMediaResult result) {
   return result == TMediaResult::Ok;

@@ -60,33 +60,33 @@ bool SameTagValue(const TAuTagValue& a, const TAuTagValue& b) {
 }
 
 std::vector<TAuTags::TEntry>::const_iterator TAuTags::Find(std::string_view key) const {
-  auto it = std::lower_bound(values_.begin(), values_.end(), key, KeyLess);
-  if (it != values_.end() && tag_text::SameTextNoCase(it->first, key)) {
+  auto it = std::lower_bound(FValues.begin(), FValues.end(), key, KeyLess);
+  if (it != FValues.end() && tag_text::SameTextNoCase(it->first, key)) {
     return it;
   }
-  return values_.end();
+  return FValues.end();
 }
 
 std::string TAuTags::KeyAt(int index) const {
   if (index < 0 || index >= ValueCount()) {
     return {};
   }
-  return values_[static_cast<std::size_t>(index)].first;
+  return FValues[static_cast<std::size_t>(index)].first;
 }
 
 TAuTagValue TAuTags::GetValue(std::string_view key) const {
   const auto it = Find(key);
-  return it == values_.end() ? TAuTagValue{} : it->second;
+  return it == FValues.end() ? TAuTagValue{} : it->second;
 }
 
 void TAuTags::SetValue(std::string_view key, const TAuTagValue& value) {
   const auto found = Find(key);
-  if (found == values_.end() || SameTagValue(found->second, value)) {
+  if (found == FValues.end() || SameTagValue(found->second, value)) {
     return;
   }
-  values_[static_cast<std::size_t>(found - values_.begin())].second = value;
-  empty_ = false;
-  changed_ = true;
+  FValues[static_cast<std::size_t>(found - FValues.begin())].second = value;
+  FEmpty = false;
+  FChanged = true;
 }
 
 std::int64_t TAuTags::ValueAsInteger(std::string_view key) const {
@@ -123,19 +123,19 @@ bool TAuTags::DeclareKey(std::string_view key, const TAuTagValue& initial) {
   if (key.empty()) {
     return false;
   }
-  const auto it = std::lower_bound(values_.begin(), values_.end(), key, KeyLess);
-  if (it == values_.end() || !tag_text::SameTextNoCase(it->first, key)) {
-    values_.insert(it, TEntry(std::string(key), initial));
+  const auto it = std::lower_bound(FValues.begin(), FValues.end(), key, KeyLess);
+  if (it == FValues.end() || !tag_text::SameTextNoCase(it->first, key)) {
+    FValues.insert(it, TEntry(std::string(key), initial));
   }
   return true;
 }
 
 void TAuTags::ClearValues() {
-  for (auto& entry : values_) {
+  for (auto& entry : FValues) {
     entry.second = std::monostate{};
   }
-  empty_ = true;
-  changed_ = true;
+  FEmpty = true;
+  FChanged = true;
 }
 
 void TAuTags::Assign(const TAuTags& source) {
@@ -143,7 +143,7 @@ void TAuTags::Assign(const TAuTags& source) {
     return;  // clearing first would lose the values we are asked to copy
   }
   ClearValues();
-  for (const auto& [key, value] : source.values_) {
+  for (const auto& [key, value] : source.FValues) {
     SetValue(key, value);
   }
 }

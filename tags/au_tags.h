@@ -29,7 +29,7 @@ class TAuTags {
   TAuTags& operator=(const TAuTags&) = delete;
   virtual ~TAuTags() = default;
 
-  int ValueCount() const { return static_cast<int>(values_.size()); }
+  int ValueCount() const { return static_cast<int>(FValues.size()); }
   // The key at `index` in sorted order; empty text outside 0..ValueCount()-1.
   std::string KeyAt(int index) const;
   TAuTagValue GetValue(std::string_view key) const;
@@ -50,8 +50,8 @@ class TAuTags {
   virtual bool ReadTag(TTagFile& file);
   virtual bool WriteTag(TTagFile& file, bool unicode);
 
-  bool Empty() const { return empty_; }
-  bool Changed() const { return changed_; }
+  bool Empty() const { return FEmpty; }
+  bool Changed() const { return FChanged; }
 
  protected:
   bool DeclareKey(std::string_view key, const TAuTagValue& initial);
@@ -60,7 +60,7 @@ class TAuTags {
   using TEntry = std::pair<std::string, TAuTagValue>;
   std::vector<TEntry>::const_iterator Find(std::string_view key) const;
 
-  std::vector<TEntry> values_;  // sorted by key, case-insensitively
-  bool empty_ = true;
-  bool changed_ = false;
+  std::vector<TEntry> FValues;  // sorted by key, case-insensitively
+  bool FEmpty = true;
+  bool FChanged = false;
 };

@@ -9,11 +9,11 @@ namespace {
 
 class TUnmapper {
  public:
-  explicit TUnmapper(std::size_t length) : length_(length) {}
-  void operator()(std::byte* base) const { ::munmap(base, length_); }
+  explicit TUnmapper(std::size_t length) : FLength(length) {}
+  void operator()(std::byte* base) const { ::munmap(base, FLength); }
 
  private:
-  std::size_t length_;
+  std::size_t FLength;
 };
 
 using TMapping = std::unique_ptr<std::byte, TUnmapper>;

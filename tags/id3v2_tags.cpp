@@ -46,12 +46,12 @@ TId3v2Tags::TId3v2Tags() {
 void TId3v2Tags::Assign(const TAuTags& source) {
   TAuTags::Assign(source);
   if (const auto* id3 = dynamic_cast<const TId3v2Tags*>(&source); id3 != nullptr && id3 != this)
-    pictures_ = id3->pictures_;
+    FPictures = id3->FPictures;
 }
 
 std::string_view TId3v2Tags::Key(TField field) const {
   const auto& ids = kFrameIds[static_cast<std::size_t>(field)];
-  return longFrameIds_ ? ids.longId : ids.shortId;
+  return FLongFrameIds ? ids.longId : ids.shortId;
 }
 
 bool TId3v2Tags::IsTagPresent(TTagFile& file) {
@@ -82,7 +82,7 @@ bool TId3v2Tags::ReadTag(TTagFile& file) {
   if (!header) {
     return false;
   }
-  longFrameIds_ = header->version != 2;
+  FLongFrameIds = header->version != 2;
   const std::int64_t end = *start + header->TotalLength();
   WalkFrames(file, header->version, *start + std::int64_t{id3v2_layout::kHeaderSize}, end);
   file.SeekTo(end);
@@ -133,7 +133,7 @@ void TId3v2Tags::WalkFrames(TTagFile& file, int version, std::int64_t start, std
 void TId3v2Tags::DecodeFrame(std::string_view id, std::span<const std::byte> data) {
   for (std::size_t row = 0; row < kFrameIds.size(); ++row) {
     const auto& ids = kFrameIds[row];
-    if ((longFrameIds_ ? ids.longId : ids.shortId) != id) {
+    if ((FLongFrameIds ? ids.longId : ids.shortId) != id) {
       continue;
     }
     // Comments carry a language and a description before the text; they are not read.

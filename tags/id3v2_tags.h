@@ -17,8 +17,8 @@ class TId3v2Tags : public TAuTags {
   TId3v2Tags();
 
   // Selects which identifier set the properties use; ReadTag sets it from the version.
-  bool LongFrameIds() const { return longFrameIds_; }
-  void SetLongFrameIds(bool value) { longFrameIds_ = value; }
+  bool LongFrameIds() const { return FLongFrameIds; }
+  void SetLongFrameIds(bool value) { FLongFrameIds = value; }
 
   std::u16string Artist() const { return Wide(kArtist); }
   void SetArtist(const std::u16string& v) { SetValue(Key(kArtist), v); }
@@ -49,8 +49,8 @@ class TId3v2Tags : public TAuTags {
   // The attached pictures, which travel beside the texts: Assign from another ID3v2
   // container copies them, ClearValues (texts only) keeps them. The file operations of this
   // class neither read nor write them.
-  const TTagPictures& Pictures() const { return pictures_; }
-  void SetPictures(TTagPictures pictures) { pictures_ = std::move(pictures); }
+  const TTagPictures& Pictures() const { return FPictures; }
+  void SetPictures(TTagPictures pictures) { FPictures = std::move(pictures); }
   void Assign(const TAuTags& source) override;
 
   // A valid tag header at the current position; the position is kept.
@@ -85,6 +85,6 @@ class TId3v2Tags : public TAuTags {
   void WalkFrames(TTagFile& file, int version, std::int64_t start, std::int64_t end);
   void DecodeFrame(std::string_view id, std::span<const std::byte> data);
 
-  bool longFrameIds_ = true;
-  TTagPictures pictures_;
+  bool FLongFrameIds = true;
+  TTagPictures FPictures;
 };

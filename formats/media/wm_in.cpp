@@ -137,8 +137,8 @@ bool TWMIn::DoSeek(int64_t& sampleNum) {
   if (!Busy) return false;
   // The frame's time comes from the true length: an MP3 source reports a third of a second
   // more than it holds, which would place every cut early.
-  wma_reader_seek(Reader, SeekTime(sampleNum, TWMIn::FileTotalSamples(), FDuration, FSampleRate));
-  return true;
+  return Succeeded(wma_reader_seek(
+      Reader, SeekTime(sampleNum, TWMIn::FileTotalSamples(), FDuration, FSampleRate)));
 }
 
 bool TWMIn::IsProtected() {

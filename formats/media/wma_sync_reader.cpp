@@ -17,13 +17,15 @@ bool Suits(const TWaveFormat& format, int8_t request, const TWaveFormat& best) {
          format.BitsPerSample >= best.BitsPerSample;
 }
 
+// Takes `type` for the output only when the reader accepts it, so the record never describes
+// PCM the reader does not deliver.
 void Choose(wma_sync_reader& r, uint32_t output, const TMediaType& type) {
+  if (!Succeeded(r.Reader->SetOutputProps(output, type))) return;
   r.HasAudio = true;
   r.OutputNumber = output;
   r.Channels = type.Format.Channels;
   r.SampleRate = type.Format.SamplesPerSec;
   r.BitsPerSample = type.Format.BitsPerSample;
-  r.Reader->SetOutputProps(output, type);
 }
 
 // Walks the formats of an audio output and keeps choosing those that fit the request.
@@ -59,8 +61,8 @@ void wma_reader_open(wma_sync_reader& r, TAuStream& stream, bool highPrecision, 
   r.AudioStream = std::make_shared<TAudioStream>(stream);
   if (!Succeeded(r.Reader->OpenStream(r.AudioStream))) {
     uint64_t position = 0;
-    r.AudioStream->Seek(kRetryOffset, TMediaSeekOrigin::Begin, position);
-    if (!Succeeded(r.Reader->OpenStream(r.AudioStream))) {
+    if (!Succeeded(r.AudioStream->Seek(kRetryOffset, TMediaSeekOrigin::Begin, position)) ||
+        !Succeeded(r.Reader->OpenStream(r.AudioStream))) {
       r.Reader.reset();
       r.AudioStream.reset();
       return;
@@ -76,13 +78,19 @@ void wma_reader_open(wma_sync_reader& r, TAuStream& stream, bool highPrecision, 
     TMediaType current;
     if (!Succeeded(r.Reader->GetOutputProps(output, current))) continue;
     if (current.MajorType != TMediaMajorType::Audio) continue;
-    r.Reader->SetOutputSetting(output, "EnableDiscreteOutput", highPrecision);
+    // Settings are requests: one the output refuses only narrows the formats it then offers,
+    // and the choice below is made from those.
+    static_cast<void>(r.Reader->SetOutputSetting(output, "EnableDiscreteOutput", highPrecision));
     if (channels > 2)
-      r.Reader->SetOutputSetting(output, "SpeakerConfig", static_cast<uint32_t>(channels));
+      static_cast<void>(
+          r.Reader->SetOutputSetting(output, "SpeakerConfig", static_cast<uint32_t>(channels)));
     ChooseFormat(r, output, channels, current, best);
   }
   if (!r.HasAudio) return;
-  r.Reader->GetStreamNumberForOutput(r.OutputNumber, r.StreamNumber);
+  if (!Succeeded(r.Reader->GetStreamNumberForOutput(r.OutputNumber, r.StreamNumber))) {
+    r.HasAudio = false;  // nothing could be read from it
+    return;
+  }
   r.Protected =
       r.Reader->SetReadStreamSamples(r.StreamNumber, false) == TMediaResult::ProtectedContent;
   r.HeaderInfo = r.Reader->HeaderInfo();
@@ -133,7 +141,7 @@ TMediaResult wma_reader_seek(wma_sync_reader& r, uint32_t time) {
 }
 
 void wma_reader_close(wma_sync_reader& r) {
-  if (r.Reader) r.Reader->Close();
+  if (r.Reader) static_cast<void>(r.Reader->Close());  // only lets go of the file; cannot fail
   r.HasSample = false;
   r.BufferOffset = 0;
   r.HeaderInfo = nullptr;

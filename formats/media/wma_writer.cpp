@@ -38,7 +38,7 @@ void Attach(wma_writer& w, std::shared_ptr<TAudioStream> sink, void* owner,
 // The first audio input of the writer takes PCM of the source's channels, rate and width.
 void DeclareInput(wma_writer& w, int channels, int bits, int rate) {
   uint32_t count = 0;
-  w.Writer->GetInputCount(count);
+  if (!Succeeded(w.Writer->GetInputCount(count))) return;
   for (uint32_t i = 0; i < count; ++i) {
     TMediaType type;
     if (!Succeeded(w.Writer->GetInputProps(i, type))) continue;
@@ -47,10 +47,11 @@ void DeclareInput(wma_writer& w, int channels, int bits, int rate) {
       continue;
     type.Format = {static_cast<uint16_t>(channels), static_cast<uint32_t>(rate),
                    static_cast<uint16_t>(bits)};
+    // A refused input leaves none declared: BeginWriting then fails and the sink says so.
+    if (!Succeeded(w.Writer->SetInputProps(i, type))) return;
     const uint32_t blockAlign = static_cast<uint32_t>(bits * channels / 8);
     w.BytesPerSecond = blockAlign * static_cast<uint32_t>(rate);
     w.InputNumber = i;
-    w.Writer->SetInputProps(i, type);
     return;
   }
 }
@@ -63,7 +64,8 @@ void UseConfig(wma_writer& w, TMediaStreamConfig config, int channels, int bits,
   config.StreamName = u"NAAudioStream";
   config.ConnectionName = u"NAAudioConnection";
   if (!Succeeded(profile->AddStream(config))) throw EAuException("fff");
-  w.Writer->SetProfile(*profile);
+  // A refused profile leaves no input to declare: BeginWriting then fails and the sink says so.
+  if (!Succeeded(w.Writer->SetProfile(*profile))) return;
   DeclareInput(w, channels, bits, rate);
 }
 
@@ -76,7 +78,7 @@ int64_t Distance(int64_t a, int64_t b) {
 void wma_codec_names(std::vector<std::string>& list) {
   TMediaCodecInfo info;
   uint32_t count = 0;
-  info.GetCodecInfoCount(TMediaMajorType::Audio, count);
+  if (!Succeeded(info.GetCodecInfoCount(TMediaMajorType::Audio, count))) return;
   for (uint32_t i = 0; i < count; ++i) {
     std::u16string name;
     if (Succeeded(info.GetCodecName(TMediaMajorType::Audio, i, name)))
@@ -142,7 +144,7 @@ void wma_writer_use_format(wma_writer& w, int channels, int bits, int rate, bool
   if (!w.Writer) return;
   TMediaCodecInfo info;
   uint32_t count = 0;
-  info.GetCodecInfoCount(TMediaMajorType::Audio, count);
+  if (!Succeeded(info.GetCodecInfoCount(TMediaMajorType::Audio, count))) return;
   if (codec < 0 || static_cast<uint32_t>(codec) >= count) return;
   const auto index = static_cast<uint32_t>(codec);
   if (vbr && !Succeeded(info.SetCodecEnumerationSetting(TMediaMajorType::Audio, index,
@@ -165,7 +167,7 @@ std::optional<TMediaStreamConfig> wma_writer_find_format(const TWaveFormat& want
   const int64_t goal = target;
   const int64_t wantedRate = wanted.SamplesPerSec;
   uint32_t codecs = 0;
-  info.GetCodecInfoCount(TMediaMajorType::Audio, codecs);
+  if (!Succeeded(info.GetCodecInfoCount(TMediaMajorType::Audio, codecs))) return chosen;
   for (uint32_t codec = 0; codec < codecs; ++codec) {
     if ((lossless || vbr) && !Succeeded(info.SetCodecEnumerationSetting(
                                  TMediaMajorType::Audio, codec, "_VBRENABLED", kVbrEnabled)))
@@ -214,7 +216,8 @@ void wma_writer_use_nearest(wma_writer& w, int channels, int bits, uint32_t targ
 }
 
 void wma_writer_set_attribute(wma_writer& w, std::string_view name, const std::u16string& text) {
-  if (w.Writer) w.Writer->SetAttribute(0, name, text);
+  // The writer refuses attributes only once writing has begun; the sink sets its tags before.
+  if (w.Writer) static_cast<void>(w.Writer->SetAttribute(0, name, text));
 }
 
 bool wma_writer_begin(wma_writer& w) {

@@ -105,7 +105,7 @@ TEST(MediaRuntimeAttributes, OnlyTheFileAsAWholeHasAttributes) {
   ASSERT_NE(reader, nullptr);
   TMediaValue value;
   EXPECT_EQ(reader->GetAttributeByName(1, "Title", value), TMediaResult::NotFound);
-  reader->Close();
+  EXPECT_TRUE(Succeeded(reader->Close()));
   EXPECT_EQ(reader->HeaderInfo(), nullptr);
   EXPECT_EQ(reader->GetAttributeByName(0, "Title", value), TMediaResult::Fail);
 }

@@ -55,20 +55,21 @@ TEST(MediaRuntimeInput, ForeignContentIsRefused) {
 }
 
 // Opens whatever `bytes` hold; when that works, reads everything, seeks into the middle
-// and reads again. Returns the frames of the first read (-1 when the open failed).
+// and reads again. Returns the frames of the first read (-1 when the open failed). Any call
+// may refuse a broken file; only that none of them crashes or hangs matters here.
 int64_t Exercise(std::vector<uint8_t> bytes) {
   auto reader = OpenForReading(std::move(bytes));
   if (!reader) return -1;
   TMediaType type;
-  reader->GetOutputProps(0, type);
+  static_cast<void>(reader->GetOutputProps(0, type));
   const auto pcm = ReadToEnd(*reader);
-  reader->SetRange(5000000, 0);
+  static_cast<void>(reader->SetRange(5000000, 0));
   ReadToEnd(*reader);
-  reader->SetRange(0, 1000000);
+  static_cast<void>(reader->SetRange(0, 1000000));
   ReadToEnd(*reader);
   for (const char* name : {"Duration", "Bitrate", "IsVBR", "Title", "WM/Track"}) {
     TMediaValue value;
-    reader->GetAttributeByName(0, name, value);
+    static_cast<void>(reader->GetAttributeByName(0, name, value));
   }
   const int frameBytes = type.Format.Channels * 2;
   return frameBytes > 0 ? static_cast<int64_t>(pcm.size()) / frameBytes : 0;

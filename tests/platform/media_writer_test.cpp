@@ -55,11 +55,11 @@ TMediaStreamConfig Format(uint32_t codec, uint32_t index) {
 std::optional<uint32_t> FindFormat(const std::string& description) {
   TMediaCodecInfo info;
   uint32_t count = 0;
-  info.GetCodecFormatCount(TMediaMajorType::Audio, 0, count);
+  EXPECT_TRUE(Succeeded(info.GetCodecFormatCount(TMediaMajorType::Audio, 0, count)));
   for (uint32_t i = 0; i < count; ++i) {
     TMediaStreamConfig config;
     std::u16string text;
-    info.GetCodecFormatDesc(TMediaMajorType::Audio, 0, i, config, text);
+    EXPECT_TRUE(Succeeded(info.GetCodecFormatDesc(TMediaMajorType::Audio, 0, i, config, text)));
     if (text == std::u16string(description.begin(), description.end())) return i;
   }
   return std::nullopt;
@@ -99,10 +99,10 @@ TWritten Write(const TMediaStreamConfig& config, const TWaveFormat& input,
   file->Limit = limit;
   TMediaProfileManager manager;
   std::unique_ptr<TMediaProfile> profile;
-  manager.CreateEmptyProfile(0x00090000, profile);
+  EXPECT_TRUE(Succeeded(manager.CreateEmptyProfile(0x00090000, profile)));
   EXPECT_TRUE(Succeeded(profile->AddStream(config)));
   TMediaWriter writer;
-  writer.Open(file);
+  EXPECT_TRUE(Succeeded(writer.Open(file)));
   writer.SetStatusCallback([&out](uint32_t status) { out.Statuses.push_back(status); });
   EXPECT_TRUE(Succeeded(writer.SetProfile(*profile)));
   TMediaType type;
@@ -183,7 +183,7 @@ TEST(MediaWriter, EveryListedFormatWrites) {
   TMediaCodecInfo info;
   for (uint32_t codec = 0; codec < 2; ++codec) {
     uint32_t count = 0;
-    info.GetCodecFormatCount(TMediaMajorType::Audio, codec, count);
+    EXPECT_TRUE(Succeeded(info.GetCodecFormatCount(TMediaMajorType::Audio, codec, count)));
     for (uint32_t i = 0; i < count; ++i) {
       const TMediaStreamConfig config = Format(codec, i);
       const TWritten w = Write(config, {2, 44100, 16}, std::vector<uint8_t>(4000));
@@ -227,7 +227,7 @@ TEST(MediaWriter, RoundTripKeepsPositionAndLength) {
     auto reader = OpenForReading(w.File);
     ASSERT_NE(reader, nullptr);
     TMediaType type;
-    reader->GetOutputProps(0, type);
+    ASSERT_TRUE(Succeeded(reader->GetOutputProps(0, type)));
     EXPECT_EQ(type.Format.Channels, out.Channels);
     EXPECT_EQ(type.Format.SamplesPerSec, out.SamplesPerSec);
     const auto decoded = ReadToEnd(*reader);
@@ -257,9 +257,9 @@ TEST(MediaWriter, RefusesCallsOutOfOrderAndInputsItCannotTake) {
   TMediaWriter writer;
   EXPECT_FALSE(Succeeded(writer.BeginWriting()));
   uint32_t inputs = 9;
-  writer.GetInputCount(inputs);
+  EXPECT_TRUE(Succeeded(writer.GetInputCount(inputs)));
   EXPECT_EQ(inputs, 0u);
-  writer.Open(std::make_shared<TMemoryFile>());
+  ASSERT_TRUE(Succeeded(writer.Open(std::make_shared<TMemoryFile>())));
   TMediaProfile profile(0x00090000);
   EXPECT_FALSE(Succeeded(writer.SetProfile(profile)));  // no stream
   TMediaStreamConfig config = Format(0, 29);
@@ -269,7 +269,7 @@ TEST(MediaWriter, RefusesCallsOutOfOrderAndInputsItCannotTake) {
   ASSERT_TRUE(Succeeded(writer.SetProfile(profile)));
   EXPECT_FALSE(Succeeded(writer.BeginWriting()));  // no input declared
   TMediaType type;
-  writer.GetInputProps(0, type);
+  EXPECT_TRUE(Succeeded(writer.GetInputProps(0, type)));
   for (const TWaveFormat bad : {TWaveFormat{2, 44100, 12}, TWaveFormat{0, 44100, 16},
                                 TWaveFormat{9, 44100, 16}, TWaveFormat{2, 0, 16}}) {
     type.Format = bad;

@@ -112,7 +112,7 @@ std::string FfmpegValue(const TFormat& format, const char* key) {
 class Id3v2WrittenTag : public ::testing::TestWithParam<bool> {
  protected:
   std::filesystem::path WriteCopy(const TId3v2Tags& tags) {
-    const auto path = dir_.Write("out.mp3", ReadAll(Fixture("plain.mp3")));
+    const auto path = Dir.Write("out.mp3", ReadAll(Fixture("plain.mp3")));
     TTagFile file = OpenWrite(path);
     TId3v2Tags copy;
     copy.Assign(tags);
@@ -120,7 +120,7 @@ class Id3v2WrittenTag : public ::testing::TestWithParam<bool> {
     return path;
   }
 
-  TTempDir dir_;
+  TTempDir Dir;
 };
 
 TEST_P(Id3v2WrittenTag, ReadsTheSameInTagLibAndFfmpeg) {

@@ -49,18 +49,18 @@ class Id3v2Test : public ::testing::Test {
  protected:
   // Reads the tag at `offset` of a file made of `bytes`; returns ReadTag's result.
   bool Read(const TBytes& bytes, std::int64_t offset = 0) {
-    path_ = dir_.Write("f.mp3", bytes);
-    TTagFile file = OpenRead(path_);
+    Path = Dir.Write("f.mp3", bytes);
+    TTagFile file = OpenRead(Path);
     file.SeekTo(offset);
-    const bool ok = tags_.ReadTag(file);
-    positionAfter_ = file.Position().value_or(-1);
+    const bool ok = Tags.ReadTag(file);
+    PositionAfter = file.Position().value_or(-1);
     return ok;
   }
 
-  TTempDir dir_;
-  std::filesystem::path path_;
-  TId3v2Tags tags_;
-  std::int64_t positionAfter_ = -1;
+  TTempDir Dir;
+  std::filesystem::path Path;
+  TId3v2Tags Tags;
+  std::int64_t PositionAfter = -1;
 };
 
 TEST_F(Id3v2Test, HeaderCheckAcceptsOnlyKnownVersionsFlagsAndSizes) {
@@ -84,28 +84,28 @@ TEST_F(Id3v2Test, HeaderCheckAcceptsOnlyKnownVersionsFlagsAndSizes) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    const auto path = dir_.Write("h.mp3", Concat({Bytes("xx"), row.header}));
+    const auto path = Dir.Write("h.mp3", Concat({Bytes("xx"), row.header}));
     TTagFile file = OpenRead(path);
     ASSERT_TRUE(file.SeekTo(2));
-    EXPECT_EQ(tags_.IsTagPresent(file), row.valid);
+    EXPECT_EQ(Tags.IsTagPresent(file), row.valid);
     EXPECT_EQ(file.Position(), 2);
-    EXPECT_EQ(tags_.ReadTag(file), row.valid);
+    EXPECT_EQ(Tags.ReadTag(file), row.valid);
   }
   TTagFile invalid;
-  EXPECT_FALSE(tags_.IsTagPresent(invalid));
-  EXPECT_FALSE(tags_.ReadTag(invalid));
+  EXPECT_FALSE(Tags.IsTagPresent(invalid));
+  EXPECT_FALSE(Tags.ReadTag(invalid));
 }
 
 TEST_F(Id3v2Test, ReadsUtf16WithLittleEndianMarkAndKeepsBigEndianMarkInText) {
   ASSERT_TRUE(Read(Tag(3, Frame("TIT2", Raw("\x01\xFF\xFEH\0i\0")))));
-  EXPECT_EQ(tags_.Title(), u"Hi");
-  EXPECT_TRUE(tags_.LongFrameIds());
+  EXPECT_EQ(Tags.Title(), u"Hi");
+  EXPECT_TRUE(Tags.LongFrameIds());
 
   ASSERT_TRUE(Read(Tag(3, Frame("TIT2", Raw("\x01\xFE\xFF\0H\0i")))));
-  EXPECT_EQ(tags_.Title(), u"\uFFFE\u4800\u6900");
+  EXPECT_EQ(Tags.Title(), u"\uFFFE\u4800\u6900");
 
   ASSERT_TRUE(Read(Tag(3, Frame("TPE1", Raw("\x01H\0i\0\0\0junk")))));
-  EXPECT_EQ(tags_.Artist(), u"Hi");  // no mark; ends at the zero unit
+  EXPECT_EQ(Tags.Artist(), u"Hi");  // no mark; ends at the zero unit
 }
 
 TEST_F(Id3v2Test, ReadsEncodingsZeroAndThreeAndSkipsUnknownOnes) {
@@ -118,29 +118,29 @@ TEST_F(Id3v2Test, ReadsEncodingsZeroAndThreeAndSkipsUnknownOnes) {
        Frame("COMM", Text0("engcomment")), Frame("WXXX", Text0("link")),
        Frame("TXXX", Text0("ignored")), Frame("TENC", TBytes()), Frame("TIT2", Bytes("\x03"))});
   ASSERT_TRUE(Read(Tag(4, body)));
-  EXPECT_EQ(tags_.GetValue("TCON"), TAuTagValue{});
-  EXPECT_EQ(tags_.Album(), u"\u00C4lbum");
-  EXPECT_EQ(tags_.Track(), "3/12");
-  EXPECT_EQ(tags_.Year(), "2004");
-  EXPECT_EQ(tags_.GetValue("COMM"), TAuTagValue{});
-  EXPECT_EQ(tags_.Link(), u"link");
-  EXPECT_EQ(tags_.GetValue("TENC"), TAuTagValue{});
-  EXPECT_EQ(tags_.GetValue("TIT2"), TAuTagValue(std::u16string()));
-  EXPECT_EQ(tags_.GetValue("TRCK"), TAuTagValue(std::string("3/12")));
+  EXPECT_EQ(Tags.GetValue("TCON"), TAuTagValue{});
+  EXPECT_EQ(Tags.Album(), u"\u00C4lbum");
+  EXPECT_EQ(Tags.Track(), "3/12");
+  EXPECT_EQ(Tags.Year(), "2004");
+  EXPECT_EQ(Tags.GetValue("COMM"), TAuTagValue{});
+  EXPECT_EQ(Tags.Link(), u"link");
+  EXPECT_EQ(Tags.GetValue("TENC"), TAuTagValue{});
+  EXPECT_EQ(Tags.GetValue("TIT2"), TAuTagValue(std::u16string()));
+  EXPECT_EQ(Tags.GetValue("TRCK"), TAuTagValue(std::string("3/12")));
 }
 
 TEST_F(Id3v2Test, Version2UsesShortIdsAndWritesNoFramesFromThem) {
   const TBytes body = Concat({FrameV2("TT2", Text0("Two")), FrameV2("TP1", Raw("\x01\xFF\xFEW\0")),
                               FrameV2("TIT2", Text0("x"))});
   ASSERT_TRUE(Read(Concat({Tag(2, body), Bytes("audio")})));
-  EXPECT_FALSE(tags_.LongFrameIds());
-  EXPECT_EQ(tags_.Title(), u"Two");
-  EXPECT_EQ(tags_.Artist(), u"W");
-  EXPECT_EQ(tags_.GetValue("TIT2"), TAuTagValue{});
+  EXPECT_FALSE(Tags.LongFrameIds());
+  EXPECT_EQ(Tags.Title(), u"Two");
+  EXPECT_EQ(Tags.Artist(), u"W");
+  EXPECT_EQ(Tags.GetValue("TIT2"), TAuTagValue{});
 
-  TTagFile file = OpenWrite(path_);
-  ASSERT_TRUE(tags_.WriteTag(file, true));
-  const TBytes all = ReadAll(path_);
+  TTagFile file = OpenWrite(Path);
+  ASSERT_TRUE(Tags.WriteTag(file, true));
+  const TBytes all = ReadAll(Path);
   EXPECT_EQ(TBytes(all.begin(), all.begin() + 16), Concat({Header(4, 0, 6), TBytes(6)}));
 }
 
@@ -150,25 +150,25 @@ TEST_F(Id3v2Test, Version4FrameSizesAreSynchsafe) {
   const TBytes body = Concat({SafeFrame("TIT2", Text0(title)), SafeFrame("TPE1", Text0("After"))});
   ASSERT_EQ(body[7], std::byte{0x48});
   ASSERT_TRUE(Read(Tag(4, body)));
-  EXPECT_EQ(tags_.Title(), std::u16string(199, u'T'));
-  EXPECT_EQ(tags_.Artist(), u"After");
+  EXPECT_EQ(Tags.Title(), std::u16string(199, u'T'));
+  EXPECT_EQ(Tags.Artist(), u"After");
 
   // Versions 2 and 3 keep plain sizes.
   ASSERT_TRUE(Read(Tag(3, Concat({Frame("TIT2", Text0(title)), Frame("TPE1", Text0("After"))}))));
-  EXPECT_EQ(tags_.Title().size(), 199u);
-  EXPECT_EQ(tags_.Artist(), u"After");
+  EXPECT_EQ(Tags.Title().size(), 199u);
+  EXPECT_EQ(Tags.Artist(), u"After");
 
   // A size field with a high bit cannot be synchsafe and is taken as written.
   ASSERT_TRUE(Read(Tag(4, Concat({Frame("TIT2", Text0(title)), Frame("TPE1", Text0("After"))}))));
-  EXPECT_EQ(tags_.Artist(), u"After");
+  EXPECT_EQ(Tags.Artist(), u"After");
 }
 
 TEST_F(Id3v2Test, PositionEndsAfterTagAndFooterWhereverTheTagStarts) {
   const TBytes body = Frame("TIT2", Text0("F"));
   const TBytes footer = Concat({Bytes("3DI"), TBytes(7)});
   ASSERT_TRUE(Read(Concat({Bytes("lead"), Tag(4, body, 0x10), footer, Bytes("audio")}), 4));
-  EXPECT_EQ(tags_.Title(), u"F");
-  EXPECT_EQ(positionAfter_, 4 + 10 + static_cast<std::int64_t>(body.size()) + 10);
+  EXPECT_EQ(Tags.Title(), u"F");
+  EXPECT_EQ(PositionAfter, 4 + 10 + static_cast<std::int64_t>(body.size()) + 10);
 }
 
 TEST_F(Id3v2Test, WalkEndsAtExtendedHeaderPaddingAndOversizedFrames) {
@@ -196,48 +196,48 @@ TEST_F(Id3v2Test, WalkEndsAtExtendedHeaderPaddingAndOversizedFrames) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ASSERT_TRUE(Read(Concat({row.tag, Bytes("AUDIO-AUDIO-AUDIO-AUDIO")})));
-    EXPECT_EQ(tags_.Title(), row.title);
-    EXPECT_EQ(tags_.Artist(), row.artist);
+    EXPECT_EQ(Tags.Title(), row.title);
+    EXPECT_EQ(Tags.Artist(), row.artist);
   }
 }
 
 TEST_F(Id3v2Test, TruncatedTagHasValidHeaderButNoValues) {
   const TBytes full = Tag(3, Concat({Frame("TIT2", Text0("Title")), TBytes(50)}));
   ASSERT_TRUE(Read(TBytes(full.begin(), full.begin() + 30)));
-  EXPECT_TRUE(tags_.Empty());
-  EXPECT_EQ(tags_.Title(), u"");
+  EXPECT_TRUE(Tags.Empty());
+  EXPECT_EQ(Tags.Title(), u"");
 }
 
 TEST_F(Id3v2Test, WritesSmallestTagExactly) {
-  const auto path = dir_.Write("w.mp3", Bytes("AUDIO"));
-  tags_.SetAlbum(u"A");
-  tags_.SetComment(u"never written");
+  const auto path = Dir.Write("w.mp3", Bytes("AUDIO"));
+  Tags.SetAlbum(u"A");
+  Tags.SetComment(u"never written");
   TTagFile file = OpenWrite(path);
-  ASSERT_TRUE(tags_.WriteTag(file, false));
+  ASSERT_TRUE(Tags.WriteTag(file, false));
   EXPECT_EQ(ReadAll(path), Concat({Header(4, 0, 22), Bytes("TALB"), Be(2, 4), TBytes(2), Raw("\0A"),
                                    TBytes(10), Bytes("AUDIO")}));
 }
 
 TEST_F(Id3v2Test, WriteRoundTripsEveryFieldButComment) {
-  tags_.SetAlbum(u"Alb\u00FCm \u263A");
-  tags_.SetArtist(u"Artist");
-  tags_.SetGenre(u"Jazz");
-  tags_.SetTitle(std::u16string(299, u'L'));  // 300 data bytes: size field needs two bytes
-  tags_.SetTrack("3/12");
-  tags_.SetYear("2004");
-  tags_.SetComment(u"no");
-  tags_.SetComposer(u"Composer");
-  tags_.SetEncoder(u"Encoder");
-  tags_.SetCopyright(u"(C)");
-  tags_.SetLanguage(u"eng");
-  tags_.SetLink(u"http://example.invalid/");
+  Tags.SetAlbum(u"Alb\u00FCm \u263A");
+  Tags.SetArtist(u"Artist");
+  Tags.SetGenre(u"Jazz");
+  Tags.SetTitle(std::u16string(299, u'L'));  // 300 data bytes: size field needs two bytes
+  Tags.SetTrack("3/12");
+  Tags.SetYear("2004");
+  Tags.SetComment(u"no");
+  Tags.SetComposer(u"Composer");
+  Tags.SetEncoder(u"Encoder");
+  Tags.SetCopyright(u"(C)");
+  Tags.SetLanguage(u"eng");
+  Tags.SetLink(u"http://example.invalid/");
   for (bool unicode : {true, false}) {
     SCOPED_TRACE(unicode);
     const TBytes audio = Bytes("\xFF\xFB audio content that must survive");
-    const auto path = dir_.Write("w.mp3", audio);
+    const auto path = Dir.Write("w.mp3", audio);
     {
       TTagFile file = OpenWrite(path);
-      ASSERT_TRUE(tags_.WriteTag(file, unicode));
+      ASSERT_TRUE(Tags.WriteTag(file, unicode));
     }
     const TBytes all = ReadAll(path);
     EXPECT_EQ(TBytes(all.end() - static_cast<std::ptrdiff_t>(audio.size()), all.end()), audio);
@@ -246,11 +246,11 @@ TEST_F(Id3v2Test, WriteRoundTripsEveryFieldButComment) {
     TTagFile file = OpenRead(path);
     ASSERT_TRUE(back.ReadTag(file));
     EXPECT_EQ(file.Position(), static_cast<std::int64_t>(all.size() - audio.size()));
-    EXPECT_EQ(back.Album(), unicode ? tags_.Album() : u"Alb\u00FCm ?");
+    EXPECT_EQ(back.Album(), unicode ? Tags.Album() : u"Alb\u00FCm ?");
     for (auto field :
          {&TId3v2Tags::Artist, &TId3v2Tags::Genre, &TId3v2Tags::Title, &TId3v2Tags::Composer,
           &TId3v2Tags::Encoder, &TId3v2Tags::Copyright, &TId3v2Tags::Language, &TId3v2Tags::Link}) {
-      EXPECT_EQ((back.*field)(), (tags_.*field)());
+      EXPECT_EQ((back.*field)(), (Tags.*field)());
     }
     EXPECT_EQ(back.Track(), "3/12");
     EXPECT_EQ(back.Year(), "2004");
@@ -263,7 +263,7 @@ TEST_F(Id3v2Test, WritePadsToWholeSixteenByteBlocks) {
   for (std::size_t text = 1; text <= 17; ++text) {
     TId3v2Tags tags;
     tags.SetAlbum(std::u16string(text, u'a'));
-    const auto path = dir_.Write("p.mp3", TBytes());
+    const auto path = Dir.Write("p.mp3", TBytes());
     TTagFile file = OpenWrite(path);
     ASSERT_TRUE(tags.WriteTag(file, true));
     const std::size_t frames = 11 + text;
@@ -274,11 +274,11 @@ TEST_F(Id3v2Test, WritePadsToWholeSixteenByteBlocks) {
 
 TEST_F(Id3v2Test, NewTagStandsInFrontOfAnOldOne) {
   const auto path =
-      dir_.Write("w.mp3", Concat({Tag(3, Frame("TIT2", Text0("Old"))), Bytes("AUDIO")}));
-  tags_.SetTitle(u"New");
+      Dir.Write("w.mp3", Concat({Tag(3, Frame("TIT2", Text0("Old"))), Bytes("AUDIO")}));
+  Tags.SetTitle(u"New");
   {
     TTagFile file = OpenWrite(path);
-    ASSERT_TRUE(tags_.WriteTag(file, true));
+    ASSERT_TRUE(Tags.WriteTag(file, true));
   }
   TTagFile file = OpenRead(path);
   TId3v2Tags first;
@@ -291,22 +291,22 @@ TEST_F(Id3v2Test, NewTagStandsInFrontOfAnOldOne) {
 
 TEST_F(Id3v2Test, WriteFailsWithoutWriteAccessAndLeavesTheFile) {
   const TBytes audio = Bytes("AUDIO");
-  const auto path = dir_.Write("w.mp3", audio);
-  tags_.SetTitle(u"T");
+  const auto path = Dir.Write("w.mp3", audio);
+  Tags.SetTitle(u"T");
   TTagFile readOnly = OpenRead(path);
-  EXPECT_FALSE(tags_.WriteTag(readOnly, true));
+  EXPECT_FALSE(Tags.WriteTag(readOnly, true));
   TTagFile invalid;
-  EXPECT_FALSE(tags_.WriteTag(invalid, true));
+  EXPECT_FALSE(Tags.WriteTag(invalid, true));
   EXPECT_EQ(ReadAll(path), audio);
 }
 
 TEST_F(Id3v2Test, WriteRefusesFilesThatWouldReachFourGigabytes) {
-  const auto path = dir_.Write("big.mp3", TBytes());
+  const auto path = Dir.Write("big.mp3", TBytes());
   const std::int64_t size = (std::int64_t{1} << 32) - 16;  // sparse: takes no disk space
   TTagFile file = OpenWrite(path);
   ASSERT_TRUE(file.Truncate(size));
-  tags_.SetTitle(u"T");
-  EXPECT_FALSE(tags_.WriteTag(file, true));
+  Tags.SetTitle(u"T");
+  EXPECT_FALSE(Tags.WriteTag(file, true));
   EXPECT_EQ(file.Size(), size);
 }
 

@@ -32,16 +32,16 @@ TTempDir::TTempDir() {
   if (::mkdtemp(pattern.data()) == nullptr) {
     throw std::runtime_error("cannot create a temporary folder");
   }
-  path_ = pattern;
+  FPath = pattern;
 }
 
 TTempDir::~TTempDir() {
   std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  std::filesystem::remove_all(FPath, ignored);
 }
 
 std::filesystem::path TTempDir::Write(const std::string& name, const TBytes& bytes) const {
-  const auto path = path_ / name;
+  const auto path = FPath / name;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));

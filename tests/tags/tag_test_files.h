@@ -29,12 +29,12 @@ class TTempDir {
   TTempDir(const TTempDir&) = delete;
   TTempDir& operator=(const TTempDir&) = delete;
 
-  const std::filesystem::path& Path() const { return path_; }
+  const std::filesystem::path& Path() const { return FPath; }
   // Writes a file of the given bytes and returns its path.
   std::filesystem::path Write(const std::string& name, const TBytes& bytes) const;
 
  private:
-  std::filesystem::path path_;
+  std::filesystem::path FPath;
 };
 
 TBytes ReadAll(const std::filesystem::path& path);
