@@ -338,42 +338,4 @@ TEST(FocusFrame, DrawnOnlyWhileFocused) {
   EXPECT_EQ(At(Image, 1, 0), Bg);
 }
 
-// --- a picture for people ----------------------------------------------------------------
-
-// Writes the bar as the main window shows it, a pointer-thumb bar and a disabled bar, one
-// under the other, to <build>/controls_tracker2.png for a look by eye.
-TEST(Screenshot, WritesThePictureOfTheMainWindowBar) {
-  TTrackBar2 Main;
-  ConfigureAsMainWindow(Main);
-  Main.SetPositionL(12);
-  Main.SetPositionU(37);
-  Main.SetLinePosition(20);
-  TTrackBar2 Pointers;
-  Pointers.resize(496, 50);
-  Pointers.SetMax(50);
-  Pointers.SetSecondThumb(true);
-  Pointers.SetPositionU(40);
-  Pointers.SetPositionL(8);
-  Pointers.SetTickStyle(TTickStyle::tiLine);
-  Pointers.SetTickInterval(2);
-  Pointers.SetTickOrientation(TTickOrientation::toBottomRight);
-  Pointers.SetThumbStyle(TThumbStyle::tsMediumPointer);
-  TTrackBar2 Disabled;
-  ConfigureAsMainWindow(Disabled);
-  Disabled.SetPositionL(5);
-  Disabled.SetPositionU(30);
-  Disabled.setEnabled(false);
-
-  QImage Sheet(496, 3 * 50 + 2 * 4, QImage::Format_RGB32);
-  Sheet.fill(Qt::darkGray);
-  QPainter P(&Sheet);
-  P.drawImage(0, 0, Render(Main));
-  P.drawImage(0, 54, Render(Pointers));
-  P.drawImage(0, 108, Render(Disabled));
-  P.end();
-  const QString Path = QStringLiteral(TRIMORA_BINARY_DIR "/controls_tracker2.png");
-  ASSERT_TRUE(Sheet.save(Path));
-  EXPECT_EQ(QImage(Path).pixel(200, 25), kGreen.rgb());
-}
-
 }  // namespace

@@ -27,21 +27,8 @@ std::string AsString(const TBytes& bytes) {
   return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
-TTempDir::TTempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "trimora-tags-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a temporary folder");
-  }
-  FPath = pattern;
-}
-
-TTempDir::~TTempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(FPath, ignored);
-}
-
 std::filesystem::path TTempDir::Write(const std::string& name, const TBytes& bytes) const {
-  const auto path = FPath / name;
+  const auto path = *this / name;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
@@ -49,9 +36,7 @@ std::filesystem::path TTempDir::Write(const std::string& name, const TBytes& byt
 }
 
 TBytes ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return Bytes(text);
+  return Bytes(test_support::ReadText(path));
 }
 
 std::filesystem::path Fixture(const std::string& name) {

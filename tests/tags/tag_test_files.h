@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tags/tag_file.h"
+#include "test_support.h"
 
 namespace tagtest {
 
@@ -22,19 +23,10 @@ TBytes Concat(std::initializer_list<TBytes> parts);
 std::string AsString(const TBytes& bytes);
 
 // A temporary folder removed with its files when the object goes.
-class TTempDir {
+class TTempDir : public test_support::TTempFolder {
  public:
-  TTempDir();
-  ~TTempDir();
-  TTempDir(const TTempDir&) = delete;
-  TTempDir& operator=(const TTempDir&) = delete;
-
-  const std::filesystem::path& Path() const { return FPath; }
   // Writes a file of the given bytes and returns its path.
   std::filesystem::path Write(const std::string& name, const TBytes& bytes) const;
-
- private:
-  std::filesystem::path FPath;
 };
 
 TBytes ReadAll(const std::filesystem::path& path);
