@@ -18,14 +18,15 @@ bool Suits(const TWaveFormat& format, int8_t request, const TWaveFormat& best) {
 }
 
 // Takes `type` for the output only when the reader accepts it, so the record never describes
-// PCM the reader does not deliver.
-void Choose(wma_sync_reader& r, uint32_t output, const TMediaType& type) {
-  if (!Succeeded(r.Reader->SetOutputProps(output, type))) return;
+// PCM the reader does not deliver; false when the reader refuses it.
+bool Choose(wma_sync_reader& r, uint32_t output, const TMediaType& type) {
+  if (!Succeeded(r.Reader->SetOutputProps(output, type))) return false;
   r.HasAudio = true;
   r.OutputNumber = output;
   r.Channels = type.Format.Channels;
   r.SampleRate = type.Format.SamplesPerSec;
   r.BitsPerSample = type.Format.BitsPerSample;
+  return true;
 }
 
 // Walks the formats of an audio output and keeps choosing those that fit the request.
@@ -47,9 +48,8 @@ void ChooseFormat(wma_sync_reader& r, uint32_t output, int8_t request, const TMe
     } else {
       fits = Suits(type.Format, request, best);
     }
-    if (!fits) continue;
-    best = type.Format;
-    Choose(r, output, type);
+    // A format the reader refuses is not the one to beat.
+    if (fits && Choose(r, output, type)) best = type.Format;
   }
 }
 
