@@ -55,20 +55,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMediaSyncReader reader;
   if (!Succeeded(reader.OpenStream(std::make_shared<test::TBytesStream>(Input(data, size)))))
     return 0;
+  // The calls only exercise the reader: a refusal is as good an outcome as an answer.
   uint32_t outputs = 0;
-  reader.GetOutputCount(outputs);
+  static_cast<void>(reader.GetOutputCount(outputs));
   TMediaType type;
   if (outputs == 0 || !Succeeded(reader.GetOutputProps(0, type))) return 0;
-  reader.SetOutputProps(0, type);
-  reader.SetReadStreamSamples(1, false);
+  static_cast<void>(reader.SetOutputProps(0, type));
+  static_cast<void>(reader.SetReadStreamSamples(1, false));
   TMediaSample sample;
   for (int i = 0; i < 64 && Succeeded(reader.GetNextSample(1, sample)); ++i) {
   }
-  reader.SetRange(3000000, 0);
+  static_cast<void>(reader.SetRange(3000000, 0));
   for (int i = 0; i < 8 && Succeeded(reader.GetNextSample(1, sample)); ++i) {
   }
   TMediaValue value;
   for (const char* name : {"Duration", "Bitrate", "IsVBR", "Author", "WM/Track", "WM/Year"})
-    reader.GetAttributeByName(0, name, value);
+    static_cast<void>(reader.GetAttributeByName(0, name, value));
   return 0;
 }

@@ -7,8 +7,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "test_support.h"
-
 extern "C" {
 #include <libavutil/md5.h>
 }
@@ -44,9 +42,11 @@ std::string MediaFixturePath(const std::string& name) {
 }
 
 std::vector<uint8_t> LoadMediaFixture(const std::string& name) {
-  const std::string path = MediaFixturePath(name);
-  if (!std::filesystem::is_regular_file(path)) throw std::runtime_error("missing fixture " + name);
-  return test_support::ReadBytes(path);
+  // Read here rather than through the test support library: the fuzz target shares this
+  // file and builds without that library.
+  std::ifstream in(MediaFixturePath(name), std::ios::binary);
+  if (!in) throw std::runtime_error("missing fixture " + name);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 const std::vector<TExpected>& ExpectedFixtures() {
