@@ -50,7 +50,6 @@ class TShownWindowTest : public ::testing::Test {
     QTest::mouseClick(button, Qt::LeftButton);
   }
 
-  TMainThreadPump Pump;  // brings the engine's events to the window
   // Presses `close` during a run and answers the question it raises with Yes; returns the
   // question.
   QString CloseAndStop(QAbstractButton* close) {
@@ -63,6 +62,7 @@ class TShownWindowTest : public ::testing::Test {
     return asked;
   }
 
+  TMainThreadPump Pump;  // brings the engine's events to the window
   test_support::TTempFolder Folder;
   std::unique_ptr<W> Window;
   QStringList Captions;
