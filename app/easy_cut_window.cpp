@@ -23,14 +23,9 @@
 #include <stdexcept>
 
 #include "app/message_box.h"
-#include "app/source_settings.h"
+#include "app/time_edit.h"
 #include "app/window_parts.h"
-#include "cutting/app_data_folder.h"
-#include "cutting/mp3_cut_settings.h"
-#include "cutting/safe_output.h"
-#include "cutting/selection_frames.h"
 #include "cutting/time_text.h"
-#include "cutting/wma_cut_settings.h"
 
 namespace {
 
@@ -112,18 +107,18 @@ void TfrmEasyCut::BuildControls() {
   connect(bAdd, &QPushButton::clicked, this, &TfrmEasyCut::bAddClick);
   connect(bRemoveAll, &QPushButton::clicked, this, &TfrmEasyCut::bRemoveAllClick);
   connect(bClose, &QPushButton::clicked, this, &QWidget::close);
-  eStart->installEventFilter(this);
-  eEnd->installEventFilter(this);
+  eStart->SetExitCheck([this] { return eStartExit(); });
+  eEnd->SetExitCheck([this] { return eEndExit(); });
 }
 
 QLayout* TfrmEasyCut::BuildTimeBox() {
   GroupBox1 = new QGroupBox(tr("Please enter the time to be cut"), this);
   GroupBox1->setObjectName("GroupBox1");
   Label3 = Label("Label3", tr("Start Time: "), GroupBox1);
-  eStart = TimeEdit("eStart", tr("Start Time"), GroupBox1);
+  eStart = new TTimeEdit("eStart", tr("Start Time"), GroupBox1);
   Label2 = Label("Label2", QStringLiteral("---"), GroupBox1);
   Label4 = Label("Label4", tr("End Time: "), GroupBox1);
-  eEnd = TimeEdit("eEnd", tr("End Time"), GroupBox1);
+  eEnd = new TTimeEdit("eEnd", tr("End Time"), GroupBox1);
   Label1 = Label("Label1", tr("Total File Time: "), GroupBox1);
   lFileTime = Label("lFileTime", QStringLiteral("00:00:00.0"), GroupBox1);
   bAdd = Button("bAdd", tr("&Add to List"), GroupBox1);
@@ -169,40 +164,34 @@ void TfrmEasyCut::BuildActions() {
   UpdateActions();
 }
 
-// The stored settings of the sources and sinks; the inputs are chosen for each run.
-void TfrmEasyCut::WirePipelines() {
-  source_settings::ReadWholeFile({&WaveIn1, &WaveIn2}, {&MP3In1, &MP3In2, &WMIn1, &WMIn2});
-  AudioMixer1.Mode = amConcatenate;
-
-  source_settings::WritePlainWave(WaveOut1);
-  MP3Out1.BitRate = mbr128;
-  MP3Out1.Mode = mmMono;
-  MP3Out1.EnableVBR = false;
-  MP3Out1.VBRQuality = mp3ql0;
-  WMAOut1.DesiredBitrate = 0;
-  WMAOut1.Lossless = false;
-  WMAOut1.VBR = false;
-  WMAOut1.VBRQuality = 0;
-
-  for (TAuFileOut* sink : {static_cast<TAuFileOut*>(&WaveOut1), static_cast<TAuFileOut*>(&MP3Out1),
-                           static_cast<TAuFileOut*>(&WMAOut1)}) {
-    sink->ShareMode = 0;
-    sink->OnDone = [this](TComponent*) { WaveOut1Done(); };
+TfrmEasyCut::TKindPipeline TfrmEasyCut::PipelineOf(TFileKind kind) {
+  switch (kind) {
+    case TFileKind::Mp3:
+      return {MP3In1, MP3Out1};
+    case TFileKind::Wma:
+      return {WMIn1, WMAOut1};
+    case TFileKind::Wave:
+      break;
   }
-  FRun.Watch({&WaveOut1, &MP3Out1, &WMAOut1});
+  return {WaveIn1, WaveOut1};
 }
 
-// The work folder sits in the user's data folder; where that cannot be made, beside the
-// program.
+// The stored settings of the sources and sinks; the file and its pieces are chosen for each
+// batch.
+void TfrmEasyCut::WirePipelines() {
+  for (const TFileKind kind : {TFileKind::Wave, TFileKind::Mp3, TFileKind::Wma}) {
+    const TKindPipeline pipeline = PipelineOf(kind);
+    TAuFileOut* sink = &pipeline.Output;
+    SetUpSource(kind, pipeline.Input);
+    SetUpSink(kind, *sink);
+    sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
+    sink->OnDone = [this](TComponent*) { WaveOut1Done(); };
+    FRun.Watch({sink});
+  }
+}
+
 void TfrmEasyCut::FormCreate() {
   BaseCaption = windowTitle();
-  FWorkFolder = AppDataFolder() / "Quarvo" / "Trimora" / "";
-  std::error_code error;
-  fs::create_directories(FWorkFolder, error);
-  if (!fs::is_directory(FWorkFolder, error))
-    FWorkFolder = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "";
-  AudioMixer1.Volume1 = 65535;
-  AudioMixer1.Volume2 = 65535;
 }
 
 void TfrmEasyCut::ShowMessage(const QString& text) {
@@ -221,8 +210,8 @@ void TfrmEasyCut::OpenFile(const QString& path) {
   const QString file = QFileInfo(path).absoluteFilePath();
   eOpenFile->setText(file);
   try {
-    // Only the three kinds can be cut; a batch on another would have no pipeline.
-    if (KindExtension(file).empty()) throw std::runtime_error("not a kind the window cuts");
+    // Only the kinds the window cuts; a batch on another would have no pipeline.
+    if (!KindOf(file)) throw std::runtime_error("not a kind the window cuts");
     MediaPlayer1.SetFileName(file.toStdString());
     MediaPlayer1.Open();
     const int64_t length = std::clamp<int64_t>(MediaPlayer1.Length(), 0, INT32_MAX);
@@ -252,33 +241,14 @@ bool TfrmEasyCut::CheckTimeEdit(QLineEdit* edit) {
     edit->setText(QString::fromStdString(NormalizeTimeText(text)));
     return true;
   }
-  FCheckingExit = true;
   ShowMessage(tr("Please make sure the time format is 00:00:00.0"));
-  FCheckingExit = false;
   edit->setFocus();
   return false;
 }
 
-// Leaving a time edit for another control of the window checks it; the window losing the
-// focus (to a dialog, a menu or another program) does not.
-bool TfrmEasyCut::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut && !FCheckingExit) {
-    const auto reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      auto* edit = qobject_cast<QLineEdit*>(watched);
-      // After the focus has moved; a check that already sent the focus back has spoken.
-      if (edit == eStart || edit == eEnd)
-        QTimer::singleShot(0, this, [this, edit] {
-          if (!FCheckingExit && !edit->hasFocus() && !IsTimeText(Text(edit))) CheckTimeEdit(edit);
-        });
-    }
-  }
-  return QDialog::eventFilter(watched, event);
-}
-
 void TfrmEasyCut::bAddClick() {
   // A click can come without the edit losing the focus (a shortcut): its check runs here.
-  if (!eStartExit() || !eEndExit()) return;
+  if (!eStart->Check() || !eEnd->Check()) return;
   const int32_t start = TimeTextToMs(Text(eStart));
   const int32_t end = TimeTextToMs(Text(eEnd));
   if (start == end)

@@ -13,20 +13,18 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
 #include "app/message_box.h"
-#include "app/source_settings.h"
 #include "app/window_parts.h"
-#include "cutting/mp3_cut_settings.h"
 #include "cutting/safe_output.h"
-#include "cutting/wma_cut_settings.h"
 
 namespace {
 
 using window_parts::Button;
-using window_parts::KindExtension;
+using window_parts::KindOf;
 
 namespace fs = std::filesystem;
 
@@ -98,24 +96,32 @@ void TfrmJoiner::BuildControls() {
   connect(bClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
+TfrmJoiner::TKindPipeline TfrmJoiner::PipelineOf(TFileKind kind) {
+  switch (kind) {
+    case TFileKind::Mp3:
+      return {MP3In1, MP3In2, MP3Out1};
+    case TFileKind::Wma:
+      return {WMIn1, WMIn2, WMAOut1};
+    case TFileKind::Wave:
+      break;
+  }
+  return {WaveIn1, WaveIn2, WaveOut1};
+}
+
 // The stored settings of the six sources and three sinks; every sink reads the mixer.
 void TfrmJoiner::WirePipelines() {
-  source_settings::ReadWholeFile({&WaveIn1, &WaveIn2}, {&MP3In1, &MP3In2, &WMIn1, &WMIn2});
   AudioMixer1.SetInput2(&Converter2);
-
-  source_settings::WritePlainWave(WaveOut1);
-
-  MP3Out1.BitRate = mbr128;
-  MP3Out1.EnableVBR = false;
-
-  for (TAuFileOut* sink : {static_cast<TAuFileOut*>(&WaveOut1), static_cast<TAuFileOut*>(&MP3Out1),
-                           static_cast<TAuFileOut*>(&WMAOut1)}) {
+  for (const TFileKind kind : {TFileKind::Wave, TFileKind::Mp3, TFileKind::Wma}) {
+    const TKindPipeline pipeline = PipelineOf(kind);
+    TAuFileOut* sink = &pipeline.Output;
+    SetUpSource(kind, pipeline.Input1);
+    SetUpSource(kind, pipeline.Input2);
+    SetUpSink(kind, *sink);
     sink->SetInput(&AudioMixer1);
-    sink->ShareMode = 0;
     sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
     sink->OnDone = [this](TComponent*) { WaveOut1Done(); };
+    FRun.Watch({sink});
   }
-  FRun.Watch({&WaveOut1, &MP3Out1, &WMAOut1});
 }
 
 void TfrmJoiner::ShowMessage(const QString& text) {
@@ -123,30 +129,28 @@ void TfrmJoiner::ShowMessage(const QString& text) {
 }
 
 void TfrmJoiner::bOpen1Click() {
-  OpenInto(eFile1, WaveIn1, MP3In1, WMIn1);
+  OpenInto(eFile1, 1);
 }
 
 void TfrmJoiner::bOpen2Click() {
-  OpenInto(eFile2, WaveIn2, MP3In2, WMIn2);
+  OpenInto(eFile2, 2);
 }
 
 // A file of none of the three kinds is refused here: no source could read it, and a run
 // started on it would have no sink to end it.
-void TfrmJoiner::OpenInto(QLineEdit* edit, TWaveIn& wave, TMP3In& mp3, TWMIn& wma) {
+void TfrmJoiner::OpenInto(QLineEdit* edit, int side) {
   const QString folder = edit->text().isEmpty() ? QString() : QFileInfo(edit->text()).path();
   const QString chosen = window_parts::ChooseSoundFile(this, folder);
   if (chosen.isEmpty()) return;
   const QString path = QFileInfo(chosen).absoluteFilePath();
-  const std::string extension = KindExtension(path);
-  if (extension.empty()) {
+  const auto kind = KindOf(path);
+  if (!kind) {
     ShowMessage(tr("Please select a WAV, MP3 or WMA file."));
     return;
   }
   edit->setText(path);
-  const fs::path file = path.toStdString();
-  if (extension == ".wav") wave.SetFileName(file);
-  if (extension == ".mp3") mp3.SetFileName(file);
-  if (extension == ".wma") wma.SetFileName(file);
+  const TKindPipeline pipeline = PipelineOf(*kind);
+  (side == 1 ? pipeline.Input1 : pipeline.Input2).SetFileName(path.toStdString());
 }
 
 void TfrmJoiner::bStartClick() {
@@ -154,14 +158,14 @@ void TfrmJoiner::bStartClick() {
     ShowMessage(tr("Please select the input file!"));
     return;
   }
-  const std::string extension = KindExtension(eFile1->text());
-  if (extension != KindExtension(eFile2->text())) {
+  const auto kind = KindOf(eFile1->text());
+  if (!kind || kind != KindOf(eFile2->text())) {
     ShowMessage(tr("Please select the same format file!"));
     return;
   }
   AudioMixer1.Mode = FModes->checkedId() == 0 ? amConcatenate : amMix;
   bool replace = false;
-  const QString target = ChooseTarget(QString::fromStdString(extension), replace);
+  const QString target = ChooseTarget(*kind, replace);
   if (target.isEmpty()) return;
 
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -174,7 +178,7 @@ void TfrmJoiner::bStartClick() {
   AudioMixer1.Volume1 = 65535;
   AudioMixer1.Volume2 = 65535;
   try {
-    StartRun(extension, target.toStdString(), replace);
+    StartRun(*kind, target, replace);
   } catch (const std::exception& e) {
     FRun.Stop();
     EndRun();
@@ -182,14 +186,15 @@ void TfrmJoiner::bStartClick() {
   }
 }
 
-QString TfrmJoiner::ChooseTarget(const QString& extension, bool& replace) {
+QString TfrmJoiner::ChooseTarget(TFileKind kind, bool& replace) {
   const QString target =
-      window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), extension);
+      window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), kind);
   if (target.isEmpty()) return {};
 
   // The writers choose their container by the name; another kind's name would mislabel it.
-  if (QString::fromStdString(KindExtension(target)) != extension) {
-    ShowMessage(tr("Please save the file as a %1 file like the input files.").arg(extension));
+  if (KindOf(target) != kind) {
+    ShowMessage(tr("Please save the file as a %1 file like the input files.")
+                    .arg(QString::fromStdString(ExtensionOf(kind))));
     return {};
   }
   for (const QLineEdit* input : {eFile1, eFile2})
@@ -203,26 +208,26 @@ QString TfrmJoiner::ChooseTarget(const QString& extension, bool& replace) {
   return target;
 }
 
-void TfrmJoiner::StartRun(const std::string& extension, const fs::path& target, bool replace) {
-  TAuFileIn* input1 = nullptr;
-  TAuFileIn* input2 = nullptr;
-  TAuFileOut* output = nullptr;
-  if (extension == ".wav") input1 = &WaveIn1, input2 = &WaveIn2, output = &WaveOut1;
-  if (extension == ".mp3") input1 = &MP3In1, input2 = &MP3In2, output = &MP3Out1;
-  if (extension == ".wma") input1 = &WMIn1, input2 = &WMIn2, output = &WMAOut1;
-  if (output == nullptr) throw std::runtime_error("only WAV, MP3 and WMA files can be used");
-  for (TAuFileIn* input : {input1, input2})
+void TfrmJoiner::StartRun(TFileKind kind, const QString& target, bool replace) {
+  const TKindPipeline pipeline = PipelineOf(kind);
+  for (TAuFileIn* input : {&pipeline.Input1, &pipeline.Input2})
     if (!input->Valid())
       throw std::runtime_error("'" + input->FileName().string() +
                                "' holds no sound this program can read");
 
-  AudioMixer1.SetInput1(input1);
-  Converter2.SetInput(input2);
-  Converter2.SetOutputFormatOf(*input1);
-  output->SetFileName(FRun.OpenTarget(target, replace, {input1->FileName(), input2->FileName()}));
-  if (output == &MP3Out1) SetUpMP3Cut(MP3In1, MP3Out1);
-  if (output == &WMAOut1) SetUpWMACut(WMIn1, WMAOut1);
-  FRun.Start(*output);
+  AudioMixer1.SetInput1(&pipeline.Input1);
+  Converter2.SetInput(&pipeline.Input2);
+  Converter2.SetOutputFormatOf(pipeline.Input1);
+  pipeline.Output.SetFileName(window_parts::OpenTarget(
+      FRun, target, replace,
+      {QString::fromStdString(pipeline.Input1.FileName().string()),
+       QString::fromStdString(pipeline.Input2.FileName().string())}));
+  PrepareCut(kind, pipeline.Input1, pipeline.Output);
+  const bool mix = AudioMixer1.Mode == amMix;
+  FRun.Start(pipeline.Output, kind, [input1 = &pipeline.Input1, this, mix] {
+    const int64_t frames1 = FramesDelivered(*input1), frames2 = FramesDelivered(Converter2);
+    return mix ? std::max(frames1, frames2) : frames1 + frames2;
+  });
 }
 
 void TfrmJoiner::SinkProgress(TAuOutput& sink) {
@@ -234,7 +239,7 @@ void TfrmJoiner::SinkProgress(TAuOutput& sink) {
 // behind and says why.
 void TfrmJoiner::WaveOut1Done() {
   if (!Running()) return;
-  const std::string error = FRun.Finish(true);
+  const std::string error = FRun.Finish();
   EndRun();
   if (error.empty()) return;
   // Shown once the engine's call has returned, so that its dispatcher is not held up.

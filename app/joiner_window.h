@@ -5,8 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "app/output_run.h"
 #include "app/run_dialog.h"
+#include "cutting/file_kinds.h"
+#include "cutting/output_run.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
@@ -58,7 +59,7 @@ class TfrmJoiner : public TRunDialog {
  private:
   void BuildControls();
   void WirePipelines();
-  void OpenInto(QLineEdit* edit, TWaveIn& wave, TMP3In& mp3, TWMIn& wma);
+  void OpenInto(QLineEdit* edit, int side);
   void bOpen1Click();
   void bOpen2Click();
   void bStartClick();
@@ -66,10 +67,17 @@ class TfrmJoiner : public TRunDialog {
   void WaveOut1Done();
 
   // Asks for the output's name; empty when the user cancelled or the name was refused.
-  QString ChooseTarget(const QString& extension, bool& replace);
-  // Wires the pipeline of `extension`'s kind and starts it into the safe save of `target`.
-  // Raises with the text to show when it cannot start.
-  void StartRun(const std::string& extension, const std::filesystem::path& target, bool replace);
+  QString ChooseTarget(TFileKind kind, bool& replace);
+  // The two sources and the sink the window holds for a kind.
+  struct TKindPipeline {
+    TAuFileIn& Input1;
+    TAuFileIn& Input2;
+    TAuFileOut& Output;
+  };
+  TKindPipeline PipelineOf(TFileKind kind);
+  // Wires the pipeline of `kind` and starts it into the safe save of `target`. Raises with
+  // the text to show when it cannot start.
+  void StartRun(TFileKind kind, const QString& target, bool replace);
   // Back to idle: caption, Start, cursor.
   void EndRun();
   void ShowMessage(const QString& text);

@@ -7,8 +7,11 @@
 #include <cstdlib>
 
 #include "app/artwork.h"
+#include "app/main_thread_pump.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
+#include "app/window_parts.h"
+#include "cutting/leftovers.h"
 
 namespace {
 
@@ -40,6 +43,10 @@ int main(int argc, char** argv) {
   if (instance.HandToRunning(file)) return 0;
   instance.Listen();
 
+  // The engine's events reach the windows through the pump, which outlives them.
+  TMainThreadPump pump;
+  // What runs killed earlier left behind (their temporary outputs) goes before anything new.
+  SweepLeftovers(window_parts::WrittenFolders());
   TfrmMain window;
   QObject::connect(&instance, &TSingleInstance::ShowRequested, &window, &TfrmMain::ShowRequest);
   window.show();

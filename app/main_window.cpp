@@ -32,13 +32,11 @@
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/message_box.h"
-#include "app/source_settings.h"
+#include "app/time_edit.h"
 #include "app/window_parts.h"
-#include "cutting/mp3_cut_settings.h"
+#include "cutting/cut_range.h"
 #include "cutting/safe_output.h"
-#include "cutting/selection_frames.h"
 #include "cutting/time_text.h"
-#include "cutting/wma_cut_settings.h"
 
 namespace {
 
@@ -69,6 +67,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
 
 TfrmMain::~TfrmMain() {
   if (Cutting()) StopCut();
+  StopWaveform();
 }
 
 void TfrmMain::BuildControls() {
@@ -97,8 +96,8 @@ void TfrmMain::BuildControls() {
   tbAudio->SetMax(0);
   tbAudio->SetPositionL(0);
 
-  eStart = TimeEdit("eStart", tr("Start Time"), this);
-  eEnd = TimeEdit("eEnd", tr("End Time"), this);
+  eStart = new TTimeEdit("eStart", tr("Start Time"), this);
+  eEnd = new TTimeEdit("eEnd", tr("End Time"), this);
   Label1 = new QLabel(tr("Splitted File Size: "), this);
   Label1->setObjectName("Label1");
   lFileTime = new QLabel(QStringLiteral("00:00:00.0"), this);
@@ -173,8 +172,8 @@ void TfrmMain::BuildControls() {
   });
   connect(eStart, &QLineEdit::textChanged, this, &TfrmMain::eStartChange);
   connect(eEnd, &QLineEdit::textChanged, this, &TfrmMain::eEndChange);
-  eStart->installEventFilter(this);
-  eEnd->installEventFilter(this);
+  eStart->SetExitCheck([this] { return eStartExit(); });
+  eEnd->SetExitCheck([this] { return eEndExit(); });
   tbAudio->OnChange = [this](TTrackBar2*) { tbAudioChange(); };
   connect(Image1, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kProductPage); });
   connect(lTitle, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kHomePage); });
@@ -197,36 +196,29 @@ void TfrmMain::BuildAboutMenu() {
   add("miExit", tr("&Exit"), [this] { close(); });
 }
 
+TfrmMain::TKindPipeline TfrmMain::PipelineOf(TFileKind kind) {
+  switch (kind) {
+    case TFileKind::Mp3:
+      return {MP3In1, MP3Out1};
+    case TFileKind::Wma:
+      return {WMIn1, WMAOut1};
+    case TFileKind::Wave:
+      break;
+  }
+  return {WaveIn1, WaveOut1};
+}
+
 // The stored settings of the three pipelines; each sink reads its own source.
 void TfrmMain::WirePipelines() {
-  source_settings::ReadWholeFile({&WaveIn1}, {&MP3In1, &WMIn1});
-  WaveOut1.SetInput(&WaveIn1);
-  WaveOut1.ShareMode = 0;
-  source_settings::WritePlainWave(WaveOut1);
-
-  MP3Out1.SetInput(&MP3In1);
-  MP3Out1.ShareMode = 0;
-  MP3Out1.BitRate = mbr128;
-  MP3Out1.Mode = mmMono;
-  MP3Out1.EnableBitReservoir = false;
-  MP3Out1.StrictISO = false;
-  MP3Out1.VBRQuality = mp3ql0;
-  MP3Out1.EnableVBR = false;
-  MP3Out1.AverageBitrate = mbrAuto;
-  MP3Out1.MaximumBitrate = mbrAuto;
-
-  WMAOut1.SetInput(&WMIn1);
-  WMAOut1.ShareMode = 0;
-  WMAOut1.DesiredBitrate = 0;
-  WMAOut1.Lossless = false;
-  WMAOut1.VBR = false;
-  WMAOut1.VBRQuality = 0;
-
-  for (TAuFileOut* sink : {static_cast<TAuFileOut*>(&WaveOut1), static_cast<TAuFileOut*>(&MP3Out1),
-                           static_cast<TAuFileOut*>(&WMAOut1)}) {
+  for (const TFileKind kind : {TFileKind::Wave, TFileKind::Mp3, TFileKind::Wma}) {
+    const TKindPipeline pipeline = PipelineOf(kind);
+    TAuFileOut* sink = &pipeline.Output;
+    SetUpSource(kind, pipeline.Input);
+    SetUpSink(kind, *sink);
+    sink->SetInput(&pipeline.Input);
     sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
-    sink->OnThreadException = [this, sink](TComponent*) { SinkException(*sink); };
     sink->OnDone = [this](TComponent*) { MP3Out1Done(); };
+    FRun.Watch({sink});
   }
 }
 
@@ -282,29 +274,50 @@ void TfrmMain::OpenFile(const QString& path) {
   eOpenFile->setText(file);
   StopWaveform();
   try {
-    // Only the three kinds can be cut; another file would open for nothing.
-    if (KindExtension(file).empty()) throw std::runtime_error("not a kind the window cuts");
+    // Only the kinds the window cuts; another file would open for nothing.
+    if (!KindOf(file)) throw std::runtime_error("not a kind the window cuts");
     MediaPlayer1.SetFileName(file.toStdString());
     MediaPlayer1.Open();
-    const int max = static_cast<int>(std::min<int64_t>(MediaPlayer1.Length() / 500, INT32_MAX));
-    // Max 0 (a file shorter than half a second) leaves both thumbs at 0; the setters keep
-    // the lower thumb below the upper one, so the bar is widened for the moves.
-    tbAudio->SetMax(std::max(max, 1));
-    tbAudio->SetPositionU(std::max(max, 1));
-    tbAudio->SetPositionL(0);
-    tbAudio->SetMax(max);
-    eEnd->setText(HalfSecondsText(tbAudio->PositionU()));
-    tbAudioChange();
+    const int64_t length = std::clamp<int64_t>(MediaPlayer1.Length(), 0, INT32_MAX);
     MediaPlayer1.Close();
+    FSelection.Reset(static_cast<int32_t>(length));
+    ShowSelection(true);
     StartWaveform(file);
   } catch (const std::exception&) {
     MediaPlayer1.Close();
-    eOpenFile->clear();
-    UpdateFileControls();
+    ResetFile();
     ShowMessage(tr("Open file error. Please check whether the file is protected."));
     return;
   }
   UpdateFileControls();
+}
+
+// No file: no length, no selection, no waveform; the edits and the bar are disabled.
+void TfrmMain::ResetFile() {
+  eOpenFile->clear();
+  StopWaveform();
+  FSelection.Reset(0);
+  ShowSelection(true);
+  UpdateFileControls();
+}
+
+void TfrmMain::ShowSelection(bool times) {
+  const bool showing = FShowingSelection;
+  FShowingSelection = true;
+  const int max = FSelection.MaxUnits();
+  // Max 0 (a file shorter than half a second) leaves both thumbs at 0; the setters keep
+  // the lower thumb below the upper one, so the bar is widened for the moves.
+  tbAudio->SetMax(std::max(max, 1));
+  tbAudio->SetPositionU(std::max(max, 1));
+  tbAudio->SetPositionL(FSelection.StartUnit());
+  tbAudio->SetPositionU(std::max(FSelection.EndUnit(), std::min(FSelection.StartUnit() + 1, max)));
+  tbAudio->SetMax(max);
+  if (times) {
+    eStart->setText(TimeText(FSelection.StartMs()));
+    eEnd->setText(TimeText(FSelection.EndMs()));
+  }
+  lFileTime->setText(TimeText(FSelection.SizeMs()));
+  FShowingSelection = showing;
 }
 
 void TfrmMain::StartWaveform(const QString& file) {
@@ -325,7 +338,7 @@ void TfrmMain::ShowWaveform() {
   const bool done = FPeaks.Done();  // read before the revision, so the last columns are not missed
   if (FPeaks.Revision() != FPeaksShown) {
     FPeaksShown = FPeaks.Revision();
-    tbAudio->SetWaveform(FPeaks.Snapshot(), 0.5);  // the bar counts half seconds
+    tbAudio->SetWaveform(FPeaks.Snapshot(), TSelectionModel::kUnitMs / 1000.0);
   }
   if (done) FPeakTimer.stop();
 }
@@ -338,25 +351,42 @@ void TfrmMain::ShowRequest(const QString& file) {
   if (!file.isEmpty()) OpenFile(file);
 }
 
+// A thumb moved by the user: it takes its half second, the other keeps its time.
 void TfrmMain::tbAudioChange() {
-  eStart->setText(HalfSecondsText(tbAudio->PositionL()));
-  eEnd->setText(HalfSecondsText(tbAudio->PositionU()));
-  lFileTime->setText(HalfSecondsText(tbAudio->PositionU() - tbAudio->PositionL()));
+  if (FShowingSelection) return;
+  FSelection.SetFromUnits(tbAudio->PositionL(), tbAudio->PositionU());
+  ShowSelection(true);
+}
+
+namespace {
+
+// The milliseconds `edit` holds: `shown` when it still shows that time (which it shows cut to
+// tenths), so that an untouched edit keeps the selection's exact end.
+int32_t EditMs(const QLineEdit* edit, int32_t shown) {
+  const std::string text = NormalizeTimeText(Text(edit));
+  return text == MsToTimeText(shown) ? shown : TimeTextToMs(text);
+}
+
+bool HoldsTime(const QLineEdit* edit) {
+  const std::string text = Text(edit);
+  return IsTimeText(text) && HasTimeLayout(text);
+}
+
+}  // namespace
+
+void TfrmMain::TakeTypedTimes() {
+  if (!HoldsTime(eStart) || !HoldsTime(eEnd)) return;
+  if (FSelection.Set(EditMs(eStart, FSelection.StartMs()), EditMs(eEnd, FSelection.EndMs())))
+    ShowSelection(false);
 }
 
 // While typing, only complete times in order move the thumbs; nothing is said.
 void TfrmMain::eStartChange() {
-  const std::string text = Text(eStart);
-  if (tbAudio->Max() == 0 || !IsTimeText(text) || !HasTimeLayout(text)) return;
-  const int32_t ms = TimeTextToMs(text);
-  if (ms < TimeTextToMs(Text(eEnd))) tbAudio->SetPositionL(ms / 500);
+  if (!FShowingSelection) TakeTypedTimes();
 }
 
 void TfrmMain::eEndChange() {
-  const std::string text = Text(eEnd);
-  if (tbAudio->Max() == 0 || !IsTimeText(text) || !HasTimeLayout(text)) return;
-  const int32_t ms = TimeTextToMs(text);
-  if (ms <= tbAudio->Max() * 500) tbAudio->SetPositionU(ms / 500);
+  if (!FShowingSelection) TakeTypedTimes();
 }
 
 bool TfrmMain::eStartExit() {
@@ -364,15 +394,14 @@ bool TfrmMain::eStartExit() {
   QString problem;
   if (!IsTimeText(text))
     problem = tr("Please make sure the time format is 00:00:00.0");
-  else if (TimeTextToMs(Text(eEnd)) < TimeTextToMs(text))
+  else if (IsTimeText(Text(eEnd)) && TimeTextToMs(Text(eEnd)) <= TimeTextToMs(text))
     problem = tr("Please make sure the start time should be smaller than the end time");
   if (problem.isEmpty()) {
     eStart->setText(QString::fromStdString(NormalizeTimeText(text)));
+    TakeTypedTimes();
     return true;
   }
-  FCheckingExit = true;
   ShowMessage(problem);
-  FCheckingExit = false;
   eStart->setFocus();
   return false;
 }
@@ -382,38 +411,16 @@ bool TfrmMain::eEndExit() {
   QString problem;
   if (!IsTimeText(text))
     problem = tr("Please make sure the time format is 00:00:00.0");
-  else if (TimeTextToMs(text) > tbAudio->Max() * 500)
+  else if (TimeTextToMs(text) > FSelection.LengthMs())
     problem = tr("Please make sure the end time should be smaller than the total time");
   if (problem.isEmpty()) {
     eEnd->setText(QString::fromStdString(NormalizeTimeText(text)));
+    TakeTypedTimes();
     return true;
   }
-  FCheckingExit = true;
   ShowMessage(problem);
-  FCheckingExit = false;
   eEnd->setFocus();
   return false;
-}
-
-// Leaving an edit for another control of the window checks it; the window losing the
-// focus (to a dialog, a menu or another program) does not.
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut && !FCheckingExit) {
-    const auto reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      // After the focus has moved; a check that already sent the focus back (the cut's own)
-      // has said what was wrong.
-      if (watched == eStart)
-        QTimer::singleShot(0, this, [this] {
-          if (!eStart->hasFocus()) eStartExit();
-        });
-      if (watched == eEnd)
-        QTimer::singleShot(0, this, [this] {
-          if (!eEnd->hasFocus()) eEndExit();
-        });
-    }
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 void TfrmMain::bStartCutClick() {
@@ -423,7 +430,7 @@ void TfrmMain::bStartCutClick() {
     return;
   }
   // A shortcut starts the cut without leaving an edit: its check runs here.
-  if (!eStartExit() || !eEndExit()) return;
+  if (!eStart->Check() || !eEnd->Check()) return;
   const QFileInfo source(sourceText);
   const QString extension = "." + source.suffix();
 
@@ -455,48 +462,26 @@ void TfrmMain::bStartCutClick() {
   try {
     StartFormatStep(sourceText.toStdString(), target.toStdString(), replace);
   } catch (const std::exception& e) {
-    FRunning = nullptr;
-    FOutput.reset();
+    FRun.Stop();
     bStartCut->setEnabled(true);
     ShowMessage(tr("The cut could not start: %1").arg(QString::fromStdString(e.what())));
   }
 }
 
 void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, bool replace) {
-  const std::string extension = KindExtension(QString::fromStdString(source.string()));
-  TAuFileIn* input = nullptr;
-  TAuFileOut* output = nullptr;
-  if (extension == ".mp3") input = &MP3In1, output = &MP3Out1;
-  if (extension == ".wav") input = &WaveIn1, output = &WaveOut1;
-  if (extension == ".wma") input = &WMIn1, output = &WMAOut1;
-  if (input == nullptr) throw std::runtime_error("only MP3, WAV and WMA files can be cut");
-
-  input->SetFileName(source);
-  SetRange(*input);
-  FOutput = std::make_unique<TSafeOutput>(target, replace, std::vector<fs::path>{source});
-  output->SetFileName(FOutput->TempPath());
-  if (output == &MP3Out1) SetUpMP3Cut(MP3In1, MP3Out1);
-  if (output == &WMAOut1) SetUpWMACut(WMIn1, WMAOut1);
-  FRunError.clear();
-  FRunning = output;
-  output->Run();
-}
-
-// The frames of the times the edits show (the thumbs' times unless a finer time was typed);
-// the end thumb at the end of the bar takes everything to the end of the data.
-void TfrmMain::SetRange(TAuFileIn& source) {
-  if (!source.Valid()) throw std::runtime_error("the file holds no sound this program can read");
-  const int max = tbAudio->Max();
-  const bool toEnd = max == 0 || tbAudio->PositionU() >= max;
-  const int32_t startMs = max == 0 ? 0 : TimeTextToMs(Text(eStart));
-  const TFrameRange range =
-      SelectionToFrames(startMs, TimeTextToMs(Text(eEnd)), toEnd, source.SampleRate());
-  if (range.StartSample >= source.TotalSamples())
-    throw std::runtime_error("the selection starts after the end of the sound");
-  source.StartSample = range.StartSample;
-  // "To the end" is asked for as the last frame, as the command line does: a range left open
-  // (-1) from a later start is one frame longer than the data, and the WAV reader fills it.
-  source.EndSample = range.EndSample < 0 ? source.TotalSamples() - 1 : range.EndSample;
+  const auto kind = KindOf(QString::fromStdString(source.string()));
+  if (!kind) throw std::runtime_error("only MP3, WAV and WMA files can be cut");
+  const TKindPipeline pipeline = PipelineOf(*kind);
+  TAuFileIn& input = pipeline.Input;
+  input.SetFileName(source);
+  if (!input.Valid()) throw std::runtime_error("the file holds no sound this program can read");
+  ApplyRange(input, RangeToRead(*kind, input, FSelection.StartMs(), FSelection.EndMs(),
+                                FSelection.ToEnd()));
+  pipeline.Output.SetFileName(window_parts::OpenTarget(
+      FRun, QString::fromStdString(target.string()), replace,
+      {QString::fromStdString(source.string())}));
+  PrepareCut(*kind, input, pipeline.Output);
+  FRun.Start(pipeline.Output, *kind, [&input] { return FramesDelivered(input); });
 }
 
 void TfrmMain::SinkProgress(TAuOutput& sink) {
@@ -504,25 +489,12 @@ void TfrmMain::SinkProgress(TAuOutput& sink) {
   if (progress >= 0) setWindowTitle(kCaption + QStringLiteral(" - Cutting ... %1%").arg(progress));
 }
 
-void TfrmMain::SinkException(TAuOutput& sink) {
-  if (FRunError.empty()) FRunError = sink.ExceptionMessage();
-}
-
 // The end of every cut: a run that ended well is moved into place; a failed one leaves no
 // file behind and says why.
 void TfrmMain::MP3Out1Done() {
+  if (!Cutting()) return;
   setWindowTitle(kCaption);
-  std::string error = FRunError;
-  if (FRunning != nullptr && error.empty()) error = FRunning->ExceptionMessage();
-  FRunning = nullptr;
-  if (error.empty() && FOutput) {
-    try {
-      FOutput->Commit();
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  }
-  FOutput.reset();
+  const std::string error = FRun.Finish();
   bStartCut->setEnabled(true);
   if (error.empty()) return;
   // Shown once the engine's call has returned, so that its dispatcher is not held up.
@@ -531,9 +503,7 @@ void TfrmMain::MP3Out1Done() {
 }
 
 void TfrmMain::StopCut() {
-  FRunning->Stop();
-  FRunning = nullptr;
-  FOutput.reset();
+  FRun.Stop();
   setWindowTitle(kCaption);
   bStartCut->setEnabled(true);
 }

@@ -7,8 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "app/main_thread_pump.h"
+#include "app/selection_model.h"
+#include "app/time_edit.h"
 #include "controls/tracker2.h"
+#include "cutting/file_kinds.h"
+#include "cutting/output_run.h"
 #include "cutting/peak_builder.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
@@ -25,12 +28,16 @@ class QMenu;
 class QPushButton;
 class TBanner;
 class TLinkLabel;
-class TSafeOutput;
+
 
 // The main window: open one sound file, choose a stretch of it on the track bar (half a
 // second a unit) or by typing times, and save that stretch as a new file of the same format.
-// The window owns one ready-wired pipeline per format; a cut writes through the safe save,
-// so a failed or stopped cut never touches an older file of the chosen name.
+// The selection is kept in milliseconds (TSelectionModel), so a typed time is cut as typed.
+// The window owns one ready-wired pipeline per kind; a cut writes through the run into a
+// file, so a failed or stopped cut never touches an older file of the chosen name.
+//
+// The engine's events reach the window through the application's TMainThreadPump, which
+// must outlive it.
 class TfrmMain : public QWidget {
   Q_OBJECT
 
@@ -43,7 +50,8 @@ class TfrmMain : public QWidget {
   // A later start asked this instance to show itself and, when `file` is not empty, open it.
   void ShowRequest(const QString& file);
   // Whether a cut is running.
-  bool Cutting() const { return FRunning != nullptr; }
+  bool Cutting() const { return FRun.Running(); }
+  const TSelectionModel& Selection() const { return FSelection; }
   const trimora::media::TMediaPlayer& MediaPlayer() const { return MediaPlayer1; }
   // The playback timer's tick: moves the cursor to the sound and ends the playback.
   void Timer1Timer();
@@ -51,8 +59,8 @@ class TfrmMain : public QWidget {
   QLineEdit* eOpenFile;
   QPushButton* bOpen;
   TTrackBar2* tbAudio;
-  QLineEdit* eStart;
-  QLineEdit* eEnd;
+  TTimeEdit* eStart;
+  TTimeEdit* eEnd;
   QLabel* Label1;
   QLabel* lFileTime;
   QPushButton* bPlay;
@@ -84,7 +92,6 @@ class TfrmMain : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -95,6 +102,14 @@ class TfrmMain : public QWidget {
   void FormCreate();
   void FormShow();
   void UpdateFileControls();
+  // The selection shown: the thumbs at their nearest half seconds and the length of the
+  // selection; with `times`, the two edits too. Changes made here are not taken back as edits.
+  void ShowSelection(bool times);
+  // The two edits taken over into the selection when both hold times in order; an edit that
+  // still shows the selection's time keeps its exact value.
+  void TakeTypedTimes();
+  // The window without a file.
+  void ResetFile();
 
   void bOpenClick();
   void tbAudioChange();
@@ -107,13 +122,17 @@ class TfrmMain : public QWidget {
   void miAboutClick();
   void SinkProgress(TAuOutput& sink);
   void MP3Out1Done();
-  void SinkException(TAuOutput& sink);
 
+  // The source and sink the window holds for a kind.
+  struct TKindPipeline {
+    TAuFileIn& Input;
+    TAuFileOut& Output;
+  };
+  TKindPipeline PipelineOf(TFileKind kind);
   // The format step: sets up and starts the pipeline of the source's kind, writing through
   // the safe save into `target`. Raises with the text to show when it cannot start.
   void StartFormatStep(const std::filesystem::path& source, const std::filesystem::path& target,
                        bool replace);
-  void SetRange(TAuFileIn& source);
   void StopCut();
   // The waveform behind the track bar, built on a thread of its own and shown as it arrives.
   void StartWaveform(const QString& file);
@@ -136,8 +155,6 @@ class TfrmMain : public QWidget {
   QString LastFolder(const char* key) const;
   void RememberFolder(const char* key, const QString& file);
 
-  // Declared first: the engine's events reach the window until its sinks are gone.
-  TMainThreadPump Pump;
   trimora::media::TMediaPlayer MediaPlayer1;
   // Sources before sinks, so that every sink is gone before the source it reads.
   TWaveIn WaveIn1;
@@ -151,10 +168,9 @@ class TfrmMain : public QWidget {
   QTimer FPeakTimer;
   uint64_t FPeaksShown = 0;
 
-  TAuFileOut* FRunning = nullptr;  // the sink of the cut in progress
-  std::unique_ptr<TSafeOutput> FOutput;
-  std::string FRunError;
-  bool FCheckingExit = false;     // a check's message box is up: focus changes are its own
-  bool PlayingSelection = false;  // the playback was started by Play Selection
-  int DragStartPosition = 0;      // the start thumb when the left button went down on the bar
+  TOutputRun FRun;
+  TSelectionModel FSelection;
+  bool FShowingSelection = false;  // the window itself is moving the thumbs or edits
+  bool FPlayingSelection = false;  // the playback was started by Play Selection
+  int FDragStartPosition = 0;      // the start thumb when the left button went down on the bar
 };

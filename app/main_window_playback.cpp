@@ -15,7 +15,6 @@
 namespace {
 
 using trimora::media::TPlayerMode;
-using window_parts::HalfSecondsText;
 
 }  // namespace
 
@@ -60,12 +59,12 @@ void TfrmMain::UpdatePlayActions() {
 }
 
 void TfrmMain::aPlayExecute() {
-  PlayingSelection = false;
+  FPlayingSelection = false;
   StartPlaying(false);
 }
 
 void TfrmMain::aPlaySelectionExecute() {
-  PlayingSelection = true;
+  FPlayingSelection = true;
   StartPlaying(true);
 }
 
@@ -83,7 +82,7 @@ void TfrmMain::StartPlaying(bool selection) {
       MediaPlayer1.Open();
       if (selection) {
         tbAudio->SetLinePosition(tbAudio->PositionL());
-        MediaPlayer1.Play(int64_t{tbAudio->PositionL()} * 500, int64_t{tbAudio->PositionU()} * 500);
+        MediaPlayer1.Play(FSelection.StartMs(), FSelection.EndMs());
       } else {
         MediaPlayer1.Play();
       }
@@ -118,29 +117,29 @@ void TfrmMain::aStopExecute() {
   UpdatePlayActions();
 }
 
-// The track bar keeps the start below the end and the end above the start.
+// A mark that would put the start at or after the end (or the end at or before the start)
+// is not taken.
 void TfrmMain::aMarkStartExecute() {
-  tbAudio->SetPositionL(tbAudio->LinePosition());
-  eStart->setText(HalfSecondsText(tbAudio->PositionL()));
-  lFileTime->setText(HalfSecondsText(tbAudio->PositionU() - tbAudio->PositionL()));
+  if (FSelection.SetStart(tbAudio->LinePosition() * TSelectionModel::kUnitMs)) ShowSelection(true);
 }
 
 void TfrmMain::aMarkEndExecute() {
-  tbAudio->SetPositionU(tbAudio->LinePosition());
-  eEnd->setText(HalfSecondsText(tbAudio->PositionU()));
-  lFileTime->setText(HalfSecondsText(tbAudio->PositionU() - tbAudio->PositionL()));
+  const int cursor = tbAudio->LinePosition();
+  const int32_t ms = cursor >= FSelection.MaxUnits() ? FSelection.LengthMs()
+                                                     : cursor * TSelectionModel::kUnitMs;
+  if (FSelection.SetEnd(ms)) ShowSelection(true);
 }
 
 void TfrmMain::tbAudioMouseDown(Qt::MouseButton button) {
-  if (button == Qt::LeftButton) DragStartPosition = tbAudio->PositionL();
+  if (button == Qt::LeftButton) FDragStartPosition = tbAudio->PositionL();
 }
 
 // The start thumb dragged while playing: play on from the new start to the end thumb.
 void TfrmMain::tbAudioMouseUp(Qt::MouseButton button) {
-  if (button != Qt::LeftButton || tbAudio->PositionL() == DragStartPosition || !Timer1->isActive())
+  if (button != Qt::LeftButton || tbAudio->PositionL() == FDragStartPosition || !Timer1->isActive())
     return;
   try {
-    MediaPlayer1.Play(int64_t{tbAudio->PositionL()} * 500, int64_t{tbAudio->PositionU()} * 500);
+    MediaPlayer1.Play(FSelection.StartMs(), FSelection.EndMs());
     tbAudio->SetLinePosition(tbAudio->PositionL());
   } catch (const std::exception& error) {
     PlaybackFailed(error);
@@ -156,7 +155,7 @@ void TfrmMain::Timer1Timer() {
   const int cursor = static_cast<int>(
       std::min<int64_t>(MediaPlayer1.Position() / 500, std::max(tbAudio->Max(), 0)));
   const bool ended = MediaPlayer1.Mode() != TPlayerMode::Playing;
-  if ((PlayingSelection && tbAudio->LinePosition() >= tbAudio->PositionU()) ||
+  if ((FPlayingSelection && tbAudio->LinePosition() >= tbAudio->PositionU()) ||
       (ended && tbAudio->LinePosition() == cursor)) {
     aStopExecute();
     return;

@@ -13,6 +13,8 @@
 #include "app/about_box.h"
 #include "app/artwork.h"
 #include "app/easy_cut_window.h"
+#include "app/main_thread_pump.h"
+#include "app/time_edit.h"
 #include "app/main_window.h"
 
 namespace {
@@ -37,6 +39,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QDir folder(QString::fromLocal8Bit(argv[2]));
+  TMainThreadPump pump;  // the engine's events reach the windows through it
   TfrmMain window;
   window.show();
   window.OpenFile(QString::fromLocal8Bit(argv[1]));

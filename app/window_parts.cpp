@@ -7,8 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QStringList>
 
 #include "app/message_box.h"
+#include "cutting/app_data_folder.h"
 #include "cutting/time_text.h"
 
 namespace window_parts {
@@ -31,17 +34,8 @@ QAction* Action(const char* name, const QString& caption, QObject* owner) {
   return action;
 }
 
-QString HalfSecondsText(int halfSeconds) {
-  return QString::fromStdString(HalfSecondsToTimeText(halfSeconds));
-}
-
-QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent) {
-  auto* edit = new QLineEdit(QStringLiteral("00:00:00.0"), parent);
-  edit->setObjectName(name);
-  edit->setToolTip(hint);
-  edit->setMaxLength(10);
-  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.00")) + 16);
-  return edit;
+QString TimeText(int32_t ms) {
+  return QString::fromStdString(MsToTimeText(ms));
 }
 
 void Bind(QPushButton* button, QAction* action) {
@@ -50,25 +44,39 @@ void Bind(QPushButton* button, QAction* action) {
   button->setEnabled(action->isEnabled());
 }
 
-std::string KindExtension(const QString& path) {
-  const QString extension = "." + QFileInfo(path).suffix().toLower();
-  for (const char* kind : {".wav", ".mp3", ".wma"})
-    if (extension == QLatin1String(kind)) return kind;
-  return {};
+std::optional<TFileKind> KindOf(const QString& path) {
+  return FindKind(path.toStdString());
 }
+
+namespace {
+
+// "Sound Files(*.wav;*.mp3;*.wma)" and the patterns the dialog matches, in either case.
+QString OpenFilter() {
+  QStringList shown, patterns, upper;
+  for (const std::string& extension : KindExtensions()) {
+    const QString pattern = "*" + QString::fromStdString(extension);
+    shown << pattern;
+    patterns << pattern;
+    upper << pattern.toUpper();
+  }
+  return QStringLiteral("Sound Files(%1) (%2 %3)")
+      .arg(shown.join(';'), patterns.join(' '), upper.join(' '));
+}
+
+}  // namespace
 
 QString ChooseSoundFile(QWidget* owner, const QString& folder) {
   QFileDialog OpenDialog1(owner, QObject::tr("Open"), folder);
   OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
   OpenDialog1.setOption(QFileDialog::HideNameFilterDetails);
   OpenDialog1.setFileMode(QFileDialog::ExistingFile);
-  OpenDialog1.setNameFilter(
-      QStringLiteral("Sound Files(*.wav;*.mp3;*.wma) (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)"));
+  OpenDialog1.setNameFilter(OpenFilter());
   if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) return {};
   return OpenDialog1.selectedFiles().first();
 }
 
-QString ChooseSaveName(QWidget* owner, const QString& folder, const QString& extension) {
+QString ChooseSaveName(QWidget* owner, const QString& folder, TFileKind kind) {
+  const QString extension = QString::fromStdString(ExtensionOf(kind));
   QFileDialog SaveDialog1(owner, QObject::tr("Save As"), folder);
   SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
   SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // the windows ask in their words
@@ -88,6 +96,35 @@ bool MayWriteTo(QWidget* owner, const QString& target, bool& replace) {
   if (!QFileInfo::exists(target)) return true;
   replace = message_box::AskYesNo(owner, target + " has existed,overite it?");
   return replace;
+}
+
+namespace {
+
+constexpr char kWrittenFoldersKey[] = "folders/written";
+constexpr int kWrittenFoldersKept = 20;
+
+}  // namespace
+
+const std::filesystem::path& OpenTarget(TOutputRun& run, const QString& target, bool replace,
+                                        const QStringList& inputs) {
+  QSettings settings;
+  QStringList folders = settings.value(kWrittenFoldersKey).toStringList();
+  const QString folder = QFileInfo(target).absolutePath();
+  folders.removeAll(folder);
+  folders.prepend(folder);
+  while (folders.size() > kWrittenFoldersKept) folders.removeLast();
+  settings.setValue(kWrittenFoldersKey, folders);
+  std::vector<std::filesystem::path> paths;
+  for (const QString& input : inputs) paths.emplace_back(input.toStdString());
+  return run.OpenTarget(target.toStdString(), replace, paths);
+}
+
+std::vector<std::filesystem::path> WrittenFolders() {
+  std::vector<std::filesystem::path> folders = {
+      AppDataFolder() / "Quarvo" / "Trimora", std::filesystem::temp_directory_path()};
+  for (const QString& folder : QSettings().value(kWrittenFoldersKey).toStringList())
+    folders.emplace_back(folder.toStdString());
+  return folders;
 }
 
 bool MayCloseDuringRun(QWidget* owner, QCloseEvent* event, const QString& question,

@@ -1,8 +1,16 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <filesystem>
+#include <vector>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "cutting/file_kinds.h"
+#include "cutting/output_run.h"
 
 class QAction;
 class QObject;
@@ -13,22 +21,20 @@ class QPushButton;
 class QWidget;
 
 // The pieces every window of the program builds the same way: named controls (tests and
-// screenshots find them by name), the time edits, the kind of a sound file by its name, the
-// save dialog and the question asked when a window closes during a run.
+// screenshots find them by name), time text, the kind of a sound file by its name, the open
+// and save dialogs and the question asked when a window closes during a run.
 namespace window_parts {
 
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent);
 QLabel* Label(const char* name, const QString& caption, QWidget* parent);
 QAction* Action(const char* name, const QString& caption, QObject* owner);
-// A time in half seconds as the time edits show it ("00:01:02.5").
-QString HalfSecondsText(int halfSeconds);
-// A time edit holding "00:00:00.0", just wide enough for it.
-QLineEdit* TimeEdit(const char* name, const QString& hint, QWidget* parent);
+// Milliseconds as the time edits show them ("00:01:02.5").
+QString TimeText(int32_t ms);
 // A button bound to an action: it runs the action and follows its enabled state.
 void Bind(QPushButton* button, QAction* action);
 
-// ".wav", ".mp3" or ".wma" for a path of one of the three kinds (any case), else empty.
-std::string KindExtension(const QString& path);
+// The kind of sound file `path` names, if it names one (the kinds table decides).
+std::optional<TFileKind> KindOf(const QString& path);
 
 // The program's own open dialog for the three kinds, opened in `folder`; the chosen path, or
 // empty when the user cancelled.
@@ -37,11 +43,19 @@ QString ChooseSoundFile(QWidget* owner, const QString& folder);
 // The program's own save dialog for one kind ("Sound Files(*.mp3)"), opened in `folder`;
 // the chosen path, or empty when the user cancelled. It does not ask about an existing
 // file: the windows ask that in their own words.
-QString ChooseSaveName(QWidget* owner, const QString& folder, const QString& extension);
+QString ChooseSaveName(QWidget* owner, const QString& folder, TFileKind kind);
 
 // Asks before an existing `target` is replaced ("has existed,overite it?"). False when the
 // user keeps the file; `replace` tells the safe save that there is a file to replace.
 bool MayWriteTo(QWidget* owner, const QString& target, bool& replace);
+
+// Opens `run`'s safe save of `target` (refusals raise ESafeOutputError) and remembers its
+// folder among those the program writes to, where leftovers of killed runs are swept at
+// start-up. Returns the path the sink writes to.
+const std::filesystem::path& OpenTarget(TOutputRun& run, const QString& target, bool replace,
+                                        const QStringList& inputs);
+// The folders remembered so, with the program's own data folder and the temporary folder.
+std::vector<std::filesystem::path> WrittenFolders();
 
 // A window closing while `running()`: asks `question`; No keeps the window open, Yes calls
 // `stop` (when the run has not ended meanwhile). True when the window may close.

@@ -6,9 +6,9 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
-#include "cli/file_kinds.h"
 #include "cli/write_output.h"
-#include "cutting/sample_frames.h"
+#include "cutting/cut_range.h"
+#include "cutting/file_kinds.h"
 #include "cutting/time_text.h"
 #include "formats/mp3out/mp3_out.h"
 #include "pipeline/au_exception.h"
@@ -88,21 +88,17 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
   return request;
 }
 
-// The frames to keep, first and last inclusive: round(ms × rate / 1000) for each end, the end
-// held to the last frame the source offers. A start must lie within the sound the file holds.
+// The frames to keep by the one range rule; a start past the sound is refused naming the file.
 void SetRange(const TCutRequest& request, TFileKind kind, TAuFileIn& source) {
-  const int64_t total = source.TotalSamples();
-  const int64_t held = FramesHeld(kind, source);
-  const int rate = source.SampleRate();
-  if (total <= 0 || held <= 0) throw TCliError("'" + request.Input + "' holds no sound to cut");
-  const int64_t first = request.StartMs ? MsToSampleFrame(*request.StartMs, rate) : 0;
-  int64_t last = request.EndMs ? MsToSampleFrame(*request.EndMs, rate) : total - 1;
-  if (first >= held)
+  try {
+    ApplyRange(source, RangeToRead(kind, source, request.StartMs.value_or(0),
+                                   request.EndMs.value_or(0), !request.EndMs.has_value()));
+  } catch (const ERangePastEnd& e) {
     throw TCliError("--start " + MsToTimeText(*request.StartMs) + " lies past the end of '" +
-                    request.Input + "' (" + FramesToTimeText(held, rate) + ")");
-  last = std::min(last, total - 1);
-  source.StartSample = first;
-  source.EndSample = last;
+                    request.Input + "' (" + MsToTimeText(e.HeldMs()) + ")");
+  } catch (const ECutError&) {
+    throw TCliError("'" + request.Input + "' holds no sound to cut");
+  }
 }
 
 }  // namespace
@@ -117,17 +113,15 @@ int RunCutCommand(const std::vector<std::string>& args) {
   RequireOutputKind(opened.Kind, request.Output);
   TAuFileIn& source = *opened.Source;
   SetRange(request, opened.Kind, source);
-  const int64_t rangeFrames = source.EndSample - source.StartSample + 1;
 
-  TSafeOutput output = OpenOutput(request.Output, request.Force, {request.Input});
+  TOutputRun run;
   auto sink = MakeSink(opened.Kind);
-  sink->SetFileName(output.TempPath());
+  sink->SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
   sink->SetInput(&source);
   PrepareCut(opened.Kind, source, *sink);
   if (auto* mp3 = dynamic_cast<TMP3Out*>(sink.get()); mp3 && request.Lanes)
     mp3->Lanes = *request.Lanes;
-  const TWriteJob job{
-      "cut", "Cutting", request.Quiet, opened.Kind, {source.Channels(), source.SampleRate()}};
-  return RunIntoOutput(job, std::move(sink), output,
-                       [&] { return FramesCut(opened.Kind, source, rangeFrames); });
+  return RunIntoOutput({"cut", "Cutting", request.Quiet}, *sink, run, [&] {
+    run.Start(*sink, opened.Kind, [&] { return FramesDelivered(source); });
+  });
 }

@@ -7,9 +7,9 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
-#include "cli/file_kinds.h"
 #include "cli/json_text.h"
-#include "cutting/sample_frames.h"
+#include "cutting/cut_range.h"
+#include "cutting/file_kinds.h"
 #include "cutting/time_text.h"
 #include "formats/media/wm_in.h"
 #include "tags/mp3_file_tags.h"
@@ -64,17 +64,14 @@ void FillTags(const TId3v2Tags& tags, TInfoReport& report) {
 }
 
 // The facts of a file the media runtime reads: its bit rate, VBR flag and tags as a cut takes
-// them over, and its true length, without the third of a second the MP3 source adds.
+// them over.
 void FillMedia(TFileKind kind, const std::string& path, TAuFileIn& source, TInfoReport& report) {
   auto& media = dynamic_cast<TWMIn&>(source);
   report.Bitrate = media.Bitrate();
   report.VBR = media.IsVBR();
   TId3v2Tags tags;
   tags.Assign(media.Id3v2Tags());
-  if (kind == TFileKind::Mp3) {
-    CompleteFromMP3File(path, tags);
-    report.Frames = std::max<int64_t>(report.Frames - report.SampleRate / 3, 0);
-  }
+  if (kind == TFileKind::Mp3) CompleteFromMP3File(path, tags);
   FillTags(tags, report);
 }
 
@@ -85,7 +82,7 @@ TInfoReport ReadReport(const std::string& path) {
   TOpenedSource opened;
   try {
     opened = OpenSource(path);
-  } catch (const TCliError& e) {
+  } catch (const ECutError& e) {
     // Protected content cannot be opened for reading, but that is an answer here.
     constexpr std::string_view kProtected = "File is protected";
     const std::string_view message = e.what();
@@ -99,7 +96,7 @@ TInfoReport ReadReport(const std::string& path) {
   report.Channels = source.Channels();
   report.SampleRate = source.SampleRate();
   report.BitsPerSample = source.BitsPerSample();
-  report.Frames = std::max<int64_t>(source.TotalSamples(), 0);
+  report.Frames = std::max<int64_t>(FramesHeld(opened.Kind, source), 0);
   if (kind == TFileKind::Wave)
     report.Bitrate =
         static_cast<uint32_t>(report.SampleRate) * report.Channels * report.BitsPerSample;
@@ -109,9 +106,7 @@ TInfoReport ReadReport(const std::string& path) {
 }
 
 std::string LengthText(const TInfoReport& report) {
-  const auto ms = static_cast<int32_t>(
-      std::min<int64_t>(SampleFramesToMs(report.Frames, report.SampleRate), INT32_MAX));
-  return MsToTimeText(ms);
+  return MsToTimeText(FramesToMs(report.Frames, report.SampleRate));
 }
 
 void PrintText(const TInfoReport& report) {

@@ -4,7 +4,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
-#include "cli/file_kinds.h"
+#include "cutting/file_kinds.h"
 #include "cli/write_output.h"
 #include "mix/audio_mixer.h"
 #include "mix/converting_input.h"
@@ -78,8 +78,7 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   auto [first, second] = OpenPair(command, request);
   TAuFileIn &source1 = *first.Source, &source2 = *second.Source;
 
-  TSafeOutput output =
-      OpenOutput(request.Output, request.Force, {request.Input1, request.Input2});
+  TOutputRun run;
   // The second file reaches the mixer in the first one's format.
   TConvertingInput converted;
   converted.SetInput(&source2);
@@ -91,23 +90,19 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   mixer.SetInput1(&source1);
   mixer.SetInput2(&converted);
   auto sink = MakeSink(first.Kind);
-  sink->SetFileName(output.TempPath());
+  sink->SetFileName(
+      OpenOutput(run, request.Output, request.Force, {request.Input1, request.Input2}));
   sink->SetInput(&mixer);
   // The output takes everything but the sound of the second file from the first.
   PrepareCut(first.Kind, source1, *sink);
-  const TWriteJob job{command,
-                      mode == amMix ? "Mixing" : "Joining",
-                      request.Quiet,
-                      first.Kind,
-                      {source1.Channels(), source1.SampleRate()}};
-  return RunIntoOutput(job, std::move(sink), output, [&] {
-    // The mixer hands out the first file's samples in the first file's format, and so does
-    // the converter in front of the second.
-    const int width = source1.BitsPerSample() / 8;
-    const int64_t samples1 = SamplesDelivered(source1);
-    const int64_t samples2 = width > 0 ? converted.Position() / width : 0;
-    const int64_t samples = mode == amMix ? std::max(samples1, samples2) : samples1 + samples2;
-    return samples / job.Input.Channels;
+  const TWriteJob job{command, mode == amMix ? "Mixing" : "Joining", request.Quiet};
+  return RunIntoOutput(job, *sink, run, [&] {
+    run.Start(*sink, first.Kind, [&] {
+      // The mixer hands out the first file's samples in the first file's format, and so does
+      // the converter in front of the second.
+      const int64_t frames1 = FramesDelivered(source1), frames2 = FramesDelivered(converted);
+      return mode == amMix ? std::max(frames1, frames2) : frames1 + frames2;
+    });
   });
 }
 

@@ -5,7 +5,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
-#include "cli/file_kinds.h"
+#include "cutting/file_kinds.h"
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/run_loop.h"

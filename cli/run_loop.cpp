@@ -7,7 +7,8 @@
 #include "cli/progress_line.h"
 #include "pipeline/main_thread_queue.h"
 
-TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress) {
+TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress,
+                           const std::function<void()>& start) {
   TRunResult result;
   bool done = false;
   sink.OnProgress = [&](TComponent*) { progress.Show(sink.Progress()); };
@@ -16,7 +17,10 @@ TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress) {
   };
   sink.OnDone = [&](TComponent*) { done = true; };
   try {
-    sink.Run();
+    if (start)
+      start();
+    else
+      sink.Run();
   } catch (const std::exception& e) {
     result.Error = e.what();
     return result;

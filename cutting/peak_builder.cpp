@@ -8,8 +8,7 @@
 
 #include "cutting/peak_cache.h"
 #include "cutting/peak_columns.h"
-#include "formats/media/mp3_in.h"
-#include "formats/wave/wave_in.h"
+#include "cutting/file_kinds.h"
 
 namespace {
 
@@ -18,13 +17,9 @@ constexpr uint32_t kReadBytes = 1u << 20;
 // Room reserved up front at most: two hours of stereo columns. A header may claim anything.
 constexpr int64_t kMaxReservedPeaks = int64_t{2} * 3600 * TPeakOverview::kPeaksPerSecond * 2;
 
+// A file of none of the kinds is tried as a Windows Media file, which the runtime may know.
 std::unique_ptr<TAuFileIn> SourceFor(const std::filesystem::path& fileName) {
-  std::string ext = fileName.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (ext == ".wav") return std::make_unique<TWaveIn>();
-  if (ext == ".mp3") return std::make_unique<TMP3In>();
-  return std::make_unique<TWMIn>();
+  return MakeSource(FindKind(fileName).value_or(TFileKind::Wma));
 }
 
 // Ends the source's read however the decoding loop is left.

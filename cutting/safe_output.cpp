@@ -21,13 +21,15 @@ std::string SystemText(int error) {
   return std::strerror(error);
 }
 
-// ".name.trimora-XXXXXX.ext": hidden, recognisable, with the target's extension. Very long
-// names are shortened so that the temporary name stays within the usual 255-byte limit.
+// ".name.trimora-PID-XXXXXX.ext": hidden, recognisable, with the target's extension and the
+// process that writes it, so that the leftovers of a killed run can be told from a running
+// one's (leftovers). Very long names are shortened so that the temporary name stays within the
+// usual 255-byte limit.
 std::string TempTemplate(const std::filesystem::path& target) {
   std::string stem = target.stem().string();
   const std::string extension = target.extension().string();
   if (stem.size() > 180) stem.resize(180);
-  return "." + stem + ".trimora-XXXXXX" + extension;
+  return "." + stem + kTempMarker + std::to_string(::getpid()) + "-XXXXXX" + extension;
 }
 
 // The permissions a newly created file gets: 0666 less the process's umask.

@@ -18,6 +18,10 @@ class ESafeOutputError : public std::runtime_error {
   TReason FReason;
 };
 
+// The part of a temporary file's name between the target's name and the writing process's id:
+// ".song.trimora-1234-Ab3dE9.mp3".
+inline constexpr char kTempMarker[] = ".trimora-";
+
 // Told the temporary file's name once it exists, and nullptr once it is gone or committed,
 // e.g. so that a signal handler can remove it. The text stays valid until the next call.
 using TTempPathHook = void (*)(const char* path);

@@ -1,11 +1,5 @@
 #include "cutting/segment_plan.h"
 
-#include <unistd.h>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <stdexcept>
-
 #include "cutting/time_text.h"
 
 namespace {
@@ -65,39 +59,4 @@ TSegmentPlan PlanSegmentCut(const std::vector<TSegmentRow>& rows, int32_t fileLe
     if (!empty && piece.StartMs < fileLengthMs) plan.Pieces.push_back(piece);
   }
   return plan;
-}
-
-std::string PieceFileName(int k, std::string_view ext) {
-  return "cut" + std::to_string(k) + std::string(ext);
-}
-
-std::string JoinFileName(int k, std::string_view ext) {
-  return "join" + std::to_string(k) + std::string(ext);
-}
-
-std::vector<TJoinStep> JoinChain(int pieceCount, std::string_view ext) {
-  std::vector<TJoinStep> chain;
-  for (int k = 1; k < pieceCount; ++k) {
-    TJoinStep step;
-    step.First = k == 1 ? PieceFileName(1, ext) : JoinFileName(k - 1, ext);
-    step.Second = PieceFileName(k + 1, ext);
-    if (k < pieceCount - 1) step.Output = JoinFileName(k, ext);
-    chain.push_back(step);
-  }
-  return chain;
-}
-
-TSegmentWorkFolder::TSegmentWorkFolder(const std::filesystem::path& parent) {
-  std::error_code error;
-  std::filesystem::create_directories(parent, error);
-  std::string pattern = (parent / ("segcut-" + std::to_string(::getpid()) + "-XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("Cannot create a work folder in " + parent.string() + ": " +
-                             std::strerror(errno));
-  Folder = pattern;
-}
-
-TSegmentWorkFolder::~TSegmentWorkFolder() {
-  std::error_code error;
-  std::filesystem::remove_all(Folder, error);
 }

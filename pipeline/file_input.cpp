@@ -201,8 +201,11 @@ void TAuFileIn::OpenRange() {
     FPosition = 0;
   }
   if (StartSample > 0 || EndSample != -1) {
-    if (EndSample > FTotalSamples) EndSample = -1;
-    FTotalSamples = (EndSample == -1 ? FTotalSamples : EndSample) - StartSample + 1;
+    // The last frame is inclusive; an open end, or one at or past the frame count, is the
+    // data's last frame, so that Size holds exactly the frames left. An end below the start
+    // gives a Size of 0 or less, which sets no limit.
+    if (EndSample >= FTotalSamples) EndSample = -1;
+    FTotalSamples = (EndSample == -1 ? FTotalSamples - 1 : EndSample) - StartSample + 1;
     FSize = FTotalSamples * FrameSize;
   }
   BufferStart = 1;

@@ -2,7 +2,7 @@
 # Installs the Debian packages Trimora builds, tests and benchmarks with, only those missing,
 # so that a second run costs nothing. Sourced by run.sh and test.sh.
 TRIMORA_PACKAGES=(
-  cmake g++ ninja-build pkg-config          # the build
+  cmake g++ ninja-build pkg-config ccache   # the build (ccache: a rebuild of unchanged files is cached)
   qt6-base-dev qt6-multimedia-dev           # the windows, the track bar, preview playback
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # MP3/WMA decoding, WMA encoding, MP3-in-WAV
   libmp3lame-dev                            # MP3 encoding (loaded at run time)

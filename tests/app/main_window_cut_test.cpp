@@ -1,6 +1,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -32,6 +33,7 @@ struct TSelection {
   std::vector<int64_t> Clicks;  // in the source
   std::vector<int64_t> Out;     // expected in the output
   int64_t Frames;               // expected length of the output
+  QString Size;                 // "Splitted File Size"
 };
 
 const TSelection kSelections[] = {
@@ -43,9 +45,10 @@ const TSelection kSelections[] = {
      {},
      {Frame(1.2), Frame(3.0), Frame(6.2)},
      {Frame(0.2), Frame(2.0), Frame(5.2)},
-     Frame(6.3) - Frame(1.0)},
-    // Times typed finer than the thumbs: 1.8 and 4.8 leave them at 1.5 and 4.5, so the edits
-    // keep showing what was typed. The end is inclusive of the frame at its time.
+     Frame(6.3) - Frame(1.0),
+     "00:00:05.3"},
+    // Times typed finer than the thumbs: 1.8 and 4.8 put them at 2.0 and 5.0, while the edits,
+    // the size and the cut keep what was typed. The end is inclusive of the frame at its time.
     {"typed",
      false,
      0,
@@ -53,7 +56,8 @@ const TSelection kSelections[] = {
      {"00:00:01.5", "00:00:04.5", "00:00:01.8", "00:00:04.8"},
      {Frame(1.9), Frame(3.0), Frame(4.7)},
      {Frame(1.9) - Frame(1.8), Frame(3.0) - Frame(1.8), Frame(4.7) - Frame(1.8)},
-     Frame(3.0) + 1},
+     Frame(3.0) + 1,
+     "00:00:03.0"},
 };
 
 const TFormat kFormats[] = {{".wav", 0, false}, {".mp3", 2, true}, {".wma", 2048, true}};
@@ -69,9 +73,10 @@ class WindowCut : public WindowTest {
         Type(i % 2 == 0 ? Window->eStart : Window->eEnd, s.Typed[i]);
       EXPECT_EQ(Window->eStart->text(), s.Typed[s.Typed.size() - 2]);
       EXPECT_EQ(Window->eEnd->text(), s.Typed.last());
-      EXPECT_EQ(Window->tbAudio->PositionL(), 3);
-      EXPECT_EQ(Window->tbAudio->PositionU(), 9);
+      EXPECT_EQ(Window->tbAudio->PositionL(), 4);
+      EXPECT_EQ(Window->tbAudio->PositionU(), 10);
     }
+    EXPECT_EQ(Window->lFileTime->text(), s.Size);
   }
 };
 

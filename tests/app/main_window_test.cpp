@@ -23,7 +23,7 @@ TClickSound Sound(double seconds, int rate = 44100) {
   return {rate, 2, static_cast<int64_t>(seconds * rate), {}};
 }
 
-// A 10.3-second file: Max 20 half seconds.
+// A 10.3-second file: Max 20 half seconds, and all 10.3 s selected.
 class OpenWindow : public WindowTest {
  protected:
   OpenWindow() {
@@ -32,14 +32,14 @@ class OpenWindow : public WindowTest {
   }
 };
 
-TEST_F(OpenWindow, ShowsTheLengthInHalfSecondsAndSelectsAll) {
+TEST_F(OpenWindow, ShowsTheWholeLengthAndSelectsAll) {
   EXPECT_EQ(Window->eOpenFile->text(), File("song.wav"));
   EXPECT_EQ(Window->tbAudio->Max(), 20);
   EXPECT_EQ(Window->tbAudio->PositionL(), 0);
   EXPECT_EQ(Window->tbAudio->PositionU(), 20);
   EXPECT_EQ(Window->eStart->text(), "00:00:00.0");
-  EXPECT_EQ(Window->eEnd->text(), "00:00:10.0");
-  EXPECT_EQ(Window->lFileTime->text(), "00:00:10.0");
+  EXPECT_EQ(Window->eEnd->text(), "00:00:10.3");
+  EXPECT_EQ(Window->lFileTime->text(), "00:00:10.3");
   EXPECT_TRUE(Window->tbAudio->isEnabled());
   EXPECT_TRUE(Window->eStart->isEnabled());
   EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora");
@@ -79,6 +79,7 @@ TEST_F(OpenWindow, LeavingAnEditWithABadTimeSaysWhyAndReturnsTheFocus) {
       {true, "00:00:05", "00:00:10.0", kTimeFormat},
       {false, "00:00:00.0", "00:00:10", kTimeFormat},
       {true, "00:00:06.0", "00:00:04.0", kStartAfterEnd},
+      {true, "00:00:04.0", "00:00:04.0", kStartAfterEnd},  // a start equal to the end
       {false, "00:00:00.0", "00:00:10.5", kPastTheEnd},
   };
   for (const auto& c : cases) {
@@ -105,6 +106,29 @@ TEST_F(OpenWindow, LeavingAnEditWithAGoodTimeNormalisesIt) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Window->eStart->text() == "00:00:03.0"; }, 2000));
   EXPECT_EQ(Window->tbAudio->PositionL(), 6);
   EXPECT_TRUE(messages.Texts().isEmpty());
+}
+
+// The thumbs show the nearest half second of a typed time, the edits and the selection's
+// size keep what was typed, typing it again changes nothing, and a thumb moved takes its
+// half second while the other end keeps its time.
+TEST_F(OpenWindow, TypedTenthsStayAsTypedAndTheThumbsFollowToTheNearestHalfSecond) {
+  for (int pass = 0; pass < 2; ++pass) {
+    Type(Window->eStart, "00:00:02.9");
+    Type(Window->eEnd, "00:00:08.1");
+    Focus(Window->bOpen);
+    QTest::qWait(10);
+    EXPECT_EQ(Window->eStart->text(), "00:00:02.9");
+    EXPECT_EQ(Window->eEnd->text(), "00:00:08.1");
+    EXPECT_EQ(Window->lFileTime->text(), "00:00:05.2");
+    EXPECT_EQ(Window->tbAudio->PositionL(), 6);
+    EXPECT_EQ(Window->tbAudio->PositionU(), 16);
+  }
+  Window->tbAudio->SetPositionU(18);
+  EXPECT_EQ(Window->eStart->text(), "00:00:02.9");
+  EXPECT_EQ(Window->eEnd->text(), "00:00:09.0");
+  EXPECT_EQ(Window->lFileTime->text(), "00:00:06.1");
+  Window->tbAudio->SetPositionU(20);  // the end of the bar: the whole rest of the file
+  EXPECT_EQ(Window->eEnd->text(), "00:00:10.3");
 }
 
 TEST_F(OpenWindow, DeclinedOverwriteLeavesTheFileAndTheButton) {
@@ -165,9 +189,15 @@ TEST_F(WindowTest, FilesThatCannotBeCutAreRefusedWhenOpened) {
     Window->OpenFile(File(name));
     ASSERT_TRUE(messages.WaitFor(1)) << name;
     EXPECT_EQ(messages.Texts().first(), kOpenError);
+    // Back to the window without a file: no times, no selection, no waveform.
     EXPECT_TRUE(Window->eOpenFile->text().isEmpty()) << name;
     EXPECT_FALSE(Window->eStart->isEnabled());
     EXPECT_FALSE(Window->tbAudio->isEnabled());
+    EXPECT_EQ(Window->tbAudio->Max(), 0);
+    EXPECT_EQ(Window->tbAudio->PositionU(), 0);
+    EXPECT_FALSE(Window->tbAudio->HasWaveform());
+    EXPECT_EQ(Window->eStart->text() + Window->eEnd->text() + Window->lFileTime->text(),
+              "00:00:00.000:00:00.000:00:00.0");
   }
 }
 
@@ -185,7 +215,7 @@ TEST_F(WindowTest, AFileShorterThanHalfASecondHasNoThumbsToMove) {
   EXPECT_EQ(Window->tbAudio->PositionL(), 0);
   EXPECT_EQ(Window->tbAudio->PositionU(), 0);
   EXPECT_FALSE(Window->tbAudio->isEnabled());
-  EXPECT_EQ(Window->eEnd->text(), "00:00:00.0");
+  EXPECT_EQ(Window->eEnd->text(), "00:00:00.3");
 }
 
 TEST_F(WindowTest, TheStartAndTheDroppedFileOpen) {

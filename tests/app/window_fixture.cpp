@@ -7,20 +7,6 @@
 
 using namespace test_support;
 
-WindowTest::WindowTest() {
-  QSettings().clear();
-  Window = std::make_unique<TfrmMain>();
-  Window->show();
-  EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
-  QApplication::setActiveWindow(Window.get());
-  EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-}
-
-WindowTest::~WindowTest() {
-  Window.reset();
-  QTest::qWait(0);
-}
-
 void WindowTest::OpenByDialog(const QString& path) {
   WhenModal([path](QWidget* dialog) { ChooseFile(dialog, path); });
   QTest::mouseClick(Window->bOpen, Qt::LeftButton);

@@ -18,8 +18,8 @@
 #include "test_support.h"
 
 // A shown window of type W, active; a scratch folder for the files it opens and writes, which
-// also holds its data folder; the pump for the engine's events; and the captions it showed.
-// Settings start empty.
+// also holds its data folder; the pump for the engine's events, which the application owns
+// and which outlives the window; and the captions it showed. Settings start empty.
 template <class W>
 class TShownWindowTest : public ::testing::Test {
  protected:
@@ -68,15 +68,9 @@ class TShownWindowTest : public ::testing::Test {
   QStringList Captions;
 };
 
-// A shown main window and a scratch folder for the files it opens and writes.
-class WindowTest : public ::testing::Test {
+// The shown main window, with what its tests do as a user: open, type, cut.
+class WindowTest : public TShownWindowTest<TfrmMain> {
  protected:
-  WindowTest();
-  ~WindowTest() override;
-
-  QString File(const std::string& name) const {
-    return QString::fromStdString((Folder / name).string());
-  }
   // Opens `path` through the open dialog, as a user does.
   void OpenByDialog(const QString& path);
   // Gives `widget` the focus, the window made active first (a closed dialog leaves no
@@ -89,7 +83,4 @@ class WindowTest : public ::testing::Test {
   void StartCut(const QString& target, std::function<void(QWidget*)> then = {});
   // Waits until the running cut has ended.
   bool WaitForCut();
-
-  test_support::TTempFolder Folder;
-  std::unique_ptr<TfrmMain> Window;
 };

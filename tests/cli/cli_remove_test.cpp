@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <set>
+#include <string>
 
 #include "cli_test_support.h"
 
@@ -43,6 +45,35 @@ class CliRemove : public ::testing::Test {
 
   TScratch Folder;
 };
+
+// A remove of three stretches from a two-hour file, watched while it runs: nothing appears
+// but the output's temporary file and then the output, in the data, home and temporary
+// folders or beside the output.
+TEST_F(CliRemove, ALongRemoveWritesNothingButItsOutput) {
+  const std::string folder = Folder.Path().string();
+  for (const char* sub : {"work", "home", "data"}) std::filesystem::create_directories(Folder / sub);
+  ASSERT_EQ(std::system(("cd '" + folder +
+                         "' && ffmpeg -v error -f lavfi -i anullsrc=r=8000:cl=mono -t 7200 "
+                         "-c:a pcm_u8 in.wav")
+                            .c_str()),
+            0);
+  const std::string script =
+      "cd '" + folder + "' && TMPDIR=work HOME=home XDG_DATA_HOME=data '" TRIMORA_CLI
+      "' remove in.wav -o out.wav -s 00:10:00.0-00:20:00.0 -s 00:50:00.0-00:55:00.0 "
+      "-s 01:30:00.0-01:31:00.0 -q & pid=$!\n"
+      "while kill -0 $pid 2>/dev/null; do find . -type f ! -name seen ! -name in.wav "
+      "! -name watch.sh >>seen; done\nwait $pid\n";
+  test_support::WriteBytes(Folder / "watch.sh", {script.begin(), script.end()});
+  ASSERT_EQ(std::system(("bash '" + folder + "/watch.sh'").c_str()), 0);
+  std::string seen = test_support::ReadText(Folder / "seen");
+  std::set<std::string> names;
+  for (size_t at = 0, end; (end = seen.find('\n', at)) != std::string::npos; at = end + 1)
+    names.insert(seen.substr(at, end - at));
+  for (const std::string& name : names)
+    EXPECT_TRUE(name == "./out.wav" || name.rfind("./.out.trimora-", 0) == 0) << name;
+  EXPECT_EQ(Folder.Names(),
+            (std::vector<std::string>{"data", "home", "in.wav", "out.wav", "seen", "watch.sh", "work"}));
+}
 
 TEST_F(CliRemove, WaveKeepsExactlyTheFramesBetweenTheWidenedSegments) {
   const int64_t total = 80000;  // 10 s at 8000 Hz

@@ -128,19 +128,4 @@ TEST(SegmentPlan, RowsAreInSequenceUnlessOneStartsBeforeAnEarlierEnd) {
   for (const auto& c : cases) EXPECT_EQ(RowsInSequence(c.Rows), c.InSequence);
 }
 
-TEST(SegmentPlan, JoinChainAddsOnePieceAtATimeAndEndsInTheOutput) {
-  const auto chain = JoinChain(4, ".Mp3");
-  ASSERT_EQ(chain.size(), 3u);
-  const char* expected[][3] = {{"cut1.Mp3", "cut2.Mp3", "join1.Mp3"},
-                               {"join1.Mp3", "cut3.Mp3", "join2.Mp3"},
-                               {"join2.Mp3", "cut4.Mp3", ""}};
-  for (size_t i = 0; i < chain.size(); ++i) {
-    EXPECT_EQ(chain[i].First, expected[i][0]);
-    EXPECT_EQ(chain[i].Second, expected[i][1]);
-    EXPECT_EQ(chain[i].Output, expected[i][2]);
-  }
-  EXPECT_TRUE(JoinChain(1, ".wav").empty());
-  EXPECT_EQ(JoinChain(2, ".wav").at(0).Output, "") << "two pieces join straight into the output";
-}
-
 }  // namespace

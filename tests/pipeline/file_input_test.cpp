@@ -84,11 +84,14 @@ TEST(FileSource, SizeAndTotalsFollowTheRange) {
   EXPECT_EQ(source.Size(), 40);
   source.EndRead();
 
-  // A range to the end covers one frame more than the data left.
-  source.StartSample = 900;
-  source.StartRead();
-  EXPECT_EQ(source.Size(), 101 * 4);
-  source.EndRead();
+  // A range to the end covers exactly the frames left, whether its end is open or the count.
+  for (const int64_t end : {int64_t{-1}, int64_t{1000}}) {
+    source.StartSample = 900;
+    source.EndSample = end;
+    source.StartRead();
+    EXPECT_EQ(source.Size(), 100 * 4) << end;
+    source.EndRead();
+  }
 
   TTempFile empty(0, "empty.raw");
   TRawFileIn none;

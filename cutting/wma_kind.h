@@ -7,18 +7,16 @@
 #include "pipeline/file_input.h"
 #include "pipeline/file_output.h"
 
-// The WMA branch of the command line, set up as the main window sets up its WMA pipeline.
+// The WMA entry of the kinds table (file_kinds), and what it shares with the MP3 entry.
 
-class TWMIn;
-
-// `source` with the windows' settings for a Windows Media source, which the MP3 source is
-// too: mono or stereo 16-bit PCM, no looping, the whole file.
-std::unique_ptr<TAuFileIn> SetUpMediaSource(std::unique_ptr<TWMIn> source);
-// A Windows Media source set up so.
+// The settings of every Windows Media source, which the MP3 source is too: mono or stereo
+// 16-bit PCM, no looping, the whole file.
+void SetUpMediaSource(TAuFileIn& source);
 std::unique_ptr<TAuFileIn> MakeWMASource();
-// A WMA sink with the main window's stored settings; PrepareWMACut chooses its format.
 std::unique_ptr<TAuFileOut> MakeWMASink();
-// Codec 0, the format matching the source, and the source's tags (both made above).
+// The stored settings of every WMA sink; PrepareWMACut chooses its format.
+void SetUpWMASink(TAuFileOut& sink);
+// Codec 0, the format matching the source, and the source's tags (both WMA).
 void PrepareWMACut(TAuFileIn& source, TAuFileOut& sink);
 // "WMA, 128 kbps".
 std::string DescribeWMA(TAuFileIn& source);

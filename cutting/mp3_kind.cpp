@@ -1,28 +1,30 @@
-#include "cli/mp3_kind.h"
+#include "cutting/mp3_kind.h"
 
 #include <cstdlib>
 
-#include "cli/wma_kind.h"
 #include "cutting/mp3_cut_settings.h"
 #include "formats/media/mp3_in.h"
 #include "formats/mp3out/mp3_out.h"
 
 std::unique_ptr<TAuFileIn> MakeMP3Source() {
-  return SetUpMediaSource(std::make_unique<TMP3In>());
+  return std::make_unique<TMP3In>();
 }
 
 std::unique_ptr<TAuFileOut> MakeMP3Sink() {
-  auto sink = std::make_unique<TMP3Out>();
-  sink->ShareMode = 0;
-  sink->BitRate = mbr128;
-  sink->Mode = mmMono;
-  sink->EnableBitReservoir = false;
-  sink->StrictISO = false;
-  sink->VBRQuality = mp3ql0;
-  sink->EnableVBR = false;
-  sink->AverageBitrate = mbrAuto;
-  sink->MaximumBitrate = mbrAuto;
-  return sink;
+  return std::make_unique<TMP3Out>();
+}
+
+void SetUpMP3Sink(TAuFileOut& sink) {
+  auto& mp3 = dynamic_cast<TMP3Out&>(sink);
+  mp3.ShareMode = 0;
+  mp3.BitRate = mbr128;
+  mp3.Mode = mmMono;
+  mp3.EnableBitReservoir = false;
+  mp3.StrictISO = false;
+  mp3.VBRQuality = mp3ql0;
+  mp3.EnableVBR = false;
+  mp3.AverageBitrate = mbrAuto;
+  mp3.MaximumBitrate = mbrAuto;
 }
 
 void PrepareMP3Cut(TAuFileIn& source, TAuFileOut& sink) {

@@ -1,4 +1,4 @@
-#include "cli/wma_kind.h"
+#include "cutting/wma_kind.h"
 
 #include <cstdlib>
 
@@ -7,26 +7,29 @@
 #include "formats/media/wma_out.h"
 #include "platform/media_codec_info.h"
 
-std::unique_ptr<TAuFileIn> SetUpMediaSource(std::unique_ptr<TWMIn> source) {
-  source->Loop = false;
-  source->EndSample = -1;
-  source->SetHighPrecision(false);
-  source->SetOutputChannels(cnMonoOrStereo);
-  return source;
+void SetUpMediaSource(TAuFileIn& source) {
+  auto& media = dynamic_cast<TWMIn&>(source);
+  media.Loop = false;
+  media.EndSample = -1;
+  media.SetHighPrecision(false);
+  media.SetOutputChannels(cnMonoOrStereo);
 }
 
 std::unique_ptr<TAuFileIn> MakeWMASource() {
-  return SetUpMediaSource(std::make_unique<TWMIn>());
+  return std::make_unique<TWMIn>();
 }
 
 std::unique_ptr<TAuFileOut> MakeWMASink() {
-  auto sink = std::make_unique<TWMAOut>();
-  sink->ShareMode = 0;
-  sink->DesiredBitrate = 0;
-  sink->Lossless = false;
-  sink->VBR = false;
-  sink->VBRQuality = 0;
-  return sink;
+  return std::make_unique<TWMAOut>();
+}
+
+void SetUpWMASink(TAuFileOut& sink) {
+  auto& wma = dynamic_cast<TWMAOut&>(sink);
+  wma.ShareMode = 0;
+  wma.DesiredBitrate = 0;
+  wma.Lossless = false;
+  wma.VBR = false;
+  wma.VBRQuality = 0;
 }
 
 void PrepareWMACut(TAuFileIn& source, TAuFileOut& sink) {

@@ -1,11 +1,11 @@
-#include "cli/file_kinds.h"
+#include "cutting/file_kinds.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "cli/cli_errors.h"
-#include "cli/mp3_kind.h"
-#include "cli/wma_kind.h"
+#include "cutting/cut_error.h"
+#include "cutting/mp3_kind.h"
+#include "cutting/wma_kind.h"
 #include "formats/wave/wave_in.h"
 #include "formats/wave/wave_out.h"
 #include "pipeline/au_exception.h"
@@ -19,20 +19,28 @@ std::string LowerExtension(const std::filesystem::path& path) {
 
 namespace {
 
+void SetUpWaveSource(TAuFileIn& source) {
+  source.Loop = false;
+  source.EndSample = -1;
+}
+
+// PCM, 512-byte blocks, the extensible header for more than two channels or 16 bits, always a
+// fresh file.
+void SetUpWaveSink(TAuFileOut& sink) {
+  auto& wave = dynamic_cast<TWaveOut&>(sink);
+  wave.SetWavType(wtPCM);
+  wave.SetBlockSize(512);
+  wave.CreateNonMsHeaders = false;
+  wave.SetFileMode(foRewrite);
+  wave.ShareMode = 0;
+}
+
 std::unique_ptr<TAuFileIn> MakeWaveSource() {
   return std::make_unique<TWaveIn>();
 }
 
-// As the main window's WAV sink: PCM, 512-byte blocks, the extensible header for more than
-// two channels or 16 bits, always a fresh file.
 std::unique_ptr<TAuFileOut> MakeWaveSink() {
-  auto sink = std::make_unique<TWaveOut>();
-  sink->SetWavType(wtPCM);
-  sink->SetBlockSize(512);
-  sink->CreateNonMsHeaders = false;
-  sink->SetFileMode(foRewrite);
-  sink->ShareMode = 0;
-  return sink;
+  return std::make_unique<TWaveOut>();
 }
 
 std::string DescribeWave(TAuFileIn& source) {
@@ -53,6 +61,8 @@ struct TKindEntry {
   const char* Extension;
   std::unique_ptr<TAuFileIn> (*MakeSource)();
   std::unique_ptr<TAuFileOut> (*MakeSink)();
+  void (*SetUpSource)(TAuFileIn& source);
+  void (*SetUpSink)(TAuFileOut& sink);
   void (*PrepareCut)(TAuFileIn& source, TAuFileOut& sink);  // null: nothing to carry over
   std::string (*Describe)(TAuFileIn& source);
   bool (*LengthMatches)(TAuFileIn& written, int64_t frames);
@@ -62,33 +72,35 @@ struct TKindEntry {
   std::string (*Refusal)(TAuFileIn& source);
   // The source reports a third of a second more than the file holds, as room at the end.
   bool PadsLength;
-  // The source offers a little more than its file may hold (lengths in hundredths of a
-  // second), so a cut counts what it delivered rather than the range asked for.
-  bool CountsDelivered;
 };
 
 const TKindEntry kKinds[] = {
-    {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, nullptr, DescribeWave, SameLength,
-     nullptr, WaveRefusal, false, false},
-    {TFileKind::Mp3, ".mp3", MakeMP3Source, MakeMP3Sink, PrepareMP3Cut, DescribeMP3,
-     MP3LengthMatches, nullptr, nullptr, true, true},
-    {TFileKind::Wma, ".wma", MakeWMASource, MakeWMASink, PrepareWMACut, DescribeWMA,
-     WMALengthMatches, WMAWrittenShape, nullptr, false, true},
+    {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, SetUpWaveSource, SetUpWaveSink,
+     nullptr, DescribeWave, SameLength, nullptr, WaveRefusal, false},
+    {TFileKind::Mp3, ".mp3", MakeMP3Source, MakeMP3Sink, SetUpMediaSource, SetUpMP3Sink,
+     PrepareMP3Cut, DescribeMP3, MP3LengthMatches, nullptr, nullptr, true},
+    {TFileKind::Wma, ".wma", MakeWMASource, MakeWMASink, SetUpMediaSource, SetUpWMASink,
+     PrepareWMACut, DescribeWMA, WMALengthMatches, WMAWrittenShape, nullptr, false},
 };
 
 const TKindEntry& EntryOf(TFileKind kind) {
   for (const auto& entry : kKinds)
     if (entry.Kind == kind) return entry;
-  throw TCliError("no such kind of file");
+  throw ECutError("no such kind of file");
 }
 
 }  // namespace
 
-TFileKind KindOfFile(const std::filesystem::path& path) {
+std::optional<TFileKind> FindKind(const std::filesystem::path& path) {
   const std::string extension = LowerExtension(path);
   for (const auto& entry : kKinds)
     if (extension == entry.Extension) return entry.Kind;
-  throw TCliError("'" + path.string() +
+  return std::nullopt;
+}
+
+TFileKind KindOfFile(const std::filesystem::path& path) {
+  if (const auto kind = FindKind(path)) return *kind;
+  throw ECutError("'" + path.string() +
                   "': unsupported file type (only .wav, .mp3 and .wma files)");
 }
 
@@ -96,12 +108,32 @@ std::string ExtensionOf(TFileKind kind) {
   return EntryOf(kind).Extension;
 }
 
+std::vector<std::string> KindExtensions() {
+  std::vector<std::string> extensions;
+  for (const auto& entry : kKinds) extensions.emplace_back(entry.Extension);
+  return extensions;
+}
+
 std::unique_ptr<TAuFileIn> MakeSource(TFileKind kind) {
-  return EntryOf(kind).MakeSource();
+  const TKindEntry& entry = EntryOf(kind);
+  auto source = entry.MakeSource();
+  entry.SetUpSource(*source);
+  return source;
 }
 
 std::unique_ptr<TAuFileOut> MakeSink(TFileKind kind) {
-  return EntryOf(kind).MakeSink();
+  const TKindEntry& entry = EntryOf(kind);
+  auto sink = entry.MakeSink();
+  entry.SetUpSink(*sink);
+  return sink;
+}
+
+void SetUpSource(TFileKind kind, TAuFileIn& source) {
+  EntryOf(kind).SetUpSource(source);
+}
+
+void SetUpSink(TFileKind kind, TAuFileOut& sink) {
+  EntryOf(kind).SetUpSink(sink);
 }
 
 void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
@@ -114,15 +146,9 @@ int64_t FramesHeld(TFileKind kind, TAuFileIn& source) {
   return std::max<int64_t>(total - source.SampleRate() / 3, 0);
 }
 
-int64_t SamplesDelivered(TAuFileIn& source) {
-  const int width = source.BitsPerSample() / 8;
+int64_t FramesDelivered(TAuInput& source) {
+  const int64_t width = int64_t{source.BitsPerSample() / 8} * source.Channels();
   return width > 0 ? source.Position() / width : 0;
-}
-
-int64_t FramesCut(TFileKind kind, TAuFileIn& source, int64_t rangeFrames) {
-  if (!EntryOf(kind).CountsDelivered) return rangeFrames;
-  const int channels = source.Channels();
-  return channels > 0 ? SamplesDelivered(source) / channels : 0;
 }
 
 TPcmShape WrittenShape(TFileKind kind, TAuFileOut& sink, TPcmShape input) {
@@ -141,18 +167,18 @@ std::string DescribeFormat(TFileKind kind, TAuFileIn& source) {
 TOpenedSource OpenSource(const std::filesystem::path& path) {
   const TFileKind kind = KindOfFile(path);
   const TKindEntry& entry = EntryOf(kind);
-  auto source = entry.MakeSource();
+  auto source = MakeSource(kind);
   source->SetFileName(path);
   try {
     if (!source->Valid()) {
       const std::string reason = entry.Refusal != nullptr ? entry.Refusal(*source) : "";
-      throw TCliError("'" + path.string() + "': " +
+      throw ECutError("'" + path.string() + "': " +
                       (reason.empty()
                            ? "not a " + std::string(entry.Extension) + " file this program can read"
                            : reason));
     }
   } catch (const EAuException& e) {
-    throw TCliError("cannot open '" + path.string() + "': " + e.what());
+    throw ECutError("cannot open '" + path.string() + "': " + e.what());
   }
   return {kind, std::move(source)};
 }

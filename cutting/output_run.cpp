@@ -1,0 +1,95 @@
+#include "cutting/output_run.h"
+
+#include <cmath>
+#include <optional>
+
+#include "cutting/cut_error.h"
+#include "pipeline/file_output.h"
+
+TOutputRun::TOutputRun() = default;
+TOutputRun::~TOutputRun() = default;
+
+void TOutputRun::Watch(std::initializer_list<TAuFileOut*> sinks) {
+  for (TAuFileOut* sink : sinks)
+    sink->OnThreadException = [this, sink](TComponent*) {
+      if (FError.empty()) FError = sink->ExceptionMessage();
+    };
+}
+
+const std::filesystem::path& TOutputRun::OpenTarget(
+    const std::filesystem::path& target, bool replace,
+    const std::vector<std::filesystem::path>& inputs, TTempPathHook hook) {
+  FOutput.reset();
+  FOutput = std::make_unique<TSafeOutput>(target, replace, inputs, hook);
+  FTarget = target;
+  return FOutput->TempPath();
+}
+
+void TOutputRun::Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()> framesFed) {
+  FError.clear();
+  FFramesWritten = 0;
+  FKind = kind;
+  FFramesFed = std::move(framesFed);
+  if (TAuInput* input = sink.Input()) FInputShape = {input->Channels(), input->SampleRate()};
+  FWrittenShape = WrittenShape(kind, sink, FInputShape);
+  FRunning = &sink;
+  try {
+    sink.Run();
+  } catch (...) {
+    FRunning = nullptr;
+    throw;
+  }
+}
+
+std::string TOutputRun::CheckWritten(int64_t frames) const {
+  const std::string name = "'" + FTarget.string() + "'";
+  // A source whose header promised more than its file holds may deliver nothing at all.
+  if (frames == 0) return "the input gave no sound for it; " + name + " was not written";
+  const std::string incomplete = name + " did not come out complete";
+  // The file read back is the temporary one, whose name means nothing to the user.
+  std::optional<TOpenedSource> written;
+  try {
+    written = OpenSource(FOutput->TempPath());
+  } catch (const std::exception&) {
+    return incomplete;
+  }
+  TAuFileIn& result = *written->Source;
+  // A WMA codec format may have another rate than the sound that went in.
+  if (FInputShape.Rate > 0 && FWrittenShape.Rate != FInputShape.Rate)
+    frames = std::llround(static_cast<double>(frames) * FWrittenShape.Rate / FInputShape.Rate);
+  if (!LengthMatches(written->Kind, result, frames) ||
+      result.Channels() != FWrittenShape.Channels || result.SampleRate() != FWrittenShape.Rate)
+    return incomplete;
+  return {};
+}
+
+std::string TOutputRun::Finish() {
+  std::string error = FError;
+  if (FRunning != nullptr && error.empty()) error = FRunning->ExceptionMessage();
+  const bool ran = FRunning != nullptr;
+  FRunning = nullptr;
+  FError.clear();
+  if (error.empty() && !ran) error = "the run was not started";
+  if (error.empty() && !FOutput) error = "no file was opened for the run";
+  if (error.empty()) {
+    const int64_t frames = FFramesFed ? FFramesFed() : 0;
+    error = CheckWritten(frames);
+    if (error.empty()) {
+      try {
+        FOutput->Commit();
+        FFramesWritten = frames;
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+    }
+  }
+  FOutput.reset();
+  return error;
+}
+
+void TOutputRun::Stop() {
+  TAuFileOut* running = FRunning;
+  FRunning = nullptr;
+  if (running != nullptr) running->Stop();
+  FOutput.reset();
+}

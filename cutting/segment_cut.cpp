@@ -1,0 +1,28 @@
+#include "cutting/segment_cut.h"
+
+#include "cutting/cut_range.h"
+#include "cutting/output_run.h"
+
+std::vector<TFrameRange> TSegmentCut::PieceRanges(TFileKind kind, TAuFileIn& source,
+                                                  const std::vector<TKeptPiece>& pieces) {
+  std::vector<TFrameRange> ranges;
+  for (const TKeptPiece& piece : pieces) {
+    try {
+      ranges.push_back(RangeToRead(kind, source, piece.StartMs, piece.EndMs, piece.ToEnd));
+    } catch (const ERangePastEnd&) {
+      // The shown length can run a little past the frames the file holds.
+    }
+  }
+  if (ranges.empty()) throw ECutError("the segments remove all of the sound; nothing would be left");
+  return ranges;
+}
+
+void TSegmentCut::Start(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
+                        const std::vector<TKeptPiece>& pieces) {
+  if (!source.Valid()) throw ECutError("the file holds no sound this program can read");
+  FInput.SetSource(&source);
+  FInput.SetRanges(PieceRanges(kind, source, pieces), FramesHeld(kind, source));
+  sink.SetInput(&FInput);
+  PrepareCut(kind, source, sink);
+  run.Start(sink, kind, [this] { return FInput.FramesRead(); });
+}

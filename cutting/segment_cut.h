@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "cutting/file_kinds.h"
+#include "cutting/ranges_input.h"
+#include "cutting/segment_plan.h"
+
+class TOutputRun;
+
+// The segment cut in one pass: the kept pieces of one file are read one after another
+// through a TRangesInput into one sink, each sample-exact at its ends. The sound is encoded
+// once, and nothing is written but the output, through the safe save. The Segment Cut window
+// and trimora-cli remove both drive it.
+class TSegmentCut {
+ public:
+  // The frames of each kept piece of `source` (of `kind`) by the one range rule; a piece that
+  // starts past the sound the file holds is dropped. ECutError when nothing is left.
+  static std::vector<TFrameRange> PieceRanges(TFileKind kind, TAuFileIn& source,
+                                              const std::vector<TKeptPiece>& pieces);
+
+  // Wires `sink` (of `kind`, writing to `run`'s temporary file) to the kept `pieces` of
+  // `source` (its file name set), carries the source's tags and settings into it and starts
+  // it through `run`. Raises ECutError or EAuException when it cannot start.
+  void Start(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
+             const std::vector<TKeptPiece>& pieces);
+
+  // The frames of the pieces the run has read.
+  int64_t FramesRead() const { return FInput.FramesRead(); }
+
+ private:
+  TRangesInput FInput;
+};

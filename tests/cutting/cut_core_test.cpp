@@ -1,0 +1,131 @@
+// The core both front ends drive: the kinds table's lengths and the one range rule on real
+// files of every kind, the pieces of a segment cut read in one pass, and the sweep of the
+// leftovers of killed runs.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "cutting/cut_range.h"
+#include "cutting/file_kinds.h"
+#include "cutting/leftovers.h"
+#include "cutting/ranges_input.h"
+#include "test_support.h"
+
+using namespace test_support;
+
+namespace {
+
+// A process id that no process has: a child that has already ended.
+long DeadPid() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return child;
+}
+
+// Reads `input` to its end, as a sink does.
+std::vector<int16_t> ReadAll(TAuInput& input) {
+  std::vector<int16_t> samples;
+  input.StartRead();
+  for (;;) {
+    uint8_t* data = nullptr;
+    uint32_t bytes = 4096;
+    input.ReadData(data, bytes);
+    if (bytes == 0) break;
+    const auto* values = reinterpret_cast<const int16_t*>(data);
+    samples.insert(samples.end(), values, values + bytes / 2);
+  }
+  input.EndRead();
+  return samples;
+}
+
+// Two seconds at 44100 Hz of each kind: the length the table holds is the sound the file holds
+// (an MP3 source's padding left out), and a selection reads by the same rule everywhere.
+TEST(CutCore, EveryKindHoldsItsTrueLengthAndTheRangeRuleAgrees) {
+  TTempFolder folder;
+  const struct {
+    const char* Name;
+    int64_t Tolerance;  // frames: the compressed sources count in hundredths of a second
+  } kinds[] = {{"a.wav", 0}, {"a.mp3", 1152}, {"a.wma", 2048}, {"A.MP3", 1152}};
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.Name);
+    WriteClickFile(folder / kind.Name, {44100, 2, 88200, {}});
+    TOpenedSource opened = OpenSource(folder / kind.Name);
+    TAuFileIn& source = *opened.Source;
+    const int64_t held = FramesHeld(opened.Kind, source);
+    EXPECT_NEAR(held, 88200, kind.Tolerance);
+    const struct {
+      int32_t StartMs, EndMs;
+      bool ToEnd;
+      int64_t Start, End;  // -1: to the end of the data
+    } ranges[] = {{0, 0, true, 0, -1},
+                  {500, 1000, false, 22050, 44100},
+                  {500, 1950, false, 22050, 85995},
+                  {500, 5000, false, 22050, -1}};  // an end past the sound reads to its end
+    for (const auto& r : ranges) {
+      const TFrameRange range = RangeToRead(opened.Kind, source, r.StartMs, r.EndMs, r.ToEnd);
+      EXPECT_EQ(range.StartSample, r.Start) << r.StartMs;
+      EXPECT_EQ(range.EndSample, r.End) << r.EndMs;
+    }
+    // A start in the last third of a second past the sound (an MP3 source's padding) or
+    // beyond has nothing to read.
+    const int32_t heldMs = FramesToMs(held, 44100);
+    for (const int32_t startMs : {heldMs + 1, heldMs + 300, 60000})
+      EXPECT_THROW(RangeToRead(opened.Kind, source, startMs, 0, true), ERangePastEnd) << startMs;
+  }
+  EXPECT_FALSE(FindKind(folder / "a.flac"));
+  EXPECT_THROW(KindOfFile(folder / "a.flac"), ECutError);
+}
+
+// Stretches of a WAV file read one after another come out sample for sample, each starting
+// and ending on the frame asked for, the last to the end of the data.
+TEST(CutCore, RangesAreReadOneAfterAnotherExactly) {
+  TTempFolder folder;
+  TClickSound sound{8000, 1, 1000, {10, 120, 500, 990}};
+  WriteClickWave(folder / "in.wav", sound);
+  TOpenedSource opened = OpenSource(folder / "in.wav");
+  const std::vector<int16_t> whole = DecodeS16(folder / "in.wav");
+  TRangesInput ranges;
+  ranges.SetSource(opened.Source.get());
+  ranges.SetRanges({{5, 120}, {499, 499}, {900, -1}}, 1000);
+  EXPECT_EQ(ranges.TotalSamples(), 116 + 1 + 100);
+  std::vector<int16_t> expected(whole.begin() + 5, whole.begin() + 121);
+  expected.push_back(whole[499]);
+  expected.insert(expected.end(), whole.begin() + 900, whole.end());
+  for (int pass = 0; pass < 2; ++pass) {  // a second read starts over
+    EXPECT_EQ(ReadAll(ranges), expected);
+    EXPECT_EQ(ranges.FramesRead(), static_cast<int64_t>(expected.size()));
+  }
+  EXPECT_FALSE(opened.Source->IsBusy());
+}
+
+// Only leftovers of this user's processes that have ended go; a running process's, other
+// names and a folder's contents otherwise stay.
+TEST(CutCore, TheSweepRemovesOnlyTheLeftoversOfEndedRuns) {
+  TTempFolder folder;
+  const std::string dead = std::to_string(DeadPid()), alive = std::to_string(::getpid());
+  const std::string gone[] = {".song.trimora-" + dead + "-Ab3dE9.mp3",
+                              ".noext.trimora-" + dead + "-Ab3dE9"};
+  const std::string kept[] = {".song.trimora-" + alive + "-Ab3dE9.mp3",
+                              "song.trimora-" + dead + "-Ab3dE9.mp3",  // not hidden: the user's
+                              ".song.trimora-" + dead + "-Ab3.mp3",
+                              ".song.trimora-x" + dead + "-Ab3dE9.mp3", "song.mp3"};
+  for (const auto& name : gone) WriteBytes(folder / name, {1});
+  for (const auto& name : kept) WriteBytes(folder / name, {1});
+  std::filesystem::create_directories(folder / ("segcut-" + dead + "-Qw3rTy") / "x");
+  WriteBytes(folder / ("segcut-" + dead + "-Qw3rTy") / "x" / "cut1.wav", {1});
+  std::filesystem::create_directories(folder / ("segcut-" + alive + "-Qw3rTy"));
+  EXPECT_EQ(SweepLeftovers({folder.Path(), folder / "missing"}), 3);
+  std::vector<std::string> expected(std::begin(kept), std::end(kept));
+  expected.push_back("segcut-" + alive + "-Qw3rTy");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(folder.Names(), expected);
+}
+
+}  // namespace
