@@ -117,16 +117,17 @@ void TfrmMain::aStopExecute() {
   UpdatePlayActions();
 }
 
-// A mark that would put the start at or after the end (or the end at or before the start)
-// is not taken.
+// As the track bar keeps its thumbs apart, a mark at or past the other end stops half a
+// second short of it.
 void TfrmMain::aMarkStartExecute() {
-  if (FSelection.SetStart(tbAudio->LinePosition() * TSelectionModel::kUnitMs)) ShowSelection(true);
+  const int unit = std::min(tbAudio->LinePosition(), FSelection.EndUnit() - 1);
+  if (FSelection.SetStart(std::max(unit, 0) * TSelectionModel::kUnitMs)) ShowSelection(true);
 }
 
 void TfrmMain::aMarkEndExecute() {
-  const int cursor = tbAudio->LinePosition();
-  const int32_t ms = cursor >= FSelection.MaxUnits() ? FSelection.LengthMs()
-                                                     : cursor * TSelectionModel::kUnitMs;
+  const int unit = std::max(tbAudio->LinePosition(), FSelection.StartUnit() + 1);
+  const int32_t ms =
+      unit >= FSelection.MaxUnits() ? FSelection.LengthMs() : unit * TSelectionModel::kUnitMs;
   if (FSelection.SetEnd(ms)) ShowSelection(true);
 }
 

@@ -57,12 +57,15 @@ TEST_F(CliRemove, ALongRemoveWritesNothingButItsOutput) {
                          "-c:a pcm_u8 in.wav")
                             .c_str()),
             0);
+  // The watcher lists the folder over and over from before the run starts until it has ended.
   const std::string script =
-      "cd '" + folder + "' && TMPDIR=work HOME=home XDG_DATA_HOME=data '" TRIMORA_CLI
+      "cd '" + folder + "'\n"
+      "(while [ ! -e .ended ]; do find . -type f ! -name seen ! -name in.wav ! -name watch.sh "
+      "! -name .ended >>seen; done) & watcher=$!\n"
+      "TMPDIR=work HOME=home XDG_DATA_HOME=data '" TRIMORA_CLI
       "' remove in.wav -o out.wav -s 00:10:00.0-00:20:00.0 -s 00:50:00.0-00:55:00.0 "
-      "-s 01:30:00.0-01:31:00.0 -q & pid=$!\n"
-      "while kill -0 $pid 2>/dev/null; do find . -type f ! -name seen ! -name in.wav "
-      "! -name watch.sh >>seen; done\nwait $pid\n";
+      "-s 01:30:00.0-01:31:00.0 -q; status=$?\n"
+      "touch .ended; wait $watcher; rm .ended; exit $status\n";
   test_support::WriteBytes(Folder / "watch.sh", {script.begin(), script.end()});
   ASSERT_EQ(std::system(("bash '" + folder + "/watch.sh'").c_str()), 0);
   std::string seen = test_support::ReadText(Folder / "seen");
