@@ -29,7 +29,6 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
-
 // The segment cut: removes a list of stretches from one WAV, MP3 or WMA file and writes the
 // rest, joined, into a new file of the same format, with the source's tags and encoder
 // settings. The kept pieces are read one after another in one run (TSegmentCut), so the

@@ -187,8 +187,7 @@ void TfrmJoiner::bStartClick() {
 }
 
 QString TfrmJoiner::ChooseTarget(TFileKind kind, bool& replace) {
-  const QString target =
-      window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), kind);
+  const QString target = window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), kind);
   if (target.isEmpty()) return {};
 
   // The writers choose their container by the name; another kind's name would mislabel it.
@@ -218,10 +217,10 @@ void TfrmJoiner::StartRun(TFileKind kind, const QString& target, bool replace) {
   AudioMixer1.SetInput1(&pipeline.Input1);
   Converter2.SetInput(&pipeline.Input2);
   Converter2.SetOutputFormatOf(pipeline.Input1);
-  pipeline.Output.SetFileName(window_parts::OpenTarget(
-      FRun, target, replace,
-      {QString::fromStdString(pipeline.Input1.FileName().string()),
-       QString::fromStdString(pipeline.Input2.FileName().string())}));
+  pipeline.Output.SetFileName(
+      window_parts::OpenTarget(FRun, target, replace,
+                               {QString::fromStdString(pipeline.Input1.FileName().string()),
+                                QString::fromStdString(pipeline.Input2.FileName().string())}));
   PrepareCut(kind, pipeline.Input1, pipeline.Output);
   const bool mix = AudioMixer1.Mode == amMix;
   FRun.Start(pipeline.Output, kind, [input1 = &pipeline.Input1, this, mix] {

@@ -477,9 +477,9 @@ void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, b
   if (!input.Valid()) throw std::runtime_error("the file holds no sound this program can read");
   ApplyRange(input, RangeToRead(*kind, input, FSelection.StartMs(), FSelection.EndMs(),
                                 FSelection.ToEnd()));
-  pipeline.Output.SetFileName(window_parts::OpenTarget(
-      FRun, QString::fromStdString(target.string()), replace,
-      {QString::fromStdString(source.string())}));
+  pipeline.Output.SetFileName(
+      window_parts::OpenTarget(FRun, QString::fromStdString(target.string()), replace,
+                               {QString::fromStdString(source.string())}));
   PrepareCut(*kind, input, pipeline.Output);
   FRun.Start(pipeline.Output, *kind, [&input] { return FramesDelivered(input); });
 }

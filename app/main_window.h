@@ -29,7 +29,6 @@ class QPushButton;
 class TBanner;
 class TLinkLabel;
 
-
 // The main window: open one sound file, choose a stretch of it on the track bar (half a
 // second a unit) or by typing times, and save that stretch as a new file of the same format.
 // The selection is kept in milliseconds (TSelectionModel), so a typed time is cut as typed.

@@ -14,8 +14,8 @@
 #include "app/artwork.h"
 #include "app/easy_cut_window.h"
 #include "app/main_thread_pump.h"
-#include "app/time_edit.h"
 #include "app/main_window.h"
+#include "app/time_edit.h"
 
 namespace {
 

@@ -120,8 +120,8 @@ const std::filesystem::path& OpenTarget(TOutputRun& run, const QString& target, 
 }
 
 std::vector<std::filesystem::path> WrittenFolders() {
-  std::vector<std::filesystem::path> folders = {
-      AppDataFolder() / "Quarvo" / "Trimora", std::filesystem::temp_directory_path()};
+  std::vector<std::filesystem::path> folders = {AppDataFolder() / "Quarvo" / "Trimora",
+                                                std::filesystem::temp_directory_path()};
   for (const QString& folder : QSettings().value(kWrittenFoldersKey).toStringList())
     folders.emplace_back(folder.toStdString());
   return folders;

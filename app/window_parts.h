@@ -2,12 +2,12 @@
 
 #include <QString>
 #include <QStringList>
-#include <filesystem>
-#include <vector>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cutting/file_kinds.h"
 #include "cutting/output_run.h"

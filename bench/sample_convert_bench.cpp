@@ -91,7 +91,7 @@ ImaStream MakeImaStream(int channels) {
   ImaStream s{channels, 256u * channels, 505, {}};  // 505 frames per block either way
   constexpr std::size_t kBlocks = 64;
   const auto pcm = Sine(kBlocks * s.FramesPerBlock * channels);
-  ImaChannelState state[2];
+  TImaChannelState state[2];
   std::vector<uint8_t> block(s.BlockAlign);
   for (std::size_t b = 0; b < kBlocks; ++b) {
     EncodeImaBlock(
@@ -110,8 +110,8 @@ void BM_DecodeIma(benchmark::State& state) {
   for (auto _ : state) {
     for (std::size_t pos = 0; pos < s.Data.size(); pos += s.BlockAlign) {
       const uint8_t* b = &s.Data[pos];
-      ImaChannelState left{static_cast<int16_t>(b[0] | (b[1] << 8)), b[2]};
-      ImaChannelState right{static_cast<int16_t>(b[4] | (b[5] << 8)), b[6]};
+      TImaChannelState left{static_cast<int16_t>(b[0] | (b[1] << 8)), b[2]};
+      TImaChannelState right{static_cast<int16_t>(b[4] | (b[5] << 8)), b[6]};
       const std::span<const uint8_t> codes(b + header, s.BlockAlign - header);
       if (channels == 1) {
         DecodeImaMono(left, codes, out);

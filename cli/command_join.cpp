@@ -4,8 +4,8 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
-#include "cutting/file_kinds.h"
 #include "cli/write_output.h"
+#include "cutting/file_kinds.h"
 #include "mix/audio_mixer.h"
 #include "mix/converting_input.h"
 

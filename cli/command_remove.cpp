@@ -119,11 +119,12 @@ void PrintPlan(TFileKind kind, TAuFileIn& source, const std::vector<TKeptPiece>&
     kept += frames;
     std::printf("piece %zu: %s - %s (frames %lld-%lld)\n", ++k,
                 FramesToTimeText(range.StartSample, rate).c_str(),
-                FramesToTimeText(last + 1, rate).c_str(),
-                static_cast<long long>(range.StartSample), static_cast<long long>(last));
+                FramesToTimeText(last + 1, rate).c_str(), static_cast<long long>(range.StartSample),
+                static_cast<long long>(last));
   }
-  std::printf("kept: %s (%lld frames) of %s\n", FramesToTimeText(kept, rate).c_str(),
-              static_cast<long long>(kept), FramesToTimeText(held, rate).c_str());
+  std::printf("kept: %s (%lld frames) of %s (%lld frames)\n", FramesToTimeText(kept, rate).c_str(),
+              static_cast<long long>(kept), FramesToTimeText(held, rate).c_str(),
+              static_cast<long long>(held));
 }
 
 }  // namespace

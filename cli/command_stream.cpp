@@ -5,10 +5,10 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
-#include "cutting/file_kinds.h"
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/run_loop.h"
+#include "cutting/file_kinds.h"
 #include "cutting/wma_cut_settings.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_streamed_out.h"

@@ -75,8 +75,8 @@ struct TKindEntry {
 };
 
 const TKindEntry kKinds[] = {
-    {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, SetUpWaveSource, SetUpWaveSink,
-     nullptr, DescribeWave, SameLength, nullptr, WaveRefusal, false},
+    {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, SetUpWaveSource, SetUpWaveSink, nullptr,
+     DescribeWave, SameLength, nullptr, WaveRefusal, false},
     {TFileKind::Mp3, ".mp3", MakeMP3Source, MakeMP3Sink, SetUpMediaSource, SetUpMP3Sink,
      PrepareMP3Cut, DescribeMP3, MP3LengthMatches, nullptr, nullptr, true},
     {TFileKind::Wma, ".wma", MakeWMASource, MakeWMASink, SetUpMediaSource, SetUpWMASink,

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "cutting/file_kinds.h"
 #include "cutting/peak_cache.h"
 #include "cutting/peak_columns.h"
-#include "cutting/file_kinds.h"
 
 namespace {
 

@@ -51,6 +51,6 @@ class TRangesInput : public TAuInput {
   int64_t FHeldFrames = 0;
   std::atomic<int64_t> FFrameBytes{0};
   std::atomic<int64_t> FBytesRead{0};
-  size_t FIndex = 0;         // the stretch being read
-  bool FRangeOpen = false;   // the source's read of it was started and is owed an EndRead
+  size_t FIndex = 0;        // the stretch being read
+  bool FRangeOpen = false;  // the source's read of it was started and is owed an EndRead
 };

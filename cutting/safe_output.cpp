@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 namespace {
 
 std::string Quote(const std::filesystem::path& path) {
@@ -50,7 +49,7 @@ void SyncPath(const std::filesystem::path& path, int flags) {
 
 TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
                          const std::vector<std::filesystem::path>& inputs, TTempPathHook hook)
-    : FTarget(target), Hook(hook), Replace(replace) {
+    : FTarget(target), FHook(hook), FReplace(replace) {
   struct stat targetStat {};
   const bool exists = ::stat(target.c_str(), &targetStat) == 0;
   if (exists) {
@@ -77,51 +76,51 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
   // before it creates the file, so there is no moment in which the file is there and an
   // interrupt would not know to remove it. (An interrupt before the creation removes a name
   // that is not there yet.)
-  TempText = (folder / TempTemplate(target)).string();
-  if (Hook) Hook(TempText.c_str());
+  FTempText = (folder / TempTemplate(target)).string();
+  if (FHook) FHook(FTempText.c_str());
   const int suffix = static_cast<int>(target.extension().string().size());
-  const int fd = ::mkostemps(TempText.data(), suffix, O_CLOEXEC);
+  const int fd = ::mkostemps(FTempText.data(), suffix, O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    if (Hook) Hook(nullptr);
+    if (FHook) FHook(nullptr);
     throw ESafeOutputError(TReason::CannotCreate,
                            "cannot write in " + Quote(folder) + ": " + SystemText(error));
   }
   ::close(fd);
-  Temp = TempText;
+  FTemp = FTempText;
 }
 
 TSafeOutput::~TSafeOutput() {
-  if (Hook) Hook(nullptr);
-  if (!Committed) ::unlink(Temp.c_str());
+  if (FHook) FHook(nullptr);
+  if (!FCommitted) ::unlink(FTemp.c_str());
 }
 
 void TSafeOutput::Commit() {
   struct stat old {};
   const bool replacing = ::stat(FTarget.c_str(), &old) == 0;
-  if (replacing && !Replace)
+  if (replacing && !FReplace)
     throw ESafeOutputError(TReason::Appeared, Quote(FTarget) + " appeared meanwhile");
   // The replaced file's permissions carry over; a new file gets the usual ones.
   const mode_t mode = replacing ? (old.st_mode & 07777) : NewFileMode();
-  if (::chmod(Temp.c_str(), mode) != 0)
-    throw ESafeOutputError(TReason::CannotFinish, "cannot set the permissions of " + Quote(Temp) +
+  if (::chmod(FTemp.c_str(), mode) != 0)
+    throw ESafeOutputError(TReason::CannotFinish, "cannot set the permissions of " + Quote(FTemp) +
                                                       ": " + SystemText(errno));
   // Before an older file is replaced, the new data must be on the disk, or a crash right
   // after the rename could leave neither.
-  if (replacing) SyncPath(Temp, O_RDONLY);
+  if (replacing) SyncPath(FTemp, O_RDONLY);
 
   int result = 0;
-  if (Replace) {
-    result = ::rename(Temp.c_str(), FTarget.c_str());
+  if (FReplace) {
+    result = ::rename(FTemp.c_str(), FTarget.c_str());
   } else {
-    result = ::renameat2(AT_FDCWD, Temp.c_str(), AT_FDCWD, FTarget.c_str(), RENAME_NOREPLACE);
+    result = ::renameat2(AT_FDCWD, FTemp.c_str(), AT_FDCWD, FTarget.c_str(), RENAME_NOREPLACE);
     if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
       // A file system without the no-replace rename: a hard link refuses an existing name too.
-      result = ::link(Temp.c_str(), FTarget.c_str());
+      result = ::link(FTemp.c_str(), FTarget.c_str());
       if (result == 0)
-        ::unlink(Temp.c_str());
+        ::unlink(FTemp.c_str());
       else if (errno == EPERM || errno == EOPNOTSUPP)
-        result = ::rename(Temp.c_str(), FTarget.c_str());
+        result = ::rename(FTemp.c_str(), FTarget.c_str());
     }
   }
   if (result != 0) {
@@ -131,8 +130,8 @@ void TSafeOutput::Commit() {
     throw ESafeOutputError(TReason::CannotFinish, "cannot rename the finished file to " +
                                                       Quote(FTarget) + ": " + SystemText(error));
   }
-  Committed = true;
-  if (Hook) Hook(nullptr);
+  FCommitted = true;
+  if (FHook) FHook(nullptr);
   if (replacing) {
     std::filesystem::path folder = FTarget.parent_path();
     SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
@@ -140,7 +139,8 @@ void TSafeOutput::Commit() {
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  struct stat first {}, second {};
+  struct stat first {
+  }, second{};
   return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }

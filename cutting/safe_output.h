@@ -42,7 +42,7 @@ class TSafeOutput {
   TSafeOutput(const TSafeOutput&) = delete;
   TSafeOutput& operator=(const TSafeOutput&) = delete;
 
-  const std::filesystem::path& TempPath() const { return Temp; }
+  const std::filesystem::path& TempPath() const { return FTemp; }
   const std::filesystem::path& Target() const { return FTarget; }
 
   // Moves the temporary file to the target with the permissions a new file (or the replaced
@@ -52,11 +52,11 @@ class TSafeOutput {
 
  private:
   std::filesystem::path FTarget;
-  std::filesystem::path Temp;
-  std::string TempText;  // the hook's copy of the name
-  TTempPathHook Hook;
-  bool Replace;
-  bool Committed = false;
+  std::filesystem::path FTemp;
+  std::string FTempText;  // the hook's copy of the name
+  TTempPathHook FHook;
+  bool FReplace;
+  bool FCommitted = false;
 };
 
 // Whether `a` and `b` name the same existing file (device and inode), whatever the names.

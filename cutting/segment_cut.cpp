@@ -13,7 +13,8 @@ std::vector<TFrameRange> TSegmentCut::PieceRanges(TFileKind kind, TAuFileIn& sou
       // The shown length can run a little past the frames the file holds.
     }
   }
-  if (ranges.empty()) throw ECutError("the segments remove all of the sound; nothing would be left");
+  if (ranges.empty())
+    throw ECutError("the segments remove all of the sound; nothing would be left");
   return ranges;
 }
 

@@ -50,7 +50,7 @@ void TAuStreamedInput::ReadOnce(uint8_t*& buffer, uint32_t& bytes) {
 }
 
 void TAuStreamedInput::RestartRange() {
-  RestartPending = false;
+  FRestartPending = false;
   if (Seekable) {
     DoSeek(StartSample);
   } else {
@@ -67,14 +67,14 @@ void TAuStreamedInput::ReadData(uint8_t*& buffer, uint32_t& bytes) {
     bytes = 0;
     return;
   }
-  if (RestartPending) RestartRange();
+  if (FRestartPending) RestartRange();
   const uint32_t requested = bytes;
   ReadOnce(buffer, bytes);
   if (!(EndOfStream && Loop)) return;
   EndOfStream = false;
   // The range's last block is handed out first; the next read starts the range over.
   if (bytes > 0) {
-    RestartPending = true;
+    FRestartPending = true;
     return;
   }
   RestartRange();
@@ -82,7 +82,7 @@ void TAuStreamedInput::ReadData(uint8_t*& buffer, uint32_t& bytes) {
   ReadOnce(buffer, bytes);
   if (EndOfStream && bytes > 0) {
     EndOfStream = false;
-    RestartPending = true;
+    FRestartPending = true;
   }
 }
 
@@ -113,8 +113,8 @@ bool TAuFileIn::Valid() {
 
 void TAuFileIn::OpenStream() {
   if (StreamAssigned) return;
-  OwnedStream = std::make_unique<TAuFileStream>(WideFileName, fmOpenRead | fmShareDenyWrite);
-  Stream = OwnedStream.get();
+  FOwnedStream = std::make_unique<TAuFileStream>(WideFileName, fmOpenRead | fmShareDenyWrite);
+  Stream = FOwnedStream.get();
 }
 
 void TAuFileIn::CloseStream() {
@@ -123,7 +123,7 @@ void TAuFileIn::CloseStream() {
     return;
   }
   Stream = nullptr;
-  OwnedStream.reset();
+  FOwnedStream.reset();
 }
 
 // The queries take DataLock so that a query on the main thread never races a read.
@@ -167,7 +167,7 @@ void TAuFileIn::DoStartRead() {
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("The file name is not assigned");
   Busy = true;
   FPosition = 0;
-  RestartPending = false;
+  FRestartPending = false;
   try {
     OpenRange();
   } catch (...) {

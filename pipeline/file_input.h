@@ -36,7 +36,7 @@ class TAuStreamedInput : public TAuInput {
   TAuStream* Stream = nullptr;
   bool StreamAssigned = false;
   int64_t FTotalSamples = 0;
-  bool RestartPending = false;  // a looping read starts the range over on the next read
+  bool FRestartPending = false;  // a looping read starts the range over on the next read
 
  private:
   // One ReadBlock, counted into Position and cut at Size.
@@ -89,5 +89,5 @@ class TAuFileIn : public TAuStreamedInput {
   // The part of DoStartRead after the source is marked busy: open, seek, apply the range.
   void OpenRange();
 
-  std::unique_ptr<TAuStream> OwnedStream;
+  std::unique_ptr<TAuStream> FOwnedStream;
 };

@@ -18,12 +18,12 @@ void TAuFileOut::CreateStream() {
 
 void TAuFileOut::OpenStream(uint16_t mode) {
   if (StreamAssigned) return;
-  OwnedStream = std::make_unique<TAuFileStream>(WideFileName, mode);
-  Stream = OwnedStream.get();
+  FOwnedStream = std::make_unique<TAuFileStream>(WideFileName, mode);
+  Stream = FOwnedStream.get();
 }
 
 void TAuFileOut::CloseStream() {
   if (StreamAssigned) return;
   Stream = nullptr;
-  OwnedStream.reset();
+  FOwnedStream.reset();
 }

@@ -45,5 +45,5 @@ class TAuFileOut : public TAuStreamedOutput {
   TFileOutputMode FFileMode = foRewrite;
 
  private:
-  std::unique_ptr<TAuStream> OwnedStream;
+  std::unique_ptr<TAuStream> FOwnedStream;
 };

@@ -34,24 +34,24 @@ void TWMIn::OpenFile() {
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned");
   ForgetFile();
   OpenStream();
-  wma_reader_open(Reader, *Stream, FHighPrecision, RequestedChannels(FOutputChannels));
-  FValid = Reader.HasAudio;
-  if (!Reader.Reader) {
+  wma_reader_open(FReader, *Stream, FHighPrecision, RequestedChannels(FOutputChannels));
+  FValid = FReader.HasAudio;
+  if (!FReader.Reader) {
     // Not a file the runtime knows: let go of it, as nothing stays open.
     CloseStream();
     return;
   }
-  if (Reader.Protected) {
-    wma_reader_close(Reader);
+  if (FReader.Protected) {
+    wma_reader_close(FReader);
     CloseStream();
     FValid = false;
     throw EAuException("File is protected");
   }
-  FDuration = static_cast<uint32_t>(wma_reader_duration(Reader));
+  FDuration = static_cast<uint32_t>(wma_reader_duration(FReader));
   uint16_t channels = 0;
   uint16_t bits = 0;
   uint32_t rate = 0;
-  wma_reader_format(Reader, channels, bits, rate);
+  wma_reader_format(FReader, channels, bits, rate);
   FChannels = channels;
   FBitsPerSample = bits;
   FSampleRate = static_cast<int32_t>(rate);
@@ -81,7 +81,7 @@ void TWMIn::FillTags() {
   TCommonTags& common = CommonTags();
   id3.ClearValues();
   common.ClearValues();
-  const auto text = [this](const char* name) { return wma_reader_text(Reader, name); };
+  const auto text = [this](const char* name) { return wma_reader_text(FReader, name); };
   id3.SetArtist(text("Author"));
   common.SetArtist(text("Author"));
   id3.SetTitle(text("Title"));
@@ -101,7 +101,7 @@ void TWMIn::FillTags() {
 void TWMIn::CloseFile() {
   std::lock_guard lock(FileLock);
   if (OpenCount <= 0) return;
-  wma_reader_close(Reader);
+  wma_reader_close(FReader);
   OpenCount = 0;
   CloseStream();
 }
@@ -112,7 +112,7 @@ void TWMIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
     const int64_t left = size - FPosition;
     if (static_cast<int64_t>(bytes) > left) bytes = static_cast<uint32_t>(left > 0 ? left : 0);
   }
-  buffer = const_cast<uint8_t*>(bytes > 0 ? wma_reader_read(Reader, bytes) : nullptr);
+  buffer = const_cast<uint8_t*>(bytes > 0 ? wma_reader_read(FReader, bytes) : nullptr);
   if (buffer == nullptr) bytes = 0;
 }
 
@@ -138,25 +138,25 @@ bool TWMIn::DoSeek(int64_t& sampleNum) {
   // The frame's time comes from the true length: an MP3 source reports a third of a second
   // more than it holds, which would place every cut early.
   return Succeeded(wma_reader_seek(
-      Reader, SeekTime(sampleNum, TWMIn::FileTotalSamples(), FDuration, FSampleRate)));
+      FReader, SeekTime(sampleNum, TWMIn::FileTotalSamples(), FDuration, FSampleRate)));
 }
 
 bool TWMIn::IsProtected() {
   std::lock_guard lock(DataLock);
   OpenFile();
-  return Reader.Protected;
+  return FReader.Protected;
 }
 
 uint32_t TWMIn::Bitrate() {
   std::lock_guard lock(DataLock);
   OpenFile();
-  return wma_reader_bitrate(Reader);
+  return wma_reader_bitrate(FReader);
 }
 
 bool TWMIn::IsVBR() {
   std::lock_guard lock(DataLock);
   OpenFile();
-  return wma_reader_is_vbr(Reader) != 0;
+  return wma_reader_is_vbr(FReader) != 0;
 }
 
 TId3v2Tags& TWMIn::Id3v2Tags() {

@@ -54,7 +54,7 @@ class TWMIn : public TAuTaggedFileIn {
   void FillTags();
   void Reopen();
 
-  wma_sync_reader Reader;
+  TWmaSyncReader FReader;
   uint32_t FDuration = 0;  // hundredths of a second
   bool FHighPrecision = false;
   TChannelsNumber FOutputChannels = cnMonoOrStereo;

@@ -7,7 +7,7 @@
 #include "tags/tag_text.h"
 
 struct TWMAOut::TRunState {
-  wma_writer Writer;
+  TWmaWriter Writer;
   std::vector<uint8_t> Block;
   bool EndOfInput = false;
   bool ReadStarted = false;  // the source's read is ours to end
@@ -37,7 +37,7 @@ void TWMAOut::OnWriterError(void* owner, uint32_t) {
   static_cast<TWMAOut*>(owner)->FError = true;
 }
 
-void TWMAOut::OpenWriter(wma_writer& w) {
+void TWMAOut::OpenWriter(TWmaWriter& w) {
   wma_writer_open_file(w, WideFileName, this, OnWriterError);
 }
 
@@ -79,7 +79,7 @@ void TWMAOut::Prepare(TRunState& run) {
 }
 
 void TWMAOut::ChooseFormat(int channels, int bits, int rate) {
-  wma_writer& w = FRun->Writer;
+  TWmaWriter& w = FRun->Writer;
   if (CodecIndex >= 0)
     wma_writer_use_format(w, channels, bits, rate, VBR || Lossless, CodecIndex, FormatIndex);
   else if (VBR)
@@ -90,7 +90,7 @@ void TWMAOut::ChooseFormat(int channels, int bits, int rate) {
 
 void TWMAOut::WriteAttributes() {
   const TId3v2Tags& tags = Id3v2Tags();
-  wma_writer& w = FRun->Writer;
+  TWmaWriter& w = FRun->Writer;
   const auto put = [&w](const char* name, const std::u16string& text) {
     if (!text.empty()) wma_writer_set_attribute(w, name, text);
   };

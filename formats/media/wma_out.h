@@ -40,7 +40,7 @@ class TWMAOut : public TAuTaggedFileOut {
   bool WriteBlock(bool Abort) override;
   void FinishOutput() override;
   // Opens the run's writer on the output file; the network variant serves a stream instead.
-  virtual void OpenWriter(wma_writer& w);
+  virtual void OpenWriter(TWmaWriter& w);
   // The output goes to network clients: no file name, no file to remove after a failure.
   virtual bool Streaming() const { return false; }
   static void OnWriterError(void* owner, uint32_t status);

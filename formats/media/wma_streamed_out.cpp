@@ -17,7 +17,7 @@ TWMStreamedOut::~TWMStreamedOut() {
   Shutdown();
 }
 
-void TWMStreamedOut::OpenWriter(wma_writer& w) {
+void TWMStreamedOut::OpenWriter(TWmaWriter& w) {
   FClients = 0;
   wma_writer_open_network(w, ListenAddress, Port, MaxClients, OnConnect, OnDisconnect, this);
 }

@@ -38,7 +38,7 @@ class TWMStreamedOut : public TWMAOut {
  protected:
   void PrepareOutput() override;
   bool WriteBlock(bool Abort) override;
-  void OpenWriter(wma_writer& w) override;
+  void OpenWriter(TWmaWriter& w) override;
   bool Streaming() const override { return true; }
 
  private:

@@ -19,7 +19,7 @@ bool Suits(const TWaveFormat& format, int8_t request, const TWaveFormat& best) {
 
 // Takes `type` for the output only when the reader accepts it, so the record never describes
 // PCM the reader does not deliver; false when the reader refuses it.
-bool Choose(wma_sync_reader& r, uint32_t output, const TMediaType& type) {
+bool Choose(TWmaSyncReader& r, uint32_t output, const TMediaType& type) {
   if (!Succeeded(r.Reader->SetOutputProps(output, type))) return false;
   r.HasAudio = true;
   r.OutputNumber = output;
@@ -31,7 +31,7 @@ bool Choose(wma_sync_reader& r, uint32_t output, const TMediaType& type) {
 
 // Walks the formats of an audio output and keeps choosing those that fit the request.
 // `best` is the last choice over all outputs so far.
-void ChooseFormat(wma_sync_reader& r, uint32_t output, int8_t request, const TMediaType& current,
+void ChooseFormat(TWmaSyncReader& r, uint32_t output, int8_t request, const TMediaType& current,
                   TWaveFormat& best) {
   uint32_t count = 0;
   if (!Succeeded(r.Reader->GetOutputFormatCount(output, count))) return;
@@ -55,8 +55,8 @@ void ChooseFormat(wma_sync_reader& r, uint32_t output, int8_t request, const TMe
 
 }  // namespace
 
-void wma_reader_open(wma_sync_reader& r, TAuStream& stream, bool highPrecision, int8_t channels) {
-  r = wma_sync_reader{};
+void wma_reader_open(TWmaSyncReader& r, TAuStream& stream, bool highPrecision, int8_t channels) {
+  r = TWmaSyncReader{};
   r.Reader = std::make_unique<TMediaSyncReader>();
   r.AudioStream = std::make_shared<TAudioStream>(stream);
   if (!Succeeded(r.Reader->OpenStream(r.AudioStream))) {
@@ -101,18 +101,18 @@ void wma_reader_open(wma_sync_reader& r, TAuStream& stream, bool highPrecision, 
     r.Duration = std::get<uint64_t>(duration);
 }
 
-int64_t wma_reader_duration(const wma_sync_reader& r) {
+int64_t wma_reader_duration(const TWmaSyncReader& r) {
   return static_cast<int64_t>(std::nearbyint(static_cast<double>(r.Duration) / 100000.0));
 }
 
-void wma_reader_format(const wma_sync_reader& r, uint16_t& channels, uint16_t& bitsPerSample,
+void wma_reader_format(const TWmaSyncReader& r, uint16_t& channels, uint16_t& bitsPerSample,
                        uint32_t& sampleRate) {
   channels = static_cast<uint16_t>(r.Channels);
   bitsPerSample = static_cast<uint16_t>(r.BitsPerSample);
   sampleRate = r.SampleRate;
 }
 
-const uint8_t* wma_reader_read(wma_sync_reader& r, uint32_t& bytes) {
+const uint8_t* wma_reader_read(TWmaSyncReader& r, uint32_t& bytes) {
   const uint32_t wanted = bytes;
   bytes = 0;
   for (;;) {
@@ -132,7 +132,7 @@ const uint8_t* wma_reader_read(wma_sync_reader& r, uint32_t& bytes) {
   }
 }
 
-TMediaResult wma_reader_seek(wma_sync_reader& r, uint32_t time) {
+TMediaResult wma_reader_seek(TWmaSyncReader& r, uint32_t time) {
   // What is left of the sample in hand lies before the new position.
   r.HasSample = false;
   r.BufferOffset = 0;
@@ -140,7 +140,7 @@ TMediaResult wma_reader_seek(wma_sync_reader& r, uint32_t time) {
   return r.Reader->SetRange(static_cast<uint64_t>(time) * 100000, 0);
 }
 
-void wma_reader_close(wma_sync_reader& r) {
+void wma_reader_close(TWmaSyncReader& r) {
   if (r.Reader) static_cast<void>(r.Reader->Close());  // only lets go of the file; cannot fail
   r.HasSample = false;
   r.BufferOffset = 0;
@@ -149,7 +149,7 @@ void wma_reader_close(wma_sync_reader& r) {
   r.AudioStream.reset();
 }
 
-std::u16string wma_reader_text(const wma_sync_reader& r, std::string_view name) {
+std::u16string wma_reader_text(const TWmaSyncReader& r, std::string_view name) {
   TMediaValue value;
   if (r.HeaderInfo == nullptr || !Succeeded(r.HeaderInfo->GetAttributeByName(0, name, value)) ||
       !std::holds_alternative<std::u16string>(value))
@@ -159,7 +159,7 @@ std::u16string wma_reader_text(const wma_sync_reader& r, std::string_view name) 
   return text;
 }
 
-uint32_t wma_reader_bitrate(const wma_sync_reader& r) {
+uint32_t wma_reader_bitrate(const TWmaSyncReader& r) {
   TMediaValue value;
   if (r.HeaderInfo == nullptr || !Succeeded(r.HeaderInfo->GetAttributeByName(0, "Bitrate", value)))
     return 0;
@@ -167,7 +167,7 @@ uint32_t wma_reader_bitrate(const wma_sync_reader& r) {
   return 0;
 }
 
-uint32_t wma_reader_is_vbr(const wma_sync_reader& r) {
+uint32_t wma_reader_is_vbr(const TWmaSyncReader& r) {
   TMediaValue value;
   if (r.HeaderInfo == nullptr || !Succeeded(r.HeaderInfo->GetAttributeByName(0, "IsVBR", value)))
     return 0;

@@ -13,7 +13,7 @@
 #include "pipeline/au_stream.h"
 #include "platform/media_runtime.h"
 
-struct wma_sync_reader {
+struct TWmaSyncReader {
   std::shared_ptr<TAudioStream> AudioStream;  // the adapter the runtime reads through
   std::unique_ptr<trimora::media::TMediaSyncReader> Reader;  // unset when the open failed
   trimora::media::TMediaSample Sample;  // the sample being handed out, while HasSample
@@ -34,22 +34,22 @@ struct wma_sync_reader {
 // request: 0 for the file's own channels at the widest samples offered, -1 for the richest
 // format, or an exact count (6, 8). The record is reset first; Reader stays unset when the
 // runtime does not recognise the stream.
-void wma_reader_open(wma_sync_reader& reader, TAuStream& stream, bool highPrecision,
+void wma_reader_open(TWmaSyncReader& reader, TAuStream& stream, bool highPrecision,
                      int8_t channels);
 // The duration in hundredths of a second, rounded to nearest.
-int64_t wma_reader_duration(const wma_sync_reader& reader);
-void wma_reader_format(const wma_sync_reader& reader, uint16_t& channels, uint16_t& bitsPerSample,
+int64_t wma_reader_duration(const TWmaSyncReader& reader);
+void wma_reader_format(const TWmaSyncReader& reader, uint16_t& channels, uint16_t& bitsPerSample,
                        uint32_t& sampleRate);
 // At most `bytes` bytes of PCM, never more than the rest of the current runtime sample;
 // `bytes` becomes the count handed out, 0 (and no pointer) only at the end of the data.
-const uint8_t* wma_reader_read(wma_sync_reader& reader, uint32_t& bytes);
+const uint8_t* wma_reader_read(TWmaSyncReader& reader, uint32_t& bytes);
 // Decoding continues at `time` (hundredths of a second) up to the end.
-trimora::media::TMediaResult wma_reader_seek(wma_sync_reader& reader, uint32_t time);
-void wma_reader_close(wma_sync_reader& reader);
+trimora::media::TMediaResult wma_reader_seek(TWmaSyncReader& reader, uint32_t time);
+void wma_reader_close(TWmaSyncReader& reader);
 // The text attribute `name` ("Author", "WM/AlbumTitle", ...) up to its first NUL; empty
 // when absent.
-std::u16string wma_reader_text(const wma_sync_reader& reader, std::string_view name);
+std::u16string wma_reader_text(const TWmaSyncReader& reader, std::string_view name);
 // The "Bitrate" attribute in bits per second; 0 when absent.
-uint32_t wma_reader_bitrate(const wma_sync_reader& reader);
+uint32_t wma_reader_bitrate(const TWmaSyncReader& reader);
 // The "IsVBR" attribute; 0 when absent.
-uint32_t wma_reader_is_vbr(const wma_sync_reader& reader);
+uint32_t wma_reader_is_vbr(const TWmaSyncReader& reader);

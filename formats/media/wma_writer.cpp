@@ -22,7 +22,7 @@ bool IsErrorStatus(uint32_t status) {
   return low == 0 || low == 9 || low == 26 || low == 30;
 }
 
-void Attach(wma_writer& w, std::shared_ptr<TAudioStream> sink, void* owner,
+void Attach(TWmaWriter& w, std::shared_ptr<TAudioStream> sink, void* owner,
             wma_error_handler handler) {
   w.Owner = owner;
   w.ErrorHandler = handler;
@@ -36,7 +36,7 @@ void Attach(wma_writer& w, std::shared_ptr<TAudioStream> sink, void* owner,
 }
 
 // The first audio input of the writer takes PCM of the source's channels, rate and width.
-void DeclareInput(wma_writer& w, int channels, int bits, int rate) {
+void DeclareInput(TWmaWriter& w, int channels, int bits, int rate) {
   uint32_t count = 0;
   if (!Succeeded(w.Writer->GetInputCount(count))) return;
   for (uint32_t i = 0; i < count; ++i) {
@@ -56,7 +56,7 @@ void DeclareInput(wma_writer& w, int channels, int bits, int rate) {
   }
 }
 
-void UseConfig(wma_writer& w, TMediaStreamConfig config, int channels, int bits, int rate) {
+void UseConfig(TWmaWriter& w, TMediaStreamConfig config, int channels, int bits, int rate) {
   std::unique_ptr<TMediaProfile> profile;
   TMediaProfileManager manager;
   if (!Succeeded(manager.CreateEmptyProfile(kProfileVersion, profile))) return;
@@ -102,9 +102,9 @@ void wma_codec_formats(int codec, bool vbr, std::vector<std::string>& list) {
   }
 }
 
-void wma_writer_open_file(wma_writer& w, const std::filesystem::path& name, void* owner,
+void wma_writer_open_file(TWmaWriter& w, const std::filesystem::path& name, void* owner,
                           wma_error_handler handler) {
-  w = wma_writer{};
+  w = TWmaWriter{};
   try {
     w.File = std::make_unique<TAuFileStream>(name, fmCreate);
   } catch (const EAuException&) {
@@ -113,16 +113,16 @@ void wma_writer_open_file(wma_writer& w, const std::filesystem::path& name, void
   Attach(w, std::make_shared<TAudioStream>(*w.File), owner, handler);
 }
 
-void wma_writer_open_stream(wma_writer& w, TAuStream& stream, void* owner,
+void wma_writer_open_stream(TWmaWriter& w, TAuStream& stream, void* owner,
                             wma_error_handler handler) {
-  w = wma_writer{};
+  w = TWmaWriter{};
   Attach(w, std::make_shared<TAudioStream>(stream), owner, handler);
 }
 
-void wma_writer_open_network(wma_writer& w, const std::string& address, uint16_t port,
+void wma_writer_open_network(TWmaWriter& w, const std::string& address, uint16_t port,
                              uint32_t maxClients, wma_client_handler onConnect,
                              wma_client_handler onDisconnect, void* owner) {
-  w = wma_writer{};
+  w = TWmaWriter{};
   w.Owner = owner;
   w.ConnectHandler = onConnect;
   w.DisconnectHandler = onDisconnect;
@@ -139,7 +139,7 @@ void wma_writer_open_network(wma_writer& w, const std::string& address, uint16_t
   w.Ok = Succeeded(w.Writer->Open(w.NetworkSink));
 }
 
-void wma_writer_use_format(wma_writer& w, int channels, int bits, int rate, bool vbr, int codec,
+void wma_writer_use_format(TWmaWriter& w, int channels, int bits, int rate, bool vbr, int codec,
                            int format) {
   if (!w.Writer) return;
   TMediaCodecInfo info;
@@ -205,7 +205,7 @@ std::optional<TMediaStreamConfig> wma_writer_find_format(const TWaveFormat& want
   return chosen;
 }
 
-void wma_writer_use_nearest(wma_writer& w, int channels, int bits, uint32_t target, bool vbr,
+void wma_writer_use_nearest(TWmaWriter& w, int channels, int bits, uint32_t target, bool vbr,
                             bool lossless, int rate) {
   if (!vbr && target < 1000) target *= 1000;
   const TWaveFormat wanted{static_cast<uint16_t>(channels), static_cast<uint32_t>(rate),
@@ -215,16 +215,16 @@ void wma_writer_use_nearest(wma_writer& w, int channels, int bits, uint32_t targ
   if (w.Writer) UseConfig(w, *config, channels, bits, rate);
 }
 
-void wma_writer_set_attribute(wma_writer& w, std::string_view name, const std::u16string& text) {
+void wma_writer_set_attribute(TWmaWriter& w, std::string_view name, const std::u16string& text) {
   // The writer refuses attributes only once writing has begun; the sink sets its tags before.
   if (w.Writer) static_cast<void>(w.Writer->SetAttribute(0, name, text));
 }
 
-bool wma_writer_begin(wma_writer& w) {
+bool wma_writer_begin(TWmaWriter& w) {
   return w.Writer && Succeeded(w.Writer->BeginWriting());
 }
 
-void wma_writer_write(wma_writer& w, const uint8_t* bytes, uint32_t count) {
+void wma_writer_write(TWmaWriter& w, const uint8_t* bytes, uint32_t count) {
   const double seconds = w.BytesPerSecond > 0 ? double(count) / double(w.BytesPerSecond) : 0.0;
   w.TotalTime += static_cast<uint64_t>(std::llround(seconds / 1e-7));
   ++w.SampleCount;
@@ -237,7 +237,7 @@ void wma_writer_write(wma_writer& w, const uint8_t* bytes, uint32_t count) {
   throw EAuException(std::string("Failed to write data: ") + code);
 }
 
-bool wma_writer_close(wma_writer& w) {
+bool wma_writer_close(TWmaWriter& w) {
   bool completed = true;
   if (w.Writer) completed = Succeeded(w.Writer->EndWriting());
   w.Writer.reset();

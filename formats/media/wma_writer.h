@@ -28,7 +28,7 @@ using wma_error_handler = void (*)(void* owner, uint32_t status);
 // client connects or goes away; on the network sink's threads.
 using wma_client_handler = void (*)(void* owner, uint32_t client);
 
-struct wma_writer {
+struct TWmaWriter {
   void* Owner = nullptr;
   std::unique_ptr<trimora::media::TMediaWriter> Writer;
   uint32_t InputNumber = 0;
@@ -51,22 +51,22 @@ void wma_codec_formats(int codec, bool vbr, std::vector<std::string>& list);
 
 // A writer on a new file `name` (replacing one that is not open elsewhere). Resets the
 // record first; Ok tells whether it worked.
-void wma_writer_open_file(wma_writer& w, const std::filesystem::path& name, void* owner,
+void wma_writer_open_file(TWmaWriter& w, const std::filesystem::path& name, void* owner,
                           wma_error_handler handler);
 // The same on a caller's stream, which must outlive the record's use.
-void wma_writer_open_stream(wma_writer& w, TAuStream& stream, void* owner,
+void wma_writer_open_stream(TWmaWriter& w, TAuStream& stream, void* owner,
                             wma_error_handler handler);
 
 // A writer serving its stream over HTTP on `port` of `address` ("0.0.0.0": every
 // interface) to at most `maxClients` clients at once (0: no limit). Resets the record
 // first; Ok is false when the port cannot be had.
-void wma_writer_open_network(wma_writer& w, const std::string& address, uint16_t port,
+void wma_writer_open_network(TWmaWriter& w, const std::string& address, uint16_t port,
                              uint32_t maxClients, wma_client_handler onConnect,
                              wma_client_handler onDisconnect, void* owner);
 
 // Profile from format `format` of codec `codec`, then the PCM input declared. An index out
 // of range (or a VBR request, which no codec meets) sets nothing: BeginWriting then fails.
-void wma_writer_use_format(wma_writer& w, int channels, int bits, int rate, bool vbr, int codec,
+void wma_writer_use_format(TWmaWriter& w, int channels, int bits, int rate, bool vbr, int codec,
                            int format);
 // The stream configuration of the format nearest `target` (bits per second, or a VBR
 // quality), preferring the wanted channels and sample width and the nearest rate.
@@ -74,14 +74,14 @@ std::optional<trimora::media::TMediaStreamConfig> wma_writer_find_format(
     const trimora::media::TWaveFormat& wanted, uint32_t target, bool lossless, bool vbr);
 // Search (a target below 1000 means kilobits per second, unless VBR), then profile and PCM
 // input as above. "Failed to init codec" when nothing is found.
-void wma_writer_use_nearest(wma_writer& w, int channels, int bits, uint32_t target, bool vbr,
+void wma_writer_use_nearest(TWmaWriter& w, int channels, int bits, uint32_t target, bool vbr,
                             bool lossless, int rate);
-void wma_writer_set_attribute(wma_writer& w, std::string_view name, const std::u16string& text);
+void wma_writer_set_attribute(TWmaWriter& w, std::string_view name, const std::u16string& text);
 // Starts writing; false when the runtime refuses (no profile or no input).
-bool wma_writer_begin(wma_writer& w);
+bool wma_writer_begin(TWmaWriter& w);
 // One sample of `count` PCM bytes, stamped with the running total time including its own
 // duration. "Failed to write data: " and the runtime's 8-digit code on failure.
-void wma_writer_write(wma_writer& w, const uint8_t* bytes, uint32_t count);
+void wma_writer_write(TWmaWriter& w, const uint8_t* bytes, uint32_t count);
 // Ends writing and releases everything (the network variant: its clients get what was
 // written, then the server closes); false when the file could not be completed.
-bool wma_writer_close(wma_writer& w);
+bool wma_writer_close(TWmaWriter& w);

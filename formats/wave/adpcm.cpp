@@ -11,10 +11,10 @@ struct ImaChannel {
   int Predictor;
   int Index;
 
-  explicit ImaChannel(const ImaChannelState& state)
+  explicit ImaChannel(const TImaChannelState& state)
       : Predictor(state.Predictor), Index(std::min<int>(state.StepIndex, kImaMaxStepIndex)) {}
 
-  void StoreTo(ImaChannelState& state) const {
+  void StoreTo(TImaChannelState& state) const {
     state.Predictor = static_cast<int16_t>(Predictor);
     state.StepIndex = static_cast<uint8_t>(Index);
   }
@@ -95,7 +95,7 @@ struct MsChannel {
   int Sample1;
   int Sample2;
 
-  MsChannel(const MsChannelState& state, std::span<const MsCoefficientPair> coefficients)
+  MsChannel(const TMsChannelState& state, std::span<const MsCoefficientPair> coefficients)
       : Delta(state.Delta), Sample1(state.Sample1), Sample2(state.Sample2) {
     // A predictor index beyond the file's table is damage; pair 0 keeps decoding sensible.
     MsCoefficientPair pair;
@@ -108,7 +108,7 @@ struct MsChannel {
     Coef2 = pair.Coef2;
   }
 
-  void StoreTo(MsChannelState& state) const {
+  void StoreTo(TMsChannelState& state) const {
     state.Delta = static_cast<int16_t>(std::min(Delta, int{INT16_MAX}));
     state.Sample1 = static_cast<int16_t>(Sample1);
     state.Sample2 = static_cast<int16_t>(Sample2);
@@ -140,7 +140,7 @@ void ExpandMsCodes(MsChannel& high, MsChannel& low, std::span<const uint8_t> cod
 
 }  // namespace
 
-std::size_t DecodeImaMono(ImaChannelState& state, std::span<const uint8_t> codes,
+std::size_t DecodeImaMono(TImaChannelState& state, std::span<const uint8_t> codes,
                           std::span<int16_t> out) {
   if (out.empty()) return 0;
   ImaChannel channel(state);
@@ -156,7 +156,7 @@ std::size_t DecodeImaMono(ImaChannelState& state, std::span<const uint8_t> codes
   return 1 + 2 * bytes;
 }
 
-std::size_t DecodeImaStereo(ImaChannelState& left, ImaChannelState& right,
+std::size_t DecodeImaStereo(TImaChannelState& left, TImaChannelState& right,
                             std::span<const uint8_t> codes, std::span<int16_t> out) {
   if (out.size() < 2) return 0;
   ImaChannel l(left);
@@ -182,7 +182,7 @@ std::size_t DecodeImaStereo(ImaChannelState& left, ImaChannelState& right,
   return 1 + frames;
 }
 
-std::size_t DecodeMsMono(MsChannelState& state, std::span<const MsCoefficientPair> coefficients,
+std::size_t DecodeMsMono(TMsChannelState& state, std::span<const MsCoefficientPair> coefficients,
                          std::span<const uint8_t> codes, int count, std::span<int16_t> out) {
   if (out.size() < 2) return 0;
   MsChannel channel(state, coefficients);
@@ -195,7 +195,7 @@ std::size_t DecodeMsMono(MsChannelState& state, std::span<const MsCoefficientPai
   return (2 + 2 * bytes) * sizeof(int16_t);
 }
 
-std::size_t DecodeMsStereo(MsChannelState& left, MsChannelState& right,
+std::size_t DecodeMsStereo(TMsChannelState& left, TMsChannelState& right,
                            std::span<const MsCoefficientPair> coefficients,
                            std::span<const uint8_t> codes, int count, std::span<int16_t> out) {
   if (out.size() < 4) return 0;
@@ -213,7 +213,7 @@ std::size_t DecodeMsStereo(MsChannelState& left, MsChannelState& right,
   return (2 + frames) * 2 * sizeof(int16_t);
 }
 
-void EncodeImaMono(std::span<const int16_t> samples, ImaChannelState& state,
+void EncodeImaMono(std::span<const int16_t> samples, TImaChannelState& state,
                    std::span<uint8_t> block) {
   std::fill(block.begin(), block.end(), uint8_t{0});
   if (block.size() < 4) return;
@@ -227,8 +227,8 @@ void EncodeImaMono(std::span<const int16_t> samples, ImaChannelState& state,
   channel.StoreTo(state);
 }
 
-void EncodeImaStereo(std::span<const int16_t> frames, ImaChannelState& left, ImaChannelState& right,
-                     std::span<uint8_t> block) {
+void EncodeImaStereo(std::span<const int16_t> frames, TImaChannelState& left,
+                     TImaChannelState& right, std::span<uint8_t> block) {
   std::fill(block.begin(), block.end(), uint8_t{0});
   if (block.size() < 8) return;
   ImaChannel l(left);
@@ -255,8 +255,8 @@ void EncodeImaStereo(std::span<const int16_t> frames, ImaChannelState& left, Ima
   r.StoreTo(right);
 }
 
-void EncodeImaBlock(std::span<const int16_t> frames, int channels, ImaChannelState& left,
-                    ImaChannelState& right, std::span<uint8_t> block) {
+void EncodeImaBlock(std::span<const int16_t> frames, int channels, TImaChannelState& left,
+                    TImaChannelState& right, std::span<uint8_t> block) {
   const auto first = static_cast<std::size_t>(channels);
   if (frames.size() < first) {
     std::fill(block.begin(), block.end(), uint8_t{0});

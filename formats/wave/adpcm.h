@@ -13,12 +13,12 @@
 #include <cstdint>
 #include <span>
 
-struct ImaChannelState {
+struct TImaChannelState {
   int16_t Predictor = 0;
   uint8_t StepIndex = 0;  // 0 to 88
 };
 
-struct MsChannelState {
+struct TMsChannelState {
   uint8_t PredictorIndex = 0;  // which coefficient pair of the file the block uses
   int16_t Delta = 0;
   int16_t Sample1 = 0;  // the most recent sample
@@ -51,41 +51,41 @@ inline constexpr std::array<int16_t, 16> kMsAdaptationTable = {
 // Decodes the code bytes of a mono IMA block (block align - 4 of them) into 2n + 1 samples,
 // the first being the header sample already in `state`. A step index above 88 from a damaged
 // header is clamped to 88. Returns the number of samples written.
-std::size_t DecodeImaMono(ImaChannelState& state, std::span<const uint8_t> codes,
+std::size_t DecodeImaMono(TImaChannelState& state, std::span<const uint8_t> codes,
                           std::span<int16_t> out);
 
 // Decodes the code bytes of a stereo IMA block (block align - 8 of them, in groups of 4 left
 // and 4 right bytes) into n + 1 interleaved frames. Bytes a short final group lacks count as
 // zero. Returns the number of frames written.
-std::size_t DecodeImaStereo(ImaChannelState& left, ImaChannelState& right,
+std::size_t DecodeImaStereo(TImaChannelState& left, TImaChannelState& right,
                             std::span<const uint8_t> codes, std::span<int16_t> out);
 
 // Decodes a mono Microsoft ADPCM block into 2 + 2 * (count div 2) samples, where count is the
 // block's samples per block - 2, taken from the file header. Code bytes that the block lacks
 // count as zero; a predictor index outside `coefficients` uses pair 0 (or no prediction when
 // the file has no pairs). Returns the number of bytes written.
-std::size_t DecodeMsMono(MsChannelState& state, std::span<const MsCoefficientPair> coefficients,
+std::size_t DecodeMsMono(TMsChannelState& state, std::span<const MsCoefficientPair> coefficients,
                          std::span<const uint8_t> codes, int count, std::span<int16_t> out);
 
 // The stereo form: count + 2 interleaved frames, one code byte per frame (high nibble left).
 // Returns the number of bytes written.
-std::size_t DecodeMsStereo(MsChannelState& left, MsChannelState& right,
+std::size_t DecodeMsStereo(TMsChannelState& left, TMsChannelState& right,
                            std::span<const MsCoefficientPair> coefficients,
                            std::span<const uint8_t> codes, int count, std::span<int16_t> out);
 
 // Encodes one mono IMA block into `block` (its size is the block size). The caller has set
 // state.Predictor to the block's first sample, which becomes the header sample; `samples` are
 // the 2 * (block size - 4) samples after it. The step index carries on to the next block.
-void EncodeImaMono(std::span<const int16_t> samples, ImaChannelState& state,
+void EncodeImaMono(std::span<const int16_t> samples, TImaChannelState& state,
                    std::span<uint8_t> block);
 
 // The stereo form: `frames` holds the block size - 8 interleaved frames after the first one,
 // whose samples the caller has put into the two predictors.
-void EncodeImaStereo(std::span<const int16_t> frames, ImaChannelState& left, ImaChannelState& right,
-                     std::span<uint8_t> block);
+void EncodeImaStereo(std::span<const int16_t> frames, TImaChannelState& left,
+                     TImaChannelState& right, std::span<uint8_t> block);
 
 // One mono or stereo block from the block's interleaved `frames`, the first of which becomes
 // the header's samples; `right` is unused for mono. The step indexes carry on to the next
 // block.
-void EncodeImaBlock(std::span<const int16_t> frames, int channels, ImaChannelState& left,
-                    ImaChannelState& right, std::span<uint8_t> block);
+void EncodeImaBlock(std::span<const int16_t> frames, int channels, TImaChannelState& left,
+                    TImaChannelState& right, std::span<uint8_t> block);

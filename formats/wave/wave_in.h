@@ -76,9 +76,9 @@ class TWaveIn : public TAuFileIn {
   TWavType FWavType = wtUnsupported;
   std::string FRefusal;
   TImaFormat ImaFormat;
-  std::array<ImaChannelState, 2> ImaStates{};
+  std::array<TImaChannelState, 2> ImaStates{};
   TMsFormat MsFormat;
-  std::array<MsChannelState, 2> MsStates{};
+  std::array<TMsChannelState, 2> MsStates{};
   int64_t HeaderLength = 0;  // stream offset of the first data byte
   int64_t DataEnd = -1;      // stream offset after the data; -1: up to the stream's end
   int64_t ReadPos = 0;       // stream offset of the next byte to read

@@ -70,6 +70,6 @@ class TWaveOut : public TAuFileOut {
   std::vector<uint8_t> CodeBlock;
 
   // The IMA encoder's step indexes carry over from block to block, and into an append.
-  ImaChannelState ImaLeft;
-  ImaChannelState ImaRight;
+  TImaChannelState ImaLeft;
+  TImaChannelState ImaRight;
 };

@@ -76,7 +76,8 @@ class EasyCutTest : public TShownWindowTest<TfrmEasyCut> {
     int last = -1;
     for (qsizetype i = 0; i + 1 < Captions.size(); ++i) {
       const QString prefix = kCaption + " - Cutting ... ";
-      ASSERT_TRUE(Captions[i].startsWith(prefix) && Captions[i].endsWith('%')) << Captions[i].toStdString();
+      ASSERT_TRUE(Captions[i].startsWith(prefix) && Captions[i].endsWith('%'))
+          << Captions[i].toStdString();
       const int percent = Captions[i].mid(prefix.size()).chopped(1).toInt();
       EXPECT_TRUE(percent >= last && percent <= 100) << Captions[i].toStdString();
       last = percent;

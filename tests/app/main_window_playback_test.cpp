@@ -99,7 +99,7 @@ TEST_F(PlaybackWindow, MarksPutTheThumbsAtTheCursorKeepingThemApart) {
     int L, U, Cursor, WantL, WantU;
     QString Edit, Length;
   } cases[] = {
-      {true, 0, 20, 5, 5, 20, "00:00:02.5", "00:00:07.8"},  // the end thumb at the end: all
+      {true, 0, 20, 5, 5, 20, "00:00:02.5", "00:00:07.8"},    // the end thumb at the end: all
       {true, 0, 14, 14, 13, 14, "00:00:06.5", "00:00:00.5"},  // at the end thumb
       {true, 0, 14, 17, 13, 14, "00:00:06.5", "00:00:00.5"},  // past it
       {false, 0, 20, 9, 0, 9, "00:00:04.5", "00:00:04.5"},

@@ -51,7 +51,8 @@ class CliRemove : public ::testing::Test {
 // folders or beside the output.
 TEST_F(CliRemove, ALongRemoveWritesNothingButItsOutput) {
   const std::string folder = Folder.Path().string();
-  for (const char* sub : {"work", "home", "data"}) std::filesystem::create_directories(Folder / sub);
+  for (const char* sub : {"work", "home", "data"})
+    std::filesystem::create_directories(Folder / sub);
   ASSERT_EQ(std::system(("cd '" + folder +
                          "' && ffmpeg -v error -f lavfi -i anullsrc=r=8000:cl=mono -t 7200 "
                          "-c:a pcm_u8 in.wav")
@@ -59,7 +60,8 @@ TEST_F(CliRemove, ALongRemoveWritesNothingButItsOutput) {
             0);
   // The watcher lists the folder over and over from before the run starts until it has ended.
   const std::string script =
-      "cd '" + folder + "'\n"
+      "cd '" + folder +
+      "'\n"
       "(while [ ! -e .ended ]; do find . -type f ! -name seen ! -name in.wav ! -name watch.sh "
       "! -name .ended >>seen; done) & watcher=$!\n"
       "TMPDIR=work HOME=home XDG_DATA_HOME=data '" TRIMORA_CLI
@@ -74,8 +76,31 @@ TEST_F(CliRemove, ALongRemoveWritesNothingButItsOutput) {
     names.insert(seen.substr(at, end - at));
   for (const std::string& name : names)
     EXPECT_TRUE(name == "./out.wav" || name.rfind("./.out.trimora-", 0) == 0) << name;
-  EXPECT_EQ(Folder.Names(),
-            (std::vector<std::string>{"data", "home", "in.wav", "out.wav", "seen", "watch.sh", "work"}));
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"data", "home", "in.wav", "out.wav", "seen",
+                                                      "watch.sh", "work"}));
+}
+
+// The plan and info speak of the same length, whatever the kind: the frames the file holds.
+TEST_F(CliRemove, ThePlanAndInfoAgreeOnTheLengthOfEveryKind) {
+  WriteBytes(Folder / "in.wav", CountingWave(80000, 8000));
+  const std::string made =
+      "ffmpeg -v error -i in.wav -c:a libmp3lame -b:a 64k info.mp3 && "
+      "ffmpeg -v error -i in.wav -c:a libmp3lame -b:a 64k -write_xing 0 noinfo.mp3 && "
+      "ffmpeg -v error -i in.wav -c:a libmp3lame -q:a 4 vbr.mp3 && "
+      "ffmpeg -v error -i in.wav -c:a wmav2 -b:a 64k in.wma";
+  ASSERT_EQ(std::system(("cd '" + Folder.Path().string() + "' && " + made).c_str()), 0);
+  for (const char* name : {"in.wav", "info.mp3", "noinfo.mp3", "vbr.mp3", "in.wma"}) {
+    SCOPED_TRACE(name);
+    const auto info = Folder.Cli({"info", name, "--json"});
+    const auto plan = Folder.Cli({"remove", name, "--plan", "-s", "00:00:01.0-00:00:02.0"});
+    ASSERT_EQ(info.Status, 0) << info.Err;
+    ASSERT_EQ(plan.Status, 0) << plan.Err;
+    const size_t at = info.Out.find("\"frames\":");
+    ASSERT_NE(at, std::string::npos) << info.Out;
+    const std::string frames = info.Out.substr(at + 9, info.Out.find(',', at) - at - 9);
+    EXPECT_NE(plan.Out.find(" (" + frames + " frames)\n"), std::string::npos) << frames << " in\n"
+                                                                              << plan.Out;
+  }
 }
 
 TEST_F(CliRemove, WaveKeepsExactlyTheFramesBetweenTheWidenedSegments) {

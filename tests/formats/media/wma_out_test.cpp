@@ -69,7 +69,7 @@ TEST(WMAOut, ListsCodecsAndTheirFormats) {
 
 TEST(WMAWriter, BlocksLastTheirBytesAndAreStampedWithTheirEnd) {
   TAuMemoryStream memory;
-  wma_writer w;
+  TWmaWriter w;
   wma_writer_open_stream(w, memory, nullptr, nullptr);
   ASSERT_TRUE(w.Ok);
   wma_writer_use_format(w, 2, 16, 44100, false, 0, 29);

@@ -9,7 +9,7 @@ namespace trimora::media::test {
 namespace {
 
 TEST(WmaSyncReader, DurationRoundsHundredthsToNearest) {
-  wma_sync_reader reader;
+  TWmaSyncReader reader;
   for (const auto& [duration, hundredths] : std::vector<std::pair<uint64_t, int64_t>>{
            {12345678, 123}, {0, 0}, {49999, 0}, {50001, 1}, {150000, 2}, {100000000, 1000}}) {
     reader.Duration = duration;
@@ -19,7 +19,7 @@ TEST(WmaSyncReader, DurationRoundsHundredthsToNearest) {
 
 TEST(WmaSyncReader, AReadNeverGoesBeyondTheCurrentRuntimeSample) {
   TAuMemoryStream stream(LoadMediaFixture("wma_v2_64k_44k_stereo.wma"));
-  wma_sync_reader reader;
+  TWmaSyncReader reader;
   wma_reader_open(reader, stream, false, 0);
   ASSERT_TRUE(reader.HasAudio);
   uint32_t bytes = 1 << 20;
@@ -41,7 +41,7 @@ TEST(WmaSyncReader, AReadNeverGoesBeyondTheCurrentRuntimeSample) {
 TEST(WmaSyncReader, ASeekDropsWhatIsLeftOfTheSampleInHand) {
   TAuMemoryStream stream(LoadMediaFixture("mp3_lame_cbr128_44k_stereo.mp3"));
   const auto straight = StraightDecode("mp3_lame_cbr128_44k_stereo.mp3");
-  wma_sync_reader reader;
+  TWmaSyncReader reader;
   wma_reader_open(reader, stream, false, 0);
   uint32_t bytes = 4;
   wma_reader_read(reader, bytes);
@@ -56,7 +56,7 @@ TEST(WmaSyncReader, ASeekDropsWhatIsLeftOfTheSampleInHand) {
 TEST(WmaSyncReader, TheDefaultRequestGivesTheFilesRateAndChannelsAtSixteenBits) {
   for (const auto& e : ExpectedFixtures()) {
     TAuMemoryStream stream(LoadMediaFixture(e.File));
-    wma_sync_reader reader;
+    TWmaSyncReader reader;
     for (const int8_t request : {int8_t{0}, int8_t{-1}}) {
       wma_reader_open(reader, stream, false, request);
       uint16_t channels = 0;
@@ -79,7 +79,7 @@ TEST(WmaSyncReader, TheDefaultRequestGivesTheFilesRateAndChannelsAtSixteenBits) 
 
 TEST(WmaSyncReader, UnrecognisedStreamsLeaveTheReaderUnset) {
   TAuMemoryStream stream(std::vector<uint8_t>(4096, 0x55));
-  wma_sync_reader reader;
+  TWmaSyncReader reader;
   wma_reader_open(reader, stream, false, 0);
   EXPECT_EQ(reader.Reader, nullptr);
   EXPECT_FALSE(reader.HasAudio);

@@ -75,8 +75,8 @@ std::vector<int16_t> DecodeBlockWithOurs(const AdpcmFixture& format,
   const bool stereo = format.Channels == 2;
   std::vector<int16_t> out;
   if (format.FormatTag == 0x11) {
-    ImaChannelState left{S16(b), b[2]};
-    ImaChannelState right{S16(b + 4), b[6]};
+    TImaChannelState left{S16(b), b[2]};
+    TImaChannelState right{S16(b + 4), b[6]};
     const std::size_t header = stereo ? 8 : 4;
     const std::span<const uint8_t> codes(b + header, padded.size() - header);
     out.resize(stereo ? 2 * (codes.size() + 1) : 2 * codes.size() + 1);
@@ -86,14 +86,14 @@ std::vector<int16_t> DecodeBlockWithOurs(const AdpcmFixture& format,
   } else {
     const int count = std::max(format.SamplesPerBlock - 2, 0);
     if (stereo) {
-      MsChannelState left{b[0], S16(b + 2), S16(b + 6), S16(b + 10)};
-      MsChannelState right{b[1], S16(b + 4), S16(b + 8), S16(b + 12)};
+      TMsChannelState left{b[0], S16(b + 2), S16(b + 6), S16(b + 10)};
+      TMsChannelState right{b[1], S16(b + 4), S16(b + 8), S16(b + 12)};
       out.resize(2 * (count + 2));
       out.resize(DecodeMsStereo(left, right, format.Coefficients, std::span(padded).subspan(14),
                                 count, out) /
                  2);
     } else {
-      MsChannelState state{b[0], S16(b + 1), S16(b + 3), S16(b + 5)};
+      TMsChannelState state{b[0], S16(b + 1), S16(b + 3), S16(b + 5)};
       out.resize(2 + count);
       out.resize(
           DecodeMsMono(state, format.Coefficients, std::span(padded).subspan(7), count, out) / 2);

@@ -267,7 +267,7 @@ std::vector<uint8_t> EncodeStream(const std::vector<int16_t>& samples, int chann
                                   std::size_t blockSize) {
   const std::size_t framesPerBlock = channels == 1 ? 2 * (blockSize - 4) + 1 : blockSize - 7;
   const std::size_t frames = samples.size() / channels;
-  ImaChannelState state[2];
+  TImaChannelState state[2];
   std::vector<uint8_t> out;
   for (std::size_t first = 0; first + framesPerBlock <= frames; first += framesPerBlock) {
     std::vector<uint8_t> block(blockSize);
