@@ -73,7 +73,7 @@ void TfrmEasyCut::aStartCutExecute() {
   FWaitCursor = true;
   setWindowTitle(BaseCaption + QStringLiteral(" - Cutting ... 0%"));
   try {
-    const TKindPipeline pipeline = PipelineOf(*kind);
+    const window_parts::TKindPipeline pipeline = PipelineOf(*kind);
     pipeline.Input.SetFileName(input.toStdString());
     pipeline.Output.SetFileName(window_parts::OpenTarget(FRun, target, replace, {input}));
     FSegments.Start(FRun, *kind, pipeline.Input, pipeline.Output, plan.Pieces);

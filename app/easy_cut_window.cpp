@@ -164,29 +164,20 @@ void TfrmEasyCut::BuildActions() {
   UpdateActions();
 }
 
-TfrmEasyCut::TKindPipeline TfrmEasyCut::PipelineOf(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Mp3:
-      return {MP3In1, MP3Out1};
-    case TFileKind::Wma:
-      return {WMIn1, WMAOut1};
-    case TFileKind::Wave:
-      break;
-  }
-  return {WaveIn1, WaveOut1};
+window_parts::TKindPipeline TfrmEasyCut::PipelineOf(TFileKind kind) {
+  return {ByKind<TAuFileIn>(kind, WaveIn1, MP3In1, WMIn1),
+          ByKind<TAuFileOut>(kind, WaveOut1, MP3Out1, WMAOut1)};
 }
 
 // The stored settings of the sources and sinks; the file and its pieces are chosen for each
 // batch.
 void TfrmEasyCut::WirePipelines() {
-  for (const TFileKind kind : {TFileKind::Wave, TFileKind::Mp3, TFileKind::Wma}) {
+  for (const TFileKind kind : AllKinds()) {
     const TKindPipeline pipeline = PipelineOf(kind);
-    TAuFileOut* sink = &pipeline.Output;
     SetUpSource(kind, pipeline.Input);
-    SetUpSink(kind, *sink);
-    sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
-    sink->OnDone = [this](TComponent*) { WaveOut1Done(); };
-    FRun.Watch({sink});
+    WireSink(
+        kind, pipeline.Output, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
+        [this] { WaveOut1Done(); });
   }
 }
 

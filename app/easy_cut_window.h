@@ -9,6 +9,7 @@
 
 #include "app/run_dialog.h"
 #include "app/time_edit.h"
+#include "app/window_parts.h"
 #include "cutting/file_kinds.h"
 #include "cutting/output_run.h"
 #include "cutting/segment_cut.h"
@@ -107,12 +108,7 @@ class TfrmEasyCut : public TRunDialog {
   void SelectRow(int row);
   // Asks for the output's name; empty when cancelled or refused.
   QString ChooseTarget(TFileKind kind, bool& replace);
-  // The source and sink the window holds for a kind.
-  struct TKindPipeline {
-    TAuFileIn& Input;
-    TAuFileOut& Output;
-  };
-  TKindPipeline PipelineOf(TFileKind kind);
+  window_parts::TKindPipeline PipelineOf(TFileKind kind);
   // Ends the batch: caption, Start and cursor back; `error` shown if any.
   void EndBatch(const std::string& error);
   void StopBatch();

@@ -97,30 +97,23 @@ void TfrmJoiner::BuildControls() {
 }
 
 TfrmJoiner::TKindPipeline TfrmJoiner::PipelineOf(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Mp3:
-      return {MP3In1, MP3In2, MP3Out1};
-    case TFileKind::Wma:
-      return {WMIn1, WMIn2, WMAOut1};
-    case TFileKind::Wave:
-      break;
-  }
-  return {WaveIn1, WaveIn2, WaveOut1};
+  using window_parts::ByKind;
+  return {ByKind<TAuFileIn>(kind, WaveIn1, MP3In1, WMIn1),
+          ByKind<TAuFileIn>(kind, WaveIn2, MP3In2, WMIn2),
+          ByKind<TAuFileOut>(kind, WaveOut1, MP3Out1, WMAOut1)};
 }
 
 // The stored settings of the six sources and three sinks; every sink reads the mixer.
 void TfrmJoiner::WirePipelines() {
   AudioMixer1.SetInput2(&Converter2);
-  for (const TFileKind kind : {TFileKind::Wave, TFileKind::Mp3, TFileKind::Wma}) {
+  for (const TFileKind kind : AllKinds()) {
     const TKindPipeline pipeline = PipelineOf(kind);
-    TAuFileOut* sink = &pipeline.Output;
     SetUpSource(kind, pipeline.Input1);
     SetUpSource(kind, pipeline.Input2);
-    SetUpSink(kind, *sink);
-    sink->SetInput(&AudioMixer1);
-    sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
-    sink->OnDone = [this](TComponent*) { WaveOut1Done(); };
-    FRun.Watch({sink});
+    pipeline.Output.SetInput(&AudioMixer1);
+    window_parts::WireSink(
+        kind, pipeline.Output, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
+        [this] { WaveOut1Done(); });
   }
 }
 

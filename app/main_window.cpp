@@ -196,29 +196,20 @@ void TfrmMain::BuildAboutMenu() {
   add("miExit", tr("&Exit"), [this] { close(); });
 }
 
-TfrmMain::TKindPipeline TfrmMain::PipelineOf(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Mp3:
-      return {MP3In1, MP3Out1};
-    case TFileKind::Wma:
-      return {WMIn1, WMAOut1};
-    case TFileKind::Wave:
-      break;
-  }
-  return {WaveIn1, WaveOut1};
+window_parts::TKindPipeline TfrmMain::PipelineOf(TFileKind kind) {
+  return {ByKind<TAuFileIn>(kind, WaveIn1, MP3In1, WMIn1),
+          ByKind<TAuFileOut>(kind, WaveOut1, MP3Out1, WMAOut1)};
 }
 
 // The stored settings of the three pipelines; each sink reads its own source.
 void TfrmMain::WirePipelines() {
-  for (const TFileKind kind : {TFileKind::Wave, TFileKind::Mp3, TFileKind::Wma}) {
+  for (const TFileKind kind : AllKinds()) {
     const TKindPipeline pipeline = PipelineOf(kind);
-    TAuFileOut* sink = &pipeline.Output;
     SetUpSource(kind, pipeline.Input);
-    SetUpSink(kind, *sink);
-    sink->SetInput(&pipeline.Input);
-    sink->OnProgress = [this, sink](TComponent*) { SinkProgress(*sink); };
-    sink->OnDone = [this](TComponent*) { MP3Out1Done(); };
-    FRun.Watch({sink});
+    pipeline.Output.SetInput(&pipeline.Input);
+    WireSink(
+        kind, pipeline.Output, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
+        [this] { MP3Out1Done(); });
   }
 }
 

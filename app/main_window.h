@@ -9,6 +9,7 @@
 
 #include "app/selection_model.h"
 #include "app/time_edit.h"
+#include "app/window_parts.h"
 #include "controls/tracker2.h"
 #include "cutting/file_kinds.h"
 #include "cutting/output_run.h"
@@ -122,12 +123,7 @@ class TfrmMain : public QWidget {
   void SinkProgress(TAuOutput& sink);
   void MP3Out1Done();
 
-  // The source and sink the window holds for a kind.
-  struct TKindPipeline {
-    TAuFileIn& Input;
-    TAuFileOut& Output;
-  };
-  TKindPipeline PipelineOf(TFileKind kind);
+  window_parts::TKindPipeline PipelineOf(TFileKind kind);
   // The format step: sets up and starts the pipeline of the source's kind, writing through
   // the safe save into `target`. Raises with the text to show when it cannot start.
   void StartFormatStep(const std::filesystem::path& source, const std::filesystem::path& target,

@@ -48,6 +48,14 @@ std::optional<TFileKind> KindOf(const QString& path) {
   return FindKind(path.toStdString());
 }
 
+void WireSink(TFileKind kind, TAuFileOut& sink, TOutputRun& run,
+              const std::function<void(TAuOutput&)>& progress, const std::function<void()>& done) {
+  SetUpSink(kind, sink);
+  sink.OnProgress = [progress, &sink](TComponent*) { progress(sink); };
+  sink.OnDone = [done](TComponent*) { done(); };
+  run.Watch({&sink});
+}
+
 namespace {
 
 // "Sound Files(*.wav;*.mp3;*.wma)" and the patterns the dialog matches, in either case.

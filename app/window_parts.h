@@ -36,6 +36,32 @@ void Bind(QPushButton* button, QAction* action);
 // The kind of sound file `path` names, if it names one (the kinds table decides).
 std::optional<TFileKind> KindOf(const QString& path);
 
+// Of a window's three components of one role (its design names them per kind), the one of
+// `kind`.
+template <class T>
+T& ByKind(TFileKind kind, T& wave, T& mp3, T& wma) {
+  switch (kind) {
+    case TFileKind::Mp3:
+      return mp3;
+    case TFileKind::Wma:
+      return wma;
+    case TFileKind::Wave:
+      break;
+  }
+  return wave;
+}
+
+// The source and the sink a window holds for one kind.
+struct TKindPipeline {
+  TAuFileIn& Input;
+  TAuFileOut& Output;
+};
+
+// Gives `sink` (of `kind`) its stored settings, `progress` and `done` as its handlers, and
+// `run` its errors.
+void WireSink(TFileKind kind, TAuFileOut& sink, TOutputRun& run,
+              const std::function<void(TAuOutput&)>& progress, const std::function<void()>& done);
+
 // The program's own open dialog for the three kinds, opened in `folder`; the chosen path, or
 // empty when the user cancelled.
 QString ChooseSoundFile(QWidget* owner, const QString& folder);

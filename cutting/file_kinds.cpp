@@ -108,6 +108,12 @@ std::string ExtensionOf(TFileKind kind) {
   return EntryOf(kind).Extension;
 }
 
+std::vector<TFileKind> AllKinds() {
+  std::vector<TFileKind> kinds;
+  for (const auto& entry : kKinds) kinds.push_back(entry.Kind);
+  return kinds;
+}
+
 std::vector<std::string> KindExtensions() {
   std::vector<std::string> extensions;
   for (const auto& entry : kKinds) extensions.emplace_back(entry.Extension);

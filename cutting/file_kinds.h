@@ -24,7 +24,8 @@ std::optional<TFileKind> FindKind(const std::filesystem::path& path);
 TFileKind KindOfFile(const std::filesystem::path& path);
 // The extension of the kind, e.g. ".wav".
 std::string ExtensionOf(TFileKind kind);
-// The extensions of every kind, in the table's order.
+// Every kind, and the extensions of every kind, in the table's order.
+std::vector<TFileKind> AllKinds();
 std::vector<std::string> KindExtensions();
 
 // A source or sink of the kind with the stored settings every window and command uses.
