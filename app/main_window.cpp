@@ -303,6 +303,8 @@ void TfrmMain::ShowSelection(bool times) {
   tbAudio->SetPositionL(FSelection.StartUnit());
   tbAudio->SetPositionU(std::max(FSelection.EndUnit(), std::min(FSelection.StartUnit() + 1, max)));
   tbAudio->SetMax(max);
+  FShownL = tbAudio->PositionL();
+  FShownU = tbAudio->PositionU();
   if (times) {
     eStart->setText(TimeText(FSelection.StartMs()));
     eEnd->setText(TimeText(FSelection.EndMs()));
@@ -345,7 +347,7 @@ void TfrmMain::ShowRequest(const QString& file) {
 // A thumb moved by the user: it takes its half second, the other keeps its time.
 void TfrmMain::tbAudioChange() {
   if (FShowingSelection) return;
-  FSelection.SetFromUnits(tbAudio->PositionL(), tbAudio->PositionU());
+  FSelection.SetFromUnits(tbAudio->PositionL(), tbAudio->PositionU(), FShownL, FShownU);
   ShowSelection(true);
 }
 

@@ -166,6 +166,7 @@ class TfrmMain : public QWidget {
   TOutputRun FRun;
   TSelectionModel FSelection;
   bool FShowingSelection = false;  // the window itself is moving the thumbs or edits
+  int FShownL = 0, FShownU = 0;    // the thumbs where the window last put them
   bool FPlayingSelection = false;  // the playback was started by Play Selection
   int FDragStartPosition = 0;      // the start thumb when the left button went down on the bar
 };

@@ -39,11 +39,11 @@ int TSelectionModel::EndUnit() const {
   return ToEnd() ? MaxUnits() : Unit(FEndMs);
 }
 
-void TSelectionModel::SetFromUnits(int lower, int upper) {
-  int32_t start = lower == StartUnit() ? FStartMs : lower * kUnitMs;
-  int32_t end = upper == EndUnit() ? FEndMs : upper * kUnitMs;
-  if (upper >= MaxUnits() && upper != EndUnit()) end = FLengthMs;
+void TSelectionModel::SetFromUnits(int lower, int upper, int shownLower, int shownUpper) {
+  const int32_t start = lower == shownLower ? FStartMs : lower * kUnitMs;
+  int32_t end = upper == shownUpper ? FEndMs : upper * kUnitMs;
+  if (upper >= MaxUnits() && upper != shownUpper) end = FLengthMs;
   if (start >= end) return;  // the bar keeps its thumbs apart; nothing to take over
-  FStartMs = std::max(start, 0);
+  FStartMs = std::max<int32_t>(start, 0);
   FEndMs = std::min(end, FLengthMs);
 }

@@ -29,9 +29,10 @@ class TSelectionModel {
   int MaxUnits() const { return FLengthMs / kUnitMs; }
   int StartUnit() const;
   int EndUnit() const;
-  // The thumbs moved to `lower` and `upper`: a thumb that moved takes its half second (the end
-  // thumb at the end of the bar takes the whole length), one that stayed keeps its time.
-  void SetFromUnits(int lower, int upper);
+  // The thumbs moved from `shownLower` and `shownUpper` to `lower` and `upper`: a thumb that
+  // moved takes its half second (the end thumb at the end of the bar takes the whole length),
+  // one that stayed keeps its time.
+  void SetFromUnits(int lower, int upper, int shownLower, int shownUpper);
 
   static constexpr int32_t kUnitMs = 500;
 
