@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and starts Trimora: with no arguments or a sound file the
 # main window (`./run.sh song.mp3`), with a command word first the command line
 # (`./run.sh cut song.wav --start 00:00:05.0 -o part.wav`).
@@ -7,9 +8,10 @@ cd "$(dirname "$(readlink -f "$0")")"
 source scripts/ensure-packages.sh
 trimora_ensure_packages
 cmake --preset default >/dev/null
-cmake --build --preset default
+# Only the two programs: the tests and fuzzers are ./test.sh's.
+cmake --build --preset default --target trimora trimora-cli
 case "${1:-}" in
-  info | cut | join | mix | remove | stream | formats | help | --help | -h)
+  info | cut | join | mix | remove | stream | formats | help | --help | -h | version)
     exec build/default/cli/trimora-cli "$@" ;;
 esac
 exec build/default/app/trimora "$@"

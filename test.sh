@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test: all tests of the default and the
 # asan builds, the threaded tests under the tsan build, and each fuzz target briefly.
 set -euo pipefail

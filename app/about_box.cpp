@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/about_box.h"
 
 #include <QFrame>
@@ -11,6 +12,7 @@
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/message_box.h"
+#include "trimora_version.h"
 
 namespace {
 
@@ -46,7 +48,11 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
   big.setPointSizeF(big.pointSizeF() * 1.4);
   big.setBold(true);
   Label1->setFont(big);
-  Label2 = Named(new QLabel(QStringLiteral("Version: 1.0   Build 20261208"), this), "Label2");
+  Label2 =
+      Named(new QLabel(QStringLiteral("Version: %1   Build %2")
+                           .arg(QStringLiteral(TRIMORA_VERSION), QStringLiteral(TRIMORA_BUILD)),
+                       this),
+            "Label2");
   Image3 = new TLinkLabel({}, this);
   Image3->setObjectName("Image3");
   Image3->setPixmap(artwork::DonatePixmap(96, 28, ratio));
@@ -63,7 +69,10 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
   link.setUnderline(true);
   lbEAddress->setFont(link);
   lbEAddress->SetColors(Qt::blue, Qt::blue);
-  lCopywrite = Named(new QLabel(tr("Copyright (C) 2026 Quarvo Software"), this), "lCopywrite");
+  lCopywrite = Named(new QLabel(tr("Copyright (C) 2026 Quarvo Software\n"
+                                   "Free software under the GNU GPL, version 3 or later"),
+                                this),
+                     "lCopywrite");
   Label3 =
       Named(new QLabel(tr("Support: see the README shipped with the program"), this), "Label3");
   bOK = new QPushButton(tr("&OK"), this);

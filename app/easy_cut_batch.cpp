@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch of the segment cut: its checks, its one run, and its end however it ends.
 #include <QApplication>
 #include <QFileDialog>

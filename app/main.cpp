@@ -1,10 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program: one main window per user session. A second start hands its file to
 // the running window and ends.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFileInfo>
 #include <QStyleFactory>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/artwork.h"
 #include "app/main_thread_pump.h"
@@ -12,6 +15,7 @@
 #include "app/single_instance.h"
 #include "app/window_parts.h"
 #include "cutting/leftovers.h"
+#include "trimora_version.h"
 
 namespace {
 
@@ -21,9 +25,46 @@ bool DisplayAvailable() {
          std::getenv("WAYLAND_DISPLAY") != nullptr;
 }
 
+bool AsksForHelpOrVersion(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    for (const char* option : {"--help", "-h", "--help-all", "--version", "-v"})
+      if (std::strcmp(argv[i], option) == 0) return true;
+  return false;
+}
+
+void SetIdentity() {
+  QCoreApplication::setOrganizationName(QStringLiteral("Trimora"));
+  QCoreApplication::setApplicationName(QStringLiteral("trimora"));
+  QCoreApplication::setApplicationVersion(
+      QStringLiteral(TRIMORA_VERSION " (build " TRIMORA_BUILD ", " TRIMORA_LICENSE ")"));
+}
+
+// The options of the window program: a file to open, and Qt's --help and --version (which
+// end the program after printing).
+QString FileToOpen(const QCoreApplication& app) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Cuts, joins and mixes MP3, WAV and WMA files. trimora-cli does the same without "
+      "the windows."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("a sound file to open"),
+                               QStringLiteral("[file]"));
+  parser.process(app);
+  const QStringList files = parser.positionalArguments();
+  return files.isEmpty() ? QString() : QFileInfo(files.first()).absoluteFilePath();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Help and the version need no display.
+  if (AsksForHelpOrVersion(argc, argv)) {
+    QCoreApplication core(argc, argv);
+    SetIdentity();
+    FileToOpen(core);
+    return 0;
+  }
   if (!DisplayAvailable()) {
     std::fputs(
         "trimora: no display found (DISPLAY is not set); "
@@ -33,12 +74,10 @@ int main(int argc, char** argv) {
   }
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication app(argc, argv);
-  QApplication::setOrganizationName(QStringLiteral("Trimora"));
-  QApplication::setApplicationName(QStringLiteral("trimora"));
+  SetIdentity();
   QApplication::setWindowIcon(artwork::ProgramIcon());
 
-  const QStringList args = QApplication::arguments();
-  const QString file = args.size() > 1 ? QFileInfo(args.at(1)).absoluteFilePath() : QString();
+  const QString file = FileToOpen(app);
   TSingleInstance instance(TSingleInstance::DefaultName());
   if (instance.HandToRunning(file)) return 0;
   instance.Listen();

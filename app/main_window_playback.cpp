@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preview playback in the main window: the file or the selection is played through the media
 // player, a half-second timer moves the cursor on the track bar to where the sound has got,
 // and the selection's ends can be marked at the cursor.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-screenshots FILE OUTDIR: pictures of the windows for the README, made by
 // scripts/screenshots.sh under a virtual display. Opens FILE in the main window, selects a
 // stretch of it, and saves main-window.png, about-box.png and segment-cut.png (the segment

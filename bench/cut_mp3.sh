@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times an MP3 cut by trimora-cli against FFmpeg and sox re-encoding the same stretch at the
 # same bit rate: a 20-minute CBR 128 kbps stereo 44.1 kHz MP3, cut from 00:02:00.0 to
 # 00:18:00.0. trimora-cli runs with 1, 2 and (where the machine has the cores) 4 encoder

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times a WAV cut by trimora-cli against sox and FFmpeg (stream copy) on the same input:
 # a 20-minute 16-bit stereo 44.1 kHz WAV, cut from 00:02:00.0 to 00:18:00.0. Prints the
 # median wall time of each tool over several runs, the ratios, and the peak memory (the

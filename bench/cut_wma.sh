@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times a WMA cut by trimora-cli against FFmpeg re-encoding the same stretch with the same
 # codec and bit rate: a 20-minute WMA (version 2, 128 kbps, stereo 44.1 kHz, made by
 # FFmpeg), cut from 00:02:00.0 to 00:18:00.0. Prints the median wall time of each tool over

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes one MP3 or WMA file through TMP3In or TWMIn into a sink that keeps nothing, and
 // prints how long opening the file (including any frame scan) and reading it took. The
 // script decode_media.sh sets these times against FFmpeg's own decoding of the same file.

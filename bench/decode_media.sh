@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Decodes 20-minute MP3 (CBR 128 kbps, VBR with a Xing tag, VBR without a tag) and WMA files
 # through TMP3In / TWMIn into a sink that keeps nothing, and FFmpeg's `ffmpeg -i x -f null -`
 # on the same files; prints the best of three runs of each and their ratio.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times trimora-cli join against sox and FFmpeg's concat filter on the same inputs: two
 # 10-minute 16-bit stereo 44.1 kHz WAVs, then two 10-minute CBR 128 kbps MP3s re-encoded at
 # 128 kbps. Prints the median wall time of each tool over several runs, the ratios, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds the peak overview of one file the way a window does: the builder runs on its own
 // thread while this thread polls it every 50 ms and copies what has arrived. Prints when
 // the first columns were there, when the overview was complete, and how much the process's

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times the waveform overview of 20-minute files from the start of the build to the complete
 # overview, against FFmpeg decoding the same file alone (`ffmpeg -i FILE -f null -`): a WAV
 # (16-bit stereo 44.1 kHz), an MP3 (128 kbps CBR, made by lame) and a WMA (version 2,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Read-only throughput of the WAV reader: one pass of TWaveIn over a generated 20-minute
 # 16-bit stereo 44.1 kHz WAV (about 212 MB), against FFmpeg reading the same file
 # (`ffmpeg -i x.wav -f null -`). Both run from the page cache, best of three runs each.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times trimora-cli remove against sox (trim with several ranges) and FFmpeg (atrim + concat)
 # removing three stretches from a 20-minute 16-bit stereo 44.1 kHz WAV and from the same as a
 # CBR 128 kbps MP3 re-encoded at 128 kbps. trimora-cli widens each stretch by 0.1 s, so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the per-block conversions on the mixer's and the WAV reader's paths, and of IMA
 // decoding next to FFmpeg's decoder on the same blocks. Bytes are counted as 16-bit PCM
 // delivered (or consumed), so the MB/s figures compare directly.

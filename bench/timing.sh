@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the benchmark scripts (sourced first; it sets strict mode and moves to the top of
 # the tree): the program to time, generated inputs, timed runs of competing tools and their
 # summary. bench_setup sets $cli and $work (the scratch folder); the caller sets $out (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a WAV file from start to end through TWaveIn, in the 16384-byte requests a sink
 // makes, and prints the bytes delivered and the time taken. bench/read_wav.sh runs it.
 

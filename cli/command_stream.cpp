@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/command_stream.h"
 
 #include <cstdio>
@@ -24,7 +25,9 @@ const char* const kStreamUsage =
     "Options:\n"
     "  -p, --port N         the port to listen on (required)\n"
     "  --max-clients K      refuse clients beyond K at once (default: no limit)\n"
-    "  --listen ADDRESS     the interface to listen on (default: 0.0.0.0, every one)\n"
+    "  --listen ADDRESS     the interface to listen on (default: 127.0.0.1, this machine\n"
+    "                       only; 0.0.0.0 shares the stream with every network this\n"
+    "                       machine is on, without any password)\n"
     "  -h, --help           show this help\n";
 
 namespace {

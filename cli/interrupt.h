@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Ctrl-C, a termination request or a closed terminal (SIGINT, SIGTERM, SIGHUP). The first

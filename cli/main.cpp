@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli: cutting sound files from the command line, on the same engine as the windows.
 // Exit status: 0 done, 1 failed, 2 the command line was not understood, 128 + the signal
 // number when interrupted.
@@ -16,6 +17,7 @@
 #include "cli/command_remove.h"
 #include "cli/command_stream.h"
 #include "cli/interrupt.h"
+#include "trimora_version.h"
 
 namespace {
 
@@ -49,9 +51,15 @@ void PrintUsage(FILE* out) {
   for (const auto& command : kCommands) std::fprintf(out, "  %s\n", command.Synopsis);
   std::fputs(
       "\n"
-      "Run 'trimora-cli COMMAND --help' for the options of a command.\n",
+      "Run 'trimora-cli COMMAND --help' for the options of a command, and\n"
+      "'trimora-cli --version' for the version and the license.\n",
       out);
 }
+
+const char* const kLicense =
+    "Copyright (C) 2026 Quarvo Software. License GPL-3.0-or-later: the GNU GPL version 3 or\n"
+    "later <https://www.gnu.org/licenses/gpl.html>. This is free software: you are free to\n"
+    "change and redistribute it. There is NO WARRANTY, to the extent permitted by law.";
 
 int Fail(const char* message) {
   std::fprintf(stderr, "trimora-cli: %s\n", message);
@@ -69,6 +77,10 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintUsage(stdout);
+    return kExitOk;
+  }
+  if (args[0] == "--version" || args[0] == "-v" || args[0] == "version") {
+    std::printf("trimora-cli %s (build %s)\n%s\n", TRIMORA_VERSION, TRIMORA_BUILD, kLicense);
     return kExitOk;
   }
   const TCommand* command = nullptr;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # trimora_add_test(NAME <name> SOURCES <files...> LIBS <targets...> [THREADED] [QT])
 #
 # One GoogleTest executable. THREADED labels its tests "threaded" so the tsan build runs

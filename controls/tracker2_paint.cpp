@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Painting of TTrackBar2. The bar is composed in an image first: the pointer thumbs are
 // masked over the pixels beneath them, which a widget's paint device cannot be read for.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The waveform behind the track of TTrackBar2, and the stretches marked over it.
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/mp3_cut_settings.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/sample_frames.h"
 
 int64_t MsToSampleFrame(int64_t ms, int64_t rate) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pipeline/main_thread_queue.h"
 
 #include <condition_variable>

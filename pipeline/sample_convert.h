@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Block conversions between integer PCM and floats in -1.0 .. 1.0. Counts are in samples

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pipeline/unique_fd.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One owner for POSIX file descriptors, and the one loop that reads or writes a whole buffer

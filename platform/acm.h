@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Our Audio Compression Manager: the handful of calls that the MP3-in-WAV converter makes,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The one conversion our compression manager offers: MPEG Layer-3 frames to interleaved

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Owners for the FFmpeg objects the media runtime uses, so that no early return leaks one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The audio codecs our media runtime can write and the formats each offers. Only FFmpeg's

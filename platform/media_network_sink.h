@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The writer's network sink: an HTTP server that serves the ASF stream a writer produces to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound-device output of the player, over Qt Multimedia's audio sink. Everything here runs
 // on the application's thread: the sink pulls from the buffer through its own timer there.
 #include <QAudioDevice>

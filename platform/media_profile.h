@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The profile side of our media runtime's writer: the stream configurations a codec offers

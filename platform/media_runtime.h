@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The reader side of our media runtime: a synchronous reader that opens an MP3 or Windows

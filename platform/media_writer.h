@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The writer side of our media runtime: writes one audio stream of a profile as a Windows

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Trimora builds, tests and benchmarks with, only those missing,
 # so that a second run costs nothing. Sourced by run.sh and test.sh.
 TRIMORA_PACKAGES=(

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (clang, ASan) and runs each for a short fixed time.
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # scripts/screenshots.sh OUTDIR: pictures of Trimora's windows (main-window.png,
 # about-box.png, segment-cut.png) taken under a virtual X display, with a generated
 # 10.3-second file open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tags/apev2_tags.h"
 
 TAPEv2Tags::TAPEv2Tags() {

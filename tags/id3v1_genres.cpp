@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tags/id3v1_genres.h"
 
 const std::array<std::string_view, kId3v1GenreCount> kId3v1Genres = {"Blues",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <atomic>
@@ -28,7 +29,8 @@ class TWMStreamedOut : public TWMAOut {
   uint16_t Port = 8080;
   uint32_t MaxClients = 0;  // 0: no limit; clients beyond a limit are refused
   // The interface to listen on; every one by default.
-  std::string ListenAddress = "0.0.0.0";
+  // This machine only unless the caller shares the stream wider: it has no password.
+  std::string ListenAddress = "127.0.0.1";
   TEventSlot<TClientEvent> OnClientConnected;
   TEventSlot<TClientEvent> OnClientDisconnected;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The reader layer between the Windows Media and MP3 sources and the media runtime: one

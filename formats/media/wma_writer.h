@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The writer layer between the WMA sink and the media runtime: one record per run and free

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Block codecs for the two ADPCM kinds found in WAV files: IMA (DVI) ADPCM, decoded and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Converts the data of a WAV file that the reader does not decode itself (MPEG Layer-3,

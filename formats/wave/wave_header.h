@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The RIFF WAVE header scan shared by the reader and the MP3-in-WAV converter: the kinds of

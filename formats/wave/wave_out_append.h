@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the WAV writer needs to know of a file it appends to: its kind and format and where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/wave/wave_out_headers.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The headers the WAV writer produces, byte for byte, and the little-endian field access

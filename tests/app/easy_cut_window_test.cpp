@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The segment cut window as a user drives it: the list and its messages, and whole batches
 // that remove two stretches from WAV, MP3 and WMA files.
 

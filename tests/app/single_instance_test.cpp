@@ -1,10 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QTest>
 #include <random>
 
+#include "app/about_box.h"
 #include "app/single_instance.h"
+#include "trimora_version.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -62,6 +66,30 @@ TEST(Startup, WithoutADisplayTheProgramPointsToTheCommandLine) {
   EXPECT_EQ(RunProgram({}, env, &errors), 1);
   EXPECT_TRUE(errors.contains("trimora-cli")) << errors.toStdString();
   EXPECT_EQ(errors.count('\n'), 1);
+}
+
+// The first line a program prints to stdout for `arguments`, without a display.
+QString FirstLine(const QString& program, const QStringList& arguments) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    env.remove(variable);
+  QProcess process;
+  process.setProcessEnvironment(env);
+  process.start(program, arguments);
+  if (!process.waitForFinished(60000) || process.exitCode() != 0) return "(failed)";
+  return QString::fromUtf8(process.readAllStandardOutput()).section('\n', 0, 0);
+}
+
+// Both programs and the About box show the one version the build was given, with the license.
+TEST(Startup, BothProgramsTellTheVersionTheAboutBoxShows) {
+  const QString version = QStringLiteral(TRIMORA_VERSION), build = QStringLiteral(TRIMORA_BUILD);
+  EXPECT_EQ(FirstLine(TRIMORA_APP, {"--version"}),
+            "trimora " + version + " (build " + build + ", GPL-3.0-or-later)");
+  EXPECT_EQ(FirstLine(TRIMORA_CLI, {"--version"}),
+            "trimora-cli " + version + " (build " + build + ")");
+  EXPECT_TRUE(FirstLine(TRIMORA_APP, {"--help"}).startsWith("Usage: "));
+  TfrmAbout about(nullptr);
+  EXPECT_EQ(about.Label2->text(), "Version: " + version + "   Build " + build);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli cut: the frames asked for and no others, from every kind of WAV the reader
 // takes, and never a lost or half-written file.
 

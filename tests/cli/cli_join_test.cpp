@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli join and mix: the frames of both files in the first one's format, decoded by
 // FFmpeg; the first file's tags and bit rate on MP3; refusals that leave nothing behind.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli cut on MP3 files made by LAME and by FFmpeg: the output decodes (FFmpeg) to
 // exactly the number of frames asked for, at the source's bit rate, with the source's tags
 // readable by TagLib and FFmpeg; a failure leaves no file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli remove: the kept stretches joined, sample for sample on WAV, to the sample in
 // length on MP3 and within a codec frame on WMA, with the input's tags and bit rate; the
 // work files gone afterwards; lists that keep nothing refused.

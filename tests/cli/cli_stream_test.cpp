@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli stream: a real FFmpeg client on 127.0.0.1 plays what it serves; its client
 // lines, a taken port and wrong options.
 

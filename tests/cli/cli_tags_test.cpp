@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tags of MP3 files tagged by mutagen, through trimora-cli cut, join and info: single-byte
 // ID3v1 texts, several artists, track "7/12", pictures, and texts the ID3v2 tag lacks that
 // the ID3v1 record or an APEv2 tag holds. Outputs are read back with TagLib.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Running the built trimora-cli in a scratch folder, and the files it is given and writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli's command line: help, usage errors and their exit status, the info command,
 // and an interrupted cut.
 

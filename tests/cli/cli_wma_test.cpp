@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli cut on WMA files made by FFmpeg: the output has the range (to within one
 // codec frame, never less), the source's format and bit rate and its tags, read back by
 // FFmpeg and by our own reader (the info command); a failure leaves no file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One QApplication for the whole test run. It is made in a global environment rather than
 // in main() so that listing the tests (gtest_discover_tests) needs no display at all.
 #include <memory>

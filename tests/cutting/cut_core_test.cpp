@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The core both front ends drive: the kinds table's lengths and the one range rule on real
 // files of every kind, the pieces of a segment cut read in one pass, and the sweep of the
 // leftovers of killed runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The encoder settings an MP3 cut derives from its source.
 #include <gtest/gtest.h>
 

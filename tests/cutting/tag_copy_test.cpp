@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A cut carries its source's texts into the sink's ID3v2 and ID3v1 containers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WMA format a cut chooses from its source, and what it carries into the sink.
 #include <gtest/gtest.h>
 

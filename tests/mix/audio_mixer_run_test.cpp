@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer read by a real sink on the sink's worker thread, with the events delivered on this
 // (the main) thread.
 

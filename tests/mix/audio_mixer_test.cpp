@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mixer read directly on the test's thread: its arithmetic, lengths, offsets, refusals and
 // recovery from a failed start.
 

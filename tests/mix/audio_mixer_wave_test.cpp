@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two real WAV files, written by sox and by FFmpeg, joined and mixed through the WAV reader by
 // a sink on its worker thread, against FFmpeg's concat and amix filters on the same files.
 

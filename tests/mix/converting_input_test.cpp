@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converting source in front of a mixer's second input: rate, channels and sample width
 // of another source, with the length and pitch kept.
 

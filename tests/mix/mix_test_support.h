@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // In-memory sources of any sample width and channel count for the mixer, and helpers that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs of a sink on its worker thread, and the events the dispatcher delivers on the main
 // thread (this test's thread, which drains the queue in PumpUntil).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The range rules of a file source, read directly on this thread as a sink's worker would.
 
 #include <gtest/gtest.h>

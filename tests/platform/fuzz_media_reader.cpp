@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds hostile files to the media runtime's reader: opens them, decodes, seeks and reads
 // attributes, so that no file can crash it, hang it or make it read out of bounds.
 //

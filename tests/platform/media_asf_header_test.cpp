@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ASF header walk on crafted bytes: object sizes that lie, headers cut short, and the
 // objects it looks for nested where they may stand.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tag texts as FFmpeg hands them over: UTF-8, or the single bytes of an ID3v1 record.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MPEG audio frame headers, ID3v2 tag lengths and the decode timeline.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player on a real sound device: a private sound server with a null sink, started for
 // this test run on a socket of its own. Where no such server can start, the tests skip and
 // say why.

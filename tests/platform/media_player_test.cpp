@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview player with its silent output: the same clock-paced consumption that stands in
 // for a sound device on machines without one.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Attributes by name: duration, bit rate, VBR flag and texts, for MP3 and WMA alike.
 
 #include <gtest/gtest.h>

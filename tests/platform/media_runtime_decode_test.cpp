@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding through the runtime against FFmpeg's own command-line decoding of the same files.
 
 #include <gtest/gtest.h>

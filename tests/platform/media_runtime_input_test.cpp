@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged, foreign and hostile input: the reader refuses it or decodes what it can, and
 // never crashes, hangs or reads outside its buffers (run under AddressSanitizer).
 

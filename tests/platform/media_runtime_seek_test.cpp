@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seeking through the runtime: after SetRange(t) the first frame is frame round(t x rate)
 // of a straight decode, and what follows is the straight decode sample for sample.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writer side of the runtime: its codec and format lists, and files it writes read
 // back by our own reader (length, position, format, bit rate, texts).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "pipeline_test_support.h"
 
 namespace pipeline_test {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Test components for the pipeline: a raw 16-bit stereo file source, a source of unknown

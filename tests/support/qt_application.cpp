@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One QApplication for the whole test run, in a global environment so that listing the
 // tests needs no display. Settings go to Qt's test location, never the user's.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Answering the real modal dialogs of a window the way a user does: the helper waits from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Helpers the tests share: a scratch folder, shell commands, FFmpeg and ffprobe, and sound

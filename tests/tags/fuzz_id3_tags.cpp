@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, as a file, to the ID3v2 and ID3v1 readers (and as a tag to the
 // readers of pictures, multi-valued frames and APEv2 items), and writes what was read
 // back in front of the same bytes, so a hostile file can neither crash nor hang them.

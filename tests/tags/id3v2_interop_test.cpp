@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ID3v2 tags written by other software are read as they meant them, and the tags we write
 // read back the same in TagLib and FFmpeg.
 #include <gtest/gtest.h>

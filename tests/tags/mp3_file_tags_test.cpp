@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tags of an MP3 file beyond what the media runtime reports: every value of a frame,
 // pictures, and what the ID3v1 record and an APEv2 tag hold. Tags are built byte by byte,
 // including the layouts other writers use (unsynchronisation, extended headers, version 2).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the small ADPCM WAV files that the codec tests decode: IMA and Microsoft ADPCM from two
 # independent encoders (sox and ffmpeg), mono and stereo. The signal is a sweep followed by a
 # full-scale square wave, so that decoders reach their clamping bounds.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the MP3 and WMA fixtures of the media tests and records what FFmpeg's own command-line
 # decoding makes of each (frame count and MD5 of its 16-bit PCM) in expected.txt, together
 # with what ffprobe reports (duration, bit rate), for the tests to compare against.

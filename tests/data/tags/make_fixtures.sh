@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the ID3 fixtures of the tag tests: a short untagged MP3, and copies of it tagged by
 # FFmpeg (ID3v2.3 and 2.4) and by mutagen (python3-mutagen: UTF-16 with byte-order mark,
 # UTF-8 with frames of 128 bytes and more, padding). Run from anywhere; writes next to

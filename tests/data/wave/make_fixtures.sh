@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the small WAV files the reader tests open, one per kind of WAV data, each with a raw
 # reference decoding (*.ref) made by an independent decoder:
 #   - FFmpeg for PCM, float, Microsoft ADPCM and MP3 inside WAV (written by FFmpeg with LAME);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fields the command line's "info" prints.
 
 #include <gtest/gtest.h>

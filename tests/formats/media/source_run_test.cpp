@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WAV, MP3 and WMA sources while a sink reads them on its worker thread: the window that owns
 // them may destroy them or give them another file at any moment.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Helpers for tests of the network stream: ports on 127.0.0.1 and FFmpeg clients run in

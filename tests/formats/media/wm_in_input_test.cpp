@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sources on files that are not what their names say, damaged, empty or missing.
 
 #include <gtest/gtest.h>

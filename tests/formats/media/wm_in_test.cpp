@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MP3 and WMA sources over real files: format, length, tags and ranges.
 
 #include <gtest/gtest.h>

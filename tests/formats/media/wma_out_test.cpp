@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WMA sink and its writer layer: formats chosen by index and by search, block timing,
 // tags as header attributes, failures and their messages. What it writes is checked with
 // FFmpeg's programs and our own reader.

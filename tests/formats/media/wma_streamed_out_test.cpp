@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WMA sink serving network clients: real FFmpeg clients on 127.0.0.1 decode what it
 // serves; its client events reach the main thread; the client limit, a taken port and Stop.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader layer on its own: rounding of the duration, pieces handed out, attributes.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The encoder record as the sink fills it, compared byte for byte with the layout the
 // encoder reads.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ID3v1 record the MP3 sink appends to every file.
 #include <gtest/gtest.h>
 

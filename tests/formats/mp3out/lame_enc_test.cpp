@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The encoder interface over libmp3lame: chunk and buffer sizes and refused records; and the
 // tag frame written over the encoder's placeholder.
 #include <gtest/gtest.h>

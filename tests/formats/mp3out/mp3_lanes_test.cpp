@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MP3 encoding on several encoders at once, checked by FFmpeg's decoder against the source
 // and against what one encoder makes of the same input.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MP3 sink end to end: what it writes is decoded by FFmpeg and read by TagLib, two
 // readers other players rely on.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Test helpers for the MP3 sink: a PCM source over generated samples, what FFmpeg (an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Just enough RIFF WAVE parsing to reach the ADPCM blocks of a test fixture: the `fmt ` and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our ADPCM decoders against independent decoders, block by block, on files written by two
 // independent encoders (tests/data/adpcm/make_fixtures.sh); and our IMA encoder's blocks
 // decoded by FFmpeg.

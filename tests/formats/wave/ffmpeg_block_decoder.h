@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // FFmpeg's ADPCM decoder, fed one WAV block per packet: the independent reference our

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, as a WAV file, to the header scan, to the MP3-in-WAV converter's
 // chunk walk, and to the reader, which opens them and reads what it finds from the start and
 // from a frame inside the data. Nothing may crash, hang or read outside a buffer.

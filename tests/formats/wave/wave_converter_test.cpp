@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWaveConverter's chunk walk and conversion, and the compression manager under it: what the
 // converter loads, what it converts (against FFmpeg's decoding of the fixtures), and inputs
 // that must fail or be cut short without writing past a buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged and hostile input: cut files, sizes that lie, random bytes, table indexes out of
 // range in ADPCM headers, and offsets past 2 GiB. None may crash, hang or read outside a
 // buffer (the asan build checks the last); a source delivers what the file holds or nothing.

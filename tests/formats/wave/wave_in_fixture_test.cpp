@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TWaveIn on files written by sox and FFmpeg (tests/data/wave/make_fixtures.sh), one per kind
 // of WAV data, against an independent decoder's output for the same file: whole reads with
 // several block sizes, and ranges that start inside the data.

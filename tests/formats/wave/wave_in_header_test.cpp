@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header scan on files built in memory: what real files carry around the chunks the
 // reader needs, and the headers it must refuse without reading past anything.
 

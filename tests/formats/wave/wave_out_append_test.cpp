@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appending with the WAV writer: what it joins must decode as one stream, and a file it
 // refuses to join must come out untouched.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV writer: headers byte for byte, and every file it writes read back by FFmpeg and
 // sox, which must decode the samples we meant to write.
 

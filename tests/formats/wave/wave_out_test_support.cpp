@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "wave_out_test_support.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Helpers for the WAV writer's tests: an in-memory PCM source of any format, a scratch

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Helpers for the WAV reader tests: fixture files and their reference decodings, RIFF files

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds for fuzz_id3_tags: the tagged MP3 fixtures of the tag tests, and a few small tags
 # for the layouts those lack (version 2.2, footer, extended header, ID3v1 records).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds for fuzz_wave_header: one small reader fixture of each kind of WAV data, and a few
 # headers for the layouts those lack (lower-case ids, bytes before "RIFF", a LIST chunk of odd
 # size with its pad byte, an extensible header).
