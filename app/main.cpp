@@ -32,9 +32,12 @@ bool AsksForHelpOrVersion(int argc, char** argv) {
   return false;
 }
 
+// The program's identity, org.quarvo.Trimora: settings, cache and data all live under
+// Quarvo/Trimora, and the desktop file of that id is the window's entry.
 void SetIdentity() {
-  QCoreApplication::setOrganizationName(QStringLiteral("Trimora"));
-  QCoreApplication::setApplicationName(QStringLiteral("trimora"));
+  QCoreApplication::setOrganizationName(QStringLiteral("Quarvo"));
+  QCoreApplication::setOrganizationDomain(QStringLiteral("quarvo.org"));
+  QCoreApplication::setApplicationName(QStringLiteral("Trimora"));
   QCoreApplication::setApplicationVersion(
       QStringLiteral(TRIMORA_VERSION " (build " TRIMORA_BUILD ", " TRIMORA_LICENSE ")"));
 }
@@ -75,6 +78,7 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
   QApplication app(argc, argv);
   SetIdentity();
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quarvo.Trimora"));
   QApplication::setWindowIcon(artwork::ProgramIcon());
 
   const QString file = FileToOpen(app);

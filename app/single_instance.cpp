@@ -3,8 +3,10 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 namespace {
 
@@ -17,7 +19,17 @@ constexpr int kWaitMs = 2000;
 QString TSingleInstance::DefaultName() {
   const QString name = qEnvironmentVariable("TRIMORA_INSTANCE_NAME");
   if (!name.isEmpty()) return name;
-  return QStringLiteral("Quarvo Trimora Made by Quarvo Software-%1").arg(::getuid());
+  // The display the window goes to: a start on another display or session gets a window there.
+  QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+  if (display.isEmpty()) display = qEnvironmentVariable("DISPLAY");
+  for (QChar& c : display)
+    if (!c.isLetterOrNumber() && c != '.' && c != '-') c = '_';
+  // The user's runtime folder ($XDG_RUNTIME_DIR, or a private folder Qt makes for the user).
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty()) folder = QDir::tempPath();
+  return QDir(folder).filePath(QStringLiteral("org.quarvo.Trimora-%1-%2.socket")
+                                   .arg(::getuid())
+                                   .arg(display.isEmpty() ? QStringLiteral("none") : display));
 }
 
 TSingleInstance::TSingleInstance(QString name, QObject* parent)

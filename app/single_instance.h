@@ -6,15 +6,15 @@
 
 class QLocalServer;
 
-// One running instance per user. A later start hands its request (and its file argument,
-// if any) to the running instance over a local socket and ends; the running instance shows
-// itself and opens that file.
+// One running instance per user and display. A later start on the same display hands its
+// request (and its file argument, if any) to the running instance over a local socket and
+// ends; the running instance shows itself and opens that file.
 class TSingleInstance : public QObject {
   Q_OBJECT
 
  public:
-  // The socket's name: the window class name the program always used, made per user.
-  // TRIMORA_INSTANCE_NAME replaces it (tests run instances of their own).
+  // The socket: a file in the user's runtime folder named after the program's id, the user
+  // and the display. TRIMORA_INSTANCE_NAME replaces it (tests run instances of their own).
   static QString DefaultName();
 
   explicit TSingleInstance(QString name, QObject* parent = nullptr);

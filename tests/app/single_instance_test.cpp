@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <random>
 
@@ -68,6 +69,29 @@ TEST(Startup, WithoutADisplayTheProgramPointsToTheCommandLine) {
   EXPECT_EQ(errors.count('\n'), 1);
 }
 
+// Each display has its own instance: a start on another display does not reach the window
+// of this one, and the sockets live in the user's runtime folder.
+TEST(Startup, EachDisplayHasAnInstanceOfItsOwn) {
+  const QByteArray display = qgetenv("DISPLAY"), wayland = qgetenv("WAYLAND_DISPLAY");
+  qunsetenv("WAYLAND_DISPLAY");
+  QStringList names;
+  for (const char* value : {":7", ":8"}) {
+    qputenv("DISPLAY", value);
+    names << TSingleInstance::DefaultName();
+  }
+  qputenv("DISPLAY", display);
+  if (!wayland.isEmpty()) qputenv("WAYLAND_DISPLAY", wayland);
+  ASSERT_NE(names[0], names[1]);
+  for (const QString& name : names)
+    EXPECT_TRUE(name.startsWith(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)))
+        << name.toStdString();
+  TSingleInstance first(names[0]), second(names[1]);
+  ASSERT_TRUE(first.Listen());
+  EXPECT_FALSE(second.HandToRunning({})) << "reached the other display's window";
+  ASSERT_TRUE(second.Listen());
+  EXPECT_TRUE(TSingleInstance(names[1]).HandToRunning({}));
+}
+
 // The first line a program prints to stdout for `arguments`, without a display.
 QString FirstLine(const QString& program, const QStringList& arguments) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -84,7 +108,7 @@ QString FirstLine(const QString& program, const QStringList& arguments) {
 TEST(Startup, BothProgramsTellTheVersionTheAboutBoxShows) {
   const QString version = QStringLiteral(TRIMORA_VERSION), build = QStringLiteral(TRIMORA_BUILD);
   EXPECT_EQ(FirstLine(TRIMORA_APP, {"--version"}),
-            "trimora " + version + " (build " + build + ", GPL-3.0-or-later)");
+            "Trimora " + version + " (build " + build + ", GPL-3.0-or-later)");
   EXPECT_EQ(FirstLine(TRIMORA_CLI, {"--version"}),
             "trimora-cli " + version + " (build " + build + ")");
   EXPECT_TRUE(FirstLine(TRIMORA_APP, {"--help"}).startsWith("Usage: "));
