@@ -6,8 +6,8 @@ TRIMORA_PACKAGES=(
   cmake g++ ninja-build pkg-config ccache   # the build (ccache: a rebuild of unchanged files is cached)
   qt6-base-dev qt6-multimedia-dev           # the windows, the track bar, preview playback
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # MP3/WMA decoding, WMA encoding, MP3-in-WAV
-  libmp3lame-dev                            # MP3 encoding (loaded at run time)
-  libtag1-dev libtagc0-dev                  # MP3 tag writing (loaded at run time), tag checks in tests
+  libmp3lame-dev                            # MP3 encoding
+  libtag1-dev libtagc0-dev                  # MP3 tag writing, tag checks in tests
   libgtest-dev libbenchmark-dev             # tests and micro-benchmarks
   clang libclang-rt-14-dev                  # libFuzzer targets
   ffmpeg sox libsox-fmt-mp3 time            # fixture scripts, reference decoding, benchmarks

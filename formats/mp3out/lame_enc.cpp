@@ -146,7 +146,7 @@ uint32_t PlaceholderBytes(const TBeStream& stream) {
 }
 
 TInfoTagFacts OwnTagFacts(const TBeStream& stream, bool finished) {
-  const TLameApi& api = TLameLibrary::Instance().Api();
+  const TLameApi& api = LameApi();
   TInfoTagFacts facts;
   facts.AudioHeader = stream.AudioHeader;
   facts.Kbps = api.get_brate(stream.Flags.get());
@@ -188,13 +188,11 @@ std::mutex OpenLock;
 
 BE_ERR InitStream(const BE_CONFIG* config, bool untagged, uint32_t* samples, uint32_t* bufferSize,
                   HBE_STREAM* stream) {
-  TLameLibrary& library = TLameLibrary::Instance();
-  if (!library.Loaded() || config == nullptr || samples == nullptr || bufferSize == nullptr ||
-      stream == nullptr)
+  if (config == nullptr || samples == nullptr || bufferSize == nullptr || stream == nullptr)
     return BE_ERR_INVALID_FORMAT_PARAMETERS;
   if (config->dwConfig != BE_CONFIG_LAME || config->dwStructSize < sizeof(BE_CONFIG))
     return BE_ERR_INVALID_FORMAT;
-  const TLameApi& api = library.Api();
+  const TLameApi& api = LameApi();
   const std::lock_guard lock(OpenLock);
   auto result = std::make_unique<TBeStream>();
   BE_ERR error = OpenEncoder(api, *config, untagged, result->Flags);
@@ -233,7 +231,7 @@ BE_ERR beInitStreamUntagged(const BE_CONFIG* config, uint32_t* samples, uint32_t
 TBeStreamFacts beStreamFacts(HBE_STREAM stream) {
   TBeStreamFacts facts;
   if (stream == nullptr) return facts;
-  const TLameApi& api = TLameLibrary::Instance().Api();
+  const TLameApi& api = LameApi();
   lame_t flags = stream->Flags.get();
   facts.Delay = api.get_encoder_delay(flags);
   if (stream->Flushed) facts.Padding = api.get_encoder_padding(flags);
@@ -250,7 +248,7 @@ BE_ERR beEncodeChunk(HBE_STREAM stream, uint32_t samples, const int16_t* input, 
   const int perChannel = static_cast<int>(samples / static_cast<uint32_t>(stream->Channels));
   if (perChannel == 0) return BE_ERR_SUCCESSFUL;
   if (input == nullptr || output == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-  const TLameApi& api = TLameLibrary::Instance().Api();
+  const TLameApi& api = LameApi();
   const uint32_t room = PlaceholderBytes(*stream);
   uint8_t* dest = output + room;
   const int space = static_cast<int>(stream->BufferSize - room);
@@ -270,7 +268,7 @@ BE_ERR beDeinitStream(HBE_STREAM stream, uint8_t* output, uint32_t* outputBytes)
   if (stream == nullptr || outputBytes == nullptr) return BE_ERR_INVALID_HANDLE;
   *outputBytes = 0;
   if (output == nullptr) return BE_ERR_INVALID_FORMAT_PARAMETERS;
-  const TLameApi& api = TLameLibrary::Instance().Api();
+  const TLameApi& api = LameApi();
   const uint32_t room = PlaceholderBytes(*stream);
   uint8_t* dest = output + room;
   const int produced =
@@ -287,7 +285,7 @@ std::vector<uint8_t> beLameTagFrame(HBE_STREAM stream) {
     if (stream->AudioHeader == 0) return {};  // no audio, so no placeholder either
     return MakeInfoTagFrame(OwnTagFacts(*stream, true));
   }
-  const TLameApi& api = TLameLibrary::Instance().Api();
+  const TLameApi& api = LameApi();
   // The largest layer III frame is 1441 bytes (MPEG-2.5 reaches 1440); ask again if the
   // encoder says it needs more.
   std::vector<uint8_t> frame(2048);

@@ -9,8 +9,7 @@
 #include "formats/mp3out/be_config.h"
 
 // The encoder's exported interface (beInitStream and its companions) as a small layer of our
-// own over libmp3lame. The MP3 sink speaks only this interface. Load the library with
-// TLameLibrary::Instance().Load() first; every call fails while it is not loaded.
+// own over libmp3lame. The MP3 sink speaks only this interface.
 
 using BE_ERR = uint32_t;
 inline constexpr BE_ERR BE_ERR_SUCCESSFUL = 0;

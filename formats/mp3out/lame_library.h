@@ -3,9 +3,7 @@
 
 #include <lame/lame.h>
 
-#include "formats/mp3out/dynamic_library.h"
-
-inline constexpr const char* kLameLibraryName = "libmp3lame.so.0";
+#include "formats/mp3out/library_api.h"
 
 #define TRIMORA_LAME_ENTRY_POINTS(X)   \
   X(lame_, init)                       \
@@ -43,16 +41,11 @@ inline constexpr const char* kLameLibraryName = "libmp3lame.so.0";
   X(lame_, get_frameNum)               \
   X(get_lame_, short_version)
 
-// The encoder entry points we call, typed from the encoder's own header; nothing is linked,
-// the library is opened at run time so that the program runs without it.
+// The encoder entry points we call, typed from the encoder's own header (the library is
+// linked).
 struct TLameApi {
   TRIMORA_LAME_ENTRY_POINTS(TRIMORA_API_FIELD)
 };
 
-// The encoder library; the sink's constructor and each run ask for it (Load).
-class TLameLibrary : public TLibraryApi<TLameApi> {
- public:
-  explicit TLameLibrary(std::string fileName);
-  // The process's instance over kLameLibraryName.
-  static TLameLibrary& Instance();
-};
+// The process's encoder API.
+const TLameApi& LameApi();

@@ -66,10 +66,7 @@ void DownmixToMono(int16_t* samples, uint32_t frames) {
 
 }  // namespace
 
-TMP3Out::TMP3Out() {
-  TLameLibrary::Instance().Load();
-  TagLibApi();
-}
+TMP3Out::TMP3Out() = default;
 
 TMP3Out::~TMP3Out() {
   Shutdown();
@@ -81,8 +78,6 @@ void TMP3Out::PrepareOutput() {
 }
 
 void TMP3Out::Prepare(TRunState& run) {
-  if (!TLameLibrary::Instance().Load())
-    throw EAuException(std::string(kLameLibraryName) + " library could not be loaded.");
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
   // The source is opened before the output is created: it holds its file against writers,
   // so an output named like the source is refused instead of truncating it.
@@ -191,7 +186,7 @@ void TMP3Out::CompleteFile(TRunState& run, bool stopped) {
     const BE_ERR error = beWriteVBRHeader(WideFileName.c_str());
     if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
   }
-  if (const TTagLibApi* taglib = TagLibApi()) WriteMP3Tags(*taglib, WideFileName, Id3v2Tags());
+  WriteMP3Tags(TagLibApi(), WideFileName, Id3v2Tags());
 }
 
 // After a refused encoder: FinishOutput will not run, so the read is ended here.

@@ -6,9 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "formats/mp3out/dynamic_library.h"
-
-inline constexpr const char* kTagLibLibraryName = "libtag_c.so.0";
+#include "formats/mp3out/library_api.h"
 
 #define TRIMORA_TAGLIB_ENTRY_POINTS(X)        \
   X(taglib_, audioproperties_bitrate)         \
@@ -41,8 +39,8 @@ inline constexpr const char* kTagLibLibraryName = "libtag_c.so.0";
   X(taglib_, tag_track)                       \
   X(taglib_, tag_year)
 
-// TagLib's C binding, typed from its own header and opened at run time; the MP3 sink writes
-// its tags through it when it is there and goes without when it is not.
+// TagLib's C binding, typed from its own header (the library is linked); the MP3 sink writes
+// its tags through it.
 struct TTagLibApi {
   TRIMORA_TAGLIB_ENTRY_POINTS(TRIMORA_API_FIELD)
 };
@@ -54,8 +52,7 @@ struct TTagLibFileCloser {
 };
 using TTagLibFile = std::unique_ptr<TagLib_File, TTagLibFileCloser>;
 
-// The process's TagLib binding, opened by the first caller (and tried again by the next
-// while it is missing); nullptr when it or any of its names is missing. TagLib keeps its default
-// text encoding in a global, so callers hold TagLibUseLock() for the whole of a tag update.
-const TTagLibApi* TagLibApi();
+// The process's TagLib binding. TagLib keeps its default text encoding in a global, so
+// callers hold TagLibUseLock() for the whole of a tag update.
+const TTagLibApi& TagLibApi();
 std::mutex& TagLibUseLock();

@@ -29,15 +29,7 @@ BE_CONFIG Config(uint32_t rate, int32_t mode) {
   return config;
 }
 
-class LameEnc : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(TLameLibrary::Instance().Load()); }
-};
-
-TEST(LameLibrary, AMissingLibraryIsNotLoaded) {
-  TLameLibrary missing("libtrimora-no-such-encoder.so.0");
-  EXPECT_FALSE(missing.Load());
-}
+class LameEnc : public ::testing::Test {};
 
 TEST_F(LameEnc, ChunkAndBufferSizesFollowTheStream) {
   const struct {
