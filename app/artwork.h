@@ -5,7 +5,7 @@
 #include <QPixmap>
 
 // The pictures of the windows, drawn in code so that they stay sharp at any scaling and
-// need no image plugin: the program's icon (the same design as resources/trimora.svg, which
+// need no image plugin: the program's icon (the same design as resources/org.quarvo.Trimora.svg, which
 // the desktop entry uses), the title banner, the update and donate pictures.
 namespace artwork {
 
