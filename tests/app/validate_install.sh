@@ -13,8 +13,8 @@ desktop-file-validate "$prefix/share/applications/$id.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
 for file in bin/trimora bin/trimora-cli share/icons/hicolor/scalable/apps/$id.svg \
     share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png \
-    share/man/man1/trimora.1 share/man/man1/trimora-cli.1 \
-    share/bash-completion/completions/trimora-cli share/doc/trimora/LICENSE; do
+    share/man/man1/trimora.1.gz share/man/man1/trimora-cli.1.gz \
+    share/bash-completion/completions/trimora-cli share/doc/trimora/LICENSE share/doc/trimora/copyright; do
   [ -s "$prefix/$file" ] || { echo "missing: $file" >&2; exit 1; }
 done
 echo "1 passed, 0 failed"
