@@ -6,12 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 source scripts/ensure-packages.sh
-trimora_ensure_packages
-cmake --preset default >/dev/null
-# Only the two programs: the tests and fuzzers are ./test.sh's.
-cmake --build --preset default --target trimora trimora-cli
+trimora_ensure_packages build
+# Only the two programs, without the tests (./test.sh builds and runs those).
+cmake --preset app >/dev/null
+cmake --build --preset app --target trimora trimora-cli
 case "${1:-}" in
   info | cut | join | mix | remove | stream | formats | help | --help | -h | version)
-    exec build/default/cli/trimora-cli "$@" ;;
+    exec build/app/cli/trimora-cli "$@" ;;
 esac
-exec build/default/app/trimora "$@"
+exec build/app/app/trimora "$@"

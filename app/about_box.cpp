@@ -112,8 +112,10 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
   outer->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(bOK, &QPushButton::clicked, this, &QDialog::accept);
-  connect(lbEAddress, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kProductPage); });
-  connect(Image3, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kDonationPage); });
+  connect(lbEAddress, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kProductPage); });
+  connect(Image3, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kDonationPage); });
 }
 
 void TfrmAbout::showEvent(QShowEvent* event) {

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "app/message_box.h"
+
 namespace links {
 
 QUrl PageUrl(const char* fragment) {
@@ -19,8 +21,12 @@ QUrl PageUrl(const char* fragment) {
   return url;
 }
 
-void OpenPage(const char* fragment) {
-  QDesktopServices::openUrl(PageUrl(fragment));
+void OpenPage(QWidget* owner, const char* fragment) {
+  const QUrl url = PageUrl(fragment);
+  if (QDesktopServices::openUrl(url)) return;
+  message_box::Show(
+      owner,
+      QObject::tr("The page could not be opened here. Its address is:\n%1").arg(url.toString()));
 }
 
 }  // namespace links

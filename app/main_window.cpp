@@ -176,9 +176,11 @@ void TfrmMain::BuildControls() {
   eStart->SetExitCheck([this] { return eStartExit(); });
   eEnd->SetExitCheck([this] { return eEndExit(); });
   tbAudio->OnChange = [this](TTrackBar2*) { tbAudioChange(); };
-  connect(Image1, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kProductPage); });
-  connect(lTitle, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kHomePage); });
-  connect(lUpdate, &TLinkLabel::Clicked, this, [] { links::OpenPage(links::kUpdatePage); });
+  connect(Image1, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kProductPage); });
+  connect(lTitle, &TLinkLabel::Clicked, this, [this] { links::OpenPage(this, links::kHomePage); });
+  connect(lUpdate, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kUpdatePage); });
 }
 
 void TfrmMain::BuildAboutMenu() {
@@ -188,9 +190,9 @@ void TfrmMain::BuildAboutMenu() {
     QAction* action = pmAbout->addAction(caption, this, handler);
     action->setObjectName(name);
   };
-  add("miHomepage", tr("&Homepage"), [] { links::OpenPage(links::kProductPage); });
+  add("miHomepage", tr("&Homepage"), [this] { links::OpenPage(this, links::kProductPage); });
   pmAbout->addSeparator();
-  add("miDonate", tr("&Donate"), [] { links::OpenPage(links::kDonationPage); });
+  add("miDonate", tr("&Donate"), [this] { links::OpenPage(this, links::kDonationPage); });
   pmAbout->addSeparator();
   add("miAbout", tr("&About..."), [this] { miAboutClick(); });
   pmAbout->addSeparator();

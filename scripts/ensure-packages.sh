@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Trimora builds, tests and benchmarks with, only those missing,
-# so that a second run costs nothing. Sourced by run.sh and test.sh.
-TRIMORA_PACKAGES=(
+# so that a second run costs nothing. Sourced by run.sh (what building and running the two
+# programs need: `trimora_ensure_packages build`) and test.sh (everything).
+TRIMORA_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config ccache   # the build (ccache: a rebuild of unchanged files is cached)
   qt6-base-dev qt6-multimedia-dev           # the windows, the track bar, preview playback
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # MP3/WMA decoding, WMA encoding, MP3-in-WAV
   libmp3lame-dev                            # MP3 encoding
   libtag1-dev libtagc0-dev                  # MP3 tag writing, tag checks in tests
+)
+TRIMORA_PACKAGES=(
+  "${TRIMORA_BUILD_PACKAGES[@]}"
   libgtest-dev libbenchmark-dev             # tests and micro-benchmarks
   clang libclang-rt-14-dev                  # libFuzzer targets
   ffmpeg sox libsox-fmt-mp3 time            # fixture scripts, reference decoding, benchmarks
@@ -18,8 +22,9 @@ TRIMORA_PACKAGES=(
 )
 
 trimora_ensure_packages() {
-  local missing=()
-  for p in "${TRIMORA_PACKAGES[@]}"; do
+  local missing=() wanted=("${TRIMORA_PACKAGES[@]}")
+  [ "${1:-}" = build ] && wanted=("${TRIMORA_BUILD_PACKAGES[@]}")
+  for p in "${wanted[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

@@ -41,6 +41,15 @@ TEST_F(WindowTest, AboutShowsTheBoxAndOkClosesIt) {
                          "&OK"}));
 }
 
+// Without a browser (as on the offscreen platform) a link says where its page is instead.
+TEST_F(WindowTest, ALinkThatCannotBeOpenedGivesItsAddress) {
+  TMessageLog messages;
+  Window->pmAbout->findChild<QAction*>("miHomepage")->trigger();
+  ASSERT_TRUE(messages.WaitFor(1));
+  EXPECT_TRUE(messages.Texts().first().contains("README.md#trimora"))
+      << messages.Texts().first().toStdString();
+}
+
 TEST_F(WindowTest, ExitClosesTheWindow) {
   Window->pmAbout->findChild<QAction*>("miExit")->trigger();
   EXPECT_FALSE(Window->isVisible());
