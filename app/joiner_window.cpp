@@ -216,11 +216,8 @@ void TfrmJoiner::StartRun(TFileKind kind, const QString& target, bool replace) {
                                {QString::fromStdString(pipeline.Input1.FileName().string()),
                                 QString::fromStdString(pipeline.Input2.FileName().string())}));
   PrepareCut(kind, pipeline.Input1, pipeline.Output);
-  const bool mix = AudioMixer1.Mode == amMix;
-  FRun.Start(pipeline.Output, kind, [input1 = &pipeline.Input1, this, mix] {
-    const int64_t frames1 = FramesDelivered(*input1), frames2 = FramesDelivered(Converter2);
-    return mix ? std::max(frames1, frames2) : frames1 + frames2;
-  });
+  FRun.Start(pipeline.Output, kind,
+             FramesCombined(pipeline.Input1, Converter2, AudioMixer1.Mode == amMix));
 }
 
 void TfrmJoiner::SinkProgress(TAuOutput& sink) {

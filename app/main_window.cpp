@@ -477,7 +477,7 @@ void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, b
       window_parts::OpenTarget(FRun, QString::fromStdString(target.string()), replace,
                                {QString::fromStdString(source.string())}));
   PrepareCut(*kind, input, pipeline.Output);
-  FRun.Start(pipeline.Output, *kind, [&input] { return FramesDelivered(input); });
+  FRun.Start(pipeline.Output, *kind, FramesDelivered(input), FramesToRead(*kind, input));
 }
 
 void TfrmMain::SinkProgress(TAuOutput& sink) {

@@ -123,6 +123,6 @@ int RunCutCommand(const std::vector<std::string>& args) {
   if (auto* mp3 = dynamic_cast<TMP3Out*>(sink.get()); mp3 && request.Lanes)
     mp3->Lanes = *request.Lanes;
   return RunIntoOutput({"cut", "Cutting", request.Quiet}, *sink, run, [&] {
-    run.Start(*sink, opened.Kind, [&] { return FramesDelivered(source); });
+    run.Start(*sink, opened.Kind, FramesDelivered(source), FramesToRead(opened.Kind, source));
   });
 }

@@ -98,12 +98,9 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
   PrepareCut(first.Kind, source1, *sink);
   const TWriteJob job{command, mode == amMix ? "Mixing" : "Joining", request.Quiet};
   return RunIntoOutput(job, *sink, run, [&] {
-    run.Start(*sink, first.Kind, [&] {
-      // The mixer hands out the first file's samples in the first file's format, and so does
-      // the converter in front of the second.
-      const int64_t frames1 = FramesDelivered(source1), frames2 = FramesDelivered(converted);
-      return mode == amMix ? std::max(frames1, frames2) : frames1 + frames2;
-    });
+    // The mixer hands out the first file's samples in the first file's format, and so does
+    // the converter in front of the second.
+    run.Start(*sink, first.Kind, FramesCombined(source1, converted, mode == amMix));
   });
 }
 

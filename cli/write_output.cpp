@@ -53,13 +53,14 @@ int RunIntoOutput(const TWriteJob& job, TAuOutput& sink, TOutputRun& run,
     return 128 + result.Signal;
   }
   if (!result.Succeeded) {
+    const std::string error = run.NamingTarget(result.Error);
     run.Stop();
-    throw TCliError(job.Command + " failed: " + result.Error);
+    throw TCliError(job.Command + " failed: " + error);
   }
   const std::string error = run.Finish();
   if (!error.empty()) throw TCliError(job.Command + " failed: " + error);
   const std::string shownName = run.Target().string();
-  const int rate = sink.Input() != nullptr ? sink.Input()->SampleRate() : 0;
+  const int rate = run.InputRate();
   if (!job.Quiet && ::isatty(STDERR_FILENO) == 1)
     std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", shownName.c_str(),
                  FramesToTimeText(run.FramesWritten(), rate).c_str(),

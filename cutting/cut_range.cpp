@@ -32,6 +32,10 @@ void ApplyRange(TAuFileIn& source, const TFrameRange& range) {
   source.EndSample = range.EndSample;
 }
 
+int64_t FramesToRead(TFileKind kind, TAuFileIn& source) {
+  return RangeFrames({source.StartSample, source.EndSample}, FramesHeld(kind, source));
+}
+
 int32_t FramesToMs(int64_t frames, int rate) {
   return static_cast<int32_t>(std::clamp<int64_t>(SampleFramesToMs(frames, rate), 0, INT32_MAX));
 }

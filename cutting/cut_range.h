@@ -33,6 +33,8 @@ int64_t RangeFrames(const TFrameRange& range, int64_t held);
 
 // Sets the range on the source for its next read.
 void ApplyRange(TAuFileIn& source, const TFrameRange& range);
+// The frames the range set on `source` (of `kind`) asks its next read for.
+int64_t FramesToRead(TFileKind kind, TAuFileIn& source);
 
 // The length in milliseconds of `frames` frames at `rate`, held to what a window's times hold.
 int32_t FramesToMs(int64_t frames, int rate);

@@ -73,15 +73,17 @@ struct TKindEntry {
   std::string (*Refusal)(TAuFileIn& source);
   // The source reports a third of a second more than the file holds, as room at the end.
   bool PadsLength;
+  // Frames the length known before a read may be off by: an MPEG frame, a WMA block.
+  int64_t SlackFrames;
 };
 
 const TKindEntry kKinds[] = {
     {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, SetUpWaveSource, SetUpWaveSink, nullptr,
-     DescribeWave, SameLength, nullptr, WaveRefusal, false},
+     DescribeWave, SameLength, nullptr, WaveRefusal, false, 0},
     {TFileKind::Mp3, ".mp3", MakeMP3Source, MakeMP3Sink, SetUpMediaSource, SetUpMP3Sink,
-     PrepareMP3Cut, DescribeMP3, MP3LengthMatches, nullptr, nullptr, true},
+     PrepareMP3Cut, DescribeMP3, MP3LengthMatches, nullptr, nullptr, true, 1152},
     {TFileKind::Wma, ".wma", MakeWMASource, MakeWMASink, SetUpMediaSource, SetUpWMASink,
-     PrepareWMACut, DescribeWMA, WMALengthMatches, WMAWrittenShape, nullptr, false},
+     PrepareWMACut, DescribeWMA, WMALengthMatches, WMAWrittenShape, nullptr, false, 2048},
 };
 
 const TKindEntry& EntryOf(TFileKind kind) {
@@ -153,9 +155,19 @@ int64_t FramesHeld(TFileKind kind, TAuFileIn& source) {
   return std::max<int64_t>(total - source.SampleRate() / 3, 0);
 }
 
-int64_t FramesDelivered(TAuInput& source) {
+std::function<int64_t()> FramesDelivered(TAuInput& source) {
   const int64_t width = int64_t{source.BitsPerSample() / 8} * source.Channels();
-  return width > 0 ? source.Position() / width : 0;
+  return [&source, width] { return width > 0 ? source.Position() / width : 0; };
+}
+
+std::function<int64_t()> FramesCombined(TAuInput& first, TAuInput& second, bool mix) {
+  return [fed1 = FramesDelivered(first), fed2 = FramesDelivered(second), mix] {
+    return mix ? std::max(fed1(), fed2()) : fed1() + fed2();
+  };
+}
+
+int64_t LengthSlack(TFileKind kind, int rate) {
+  return EntryOf(kind).SlackFrames + rate / 100;
 }
 
 TPcmShape WrittenShape(TFileKind kind, TAuFileOut& sink, TPcmShape input) {

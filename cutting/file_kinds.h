@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,8 +45,16 @@ void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
 // The frames of sound the file of `source` holds. An MP3 source reports a third of a second
 // more, as room at the end of the data; this is the length without it.
 int64_t FramesHeld(TFileKind kind, TAuFileIn& source);
-// The frames `source` handed over in the read just ended (or under way).
-int64_t FramesDelivered(TAuInput& source);
+// Counts the frames `source` hands over in its next read (or the one under way). The frame
+// width is taken now, while the file is open: counting after the run never reopens the file
+// by its name, which may be gone by then.
+std::function<int64_t()> FramesDelivered(TAuInput& source);
+// The same for a join (`first` then `second`) or a mix (side by side) of two inputs that hand
+// out frames of one format.
+std::function<int64_t()> FramesCombined(TAuInput& first, TAuInput& second, bool mix);
+// How far short of the frames asked for a read of `kind` may end without the file having
+// ended early: the compressed sources know their lengths only to about a frame of the codec.
+int64_t LengthSlack(TFileKind kind, int rate);
 
 // The channels and rate of the sound a sink writes.
 struct TPcmShape {

@@ -2,6 +2,7 @@
 #include "cutting/mp3_cut_settings.h"
 
 #include <array>
+#include <cmath>
 #include <utility>
 
 TMP3BitRate BitRateToMP3BitRate(uint32_t bitsPerSecond) {
@@ -28,10 +29,28 @@ TMP3BitRate BitRateToMP3BitRate(uint32_t bitsPerSecond) {
   return mbr128;
 }
 
+TMP3Quality NearestVBRQuality(uint32_t bitsPerSecond, int channels) {
+  // What the encoder's qualities 0 to 9 average on stereo music at 44.1 kHz, in kbps. A mono
+  // file takes about half the rate of a stereo one at the same quality.
+  static constexpr std::array<uint32_t, 10> kStereoKbps = {245, 225, 190, 175, 165,
+                                                           130, 115, 100, 85,  65};
+  const double kbps = bitsPerSecond / 1000.0 * (channels == 1 ? 2.0 : 1.0);
+  size_t nearest = 0;
+  for (size_t q = 1; q < kStereoKbps.size(); ++q)
+    if (std::abs(kStereoKbps[q] - kbps) < std::abs(kStereoKbps[nearest] - kbps)) nearest = q;
+  return static_cast<TMP3Quality>(nearest);
+}
+
 void ApplyMP3SourceSettings(TMP3Settings& settings, const TMP3SourceFacts& source) {
   settings.BitRate = BitRateToMP3BitRate(source.Bitrate);
   if (source.Channels == 1) settings.Mode = mmMono;
   if (source.Channels == 2) settings.Mode = mmStereo;
   settings.EnableVBR = source.IsVBR;
+  if (source.IsVBR) {
+    // A VBR file's average rate is no setting of its own: the quality that gives about the
+    // same average is, and the bit rate (the floor under VBR) is left to the encoder.
+    settings.VBRQuality = NearestVBRQuality(source.Bitrate, source.Channels);
+    settings.BitRate = mbrAuto;
+  }
   settings.Copyright = source.IsProtected;
 }

@@ -11,6 +11,9 @@
 // writer offers match; below 32000 the encoder chooses (mbrAuto); anything else is mbr128.
 TMP3BitRate BitRateToMP3BitRate(uint32_t bitsPerSecond);
 
+// The VBR quality whose files average nearest `bitsPerSecond` for `channels` channels.
+TMP3Quality NearestVBRQuality(uint32_t bitsPerSecond, int channels);
+
 // What an MP3 cut takes over from its source.
 struct TMP3SourceFacts {
   uint32_t Bitrate = 0;  // bits per second
@@ -33,7 +36,8 @@ TMP3SourceFacts MP3SourceFacts(TSource& source) {
 
 // The encoder settings a cut derives from its source: the bit rate through
 // BitRateToMP3BitRate, mono for one channel and stereo for two (any other count keeps the
-// mode the settings had), VBR when the source is VBR, Copyright when it is protected.
+// mode the settings had), VBR when the source is VBR (at the quality nearest its average
+// rate, with no floor), Copyright when it is protected.
 void ApplyMP3SourceSettings(TMP3Settings& settings, const TMP3SourceFacts& source);
 
 // Everything an MP3 cut carries from its source into its sink before the run: the tags

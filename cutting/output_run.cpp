@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/output_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 #include "cutting/cut_error.h"
+#include "cutting/cut_range.h"
+#include "cutting/time_text.h"
 #include "pipeline/file_output.h"
 
 TOutputRun::TOutputRun() = default;
@@ -23,14 +26,21 @@ const std::filesystem::path& TOutputRun::OpenTarget(
   FOutput.reset();
   FOutput = std::make_unique<TSafeOutput>(target, replace, inputs, hook);
   FTarget = target;
+  FInput = inputs.empty() ? std::filesystem::path() : inputs.front();
+  std::error_code error;
+  FInputSize = FInput.empty() ? -1 : static_cast<int64_t>(std::filesystem::file_size(FInput, error));
+  if (error) FInputSize = -1;
   return FOutput->TempPath();
 }
 
-void TOutputRun::Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()> framesFed) {
+void TOutputRun::Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()> framesFed,
+                       int64_t framesAsked, int stretches) {
   FError.clear();
   FFramesWritten = 0;
   FKind = kind;
   FFramesFed = std::move(framesFed);
+  FFramesAsked = framesAsked;
+  FStretches = std::max(stretches, 1);
   if (TAuInput* input = sink.Input()) FInputShape = {input->Channels(), input->SampleRate()};
   FWrittenShape = WrittenShape(kind, sink, FInputShape);
   FRunning = &sink;
@@ -40,6 +50,22 @@ void TOutputRun::Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()
     FRunning = nullptr;
     throw;
   }
+}
+
+std::string TOutputRun::CheckFed(int64_t frames) const {
+  const int rate = FInputShape.Rate;
+  if (FFramesAsked <= 0 || rate <= 0) return {};
+  if (frames + LengthSlack(FKind, rate) * FStretches >= FFramesAsked) return {};
+  // A file whose header promises more than it holds gives what it holds; only a file cut
+  // short since the run began has lost what was asked for. (One deleted meanwhile is still
+  // read whole: the run holds it open.)
+  std::error_code error;
+  const auto size = static_cast<int64_t>(std::filesystem::file_size(FInput, error));
+  if (error || FInputSize < 0 || size >= FInputSize) return {};
+  return "The file ended early: '" + FInput.string() + "' gave " +
+         MsToTimeText(FramesToMs(frames, rate)) + " of the " +
+         MsToTimeText(FramesToMs(FFramesAsked, rate)) + " asked for; '" + FTarget.string() +
+         "' was not written";
 }
 
 std::string TOutputRun::CheckWritten(int64_t frames) const {
@@ -64,9 +90,23 @@ std::string TOutputRun::CheckWritten(int64_t frames) const {
   return {};
 }
 
+// An engine error names no file, or the temporary one: the user learns which target it was.
+std::string TOutputRun::NamingTarget(std::string error) const {
+  if (error.empty() || FTarget.empty()) return error;
+  if (FOutput) {
+    const std::string temp = FOutput->TempPath().string();
+    for (size_t at = error.find(temp); at != std::string::npos; at = error.find(temp, at))
+      error.replace(at, temp.size(), FTarget.string());
+  }
+  if (error.find(FTarget.string()) == std::string::npos)
+    error += " (while writing '" + FTarget.string() + "')";
+  return error;
+}
+
 std::string TOutputRun::Finish() {
   std::string error = FError;
   if (FRunning != nullptr && error.empty()) error = FRunning->ExceptionMessage();
+  error = NamingTarget(error);
   const bool ran = FRunning != nullptr;
   FRunning = nullptr;
   FError.clear();
@@ -74,7 +114,8 @@ std::string TOutputRun::Finish() {
   if (error.empty() && !FOutput) error = "no file was opened for the run";
   if (error.empty()) {
     const int64_t frames = FFramesFed ? FFramesFed() : 0;
-    error = CheckWritten(frames);
+    error = CheckFed(frames);
+    if (error.empty()) error = CheckWritten(frames);
     if (error.empty()) {
       try {
         FOutput->Commit();

@@ -36,8 +36,12 @@ class TOutputRun {
                                           const std::vector<std::filesystem::path>& inputs,
                                           TTempPathHook hook = nullptr);
   // Starts `sink`, set up by the caller to write a file of `kind` into TempPath() from its
-  // input. `framesFed` tells, once the run has ended, how many frames went in.
-  void Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()> framesFed);
+  // input. `framesFed` tells, once the run has ended, how many frames went in. A run fed
+  // clearly fewer than `framesAsked` (0: not known) from its `stretches` stretches of the
+  // first input, when that file has shrunk since the target was opened, fails: the file
+  // ended early.
+  void Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()> framesFed,
+             int64_t framesAsked = 0, int stretches = 1);
   bool Running() const { return FRunning != nullptr; }
 
   // At the sink's OnDone: the run's error, empty when the file was written, read back and
@@ -47,13 +51,19 @@ class TOutputRun {
   // Stops the running sink (no OnDone follows) and drops the temporary file.
   void Stop();
 
-  // The frames the last good run wrote; its target.
+  // An engine's `error` of this run naming the target (it names none, or the temporary file).
+  std::string NamingTarget(std::string error) const;
+
+  // The frames the last good run wrote; its target; the rate of its input.
   int64_t FramesWritten() const { return FFramesWritten; }
   const std::filesystem::path& Target() const { return FTarget; }
+  int InputRate() const { return FInputShape.Rate; }
 
  private:
   // Why the written file does not hold what went in, or empty.
   std::string CheckWritten(int64_t frames) const;
+  // Why `frames` fed fall short of what was asked for, or empty.
+  std::string CheckFed(int64_t frames) const;
 
   TAuFileOut* FRunning = nullptr;
   std::unique_ptr<TSafeOutput> FOutput;
@@ -63,5 +73,9 @@ class TOutputRun {
   TPcmShape FInputShape;
   TPcmShape FWrittenShape;
   std::function<int64_t()> FFramesFed;
+  int64_t FFramesAsked = 0;
+  int FStretches = 1;
+  std::filesystem::path FInput;
+  int64_t FInputSize = -1;  // bytes of FInput when the target was opened; -1: unknown
   int64_t FFramesWritten = 0;
 };

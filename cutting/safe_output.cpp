@@ -64,7 +64,17 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
     }
     if (S_ISDIR(targetStat.st_mode))
       throw ESafeOutputError(TReason::IsFolder, Quote(target) + " is a folder");
+    // Replacing a pipe or a device by a file would take it from whoever uses it.
+    if (!S_ISREG(targetStat.st_mode))
+      throw ESafeOutputError(TReason::NotRegular, Quote(target) +
+                                                      " is not a regular file (a pipe or a "
+                                                      "device); choose another output name");
     if (!replace) throw ESafeOutputError(TReason::Exists, Quote(target) + " already exists");
+  } else if (struct stat linkStat {}; ::lstat(target.c_str(), &linkStat) == 0) {
+    // The name is taken by a link whose file does not exist: the rename would replace the
+    // link, never create the file it names.
+    throw ESafeOutputError(TReason::NotRegular,
+                           Quote(target) + " is a link to a file that does not exist");
   }
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";

@@ -10,7 +10,16 @@
 // command line names its --force option for the two "exists" cases).
 class ESafeOutputError : public std::runtime_error {
  public:
-  enum class TReason { IsInput, IsFolder, Exists, NoFolder, CannotCreate, Appeared, CannotFinish };
+  enum class TReason {
+    IsInput,
+    IsFolder,
+    NotRegular,  // a pipe, a device, or a link that leads nowhere
+    Exists,
+    NoFolder,
+    CannotCreate,
+    Appeared,
+    CannotFinish
+  };
   ESafeOutputError(TReason reason, const std::string& message)
       : std::runtime_error(message), FReason(reason) {}
   TReason Reason() const { return FReason; }

@@ -23,8 +23,11 @@ void TSegmentCut::Start(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuF
                         const std::vector<TKeptPiece>& pieces) {
   if (!source.Valid()) throw ECutError("the file holds no sound this program can read");
   FInput.SetSource(&source);
-  FInput.SetRanges(PieceRanges(kind, source, pieces), FramesHeld(kind, source));
+  const std::vector<TFrameRange> ranges = PieceRanges(kind, source, pieces);
+  FInput.SetRanges(ranges, FramesHeld(kind, source));
   sink.SetInput(&FInput);
   PrepareCut(kind, source, sink);
-  run.Start(sink, kind, [this] { return FInput.FramesRead(); });
+  run.Start(
+      sink, kind, [this] { return FInput.FramesRead(); }, FInput.TotalSamples(),
+      static_cast<int>(ranges.size()));
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media_file.h"
 
+#include <algorithm>
 #include <limits>
 #include <string_view>
 
@@ -15,6 +16,8 @@ extern "C" {
 namespace trimora::media {
 namespace {
 
+// The highest sample rate a sound card plays; a header claiming more is damaged.
+constexpr int kMaxSampleRate = 768000;
 // The MP3 decoder's own delay, which FFmpeg adds to the encoder delay of a LAME tag.
 constexpr int64_t kMp3DecoderDelay = 528 + 1;
 
@@ -209,7 +212,9 @@ bool TMediaFile::OpenAsf(const std::optional<TAsfHeader>& header) {
       info.SampleRate = parameters.sample_rate;
       info.Channels = parameters.ch_layout.nb_channels;
       if (const auto codec = OpenCodec(parameters, stream.time_base)) {
-        info.Decodable = info.SampleRate > 0 && info.Channels > 0;
+        // A rate outside what any sound card plays is a damaged header, not a sound.
+        info.Decodable = info.SampleRate > 0 && info.SampleRate <= kMaxSampleRate &&
+                         info.Channels > 0;
         info.Wide = DecodesWide(*codec);
       }
       if (BitsPerSecond == 0 && parameters.bit_rate > 0)
@@ -218,7 +223,20 @@ bool TMediaFile::OpenAsf(const std::optional<TAsfHeader>& header) {
     }
     StreamInfo.push_back(info);
   }
+  BoundLengthByBytes(header ? header->PacketsStart : -1);
   return !StreamInfo.empty();
+}
+
+// A damaged header may claim any play duration, hours for a file of seconds. The bytes
+// present bound it: the content's bit rate carries no more time than they hold (packet
+// overhead only loosens the bound), and half as much again allows for a VBR stream whose
+// stated rate is above what it spends.
+void TMediaFile::BoundLengthByBytes(int64_t dataStart) {
+  const int64_t size = Bytes->Size();
+  if (!Length || BitsPerSecond == 0 || size < 0) return;
+  const double bytes = static_cast<double>(size - std::clamp<int64_t>(dataStart, 0, size));
+  const double bound = (bytes * 8.0 / BitsPerSecond * 1.5 + 1.0) * 1e7;  // 100 ns
+  if (static_cast<double>(*Length) > bound) Length = static_cast<uint64_t>(bound);
 }
 
 std::unique_ptr<TMediaDecoder> TMediaFile::MakeDecoder(int stream, int channels, int bits) {

@@ -51,6 +51,8 @@ class TMediaFile {
  private:
   bool OpenMp3();
   bool OpenAsf(const std::optional<TAsfHeader>& header);
+  // Keeps Length within what the bytes from `dataStart` (-1: unknown) can hold.
+  void BoundLengthByBytes(int64_t dataStart);
 
   std::shared_ptr<IMediaStream> Stream;
   std::unique_ptr<TMediaByteReader> Bytes;

@@ -25,7 +25,8 @@ TMediaResult TAudioStream::Write(const void* buffer, uint32_t count, uint32_t& w
   try {
     const int64_t put = Stream.Write(buffer, count);
     written = static_cast<uint32_t>(put > 0 ? put : 0);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    FWriteError = e.what();
     return TMediaResult::Fail;
   }
   return written > 0 ? TMediaResult::Ok : TMediaResult::Fail;

@@ -107,7 +107,9 @@ void TWMAOut::WriteAttributes() {
 
 bool TWMAOut::WriteBlock(bool Abort) {
   if (FError) {
-    throw EAuException("Windows Media output error");
+    const std::string reason =
+        FRun && FRun->Writer.FileSink ? FRun->Writer.FileSink->WriteError() : std::string();
+    throw EAuException("Windows Media output error" + (reason.empty() ? "" : ": " + reason));
   }
   if (!Active) return true;
   if (Abort || !FRun || FRun->EndOfInput) return false;
@@ -125,13 +127,15 @@ void TWMAOut::FinishOutput() {
   std::unique_ptr<TRunState> run = std::move(FRun);
   if (!run) return;
   if (run->ReadStarted && Input() != nullptr) Input()->EndRead();
-  const bool completed = wma_writer_close(run->Writer) && !FError;
+  std::string reason;
+  const bool completed = wma_writer_close(run->Writer, &reason) && !FError;
   const bool failed = RunFailed() || !completed;
   if (failed && run->CreatedFile) {
     std::error_code ignored;
     std::filesystem::remove(WideFileName, ignored);
   }
-  if (!RunFailed() && !completed) throw EAuException("Windows Media output error");
+  if (!RunFailed() && !completed)
+    throw EAuException("Windows Media output error" + (reason.empty() ? "" : ": " + reason));
 }
 
 uint64_t TWMAOut::WrittenTime() const {

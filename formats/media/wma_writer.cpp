@@ -233,15 +233,19 @@ void wma_writer_write(TWmaWriter& w, const uint8_t* bytes, uint32_t count) {
                                   ? w.Writer->WriteSample(w.InputNumber, w.TotalTime, bytes, count)
                                   : TMediaResult::Fail;
   if (Succeeded(result)) return;
+  // The file's own reason (a full disk) says more than the runtime's code.
+  if (w.FileSink && !w.FileSink->WriteError().empty())
+    throw EAuException("Failed to write data: " + w.FileSink->WriteError());
   char code[9];
   std::snprintf(code, sizeof code, "%08X", MediaResultCode(result));
   throw EAuException(std::string("Failed to write data: ") + code);
 }
 
-bool wma_writer_close(TWmaWriter& w) {
+bool wma_writer_close(TWmaWriter& w, std::string* reason) {
   bool completed = true;
   if (w.Writer) completed = Succeeded(w.Writer->EndWriting());
   w.Writer.reset();
+  if (reason != nullptr && w.FileSink) *reason = w.FileSink->WriteError();
   if (w.NetworkSink) w.NetworkSink->Close();
   w.NetworkSink.reset();
   w.FileSink.reset();

@@ -81,8 +81,10 @@ void wma_writer_set_attribute(TWmaWriter& w, std::string_view name, const std::u
 // Starts writing; false when the runtime refuses (no profile or no input).
 bool wma_writer_begin(TWmaWriter& w);
 // One sample of `count` PCM bytes, stamped with the running total time including its own
-// duration. "Failed to write data: " and the runtime's 8-digit code on failure.
+// duration. "Failed to write data: " and the file's reason (a full disk), or the runtime's
+// 8-digit code, on failure.
 void wma_writer_write(TWmaWriter& w, const uint8_t* bytes, uint32_t count);
 // Ends writing and releases everything (the network variant: its clients get what was
-// written, then the server closes); false when the file could not be completed.
-bool wma_writer_close(TWmaWriter& w);
+// written, then the server closes); false when the file could not be completed. `reason`,
+// when given, gets the file's reason for a failed write (a full disk), or stays empty.
+bool wma_writer_close(TWmaWriter& w, std::string* reason = nullptr);

@@ -218,12 +218,15 @@ void TMP3Out::DiscardFile(TRunState& run) {
 void TMP3Out::WriteEncoded(const uint8_t* data, uint32_t count) {
   if (count == 0) return;
   int64_t written = 0;
+  std::string reason = "the file took only part of the data";
   try {
     written = Stream->Write(data, count);
-  } catch (const EAuException&) {
-    written = -1;  // a full disk or a lost device: reported as a short write
+  } catch (const EAuException& e) {
+    written = -1;  // a full disk or a lost device: its reason goes with the message
+    reason = e.what();
   }
-  if (written < static_cast<int64_t>(count)) throw EAuException("Error writing down mp3 file");
+  if (written < static_cast<int64_t>(count))
+    throw EAuException("Error writing down mp3 file: " + reason);
 }
 
 void TMP3Out::FinishOutput() {

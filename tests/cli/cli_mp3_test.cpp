@@ -97,6 +97,22 @@ TEST_F(CliMp3, VbrCutStaysVbrWithTheRangeAndTheTags) {
             "TAG:title=Caf\u00E9 \u263A\nTAG:artist=FF Artist\nTAG:album=FF Album\n");
 }
 
+// A VBR file of a low quality stays near its own average rate, with no 128 kbps floor.
+TEST_F(CliMp3, ALowQualityVbrCutKeepsItsRate) {
+  ASSERT_FALSE(Shell("cd '" + Folder.Path().string() +
+                     "' && ffmpeg -nostdin -v error -i vbr.mp3 -c:a libmp3lame -q:a 9 v9.mp3 && "
+                     "echo ok")
+                   .empty());
+  ASSERT_EQ(Folder.Cli({"cut", "v9.mp3", "-o", "out.mp3"}).Status, 0);
+  const auto rate = [&](const char* name) {
+    return std::stod(Probe(Folder / name, "format=bit_rate").substr(9));
+  };
+  const double source = rate("v9.mp3"), cut = rate("out.mp3");
+  EXPECT_LT(source, 100000);
+  EXPECT_GT(cut, source * 0.5);
+  EXPECT_LT(cut, source * 1.6);
+}
+
 TEST_F(CliMp3, MonoFileCutWholeKeepsEveryFrame) {
   const std::filesystem::path data = std::filesystem::path(TRIMORA_TEST_DATA) / "media";
   const auto in = data / "mp3_lame_10s_8k_mono.mp3";
@@ -121,11 +137,15 @@ TEST_F(CliMp3, AYearThatIsNoNumberIsLeftOutAndTheCutSucceeds) {
   EXPECT_EQ(Probe(Folder / "out.mp3", "format_tags=date"), "");
 }
 
-// Writes fail part way (the file-size limit): the encoder's message, and no file left.
+// Writes fail part way (the file-size limit, as a full disk would): the encoder's message with
+// the system's reason and the target's name, and no file left.
 TEST_F(CliMp3, AFailedWriteLeavesNoFile) {
   const auto run = Folder.Cli({"cut", "cbr.mp3", "-o", "out.mp3"}, "trap '' XFSZ; ulimit -f 20;");
   EXPECT_EQ(run.Status, 1);
-  EXPECT_NE(run.Err.find("cut failed: Error writing down mp3 file"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("cut failed: Error writing down mp3 file: File too large (while "
+                         "writing 'out.mp3')"),
+            std::string::npos)
+      << run.Err;
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"cbr.mp3", "vbr.mp3"}));
 }
 

@@ -150,9 +150,11 @@ TEST_F(CliWma, AFailedWriteLeavesNoFile) {
       Folder.Cli({"cut", "stereo.wma", "-o", "out.wma"}, "trap '' XFSZ; ulimit -f 20;");
   EXPECT_EQ(run.Status, 1);
   // Refused while writing a block, or while the last packets and the header are written.
-  const bool reported = run.Err.find("cut failed: Failed to write data: ") != std::string::npos ||
-                        run.Err.find("cut failed: Windows Media output error") != std::string::npos;
+  const bool reported =
+      run.Err.find("cut failed: Failed to write data: File too large") != std::string::npos ||
+      run.Err.find("cut failed: Windows Media output error: File too large") != std::string::npos;
   EXPECT_TRUE(reported) << run.Err;
+  EXPECT_NE(run.Err.find("'out.wma'"), std::string::npos) << run.Err;
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"mono.wma", "stereo.wma"}));
 }
 

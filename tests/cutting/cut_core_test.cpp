@@ -14,7 +14,9 @@
 #include "cutting/cut_range.h"
 #include "cutting/file_kinds.h"
 #include "cutting/leftovers.h"
+#include "cutting/output_run.h"
 #include "cutting/ranges_input.h"
+#include "pipeline_test_support.h"
 #include "test_support.h"
 
 using namespace test_support;
@@ -104,6 +106,48 @@ TEST(CutCore, RangesAreReadOneAfterAnotherExactly) {
     EXPECT_EQ(ranges.FramesRead(), static_cast<int64_t>(expected.size()));
   }
   EXPECT_FALSE(opened.Source->IsBusy());
+}
+
+// A cut runs on what was opened: an input deleted after it was opened is cut whole, and one
+// cut short after it was opened fails the run ("The file ended early"), the older file of the
+// target's name kept.
+TEST(CutCore, ACutReadsTheFileItOpenedAndFailsWhenItEndsEarly) {
+  TTempFolder folder;
+  for (const char* name : {"in.wav", "in.mp3", "in.wma"}) {
+    for (const bool shrink : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (shrink ? " shrunk" : " deleted"));
+      const auto input = folder / name;
+      const auto target = folder / ("out" + std::filesystem::path(name).extension().string());
+      WriteClickFile(input, {44100, 2, 44100 * 8, {}});
+      WriteBytes(target, {'o', 'l', 'd'});
+      TOpenedSource opened = OpenSource(input);
+      TAuFileIn& source = *opened.Source;
+      ApplyRange(source, RangeToRead(opened.Kind, source, 1000, 0, true));
+      TOutputRun run;
+      auto sink = MakeSink(opened.Kind);
+      sink->SetFileName(run.OpenTarget(target, true, {input}));
+      if (shrink)
+        std::filesystem::resize_file(input, std::filesystem::file_size(input) / 4);
+      else
+        std::filesystem::remove(input);
+      sink->SetInput(&source);
+      PrepareCut(opened.Kind, source, *sink);
+      bool done = false;
+      sink->OnDone = [&done](TComponent*) { done = true; };
+      run.Start(*sink, opened.Kind, FramesDelivered(source), FramesToRead(opened.Kind, source));
+      ASSERT_TRUE(pipeline_test::PumpUntil([&] { return done; }));
+      const std::string error = run.Finish();
+      if (shrink) {
+        EXPECT_NE(error.find("The file ended early: '" + input.string() + "' gave 00:00:0"),
+                  std::string::npos)
+            << error;
+        EXPECT_EQ(ReadText(target), "old");
+      } else {
+        EXPECT_EQ(error, "");
+        EXPECT_NEAR(run.FramesWritten(), 44100 * 7, LengthSlack(opened.Kind, 44100));
+      }
+    }
+  }
 }
 
 // Only leftovers of this user's processes that have ended go; a running process's, other

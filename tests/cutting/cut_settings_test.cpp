@@ -21,7 +21,8 @@ TEST(ApplyMP3SourceSettings, ModeFollowsOneOrTwoChannelsAndStaysOtherwise) {
   settings.Mode = mmMono;
   ApplyMP3SourceSettings(settings, {160000, 2, true, true});
   EXPECT_EQ(settings.Mode, mmStereo);
-  EXPECT_EQ(settings.BitRate, mbr160);
+  EXPECT_EQ(settings.BitRate, mbrAuto) << "VBR sets no floor";
+  EXPECT_EQ(settings.VBRQuality, mp3ql4);
   EXPECT_TRUE(settings.EnableVBR);
   EXPECT_TRUE(settings.Copyright);
   ApplyMP3SourceSettings(settings, {128000, 6, false, false});
@@ -31,6 +32,17 @@ TEST(ApplyMP3SourceSettings, ModeFollowsOneOrTwoChannelsAndStaysOtherwise) {
   ApplyMP3SourceSettings(settings, {8000, 1, false, false});
   EXPECT_EQ(settings.Mode, mmMono);
   EXPECT_EQ(settings.BitRate, mbrAuto);
+}
+
+TEST(NearestVBRQuality, TheAverageRatePicksTheQuality) {
+  const struct {
+    uint32_t Bps;
+    int Channels;
+    TMP3Quality Quality;
+  } rows[] = {{320000, 2, mp3ql0}, {245000, 2, mp3ql0}, {151000, 2, mp3ql4}, {130000, 2, mp3ql5},
+              {34000, 2, mp3ql9},  {0, 2, mp3ql9},      {100000, 1, mp3ql2}, {34000, 1, mp3ql9}};
+  for (const auto& r : rows)
+    EXPECT_EQ(NearestVBRQuality(r.Bps, r.Channels), r.Quality) << r.Bps << " " << r.Channels;
 }
 
 // Stands in for the MP3 source: the routine reads only these members.

@@ -61,6 +61,8 @@ TEST_F(SafeOutput, RefusalsSayWhyAndCreateNothing) {
   Write(other, "other");
   fs::create_hard_link(source, Folder / "link.mp3");
   fs::create_directory(Folder / "dir.mp3");
+  ASSERT_EQ(::mkfifo((Folder / "fifo.mp3").c_str(), 0600), 0);
+  fs::create_symlink(Folder / "gone.mp3", Folder / "dangling.mp3");
   using TReason = ESafeOutputError::TReason;
   const struct {
     fs::path Target;
@@ -70,6 +72,9 @@ TEST_F(SafeOutput, RefusalsSayWhyAndCreateNothing) {
       {source, true, TReason::IsInput},
       {Folder / "link.mp3", true, TReason::IsInput},  // another name of the same file
       {Folder / "dir.mp3", true, TReason::IsFolder},
+      {Folder / "fifo.mp3", true, TReason::NotRegular},
+      {"/dev/null", true, TReason::NotRegular},
+      {Folder / "dangling.mp3", true, TReason::NotRegular},
       {other, false, TReason::Exists},
       {Folder / "no" / "cut.mp3", true, TReason::NoFolder},
   };
@@ -81,7 +86,7 @@ TEST_F(SafeOutput, RefusalsSayWhyAndCreateNothing) {
       EXPECT_EQ(e.Reason(), c.Reason) << c.Target << ": " << e.what();
     }
   }
-  EXPECT_EQ(Entries(), 4u);
+  EXPECT_EQ(Entries(), 6u);
   EXPECT_EQ(ReadText(source), "sound");
 }
 

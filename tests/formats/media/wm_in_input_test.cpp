@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "media_source_support.h"
 #include "pipeline/au_exception.h"
 
@@ -32,6 +34,26 @@ TEST(MediaSourceInput, FilesWithoutDecodableAudioAreNotValidAndReadNothing) {
     EXPECT_EQ(source->BitsPerSample(), 8);
     EXPECT_EQ(source->Channels(), 1);
   }
+}
+
+// A header whose play duration claims 15 hours for a file of seconds: the bytes present bound
+// the length, and a read gives what the file holds.
+TEST(MediaSourceInput, AWmaHeaderClaimingHoursIsBoundByItsBytes) {
+  auto wma = LoadMediaFixture("wma_v2_64k_44k_stereo.wma");
+  // The file properties object; its play duration (100 ns) lies 64 bytes into it.
+  const uint8_t guid[] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                          0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  const auto at = std::search(wma.begin(), wma.end(), std::begin(guid), std::end(guid));
+  ASSERT_NE(at, wma.end());
+  uint64_t hours = 15ull * 3600 * 10000000;
+  for (int i = 0; i < 8; ++i, hours >>= 8) at[64 + i] = static_cast<uint8_t>(hours);
+  const TTempFile file("long.wma", wma);
+  TWMIn source;
+  source.SetFileName(file.Path());
+  ASSERT_TRUE(source.Valid());
+  const int64_t held = static_cast<int64_t>(ReadAll(source).size()) / 4;
+  EXPECT_GT(held, 0);
+  EXPECT_LT(source.TotalSamples(), held * 2 + 44100 * 2);
 }
 
 // A file that does not open after one that did: nothing of the first survives, and asking
