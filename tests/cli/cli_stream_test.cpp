@@ -174,13 +174,27 @@ TEST(CliStream, BadConnectionsLeaveNoDescriptorOpenAndTakeNoSeat) {
   EXPECT_EQ(out.find("Client 2"), std::string::npos) << out;
 }
 
-TEST(CliStream, ATakenPortFailsWithTheSinksMessage) {
+TEST(CliStream, AnAddressThatCannotBeHadSaysWhy) {
   TScratch folder;
   cli_test::WriteBytes(folder / "in.wav", cli_test::CountingWave(4410, 44100));
   const TListener taken;
-  const auto run = folder.Cli({"stream", "in.wav", "--port", taken.Port, "--listen", "127.0.0.1"});
-  EXPECT_EQ(run.Status, 1);
-  EXPECT_NE(run.Err.find("Cannot create file"), std::string::npos) << run.Err;
+  const std::string port = FreePort();
+  struct TRow {
+    std::string Listen, Port;
+    int Status;
+    std::string Message;
+  };
+  const std::vector<TRow> rows = {
+      {"127.0.0.1", taken.Port, 1,
+       "Cannot listen on 127.0.0.1:" + taken.Port + ": Address already in use"},
+      {"192.0.2.1", port, 1, "Cannot listen on 192.0.2.1:" + port + ": Cannot assign requested"},
+      {"127.0.0.1:47399", port, 2, "invalid --listen '127.0.0.1:47399' (an address without a port"},
+  };
+  for (const auto& row : rows) {
+    const auto run = folder.Cli({"stream", "in.wav", "--port", row.Port, "--listen", row.Listen});
+    EXPECT_EQ(run.Status, row.Status) << row.Listen;
+    EXPECT_NE(run.Err.find(row.Message), std::string::npos) << run.Err;
+  }
 }
 
 TEST(CliStream, WrongOptionsAreUsageErrors) {
