@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/command_stream.h"
 
+#include <arpa/inet.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,9 +27,10 @@ const char* const kStreamUsage =
     "Options:\n"
     "  -p, --port N         the port to listen on (required)\n"
     "  --max-clients K      refuse clients beyond K at once (default: no limit)\n"
-    "  --listen ADDRESS     the interface to listen on (default: 127.0.0.1, this machine\n"
-    "                       only; 0.0.0.0 shares the stream with every network this\n"
-    "                       machine is on, without any password)\n"
+    "  --listen ADDRESS     the interface to listen on, without a port (default:\n"
+    "                       127.0.0.1, this machine only; 0.0.0.0 shares the stream\n"
+    "                       with every network this machine is on, without any\n"
+    "                       password; :: is every IPv6 interface)\n"
     "  -h, --help           show this help\n";
 
 namespace {
@@ -40,6 +43,20 @@ uint32_t ParseNumber(const std::string& option, const std::string& text, uint32_
     throw TUsageError("invalid " + option + " '" + text + "' (expected " + std::to_string(low) +
                       " to " + std::to_string(high) + ")");
   return static_cast<uint32_t>(value);
+}
+
+// The address to listen on: a name or a numeric address; an IPv6 one may come in brackets.
+// "127.0.0.1:8000" is refused rather than read as a name, since the port is --port's.
+std::string ParseListenAddress(const std::string& text) {
+  std::string address = text;
+  if (address.size() > 2 && address.front() == '[' && address.back() == ']')
+    address = address.substr(1, address.size() - 2);
+  in6_addr v6{};
+  if (address.empty() ||
+      (address.find(':') != std::string::npos && inet_pton(AF_INET6, address.c_str(), &v6) != 1))
+    throw TUsageError("invalid --listen '" + text +
+                      "' (an address without a port: give the port with --port)");
+  return address;
 }
 
 // The cut's choice: codec 0 and the format matching the source; a WAV source, which has
@@ -76,7 +93,8 @@ int RunStreamCommand(const std::vector<std::string>& args) {
   sink.Port = static_cast<uint16_t>(ParseNumber("--port", *port, 1, 65535));
   if (const auto max = parsed.Value("--max-clients"))
     sink.MaxClients = ParseNumber("--max-clients", *max, 0, 0xFFFFFFFF);
-  if (const auto address = parsed.Value("--listen")) sink.ListenAddress = *address;
+  if (const auto address = parsed.Value("--listen"))
+    sink.ListenAddress = ParseListenAddress(*address);
 
   TOpenedSource opened = OpenSource(parsed.Positional()[0]);
   sink.SetInput(opened.Source.get());
@@ -90,8 +108,9 @@ int RunStreamCommand(const std::vector<std::string>& args) {
   sink.OnClientConnected = report("connected");
   sink.OnClientDisconnected = report("disconnected");
 
-  std::printf("Streaming %s on http://%s:%u/\n", parsed.Positional()[0].c_str(),
-              sink.ListenAddress.c_str(), unsigned{sink.Port});
+  const bool v6 = sink.ListenAddress.find(':') != std::string::npos;
+  std::printf("Streaming %s on http://%s%s%s:%u/\n", parsed.Positional()[0].c_str(), v6 ? "[" : "",
+              sink.ListenAddress.c_str(), v6 ? "]" : "", unsigned{sink.Port});
   std::fflush(stdout);
   TProgressLine progress("Streaming", true);
   const TRunResult result = RunToCompletion(sink, progress);

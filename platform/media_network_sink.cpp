@@ -1,38 +1,160 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media_network_sink.h"
 
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
+#include <mutex>
+#include <optional>
 #include <span>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "platform/media_asf_header.h"
-#include "platform/media_av.h"
 #include "platform/media_byte_reader.h"
-
-extern "C" {
-#include <libavutil/opt.h>
-}
 
 namespace trimora::media {
 namespace {
 
+using TClock = std::chrono::steady_clock;
+using TBytes = std::shared_ptr<const std::vector<uint8_t>>;
+
 // Connections held at once, refused ones included: a flood of connections must not
-// become a flood of threads.
+// become a flood of descriptors.
 constexpr size_t kMaxConnections = 64;
 // What a client may fall behind: about 16 s of 128 kbps audio.
 constexpr size_t kMaxQueuedBytes = 256 * 1024;
+// A request's headers: no player sends more, and a connection that sends nothing must not
+// hold its descriptor for ever.
+constexpr size_t kMaxRequestBytes = 16 * 1024;
+constexpr auto kRequestTime = std::chrono::seconds(5);
+// A refusal's reply gets this long to leave before its connection is closed.
+constexpr auto kRefusalTime = std::chrono::seconds(1);
+constexpr auto kDrainTime = std::chrono::seconds(1);
+// When the process is out of descriptors, waiting connections are taken again after this.
+constexpr auto kAcceptPause = std::chrono::milliseconds(100);
+constexpr auto kLongestWait = std::chrono::seconds(1);
 // A header larger than this is not one our writer made.
 constexpr uint64_t kMaxHeaderSize = 16 * 1024 * 1024;
 constexpr uint32_t kMaxPacketSize = 64 * 1024;
 // After the header object comes the data object's own header: GUID, size, file id, packet
 // count and two reserved bytes.
 constexpr size_t kDataObjectHeader = 50;
-constexpr auto kDrainTime = std::chrono::seconds(1);
-// FFmpeg's server answers only a few codes; "403 Forbidden" tells a client it will not be served.
-constexpr int kRefusedReply = AVERROR_HTTP_FORBIDDEN;
+
+// The one owner of a descriptor: every path closes it exactly once.
+class TFd {
+ public:
+  TFd() = default;
+  explicit TFd(int fd) : Fd(fd) {}
+  ~TFd() { Reset(); }
+  TFd(TFd&& other) noexcept : Fd(std::exchange(other.Fd, -1)) {}
+  TFd& operator=(TFd&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      Fd = std::exchange(other.Fd, -1);
+    }
+    return *this;
+  }
+  int Get() const { return Fd; }
+  explicit operator bool() const { return Fd >= 0; }
+  void Reset() {
+    if (Fd >= 0) ::close(Fd);
+    Fd = -1;
+  }
+
+ private:
+  int Fd = -1;
+};
+
+std::string ErrorText(int error) {
+  return std::generic_category().message(error);
+}
+
+// "127.0.0.1:8080", "[::1]:8080".
+std::string Endpoint(const std::string& address, uint16_t port) {
+  const bool v6 = address.find(':') != std::string::npos;
+  return (v6 ? "[" + address + "]" : address) + ":" + std::to_string(port);
+}
+
+// A listening socket on the first of the address's forms that can be had; the empty owner
+// and `failure` set when none can.
+TFd Listen(const std::string& address, uint16_t port, std::string& failure) {
+  const std::string prefix = "Cannot listen on " + Endpoint(address, port) + ": ";
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int looked = ::getaddrinfo(address.empty() ? nullptr : address.c_str(),
+                                   std::to_string(port).c_str(), &hints, &found);
+  if (looked != 0) {
+    failure = prefix + "unknown address (" +
+              (looked == EAI_SYSTEM ? ErrorText(errno) : ::gai_strerror(looked)) + ")";
+    return {};
+  }
+  const std::unique_ptr<addrinfo, void (*)(addrinfo*)> owner(found, ::freeaddrinfo);
+  int error = 0;
+  for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    TFd fd(::socket(a->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int on = 1;
+    // A port this server held a moment ago (connections in TIME_WAIT) can be had at once.
+    if (fd && ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+        ::bind(fd.Get(), a->ai_addr, a->ai_addrlen) == 0 &&
+        ::listen(fd.Get(), static_cast<int>(kMaxConnections)) == 0)
+      return fd;
+    if (error == 0) error = errno;
+  }
+  failure = prefix + ErrorText(error);
+  if (error == EADDRNOTAVAIL) failure += " (no interface of this machine has that address)";
+  return {};
+}
+
+// The reply that ends a refused request, in the form FFmpeg's server gave it.
+std::string Refusal(int code, std::string_view text) {
+  const std::string body = std::to_string(code) + " " + std::string(text) + "\r\n";
+  return "HTTP/1.1 " + std::to_string(code) + " " + std::string(text) +
+         "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// "GET /any HTTP/1.1": the method, a target and an HTTP version, one space apart.
+bool ParseRequestLine(std::string_view line, bool& http10) {
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  const size_t first = line.find(' ');
+  const size_t last = line.rfind(' ');
+  if (first == std::string_view::npos || last == first) return false;
+  const std::string_view method = line.substr(0, first);
+  const std::string_view target = line.substr(first + 1, last - first - 1);
+  const std::string_view version = line.substr(last + 1);
+  if (method != "GET" || target.empty() || target.find(' ') != std::string_view::npos) return false;
+  if (!version.starts_with("HTTP/1.")) return false;
+  http10 = version == "HTTP/1.0";
+  return true;
+}
+
+uint64_t Little64(const uint8_t* b) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | b[i];
+  return v;
+}
+
+// Our muxer starts every data packet with error correction flags 0x82 and two zero bytes;
+// the index object that may follow the packets starts otherwise.
+bool IsDataPacket(const uint8_t* bytes) {
+  return bytes[0] == 0x82 && bytes[1] == 0 && bytes[2] == 0;
+}
 
 // The header bytes as a stream, for the header walk.
 class TBytesStream final : public IMediaStream {
@@ -63,35 +185,318 @@ class TBytesStream final : public IMediaStream {
   uint64_t At = 0;
 };
 
-uint64_t Little64(const uint8_t* b) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | b[i];
-  return v;
-}
-
-// Our muxer starts every data packet with error correction flags 0x82 and two zero bytes;
-// the index object that may follow the packets starts otherwise.
-bool IsDataPacket(const uint8_t* bytes) {
-  return bytes[0] == 0x82 && bytes[1] == 0 && bytes[2] == 0;
-}
-
 }  // namespace
 
-struct TMediaNetworkSink::TClient {
-  std::unique_ptr<AVIOContext, TAvioCloser> Io;
+// The server thread and what it shares with the writer. The connections belong to the
+// server thread alone; the queues of the clients served are shared under Lock.
+class TMediaNetworkSink::TServer {
+ public:
+  TServer(TFd listener, TFd wakeRead, TFd wakeWrite, uint32_t maxClients, TStatusCallback callback)
+      : Listener(std::move(listener)),
+        WakeRead(std::move(wakeRead)),
+        WakeWrite(std::move(wakeWrite)),
+        MaxClients(maxClients),
+        StatusCallback(std::move(callback)) {
+    Thread = std::thread([this] { Run(); });
+  }
+  ~TServer() { Stop(); }
+
+  void SetHeader(TBytes header) {
+    std::lock_guard lock(Lock);
+    Header = std::move(header);
+  }
+  void Publish(const TBytes& packet);
+  uint32_t ClientCount() const {
+    std::lock_guard lock(Lock);
+    return static_cast<uint32_t>(Served.size());
+  }
+  void Stop() {
+    Ending = true;
+    Wake();
+    if (Thread.joinable()) Thread.join();
+  }
+
+ private:
+  struct TQueue {
+    std::deque<TBytes> Items;
+    size_t Bytes = 0;
+    bool Started = false;  // has been given the header
+  };
+  enum class TState { Request, Refused, Served };
+  struct TConnection {
+    TFd Fd;
+    TState State = TState::Request;
+    TClock::time_point Deadline;  // for the request, or for a refusal to leave
+    std::string Request;          // what has come of it so far
+    std::string Out;              // bytes on their way out
+    size_t OutAt = 0;
+    std::shared_ptr<TQueue> Queue;  // a client served
+    uint32_t Number = 0;
+    bool Chunked = true;
+    bool Finished = false;  // the stream's end is in Out
+    bool Answered = false;  // a refusal has gone out
+  };
+
+  void Run();
+  bool Accept(TClock::time_point now);
+  void Receive(TConnection& c, TClock::time_point now);
+  void ReadRequest(TConnection& c, TClock::time_point now);
+  void Admit(TConnection& c, bool http10);
+  void Refuse(TConnection& c, int code, std::string_view text, TClock::time_point now);
+  void Pump(TConnection& c);
+  bool Flush(TConnection& c);
+  void Drop(TConnection& c);
+  void Wake() {
+    const char byte = 0;
+    [[maybe_unused]] const auto ignored = ::write(WakeWrite.Get(), &byte, 1);
+  }
+  void Report(uint32_t status, uint32_t client) {
+    if (StatusCallback) StatusCallback(status, client);
+  }
+
+  TFd Listener, WakeRead, WakeWrite;
+  const uint32_t MaxClients;
+  const TStatusCallback StatusCallback;
   std::thread Thread;
-  std::condition_variable Wake;
-  std::deque<TBytes> Queue;
-  size_t QueuedBytes = 0;
-  uint32_t Number = 0;   // 0 for a refused client
-  bool Refused = false;  // beyond the client limit
-  bool Joined = false;   // handshake done: takes packets
-  bool Started = false;  // has been sent the header
-  bool Done = false;     // its thread is ending
+  std::atomic<bool> Ending{false};  // no more data will come
+
+  mutable std::mutex Lock;  // the queues below
+  std::vector<std::shared_ptr<TQueue>> Served;
+  TBytes Header;
+
+  std::vector<std::unique_ptr<TConnection>> Connections;
+  uint32_t LastClient = 0;
 };
 
-void TMediaNetworkSink::TAvioCloser::operator()(AVIOContext* context) const {
-  avio_closep(&context);
+void TMediaNetworkSink::TServer::Publish(const TBytes& packet) {
+  {
+    std::lock_guard lock(Lock);
+    for (const auto& queue : Served) {
+      const size_t needed = packet->size() + (queue->Started ? 0 : Header->size());
+      if (queue->Bytes + needed > kMaxQueuedBytes) continue;  // too slow: it loses this
+      if (!queue->Started) {
+        queue->Items.push_back(Header);
+        queue->Started = true;
+      }
+      queue->Items.push_back(packet);
+      queue->Bytes += needed;
+    }
+  }
+  Wake();
+}
+
+void TMediaNetworkSink::TServer::Run() {
+  std::optional<TClock::time_point> drainEnd;
+  TClock::time_point acceptFrom;
+  std::vector<pollfd> polled;
+  for (;;) {
+    const auto now = TClock::now();
+    if (Ending && !drainEnd) {
+      drainEnd = now + kDrainTime;
+      Listener.Reset();
+      for (auto& c : Connections)
+        if (c->State != TState::Served) Drop(*c);
+    }
+    for (auto& c : Connections) {
+      if (c->Fd && c->State != TState::Served && now >= c->Deadline) {
+        if (c->State == TState::Request)
+          Refuse(*c, 408, "Request Timeout", now);
+        else
+          Drop(*c);
+      }
+      if (c->Fd) Pump(*c);
+    }
+    std::erase_if(Connections, [](const auto& c) { return !c->Fd; });
+    if (drainEnd && (Connections.empty() || now >= *drainEnd)) break;
+
+    auto wakeAt = drainEnd.value_or(now + kLongestWait);
+    polled.assign({{WakeRead.Get(), POLLIN, 0}});
+    const bool accepting = Listener && now >= acceptFrom;
+    polled.push_back({accepting ? Listener.Get() : -1, POLLIN, 0});
+    if (Listener && !accepting) wakeAt = std::min(wakeAt, acceptFrom);
+    for (const auto& c : Connections) {
+      const bool sending = c->OutAt < c->Out.size();
+      polled.push_back({c->Fd.Get(), static_cast<short>(POLLIN | (sending ? POLLOUT : 0)), 0});
+      if (c->State != TState::Served) wakeAt = std::min(wakeAt, c->Deadline);
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now);
+    const int waitMs = static_cast<int>(
+        std::clamp<int64_t>(wait.count(), 0, std::chrono::milliseconds(kLongestWait).count()));
+    if (::poll(polled.data(), polled.size(), waitMs) < 0 && errno != EINTR) break;
+
+    const auto then = TClock::now();
+    if (polled[0].revents != 0) {
+      char drained[64];
+      while (::read(WakeRead.Get(), drained, sizeof drained) > 0) {
+      }
+    }
+    // Connections taken below come after the ones polled, so the indices hold.
+    for (size_t i = 0; i < Connections.size(); ++i)
+      if (polled[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) Receive(*Connections[i], then);
+    if (polled[1].revents != 0 && !Accept(then)) acceptFrom = then + kAcceptPause;
+  }
+  for (auto& c : Connections) Drop(*c);
+  Connections.clear();
+}
+
+// Takes the connections waiting, a bounded number at a time; false when the process or
+// the system is out of descriptors or memory for them.
+bool TMediaNetworkSink::TServer::Accept(TClock::time_point now) {
+  for (size_t taken = 0; taken < kMaxConnections; ++taken) {
+    TFd fd(::accept4(Listener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (!fd) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      return errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM;
+    }
+    if (Connections.size() >= kMaxConnections) continue;  // closed as it goes
+    auto c = std::make_unique<TConnection>();
+    c->Fd = std::move(fd);
+    c->Deadline = now + kRequestTime;
+    Connections.push_back(std::move(c));
+  }
+  return true;
+}
+
+// Reads what a connection sent: a request while one is awaited, and otherwise nothing
+// that matters, so it is dropped. The end of the connection or an error ends it.
+void TMediaNetworkSink::TServer::Receive(TConnection& c, TClock::time_point now) {
+  if (!c.Fd) return;
+  char buffer[4096];
+  // Bounded, so that a client sending without pause cannot hold the server thread.
+  for (int reads = 0; reads < 16; ++reads) {
+    const size_t room = c.State == TState::Request
+                            ? std::min(sizeof buffer, kMaxRequestBytes + 1 - c.Request.size())
+                            : sizeof buffer;
+    const ssize_t got = ::recv(c.Fd.Get(), buffer, room, MSG_DONTWAIT);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (got <= 0) {
+      Drop(c);
+      return;
+    }
+    if (c.State != TState::Request) continue;
+    c.Request.append(buffer, static_cast<size_t>(got));
+    ReadRequest(c, now);
+    if (c.State == TState::Request && c.Request.size() > kMaxRequestBytes)
+      Refuse(c, 400, "Bad Request", now);
+    if (c.State != TState::Request) return;
+  }
+}
+
+// Answers the request once its headers are complete, or as soon as its first line is bad.
+void TMediaNetworkSink::TServer::ReadRequest(TConnection& c, TClock::time_point now) {
+  const std::string_view request = c.Request;
+  const size_t lineEnd = request.find('\n');
+  if (lineEnd == std::string_view::npos) return;
+  bool http10 = false;
+  if (!ParseRequestLine(request.substr(0, lineEnd), http10)) {
+    Refuse(c, 400, "Bad Request", now);
+    return;
+  }
+  if (request.find("\r\n\r\n") != std::string_view::npos ||
+      request.find("\n\n") != std::string_view::npos)
+    Admit(c, http10);
+  // Headers stay unread: this server has no use for any of them.
+}
+
+void TMediaNetworkSink::TServer::Admit(TConnection& c, bool http10) {
+  {
+    std::lock_guard lock(Lock);
+    if (MaxClients != 0 && Served.size() >= MaxClients) {
+      Refuse(c, 403, "Forbidden", TClock::now());
+      return;
+    }
+    c.Queue = std::make_shared<TQueue>();
+    Served.push_back(c.Queue);
+  }
+  c.State = TState::Served;
+  c.Request.clear();
+  c.Request.shrink_to_fit();
+  c.Chunked = !http10;  // a 1.0 client knows no chunks; the end of the connection ends the body
+  c.Number = ++LastClient;
+  c.Out = std::string("HTTP/1.1 200 OK\r\nContent-Type: video/x-ms-asf\r\n") +
+          (c.Chunked ? "Transfer-Encoding: chunked\r\n" : "") + "Connection: close\r\n\r\n";
+  Report(kMediaStatusClientConnected, c.Number);
+}
+
+void TMediaNetworkSink::TServer::Refuse(TConnection& c, int code, std::string_view text,
+                                        TClock::time_point now) {
+  c.State = TState::Refused;
+  c.Deadline = now + kRefusalTime;
+  c.Request.clear();
+  c.Out = Refusal(code, text);
+  c.OutAt = 0;
+}
+
+// Sends what can go now: a refusal, which then ends the connection's sending side, or a
+// client's queued packets and, once the stream has ended and nothing is left, its end.
+void TMediaNetworkSink::TServer::Pump(TConnection& c) {
+  if (c.State == TState::Request) return;
+  for (;;) {
+    if (!Flush(c)) {
+      Drop(c);
+      return;
+    }
+    if (!c.Out.empty()) return;
+    if (c.State == TState::Refused) {
+      // The client reads the reply and closes; what it still sends is read and dropped.
+      if (!c.Answered) ::shutdown(c.Fd.Get(), SHUT_WR);
+      c.Answered = true;
+      return;
+    }
+    if (c.Finished) {
+      Drop(c);
+      return;
+    }
+    // Read first: everything published before the end was announced is then in the queue.
+    const bool ending = Ending;
+    std::deque<TBytes> items;
+    {
+      std::lock_guard lock(Lock);
+      items.swap(c.Queue->Items);
+      c.Queue->Bytes = 0;
+    }
+    if (items.empty() && !ending) return;
+    for (const auto& item : items) {
+      if (c.Chunked) {
+        char size[16];
+        const int length = std::snprintf(size, sizeof size, "%zx\r\n", item->size());
+        c.Out.append(size, static_cast<size_t>(length));
+      }
+      c.Out.append(reinterpret_cast<const char*>(item->data()), item->size());
+      if (c.Chunked) c.Out += "\r\n";
+    }
+    if (items.empty()) {
+      c.Finished = true;
+      if (c.Chunked) c.Out = "0\r\n\r\n";
+    }
+  }
+}
+
+// False when the connection failed.
+bool TMediaNetworkSink::TServer::Flush(TConnection& c) {
+  while (c.OutAt < c.Out.size()) {
+    const ssize_t sent = ::send(c.Fd.Get(), c.Out.data() + c.OutAt, c.Out.size() - c.OutAt,
+                                MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
+    c.OutAt += static_cast<size_t>(sent);
+  }
+  c.Out.clear();
+  c.OutAt = 0;
+  return true;
+}
+
+void TMediaNetworkSink::TServer::Drop(TConnection& c) {
+  if (!c.Fd) return;
+  c.Fd.Reset();
+  if (c.State != TState::Served) return;
+  {
+    std::lock_guard lock(Lock);
+    std::erase(Served, c.Queue);
+  }
+  c.Queue.reset();
+  Report(kMediaStatusClientDisconnected, c.Number);
 }
 
 TMediaNetworkSink::TMediaNetworkSink() = default;
@@ -100,120 +505,29 @@ TMediaNetworkSink::~TMediaNetworkSink() {
   Close();
 }
 
-int TMediaNetworkSink::Interrupted(void* opaque) {
-  return static_cast<TMediaNetworkSink*>(opaque)->Stopping ? 1 : 0;
-}
-
 TMediaResult TMediaNetworkSink::Open(const std::string& address, uint16_t port) {
   if (Server) return TMediaResult::Fail;
-  // Clients that go away make FFmpeg's HTTP layer talk on stderr; we report through events.
-  static std::once_flag quiet;
-  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-  AVDictionary* options = nullptr;
-  av_dict_set(&options, "listen", "2", 0);  // many clients, each taken by avio_accept
-  av_dict_set(&options, "content_type", "video/x-ms-asf", 0);
-  const AVIOInterruptCB interrupt{&Interrupted, this};
-  const std::string url = "http://" + address + ":" + std::to_string(port) + "/";
-  AVIOContext* server = nullptr;
-  const int result = avio_open2(&server, url.c_str(), AVIO_FLAG_WRITE, &interrupt, &options);
-  av_dict_free(&options);
-  if (result < 0 || server == nullptr) return TMediaResult::Fail;
-  Server.reset(server);
-  Acceptor = std::thread([this] { AcceptClients(); });
+  Failure.clear();
+  TFd listener = Listen(address, port, Failure);
+  if (!listener) return TMediaResult::Fail;
+  int wake[2];
+  if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
+    Failure = "Cannot listen on " + Endpoint(address, port) + ": " + ErrorText(errno);
+    return TMediaResult::Fail;
+  }
+  Server = std::make_unique<TServer>(std::move(listener), TFd(wake[0]), TFd(wake[1]), MaxClients,
+                                     StatusCallback);
   return TMediaResult::Ok;
 }
 
-void TMediaNetworkSink::AcceptClients() {
-  while (!Stopping) {
-    AVIOContext* accepted = nullptr;
-    if (avio_accept(Server.get(), &accepted) < 0 || accepted == nullptr) {
-      if (accepted != nullptr) avio_closep(&accepted);
-      // Out of descriptors or a broken connection: try again shortly.
-      if (!Stopping) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      continue;
-    }
-    auto client = std::make_shared<TClient>();
-    client->Io.reset(accepted);
-    std::lock_guard lock(Lock);
-    ReapFinished();
-    if (Clients.size() >= kMaxConnections) continue;  // closed as it goes
-    const auto seated = std::count_if(Clients.begin(), Clients.end(),
-                                      [](const auto& c) { return !c->Refused && !c->Done; });
-    client->Refused = MaxClients != 0 && static_cast<uint32_t>(seated) >= MaxClients;
-    if (!client->Refused) client->Number = ++LastClient;
-    client->Thread = std::thread([this, client] { Serve(client); });
-    Clients.push_back(std::move(client));
-  }
+void TMediaNetworkSink::Close() {
+  if (!Server) return;
+  Server->Stop();
+  Server.reset();
 }
 
-// Under Lock.
-void TMediaNetworkSink::ReapFinished() {
-  for (auto it = Clients.begin(); it != Clients.end();) {
-    if (!(*it)->Done) {
-      ++it;
-      continue;
-    }
-    (*it)->Thread.join();
-    it = Clients.erase(it);
-  }
-}
-
-void TMediaNetworkSink::Serve(const std::shared_ptr<TClient>& client) {
-  AVIOContext* io = client->Io.get();
-  int step = 0;
-  // The request is read first; the reply goes out on a later step.
-  while ((step = avio_handshake(io)) > 0)
-    if (client->Refused) av_opt_set_int(io, "reply_code", kRefusedReply, AV_OPT_SEARCH_CHILDREN);
-  const bool joined = step == 0 && !client->Refused;
-  if (joined) {
-    {
-      std::lock_guard lock(Lock);
-      client->Joined = true;
-    }
-    if (StatusCallback) StatusCallback(kMediaStatusClientConnected, client->Number);
-    while (SendQueued(*client)) {
-    }
-  }
-  client->Io.reset();  // ends the connection (a chunked reply gets its last chunk)
-  {
-    std::lock_guard lock(Lock);
-    client->Done = true;
-    client->Joined = false;
-    client->Queue.clear();
-  }
-  Changed.notify_all();
-  if (joined && StatusCallback) StatusCallback(kMediaStatusClientDisconnected, client->Number);
-}
-
-bool TMediaNetworkSink::SendQueued(TClient& client) {
-  TBytes next;
-  {
-    std::unique_lock lock(Lock);
-    client.Wake.wait(lock, [&] { return !client.Queue.empty() || Ending || Stopping; });
-    if (client.Queue.empty() || Stopping) return false;
-    next = std::move(client.Queue.front());
-    client.Queue.pop_front();
-    client.QueuedBytes -= next->size();
-  }
-  avio_write(client.Io.get(), next->data(), static_cast<int>(next->size()));
-  avio_flush(client.Io.get());
-  return client.Io->error >= 0;
-}
-
-void TMediaNetworkSink::Publish(const TBytes& packet) {
-  std::lock_guard lock(Lock);
-  for (const auto& client : Clients) {
-    if (!client->Joined) continue;
-    const size_t needed = packet->size() + (client->Started ? 0 : Header->size());
-    if (client->QueuedBytes + needed > kMaxQueuedBytes) continue;  // too slow: it loses this
-    if (!client->Started) {
-      client->Queue.push_back(Header);
-      client->Started = true;
-    }
-    client->Queue.push_back(packet);
-    client->QueuedBytes += needed;
-    client->Wake.notify_one();
-  }
+uint32_t TMediaNetworkSink::ClientCount() const {
+  return Server ? Server->ClientCount() : 0;
 }
 
 // False while the header is incomplete or when the bytes are not an ASF header with
@@ -234,11 +548,9 @@ bool TMediaNetworkSink::ReadHeader() {
   if (!header || header->PacketSize < 3 || header->PacketSize > kMaxPacketSize) return false;
   DataEnded = false;
   PacketSize = header->PacketSize;
-  auto copy = std::make_shared<std::vector<uint8_t>>(Pending.begin(), Pending.begin() + total);
-  {
-    std::lock_guard lock(Lock);
-    Header = std::move(copy);
-  }
+  if (Server)
+    Server->SetHeader(
+        std::make_shared<std::vector<uint8_t>>(Pending.begin(), Pending.begin() + total));
   Pending.erase(Pending.begin(), Pending.begin() + static_cast<ptrdiff_t>(total));
   return true;
 }
@@ -260,9 +572,10 @@ TMediaResult TMediaNetworkSink::Write(const void* buffer, uint32_t count, uint32
       DataEnded = true;
       break;
     }
-    Publish(std::make_shared<std::vector<uint8_t>>(
-        Pending.begin() + static_cast<ptrdiff_t>(at),
-        Pending.begin() + static_cast<ptrdiff_t>(at + PacketSize)));
+    if (Server)
+      Server->Publish(std::make_shared<std::vector<uint8_t>>(
+          Pending.begin() + static_cast<ptrdiff_t>(at),
+          Pending.begin() + static_cast<ptrdiff_t>(at + PacketSize)));
   }
   Pending.erase(Pending.begin(),
                 DataEnded ? Pending.end() : Pending.begin() + static_cast<ptrdiff_t>(at));
@@ -271,31 +584,6 @@ TMediaResult TMediaNetworkSink::Write(const void* buffer, uint32_t count, uint32
 
 TMediaResult TMediaNetworkSink::Seek(int64_t, TMediaSeekOrigin, uint64_t&) {
   return TMediaResult::Fail;
-}
-
-uint32_t TMediaNetworkSink::ClientCount() const {
-  std::lock_guard lock(Lock);
-  return static_cast<uint32_t>(
-      std::count_if(Clients.begin(), Clients.end(), [](const auto& c) { return c->Joined; }));
-}
-
-void TMediaNetworkSink::Close() {
-  if (!Acceptor.joinable()) return;
-  std::unique_lock lock(Lock);
-  Ending = true;
-  for (const auto& client : Clients) client->Wake.notify_one();
-  // Clients get what is queued for them, unless they are too slow to take it.
-  Changed.wait_for(lock, kDrainTime, [&] {
-    return std::all_of(Clients.begin(), Clients.end(),
-                       [](const auto& c) { return c->Done || !c->Joined; });
-  });
-  Stopping = true;
-  for (const auto& client : Clients) client->Wake.notify_one();
-  lock.unlock();
-  Acceptor.join();  // the acceptor adds no client after this
-  for (const auto& client : Clients) client->Thread.join();
-  Clients.clear();
-  Server.reset();
 }
 
 }  // namespace trimora::media

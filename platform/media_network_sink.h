@@ -5,23 +5,23 @@
 // every client connected at the time ("http://HOST:PORT/", any path).
 //
 // A client that joins late is sent the stream's header first and then starts at the next
-// data packet. The writer never waits for a client: each client has its own sending thread
-// and a bounded queue, and a client too slow to empty it loses the packets that do not fit.
-// With a client limit, clients beyond it are answered "403 Forbidden".
+// data packet. The writer never waits for a client: each client has a bounded queue, and a
+// client too slow to empty it loses the packets that do not fit. One server thread serves
+// every connection without ever blocking on one.
+//
+// A connection has 5 s to send its request headers (16 KiB at most); one that does not is
+// answered "408 Request Timeout" and closed, a malformed, oversized or non-GET request
+// "400 Bad Request". A client takes a seat only once its request was accepted; with a
+// client limit, clients beyond it are answered "403 Forbidden". A good request gets
+// "200 OK" and the stream as `video/x-ms-asf`, in chunks for HTTP/1.1, plain for HTTP/1.0.
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/media_writer.h"
-
-struct AVIOContext;
 
 namespace trimora::media {
 
@@ -31,7 +31,7 @@ inline constexpr uint32_t kMediaStatusClientDisconnected = 38;
 
 class TMediaNetworkSink final : public IMediaWriteStream {
  public:
-  // Called on the sink's own threads.
+  // Called on the sink's server thread.
   using TStatusCallback = std::function<void(uint32_t status, uint32_t client)>;
 
   TMediaNetworkSink();
@@ -43,9 +43,12 @@ class TMediaNetworkSink final : public IMediaWriteStream {
   void SetMaxClients(uint32_t count) { MaxClients = count; }
   void SetStatusCallback(TStatusCallback callback) { StatusCallback = std::move(callback); }
 
-  // Listens on `address` ("0.0.0.0" for every interface) and `port`; Fail when the port
-  // cannot be had (in use, or not ours to take).
+  // Listens on `address` ("0.0.0.0" for every interface, "::" for every IPv6 one) and
+  // `port`; Fail when the port cannot be had, and OpenFailure says why.
   TMediaResult Open(const std::string& address, uint16_t port);
+  // Why the last Open failed, for the user: "Cannot listen on 127.0.0.1:8080: Address
+  // already in use".
+  const std::string& OpenFailure() const { return Failure; }
   // Ends the stream: clients get what is queued for them (for a second at most), then
   // every connection and the listening port are closed. Called again, does nothing.
   void Close();
@@ -56,37 +59,18 @@ class TMediaNetworkSink final : public IMediaWriteStream {
   TMediaResult Seek(int64_t offset, TMediaSeekOrigin origin, uint64_t& newPosition) override;
   bool Seekable() const override { return false; }
 
-  // Clients connected now (handshake done, not gone).
+  // Clients served now (request accepted, not gone).
   uint32_t ClientCount() const;
 
  private:
-  struct TClient;
-  using TBytes = std::shared_ptr<const std::vector<uint8_t>>;
+  class TServer;
 
-  void AcceptClients();
-  void Serve(const std::shared_ptr<TClient>& client);
-  bool SendQueued(TClient& client);
-  void Publish(const TBytes& packet);
   bool ReadHeader();
-  void ReapFinished();
-  static int Interrupted(void* opaque);
 
   uint32_t MaxClients = 0;
   TStatusCallback StatusCallback;
-
-  struct TAvioCloser {
-    void operator()(AVIOContext* context) const;
-  };
-  std::unique_ptr<AVIOContext, TAvioCloser> Server;
-  std::thread Acceptor;
-  std::atomic<bool> Stopping{false};  // polled by FFmpeg on every blocking call
-
-  mutable std::mutex Lock;          // the clients, their queues and the flags below
-  std::condition_variable Changed;  // a client has ended
-  std::vector<std::shared_ptr<TClient>> Clients;
-  uint32_t LastClient = 0;
-  bool Ending = false;  // no more data will come
-  TBytes Header;
+  std::string Failure;
+  std::unique_ptr<TServer> Server;
 
   // The writer's side: bytes not yet split into header and packets.
   std::vector<uint8_t> Pending;

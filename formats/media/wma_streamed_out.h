@@ -20,7 +20,8 @@ using TClientEvent = std::function<void(TComponent* Sender, uint32_t Client)>;
 // client; a client that joins late starts at the next packet. OnClientConnected and
 // OnClientDisconnected run on the main thread through the event dispatcher.
 //
-// A port that cannot be had fails the run with "Cannot create file".
+// A port that cannot be had fails the run with a message that names the address and the
+// system's reason ("Cannot listen on 127.0.0.1:8080: Address already in use").
 class TWMStreamedOut : public TWMAOut {
  public:
   TWMStreamedOut();
@@ -28,8 +29,8 @@ class TWMStreamedOut : public TWMAOut {
 
   uint16_t Port = 8080;
   uint32_t MaxClients = 0;  // 0: no limit; clients beyond a limit are refused
-  // The interface to listen on; every one by default.
-  // This machine only unless the caller shares the stream wider: it has no password.
+  // The interface to listen on, without a port ("0.0.0.0": every one). This machine only
+  // unless the caller shares the stream wider: it has no password.
   std::string ListenAddress = "127.0.0.1";
   TEventSlot<TClientEvent> OnClientConnected;
   TEventSlot<TClientEvent> OnClientDisconnected;

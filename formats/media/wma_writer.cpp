@@ -135,7 +135,8 @@ void wma_writer_open_network(TWmaWriter& w, const std::string& address, uint16_t
         if (status == kMediaStatusClientDisconnected && onDisconnect != nullptr)
           onDisconnect(owner, client);
       });
-  if (!Succeeded(w.NetworkSink->Open(address, port))) return;
+  if (!Succeeded(w.NetworkSink->Open(address, port)))
+    throw EAuException(w.NetworkSink->OpenFailure());
   w.Writer = std::make_unique<TMediaWriter>();
   w.Ok = Succeeded(w.Writer->Open(w.NetworkSink));
 }

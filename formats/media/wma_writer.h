@@ -60,7 +60,8 @@ void wma_writer_open_stream(TWmaWriter& w, TAuStream& stream, void* owner,
 
 // A writer serving its stream over HTTP on `port` of `address` ("0.0.0.0": every
 // interface) to at most `maxClients` clients at once (0: no limit). Resets the record
-// first; Ok is false when the port cannot be had.
+// first. A port that cannot be had raises EAuException saying why ("Cannot listen on
+// 127.0.0.1:8080: Address already in use").
 void wma_writer_open_network(TWmaWriter& w, const std::string& address, uint16_t port,
                              uint32_t maxClients, wma_client_handler onConnect,
                              wma_client_handler onDisconnect, void* owner);

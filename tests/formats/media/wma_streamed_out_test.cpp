@@ -96,7 +96,9 @@ TEST(WMStreamedOut, ATakenPortFailsTheRunAndAFinishedStreamFreesIt) {
   ASSERT_TRUE(holder.Start());
   TStream second(1);
   second.Sink.Port = holder.Sink.Port;
-  EXPECT_EQ(mp3_test::RunToEnd(second.Sink), "Cannot create file");
+  EXPECT_EQ(mp3_test::RunToEnd(second.Sink),
+            "Cannot listen on 127.0.0.1:" + std::to_string(holder.Sink.Port) +
+                ": Address already in use");
   // The one-second stream ends by itself, with no client.
   ASSERT_TRUE(PumpUntil([&] { return !holder.Sink.IsBusy(); }));
   EXPECT_EQ(holder.Error, "");
