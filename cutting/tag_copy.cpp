@@ -42,6 +42,7 @@ void CopyId3v2Tags(const TId3v2Tags& source, TId3v2Tags& sink) {
   sink.SetLanguage(source.Language());
   sink.SetLink(source.Link());
   sink.SetPictures(source.Pictures());
+  sink.SetComments(source.Comments());
 }
 
 void CopyId3v2ToId3v1(const TId3v2Tags& source, TId3v1Tags& sink) {

@@ -10,8 +10,8 @@
 // WMA sources fill from the file) into its sink.
 
 // The twelve texts, unchanged: artist, album, genre, year, track, title, comment, composer,
-// encoder, copyright, language and link, and the pictures. MP3 and WMA sinks alike (the WMA
-// sink writes no pictures).
+// encoder, copyright, language and link, the pictures and the comment frames. MP3 and WMA
+// sinks alike (the WMA sink writes neither pictures nor more than the main comment).
 void CopyId3v2Tags(const TId3v2Tags& source, TId3v2Tags& sink);
 
 // The ID3v1 record's fields from the same texts: narrow text, the genre by its name, year
@@ -22,8 +22,9 @@ void CopyId3v2ToId3v1(const TId3v2Tags& source, TId3v1Tags& sink);
 void CopyTagsToMP3(const TId3v2Tags& source, TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1);
 
 // As an MP3 cut does from the MP3 file `sourceFile` whose source filled `source`: the twelve
-// texts, completed from the file's own tags (every value of a multi-valued frame, what its
-// ID3v2 tag lacks from its ID3v1 record, then its APEv2 tag) and with its pictures, into the
-// sink's ID3v2 container; the ID3v1 fields from that.
+// texts, completed from the file's own tags (every value of a multi-valued frame, the frames
+// the media runtime cannot read, the comments, what its ID3v2 tag lacks from its ID3v1
+// record, then its APEv2 tag) and with its pictures, into the sink's ID3v2 container; the
+// ID3v1 fields from that.
 void CopyTagsToMP3(const TId3v2Tags& source, const std::filesystem::path& sourceFile,
                    TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1);

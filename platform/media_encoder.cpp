@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/media_asf_description.h"
 #include "platform/media_avio.h"
 
 extern "C" {
@@ -20,12 +21,16 @@ constexpr int64_t kDecoderDroppedFrames = 2;
 
 int TMediaEncoder::WritePacket(void* opaque, uint8_t* buffer, int size) noexcept try {
   auto* self = static_cast<TMediaEncoder*>(opaque);
+  // The muxer writes the header at the start, and once more there when it knows the sizes.
+  if (self->Position == 0 && size > 0)
+    MoveDescriptionIntoContentDescription(std::span(buffer, static_cast<size_t>(size)));
   uint32_t written = 0;
   if (size < 0 || !Succeeded(self->Stream->Write(buffer, static_cast<uint32_t>(size), written)) ||
       written != static_cast<uint32_t>(size)) {
     self->WriteFailed = true;
     return AVERROR(EIO);
   }
+  self->Position += size;
   return size;
 } catch (...) {
   static_cast<TMediaEncoder*>(opaque)->WriteFailed = true;
@@ -39,6 +44,7 @@ int64_t TMediaEncoder::SeekPacket(void* opaque, int64_t offset, int whence) noex
   if (!MediaSeekOrigin(whence, origin)) return AVERROR(EINVAL);
   uint64_t position = 0;
   if (!Succeeded(self->Stream->Seek(offset, origin, position))) return AVERROR(EIO);
+  self->Position = static_cast<int64_t>(position);
   return static_cast<int64_t>(position);
 } catch (...) {
   return AVERROR(EIO);

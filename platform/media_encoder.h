@@ -56,6 +56,7 @@ class TMediaEncoder {
   bool PutHeld(int64_t duration);
 
   IMediaWriteStream* Stream = nullptr;
+  int64_t Position = 0;  // where the stream's next write lands
   TAvioPtr Avio;
   TAvOutputPtr Output;
   std::unique_ptr<TEncoderLanes> Codec;

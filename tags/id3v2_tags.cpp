@@ -46,8 +46,10 @@ TId3v2Tags::TId3v2Tags() {
 
 void TId3v2Tags::Assign(const TAuTags& source) {
   TAuTags::Assign(source);
-  if (const auto* id3 = dynamic_cast<const TId3v2Tags*>(&source); id3 != nullptr && id3 != this)
+  if (const auto* id3 = dynamic_cast<const TId3v2Tags*>(&source); id3 != nullptr && id3 != this) {
     FPictures = id3->FPictures;
+    FComments = id3->FComments;
+  }
 }
 
 std::string_view TId3v2Tags::Key(TField field) const {

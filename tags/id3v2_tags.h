@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "tags/au_tags.h"
+#include "tags/tag_comment.h"
 #include "tags/tag_picture.h"
 
 // ID3v2 tags of versions 2, 3 and 4. The keys are the frame identifiers themselves, both
@@ -52,6 +53,10 @@ class TId3v2Tags : public TAuTags {
   // class neither read nor write them.
   const TTagPictures& Pictures() const { return FPictures; }
   void SetPictures(TTagPictures pictures) { FPictures = std::move(pictures); }
+  // The comment frames with their languages and descriptions, which travel in the same way.
+  // Comment() is the text alone of the main one; a sink writes Comment() in its place.
+  const TTagComments& Comments() const { return FComments; }
+  void SetComments(TTagComments comments) { FComments = std::move(comments); }
   void Assign(const TAuTags& source) override;
 
   // A valid tag header at the current position; the position is kept.
@@ -88,4 +93,5 @@ class TId3v2Tags : public TAuTags {
 
   bool FLongFrameIds = true;
   TTagPictures FPictures;
+  TTagComments FComments;
 };

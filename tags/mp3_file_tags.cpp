@@ -8,11 +8,14 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string_view>
 
+#include "tags/id3v1_genres.h"
 #include "tags/id3v2_frames.h"
 #include "tags/tag_file.h"
 #include "tags/tag_text.h"
+#include "tags/zlib_inflate.h"
 
 namespace {
 
@@ -21,6 +24,9 @@ using TBytes = std::span<const std::byte>;
 // A tag may hold pictures of any size, but memory is not unlimited: what lies beyond this
 // much of an ID3v2 tag is not read (the texts come first in every tag we know).
 constexpr std::size_t kMaxId3v2Bytes = 64u << 20;
+// Compressed frames may each claim to inflate to almost 4 GiB: together they get no more
+// than a whole tag may take.
+constexpr std::size_t kMaxInflatedBytes = kMaxId3v2Bytes;
 // APEv2 tags hold texts and small binaries; a larger size field is damage.
 constexpr std::size_t kMaxApeBytes = 1u << 20;
 constexpr std::size_t kApeFooterSize = 32;
@@ -131,27 +137,85 @@ std::optional<TTagPicture> ReadPicture(TBytes data, int version) {
 }
 
 struct TFrameFlags {
-  bool Skip = false;  // compressed or encrypted: its bytes are not the frame's data
+  bool Skip = false;  // encrypted, or compressed without its size: the data cannot be read
+  bool Compressed = false;
   bool Unsynchronised = false;
-  std::size_t Prefix = 0;  // bytes before the data: group id, data length
+  bool Misread = false;    // flags the media runtime takes for others (see TMP3FileTags)
+  std::size_t Prefix = 0;  // bytes before the data: inflated size, group id, data length
 };
 
+// Each version puts the extra fields in the order of its flags: version 3 the inflated size
+// (4 bytes), the encryption method and the group id (1 byte each); version 4 the group id,
+// the encryption method and the data length (4 bytes, synchsafe), which a compressed frame
+// must have. An encrypted frame is skipped, so its method byte is never counted.
 TFrameFlags FlagsOf(TBytes header, int version) {
   TFrameFlags flags;
   if (version == 2) return flags;
   const unsigned format = U8(header[9]);
   if (version == 3) {
-    flags.Skip = (format & 0xC0) != 0;
-    flags.Prefix = (format & 0x20) ? 1 : 0;
+    flags.Skip = (format & 0x40) != 0;
+    flags.Compressed = (format & 0x80) != 0;
+    flags.Prefix = (flags.Compressed ? 4 : 0) + ((format & 0x20) ? 1 : 0);
+    flags.Misread = (format & 0xE0) != 0;
   } else {
-    flags.Skip = (format & 0x0C) != 0;
+    flags.Compressed = (format & 0x08) != 0;
+    flags.Skip = (format & 0x04) != 0 || (flags.Compressed && !(format & 0x01));
     flags.Unsynchronised = (format & 0x02) != 0;
     flags.Prefix = ((format & 0x40) ? 1 : 0) + ((format & 0x01) ? 4 : 0);
   }
   return flags;
 }
 
-void UseFrame(std::string_view id, TBytes data, int version, TMP3FileTags& out) {
+// The size a compressed frame inflates to, from the extra fields before its data.
+std::size_t InflatedSize(TBytes prefix, int version) {
+  if (version == 3)
+    return (std::size_t{U8(prefix[0])} << 24) | (U8(prefix[1]) << 16) | (U8(prefix[2]) << 8) |
+           U8(prefix[3]);
+  return id3v2_layout::ReadSynchsafe(prefix.last<4>());
+}
+
+// A frame's data as its flags leave it: the stored bytes, or new ones where they changed.
+struct TFrameData {
+  TBytes Stored;
+  std::optional<std::vector<std::byte>> Changed;
+  TBytes Bytes() const { return Changed ? TBytes(*Changed) : Stored; }
+};
+
+// The data of a frame whose bytes after its header are `stored`: the extra fields taken
+// off, unsynchronisation undone, inflated. Nothing for an encrypted frame or one that does not
+// inflate. A compressed frame that states more inflated bytes than `inflateBudget` holds is
+// not tried; what a tried one states is taken from the budget.
+std::optional<TFrameData> FrameData(TBytes stored, const TFrameFlags& flags, int version,
+                                    std::size_t& inflateBudget) {
+  if (flags.Skip || flags.Prefix > stored.size()) return std::nullopt;
+  TFrameData frame{stored.subspan(flags.Prefix), std::nullopt};
+  if (flags.Unsynchronised) frame.Changed = Resynchronise(frame.Stored);
+  if (flags.Compressed) {
+    const std::size_t size = InflatedSize(stored.first(flags.Prefix), version);
+    if (size > inflateBudget) return std::nullopt;
+    inflateBudget -= size;
+    frame.Changed = InflateZlib(frame.Bytes(), size);
+    if (!frame.Changed) return std::nullopt;
+  }
+  return frame;
+}
+
+// COMM (versions 3 and 4) or COM (version 2): encoding, language, description, then the text.
+std::optional<TTagComment> ReadComment(TBytes data) {
+  if (data.size() < 4 || U8(data[0]) > 3) return std::nullopt;
+  const unsigned encoding = U8(data[0]);
+  TTagComment comment;
+  const std::string language(reinterpret_cast<const char*>(data.data()) + 1, 3);
+  if (std::all_of(language.begin(), language.end(),
+                  [](char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }))
+    comment.Language = language;
+  data = data.subspan(4);
+  comment.Description = NextText(data, encoding);
+  comment.Text = NextText(data, encoding);
+  return comment;
+}
+
+void UseFrame(std::string_view id, TBytes data, int version, bool misread, TMP3FileTags& out) {
   struct TTextFrame {
     std::string_view ShortId, LongId;
     std::u16string TMP3FileTags::*Field;
@@ -163,6 +227,14 @@ void UseFrame(std::string_view id, TBytes data, int version, TMP3FileTags& out) 
   if (id == (version == 2 ? "PIC" : "APIC")) {
     if (auto picture = ReadPicture(data, version)) out.Pictures.push_back(std::move(*picture));
     return;
+  }
+  if (id == (version == 2 ? "COM" : "COMM")) {
+    if (auto comment = ReadComment(data)) out.Comments.push_back(std::move(*comment));
+    return;
+  }
+  if (misread && id.starts_with('T')) {
+    int count = 0;
+    out.Version3Texts.emplace(id, JoinedValues(data, count));
   }
   for (const auto& frame : kTexts) {
     if (id != (version == 2 ? frame.ShortId : frame.LongId)) continue;
@@ -225,6 +297,50 @@ auto Older(const TMP3FileTags& file, TFromV1 fromV1, TFromApe fromApe) {
   return value;
 }
 
+// A genre given by its ID3v1 number, "(17)" or "17" as older writers put it, by its name.
+std::u16string GenreText(const std::u16string& text) {
+  std::size_t at = text.starts_with(u'(') ? 1 : 0;
+  unsigned number = 0;
+  const std::size_t digits = at;
+  while (at < text.size() && at - digits < 3 && text[at] >= u'0' && text[at] <= u'9')
+    number = number * 10 + (text[at++] - u'0');
+  if (at == digits || number >= kId3v1GenreCount) return text;
+  return tag_text::AnsiToWide(kId3v1Genres[number]);
+}
+
+// Frames that only describe how the old file was encoded (gapless playback, loudness), which
+// a new encoding would contradict.
+bool IsEncoderNote(const TTagComment& comment) {
+  return comment.Description.starts_with(u"iTun");
+}
+
+void UseVersion3Texts(const TMP3FileTags& file, TId3v2Tags& tags) {
+  const auto text = [&file](std::string_view id) -> std::optional<std::u16string> {
+    const auto found = file.Version3Texts.find(id);
+    if (found == file.Version3Texts.end()) return std::nullopt;
+    return found->second;
+  };
+  using tag_text::WideToAnsi;
+  if (auto v = text("TIT2")) tags.SetTitle(*v);
+  if (auto v = text("TPE1")) tags.SetArtist(*v);
+  if (auto v = text("TALB")) tags.SetAlbum(*v);
+  if (auto v = text("TCON")) tags.SetGenre(GenreText(*v));
+  if (auto v = text("TYER")) tags.SetYear(WideToAnsi(*v));
+  if (auto v = text("TRCK")) tags.SetTrack(WideToAnsi(*v));
+  if (auto v = text("TCOM")) tags.SetComposer(*v);
+  if (auto v = text("TCOP")) tags.SetCopyright(*v);
+}
+
+void UseComments(const TMP3FileTags& file, TId3v2Tags& tags) {
+  const auto main = std::find_if(file.Comments.begin(), file.Comments.end(),
+                                 [](const TTagComment& c) { return c.Description.empty(); });
+  if (main != file.Comments.end()) tags.SetComment(main->Text);
+  TTagComments comments;
+  std::copy_if(file.Comments.begin(), file.Comments.end(), std::back_inserter(comments),
+               [](const TTagComment& c) { return !IsEncoderNote(c); });
+  tags.SetComments(std::move(comments));
+}
+
 }  // namespace
 
 void ReadId3v2Extras(std::span<const std::byte> tag, TMP3FileTags& out) {
@@ -243,6 +359,7 @@ void ReadId3v2Extras(std::span<const std::byte> tag, TMP3FileTags& out) {
   }
   const std::size_t headerSize = id3v2_layout::FrameHeaderSize(version);
   const std::size_t idSize = version == 2 ? 3 : 4;
+  std::size_t inflateBudget = kMaxInflatedBytes;
   std::size_t at = FirstFrame(body, version, flags);
   while (at < body.size() && body.size() - at >= headerSize) {
     const TBytes frameHeader = body.subspan(at, headerSize);
@@ -250,18 +367,16 @@ void ReadId3v2Extras(std::span<const std::byte> tag, TMP3FileTags& out) {
     const std::size_t size = id3v2_layout::FrameDataSize(frameHeader, version);
     at += headerSize;
     if (size > body.size() - at) break;
-    const TFrameFlags frameFlags = FlagsOf(frameHeader, version);
-    TBytes data = body.subspan(at, size);
-    at += size;
-    if (frameFlags.Skip || frameFlags.Prefix > data.size()) continue;
-    data = data.subspan(frameFlags.Prefix);
-    std::vector<std::byte> resynchronised;
-    if (frameFlags.Unsynchronised) {
-      resynchronised = Resynchronise(data);
-      data = resynchronised;
-    }
     const std::string_view id(reinterpret_cast<const char*>(frameHeader.data()), idSize);
-    UseFrame(id, data, version, out);
+    const TFrameFlags frameFlags = FlagsOf(frameHeader, version);
+    const TBytes data = body.subspan(at, size);
+    at += size;
+    if (const auto frame = FrameData(data, frameFlags, version, inflateBudget)) {
+      UseFrame(id, frame->Bytes(), version, frameFlags.Misread, out);
+    } else if (frameFlags.Misread && id.starts_with('T')) {
+      // What the runtime made of a text no one can read is noise: it stands as no text.
+      out.Version3Texts.emplace(id, u"");
+    }
   }
 }
 
@@ -313,6 +428,8 @@ void CompleteFromMP3File(const TMP3FileTags& file, TId3v2Tags& tags) {
   if (!file.Album.empty()) tags.SetAlbum(file.Album);
   if (!file.Title.empty()) tags.SetTitle(file.Title);
   if (!file.Composer.empty()) tags.SetComposer(file.Composer);
+  UseVersion3Texts(file, tags);
+  UseComments(file, tags);
   tags.SetPictures(file.Pictures);
 
   const auto wide = [](std::string (TId3v1Tags::*get)() const) {

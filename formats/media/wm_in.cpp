@@ -95,8 +95,10 @@ void TWMIn::FillTags() {
   common.SetTrack(tag_text::WideToAnsi(text("WM/Track")));
   id3.SetYear(tag_text::WideToAnsi(text("WM/Year")));
   common.SetYear(tag_text::WideToAnsi(text("WM/Year")));
-  // The file's copyright notice travels as the comment; the common set has no such field.
-  id3.SetComment(text("Copyright"));
+  // The runtime names an MP3 file's main comment and copyright as a WMA file's; the common
+  // set has a field for neither.
+  id3.SetComment(text("Description"));
+  id3.SetCopyright(text("Copyright"));
 }
 
 void TWMIn::CloseFile() {

@@ -101,8 +101,8 @@ void TWMAOut::WriteAttributes() {
   put("WM/Year", tag_text::AnsiToWide(tags.Year()));
   put("WM/Track", tag_text::AnsiToWide(tags.Track()));
   put("Title", tags.Title());
-  // The source reads "Copyright" into the comment, so the text survives a cut.
-  put("Copyright", tags.Comment());
+  put("Copyright", tags.Copyright());
+  put("Description", tags.Comment());
 }
 
 bool TWMAOut::WriteBlock(bool Abort) {

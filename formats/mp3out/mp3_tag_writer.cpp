@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/mp3out/mp3_tag_writer.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -45,24 +46,57 @@ std::vector<std::byte> PictureFrameData(const TTagPicture& picture) {
   return data;
 }
 
+std::vector<std::byte> TextFrameData(const std::u16string& text) {
+  std::vector<std::byte> data{std::byte{3}};  // UTF-8
+  for (const char c : tag_text::WideToUtf8(text)) data.push_back(static_cast<std::byte>(c));
+  return data;
+}
+
+std::vector<std::byte> CommentFrameData(const TTagComment& comment) {
+  std::vector<std::byte> data{std::byte{3}};  // UTF-8 description and text
+  const bool known = comment.Language.size() == 3;
+  for (const char c : known ? comment.Language : std::string("XXX"))
+    data.push_back(static_cast<std::byte>(c));
+  AppendText(data, tag_text::WideToUtf8(comment.Description));
+  for (const char c : tag_text::WideToUtf8(comment.Text)) data.push_back(static_cast<std::byte>(c));
+  return data;
+}
+
+// The main comment is the container's comment text, in the language of the comment frame it
+// came from; the described comments follow as they were.
+TTagComments CommentsToWrite(const TId3v2Tags& tags) {
+  TTagComments comments;
+  const TTagComments& frames = tags.Comments();
+  const auto main = std::find_if(frames.begin(), frames.end(),
+                                 [](const TTagComment& c) { return c.Description.empty(); });
+  if (!tags.Comment().empty()) {
+    TTagComment first;
+    if (main != frames.end()) first.Language = main->Language;
+    first.Text = tags.Comment();
+    comments.push_back(std::move(first));
+  }
+  for (auto it = frames.begin(); it != frames.end(); ++it)
+    if (it != main) comments.push_back(*it);
+  return comments;
+}
+
 }  // namespace
 
 std::vector<std::byte> MP3ExtraFramesTag(const TId3v2Tags& tags) {
   std::vector<std::byte> frames;
-  const std::string track = tags.Track();
-  if (!track.empty() && !Number(track)) {
-    std::vector<std::byte> data{std::byte{3}};
-    for (const char c : track) data.push_back(static_cast<std::byte>(c));
-    AppendV4Frame(frames, "TRCK", data);
-  }
-  // A tag's size field holds 28 bits; a picture that would take it past them is left out
-  // rather than making the whole tag unreadable.
+  // A tag's size field holds 28 bits; a frame that would take it past them (a huge picture)
+  // is left out rather than making the whole tag unreadable.
   constexpr std::size_t kPadding = 16;
-  for (const TTagPicture& picture : tags.Pictures()) {
-    const std::vector<std::byte> data = PictureFrameData(picture);
-    if (frames.size() + data.size() + 10 + kPadding > id3v2_layout::kMaxSynchsafe) continue;
-    AppendV4Frame(frames, "APIC", data);
-  }
+  const auto append = [&frames](std::string_view id, const std::vector<std::byte>& data) {
+    if (frames.size() + data.size() + 10 + kPadding > id3v2_layout::kMaxSynchsafe) return;
+    AppendV4Frame(frames, id, data);
+  };
+  const std::string track = tags.Track();
+  if (!track.empty() && !Number(track)) append("TRCK", TextFrameData(tag_text::AnsiToWide(track)));
+  for (const TTagComment& comment : CommentsToWrite(tags))
+    append("COMM", CommentFrameData(comment));
+  if (!tags.Copyright().empty()) append("TCOP", TextFrameData(tags.Copyright()));
+  for (const TTagPicture& picture : tags.Pictures()) append("APIC", PictureFrameData(picture));
   if (frames.empty()) return frames;
   const auto header = id3v2_layout::MakeV4Header(static_cast<uint32_t>(frames.size() + kPadding));
   frames.insert(frames.begin(), header.begin(), header.end());

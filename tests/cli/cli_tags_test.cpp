@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tags of MP3 files tagged by mutagen, through trimora-cli cut, join and info: single-byte
-// ID3v1 texts, several artists, track "7/12", pictures, and texts the ID3v2 tag lacks that
-// the ID3v1 record or an APEv2 tag holds. Outputs are read back with TagLib.
+// ID3v1 texts, several artists, track "7/12", pictures, comments in every encoding,
+// compressed frames, and texts the ID3v2 tag lacks that the ID3v1 record or an APEv2 tag
+// holds. Outputs are read back with TagLib.
 
 #include <gtest/gtest.h>
 
 #include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -41,6 +43,23 @@ std::string Frame(const std::filesystem::path& file, const char* id) {
   return mp3.ID3v2Tag()->frameList(id).front()->toString().to8Bit(true);
 }
 
+struct TComment {
+  std::string Language, Description, Text;
+  bool operator==(const TComment&) const = default;
+};
+
+std::vector<TComment> Comments(const std::filesystem::path& file) {
+  TagLib::MPEG::File mp3(file.c_str());
+  std::vector<TComment> comments;
+  if (!mp3.hasID3v2Tag()) return comments;
+  for (const auto* frame : mp3.ID3v2Tag()->frameList("COMM")) {
+    const auto* comm = static_cast<const TagLib::ID3v2::CommentsFrame*>(frame);
+    comments.push_back({std::string(comm->language().data(), comm->language().size()),
+                        comm->description().to8Bit(true), comm->text().to8Bit(true)});
+  }
+  return comments;
+}
+
 const std::vector<TPicture> kRichPictures = {{3, "image/png", "Front", 10},
                                              {4, "image/jpeg", "Back \u263A", 10240}};
 
@@ -50,8 +69,8 @@ class CliTags : public ::testing::Test {
     ASSERT_TRUE(CopyMadeFiles(R"SH(
 ffmpeg -nostdin -v error -f lavfi -i 'sine=f=440:d=2:r=44100' -ac 2 tone.wav &&
 lame --quiet -b 128 tone.wav plain.mp3 && rm tone.wav && /usr/bin/python3 - <<'PY'
-import shutil
-from mutagen.id3 import ID3, TIT2, TPE1, TALB, TRCK, APIC, MakeID3v1
+import shutil, struct, zlib
+from mutagen.id3 import ID3, TIT2, TPE1, TALB, TRCK, APIC, COMM, MakeID3v1
 from mutagen.apev2 import APEv2
 def tagged(name, frames, version=4):
     shutil.copy('plain.mp3', name)
@@ -77,6 +96,22 @@ ape['Artist'] = 'Ape Artist'
 ape['Album'] = 'Ape Album'
 ape['Year'] = '1987'
 ape.save('ape.mp3')
+tagged('comm_latin1.mp3', [COMM(encoding=0, lang='eng', desc='', text='Café note')], 3)
+tagged('comm_utf16.mp3', [COMM(encoding=1, lang='deu', desc='', text='Grüße ☺'),
+                          COMM(encoding=1, lang='eng', desc='Notes', text='Ωmega')], 3)
+tagged('comm_utf16be.mp3', [COMM(encoding=2, lang='fra', desc='', text='Été ☺')])
+tagged('comm_utf8.mp3', [COMM(encoding=3, lang='eng', desc='', text='Ünïcode ☺'),
+                         COMM(encoding=3, lang='eng', desc='iTunSMPB', text=' 00000000 00000210')])
+# Version 2.3 with zlib-compressed frames, which mutagen reads but does not write.
+def frame3(name, data, flags=0):
+    return name.encode() + struct.pack('>IH', len(data), flags) + data
+def packed(name, data):
+    return frame3(name, struct.pack('>I', len(data)) + zlib.compress(data), 0x0080)
+body = (packed('TIT2', b'\x01\xff\xfe' + 'Packed ☺'.encode('utf-16-le')) +
+        packed('COMM', b'\x00eng\x00Packed note') + frame3('TPE1', b'\x00Plain artist'))
+size = bytes((len(body) >> shift) & 0x7F for shift in (21, 14, 7, 0))
+open('packed_v23.mp3', 'wb').write(b'ID3\x03\x00\x00' + size + body +
+                                   open('plain.mp3', 'rb').read())
 PY
 )SH",
                               Folder));
@@ -114,6 +149,42 @@ TEST_F(CliTags, CutsKeepTextsTrackTextsAndPicturesAndFillGapsFromOlderTags) {
     std::filesystem::remove(out);
   }
   EXPECT_EQ(Frame(Folder / "ape.mp3", "TPE1"), "") << "the sources are as they were";
+}
+
+TEST_F(CliTags, CutsCarryCommentsInEveryEncodingAndCompressedFrames) {
+  const struct {
+    const char *In, *Title, *Artist;
+    std::vector<TComment> Comments;
+    const char* Id3v1Comment;
+  } rows[] = {
+      {"comm_latin1.mp3", "", "", {{"eng", "", "Caf\u00E9 note"}}, "Caf\u00E9 note"},
+      {"comm_utf16.mp3",
+       "",
+       "",
+       {{"deu", "", "Gr\u00FC\u00DFe \u263A"}, {"eng", "Notes", "\u03A9mega"}},
+       "Gr\u00FC\u00DFe ?"},
+      {"comm_utf16be.mp3", "", "", {{"fra", "", "\u00C9t\u00E9 \u263A"}}, "\u00C9t\u00E9 ?"},
+      // An encoder's gapless-playback note would be wrong for the new encoding.
+      {"comm_utf8.mp3", "", "", {{"eng", "", "\u00DCn\u00EFcode \u263A"}}, "\u00DCn\u00EFcode ?"},
+      {"packed_v23.mp3",
+       "Packed \u263A",
+       "Plain artist",
+       {{"eng", "", "Packed note"}},
+       "Packed note"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.In);
+    const auto run = Folder.Cli({"cut", row.In, "--end", "00:00:01.0", "-o", "out.mp3"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto out = Folder / "out.mp3";
+    EXPECT_EQ(Frame(out, "TIT2"), row.Title);
+    EXPECT_EQ(Frame(out, "TPE1"), row.Artist);
+    EXPECT_EQ(Comments(out), row.Comments);
+    TagLib::MPEG::File mp3(out.c_str());
+    ASSERT_TRUE(mp3.hasID3v1Tag());
+    EXPECT_EQ(mp3.ID3v1Tag()->comment().to8Bit(true), row.Id3v1Comment);
+    std::filesystem::remove(out);
+  }
 }
 
 TEST_F(CliTags, JoinKeepsTheFirstFilesPictures) {

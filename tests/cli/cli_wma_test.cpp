@@ -39,17 +39,21 @@ class CliWma : public ::testing::Test {
   // 128 kbps and mono 22.05 kHz at 32 kbps, each with tags.
   void SetUp() override {
     const std::string tone = "-f lavfi -i 'aevalsrc=0.4*sin(2*PI*(200*t+100*t*t)):d=5:s=";
-    ASSERT_TRUE(
-        CopyMadeFiles("ffmpeg -nostdin -v error " + tone +
-                          "44100' -ac 2 -c:a wmav2 -b:a 128k -metadata title='Caf\u00E9 \u263A' "
-                          "-metadata artist='FF Artist' -metadata album='FF Album' "
-                          "-metadata genre=Rock -metadata WM/Year=2015 -metadata track=7 "
-                          "-metadata copyright='(c) FF' stereo.wma && "
-                          "ffmpeg -nostdin -v error " +
-                          tone +
-                          "22050' -ac 1 -c:a wmav2 -b:a 32k -metadata title='Mono Title' "
-                          "-metadata artist='Mono Artist' mono.wma",
-                      Folder));
+    ASSERT_TRUE(CopyMadeFiles(
+        "ffmpeg -nostdin -v error " + tone +
+            "44100' -ac 2 -c:a wmav2 -b:a 128k -metadata title='Caf\u00E9 \u263A' "
+            "-metadata artist='FF Artist' -metadata album='FF Album' "
+            "-metadata genre=Rock -metadata WM/Year=2015 -metadata track=7 "
+            "-metadata copyright='(c) FF' stereo.wma && "
+            // Where the Windows runtime puts a description: the content description object,
+            // which FFmpeg's muxer leaves without one.
+            "/usr/bin/python3 -c \"from mutagen.asf import ASF; f = ASF('stereo.wma'); "
+            "f['Description'] = 'FF description'; f.save()\" && "
+            "ffmpeg -nostdin -v error " +
+            tone +
+            "22050' -ac 1 -c:a wmav2 -b:a 32k -metadata title='Mono Title' "
+            "-metadata artist='Mono Artist' mono.wma",
+        Folder));
   }
 
   TScratch Folder;
@@ -70,7 +74,7 @@ TEST_F(CliWma, CutKeepsRangeFormatBitRateAndTags) {
       {"stereo.wma", "00:00:01.0", "00:00:03.0", 44100, 88201,
        "codec_name=wmav2\nsample_rate=44100\nchannels=2\nbit_rate=128000\n",
        "TAG:Title=Caf\u00E9 \u263A\nTAG:artist=FF Artist\nTAG:album=FF Album\nTAG:genre=Rock\n"
-       "TAG:WM/Year=2015\nTAG:track=7\nTAG:Copyright=(c) FF\n",
+       "TAG:WM/Year=2015\nTAG:track=7\nTAG:Copyright=(c) FF\nTAG:comment=FF description\n",
        "Format:      WMA, 128 kbps\n"},
       {"mono.wma", "00:00:00.5", "00:00:04.0", 11025, 77176,
        "codec_name=wmav2\nsample_rate=22050\nchannels=1\nbit_rate=32000\n",

@@ -32,11 +32,15 @@ TEST(TagCopy, Id3v2TextsArriveUnchangedWhateverFrameIdsTheSourceUses) {
     for (const auto& f : fields) (source.*f.set)(f.text);
     source.SetYear("2015");
     source.SetTrack("3/12");
+    const TTagComments comments = {{"eng", u"", u"Comment"}, {"deu", u"Notiz", u"Gr\u00FC\u00DFe"}};
+    source.SetComments(comments);
     sink.SetTitle(u"stale");
+    sink.SetComments({{"eng", u"", u"stale"}});
     CopyId3v2Tags(source, sink);
     for (const auto& f : fields) EXPECT_EQ((sink.*f.get)(), f.text);
     EXPECT_EQ(sink.Year(), "2015");
     EXPECT_EQ(sink.Track(), "3/12");
+    EXPECT_EQ(sink.Comments(), comments) << "languages and descriptions travel too";
   }
 }
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tags of an MP3 file beyond what the media runtime reports: every value of a frame,
-// pictures, and what the ID3v1 record and an APEv2 tag hold. Tags are built byte by byte,
-// including the layouts other writers use (unsynchronisation, extended headers, version 2).
+// pictures, comments, frames the runtime misreads, and what the ID3v1 record and an APEv2 tag
+// hold. Tags are built byte by byte, including the layouts other writers use
+// (unsynchronisation, extended headers, compressed frames, version 2).
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "tag_test_files.h"
 #include "tags/mp3_file_tags.h"
@@ -44,6 +46,16 @@ TTagPictures PicturesOf(const TBytes& tag) {
   TMP3FileTags out;
   ReadId3v2Extras(tag, out);
   return out.Pictures;
+}
+
+TBytes Compressed(const TBytes& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  TBytes out(size);
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(out.data()), &size,
+                     reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size())),
+            Z_OK);
+  out.resize(size);
+  return out;
 }
 
 TEST(MP3FileTags, EveryValueOfAFrameIsKeptInEachEncoding) {
@@ -155,6 +167,166 @@ TEST(MP3FileTags, DamagedOrHiddenFramesGiveWhatCanBeRead) {
     SCOPED_TRACE(row.Name);
     EXPECT_EQ(PicturesOf(row.Tag).size(), row.Pictures);
   }
+}
+
+TEST(MP3FileTags, CommentsKeepLanguageAndDescriptionInEveryEncoding) {
+  const struct {
+    const char* Name;
+    TBytes Tag;
+    std::vector<TTagComment> Comments;
+  } rows[] = {
+      {"2.4 Latin-1",
+       Tag(4, 0,
+           Frame("COMM", Raw("\x00"
+                             "engNotes\0Caf\xE9 \x80"))),
+       {{"eng", u"Notes", u"Caf\u00E9 \u20AC"}}},
+      {"2.3 UTF-16, little-endian marks",
+       Tag(3, 0,
+           Frame("COMM",
+                 Raw("\x01"
+                     "eng\xFF\xFE\0\0\xFF\xFE\xA9\x03\0\0"),
+                 3)),
+       {{"eng", u"", u"\u03A9"}}},
+      {"2.3 UTF-16, big-endian marks",
+       Tag(3, 0,
+           Frame("COMM",
+                 Raw("\x01"
+                     "deu\xFE\xFF\0D\0\0\xFE\xFF\0\xFC"),
+                 3)),
+       {{"deu", u"D", u"\u00FC"}}},
+      {"2.4 UTF-16BE without mark",
+       Tag(4, 0,
+           Frame("COMM", Raw("\x02"
+                             "fra\0\0\0\xE9\0!"))),
+       {{"fra", u"", u"\u00E9!"}}},
+      {"2.4 UTF-8, two comments",
+       Tag(4, 0,
+           Concat({Frame("COMM", Raw("\x03"
+                                     "eng\0Gr\xC3\xBC\xC3\x9F\xC3\xA9")),
+                   Frame("COMM", Raw("\x03"
+                                     "engiTunSMPB\0 00000000"))})),
+       {{"eng", u"", u"Gr\u00FC\u00DF\u00E9"}, {"eng", u"iTunSMPB", u" 00000000"}}},
+      {"2.2",
+       Tag(2, 0,
+           Frame("COM",
+                 Raw("\x00"
+                     "eng\0Two"),
+                 2)),
+       {{"eng", u"", u"Two"}}},
+      {"no language", Tag(4, 0, Frame("COMM", Raw("\x00\0\0\0\0Text"))), {{"XXX", u"", u"Text"}}},
+      {"unknown encoding",
+       Tag(4, 0,
+           Frame("COMM", Raw("\x05"
+                             "eng\0Text"))),
+       {}},
+      {"cut short",
+       Tag(4, 0,
+           Frame("COMM", Raw("\x00"
+                             "en"))),
+       {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    TMP3FileTags out;
+    ReadId3v2Extras(row.Tag, out);
+    EXPECT_EQ(out.Comments, row.Comments);
+  }
+}
+
+TEST(MP3FileTags, CompressedFramesInflateAndHiddenOnesAreKnownAsSuch) {
+  const TBytes title = Raw("\x00Packed");
+  const auto size3 = Size32(static_cast<uint32_t>(title.size()), false);
+  const auto size4 = Size32(static_cast<uint32_t>(title.size()), true);
+  const TBytes packed = Compressed(title);
+  const TBytes comment =
+      Raw("\x00"
+          "eng\0Packed note");
+  const TBytes packedComment =
+      Concat({Size32(static_cast<uint32_t>(comment.size()), false), Compressed(comment)});
+  const struct {
+    const char* Name;
+    TBytes Tag;
+    std::optional<std::u16string> Version3Title;  // nothing: the runtime reads the title
+    std::u16string Comment;
+  } rows[] = {
+      {"2.3 compressed", Tag(3, 0, Frame("TIT2", Concat({size3, packed}), 3, 0x80)), u"Packed",
+       u""},
+      {"2.3 compressed and grouped",
+       Tag(3, 0, Frame("TIT2", Concat({size3, Raw("\x07"), packed}), 3, 0xA0)), u"Packed", u""},
+      {"2.3 grouped", Tag(3, 0, Frame("TIT2", Concat({Raw("\x07"), title}), 3, 0x20)), u"Packed",
+       u""},
+      {"2.3 encrypted", Tag(3, 0, Frame("TIT2", Concat({Raw("\x01"), title}), 3, 0x40)), u"", u""},
+      {"2.3 plain", Tag(3, 0, Frame("TIT2", title, 3)), std::nullopt, u""},
+      {"2.3 compressed comment", Tag(3, 0, Frame("COMM", packedComment, 3, 0x80)), std::nullopt,
+       u"Packed note"},
+      {"2.3 compressed, more than stated",
+       Tag(3, 0, Frame("TIT2", Concat({Size32(3, false), packed}), 3, 0x80)), u"", u""},
+      {"2.3 compressed, beyond any bound",
+       Tag(3, 0, Frame("TIT2", Concat({Size32(0xFFFFFFFF, false), packed}), 3, 0x80)), u"", u""},
+      {"2.3 compressed, damaged stream",
+       Tag(3, 0, Frame("TIT2", Concat({size3, Raw("\x78\x9C\xFF\xFF")}), 3, 0x80)), u"", u""},
+      {"2.4 compressed with data length",
+       Tag(4, 0,
+           Frame("COMM",
+                 Concat({Size32(static_cast<uint32_t>(comment.size()), true), Compressed(comment)}),
+                 4, 0x09)),
+       std::nullopt, u"Packed note"},
+      {"2.4 grouped, compressed with data length",
+       Tag(4, 0, Frame("TIT2", Concat({Raw("\x07"), size4, packed}), 4, 0x49)), std::nullopt, u""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    TMP3FileTags out;
+    ReadId3v2Extras(row.Tag, out);
+    const auto found = out.Version3Texts.find("TIT2");
+    EXPECT_EQ(found != out.Version3Texts.end() ? std::optional(found->second) : std::nullopt,
+              row.Version3Title);
+    EXPECT_EQ(out.Comments.empty() ? u"" : out.Comments[0].Text, row.Comment);
+  }
+  // The same compressed picture in both versions.
+  const TBytes apic = Raw("\x03image/png\0\x03\0png");
+  const TBytes packedApic = Compressed(apic);
+  const auto apicSize = static_cast<uint32_t>(apic.size());
+  EXPECT_EQ(
+      PicturesOf(Tag(3, 0, Frame("APIC", Concat({Size32(apicSize, false), packedApic}), 3, 0x80)))
+          .size(),
+      1u);
+  EXPECT_EQ(
+      PicturesOf(Tag(4, 0, Frame("APIC", Concat({Size32(apicSize, true), packedApic}), 4, 0x09)))
+          .size(),
+      1u);
+}
+
+TEST(MP3FileTags, TheFilesCommentsAndTheTextsTheRuntimeMisreadsReplaceItsOwn) {
+  TMP3FileTags file;
+  file.Comments = {{"deu", u"Notiz", u"Gr\u00FC\u00DFe"},
+                   {"eng", u"", u"Main"},
+                   {"eng", u"iTunNORM", u" 0000"},
+                   {"fra", u"", u"Second"}};
+  file.Version3Texts = {{"TIT2", u"Packed"}, {"TCON", u"(17)"}, {"TYER", u"1999"}, {"TPE1", u""}};
+  file.Id3v1.emplace();
+  file.Id3v1->SetArtist("V1 Artist");
+  TId3v2Tags tags;
+  tags.SetTitle(u"\u0001noise");
+  tags.SetArtist(u"noise");
+  tags.SetAlbum(u"Album");
+  tags.SetComment(u"runtime");
+  CompleteFromMP3File(file, tags);
+  EXPECT_EQ(tags.Title(), u"Packed");
+  EXPECT_EQ(tags.Genre(), u"Rock") << "an ID3v1 genre number stands for its name";
+  EXPECT_EQ(tags.Year(), "1999");
+  EXPECT_EQ(tags.Artist(), u"V1 Artist") << "an encrypted frame is no text";
+  EXPECT_EQ(tags.Album(), u"Album");
+  EXPECT_EQ(tags.Comment(), u"Main");
+  EXPECT_EQ(tags.Comments(), (TTagComments{file.Comments[0], file.Comments[1], file.Comments[3]}))
+      << "an encoder's notes on the old encoding do not travel";
+
+  TMP3FileTags none;
+  none.Id3v1.emplace();
+  none.Id3v1->SetComment("V1 comment");
+  TId3v2Tags fromV1;
+  CompleteFromMP3File(none, fromV1);
+  EXPECT_EQ(fromV1.Comment(), u"V1 comment");
 }
 
 TBytes ApeItem(std::string_view key, std::string_view value, uint32_t flags = 0) {

@@ -154,10 +154,12 @@ TEST(MediaSourceTags, AttributesFillTheId3v2AndCommonContainers) {
   for (const std::string file : {"mp3_ffmpeg_cbr96_48k_stereo.mp3", "wma_v2_64k_44k_stereo.wma"}) {
     SCOPED_TRACE(file);
     auto source = SourceFor(file);
-    // The copyright notice becomes the comment; the file's own comment does not travel.
-    test_support::TTagTexts texts{u"FF Title", u"FF Artist", u"FF Album", u"Jazz",
-                                  u"(c) FF",   "3",          "1999"};
+    // The file's comment (an MP3 file's main comment, a WMA file's description) and its
+    // copyright notice each keep their own field.
+    test_support::TTagTexts texts{u"FF Title",   u"FF Artist", u"FF Album", u"Jazz",
+                                  u"FF comment", "3",          "1999"};
     test_support::ExpectTexts(source->Id3v2Tags(), texts);
+    EXPECT_EQ(source->Id3v2Tags().Copyright(), u"(c) FF");
     texts.Comment.reset();
     test_support::ExpectTexts(source->CommonTags(), texts);
   }

@@ -4,6 +4,7 @@
 // FFmpeg's programs and our own reader.
 
 #include <gtest/gtest.h>
+#include <taglib/asffile.h>
 
 #include <cstdio>
 #include <cstring>
@@ -197,8 +198,18 @@ TEST(WMAOut, AWholeNumberOfBlocksEndsWithAnEmptySample) {
   }
 }
 
-const test_support::TTagTexts kTexts{u"Title ☃",     u"Ärtist", u"Album", u"Rock",
-                                     u"(c) someone", "3",       "2016"};
+const test_support::TTagTexts kTexts{u"Title ☃",         u"Ärtist", u"Album", u"Rock",
+                                     u"A description ☺", "3",       "2016"};
+
+// The texts of the header's content description object (title, author, copyright,
+// description), as readers that look only there see them.
+std::vector<std::string> ContentDescription(const std::filesystem::path& file) {
+  TagLib::ASF::File asf(file.c_str());
+  const TagLib::ASF::Tag* tag = asf.isValid() ? asf.tag() : nullptr;
+  if (tag == nullptr) return {};
+  return {tag->title().to8Bit(true), tag->artist().to8Bit(true), tag->copyright().to8Bit(true),
+          tag->comment().to8Bit(true)};
+}
 
 TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
   const TTempFile dir(0);
@@ -209,6 +220,7 @@ TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
     sink.CodecIndex = 0;
     sink.FormatIndex = 29;
     test_support::SetTexts(sink.Id3v2Tags(), kTexts);
+    sink.Id3v2Tags().SetCopyright(u"(c) someone");
     sink.SetInput(&source);
     sink.SetFileName(path);
     ASSERT_EQ(RunToEnd(sink), "");
@@ -217,11 +229,14 @@ TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
   back.SetFileName(path);
   ASSERT_TRUE(back.Valid());
   test_support::ExpectTexts(back.Id3v2Tags(), kTexts);
+  EXPECT_EQ(back.Id3v2Tags().Copyright(), u"(c) someone");
   back.SetFileName("");
   const std::string probed = Probe(path, "format_tags");
   for (const char* line : {"artist=Ärtist", "album=Album", "genre=Rock", "WM/Year=2016", "track=3",
-                           "Title=Title ☃", "Copyright=(c) someone"})
+                           "Title=Title ☃", "Copyright=(c) someone", "comment=A description ☺"})
     EXPECT_NE(probed.find(line), std::string::npos) << line << " in " << probed;
+  EXPECT_EQ(ContentDescription(path),
+            (std::vector<std::string>{"Title ☃", "Ärtist", "(c) someone", "A description ☺"}));
 
   {
     TWMAOut sink;
@@ -235,7 +250,7 @@ TEST(WMAOut, TagTextsBecomeHeaderAttributesAndEmptyOnesAreLeftOut) {
   }
   const std::string only = Probe(path, "format_tags");
   EXPECT_NE(only.find("Title=Only"), std::string::npos);
-  for (const char* absent : {"artist", "album", "genre", "Year", "track", "Copyright"})
+  for (const char* absent : {"artist", "album", "genre", "Year", "track", "Copyright", "comment"})
     EXPECT_EQ(only.find(absent), std::string::npos) << absent;
 }
 
