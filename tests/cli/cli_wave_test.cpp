@@ -120,6 +120,22 @@ TEST_F(CliWave, FloatCutsWriteTheSourcesFloatsBitForBit) {
   }
 }
 
+// The segment cut reads the pieces through its own source, which passes the floats on.
+TEST_F(CliWave, SegmentCutsOfFloatWavesKeepTheFloats) {
+  const TBytes data = LoudFloats(8000 * 2, 32);
+  WriteBytes(Folder / "in.wav", Wave({Fmt(3, 2, 8000, 32), Chunk("data", data)}));
+  const auto run = Folder.Cli(
+      {"remove", "in.wav", "--segment", "00:00:00.2-00:00:00.3", "--exact", "-o", "out.wav"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(ProbeCodec(Folder / "out.wav"), "pcm_f32le");
+  const TBytes got = DecodeWithFfmpeg(Folder / "out.wav", "f32le");
+  const size_t edge = 1500 * 8;  // frames of each end that no removal touches
+  ASSERT_GT(got.size(), 2 * edge);
+  EXPECT_LT(got.size(), data.size());
+  EXPECT_EQ(TBytes(got.begin(), got.begin() + edge), TBytes(data.begin(), data.begin() + edge));
+  EXPECT_EQ(TBytes(got.end() - edge, got.end()), TBytes(data.end() - edge, data.end()));
+}
+
 TEST_F(CliWave, CutsKeepTheSourcesChannelMask) {
   const struct {
     uint16_t Channels;
