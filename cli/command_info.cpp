@@ -13,6 +13,7 @@
 #include "cutting/file_kinds.h"
 #include "cutting/time_text.h"
 #include "formats/media/wm_in.h"
+#include "formats/wave/wave_in.h"
 #include "tags/mp3_file_tags.h"
 #include "tags/tag_text.h"
 
@@ -20,9 +21,9 @@ const char* const kInfoUsage =
     "Usage: trimora-cli info FILE [--json]\n"
     "\n"
     "Shows the format of FILE (the kind of data, channels, sample rate, bits per sample),\n"
-    "its length as time text and in sample frames, its bit rate, whether it is VBR or\n"
-    "protected, and the tags a cut carries over (title, artist, album, year, track, genre,\n"
-    "comment).\n"
+    "for a WAV file what a cut of it writes, its length as time text and in sample frames,\n"
+    "its bit rate, whether it is VBR or protected, and the tags a cut carries over (title,\n"
+    "artist, album, year, track, genre, comment).\n"
     "\n"
     "Options:\n"
     "  --json      one JSON object on one line instead, with the same facts under fixed keys\n"
@@ -39,6 +40,7 @@ struct TTagLine {
 struct TInfoReport {
   std::string File;
   std::string Format;
+  std::string CutWrites;  // empty where the kind does not say
   int Channels = 0;
   int SampleRate = 0;
   int BitsPerSample = 0;
@@ -94,15 +96,19 @@ TInfoReport ReadReport(const std::string& path) {
   }
   TAuFileIn& source = *opened.Source;
   report.Format = DescribeFormat(opened.Kind, source);
+  report.CutWrites = DescribeCutOutput(opened.Kind, source);
   report.Channels = source.Channels();
   report.SampleRate = source.SampleRate();
   report.BitsPerSample = source.BitsPerSample();
   report.Frames = std::max<int64_t>(FramesHeld(opened.Kind, source), 0);
-  if (kind == TFileKind::Wave)
-    report.Bitrate =
-        static_cast<uint32_t>(report.SampleRate) * report.Channels * report.BitsPerSample;
-  else
+  if (kind == TFileKind::Wave) {
+    const uint64_t bitrate =
+        uint64_t(report.SampleRate) * uint64_t(report.Channels) * uint64_t(report.BitsPerSample);
+    report.Bitrate = static_cast<uint32_t>(std::min<uint64_t>(bitrate, UINT32_MAX));
+    FillTags(dynamic_cast<TWaveIn&>(source).Id3v2Tags(), report);
+  } else {
     FillMedia(kind, path, source, report);
+  }
   return report;
 }
 
@@ -118,6 +124,7 @@ void PrintText(const TInfoReport& report) {
     return;
   }
   std::printf("Format:      %s\n", report.Format.c_str());
+  if (!report.CutWrites.empty()) std::printf("Cut writes:  %s\n", report.CutWrites.c_str());
   std::printf("Channels:    %d\n", report.Channels);
   std::printf("Sample rate: %d Hz\n", report.SampleRate);
   std::printf("Bits:        %d\n", report.BitsPerSample);
@@ -145,6 +152,7 @@ void PrintJson(const TInfoReport& report) {
   TJsonObject tags;
   for (const TTagLine& tag : report.Tags) tags.Add(tag.Key, JsonString(tag.Value));
   json.Add("tags", tags.Text());
+  json.Add("cut_writes", JsonString(report.CutWrites));
   std::printf("%s\n", json.Text().c_str());
 }
 

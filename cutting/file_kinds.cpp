@@ -6,9 +6,8 @@
 
 #include "cutting/cut_error.h"
 #include "cutting/mp3_kind.h"
+#include "cutting/wave_kind.h"
 #include "cutting/wma_kind.h"
-#include "formats/wave/wave_in.h"
-#include "formats/wave/wave_out.h"
 #include "pipeline/au_exception.h"
 
 std::string LowerExtension(const std::filesystem::path& path) {
@@ -19,38 +18,6 @@ std::string LowerExtension(const std::filesystem::path& path) {
 }
 
 namespace {
-
-void SetUpWaveSource(TAuFileIn& source) {
-  source.Loop = false;
-  source.EndSample = -1;
-}
-
-// PCM, 512-byte blocks, the extensible header for more than two channels or 16 bits, always a
-// fresh file.
-void SetUpWaveSink(TAuFileOut& sink) {
-  auto& wave = dynamic_cast<TWaveOut&>(sink);
-  wave.SetWavType(wtPCM);
-  wave.SetBlockSize(512);
-  wave.CreateNonMsHeaders = false;
-  wave.SetFileMode(foRewrite);
-  wave.ShareMode = 0;
-}
-
-std::unique_ptr<TAuFileIn> MakeWaveSource() {
-  return std::make_unique<TWaveIn>();
-}
-
-std::unique_ptr<TAuFileOut> MakeWaveSink() {
-  return std::make_unique<TWaveOut>();
-}
-
-std::string DescribeWave(TAuFileIn& source) {
-  return "WAV, " + std::string(dynamic_cast<TWaveIn&>(source).WavTypeName());
-}
-
-std::string WaveRefusal(TAuFileIn& source) {
-  return dynamic_cast<TWaveIn&>(source).RefusalReason();
-}
 
 bool SameLength(TAuFileIn& written, int64_t frames) {
   return written.TotalSamples() == frames;
@@ -66,6 +33,8 @@ struct TKindEntry {
   void (*SetUpSink)(TAuFileOut& sink);
   void (*PrepareCut)(TAuFileIn& source, TAuFileOut& sink);  // null: nothing to carry over
   std::string (*Describe)(TAuFileIn& source);
+  // What a cut writes, when that can differ from the source; null: the kind says nothing.
+  std::string (*DescribeCut)(TAuFileIn& source);
   bool (*LengthMatches)(TAuFileIn& written, int64_t frames);
   // The codec's own channels and rate; null: the input's shape is written.
   void (*WrittenShape)(TAuFileOut& sink, int& channels, int& rate);
@@ -78,12 +47,12 @@ struct TKindEntry {
 };
 
 const TKindEntry kKinds[] = {
-    {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, SetUpWaveSource, SetUpWaveSink, nullptr,
-     DescribeWave, SameLength, nullptr, WaveRefusal, false, 0},
+    {TFileKind::Wave, ".wav", MakeWaveSource, MakeWaveSink, SetUpWaveSource, SetUpWaveSink,
+     PrepareWaveCut, DescribeWave, DescribeWaveCut, SameLength, nullptr, WaveRefusal, false, 0},
     {TFileKind::Mp3, ".mp3", MakeMP3Source, MakeMP3Sink, SetUpMediaSource, SetUpMP3Sink,
-     PrepareMP3Cut, DescribeMP3, MP3LengthMatches, nullptr, nullptr, true, 1152},
+     PrepareMP3Cut, DescribeMP3, nullptr, MP3LengthMatches, nullptr, nullptr, true, 1152},
     {TFileKind::Wma, ".wma", MakeWMASource, MakeWMASink, SetUpMediaSource, SetUpWMASink,
-     PrepareWMACut, DescribeWMA, WMALengthMatches, WMAWrittenShape, nullptr, false, 2048},
+     PrepareWMACut, DescribeWMA, nullptr, WMALengthMatches, WMAWrittenShape, nullptr, false, 2048},
 };
 
 const TKindEntry& EntryOf(TFileKind kind) {
@@ -181,6 +150,11 @@ bool LengthMatches(TFileKind kind, TAuFileIn& written, int64_t frames) {
 
 std::string DescribeFormat(TFileKind kind, TAuFileIn& source) {
   return EntryOf(kind).Describe(source);
+}
+
+std::string DescribeCutOutput(TFileKind kind, TAuFileIn& source) {
+  const auto describe = EntryOf(kind).DescribeCut;
+  return describe != nullptr ? describe(source) : std::string();
 }
 
 TOpenedSource OpenSource(const std::filesystem::path& path) {

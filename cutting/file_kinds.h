@@ -39,7 +39,9 @@ void SetUpSource(TFileKind kind, TAuFileIn& source);
 void SetUpSink(TFileKind kind, TAuFileOut& sink);
 
 // Sets `sink` up from `source` before a cut, join or segment cut (MP3: tags and encoder
-// settings taken over from the source; WMA: tags and the matching format); nothing for WAV.
+// settings taken over from the source; WMA: tags and the matching format; WAV: tags, the
+// kind of data where it can be written, the channel mask). Call it after the sink's input is
+// set: a WAV source keeps its floats only for a sink that reads it unchanged.
 void PrepareCut(TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
 
 // The frames of sound the file of `source` holds. An MP3 source reports a third of a second
@@ -71,6 +73,9 @@ bool LengthMatches(TFileKind kind, TAuFileIn& written, int64_t frames);
 
 // "WAV, PCM": the container and the kind of data `source` (of `kind`) holds.
 std::string DescribeFormat(TFileKind kind, TAuFileIn& source);
+// What a cut of `source` writes where the kind can write other data than the source holds
+// ("16-bit PCM (MS ADPCM cannot be written)"); empty for the kinds that say nothing.
+std::string DescribeCutOutput(TFileKind kind, TAuFileIn& source);
 
 // A source of the file's kind opened on `path`, its header read; ECutError when the file
 // cannot be opened or holds nothing this program can read.

@@ -75,6 +75,11 @@ int TRangesInput::QuerySampleRate() {
   return RequireSource().SampleRate();
 }
 
+bool TRangesInput::QueryFloatSamples() {
+  std::lock_guard lock(DataLock);
+  return RequireSource().FloatSamples();
+}
+
 int64_t TRangesInput::QueryTotalSamples() {
   std::lock_guard lock(DataLock);
   int64_t total = 0;

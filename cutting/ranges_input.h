@@ -23,6 +23,7 @@ class TRangesInput : public TAuInput {
   // progress shown. Both refuse with "The component is busy." during a read.
   void SetSource(TAuFileIn* source);
   void SetRanges(std::vector<TFrameRange> ranges, int64_t heldFrames);
+  TAuFileIn* Source() const { return FSource; }
   // The frames handed out since the read started. Position stops at Size, which for a
   // compressed source is an estimate; this count does not.
   int64_t FramesRead() const;
@@ -32,6 +33,7 @@ class TRangesInput : public TAuInput {
   int QueryBitsPerSample() override;
   int QueryChannels() override;
   int QuerySampleRate() override;
+  bool QueryFloatSamples() override;
   // The frames of all stretches together.
   int64_t QueryTotalSamples() override;
 

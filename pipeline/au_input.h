@@ -8,8 +8,9 @@
 #include "pipeline/component.h"
 
 // Base of every source: decoders and the mixer. A source hands out interleaved integer PCM
-// by pointer into memory it owns, valid until its next read. Reads run on the worker thread
-// of the sink reading the source; property queries may run on the main thread before a run.
+// (floats only where FloatSamples says so) by pointer into memory it owns, valid until its
+// next read. Reads run on the worker thread of the sink reading the source; property queries
+// may run on the main thread before a run.
 //
 // A concrete source calls NotifyDestroying() first thing in its destructor: a sink reading it
 // is told then, and stops its run while the whole source still exists.
@@ -22,6 +23,10 @@ class TAuInput : public TComponent {
   int SampleRate() { return QuerySampleRate(); }
   int TotalTime() { return QueryTotalTime(); }
   int64_t TotalSamples() { return QueryTotalSamples(); }
+  // Whether the samples are IEEE floats of BitsPerSample (32 or 64) bits instead of integers.
+  // Only a file source asked to keep its floats hands them out, for a sink that writes them
+  // as they are; everything else reads integers.
+  bool FloatSamples() { return QueryFloatSamples(); }
 
   // Bytes delivered since StartRead, and bytes this read will deliver (-1 unknown).
   int64_t Position() const { return FPosition.load(); }
@@ -50,6 +55,7 @@ class TAuInput : public TComponent {
   virtual int QuerySampleRate() = 0;
   virtual int QueryTotalTime() { return 0; }
   virtual int64_t QueryTotalSamples() { return 0; }
+  virtual bool QueryFloatSamples() { return false; }
   virtual void DoStartRead() = 0;
   virtual void DoEndRead() = 0;
   virtual void ReadBlock(uint8_t*& buffer, uint32_t& bytes) = 0;

@@ -256,6 +256,13 @@ void EncodeImaStereo(std::span<const int16_t> frames, TImaChannelState& left,
   r.StoreTo(right);
 }
 
+uint8_t ImaStartStepIndex(int difference) {
+  const int wanted = difference < 0 ? -difference : difference;
+  const auto at = std::lower_bound(kImaStepTable.begin(), kImaStepTable.end(), wanted);
+  return static_cast<uint8_t>(
+      std::min<std::ptrdiff_t>(at - kImaStepTable.begin(), kImaMaxStepIndex));
+}
+
 void EncodeImaBlock(std::span<const int16_t> frames, int channels, TImaChannelState& left,
                     TImaChannelState& right, std::span<uint8_t> block) {
   const auto first = static_cast<std::size_t>(channels);

@@ -85,6 +85,11 @@ void EncodeImaMono(std::span<const int16_t> samples, TImaChannelState& state,
 void EncodeImaStereo(std::span<const int16_t> frames, TImaChannelState& left,
                      TImaChannelState& right, std::span<uint8_t> block);
 
+// The step index to start an IMA stream with: the smallest whose step reaches `difference`,
+// the change between its first two samples, so that a loud start is followed at once
+// instead of from the smallest step up.
+uint8_t ImaStartStepIndex(int difference);
+
 // One mono or stereo block from the block's interleaved `frames`, the first of which becomes
 // the header's samples; `right` is unused for mono. The step indexes carry on to the next
 // block.

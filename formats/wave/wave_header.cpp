@@ -50,6 +50,7 @@ uint16_t DecodeFormat(std::span<const uint8_t> body, TWaveHeader& h) {
   h.Channels = u16At(2);
   h.SampleRate = body.size() >= 8 ? U32(&body[4]) : 0;
   h.BitsPerSample = u16At(14);
+  h.BlockAlign = u16At(12);
   if (h.WavType == wtDVIADPCM) {
     h.ImaFormat.BlockAlign = u16At(12);
     h.ImaFormat.SamplesPerBlock = u16At(18);
@@ -68,6 +69,11 @@ uint16_t DecodeFormat(std::span<const uint8_t> body, TWaveHeader& h) {
     }
   }
   if (h.WavType == wtExtPCM) {
+    // The mask follows the valid bits when the extension is long enough to hold it.
+    if (u16At(16) >= 6 && body.size() >= 24) {
+      h.HasChannelMask = true;
+      h.ChannelMask = U32(&body[20]);
+    }
     // The subformat is the body's last 16 bytes, whatever the extension's size says.
     const auto guid = body.size() >= 16 ? body.last(16) : std::span<const uint8_t>();
     if (!guid.empty()) tag = U16(guid.data());
@@ -108,6 +114,35 @@ std::string FormatRefusal(uint16_t tag) {
 
 bool NeedsFact(TWavType type) {
   return type == wtDVIADPCM || type == wtMSADPCM || type == wtACM;
+}
+
+// Why the rate, channels or block size cannot be those of a real file; empty when they can.
+// The sizes checked are those the kind's reader works from: PCM frames, ADPCM block headers.
+std::string ShapeRefusal(const TWaveHeader& h) {
+  if (h.SampleRate < kMinWaveRate || h.SampleRate > kMaxWaveRate)
+    return "the WAV header's sample rate of " + std::to_string(h.SampleRate) +
+           " Hz lies outside 1 Hz to 768 kHz";
+  if (h.Channels == 0) return "the WAV header states no channels";
+  const std::string align = "the WAV header's block size of " + std::to_string(h.BlockAlign) +
+                            " bytes does not fit " + std::to_string(h.Channels) + " channels";
+  switch (h.WavType) {
+    case wtPCM:
+    case wtExtPCM:
+    case wtIEEEFloat:
+    case wtExtIEEEFloat:
+      if (h.BlockAlign != uint32_t{h.Channels} * ((h.BitsPerSample + 7u) / 8u))
+        return align + " of " + std::to_string(h.BitsPerSample) + " bits";
+      break;
+    case wtDVIADPCM:
+    case wtMSADPCM:
+      // Each block starts with a header per channel: 4 bytes for IMA, 7 for Microsoft ADPCM.
+      if (h.BlockAlign <= uint32_t{h.Channels} * (h.WavType == wtDVIADPCM ? 4u : 7u))
+        return align + " of " + std::string(WavTypeName(h.WavType));
+      break;
+    default:
+      break;  // MPEG Layer-3 frames vary in size; the converter takes them as they come
+  }
+  return {};
 }
 
 constexpr std::string_view kCutShort =
@@ -205,10 +240,12 @@ TWaveHeader ScanWaveHeader(TAuStream& stream) {
   in.Pos += 4;
   if (!in.Find("WAVE")) return fail("");
 
+  const size_t firstChunk = in.Pos;
   uint32_t size = 0;
   if (!in.Chunk("fmt ", size) || !in.Has(size)) return fail(kCutShort);
   const uint16_t tag = DecodeFormat(std::span<const uint8_t>(in.At(), size), h);
   if (h.WavType == wtUnsupported) return fail(FormatRefusal(tag));
+  if (const std::string shape = ShapeRefusal(h); !shape.empty()) return fail(shape);
   if (!in.Skip(size)) return fail(kCutShort);
 
   if (NeedsFact(h.WavType)) {
@@ -221,6 +258,8 @@ TWaveHeader ScanWaveHeader(TAuStream& stream) {
     if (!in.Skip(size)) return fail(kCutShort);
   }
   if (!in.Chunk("data", size)) return fail(kCutShort);
+  CollectWaveInfo(std::span<const uint8_t>(bytes).subspan(firstChunk, in.Pos - 8 - firstChunk),
+                  h.Info);
   h.DataSize = size;
   h.HeaderLength = static_cast<uint32_t>(in.Pos);
   stream.SetPosition(start + static_cast<int64_t>(in.Pos));

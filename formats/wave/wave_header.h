@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "formats/wave/adpcm.h"
+#include "formats/wave/wave_info.h"
 #include "pipeline/au_stream.h"
 
 // The kinds of WAV data. The ordinals are fixed: the writer's WavType setting uses them too.
@@ -34,6 +35,10 @@ std::string_view WavTypeName(TWavType type);
 inline constexpr int kMaxMsCoefficientPairs = 32;
 // The scan never looks further than this into a file for the start of the data.
 inline constexpr uint32_t kWaveHeaderLimit = 65535;
+// The sample rates a header may state: anything beyond is a damaged or hostile file, whose
+// length and bit rate would come out absurd.
+inline constexpr uint32_t kMinWaveRate = 1;
+inline constexpr uint32_t kMaxWaveRate = 768000;
 
 // The IMA ADPCM part of the `fmt ` and `fact` chunks.
 struct TImaFormat {
@@ -59,6 +64,10 @@ struct TWaveHeader {
   uint16_t Channels = 0;
   uint32_t SampleRate = 0;
   uint16_t BitsPerSample = 0;
+  uint16_t BlockAlign = 0;  // as stored, for every kind
+  // The speaker positions of the extensible form, when its extension holds them.
+  bool HasChannelMask = false;
+  uint32_t ChannelMask = 0;
   TImaFormat ImaFormat;
   TMsFormat MsFormat;
   uint32_t DataSize = 0;      // the `data` chunk's declared body size
@@ -66,6 +75,8 @@ struct TWaveHeader {
   // Bytes from where the scan started to the `fact` frame count; 0 when the file has no
   // `fact` chunk of at least 4 bytes before its data.
   uint32_t FactOffset = 0;
+  // The INFO texts of the chunks before the data.
+  TWaveInfo Info;
   // Why a file was refused, for people ("WAV data of format 6 (A-law) is not supported");
   // empty on success and when the bytes are no RIFF WAVE file at all.
   std::string Refusal;
@@ -108,7 +119,8 @@ class TChunkCursor {
 // Scans `stream` from its position for "RIFF", "WAVE", `fmt `, `fact` (ADPCM and MPEG
 // Layer-3 only, required there) and `data`, passing over bytes before "RIFF" and any other
 // chunk. Nothing past kWaveHeaderLimit bytes is read; a chunk that reaches past it, a format
-// tag or subformat of no known kind, and the end of the stream before `data` give
-// wtUnsupported, with the reason in Refusal. On success the stream is left at the first data
-// byte.
+// tag or subformat of no known kind, a rate outside kMinWaveRate..kMaxWaveRate, no channels,
+// a block size that cannot hold what the format puts in a block, and the end of the stream
+// before `data` give wtUnsupported, with the reason in Refusal. On success the stream is left
+// at the first data byte, and the INFO texts of the chunks passed over are in Info.
 TWaveHeader ScanWaveHeader(TAuStream& stream);

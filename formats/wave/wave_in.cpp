@@ -41,12 +41,30 @@ std::string TWaveIn::RefusalReason() {
   return FRefusal;
 }
 
+TWaveHeader TWaveIn::Header() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FHeader;
+}
+
+void TWaveIn::SetKeepFloat(bool keep) {
+  std::lock_guard lock(DataLock);
+  if (Busy) throw EAuException("The component is Busy");
+  if (FKeepFloat.exchange(keep) != keep) CloseFile();
+}
+
+bool TWaveIn::QueryFloatSamples() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return FValid && FloatStored;
+}
+
 void TWaveIn::OpenFile() {
   std::lock_guard lock(FileLock);
   if (OpenCount > 0) return;
   // Nothing of a previous file survives an open that fails.
   FValid = false;
-  FloatIs32 = false;
+  FloatIs32 = FloatStored = false;
   FWavType = wtUnsupported;
   FRefusal.clear();
   FSize = 0;
@@ -54,18 +72,42 @@ void TWaveIn::OpenFile() {
   FChannels = 0;
   FSampleRate = 0;
   OpenStream();
-  ParseHeader();
+  FHeader = ParseHeader();
+  FillTags(FHeader);
   FValid = SetUpFormat();
   ++OpenCount;
 }
 
-void TWaveIn::ParseHeader() {
+void TWaveIn::FillTags(const TWaveHeader& header) {
+  TId3v2Tags& id3 = Id3v2Tags();
+  TCommonTags& common = CommonTags();
+  id3.ClearValues();
+  common.ClearValues();
+  if (header.WavType == wtUnsupported) return;
+  TWaveInfo info = header.Info;
+  // A list after the data, where many writers put it. A data size never patched (0) runs to
+  // the end of the file.
+  const int64_t dataEnd = HeaderLength + header.DataSize;
+  if (header.DataSize > 0 && dataEnd < Stream->Size()) {
+    CollectWaveInfoAt(*Stream, dataEnd, info);
+    Stream->SetPosition(HeaderLength);
+  }
+  InfoToTags(info, id3);
+  common.SetTitle(id3.Title());
+  common.SetArtist(id3.Artist());
+  common.SetAlbum(id3.Album());
+  common.SetGenre(id3.Genre());
+  common.SetYear(id3.Year());
+  common.SetTrack(id3.Track());
+}
+
+TWaveHeader TWaveIn::ParseHeader() {
   SkipFrames = 0;
   const int64_t start = Stream->Position();
   const TWaveHeader h = ScanWaveHeader(*Stream);
   FWavType = h.WavType;
   FRefusal = h.Refusal;
-  if (FWavType == wtUnsupported) return;
+  if (FWavType == wtUnsupported) return h;
   FChannels = h.Channels;
   FSampleRate = static_cast<int32_t>(std::min<uint32_t>(h.SampleRate, INT32_MAX));
   FBitsPerSample = StoredBitsPerSample = h.BitsPerSample;
@@ -77,6 +119,7 @@ void TWaveIn::ParseHeader() {
   // patched it) leaves what the file holds.
   const int64_t streamEnd = std::max(Stream->Size(), HeaderLength);
   DataEnd = h.DataSize > 0 ? std::min(HeaderLength + h.DataSize, streamEnd) : streamEnd;
+  return h;
 }
 
 bool TWaveIn::SetUpFormat() {
@@ -96,11 +139,12 @@ bool TWaveIn::SetUpFormat() {
     case wtExtIEEEFloat: {
       if (StoredBitsPerSample != 32 && StoredBitsPerSample != 64) return false;
       FloatIs32 = StoredBitsPerSample == 32;
+      FloatStored = FKeepFloat;
       const int64_t stored = int64_t{FChannels} * StoredBitsPerSample / 8;
       if (stored > kReadBufferSize) return false;
       const int64_t whole = dataBytes - dataBytes % stored;
-      FSize = FloatIs32 ? whole : whole / 2;
-      FBitsPerSample = 32;
+      FSize = FloatIs32 || FloatStored ? whole : whole / 2;
+      FBitsPerSample = FloatStored ? StoredBitsPerSample : 32;
       return true;
     }
     case wtDVIADPCM:
@@ -163,6 +207,7 @@ bool TWaveIn::ConvertAcm() {
   SavedStream = Stream;
   Stream = ConvertedStream.get();
   Stream->SetPosition(0);
+  // The image's own header stands for the format; FHeader keeps the file's.
   ParseHeader();
   if (FWavType != wtPCM) return false;
   const bool usable = SetUpFormat();
@@ -289,7 +334,10 @@ void TWaveIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
         break;
       case wtIEEEFloat:
       case wtExtIEEEFloat:
-        RefillFloat();
+        if (FloatStored)
+          RefillPcm(frame);
+        else
+          RefillFloat();
         break;
       case wtDVIADPCM:
         RefillIma();

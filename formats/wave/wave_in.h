@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,10 +12,11 @@
 #include "formats/wave/adpcm.h"
 #include "formats/wave/wave_header.h"
 #include "pipeline/au_stream.h"
-#include "pipeline/file_input.h"
+#include "tags/tagged_file_in.h"
 
 // The file source for RIFF WAVE files. Integer PCM is handed out as stored; IEEE float
-// becomes 32-bit integer PCM; IMA and Microsoft ADPCM become 16-bit PCM; MPEG Layer-3 data
+// becomes 32-bit integer PCM, or stays as stored with KeepFloat; IMA and Microsoft ADPCM
+// become 16-bit PCM; MPEG Layer-3 data
 // (format tag 0x55) is converted as a whole into a PCM WAV image in memory when the file is
 // opened and then read like PCM. Blocks are whole frames of at most 16384 bytes, by pointer
 // into the source's own buffer, valid until the next read or seek.
@@ -22,7 +24,10 @@
 // A file whose header is not understood, or whose format cannot be delivered (for example
 // IMA ADPCM with other than 4 bits, or a frame wider than a block), is not valid and
 // delivers no data.
-class TWaveIn : public TAuFileIn {
+//
+// The texts of the file's INFO list (before or after the data) fill the ID3v2 and common tag
+// containers when the file is opened.
+class TWaveIn : public TAuTaggedFileIn {
  public:
   TWaveIn();
   ~TWaveIn() override;
@@ -37,17 +42,31 @@ class TWaveIn : public TAuFileIn {
   // supported"); empty when it was not, or when the file is no RIFF WAVE file at all. Opens
   // the file.
   std::string RefusalReason();
+  // The header as the file states it (for converted MPEG Layer-3 data, the file's, not the
+  // converted image's); opens the file.
+  TWaveHeader Header();
+
+  // Whether IEEE float data is handed out as stored (32 or 64 bits, FloatSamples true)
+  // instead of as 32-bit integers, which clip at full scale. Changing it closes the file, so
+  // that the next open sets the format up anew; refused with "The component is Busy" during
+  // a read.
+  bool KeepFloat() const { return FKeepFloat.load(); }
+  void SetKeepFloat(bool keep);
 
  protected:
   void OpenFile() override;
   void CloseFile() override;
   void ReadBlock(uint8_t*& buffer, uint32_t& bytes) override;
   bool DoSeek(int64_t& sampleNum) override;
+  bool QueryFloatSamples() override;
 
  private:
   static constexpr uint32_t kReadBufferSize = 16384;
 
-  void ParseHeader();
+  // Scans the header of the stream and takes its format; gives what the scan found.
+  TWaveHeader ParseHeader();
+  // The INFO texts of `header` and of the chunks after the data into the tag containers.
+  void FillTags(const TWaveHeader& header);
   // Checks what the header declares against what this reader can deliver and sets the
   // delivered format and Size; false when the file is not usable.
   bool SetUpFormat();
@@ -86,6 +105,9 @@ class TWaveIn : public TAuFileIn {
   int64_t SkipFrames = 0;    // frames of the next ADPCM block that lie before a seek target
   uint16_t StoredBitsPerSample = 0;
   bool FloatIs32 = false;
+  bool FloatStored = false;  // float data handed out as stored, as KeepFloat asked at the open
+  std::atomic<bool> FKeepFloat{false};
+  TWaveHeader FHeader;
   std::unique_ptr<TAuMemoryStream> ConvertedStream;
   TAuStream* SavedStream = nullptr;  // the file's stream while ConvertedStream stands in
 };

@@ -24,11 +24,12 @@ const char* const kAdpcmLayout = "Cannot encode this channel count or block size
 const char* const kUnwritableFormat = "Cannot write this audio format to a .wav file.";
 const char* const kTooLarge = "The wave file would grow beyond 4 GiB.";
 
-// The header fields can only describe integer PCM of whole bytes whose frame size and byte
-// rate fit their 16- and 32-bit fields.
-bool IsWritable(const TPcmFormat& f) {
-  const bool width = f.BitsPerSample == 8 || f.BitsPerSample == 16 || f.BitsPerSample == 24 ||
-                     f.BitsPerSample == 32;
+// The header fields can only describe integer PCM of whole bytes, or floats of 32 or 64
+// bits, whose frame size and byte rate fit their 16- and 32-bit fields.
+bool IsWritable(const TPcmFormat& f, bool isFloat) {
+  const bool width = isFloat ? f.BitsPerSample == 32 || f.BitsPerSample == 64
+                             : f.BitsPerSample == 8 || f.BitsPerSample == 16 ||
+                                   f.BitsPerSample == 24 || f.BitsPerSample == 32;
   const int64_t frameBytes = int64_t{f.Channels} * f.BitsPerSample / 8;
   return width && f.Channels > 0 && f.SampleRate > 0 && frameBytes <= 0xFFFF &&
          frameBytes * f.SampleRate <= 0xFFFFFFFF;
@@ -41,8 +42,30 @@ TWaveOut::~TWaveOut() {
 }
 
 void TWaveOut::SetWavType(TWavType type) {
-  if (IsBusy() || (type != wtPCM && type != wtDVIADPCM)) return;
+  if (IsBusy() || type == wtMSADPCM || type == wtACM || type == wtUnsupported) return;
   FWavType = type;
+}
+
+std::optional<uint32_t> TWaveOut::SpeakerMask() const {
+  const int64_t mask = FSpeakerMask;
+  if (mask == kMaskByCount) return std::nullopt;
+  return static_cast<uint32_t>(mask);
+}
+
+void TWaveOut::SetSpeakerMask(std::optional<uint32_t> mask) {
+  if (IsBusy()) return;
+  FSpeakerMask = mask ? int64_t{*mask} : kMaskByCount;
+}
+
+TWavType TWaveOut::RunType(bool floatInput) const {
+  const TWavType type = FWavType;
+  if (type == wtDVIADPCM) return type;
+  const bool extensible = type == wtExtPCM || type == wtExtIEEEFloat;
+  const bool manyChannels = Format.Channels > 2 && !CreateNonMsHeaders;
+  // Floats are always wider than 16 bits; only the channels ask for the extensible form.
+  if (floatInput) return extensible || manyChannels ? wtExtIEEEFloat : wtIEEEFloat;
+  const bool wide = Format.BitsPerSample > 16 && !CreateNonMsHeaders;
+  return extensible || manyChannels || wide ? wtExtPCM : wtPCM;
 }
 
 void TWaveOut::SetBlockSize(uint16_t size) {
@@ -74,8 +97,8 @@ void TWaveOut::PrepareOutput() {
   Format = {static_cast<uint16_t>(input.Channels()), static_cast<uint32_t>(input.SampleRate()),
             static_cast<uint16_t>(input.BitsPerSample())};
   PromisedSize = input.Size();
-  if ((Format.Channels > 2 || Format.BitsPerSample > 16) && !CreateNonMsHeaders)
-    FWavType = wtExtPCM;
+  FloatInput = input.FloatSamples();
+  FWavType = RunType(FloatInput);
 
   std::error_code ignored;
   if (!StreamAssigned && FFileMode == foAppend && std::filesystem::exists(WideFileName, ignored))
@@ -110,7 +133,9 @@ void TWaveOut::PrepareOutput() {
 }
 
 void TWaveOut::CheckFormat() {
-  if (!IsWritable(Format)) Refuse(kUnwritableFormat);
+  if (!IsWritable(Format, FloatInput)) Refuse(kUnwritableFormat);
+  // An existing file is PCM or ADPCM, which floats are not.
+  if (Appending && FloatInput) Refuse(kDifferentFormat);
   const TWavType type = FWavType;
   const bool sameRateAndChannels =
       Format.SampleRate == Existing.SampleRate && Format.Channels == Existing.Channels;
@@ -137,9 +162,18 @@ void TWaveOut::WriteHeader() {
       WriteData(header.data(), header.size());
       break;
     }
-    case wtExtPCM: {
-      const auto header = MakeExtensibleHeader(Format, PromisedSize);
+    case wtExtPCM:
+    case wtExtIEEEFloat: {
+      const uint32_t mask = SpeakerMask().value_or(ChannelMask(Format.Channels));
+      const auto header =
+          MakeExtensibleHeader(Format, PromisedSize, mask, FWavType == wtExtIEEEFloat);
       HeaderLength = kExtensibleHeaderLength;
+      WriteData(header.data(), header.size());
+      break;
+    }
+    case wtIEEEFloat: {
+      const auto header = MakeFloatHeader(Format, PromisedSize);
+      HeaderLength = kFloatHeaderLength;
       WriteData(header.data(), header.size());
       break;
     }
@@ -163,6 +197,8 @@ bool TWaveOut::WriteBlock(bool Abort) {
   switch (FWavType) {
     case wtPCM:
     case wtExtPCM:
+    case wtIEEEFloat:
+    case wtExtIEEEFloat:
       return WritePcmBlock();
     case wtDVIADPCM:
       return WriteImaBlock();
@@ -194,6 +230,13 @@ bool TWaveOut::WriteImaBlock() {
       break;
     }
     got += n;
+  }
+  // A new file's first block starts each channel at the step of its first change; an
+  // appended one goes on from the existing file's steps.
+  const int channels = Format.Channels;
+  if (FramesEncoded == 0 && !Appending && PcmBlock.size() >= size_t(2 * channels)) {
+    ImaLeft.StepIndex = ImaStartStepIndex(PcmBlock[channels] - PcmBlock[0]);
+    if (channels == 2) ImaRight.StepIndex = ImaStartStepIndex(PcmBlock[3] - PcmBlock[1]);
   }
   FramesEncoded += got / (2 * Format.Channels);
   EncodeImaBlock(PcmBlock, Format.Channels, ImaLeft, ImaRight, CodeBlock);
@@ -236,9 +279,24 @@ void TWaveOut::FinishOutput() {
   if (type == wtDVIADPCM || Appending || FFileMode == foAppend || Stopped || RunFailed() ||
       !promiseKept) {
     PatchSizes();
-  } else if (type == wtPCM || type == wtExtPCM) {
+  } else if (type != wtUnsupported) {
     PadToPromisedSize();
   }
+  if (!Appending && FFileMode != foAppend) AppendInfo();
+}
+
+// After the data, so that the header's fixed offsets stay where the patching expects them;
+// a file appended to later would take the list into its data, which CanAppendTo refuses.
+void TWaveOut::AppendInfo() {
+  const std::vector<uint8_t> chunk = MakeInfoChunk(Id3v2Tags());
+  if (chunk.empty()) return;
+  Stream->Seek(0, soEnd);
+  const int64_t end = Stream->Position();
+  if (end + static_cast<int64_t>(chunk.size()) > kMaxWaveFileLength) throw EAuException(kTooLarge);
+  if (Stream->Write(chunk.data(), static_cast<int64_t>(chunk.size())) <
+      static_cast<int64_t>(chunk.size()))
+    throw EAuException(kWriteError);
+  PutUInt32At(kRiffSizeOffset, static_cast<uint32_t>(Stream->Size() - 8));
 }
 
 // Makes the size fields describe the file as it stands. An ADPCM header's promised size is
@@ -252,7 +310,13 @@ void TWaveOut::PatchSizes() {
       PutUInt32At(Appending ? Existing.DataSizeOffset : kPcmDataSizeOffset, dataSize);
       break;
     case wtExtPCM:
+    case wtExtIEEEFloat:
       PutUInt32At(kExtensibleDataSizeOffset, dataSize);
+      break;
+    case wtIEEEFloat:
+      PutUInt32At(kFloatDataSizeOffset, dataSize);
+      PutUInt32At(kFloatFactOffset,
+                  dataSize / (uint32_t{Format.Channels} * Format.BitsPerSample / 8));
       break;
     case wtDVIADPCM:
       if (Appending) {

@@ -3,28 +3,39 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "formats/wave/adpcm.h"
 #include "formats/wave/wave_header.h"
 #include "formats/wave/wave_out_append.h"
 #include "formats/wave/wave_out_headers.h"
-#include "pipeline/file_output.h"
+#include "tags/tagged_file_out.h"
 
 // The file sink for RIFF WAVE files. It writes integer PCM with the 44-byte header; with the
-// 68-byte extensible header when the input has more than 2 channels or more than 16 bits and
-// CreateNonMsHeaders is false; or IMA ADPCM with a 60-byte header and a `fact` chunk. With
-// FileMode foAppend it adds to an existing PCM or IMA ADPCM file of the same format. Sizes
-// that were not known when the header was written are patched when the run ends, so the file
-// is consistent however the run ended.
-class TWaveOut : public TAuFileOut {
+// 68-byte extensible header when WavType asks for it, or when the input has more than 2
+// channels or more than 16 bits and CreateNonMsHeaders is false; or IMA ADPCM with a 60-byte
+// header and a `fact` chunk. An input whose FloatSamples is true is written as it comes, as
+// IEEE float: with the 58-byte header (format tag 3 and a `fact` chunk), or the extensible
+// one under the same rule but for the width. With FileMode foAppend it adds to an existing
+// PCM or IMA ADPCM file of the same format. Sizes that were not known when the header was
+// written are patched when the run ends, so the file is consistent however the run ended.
+//
+// A new file gets the texts of Id3v2Tags as a `LIST` INFO chunk after its data.
+class TWaveOut : public TAuTaggedFileOut {
  public:
   TWaveOut() = default;
   ~TWaveOut() override;
 
   TWavType WavType() const { return FWavType; }
-  // Accepts only wtPCM and wtDVIADPCM, and only while not busy.
+  // Accepts every kind but wtMSADPCM, wtACM and wtUnsupported, and only while not busy. The
+  // integer and float kinds choose the header's form (plain or extensible); whether the
+  // samples are written as floats follows the input.
   void SetWavType(TWavType type);
+  // The speaker positions the extensible header states; none: the first positions in the
+  // standard order, one per channel. Accepted only while not busy.
+  std::optional<uint32_t> SpeakerMask() const;
+  void SetSpeakerMask(std::optional<uint32_t> mask);
   uint16_t BlockSize() const { return FBlockSize; }
   // Bytes per ADPCM block; accepted only while not busy, non-zero and a multiple of 4.
   void SetBlockSize(uint16_t size);
@@ -51,15 +62,23 @@ class TWaveOut : public TAuFileOut {
   void PatchSizes();
   void PadToPromisedSize();
   int64_t WritePadByte(uint32_t dataSize);
+  // The kind this run writes: the setting, made float or integer by the input, extensible
+  // where the channels or width ask for it.
+  TWavType RunType(bool floatInput) const;
+  // Adds the INFO list of the tags after everything else and counts it in the RIFF size.
+  void AppendInfo();
 
   std::atomic<TWavType> FWavType{wtPCM};
   std::atomic<uint16_t> FBlockSize{512};
+  static constexpr int64_t kMaskByCount = -1;
+  std::atomic<int64_t> FSpeakerMask{kMaskByCount};
 
   // Per run, on the worker thread.
   bool InputExhausted = false;
   bool ReadStarted = false;
   bool HeaderReady = false;  // the header is written, or the stream stands at the end of a file
   bool Appending = false;    // appending to a file that was not empty
+  bool FloatInput = false;   // the input hands out IEEE floats
   TPcmFormat Format;
   int64_t PromisedSize = -1;  // the input's Size when the header was written
   int64_t HeaderLength = 0;

@@ -32,6 +32,9 @@ void PutRiffAndFormat(std::array<uint8_t, N>& h, const TPcmFormat& f, uint32_t r
 // 00000001-0000-0010-8000-00AA00389B71, the first three groups little-endian.
 constexpr uint8_t kPcmSubformat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// 00000003-..., the same but for the first group.
+constexpr uint8_t kFloatSubformat[16] = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                         0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 }  // namespace
 
@@ -63,16 +66,33 @@ std::array<uint8_t, kPcmHeaderLength> MakePcmHeader(const TPcmFormat& format, in
 }
 
 std::array<uint8_t, kExtensibleHeaderLength> MakeExtensibleHeader(const TPcmFormat& format,
-                                                                  int64_t dataSize) {
+                                                                  int64_t dataSize,
+                                                                  uint32_t channelMask,
+                                                                  bool isFloat) {
   std::array<uint8_t, kExtensibleHeaderLength> h{};
   const auto size = static_cast<uint32_t>(dataSize);
   PutRiffAndFormat(h, format, size + 60 + size % 2, 40, 0xFFFE);
   PutUInt16(&h[36], 22);
   PutUInt16(&h[38], format.BitsPerSample);
-  PutUInt32(&h[40], ChannelMask(format.Channels));
-  std::memcpy(&h[44], kPcmSubformat, sizeof kPcmSubformat);
+  PutUInt32(&h[40], channelMask);
+  std::memcpy(&h[44], isFloat ? kFloatSubformat : kPcmSubformat, 16);
   PutId(&h[60], "data");
   PutUInt32(&h[64], size);
+  return h;
+}
+
+std::array<uint8_t, kFloatHeaderLength> MakeFloatHeader(const TPcmFormat& format,
+                                                        int64_t dataSize) {
+  std::array<uint8_t, kFloatHeaderLength> h{};
+  const auto size = static_cast<uint32_t>(dataSize);
+  const uint32_t frameBytes = uint32_t{format.Channels} * format.BitsPerSample / 8;
+  PutRiffAndFormat(h, format, size + 50 + size % 2, 18, 3);
+  PutUInt16(&h[36], 0);  // no extension
+  PutId(&h[38], "fact");
+  PutUInt32(&h[42], 4);
+  PutUInt32(&h[46], frameBytes > 0 ? size / frameBytes : 0);
+  PutId(&h[50], "data");
+  PutUInt32(&h[54], size);
   return h;
 }
 

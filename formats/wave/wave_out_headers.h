@@ -10,6 +10,7 @@
 inline constexpr int kPcmHeaderLength = 44;
 inline constexpr int kExtensibleHeaderLength = 68;
 inline constexpr int kImaHeaderLength = 60;
+inline constexpr int kFloatHeaderLength = 58;
 
 // Offsets of the fields that the end of a run rewrites.
 inline constexpr int kRiffSizeOffset = 4;
@@ -17,6 +18,8 @@ inline constexpr int kPcmDataSizeOffset = 40;
 inline constexpr int kExtensibleDataSizeOffset = 64;
 inline constexpr int kImaFactOffset = 48;
 inline constexpr int kImaDataSizeOffset = 56;
+inline constexpr int kFloatFactOffset = 46;
+inline constexpr int kFloatDataSizeOffset = 54;
 
 // Every size field is 32 bits, so no file we write may be longer than this.
 inline constexpr int64_t kMaxWaveFileLength = 0xFFFFFFFF;
@@ -36,10 +39,17 @@ uint32_t GetUInt32(const uint8_t* at);
 // that follows a data chunk of odd size.
 std::array<uint8_t, kPcmHeaderLength> MakePcmHeader(const TPcmFormat& format, int64_t dataSize);
 
-// Integer PCM with the extensible `fmt ` chunk, for more than two channels or more than
-// 16 bits, which readers expect to carry a channel mask and the valid bits.
+// The extensible `fmt ` chunk, for more than two channels or more than 16 bits, which
+// readers expect to carry a channel mask and the valid bits: integer PCM, or IEEE float
+// with `isFloat`. The speaker positions are `channelMask`.
 std::array<uint8_t, kExtensibleHeaderLength> MakeExtensibleHeader(const TPcmFormat& format,
-                                                                  int64_t dataSize);
+                                                                  int64_t dataSize,
+                                                                  uint32_t channelMask,
+                                                                  bool isFloat = false);
+
+// IEEE float (format tag 3, 32 or 64 bits) with the 18-byte `fmt ` chunk and the `fact`
+// frame count that non-PCM data carries: the frames of `dataSize`.
+std::array<uint8_t, kFloatHeaderLength> MakeFloatHeader(const TPcmFormat& format, int64_t dataSize);
 
 // The speaker positions of the extensible header: the first n positions of the standard
 // order (1 channel: front left), none beyond the 18 defined ones.

@@ -97,6 +97,7 @@ TEST(CliInfo, ShowsFormatChannelsRateBitsLengthAndBitRate) {
   EXPECT_EQ(run.Out,
             "File:        in.wav\n"
             "Format:      WAV, PCM\n"
+            "Cut writes:  16-bit PCM\n"
             "Channels:    2\n"
             "Sample rate: 44100 Hz\n"
             "Bits:        16\n"

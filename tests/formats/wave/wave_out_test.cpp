@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <thread>
 
 #include "pipeline/au_exception.h"
@@ -245,6 +246,106 @@ TEST_F(WaveOut, RefusalsLeaveAnExistingFileAlone) {
   }
   TPcmSource source(1, 16, 8000, RandomBytes(600, 8));
   EXPECT_EQ(WriteWave(source, ""), "File name is not assigned.");
+}
+
+// Floats past full scale, as a float file may hold them, in `bits` bits.
+std::vector<uint8_t> LoudFloats(int64_t samples, int bits) {
+  std::vector<uint8_t> bytes;
+  for (int64_t i = 0; i < samples; ++i) {
+    const double v = 1.5 * std::sin(0.05 * static_cast<double>(i));
+    const auto f = static_cast<float>(v);
+    const auto* p =
+        bits == 64 ? reinterpret_cast<const uint8_t*>(&v) : reinterpret_cast<const uint8_t*>(&f);
+    bytes.insert(bytes.end(), p, p + bits / 8);
+  }
+  return bytes;
+}
+
+// A float input is written as it comes: format tag 3 with its `fact` count, or the extensible
+// header with the float subformat where asked or for more than two channels (unless the
+// plain header is asked for).
+TEST_F(WaveOut, FloatInputIsWrittenAsFloatBitForBit) {
+  struct {
+    int Channels, Bits;
+    TWavType Type;
+    std::optional<uint32_t> Mask;
+    uint32_t HeaderLength;
+    uint16_t FormatTag;
+    uint32_t WrittenMask;
+  } cases[] = {
+      {2, 32, wtPCM, {}, 58, 3, 0},
+      {1, 64, wtIEEEFloat, {}, 58, 3, 0},
+      {2, 32, wtExtIEEEFloat, {}, 68, 0xFFFE, 0x3},
+      {6, 64, wtPCM, {}, 68, 0xFFFE, 0x3F},
+      {4, 32, wtExtIEEEFloat, 0x33, 68, 0xFFFE, 0x33},
+  };
+  for (const auto& c : cases) {
+    const std::string name = std::to_string(c.Channels) + "ch_f" + std::to_string(c.Bits) + "_" +
+                             std::to_string(c.HeaderLength) + ".wav";
+    SCOPED_TRACE(name);
+    const auto data = LoudFloats(301 * c.Channels, c.Bits);
+    TPcmSource source(c.Channels, c.Bits, 48000, data);
+    source.Float = true;
+    ASSERT_EQ(WriteWave(source, Folder / name,
+                        [&](TWaveOut& sink) {
+                          sink.CreateNonMsHeaders = false;
+                          sink.SetWavType(c.Type);
+                          sink.SetSpeakerMask(c.Mask);
+                        }),
+              "");
+    const auto file = ReadBytes(Folder / name);
+    ASSERT_EQ(file.size(), c.HeaderLength + data.size());
+    EXPECT_EQ(U16At(file, 20), c.FormatTag);
+    EXPECT_EQ(U16At(file, 34), c.Bits);
+    EXPECT_EQ(U32At(file, 4), file.size() - 8);
+    EXPECT_EQ(U32At(file, c.HeaderLength - 4), data.size());
+    if (c.HeaderLength == 58) {
+      EXPECT_EQ(U32At(file, 46), 301u) << "fact frames";
+    }
+    if (c.HeaderLength == 68) {
+      EXPECT_EQ(U32At(file, 40), c.WrittenMask);
+      EXPECT_EQ(file[44], 3) << "float subformat";
+    }
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + c.HeaderLength, file.end()), data);
+    EXPECT_EQ(DecodeFloatWithFfmpeg(Folder / name, c.Bits), data);
+  }
+}
+
+// The tags follow the data as an INFO list, after the data's pad byte and after the silence
+// that makes up for a source that fell short, and the RIFF size counts them.
+TEST_F(WaveOut, TagsFollowTheDataAsAnInfoListThatOthersRead) {
+  struct {
+    const char* Name;
+    size_t DataBytes;
+    int64_t Announced;
+  } cases[] = {{"even.wav", 40, TPcmSource::kDataSize},
+               {"odd.wav", 41, TPcmSource::kDataSize},
+               {"short.wav", 40, 400}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TPcmSource source(1, 8, 8000, RandomBytes(c.DataBytes, 5));
+    source.AnnouncedSize = c.Announced;
+    ASSERT_EQ(WriteWave(source, Folder / c.Name,
+                        [](TWaveOut& sink) {
+                          sink.Id3v2Tags().SetTitle(u"Caf\u00E9 song");
+                          sink.Id3v2Tags().SetArtist(u"Band");
+                          sink.Id3v2Tags().SetYear("2021");
+                          sink.Id3v2Tags().SetTrack("3/9");
+                        }),
+              "");
+    const auto file = ReadBytes(Folder / c.Name);
+    EXPECT_EQ(U32At(file, 4), file.size() - 8);
+    const size_t dataSize = U32At(file, 40);
+    const size_t list = 44 + dataSize + dataSize % 2;
+    ASSERT_LT(list + 12, file.size());
+    EXPECT_EQ(std::string(file.begin() + list, file.begin() + list + 4), "LIST");
+    EXPECT_EQ(U32At(file, list + 4), file.size() - list - 8);
+    EXPECT_EQ(test_support::Probe(Folder / c.Name, "format_tags=title"), "Caf\xC3\xA9 song");
+    EXPECT_EQ(test_support::Probe(Folder / c.Name, "format_tags=artist"), "Band");
+    EXPECT_EQ(test_support::Probe(Folder / c.Name, "format_tags=date"), "2021");
+    EXPECT_EQ(test_support::Probe(Folder / c.Name, "format_tags=track"), "3/9");
+    EXPECT_EQ(DecodeWithFfmpeg(Folder / c.Name, 8).size(), c.Announced > 0 ? 400 : c.DataBytes);
+  }
 }
 
 // The input is opened first, with writers denied, so the output cannot truncate it.

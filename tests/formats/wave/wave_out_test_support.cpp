@@ -93,6 +93,12 @@ std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path, int bit
                        " -c:a pcm_" + format + " -");
 }
 
+std::vector<uint8_t> DecodeFloatWithFfmpeg(const std::filesystem::path& path, int bits) {
+  const std::string format = bits == 64 ? "f64le" : "f32le";
+  return CommandOutput("ffmpeg -nostdin -v error -i " + Quoted(path) + " -f " + format +
+                       " -c:a pcm_" + format + " -");
+}
+
 std::vector<uint8_t> DecodeWithSox(const std::filesystem::path& path, int bits) {
   const char* encoding = bits == 8 ? "unsigned-integer" : "signed-integer";
   return CommandOutput("sox -V1 " + Quoted(path) + " -t raw -e " + encoding + " -b " +

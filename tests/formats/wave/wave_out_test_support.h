@@ -28,6 +28,7 @@ class TPcmSource : public TAuInput {
 
   static constexpr int64_t kDataSize = -2;
   int64_t AnnouncedSize = kDataSize;
+  bool Float = false;  // the data is IEEE floats of `bits` bits
   uint32_t MaxBlock = 16384;
   int GateAfter = 0;
   std::function<void()> Gate;
@@ -37,6 +38,7 @@ class TPcmSource : public TAuInput {
   int QueryBitsPerSample() override { return FBits; }
   int QueryChannels() override { return FChannels; }
   int QuerySampleRate() override { return FRate; }
+  bool QueryFloatSamples() override { return Float; }
   void DoStartRead() override;
   void DoEndRead() override { ++Ends; }
   void ReadBlock(uint8_t*& buffer, uint32_t& bytes) override;
@@ -66,6 +68,8 @@ uint16_t U16At(const std::vector<uint8_t>& bytes, size_t offset);
 // The raw samples FFmpeg (ffmpeg CLI) and sox decode from a file, as integers of `bits`
 // (8 unsigned, else signed little-endian). Empty when the tool failed to read the file.
 std::vector<uint8_t> DecodeWithFfmpeg(const std::filesystem::path& path, int bits);
+// The same as IEEE floats of `bits` (32 or 64) bits.
+std::vector<uint8_t> DecodeFloatWithFfmpeg(const std::filesystem::path& path, int bits);
 std::vector<uint8_t> DecodeWithSox(const std::filesystem::path& path, int bits);
 // Stream properties as ffprobe reports them, in ffprobe's order, joined by commas
 // ("sample_rate,channels" gives "44100,2").
