@@ -92,18 +92,6 @@ TBytes ExtensibleFmt(uint16_t tag, uint16_t channels, uint16_t bits, uint32_t ma
   return Chunk("fmt ", body);
 }
 
-TEST(WaveInfo, HeaderGivesTheExtensibleChannelMaskAsStored) {
-  for (const uint32_t mask : {0x4u, 0x33u, 0x37u, 0x63Fu, 0u}) {
-    SCOPED_TRACE(mask);
-    TMemoryWave w(Riff({ExtensibleFmt(1, 2, 16, mask), kData}));
-    const TWaveHeader h = w.In.Header();
-    EXPECT_TRUE(h.HasChannelMask);
-    EXPECT_EQ(h.ChannelMask, mask);
-  }
-  TMemoryWave plain(Riff({kFmt, kData}));
-  EXPECT_FALSE(plain.In.Header().HasChannelMask);
-}
-
 template <typename T>
 TBytes FloatBytes(std::initializer_list<T> values) {
   TBytes out(values.size() * sizeof(T));
