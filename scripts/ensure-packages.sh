@@ -8,7 +8,7 @@ TRIMORA_BUILD_PACKAGES=(
   qt6-base-dev qt6-multimedia-dev           # the windows, the track bar, preview playback
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # MP3/WMA decoding, WMA encoding, MP3-in-WAV
   libmp3lame-dev                            # MP3 encoding
-  libtag1-dev libtagc0-dev                  # MP3 tag writing, tag checks in tests
+  libtag1-dev                               # MP3 tag writing, tag checks in tests
   zlib1g-dev                                # compressed ID3v2 frames
 )
 TRIMORA_PACKAGES=(

@@ -13,7 +13,6 @@
 #include "formats/mp3out/lame_library.h"
 #include "formats/mp3out/mp3_lanes.h"
 #include "formats/mp3out/mp3_tag_writer.h"
-#include "formats/mp3out/taglib_library.h"
 #include "pipeline/au_exception.h"
 
 struct TMP3Out::TRunState {
@@ -186,7 +185,7 @@ void TMP3Out::CompleteFile(TRunState& run, bool stopped) {
     const BE_ERR error = beWriteVBRHeader(WideFileName.c_str());
     if (error != BE_ERR_SUCCESSFUL) RaiseLameError(error);
   }
-  WriteMP3Tags(TagLibApi(), WideFileName, Id3v2Tags());
+  WriteMP3Tags(WideFileName, Id3v2Tags());
 }
 
 // After a refused encoder: FinishOutput will not run, so the read is ended here.

@@ -9,8 +9,8 @@
 #include "tags/tagged_file_out.h"
 
 // The MP3 sink: pulls 16-bit PCM (mono or stereo) from its input, encodes it, appends an
-// ID3v1 record, finishes the encoder's tag frame and writes title, artist, album, genre,
-// year and track into the finished file through TagLib. The encoder settings are the
+// ID3v1 record, finishes the encoder's tag frame and writes its ID3v2 tag (texts, comments,
+// copyright, pictures) into the finished file through TagLib. The encoder settings are the
 // TMP3Settings members; the tags come from Id3v1Tags and Id3v2Tags.
 //
 // A constant-rate stream without the bit reservoir is encoded on several encoders at once

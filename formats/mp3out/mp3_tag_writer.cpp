@@ -1,20 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/mp3out/mp3_tag_writer.h"
 
+#include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/textidentificationframe.h>
+
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "pipeline/au_exception.h"
-#include "tags/file_prepend.h"
 #include "tags/id3v2_frames.h"
-#include "tags/tag_file.h"
 #include "tags/tag_text.h"
 
 namespace {
 
-// A year or track number as TagLib takes it; nothing for texts that are not a whole
-// number of zero or more.
+// Every frame is made here with its encoding, so TagLib's process-wide default encoding
+// plays no part and needs no lock.
+constexpr TagLib::String::Type kEncoding = TagLib::String::UTF16;
+
+// A year or track number; nothing for texts that are not a whole number of zero or more.
 std::optional<unsigned> Number(const std::string& text) {
   if (text.empty()) return std::nullopt;
   const std::optional<int32_t> value = tag_text::ParseInt32(text);
@@ -22,44 +31,13 @@ std::optional<unsigned> Number(const std::string& text) {
   return static_cast<unsigned>(*value);
 }
 
-void AppendV4Frame(std::vector<std::byte>& out, std::string_view id,
-                   const std::vector<std::byte>& data) {
-  const auto size = id3v2_layout::MakeSynchsafe(static_cast<uint32_t>(data.size()));
-  for (const char c : id) out.push_back(static_cast<std::byte>(c));
-  out.insert(out.end(), size.begin(), size.end());
-  out.push_back(std::byte{0});
-  out.push_back(std::byte{0});
-  out.insert(out.end(), data.begin(), data.end());
+// Zero stands for no number, as in TagLib's own setters.
+TagLib::String NumberText(unsigned value) {
+  return value == 0 ? TagLib::String() : TagLib::String::number(static_cast<int>(value));
 }
 
-void AppendText(std::vector<std::byte>& out, std::string_view text) {
-  for (const char c : text) out.push_back(static_cast<std::byte>(c));
-  out.push_back(std::byte{0});
-}
-
-std::vector<std::byte> PictureFrameData(const TTagPicture& picture) {
-  std::vector<std::byte> data{std::byte{3}};  // UTF-8 description
-  AppendText(data, picture.MimeType);
-  data.push_back(static_cast<std::byte>(picture.Type));
-  AppendText(data, tag_text::WideToUtf8(picture.Description));
-  data.insert(data.end(), picture.Data.begin(), picture.Data.end());
-  return data;
-}
-
-std::vector<std::byte> TextFrameData(const std::u16string& text) {
-  std::vector<std::byte> data{std::byte{3}};  // UTF-8
-  for (const char c : tag_text::WideToUtf8(text)) data.push_back(static_cast<std::byte>(c));
-  return data;
-}
-
-std::vector<std::byte> CommentFrameData(const TTagComment& comment) {
-  std::vector<std::byte> data{std::byte{3}};  // UTF-8 description and text
-  const bool known = comment.Language.size() == 3;
-  for (const char c : known ? comment.Language : std::string("XXX"))
-    data.push_back(static_cast<std::byte>(c));
-  AppendText(data, tag_text::WideToUtf8(comment.Description));
-  for (const char c : tag_text::WideToUtf8(comment.Text)) data.push_back(static_cast<std::byte>(c));
-  return data;
+TagLib::String ToTagLib(const std::u16string& text) {
+  return TagLib::String(tag_text::WideToUtf8(text), TagLib::String::UTF8);
 }
 
 // The main comment is the container's comment text, in the language of the comment frame it
@@ -80,52 +58,96 @@ TTagComments CommentsToWrite(const TId3v2Tags& tags) {
   return comments;
 }
 
-}  // namespace
+// Adds frames to a tag while its size stays within what the size field can hold.
+class TFrameAdder {
+ public:
+  explicit TFrameAdder(TagLib::ID3v2::Tag& tag) : Tag(tag) {}
 
-std::vector<std::byte> MP3ExtraFramesTag(const TId3v2Tags& tags) {
-  std::vector<std::byte> frames;
-  // A tag's size field holds 28 bits; a frame that would take it past them (a huge picture)
-  // is left out rather than making the whole tag unreadable.
-  constexpr std::size_t kPadding = 16;
-  const auto append = [&frames](std::string_view id, const std::vector<std::byte>& data) {
-    if (frames.size() + data.size() + 10 + kPadding > id3v2_layout::kMaxSynchsafe) return;
-    AppendV4Frame(frames, id, data);
-  };
-  const std::string track = tags.Track();
-  if (!track.empty() && !Number(track)) append("TRCK", TextFrameData(tag_text::AnsiToWide(track)));
-  for (const TTagComment& comment : CommentsToWrite(tags))
-    append("COMM", CommentFrameData(comment));
-  if (!tags.Copyright().empty()) append("TCOP", TextFrameData(tags.Copyright()));
-  for (const TTagPicture& picture : tags.Pictures()) append("APIC", PictureFrameData(picture));
-  if (frames.empty()) return frames;
-  const auto header = id3v2_layout::MakeV4Header(static_cast<uint32_t>(frames.size() + kPadding));
-  frames.insert(frames.begin(), header.begin(), header.end());
-  frames.resize(frames.size() + kPadding);
-  return frames;
+  void Add(std::unique_ptr<TagLib::ID3v2::Frame> frame) {
+    // The rendered frame is the frame's header and data; padding comes on top.
+    constexpr std::size_t kPadding = 1024;
+    const std::size_t size = frame->render().size();
+    if (Size + size + id3v2_layout::kHeaderSize + kPadding > id3v2_layout::kMaxSynchsafe) return;
+    Size += size;
+    Tag.addFrame(frame.release());
+  }
+
+  void AddText(const TagLib::ByteVector& id, const TagLib::String& text) {
+    Tag.removeFrames(id);
+    if (text.isEmpty()) return;
+    auto frame = std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(id, kEncoding);
+    frame->setText(text);
+    Add(std::move(frame));
+  }
+
+ private:
+  TagLib::ID3v2::Tag& Tag;
+  std::size_t Size = 0;
+};
+
+std::unique_ptr<TagLib::ID3v2::Frame> CommentFrame(const TTagComment& comment) {
+  auto frame = std::make_unique<TagLib::ID3v2::CommentsFrame>(kEncoding);
+  const bool known = comment.Language.size() == 3;
+  frame->setLanguage(TagLib::ByteVector(known ? comment.Language.c_str() : "XXX", 3));
+  frame->setDescription(ToTagLib(comment.Description));
+  frame->setText(ToTagLib(comment.Text));
+  return frame;
 }
 
-void WriteMP3Tags(const TTagLibApi& api, const std::filesystem::path& file,
-                  const TId3v2Tags& tags) {
-  // What TagLib's C binding cannot set goes in first, in a tag of its own; TagLib reads that
-  // tag, keeps its frames and adds the texts to it.
-  const std::vector<std::byte> extra = MP3ExtraFramesTag(tags);
-  if (!extra.empty()) {
-    TTagFile handle = TTagFile::Open(file, TTagFile::TMode::ReadWrite);
-    if (!PrependToFile(handle, extra)) throw EAuException("Failed to save tags");
-  }
-  std::lock_guard lock(TagLibUseLock());
-  api.id3v2_set_default_text_encoding(TagLib_ID3v2_UTF16);
-  // TagLib picks the format by the name's extension and hands out a handle even for a file
-  // it could not read, so both the handle and its validity are checked.
-  const TTagLibFile handle(api.file_new(file.c_str()), TTagLibFileCloser{&api});
-  if (!handle || !api.file_is_valid(handle.get())) throw EAuException("Failed to write tags");
-  TagLib_Tag* tag = api.file_tag(handle.get());
-  if (tag == nullptr) throw EAuException("Failed to write tags");
-  api.tag_set_title(tag, tag_text::WideToUtf8(tags.Title()).c_str());
-  api.tag_set_artist(tag, tag_text::WideToUtf8(tags.Artist()).c_str());
-  api.tag_set_album(tag, tag_text::WideToUtf8(tags.Album()).c_str());
-  api.tag_set_genre(tag, tag_text::WideToUtf8(tags.Genre()).c_str());
-  if (const auto year = Number(tags.Year())) api.tag_set_year(tag, *year);
-  if (const auto track = Number(tags.Track())) api.tag_set_track(tag, *track);
-  if (!api.file_save(handle.get())) throw EAuException("Failed to save tags");
+std::unique_ptr<TagLib::ID3v2::Frame> PictureFrame(const TTagPicture& picture) {
+  auto frame = std::make_unique<TagLib::ID3v2::AttachedPictureFrame>();
+  frame->setTextEncoding(kEncoding);
+  frame->setMimeType(TagLib::String(picture.MimeType, TagLib::String::Latin1));
+  // TagLib's type is an enum of the 21 kinds ID3v2 names; a number beyond them is "other".
+  using TType = TagLib::ID3v2::AttachedPictureFrame::Type;
+  frame->setType(picture.Type <= TType::PublisherLogo ? static_cast<TType>(picture.Type)
+                                                      : TType::Other);
+  frame->setDescription(ToTagLib(picture.Description));
+  frame->setPicture(TagLib::ByteVector(reinterpret_cast<const char*>(picture.Data.data()),
+                                       static_cast<unsigned>(picture.Data.size())));
+  return frame;
+}
+
+}  // namespace
+
+void WriteMP3Tags(const std::filesystem::path& file, const TId3v2Tags& tags) {
+  TagLib::MPEG::File mpeg(file.c_str());
+  if (!mpeg.isValid()) throw EAuException("Failed to write tags");
+  TagLib::ID3v2::Tag& v2 = *mpeg.ID3v2Tag(true);
+  TagLib::ID3v1::Tag& v1 = *mpeg.ID3v1Tag(true);
+
+  const TagLib::String title = ToTagLib(tags.Title());
+  const TagLib::String artist = ToTagLib(tags.Artist());
+  const TagLib::String album = ToTagLib(tags.Album());
+  const TagLib::String genre = ToTagLib(tags.Genre());
+  const std::optional<unsigned> year = Number(tags.Year());
+  const std::string track = tags.Track();
+  const std::optional<unsigned> trackNumber = Number(track);
+
+  TFrameAdder adder(v2);
+  adder.AddText("TIT2", title);
+  adder.AddText("TPE1", artist);
+  adder.AddText("TALB", album);
+  adder.AddText("TCON", genre);
+  if (year) adder.AddText("TDRC", NumberText(*year));
+  if (trackNumber)
+    adder.AddText("TRCK", NumberText(*trackNumber));
+  else if (!track.empty())
+    adder.AddText("TRCK", ToTagLib(tag_text::AnsiToWide(track)));
+  for (const TTagComment& comment : CommentsToWrite(tags)) adder.Add(CommentFrame(comment));
+  if (!tags.Copyright().empty()) adder.AddText("TCOP", ToTagLib(tags.Copyright()));
+  for (const TTagPicture& picture : tags.Pictures()) adder.Add(PictureFrame(picture));
+
+  v1.setTitle(title);
+  v1.setArtist(artist);
+  v1.setAlbum(album);
+  v1.setGenre(genre);
+  if (year) v1.setYear(*year);
+  if (trackNumber) v1.setTrack(*trackNumber);
+
+  // Duplicate fills what one tag lacks from the other: the record's comment reaches a tag
+  // that has none.
+  if (!mpeg.save(TagLib::MPEG::File::AllTags, TagLib::File::StripNone, TagLib::ID3v2::v4,
+                 TagLib::File::Duplicate))
+    throw EAuException("Failed to save tags");
 }

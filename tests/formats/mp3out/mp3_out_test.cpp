@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 
 #include <taglib/id3v1tag.h>
@@ -12,6 +13,8 @@
 #include <taglib/mpegfile.h>
 
 #include "formats/mp3out/mp3_out.h"
+#include "formats/mp3out/mp3_tag_writer.h"
+#include "pipeline/au_exception.h"
 #include "mp3_test_support.h"
 #include "pipeline_test_support.h"
 
@@ -174,16 +177,38 @@ TEST(MP3Out, FailuresGiveTheirMessageEndTheReadAndLeaveNoFile) {
   EXPECT_EQ(DecodeWithFFmpeg(dir.Folder / "out.mp3").Frames(), 5000);
 }
 
-// TagLib goes by the extension and cannot take this name: the run reports it, and the
-// file, whose audio is complete, stays.
-TEST(MP3Out, ATagFailureIsReportedAndKeepsTheAudio) {
+// The file is opened as MPEG whatever its name says, so an output named otherwise still gets
+// its tags.
+TEST(MP3Out, TagsGoInWhateverTheNamesExtension) {
   const TTempFile dir(0);
   TPcmIn source(44100, 2, 5000);
   TMP3Out sink;
+  sink.Id3v2Tags().SetTitle(u"Raw");
   sink.SetInput(&source);
   sink.SetFileName(dir.Folder / "out.raw");
-  EXPECT_EQ(RunToEnd(sink), "Failed to write tags");
-  EXPECT_EQ(FirstFrame(ReadBytes(dir.Folder / "out.raw")).Tag, "Info");
+  ASSERT_EQ(RunToEnd(sink), "");
+  TagLib::MPEG::File file((dir.Folder / "out.raw").c_str());
+  ASSERT_TRUE(file.hasID3v2Tag());
+  EXPECT_EQ(file.ID3v2Tag()->title().to8Bit(true), "Raw");
+}
+
+// A file TagLib cannot open, or open only to read, gives the tag writer's own message.
+TEST(MP3Out, TagWriterReportsWhatItCannotOpenOrSave) {
+  const TTempFile dir(0);
+  std::filesystem::create_directory(dir.Folder / "folder.mp3");
+  const struct {
+    const char* name;
+    const char* message;
+  } rows[] = {{"missing.mp3", "Failed to write tags"}, {"folder.mp3", "Failed to save tags"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    try {
+      WriteMP3Tags(dir.Folder / row.name, TId3v2Tags());
+      ADD_FAILURE() << "no error";
+    } catch (const EAuException& e) {
+      EXPECT_STREQ(e.what(), row.message);
+    }
+  }
 }
 
 TEST(MP3Out, NeverWritesOverTheFileItReads) {
