@@ -3,35 +3,21 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "platform/media_asf_guid.h"
+
 namespace trimora::media {
 namespace {
 
-using TGuid = std::array<uint8_t, 16>;
-
-// A GUID as ASF stores it: the first three fields little-endian, the last eight bytes as
-// written.
-constexpr TGuid MakeGuid(uint32_t a, uint16_t b, uint16_t c, uint64_t d) {
-  TGuid g{};
-  for (int i = 0; i < 4; ++i) g[i] = static_cast<uint8_t>(a >> (8 * i));
-  for (int i = 0; i < 2; ++i) g[4 + i] = static_cast<uint8_t>(b >> (8 * i));
-  for (int i = 0; i < 2; ++i) g[6 + i] = static_cast<uint8_t>(c >> (8 * i));
-  for (int i = 0; i < 8; ++i) g[8 + i] = static_cast<uint8_t>(d >> (8 * (7 - i)));
-  return g;
-}
-
-constexpr TGuid kHeaderObject = MakeGuid(0x75B22630, 0x668E, 0x11CF, 0xA6D900AA0062CE6C);
 constexpr TGuid kContentDescription = MakeGuid(0x75B22633, 0x668E, 0x11CF, 0xA6D900AA0062CE6C);
 constexpr TGuid kExtendedContentDescription =
     MakeGuid(0xD2D0A440, 0xE307, 0x11D2, 0x97F000A0C95EA850);
 constexpr TGuid kPadding = MakeGuid(0x1806D474, 0xCADF, 0x4509, 0xA4BA9AABCB96AAE8);
 
 constexpr size_t kHeaderObjectStart = 30;  // GUID, size, object count, two reserved bytes
-constexpr size_t kObjectHeader = 24;       // GUID and 64-bit size
 constexpr size_t kMaxObjects = 4096;
 constexpr std::u16string_view kDescription = u"Description";
 
@@ -49,10 +35,6 @@ void Put(std::vector<uint8_t>& out, uint64_t v, size_t bytes) {
 
 void Put(std::vector<uint8_t>& out, TBytes bytes) {
   out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-bool Is(TBytes b, const TGuid& guid) {
-  return b.size() >= 16 && std::memcmp(b.data(), guid.data(), 16) == 0;
 }
 
 // A descriptor's name, UTF-16LE with or without its terminator, is "Description" in any case.
@@ -80,10 +62,10 @@ struct TDescriptor {
 // The string descriptor "Description" of an extended content description object: a count,
 // then per descriptor name length, name, value type, value length and value.
 std::optional<TDescriptor> FindDescription(TBytes object) {
-  if (object.size() < kObjectHeader + 2) return std::nullopt;
-  const auto count = Little(object, kObjectHeader, 2);
+  if (object.size() < kAsfObjectHeader + 2) return std::nullopt;
+  const auto count = Little(object, kAsfObjectHeader, 2);
   std::optional<TDescriptor> found;
-  size_t at = kObjectHeader + 2;
+  size_t at = kAsfObjectHeader + 2;
   for (uint64_t i = 0; i < count; ++i) {
     if (object.size() - at < 2) return std::nullopt;
     const size_t nameSize = Little(object, at, 2);
@@ -103,16 +85,16 @@ std::optional<TDescriptor> FindDescription(TBytes object) {
 // The content description object with `description` as its description: five lengths
 // (title, author, copyright, description, rating), then the texts in that order.
 std::optional<std::vector<uint8_t>> WithDescription(TBytes object, TBytes description) {
-  if (object.size() < kObjectHeader + 10) return std::nullopt;
+  if (object.size() < kAsfObjectHeader + 10) return std::nullopt;
   std::array<size_t, 5> sizes{};
   size_t total = 0;
   for (size_t i = 0; i < sizes.size(); ++i)
-    total += sizes[i] = Little(object, kObjectHeader + 2 * i, 2);
-  if (kObjectHeader + 10 + total != object.size() || sizes[3] != 0) return std::nullopt;
+    total += sizes[i] = Little(object, kAsfObjectHeader + 2 * i, 2);
+  if (kAsfObjectHeader + 10 + total != object.size() || sizes[3] != 0) return std::nullopt;
   std::vector<uint8_t> out(object.begin(), object.begin() + 16);
   Put(out, object.size() + description.size(), 8);
   for (size_t i = 0; i < sizes.size(); ++i) Put(out, i == 3 ? description.size() : sizes[i], 2);
-  const TBytes texts = object.subspan(kObjectHeader + 10);
+  const TBytes texts = object.subspan(kAsfObjectHeader + 10);
   const size_t beforeRating = sizes[0] + sizes[1] + sizes[2];
   Put(out, texts.first(beforeRating));
   Put(out, description);
@@ -123,18 +105,18 @@ std::optional<std::vector<uint8_t>> WithDescription(TBytes object, TBytes descri
 }  // namespace
 
 bool MoveDescriptionIntoContentDescription(std::span<uint8_t> bytes) {
-  if (bytes.size() < kHeaderObjectStart || !Is(bytes, kHeaderObject)) return false;
+  if (bytes.size() < kHeaderObjectStart || !IsGuid(bytes, kAsfHeaderObject)) return false;
   const uint64_t headerSize = Little(bytes, 16, 8);
   if (headerSize < kHeaderObjectStart || headerSize > bytes.size()) return false;
   const std::span<uint8_t> header = bytes.first(static_cast<size_t>(headerSize));
   std::vector<TObject> objects;
   std::optional<size_t> content, extended;
   size_t at = kHeaderObjectStart;
-  while (header.size() - at >= kObjectHeader && objects.size() < kMaxObjects) {
+  while (header.size() - at >= kAsfObjectHeader && objects.size() < kMaxObjects) {
     const uint64_t size = Little(header, at + 16, 8);
-    if (size < kObjectHeader || size > header.size() - at) return false;
-    if (Is(header.subspan(at), kContentDescription)) content = objects.size();
-    if (Is(header.subspan(at), kExtendedContentDescription)) extended = objects.size();
+    if (size < kAsfObjectHeader || size > header.size() - at) return false;
+    if (IsGuid(header.subspan(at), kContentDescription)) content = objects.size();
+    if (IsGuid(header.subspan(at), kExtendedContentDescription)) extended = objects.size();
     objects.push_back({at, static_cast<size_t>(size)});
     at += static_cast<size_t>(size);
   }
@@ -148,7 +130,7 @@ bool MoveDescriptionIntoContentDescription(std::span<uint8_t> bytes) {
   const auto newCdo = WithDescription(TBytes(header).subspan(cdo.At, cdo.Size), descriptor->Value);
   // The descriptor's name and its three fields are freed; they must hold a padding object.
   const size_t freed = descriptor->Size - descriptor->Value.size();
-  if (!newCdo || freed < kObjectHeader) return false;
+  if (!newCdo || freed < kAsfObjectHeader) return false;
 
   std::vector<uint8_t> out(header.begin(), header.begin() + kHeaderObjectStart);
   for (size_t i = 0; i < objects.size(); ++i) {
@@ -158,8 +140,8 @@ bool MoveDescriptionIntoContentDescription(std::span<uint8_t> bytes) {
     } else if (i == *extended) {
       Put(out, object.first(16));
       Put(out, object.size() - descriptor->Size, 8);
-      Put(out, Little(object, kObjectHeader, 2) - 1, 2);
-      Put(out, object.subspan(kObjectHeader + 2, descriptor->At - kObjectHeader - 2));
+      Put(out, Little(object, kAsfObjectHeader, 2) - 1, 2);
+      Put(out, object.subspan(kAsfObjectHeader + 2, descriptor->At - kAsfObjectHeader - 2));
       Put(out, object.subspan(descriptor->At + descriptor->Size));
     } else {
       Put(out, object);

@@ -3,26 +3,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <span>
+
+#include "platform/media_asf_guid.h"
 
 namespace trimora::media {
 namespace {
 
-using TGuid = std::array<uint8_t, 16>;
-
-// A GUID as ASF stores it: the first three fields little-endian, the last eight bytes as
-// written.
-constexpr TGuid MakeGuid(uint32_t a, uint16_t b, uint16_t c, uint64_t d) {
-  TGuid g{};
-  for (int i = 0; i < 4; ++i) g[i] = static_cast<uint8_t>(a >> (8 * i));
-  for (int i = 0; i < 2; ++i) g[4 + i] = static_cast<uint8_t>(b >> (8 * i));
-  for (int i = 0; i < 2; ++i) g[6 + i] = static_cast<uint8_t>(c >> (8 * i));
-  for (int i = 0; i < 8; ++i) g[8 + i] = static_cast<uint8_t>(d >> (8 * (7 - i)));
-  return g;
-}
-
-constexpr TGuid kHeaderObject = MakeGuid(0x75B22630, 0x668E, 0x11CF, 0xA6D900AA0062CE6C);
 constexpr TGuid kFileProperties = MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE400C00C205365);
 constexpr TGuid kHeaderExtension = MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, 0x8EE300C00C205365);
 constexpr TGuid kContentEncryption = MakeGuid(0x2211B3FB, 0xBD23, 0x11D2, 0xB4B700A0C955FC6E);
@@ -36,7 +23,7 @@ constexpr TGuid kDataObject = MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D900AA006
 
 constexpr uint32_t kMaxObjects = 4096;
 constexpr int64_t kDataObjectHeader = 50;
-constexpr int64_t kObjectHeader = 24;  // GUID and 64-bit size
+constexpr auto kObjectHeader = static_cast<int64_t>(kAsfObjectHeader);
 
 uint64_t Little64(std::span<const uint8_t> b, size_t at) {
   uint64_t v = 0;
@@ -47,10 +34,6 @@ uint64_t Little64(std::span<const uint8_t> b, size_t at) {
 uint32_t Little32(std::span<const uint8_t> b, size_t at) {
   return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
          (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-
-bool Is(std::span<const uint8_t> b, const TGuid& guid) {
-  return b.size() >= 16 && std::memcmp(b.data(), guid.data(), 16) == 0;
 }
 
 // Walks the objects in [begin, end), calling `visit(guid bytes, offset, size)` for each.
@@ -88,7 +71,7 @@ uint64_t TAsfHeader::DurationPresent(int64_t fileSize) const {
 
 std::optional<TAsfHeader> ReadAsfHeader(TMediaByteReader& reader) {
   std::array<uint8_t, 30> top{};
-  if (reader.ReadAt(0, top) < top.size() || !Is(top, kHeaderObject)) return std::nullopt;
+  if (reader.ReadAt(0, top) < top.size() || !IsGuid(top, kAsfHeaderObject)) return std::nullopt;
   const uint64_t headerSize = Little64(top, 16);
   int64_t headerEnd = static_cast<int64_t>(std::min<uint64_t>(headerSize, INT64_MAX));
   if (reader.Size() >= 0) headerEnd = std::min(headerEnd, reader.Size());
@@ -98,12 +81,13 @@ std::optional<TAsfHeader> ReadAsfHeader(TMediaByteReader& reader) {
   // bytes, then the packets.
   std::array<uint8_t, static_cast<size_t>(kDataObjectHeader)> data{};
   if (headerSize <= static_cast<uint64_t>(INT64_MAX - kDataObjectHeader) &&
-      reader.ReadAt(static_cast<int64_t>(headerSize), data) == data.size() && Is(data, kDataObject))
+      reader.ReadAt(static_cast<int64_t>(headerSize), data) == data.size() &&
+      IsGuid(data, kDataObject))
     header.PacketsStart = static_cast<int64_t>(headerSize) + kDataObjectHeader;
   WalkObjects(reader, 30, headerEnd, [&](std::span<const uint8_t> guid, int64_t at, int64_t size) {
-    if (Is(guid, kContentEncryption) || Is(guid, kExtendedContentEncryption)) {
+    if (IsGuid(guid, kContentEncryption) || IsGuid(guid, kExtendedContentEncryption)) {
       header.Protected = true;
-    } else if (Is(guid, kFileProperties) && size >= kObjectHeader + 80) {
+    } else if (IsGuid(guid, kFileProperties) && size >= kObjectHeader + 80) {
       std::array<uint8_t, 80> body{};
       if (reader.ReadAt(at + kObjectHeader, body) < body.size()) return;
       header.HasFileProperties = true;
@@ -113,11 +97,11 @@ std::optional<TAsfHeader> ReadAsfHeader(TMediaByteReader& reader) {
       header.Packets = Little64(body, 32);
       const uint32_t minSize = Little32(body, 68), maxSize = Little32(body, 72);
       header.PacketSize = minSize == maxSize ? minSize : 0;
-    } else if (Is(guid, kHeaderExtension) && size >= kObjectHeader + 22) {
+    } else if (IsGuid(guid, kHeaderExtension) && size >= kObjectHeader + 22) {
       // Reserved GUID and 16-bit field, a 32-bit data size, then nested objects.
       WalkObjects(reader, at + kObjectHeader + 22, at + size,
                   [&](std::span<const uint8_t> inner, int64_t, int64_t) {
-                    if (Is(inner, kAdvancedContentEncryption)) header.Protected = true;
+                    if (IsGuid(inner, kAdvancedContentEncryption)) header.Protected = true;
                   });
     }
   });

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "cli_test_support.h"
+#include "stream_test_support.h"
 
 namespace {
 
@@ -47,30 +48,10 @@ std::string FreePort() {
   return TListener().Port;
 }
 
-sockaddr_in Loopback(const std::string& port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-// Whether something listens on the port (a bind there fails); asks without connecting.
-bool Listening(const std::string& port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  const int on = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  const sockaddr_in address = Loopback(port);
-  const bool taken = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0;
-  ::close(fd);
-  return taken;
-}
-
 // A connection to the port that sends `text`; -1 when it cannot connect.
 int Connect(const std::string& port, const std::string& text) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  const sockaddr_in address = Loopback(port);
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  const int fd = stream_test::ConnectLoopback(static_cast<uint16_t>(std::stoi(port)));
+  if (fd >= 0 &&
       ::send(fd, text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size())) {
     ::close(fd);
     return -1;
@@ -147,7 +128,8 @@ TEST(CliStream, BadConnectionsLeaveNoDescriptorOpenAndTakeNoSeat) {
   cli_test::WriteBytes(folder / "in.wav", cli_test::CountingWave(44100 * 40, 44100));
   const std::string port = FreePort();
   TBackgroundCli server(folder, {"stream", "in.wav", "--port", port, "--max-clients", "1"});
-  ASSERT_TRUE(WaitFor([&] { return Listening(port); }));
+  ASSERT_TRUE(
+      WaitFor([&] { return stream_test::PortTaken(static_cast<uint16_t>(std::stoi(port))); }));
   const int before = server.OpenFiles();
 
   const std::vector<std::string> closingRows = {

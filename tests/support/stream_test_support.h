@@ -17,6 +17,8 @@ namespace stream_test {
 uint16_t FreePort();
 // Whether something listens on 127.0.0.1:`port` (a bind there fails).
 bool PortTaken(uint16_t port);
+// A socket connected to 127.0.0.1:`port`, or -1.
+int ConnectLoopback(uint16_t port);
 
 using test_support::TTempFolder;
 

@@ -52,6 +52,14 @@ bool PortTaken(uint16_t port) {
   return taken;
 }
 
+int ConnectLoopback(uint16_t port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const sockaddr_in address = Loopback(port);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+  ::close(fd);
+  return -1;
+}
+
 TFFmpegClient::TFFmpegClient(uint16_t port, std::filesystem::path output, double seconds)
     : File(std::move(output)) {
   const std::string command =
