@@ -2,10 +2,20 @@
 #include "formats/media/wma_out.h"
 
 #include <algorithm>
+#include <string>
 #include <system_error>
 
 #include "pipeline/au_exception.h"
 #include "tags/tag_text.h"
+
+namespace {
+
+// The runtime's failure, with the file's reason for a failed write (a full disk) where known.
+EAuException OutputError(const std::string& reason) {
+  return EAuException("Windows Media output error" + (reason.empty() ? "" : ": " + reason));
+}
+
+}  // namespace
 
 struct TWMAOut::TRunState {
   TWmaWriter Writer;
@@ -109,7 +119,7 @@ bool TWMAOut::WriteBlock(bool Abort) {
   if (FError) {
     const std::string reason =
         FRun && FRun->Writer.FileSink ? FRun->Writer.FileSink->WriteError() : std::string();
-    throw EAuException("Windows Media output error" + (reason.empty() ? "" : ": " + reason));
+    throw OutputError(reason);
   }
   if (!Active) return true;
   if (Abort || !FRun || FRun->EndOfInput) return false;
@@ -134,8 +144,7 @@ void TWMAOut::FinishOutput() {
     std::error_code ignored;
     std::filesystem::remove(WideFileName, ignored);
   }
-  if (!RunFailed() && !completed)
-    throw EAuException("Windows Media output error" + (reason.empty() ? "" : ": " + reason));
+  if (!RunFailed() && !completed) throw OutputError(reason);
 }
 
 uint64_t TWMAOut::WrittenTime() const {
