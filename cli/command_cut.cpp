@@ -10,13 +10,14 @@
 #include "cli/write_output.h"
 #include "cutting/cut_range.h"
 #include "cutting/file_kinds.h"
+#include "cutting/single_cut.h"
 #include "cutting/time_text.h"
 #include "formats/mp3out/mp3_out.h"
 #include "pipeline/au_exception.h"
 
 const char* const kCutUsage =
-    "Usage: trimora-cli cut FILE -o OUT [--start TIME] [--end TIME] [--lanes N] [--force]\n"
-    "                       [--quiet]\n"
+    "Usage: trimora-cli cut FILE -o OUT [--start TIME] [--end TIME] [--copy] [--lanes N]\n"
+    "                       [--force] [--quiet]\n"
     "\n"
     "Writes the stretch of FILE from --start to --end into OUT, a new file of the same\n"
     "format. TIME is hours:minutes:seconds.tenths, as in 00:01:30.5 (1:30:0.5 is fine too).\n"
@@ -25,6 +26,8 @@ const char* const kCutUsage =
     "  -o, --output OUT  the file to write (required)\n"
     "  --start TIME      where the stretch begins (default: the beginning)\n"
     "  --end TIME        where it ends, inclusive (default: the end)\n"
+    "  --copy            keep the MP3 frames as they are, no re-encoding; exact on players\n"
+    "                    that honour the gapless header (a WAV cut is lossless anyway)\n"
     "  --lanes N         MP3 encoders working at once, 1 to 16 (default: one per core, at\n"
     "                    most 8; 1 encodes on one)\n"
     "  -f, --force       replace OUT if it exists\n"
@@ -38,6 +41,7 @@ struct TCutRequest {
   std::string Output;
   std::optional<int32_t> StartMs, EndMs;
   std::optional<int> Lanes;
+  bool Copy = false;
   bool Force = false;
   bool Quiet = false;
   bool Help = false;
@@ -67,6 +71,7 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
                          {"--start", "", true},
                          {"--end", "", true},
                          {"--lanes", "", true},
+                         {"--copy", "", false},
                          {"--force", "-f", false},
                          {"--quiet", "-q", false},
                          {"--help", "-h", false}},
@@ -84,6 +89,7 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
   if (request.StartMs && request.EndMs && *request.EndMs < *request.StartMs)
     throw TUsageError("--end lies before --start");
   request.Lanes = ParseLanes(parsed);
+  request.Copy = parsed.Has("--copy");
   request.Force = parsed.Has("--force");
   request.Quiet = parsed.Has("--quiet");
   return request;
@@ -116,13 +122,11 @@ int RunCutCommand(const std::vector<std::string>& args) {
   SetRange(request, opened.Kind, source);
 
   TOutputRun run;
-  auto sink = MakeSink(opened.Kind);
+  auto sink = request.Copy ? MakeFrameKeepingSink(opened.Kind) : MakeSink(opened.Kind);
   sink->SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
   sink->SetInput(&source);
-  PrepareCut(opened.Kind, source, *sink);
   if (auto* mp3 = dynamic_cast<TMP3Out*>(sink.get()); mp3 && request.Lanes)
     mp3->Lanes = *request.Lanes;
-  return RunIntoOutput({"cut", "Cutting", request.Quiet}, *sink, run, [&] {
-    run.Start(*sink, opened.Kind, FramesDelivered(source), FramesToRead(opened.Kind, source));
-  });
+  return RunIntoOutput({"cut", request.Copy ? "Copying" : "Cutting", request.Quiet}, *sink, run,
+                       [&] { StartCut(run, opened.Kind, source, *sink); });
 }

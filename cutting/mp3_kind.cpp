@@ -5,6 +5,7 @@
 
 #include "cutting/mp3_cut_settings.h"
 #include "formats/media/mp3_in.h"
+#include "formats/mp3copy/mp3_frame_copy_out.h"
 #include "formats/mp3out/mp3_out.h"
 
 std::unique_ptr<TAuFileIn> MakeMP3Source() {
@@ -16,6 +17,7 @@ std::unique_ptr<TAuFileOut> MakeMP3Sink() {
 }
 
 void SetUpMP3Sink(TAuFileOut& sink) {
+  if (dynamic_cast<TMP3FrameCopyOut*>(&sink) != nullptr) return;  // it encodes nothing
   auto& mp3 = dynamic_cast<TMP3Out&>(sink);
   mp3.ShareMode = 0;
   mp3.BitRate = mbr128;
@@ -29,6 +31,11 @@ void SetUpMP3Sink(TAuFileOut& sink) {
 }
 
 void PrepareMP3Cut(TAuFileIn& source, TAuFileOut& sink) {
+  if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink)) {
+    auto& mp3 = dynamic_cast<TMP3In&>(source);
+    CopyTagsToMP3(mp3.Id3v2Tags(), mp3.FileName(), copy->Id3v2Tags(), copy->Id3v1Tags());
+    return;
+  }
   SetUpMP3Cut(dynamic_cast<TMP3In&>(source), dynamic_cast<TMP3Out&>(sink));
 }
 

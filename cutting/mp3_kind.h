@@ -15,7 +15,8 @@ std::unique_ptr<TAuFileOut> MakeMP3Sink();
 // The stored settings of every MP3 sink; PrepareMP3Cut adapts them to the source before
 // each run.
 void SetUpMP3Sink(TAuFileOut& sink);
-// Carries the source's tags and encoder settings into the sink (both MP3).
+// Carries the source's tags and encoder settings into the sink (both MP3; a frame copy takes
+// the tags only).
 void PrepareMP3Cut(TAuFileIn& source, TAuFileOut& sink);
 // "MP3, 128 kbps" or "MP3, VBR 190 kbps".
 std::string DescribeMP3(TAuFileIn& source);

@@ -28,8 +28,9 @@ class TAuOutput : public TComponent {
   void Run();
   // Stops a run and waits for it; no OnDone is delivered for a stopped run.
   void Stop();
-  // Percentage done: -1 when the input's size is unknown.
-  int Progress() const;
+  // Percentage done: -1 when the input's size is unknown. A sink that does not pull its
+  // data through the input counts its own.
+  virtual int Progress() const;
 
   TAuInput* Input() const { return FInput; }
   virtual void SetInput(TAuInput* input);

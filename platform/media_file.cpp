@@ -18,8 +18,6 @@ namespace {
 
 // The highest sample rate a sound card plays; a header claiming more is damaged.
 constexpr int kMaxSampleRate = 768000;
-// The MP3 decoder's own delay, which FFmpeg adds to the encoder delay of a LAME tag.
-constexpr int64_t kMp3DecoderDelay = 528 + 1;
 
 TAvCodecPtr OpenCodec(const AVCodecParameters& parameters, AVRational timeBase) {
   const AVCodec* codec = avcodec_find_decoder(parameters.codec_id);
@@ -144,15 +142,7 @@ bool TMediaFile::OpenMp3() {
   const TMpegVbrTag& tag = Mp3->Tag;
   const int64_t perFrame = header.SamplesPerFrame;
   const bool tagCounts = tag.Frames && *tag.Frames > 0;
-  // FFmpeg drops the encoder delay (and its decoder's) at the start and the encoder
-  // padding at the end of the frames the tag counts; a decode gives what is left.
-  if (tag.HasEncoderDelays) {
-    Mp3Timeline.Leading = tag.Delay + kMp3DecoderDelay;
-    if (tagCounts) {
-      Mp3Timeline.DiscardEnd = *tag.Frames * perFrame;
-      Mp3Timeline.DiscardBegin = Mp3Timeline.DiscardEnd - tag.Padding + kMp3DecoderDelay;
-    }
-  }
+  Mp3Timeline = Mp3DecodeTimeline(tag, header.SamplesPerFrame);
   // Without a frame count, FFmpeg would guess the length from the bit rate; the headers
   // give the true count. A count is believed only as far as the frames are there: a
   // truncated download keeps the count of the whole file.

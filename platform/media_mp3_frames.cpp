@@ -24,6 +24,17 @@ bool EndsHere(TMediaByteReader& reader, int64_t offset) {
 
 }  // namespace
 
+TMediaTimeline Mp3DecodeTimeline(const TMpegVbrTag& tag, int samplesPerFrame) {
+  TMediaTimeline timeline;
+  if (!tag.HasEncoderDelays) return timeline;
+  timeline.Leading = tag.Delay + kMp3DecoderDelay;
+  if (tag.Frames && *tag.Frames > 0) {
+    timeline.DiscardEnd = *tag.Frames * int64_t{samplesPerFrame};
+    timeline.DiscardBegin = timeline.DiscardEnd - tag.Padding + kMp3DecoderDelay;
+  }
+  return timeline;
+}
+
 std::optional<TMp3Start> LocateMp3Audio(TMediaByteReader& reader) {
   int64_t offset = 0;
   for (int i = 0; i < kMaxId3Tags; ++i) {

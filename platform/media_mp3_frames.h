@@ -7,6 +7,7 @@
 
 #include "platform/media_byte_reader.h"
 #include "platform/media_mpeg_audio.h"
+#include "platform/media_timeline.h"
 
 namespace trimora::media {
 
@@ -17,6 +18,15 @@ struct TMp3Start {
   int64_t AudioOffset = 0;
   TMpegVbrTag Tag;
 };
+
+// The MP3 decoder's own delay, which FFmpeg adds to the encoder delay of a LAME tag.
+constexpr int64_t kMp3DecoderDelay = 528 + 1;
+
+// What a decode keeps of the decoder's output, in samples from the first audio frame's: it
+// drops the encoder delay (and the decoder's) at the start and the encoder padding at the
+// end of the frames the tag counts, as FFmpeg does. A file without a LAME tag is decoded
+// whole: its own encoder delay is part of the sound FFmpeg and our source give.
+TMediaTimeline Mp3DecodeTimeline(const TMpegVbrTag& tag, int samplesPerFrame);
 
 // Nothing when no two consecutive matching frames (or one frame that ends the file) are
 // found within 64 KiB after the tags.

@@ -28,14 +28,32 @@ bool HasText(std::span<const uint8_t> b, size_t at, const char* text) {
   return at + n <= b.size() && std::memcmp(b.data() + at, text, n) == 0;
 }
 
-// Offset of the Xing tag in the first frame: after the header and the side information.
-size_t XingOffset(const TMpegHeader& h) {
-  const bool mono = h.Channels == 1;
-  if (h.Version == 0) return 4 + (mono ? 17 : 32);
-  return 4 + (mono ? 9 : 17);
+}  // namespace
+
+bool HasCrc(const TMpegHeader& header) {
+  return ((header.Word >> 16) & 1) == 0;
 }
 
-}  // namespace
+int SideInfoBytes(const TMpegHeader& h) {
+  const bool mono = h.Channels == 1;
+  if (h.Version == 0) return mono ? 17 : 32;
+  return mono ? 9 : 17;
+}
+
+int MainDataBegin(std::span<const uint8_t> frame, const TMpegHeader& header) {
+  const size_t at = HasCrc(header) ? 6 : 4;
+  if (frame.size() < at + 2) return -1;
+  // Nine bits in MPEG-1, eight in MPEG-2 and 2.5.
+  const int bits = (frame[at] << 8) | frame[at + 1];
+  return header.Version == 0 ? bits >> 7 : bits >> 8;
+}
+
+bool IsFreeFormatHeader(uint32_t word) {
+  const uint32_t versionBits = (word >> 19) & 3;
+  const uint32_t layerBits = (word >> 17) & 3;
+  return (word & 0xFFE00000u) == 0xFFE00000u && versionBits != 1 && layerBits != 0 &&
+         ((word >> 12) & 15) == 0 && ((word >> 10) & 3) != 3;
+}
 
 std::optional<TMpegHeader> ParseMpegHeader(uint32_t word) {
   if ((word & 0xFFE00000u) != 0xFFE00000u) return std::nullopt;
@@ -79,7 +97,8 @@ bool SameMpegStream(const TMpegHeader& a, const TMpegHeader& b) {
 
 TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& header) {
   TMpegVbrTag tag;
-  size_t at = XingOffset(header);
+  // The Xing tag sits after the header and the side information.
+  size_t at = 4 + static_cast<size_t>(SideInfoBytes(header));
   const bool xing = HasText(frame, at, "Xing");
   if (xing || HasText(frame, at, "Info")) {
     tag.Kind = xing ? TMpegVbrTag::TKind::Xing : TMpegVbrTag::TKind::Info;
@@ -100,6 +119,7 @@ TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& h
       const uint32_t v = (uint32_t{frame[delays]} << 16) | (uint32_t{frame[delays + 1]} << 8) |
                          uint32_t{frame[delays + 2]};
       tag.HasEncoderDelays = true;
+      tag.Encoder.assign(reinterpret_cast<const char*>(frame.data() + at), 9);
       tag.Delay = v >> 12;
       tag.Padding = v & 4095;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace trimora::media {
 
@@ -37,10 +38,21 @@ struct TMpegVbrTag {
   bool HasEncoderDelays = false;
   uint32_t Delay = 0;
   uint32_t Padding = 0;
+  std::string Encoder;  // the extension's encoder name, as believed ("LAME3.100")
 };
 
 // Reads the tag of a whole first frame; Kind None when the frame carries audio.
 TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& header);
+
+// Layer III side information: its size after the header (and the CRC when there is one), and
+// the main_data_begin it starts with, the bytes the frame's main data reaches back into the
+// frames before it (the bit reservoir); -1 when `frame` is too short to say.
+bool HasCrc(const TMpegHeader& header);
+int SideInfoBytes(const TMpegHeader& header);
+int MainDataBegin(std::span<const uint8_t> frame, const TMpegHeader& header);
+
+// Whether `word` is a layer I to III header whose bit-rate index says "free format".
+bool IsFreeFormatHeader(uint32_t word);
 
 // Bytes of ID3v2 tags at the start of `bytes` (0 when none); the caller re-reads at the
 // returned offset for a following tag.

@@ -106,21 +106,23 @@ std::vector<uint8_t> MakeInfoTagFrame(const TInfoTagFacts& facts) {
   PutBig32(frame.data(), header);
 
   uint8_t* xing = frame.data() + 4 + layout.SideInfo;
-  std::copy_n("Info", 4, xing);
+  std::copy_n(facts.Vbr ? "Xing" : "Info", 4, xing);
   PutBig32(xing + 4, kXingFlags);
   PutBig32(xing + 8, facts.Frames);
   const uint64_t streamBytes = facts.AudioBytes + frame.size();
   const auto streamBytes32 = static_cast<uint32_t>(std::min<uint64_t>(streamBytes, 0xFFFFFFFF));
   PutBig32(xing + 12, streamBytes32);
   // A constant bit rate makes the seek table a straight line.
-  for (int i = 0; i < 100; ++i) xing[16 + i] = static_cast<uint8_t>(i * 256 / 100);
+  for (int i = 0; i < 100; ++i)
+    xing[16 + i] = facts.Toc.size() == 100 ? facts.Toc[static_cast<size_t>(i)]
+                                           : static_cast<uint8_t>(i * 256 / 100);
   PutBig32(xing + 116, 0);  // quality: not known here
 
   uint8_t* extension = xing + kXingBytes;
   std::string name = facts.Encoder.substr(0, 9);
   name.resize(9, ' ');
   std::copy(name.begin(), name.end(), extension);
-  extension[9] = 0x01;  // tag revision 0, constant bit rate
+  extension[9] = facts.Vbr ? 0x04 : 0x01;  // tag revision 0, variable or constant bit rate
   extension[20] = static_cast<uint8_t>(std::clamp(facts.Kbps, 0, 255));
   const auto delay = static_cast<uint32_t>(std::clamp(facts.Delay, 0, 4095));
   const auto padding = static_cast<uint32_t>(std::clamp(facts.Padding, 0, 4095));

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cutting/single_cut.h"
+
+#include "cutting/cut_error.h"
+#include "cutting/cut_range.h"
+#include "cutting/output_run.h"
+#include "formats/mp3copy/mp3_frame_copy_out.h"
+
+std::unique_ptr<TAuFileOut> MakeFrameKeepingSink(TFileKind kind) {
+  switch (kind) {
+    case TFileKind::Mp3:
+      return std::make_unique<TMP3FrameCopyOut>();
+    case TFileKind::Wave:
+      return MakeSink(kind);
+    case TFileKind::Wma:
+      break;
+  }
+  throw ECutError("WMA frames cannot be kept as they are: a WMA cut is always re-encoded");
+}
+
+bool CopiesFrames(const TAuFileOut& sink) {
+  return dynamic_cast<const TMP3FrameCopyOut*>(&sink) != nullptr;
+}
+
+void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
+  PrepareCut(kind, source, sink);
+  const int64_t asked = FramesToRead(kind, source);
+  if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink)) {
+    // The copy reads the file itself: the frames it kept are what went in.
+    run.Start(sink, kind, [copy] { return copy->SamplesKept(); }, asked);
+    return;
+  }
+  run.Start(sink, kind, FramesDelivered(source), asked);
+}

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+
+#include "cutting/file_kinds.h"
+
+class TOutputRun;
+
+// One stretch of one file into a new file, as the main window and `trimora-cli cut` write it:
+// re-encoded in the source's format, or with the source's frames kept as they are.
+
+// The sink of a cut of `kind` that keeps the source's frames: for MP3 the frame copy (exact on
+// players that honour the gapless header); for WAV its usual sink, whose cut is lossless
+// anyway. ECutError with the reason for WMA, whose frames cannot be cut apart.
+std::unique_ptr<TAuFileOut> MakeFrameKeepingSink(TFileKind kind);
+// Whether `sink` copies frames instead of encoding what its input decodes.
+bool CopiesFrames(const TAuFileOut& sink);
+
+// Carries the source's tags (and, when it encodes, its settings) into `sink`, whose input is
+// `source` with the range applied, and starts it through `run`, which has opened the target.
+void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
