@@ -32,21 +32,7 @@ long DeadPid() {
   return child;
 }
 
-// Reads `input` to its end, as a sink does.
-std::vector<int16_t> ReadAll(TAuInput& input) {
-  std::vector<int16_t> samples;
-  input.StartRead();
-  for (;;) {
-    uint8_t* data = nullptr;
-    uint32_t bytes = 4096;
-    input.ReadData(data, bytes);
-    if (bytes == 0) break;
-    const auto* values = reinterpret_cast<const int16_t*>(data);
-    samples.insert(samples.end(), values, values + bytes / 2);
-  }
-  input.EndRead();
-  return samples;
-}
+using pipeline_test::ReadAll;
 
 // Two seconds at 44100 Hz of each kind: the length the table holds is the sound the file holds
 // (an MP3 source's padding left out), and a selection reads by the same rule everywhere.

@@ -7,6 +7,21 @@ TTempFile::TTempFile(int64_t frames, const std::string& name) : FilePath(Folder 
   test_support::WriteBytes(FilePath, MakeFrames(0, frames));
 }
 
+std::vector<int16_t> ReadAll(TAuInput& input) {
+  std::vector<int16_t> samples;
+  input.StartRead();
+  for (;;) {
+    uint8_t* data = nullptr;
+    uint32_t bytes = 4096;
+    input.ReadData(data, bytes);
+    if (bytes == 0) break;
+    const auto* values = reinterpret_cast<const int16_t*>(data);
+    samples.insert(samples.end(), values, values + bytes / 2);
+  }
+  input.EndRead();
+  return samples;
+}
+
 std::string RunToEnd(TAuOutput& sink) {
   bool done = false;
   sink.OnDone = [&done](TComponent*) { done = true; };

@@ -176,6 +176,9 @@ class TMemoryOut : public TAuOutput {
   bool Released = false;
 };
 
+// Reads `input` to its end, as a sink does: its interleaved 16-bit samples.
+std::vector<int16_t> ReadAll(TAuInput& input);
+
 // Runs `sink` until its OnDone: the run's error message, empty when it succeeded, or "hung"
 // when it did not end.
 std::string RunToEnd(TAuOutput& sink);
