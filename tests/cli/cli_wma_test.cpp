@@ -137,6 +137,14 @@ TEST_F(CliWma, ASourceOfNoListedFormatIsWrittenInTheDefaultFormat) {
   }
 }
 
+// WMA frames cannot be cut apart: --copy is refused before anything is written.
+TEST_F(CliWma, CopyIsRefusedWithTheReason) {
+  const auto run = Folder.Cli({"cut", "stereo.wma", "--copy", "-o", "out.wma"});
+  EXPECT_NE(run.Status, 0);
+  EXPECT_NE(run.Err.find("WMA frames cannot be kept as they are"), std::string::npos) << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(Folder / "out.wma"));
+}
+
 TEST_F(CliWma, FormatsListsTheCodecsAndTheIndexesACutChoosesFrom) {
   const auto run = Folder.Cli({"formats"});
   ASSERT_EQ(run.Status, 0) << run.Err;
