@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QSettings>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -37,6 +38,7 @@
 #include "app/window_parts.h"
 #include "cutting/cut_range.h"
 #include "cutting/safe_output.h"
+#include "cutting/single_cut.h"
 #include "cutting/time_text.h"
 
 namespace {
@@ -48,6 +50,7 @@ namespace fs = std::filesystem;
 const QString kCaption = QString::fromLatin1(message_box::kCaption);
 constexpr char kOpenFolderKey[] = "folders/open";
 constexpr char kSaveFolderKey[] = "folders/save";
+constexpr char kKeepFramesKey[] = "cut/keepMp3Frames";
 
 std::string Text(const QLineEdit* edit) {
   return edit->text().toStdString();
@@ -114,6 +117,12 @@ void TfrmMain::BuildControls() {
   bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
+  cbKeepFrames = new QCheckBox(tr("Keep MP3 frames (no re-encoding)"), this);
+  cbKeepFrames->setObjectName("cbKeepFrames");
+  cbKeepFrames->setToolTip(
+      tr("Copies the MP3 frames as they are: no loss of quality, and exact on players that "
+         "honour the gapless header"));
+  cbKeepFrames->setChecked(QSettings().value(QString::fromLatin1(kKeepFramesKey)).toBool());
 
   auto* fileRow = new QHBoxLayout;
   fileRow->addWidget(eOpenFile, 1);
@@ -137,6 +146,10 @@ void TfrmMain::BuildControls() {
     playRow->addWidget(b);
   playRow->addStretch(1);
 
+  auto* optionsRow = new QHBoxLayout;
+  optionsRow->addWidget(cbKeepFrames);
+  optionsRow->addStretch(1);
+
   auto* actionRow = new QHBoxLayout;
   for (QPushButton* b : {bStartCut, bEasyCut, bJoiner}) actionRow->addWidget(b);
   actionRow->addStretch(1);
@@ -148,6 +161,7 @@ void TfrmMain::BuildControls() {
   body->addWidget(tbAudio);
   body->addLayout(timeRow);
   body->addLayout(playRow);
+  body->addLayout(optionsRow);
   body->addLayout(actionRow);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -158,6 +172,9 @@ void TfrmMain::BuildControls() {
 
   connect(bOpen, &QPushButton::clicked, this, &TfrmMain::bOpenClick);
   connect(bStartCut, &QPushButton::clicked, this, &TfrmMain::bStartCutClick);
+  connect(cbKeepFrames, &QCheckBox::toggled, this, [](bool keep) {
+    QSettings().setValue(QString::fromLatin1(kKeepFramesKey), keep);
+  });
   connect(bAbout, &QPushButton::clicked, this, &TfrmMain::bAboutClick);
   // bJoinerClick: the joiner and mixer, modal over this window.
   connect(bJoiner, &QPushButton::clicked, this, [this] {
@@ -214,6 +231,10 @@ void TfrmMain::WirePipelines() {
         kind, pipeline.Output, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
         [this] { MP3Out1Done(); });
   }
+  MP3Copy1.SetInput(&MP3In1);
+  WireSink(
+      TFileKind::Mp3, MP3Copy1, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
+      [this] { MP3Out1Done(); });
 }
 
 void TfrmMain::FormCreate() {
@@ -239,6 +260,8 @@ void TfrmMain::UpdateFileControls() {
   eStart->setEnabled(open);
   eEnd->setEnabled(open);
   tbAudio->setEnabled(open && tbAudio->Max() > 0);
+  const auto kind = KindOf(eOpenFile->text());
+  cbKeepFrames->setEnabled(open && kind && KeepsFramesByCopy(*kind));
   UpdatePlayActions();
 }
 
@@ -473,11 +496,11 @@ void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, b
   if (!input.Valid()) throw std::runtime_error("the file holds no sound this program can read");
   ApplyRange(input, RangeToRead(*kind, input, FSelection.StartMs(), FSelection.EndMs(),
                                 FSelection.ToEnd()));
-  pipeline.Output.SetFileName(
-      window_parts::OpenTarget(FRun, QString::fromStdString(target.string()), replace,
-                               {QString::fromStdString(source.string())}));
-  PrepareCut(*kind, input, pipeline.Output);
-  FRun.Start(pipeline.Output, *kind, FramesDelivered(input), FramesToRead(*kind, input));
+  TAuFileOut& sink =
+      cbKeepFrames->isChecked() && KeepsFramesByCopy(*kind) ? MP3Copy1 : pipeline.Output;
+  sink.SetFileName(window_parts::OpenTarget(FRun, QString::fromStdString(target.string()),
+                                            replace, {QString::fromStdString(source.string())}));
+  StartCut(FRun, *kind, input, sink);
 }
 
 void TfrmMain::SinkProgress(TAuOutput& sink) {

@@ -18,12 +18,14 @@
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
+#include "formats/mp3copy/mp3_frame_copy_out.h"
 #include "formats/mp3out/mp3_out.h"
 #include "formats/wave/wave_in.h"
 #include "formats/wave/wave_out.h"
 #include "platform/media_player.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -74,6 +76,8 @@ class TfrmMain : public QWidget {
   QPushButton* bEasyCut;
   QPushButton* bJoiner;
   QPushButton* bAbout;
+  // Not in the design: a cut of an MP3 file that copies its frames instead of re-encoding.
+  QCheckBox* cbKeepFrames;
   QMenu* pmAbout;
   TBanner* imgTitle;
   TLinkLabel* Image1;
@@ -158,6 +162,7 @@ class TfrmMain : public QWidget {
   TWMIn WMIn1;
   TWaveOut WaveOut1;
   TMP3Out MP3Out1;
+  TMP3FrameCopyOut MP3Copy1;  // reads MP3In1, when the frames are kept
   TWMAOut WMAOut1;
 
   TPeakBuilder FPeaks;

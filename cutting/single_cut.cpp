@@ -18,8 +18,8 @@ std::unique_ptr<TAuFileOut> MakeFrameKeepingSink(TFileKind kind) {
   throw ECutError("WMA frames cannot be kept as they are: a WMA cut is always re-encoded");
 }
 
-bool CopiesFrames(const TAuFileOut& sink) {
-  return dynamic_cast<const TMP3FrameCopyOut*>(&sink) != nullptr;
+bool KeepsFramesByCopy(TFileKind kind) {
+  return kind == TFileKind::Mp3;
 }
 
 void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {

@@ -14,8 +14,9 @@ class TOutputRun;
 // players that honour the gapless header); for WAV its usual sink, whose cut is lossless
 // anyway. ECutError with the reason for WMA, whose frames cannot be cut apart.
 std::unique_ptr<TAuFileOut> MakeFrameKeepingSink(TFileKind kind);
-// Whether `sink` copies frames instead of encoding what its input decodes.
-bool CopiesFrames(const TAuFileOut& sink);
+// Whether a cut of `kind` can keep the source's frames by copying them (MP3): a WAV cut is
+// lossless anyway, and WMA frames cannot be cut apart.
+bool KeepsFramesByCopy(TFileKind kind);
 
 // Carries the source's tags (and, when it encodes, its settings) into `sink`, whose input is
 // `source` with the range applied, and starts it through `run`, which has opened the target.
