@@ -3,6 +3,7 @@
 // tests needs no display. Settings go to Qt's test location, never the user's.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStyleFactory>
@@ -18,10 +19,18 @@ class TQtApplication : public ::testing::Environment {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     App = std::make_unique<QApplication>(Argc, Argv);
     QApplication::setOrganizationName(QStringLiteral("TrimoraTests"));
-    QApplication::setApplicationName(QStringLiteral("trimora-tests"));
+    // One settings file a process: ctest runs tests side by side, and each clears its own.
+    QApplication::setApplicationName(
+        QStringLiteral("trimora-tests-%1").arg(QCoreApplication::applicationPid()));
     QSettings().clear();
   }
-  void TearDown() override { App.reset(); }
+  void TearDown() override {
+    QSettings settings;
+    settings.clear();
+    settings.sync();
+    QFile::remove(settings.fileName());
+    App.reset();
+  }
 
  private:
   int Argc = 1;
