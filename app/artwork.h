@@ -5,8 +5,8 @@
 #include <QPixmap>
 
 // The pictures of the windows, drawn in code so that they stay sharp at any scaling and
-// need no image plugin: the program's icon (the same design as resources/org.quarvo.Trimora.svg, which
-// the desktop entry uses), the title banner, the update and donate pictures.
+// need no image plugin: the program's icon (the same design as resources/org.quarvo.Trimora.svg,
+// which the desktop entry uses), the title banner, the update and donate pictures.
 namespace artwork {
 
 QPixmap IconPixmap(int size, qreal devicePixelRatio = 1.0);

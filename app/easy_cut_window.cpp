@@ -24,6 +24,7 @@
 #include <stdexcept>
 
 #include "app/message_box.h"
+#include "app/mnemonics.h"
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "cutting/time_text.h"
@@ -45,6 +46,8 @@ TfrmEasyCut::TfrmEasyCut(QWidget* parent) : TRunDialog("frmEasyCut", tr("Segment
   BuildActions();
   WirePipelines();
   FormCreate();
+  mnemonics::Install(this);
+  mnemonics::NameControls(this);
 }
 
 TfrmEasyCut::~TfrmEasyCut() {
@@ -59,6 +62,7 @@ void TfrmEasyCut::BuildControls() {
   eOpenFile->setObjectName("eOpenFile");
   eOpenFile->setReadOnly(true);
   eOpenFile->setMinimumWidth(300);
+  eOpenFile->setAccessibleName(tr("Open file"));
   auto* fileRow = new QHBoxLayout(GroupBox2);
   fileRow->addWidget(eOpenFile, 1);
   fileRow->addWidget(bOpen);
@@ -77,6 +81,7 @@ void TfrmEasyCut::BuildControls() {
   lvMain->setSelectionMode(QAbstractItemView::SingleSelection);
   lvMain->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lvMain->setMinimumWidth(120 * 2 + lvMain->frameWidth() * 2 + 20);
+  lvMain->setAccessibleName(tr("Stretches to remove"));
 
   bUP = Button("bUP", tr("&Up"), this);
   bDown = Button("bDown", tr("&Down"), this);
@@ -84,6 +89,8 @@ void TfrmEasyCut::BuildControls() {
   bRemoveAll = Button("bRemoveAll", tr("Remove &All"), this);
   bStart = Button("bStart", tr("&Start Now"), this);
   bClose = Button("bClose", tr("&Close"), this);
+  bStopCut = Button("bStopCut", tr("S&top"), this);
+  bStopCut->hide();
   bStart->setDefault(true);
 
   auto* listButtons = new QVBoxLayout;
@@ -96,6 +103,7 @@ void TfrmEasyCut::BuildControls() {
   auto* actions = new QHBoxLayout;
   actions->addStretch(1);
   actions->addWidget(bStart);
+  actions->addWidget(bStopCut);
   actions->addWidget(bClose);
   auto* body = new QVBoxLayout(this);
   body->addWidget(GroupBox2);
@@ -103,11 +111,21 @@ void TfrmEasyCut::BuildControls() {
   body->addLayout(BuildTimeBox());
   body->addLayout(actions);
   resize(sizeHint().width(), 400);
+  // The rows are typed before they are listed, so the time box comes first in tab order;
+  // its "&Add to List" is then the first button bearing A, ahead of "Remove &All".
+  QWidget* order[] = {bOpen, eOpenFile, eStart,     eEnd,   bAdd,     lvMain, bUP,
+                      bDown, bRemove,   bRemoveAll, bStart, bStopCut, bClose};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(bOpen, &QPushButton::clicked, this, &TfrmEasyCut::bOpenClick);
   connect(bAdd, &QPushButton::clicked, this, &TfrmEasyCut::bAddClick);
   connect(bRemoveAll, &QPushButton::clicked, this, &TfrmEasyCut::bRemoveAllClick);
   connect(bClose, &QPushButton::clicked, this, &QWidget::close);
+  connect(bStopCut, &QPushButton::clicked, this, [this] {
+    if (Running()) StopBatch();
+  });
+  connect(lvMain, &QTableWidget::cellDoubleClicked, this,
+          [this](int row, int) { lvMainDblClick(row); });
   eStart->SetExitCheck([this] { return eStartExit(); });
   eEnd->SetExitCheck([this] { return eEndExit(); });
 }
@@ -229,8 +247,8 @@ bool TfrmEasyCut::eEndExit() {
 // compares and shows one form; a malformed one is refused and the edit takes the focus back.
 bool TfrmEasyCut::CheckTimeEdit(QLineEdit* edit) {
   const std::string text = Text(edit);
-  if (IsTimeText(text)) {
-    edit->setText(QString::fromStdString(NormalizeTimeText(text)));
+  if (IsTimeText(text) || IsPreciseTimeText(text)) {
+    edit->setText(QString::fromStdString(NormalizePreciseTimeText(text)));
     return true;
   }
   ShowMessage(tr("Please make sure the time format is 00:00:00.0"));
@@ -249,13 +267,35 @@ void TfrmEasyCut::bAddClick() {
     return ShowMessage(tr("Please make sure the start time should be smaller than the end time"));
   if (TimeTextToMs(lFileTime->text().toStdString()) < end)
     return ShowMessage(tr("Please make sure the end time should be smaller than the total time"));
+  AddRow(eStart->text(), eEnd->text());
+}
+
+// A row whose start is listed already is not added again.
+void TfrmEasyCut::AddRow(const QString& start, const QString& end) {
   for (int row = 0; row < lvMain->rowCount(); ++row)
-    if (lvMain->item(row, 0)->text().toUpper() == eStart->text().toUpper()) return;
+    if (lvMain->item(row, 0)->text().toUpper() == start.toUpper()) return;
   const int row = lvMain->rowCount();
   lvMain->insertRow(row);
-  lvMain->setItem(row, 0, new QTableWidgetItem(eStart->text()));
-  lvMain->setItem(row, 1, new QTableWidgetItem(eEnd->text()));
+  lvMain->setItem(row, 0, new QTableWidgetItem(start));
+  lvMain->setItem(row, 1, new QTableWidgetItem(end));
   SelectRow(row);
+}
+
+void TfrmEasyCut::StartWith(const QString& path, const QString& start, const QString& end) {
+  OpenFile(path);
+  if (eOpenFile->text().isEmpty() || start.isEmpty()) return;
+  // The file's end as this window shows it, so that the row passes the length check.
+  const QString last = end.isEmpty() ? lFileTime->text() : end;
+  eStart->setText(start);
+  eEnd->setText(last);
+  if (TimeTextToMs(last.toStdString()) > TimeTextToMs(start.toStdString())) AddRow(start, last);
+}
+
+void TfrmEasyCut::lvMainDblClick(int row) {
+  if (row < 0 || row >= lvMain->rowCount()) return;
+  SelectRow(row);
+  eStart->setText(lvMain->item(row, 0)->text());
+  eEnd->setText(lvMain->item(row, 1)->text());
 }
 
 int TfrmEasyCut::SelectedIndex() const {
@@ -310,6 +350,7 @@ void TfrmEasyCut::UpdateActions() {
   aMoveDown->setEnabled(listShown && row >= 0 && row < lvMain->rowCount() - 1);
   aRemove->setEnabled(row >= 0);
   aStartCut->setEnabled(lvMain->rowCount() > 0 && !eOpenFile->text().isEmpty() && !Running());
+  bStopCut->setVisible(Running());
 }
 
 QString TfrmEasyCut::StopQuestion() const {

@@ -48,6 +48,12 @@ class TfrmEasyCut : public TRunDialog {
 
   // Opens `path` as if chosen in the open dialog.
   void OpenFile(const QString& path);
+  // Opens `path` and, unless `start` is empty, lists the stretch from `start` to `end` (to
+  // the end of the file when `end` is empty) as the first row, with its times in the edits:
+  // the main window hands over its file and its selection so.
+  void StartWith(const QString& path, const QString& start, const QString& end);
+  // The rows' start and end put into the edits by a double click on a row.
+  void lvMainDblClick(int row);
   // Whether a batch is running.
   bool Running() const override { return FRun.Running(); }
 
@@ -69,6 +75,8 @@ class TfrmEasyCut : public TRunDialog {
   QPushButton* bRemove;
   QPushButton* bRemoveAll;
   QPushButton* bStart;
+  // Shown while a batch runs: stops it, leaving nothing behind.
+  QPushButton* bStopCut;
   QPushButton* bClose;
   QActionGroup* ActionList1;
   QAction* aStartCut;
@@ -93,6 +101,7 @@ class TfrmEasyCut : public TRunDialog {
   bool eEndExit();
   bool CheckTimeEdit(QLineEdit* edit);
   void bAddClick();
+  void AddRow(const QString& start, const QString& end);
   void aMoveUpExecute();
   void aMoveDownExecute();
   void MoveSelected(int by);

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   }
   QGuiApplication app(argc, argv);
   for (const int size : {16, 32, 48, 64, 128, 256}) {
-    const QString file = QStringLiteral("%1/%2x%2.png").arg(QString::fromLocal8Bit(argv[1])).arg(size);
+    const QString file =
+        QStringLiteral("%1/%2x%2.png").arg(QString::fromLocal8Bit(argv[1])).arg(size);
     if (!artwork::IconPixmap(size).save(file, "PNG")) {
       std::fprintf(stderr, "trimora-icons: cannot write %s\n", file.toLocal8Bit().constData());
       return 1;

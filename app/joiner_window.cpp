@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/message_box.h"
+#include "app/mnemonics.h"
 #include "app/window_parts.h"
 #include "cutting/safe_output.h"
 
@@ -45,6 +46,8 @@ TfrmJoiner::TfrmJoiner(QWidget* parent) : TRunDialog("frmJoiner", tr("Joiner & M
   BuildControls();
   WirePipelines();
   FCaption = windowTitle();
+  mnemonics::Install(this);
+  mnemonics::NameControls(this);
 }
 
 TfrmJoiner::~TfrmJoiner() {
@@ -60,9 +63,16 @@ void TfrmJoiner::BuildControls() {
   eFile2 = FileEdit("eFile2", this);
   bOpen1 = Button("bOpen1", tr("&Open File"), this);
   bOpen2 = Button("bOpen2", tr("&Open File"), this);
+  eFile1->setAccessibleName(tr("First file"));
+  eFile2->setAccessibleName(tr("Second file"));
+  bOpen1->setAccessibleName(tr("Open the first file"));
+  bOpen2->setAccessibleName(tr("Open the second file"));
 
   rgMode = new QGroupBox(this);
   rgMode->setObjectName("rgMode");
+  rgMode->setAccessibleName(tr("Mode"));
+  // Enlarged, the window widens its file names; the rest keeps its height.
+  rgMode->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   FModes = new QButtonGroup(this);
   auto* columns = new QGridLayout(rgMode);
   const QString items[] = {tr("Joiner"), tr("Mixer")};
@@ -89,7 +99,13 @@ void TfrmJoiner::BuildControls() {
   auto* body = new QVBoxLayout(this);
   body->addLayout(files);
   body->addWidget(rgMode);
+  body->addStretch(1);
   body->addLayout(actions);
+
+  // Each file's edit is followed by its own button, so that the letter O, which both bear,
+  // reaches the button of the row the user is in.
+  QWidget* order[] = {eFile1, bOpen1, eFile2, bOpen2, ModeItem(0), ModeItem(1), bStart, bClose};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(bOpen1, &QPushButton::clicked, this, &TfrmJoiner::bOpen1Click);
   connect(bOpen2, &QPushButton::clicked, this, &TfrmJoiner::bOpen2Click);

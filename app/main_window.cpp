@@ -34,6 +34,7 @@
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/message_box.h"
+#include "app/mnemonics.h"
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "cutting/cut_range.h"
@@ -51,6 +52,9 @@ const QString kCaption = QString::fromLatin1(message_box::kCaption);
 constexpr char kOpenFolderKey[] = "folders/open";
 constexpr char kSaveFolderKey[] = "folders/save";
 constexpr char kKeepFramesKey[] = "cut/keepMp3Frames";
+// The bar's height and its track's at the designed size of the window.
+constexpr int kDesignedBar = 50;
+constexpr int kDesignedTrack = 24;
 
 std::string Text(const QLineEdit* edit) {
   return edit->text().toStdString();
@@ -67,6 +71,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   BuildAboutMenu();
   WirePipelines();
   FormCreate();
+  BuildKeys();
+  mnemonics::Install(this);
+  mnemonics::NameControls(this);
 }
 
 TfrmMain::~TfrmMain() {
@@ -85,20 +92,25 @@ void TfrmMain::BuildControls() {
   eOpenFile = new QLineEdit(this);
   eOpenFile->setObjectName("eOpenFile");
   eOpenFile->setReadOnly(true);
+  eOpenFile->setAccessibleName(tr("Open file"));
   bOpen = Button("bOpen", tr("&Open File"), this);
 
   tbAudio = new TTrackBar2(this);
   tbAudio->setObjectName("tbAudio");
-  tbAudio->setMinimumHeight(50);
+  tbAudio->setMinimumHeight(kDesignedBar);
   tbAudio->SetThumbSize(12);
   tbAudio->SetSecondThumb(true);
   tbAudio->SetTrackCenterColor(QColor(0x00, 0x80, 0x00));
   tbAudio->SetTickSize(2);
   tbAudio->SetTickColor(Qt::black);
   // Taller than the design's track, so that the waveform behind it can be read.
-  tbAudio->SetTrackSize(24);
+  tbAudio->SetTrackSize(kDesignedTrack);
   tbAudio->SetMax(0);
   tbAudio->SetPositionL(0);
+  tbAudio->setAccessibleName(tr("Selection"));
+  // The window grows: the bar takes most of the extra height, its track all of its own.
+  tbAudio->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  tbAudio->installEventFilter(this);
 
   eStart = new TTimeEdit("eStart", tr("Start Time"), this);
   eEnd = new TTimeEdit("eEnd", tr("End Time"), this);
@@ -106,6 +118,8 @@ void TfrmMain::BuildControls() {
   Label1->setObjectName("Label1");
   lFileTime = new QLabel(QStringLiteral("00:00:00.0"), this);
   lFileTime->setObjectName("lFileTime");
+  lCursor = Label("lCursor", QString(), this);
+  lCursor->setToolTip(tr("Play cursor"));
 
   bPlay = Button("bPlay", tr("&Play"), this);
   bPause = Button("bPause", tr("P&ause"), this);
@@ -114,6 +128,8 @@ void TfrmMain::BuildControls() {
   bMarkEnd = Button("bMarkEnd", tr("Mark &End"), this);
   bPlaySelection = Button("bPlaySelection", tr("P&lay Selection"), this);
   bStartCut = Button("bStartCut", tr("Start &Cut"), this);
+  bStopCut = Button("bStopCut", tr("Stop C&ut"), this);
+  bStopCut->hide();
   bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
@@ -140,6 +156,7 @@ void TfrmMain::BuildControls() {
   timeRow->addWidget(Label1);
   timeRow->addWidget(lFileTime);
   timeRow->addStretch(1);
+  timeRow->addWidget(lCursor);
 
   auto* playRow = new QHBoxLayout;
   for (QPushButton* b : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection})
@@ -154,11 +171,12 @@ void TfrmMain::BuildControls() {
   for (QPushButton* b : {bStartCut, bEasyCut, bJoiner}) actionRow->addWidget(b);
   actionRow->addStretch(1);
   actionRow->addWidget(bAbout);
+  actionRow->insertWidget(actionRow->indexOf(bStartCut) + 1, bStopCut);
 
   auto* body = new QVBoxLayout;
   body->setContentsMargins(10, 8, 10, 10);
   body->addLayout(fileRow);
-  body->addWidget(tbAudio);
+  body->addWidget(tbAudio, 1);
   body->addLayout(timeRow);
   body->addLayout(playRow);
   body->addLayout(optionsRow);
@@ -175,6 +193,9 @@ void TfrmMain::BuildControls() {
   connect(cbKeepFrames, &QCheckBox::toggled, this, [](bool keep) {
     QSettings().setValue(QString::fromLatin1(kKeepFramesKey), keep);
   });
+  connect(bStopCut, &QPushButton::clicked, this, [this] {
+    if (Cutting()) StopCut();
+  });
   connect(bAbout, &QPushButton::clicked, this, &TfrmMain::bAboutClick);
   // bJoinerClick: the joiner and mixer, modal over this window.
   connect(bJoiner, &QPushButton::clicked, this, [this] {
@@ -185,6 +206,12 @@ void TfrmMain::BuildControls() {
   // bEasyCutClick: the segment cut, modal over this window.
   connect(bEasyCut, &QPushButton::clicked, this, [this] {
     TfrmEasyCut easyCut(this);
+    // The file open here, and the stretch chosen in it unless that is the whole file.
+    if (!eOpenFile->text().isEmpty()) {
+      const bool whole = FSelection.StartMs() == 0 && FSelection.ToEnd();
+      easyCut.StartWith(eOpenFile->text(), whole ? QString() : Shown(FSelection.StartMs()),
+                        FSelection.ToEnd() ? QString() : Shown(FSelection.EndMs()));
+    }
     easyCut.exec();
     tbAudio->update();
   });
@@ -257,6 +284,7 @@ void TfrmMain::FormShow() {
 // half a second have nowhere to go.
 void TfrmMain::UpdateFileControls() {
   const bool open = !eOpenFile->text().isEmpty();
+  if (!Cutting()) setWindowTitle(FileCaption());
   eStart->setEnabled(open);
   eEnd->setEnabled(open);
   tbAudio->setEnabled(open && tbAudio->Max() > 0);
@@ -318,6 +346,10 @@ void TfrmMain::ResetFile() {
   UpdateFileControls();
 }
 
+QString TfrmMain::Shown(int32_t ms) const {
+  return QString::fromStdString(FSelection.Precise() ? MsToPreciseTimeText(ms) : MsToTimeText(ms));
+}
+
 void TfrmMain::ShowSelection(bool times) {
   const bool showing = FShowingSelection;
   FShowingSelection = true;
@@ -332,10 +364,10 @@ void TfrmMain::ShowSelection(bool times) {
   FShownL = tbAudio->PositionL();
   FShownU = tbAudio->PositionU();
   if (times) {
-    eStart->setText(TimeText(FSelection.StartMs()));
-    eEnd->setText(TimeText(FSelection.EndMs()));
+    eStart->setText(Shown(FSelection.StartMs()));
+    eEnd->setText(Shown(FSelection.EndMs()));
   }
-  lFileTime->setText(TimeText(FSelection.SizeMs()));
+  lFileTime->setText(Shown(FSelection.SizeMs()));
   FShowingSelection = showing;
 }
 
@@ -379,24 +411,30 @@ void TfrmMain::tbAudioChange() {
 
 namespace {
 
-// The milliseconds `edit` holds: `shown` when it still shows that time (which it shows cut to
-// tenths), so that an untouched edit keeps the selection's exact end.
+// The milliseconds `edit` holds: `shown` when it still shows that time (which it may show
+// cut to tenths), so that an untouched edit keeps the selection's exact end.
 int32_t EditMs(const QLineEdit* edit, int32_t shown) {
-  const std::string text = NormalizeTimeText(Text(edit));
-  return text == MsToTimeText(shown) ? shown : TimeTextToMs(text);
+  const std::string text = NormalizePreciseTimeText(Text(edit));
+  return text == MsToTimeText(shown) || text == MsToPreciseTimeText(shown) ? shown
+                                                                           : TimeTextToMs(text);
 }
 
 bool HoldsTime(const QLineEdit* edit) {
-  const std::string text = Text(edit);
-  return IsTimeText(text) && HasTimeLayout(text);
+  return IsShownTimeText(Text(edit));
+}
+
+bool IsAnyTimeText(const std::string& text) {
+  return IsTimeText(text) || IsPreciseTimeText(text);
 }
 
 }  // namespace
 
 void TfrmMain::TakeTypedTimes() {
   if (!HoldsTime(eStart) || !HoldsTime(eEnd)) return;
-  if (FSelection.Set(EditMs(eStart, FSelection.StartMs()), EditMs(eEnd, FSelection.EndMs())))
+  if (FSelection.Set(EditMs(eStart, FSelection.StartMs()), EditMs(eEnd, FSelection.EndMs()))) {
+    FSelection.SetPrecise(IsPreciseTimeText(Text(eStart)) || IsPreciseTimeText(Text(eEnd)));
     ShowSelection(false);
+  }
 }
 
 // While typing, only complete times in order move the thumbs; nothing is said.
@@ -411,12 +449,12 @@ void TfrmMain::eEndChange() {
 bool TfrmMain::eStartExit() {
   const std::string text = Text(eStart);
   QString problem;
-  if (!IsTimeText(text))
+  if (!IsAnyTimeText(text))
     problem = tr("Please make sure the time format is 00:00:00.0");
-  else if (IsTimeText(Text(eEnd)) && TimeTextToMs(Text(eEnd)) <= TimeTextToMs(text))
+  else if (IsAnyTimeText(Text(eEnd)) && TimeTextToMs(Text(eEnd)) <= TimeTextToMs(text))
     problem = tr("Please make sure the start time should be smaller than the end time");
   if (problem.isEmpty()) {
-    eStart->setText(QString::fromStdString(NormalizeTimeText(text)));
+    eStart->setText(QString::fromStdString(NormalizePreciseTimeText(text)));
     TakeTypedTimes();
     return true;
   }
@@ -428,12 +466,12 @@ bool TfrmMain::eStartExit() {
 bool TfrmMain::eEndExit() {
   const std::string text = Text(eEnd);
   QString problem;
-  if (!IsTimeText(text))
+  if (!IsAnyTimeText(text))
     problem = tr("Please make sure the time format is 00:00:00.0");
   else if (TimeTextToMs(text) > FSelection.LengthMs())
     problem = tr("Please make sure the end time should be smaller than the total time");
   if (problem.isEmpty()) {
-    eEnd->setText(QString::fromStdString(NormalizeTimeText(text)));
+    eEnd->setText(QString::fromStdString(NormalizePreciseTimeText(text)));
     TakeTypedTimes();
     return true;
   }
@@ -480,6 +518,7 @@ void TfrmMain::bStartCutClick() {
   bStartCut->setEnabled(false);
   try {
     StartFormatStep(sourceText.toStdString(), target.toStdString(), replace);
+    bStopCut->show();
   } catch (const std::exception& e) {
     FRun.Stop();
     bStartCut->setEnabled(true);
@@ -505,16 +544,18 @@ void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, b
 
 void TfrmMain::SinkProgress(TAuOutput& sink) {
   const int progress = sink.Progress();
-  if (progress >= 0) setWindowTitle(kCaption + QStringLiteral(" - Cutting ... %1%").arg(progress));
+  if (progress >= 0)
+    setWindowTitle(FileCaption() + QStringLiteral(" - Cutting ... %1%").arg(progress));
 }
 
 // The end of every cut: a run that ended well is moved into place; a failed one leaves no
 // file behind and says why.
 void TfrmMain::MP3Out1Done() {
   if (!Cutting()) return;
-  setWindowTitle(kCaption);
+  setWindowTitle(FileCaption());
   const std::string error = FRun.Finish();
   bStartCut->setEnabled(true);
+  bStopCut->hide();
   if (error.empty()) return;
   // Shown once the engine's call has returned, so that its dispatcher is not held up.
   const QString text = tr("The cut could not be written: %1").arg(QString::fromStdString(error));
@@ -523,8 +564,22 @@ void TfrmMain::MP3Out1Done() {
 
 void TfrmMain::StopCut() {
   FRun.Stop();
-  setWindowTitle(kCaption);
+  setWindowTitle(FileCaption());
   bStartCut->setEnabled(true);
+  bStopCut->hide();
+}
+
+QString TfrmMain::FileCaption() const {
+  const QString file = eOpenFile->text();
+  return file.isEmpty() ? kCaption : kCaption + " - " + QFileInfo(file).fileName();
+}
+
+// The track follows the bar's height, so that the waveform in it takes what the window gives.
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tbAudio && event->type() == QEvent::Resize)
+    tbAudio->SetTrackSize(
+        std::max(kDesignedTrack, tbAudio->height() - kDesignedBar + kDesignedTrack));
+  return QWidget::eventFilter(watched, event);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -73,6 +73,10 @@ class TfrmMain : public QWidget {
   QPushButton* bMarkEnd;
   QPushButton* bPlaySelection;
   QPushButton* bStartCut;
+  // Shown in place of nothing while a cut runs: stops it, leaving nothing behind.
+  QPushButton* bStopCut;
+  // Where the play cursor is, as time text, next to the time edits.
+  QLabel* lCursor;
   QPushButton* bEasyCut;
   QPushButton* bJoiner;
   QPushButton* bAbout;
@@ -96,6 +100,7 @@ class TfrmMain : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -103,6 +108,13 @@ class TfrmMain : public QWidget {
  private:
   void BuildControls();
   void BuildAboutMenu();
+  // Space, Escape, the marks, Home and End, Ctrl+O and Ctrl+Enter (main_window_keys.cpp).
+  void BuildKeys();
+  // Home and End: the cursor to the start or the end of the selection; playing goes on there.
+  void JumpTo(bool end);
+  // The caption: the program's name, then the open file's name.
+  QString FileCaption() const;
+  void ShowCursorTime();
   void WirePipelines();
   void FormCreate();
   void FormShow();
@@ -110,6 +122,8 @@ class TfrmMain : public QWidget {
   // The selection shown: the thumbs at their nearest half seconds and the length of the
   // selection; with `times`, the two edits too. Changes made here are not taken back as edits.
   void ShowSelection(bool times);
+  // `ms` as the selection is shown: to the millisecond when it was chosen so.
+  QString Shown(int32_t ms) const;
   // The two edits taken over into the selection when both hold times in order; an edit that
   // still shows the selection's time keeps its exact value.
   void TakeTypedTimes();

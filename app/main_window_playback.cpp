@@ -116,6 +116,7 @@ void TfrmMain::aStopExecute() {
   MediaPlayer1.Stop();
   MediaPlayer1.Close();
   UpdatePlayActions();
+  ShowCursorTime();
 }
 
 // As the track bar keeps its thumbs apart, a mark at or past the other end stops half a
@@ -163,5 +164,6 @@ void TfrmMain::Timer1Timer() {
     return;
   }
   tbAudio->SetLinePosition(cursor);
+  ShowCursorTime();
   if (tbAudio->LinePosition() >= tbAudio->Max() && bStop->isEnabled()) aStopExecute();
 }

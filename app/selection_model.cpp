@@ -7,6 +7,7 @@ void TSelectionModel::Reset(int32_t lengthMs) {
   FLengthMs = std::max(lengthMs, 0);
   FStartMs = 0;
   FEndMs = FLengthMs;
+  FPrecise = false;
 }
 
 bool TSelectionModel::SetStart(int32_t ms) {

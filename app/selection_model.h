@@ -25,6 +25,11 @@ class TSelectionModel {
   // Both ends at once, accepted when 0 <= start < end <= the length.
   bool Set(int32_t startMs, int32_t endMs);
 
+  // The selection was chosen finer than a tenth (a time typed with milliseconds): the
+  // windows show its times to the millisecond. A new file clears it.
+  bool Precise() const { return FPrecise; }
+  void SetPrecise(bool value) { FPrecise = value; }
+
   // The track bar's units: half seconds, the length rounded down as the bar's Max, each end
   // at its nearest half second within the bar.
   int MaxUnits() const { return FLengthMs / kUnitMs; }
@@ -43,4 +48,5 @@ class TSelectionModel {
   int32_t FLengthMs = 0;
   int32_t FStartMs = 0;
   int32_t FEndMs = 0;
+  bool FPrecise = false;
 };

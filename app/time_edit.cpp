@@ -10,8 +10,9 @@ TTimeEdit::TTimeEdit(const char* name, const QString& hint, QWidget* parent)
     : QLineEdit(QStringLiteral("00:00:00.0"), parent) {
   setObjectName(name);
   setToolTip(hint);
-  setMaxLength(10);
-  setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.00")) + 16);
+  // Room for the form with milliseconds ("00:00:00.000") as well as the designed one.
+  setMaxLength(12);
+  setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00:00:00.000")) + 10);
 }
 
 bool TTimeEdit::Check() {

@@ -4,7 +4,8 @@
 #include <QLineEdit>
 #include <functional>
 
-// A time edit of the windows: "00:00:00.0", at most ten characters, just wide enough for it.
+// A time edit of the windows: "00:00:00.0", or "00:00:00.000" for a time to the millisecond,
+// at most twelve characters, just wide enough for them.
 // Leaving it for another control of the same window runs its check (once the focus has
 // moved); the window losing the focus to a dialog, a menu or another program does not, and
 // neither does a focus change caused by a check's own message box. A check that fails is

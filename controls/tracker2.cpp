@@ -273,7 +273,7 @@ void TTrackBar2::NotifyChange() {
 
 void TTrackBar2::UpdateLineStrip(int value) {
   if (value <= 0) return;
-  update(QRect(Geometry().LineX(value), 0, 1, 50));
+  update(QRect(Geometry().LineX(value), 0, 1, std::max(50, height())));
 }
 
 // --- input -------------------------------------------------------------------------------

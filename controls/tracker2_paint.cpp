@@ -3,6 +3,7 @@
 // masked over the pixels beneath them, which a widget's paint device cannot be read for.
 
 #include <QPaintEvent>
+#include <algorithm>
 
 #include "controls/thumb_images.h"
 #include "controls/tracker2.h"
@@ -12,7 +13,7 @@ using namespace tracker2_images;
 namespace {
 
 const QColor kLineColor(0, 200, 200);
-constexpr int kLineLength = 50;
+constexpr int kLineLength = 50;  // or the bar's height, when it is taller
 constexpr int kSelectionTintAlpha = 0x70;
 
 // A dotted focus frame: every other border pixel inverted, so it shows on any colour.
@@ -175,5 +176,5 @@ void TTrackBar2::PaintSelectedRange(QPainter& canvas, QPoint lowerCorner, QPoint
 
 void TTrackBar2::DrawLine(QPainter& canvas, int value) {
   if (value <= 0) return;
-  canvas.fillRect(FGeometry.LineX(value), 0, 1, kLineLength, kLineColor);
+  canvas.fillRect(FGeometry.LineX(value), 0, 1, std::max(kLineLength, height()), kLineColor);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/peak_cache.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -128,7 +129,8 @@ fs::path EntryPath(const fs::path& cacheFolder, const TPeakCacheKey& key) {
 }
 
 std::optional<TPeakOverview> Load(const fs::path& cacheFolder, const TPeakCacheKey& key) {
-  const auto bytes = ReadEntry(EntryPath(cacheFolder, key));
+  const fs::path entry = EntryPath(cacheFolder, key);
+  const auto bytes = ReadEntry(entry);
   if (!bytes) return std::nullopt;
   TReader r(*bytes);
   uint32_t channels = 0, rate = 0;
@@ -155,10 +157,13 @@ std::optional<TPeakOverview> Load(const fs::path& cacheFolder, const TPeakCacheK
     r.Get(p.Max);
   }
   peaks.Complete = true;
+  std::error_code ec;
+  fs::last_write_time(entry, fs::file_time_type::clock::now(), ec);  // used now, for Trim
   return peaks;
 }
 
-bool Save(const fs::path& cacheFolder, const TPeakCacheKey& key, const TPeakOverview& peaks) {
+bool Save(const fs::path& cacheFolder, const TPeakCacheKey& key, const TPeakOverview& peaks,
+          uint64_t limitBytes) {
   if (!peaks.Complete || peaks.Channels < 1 || peaks.Channels > 2 || peaks.SampleRate < 1)
     return false;
   TWriter w;
@@ -187,9 +192,38 @@ bool Save(const fs::path& cacheFolder, const TPeakCacheKey& key, const TPeakOver
     return false;
   }
   fs::rename(temporary, entry, ec);
-  if (!ec) return true;
-  fs::remove(temporary, ec);
-  return false;
+  if (ec) {
+    fs::remove(temporary, ec);
+    return false;
+  }
+  Trim(cacheFolder, limitBytes);
+  return true;
+}
+
+void Trim(const fs::path& cacheFolder, uint64_t limitBytes) {
+  struct TEntry {
+    fs::file_time_type Used;
+    uint64_t Bytes;
+    fs::path Path;
+  };
+  std::vector<TEntry> entries;
+  uint64_t total = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(cacheFolder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->path().extension() != ".peaks") continue;
+    std::error_code entryError;
+    const uint64_t bytes = it->file_size(entryError);
+    const auto used = it->last_write_time(entryError);
+    if (entryError) continue;
+    entries.push_back({used, bytes, it->path()});
+    total += bytes;
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const TEntry& a, const TEntry& b) { return a.Used < b.Used; });
+  for (const TEntry& entry : entries) {
+    if (total <= limitBytes) break;
+    if (fs::remove(entry.Path, ec)) total -= entry.Bytes;
+  }
 }
 
 }  // namespace peak_cache

@@ -15,7 +15,7 @@ std::string_view WholeSeconds(std::string_view text) {
 
 std::string ShiftedTimeText(std::string_view text, bool later, int32_t marginMs) {
   const int32_t ms = TimeTextToMs(text);
-  return MsToTimeText(later ? ms + marginMs : ms - marginMs);
+  return MsToShownTimeText(later ? ms + marginMs : ms - marginMs);
 }
 
 bool RowsInSequence(const std::vector<TSegmentRow>& rows) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/time_text.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -58,6 +59,30 @@ bool HasTimeLayout(std::string_view text) {
   return text.size() == 10 && text[2] == ':' && text[5] == ':' && text[8] == '.';
 }
 
+bool IsPreciseTimeText(std::string_view text) {
+  for (char c : text)
+    if (!IsDigit(c) && c != '.' && c != ':') return false;
+  std::string_view rest = text;
+  if (!TakeField(rest, ':') || !TakeField(rest, ':') || !TakeField(rest, '.')) return false;
+  return rest.size() == 3 && IsDigit(rest[0]) && IsDigit(rest[1]) && IsDigit(rest[2]);
+}
+
+bool HasPreciseTimeLayout(std::string_view text) {
+  return text.size() == 12 && text[2] == ':' && text[5] == ':' && text[8] == '.';
+}
+
+bool IsShownTimeText(std::string_view text) {
+  return (IsTimeText(text) && HasTimeLayout(text)) ||
+         (IsPreciseTimeText(text) && HasPreciseTimeLayout(text));
+}
+
+std::string NormalizePreciseTimeText(std::string_view text) {
+  if (!IsPreciseTimeText(text)) return NormalizeTimeText(text);
+  const size_t point = text.rfind('.');
+  const std::string fields = NormalizeTimeText(std::string(text.substr(0, point)) + ".0");
+  return fields.substr(0, fields.size() - 1) + std::string(text.substr(point + 1));
+}
+
 std::string NormalizeTimeText(std::string_view text) {
   std::string result;
   for (int field = 0; field < 2; ++field) {
@@ -76,6 +101,11 @@ std::string NormalizeTimeText(std::string_view text) {
 }
 
 int32_t TimeTextToMs(std::string_view text) {
+  if (IsPreciseTimeText(text)) {
+    const size_t point = text.rfind('.');
+    return static_cast<int32_t>(int64_t{TimeTextToMs(std::string(text.substr(0, point)) + ".0")} +
+                                ToIntDef0(text.substr(point + 1)));
+  }
   const std::string normal = NormalizeTimeText(text);
   const int64_t ms = int64_t{ToIntDef0(Copy(normal, 1, 2))} * 3600000 +
                      int64_t{ToIntDef0(Copy(normal, 4, 2))} * 60000 +
@@ -92,6 +122,18 @@ std::string MsToTimeText(int32_t ms) {
   const int32_t tenths = (r % 60000 % 1000) / 100;
   return TwoDigits(hours) + ":" + TwoDigits(minutes) + ":" + TwoDigits(seconds) + "." +
          std::to_string(tenths);
+}
+
+std::string MsToPreciseTimeText(int32_t ms) {
+  const std::string tenths = MsToTimeText(ms);
+  const int32_t fraction = ms % 1000;
+  std::string digits = std::to_string(fraction < 0 ? -fraction : fraction);
+  digits.insert(0, 3 - std::min<size_t>(digits.size(), 3), '0');
+  return tenths.substr(0, tenths.size() - 1) + digits;
+}
+
+std::string MsToShownTimeText(int32_t ms) {
+  return ms % 100 == 0 ? MsToTimeText(ms) : MsToPreciseTimeText(ms);
 }
 
 std::string HalfSecondsToTimeText(int32_t halfSeconds) {

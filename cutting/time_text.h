@@ -24,8 +24,24 @@ bool HasTimeLayout(std::string_view text);
 // "01:02:03.4". A text without separators comes back unchanged.
 std::string NormalizeTimeText(std::string_view text);
 
+// The precise form: three digits of milliseconds instead of tenths, as in "00:00:01.234",
+// for times chosen finer than a tenth. Exactly three digits, so that "00:00:00.00" stays a
+// malformed text.
+bool IsPreciseTimeText(std::string_view text);
+// Twelve characters with ':' third and sixth and '.' ninth.
+bool HasPreciseTimeLayout(std::string_view text);
+// Either form, checked as the windows' time edits take them: syntax and layout.
+bool IsShownTimeText(std::string_view text);
+// The fields padded as NormalizeTimeText does, the three digits of milliseconds kept.
+std::string NormalizePreciseTimeText(std::string_view text);
+
+// A text of the precise form is read to the millisecond; any other as described above.
 int32_t TimeTextToMs(std::string_view text);
 // Milliseconds below a tenth are dropped, not rounded.
 std::string MsToTimeText(int32_t ms);
+// "00:00:01.234": every millisecond kept.
+std::string MsToPreciseTimeText(int32_t ms);
+// The short form when `ms` is a whole number of tenths, the precise form otherwise.
+std::string MsToShownTimeText(int32_t ms);
 // The main window's track bar counts half seconds.
 std::string HalfSecondsToTimeText(int32_t halfSeconds);

@@ -298,6 +298,43 @@ TEST_F(EasyCutTest, ClosingDuringABatchAsksAndYesStopsItLeavingNothing) {
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.mp3"}));
 }
 
+TEST_F(EasyCutTest, StopEndsABatchLeavingNothingAndTheWindowOpen) {
+  WriteClickFile(Folder / "in.mp3", Sound(240.0));
+  Open("in.mp3");
+  Add("00:00:10.0", "00:00:20.0");
+  EXPECT_FALSE(Window->bStopCut->isVisible());
+  EXPECT_EQ(Start(File("out.mp3")), QString());
+  ASSERT_TRUE(Window->Running());
+  ASSERT_TRUE(Window->bStopCut->isVisible());
+  QTest::mouseClick(Window->bStopCut, Qt::LeftButton);
+  EXPECT_FALSE(Window->Running());
+  EXPECT_FALSE(Window->bStopCut->isVisible());
+  EXPECT_TRUE(Window->isVisible());
+  ExpectIdle();
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.mp3"}));
+}
+
+// Alt+A adds the typed row although "Remove &All" bears the letter too; a double click on a
+// row takes its times back into the edits.
+TEST_F(EasyCutTest, AltAAddsTheTypedRowAndADoubleClickTakesARowBack) {
+  WriteClickWave(Folder / "in.wav", Sound(10.0));
+  Open("in.wav");
+  Add("00:00:01.0", "00:00:02.0");
+  Window->eStart->setText("00:00:05.0");
+  Window->eEnd->setText("00:00:06.125");
+  QApplication::setActiveWindow(Window.get());  // the open dialog left none active
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+  Window->eEnd->setFocus();
+  QTest::keyClick(Window->eEnd, Qt::Key_A, Qt::AltModifier);
+  EXPECT_EQ(Rows(), (QStringList{"00:00:01.0-00:00:02.0", "00:00:05.0-00:00:06.125*"}));
+  const QRect first = Window->lvMain->visualItemRect(Window->lvMain->item(0, 0));
+  // As a real double click comes: a click, then a press that is the double click.
+  QTest::mouseClick(Window->lvMain->viewport(), Qt::LeftButton, {}, first.center());
+  QTest::mouseDClick(Window->lvMain->viewport(), Qt::LeftButton, {}, first.center());
+  EXPECT_EQ(Window->eStart->text() + "-" + Window->eEnd->text(), "00:00:01.0-00:00:02.0");
+  EXPECT_EQ(Rows().first(), "00:00:01.0-00:00:02.0*");
+}
+
 TEST_F(WindowTest, TheSegmentCutButtonOpensTheWindowOverTheMainWindow) {
   qputenv("XDG_DATA_HOME", QByteArray::fromStdString(Folder.Path().string()));
   QString opened;

@@ -207,6 +207,24 @@ TEST_F(JoinerTest, ClosingDuringARunAsksAndYesStopsItLeavingNothing) {
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"a.mp3", "b.mp3"}));
 }
 
+// Both "&Open File" bear O: Alt+O opens the one after the focused control, so that each
+// file's row opens its own.
+TEST_F(JoinerTest, AltOOpensTheFileOfTheRowAfterTheFocus) {
+  WriteClickWave(Folder / "a.wav", Sound(0.5));
+  for (QLineEdit* edit : {Window->eFile2, Window->eFile1}) {
+    SCOPED_TRACE(edit->objectName().toStdString());
+    QApplication::setActiveWindow(Window.get());  // a closed dialog leaves none active
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+    edit->setFocus();
+    const QString path = File("a.wav");
+    WhenModal([path](QWidget* dialog) { EnterFileName(dialog, path); });
+    QTest::keyClick(edit, Qt::Key_O, Qt::AltModifier);
+    EXPECT_EQ(edit->text(), path);
+    EXPECT_TRUE((edit == Window->eFile1 ? Window->eFile2 : Window->eFile1)->text().isEmpty());
+    edit->clear();
+  }
+}
+
 TEST_F(WindowTest, TheJoinerButtonOpensTheJoinerOverTheMainWindow) {
   QString opened;
   WhenModal([&opened](QWidget* modal) {

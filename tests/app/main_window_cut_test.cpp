@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <cmath>
 
 #include "window_fixture.h"
 
@@ -132,10 +133,11 @@ TEST_F(WindowCut, EveryFormatCutsExactlyTheShownTimesWithItsTags) {
       EXPECT_FALSE(Window->bStartCut->isEnabled());
       ASSERT_TRUE(WaitForCut());
       QObject::disconnect(watch);
-      EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora");
+      const QString caption = "Quarvo Trimora - " + QString::fromStdString(source);
+      EXPECT_EQ(Window->windowTitle(), caption);
       EXPECT_TRUE(Window->bStartCut->isEnabled());
       ASSERT_FALSE(captions.isEmpty());
-      EXPECT_TRUE(captions.first().startsWith("Quarvo Trimora - Cutting ... "))
+      EXPECT_TRUE(captions.first().startsWith(caption + " - Cutting ... "))
           << captions.first().toStdString();
       EXPECT_TRUE(captions.first().endsWith("%"));
 
@@ -194,8 +196,43 @@ TEST_F(WindowCut, AFailedCutSaysWhyAndLeavesTheOlderFileAsItWas) {
       << messages.Texts()[1].toStdString();
   EXPECT_EQ(ReadBytes(Folder / "old.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"long.wav", "old.wav"}));
-  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora");
+  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora - long.wav");
   EXPECT_TRUE(Window->bStartCut->isEnabled());
+}
+
+// A start typed to the millisecond is shown so, and the cut begins at its very frame.
+TEST_F(WindowCut, ATimeTypedToTheMillisecondCutsFromItsFrame) {
+  WriteClickWave(Folder / "src.wav", {kRate, 2, Frame(6.3), {Frame(2.0)}});
+  Window->OpenFile(File("src.wav"));
+  Type(Window->eStart, "00:00:01.234");
+  Focus(Window->bOpen);
+  EXPECT_EQ(Window->eStart->text(), "00:00:01.234");
+  EXPECT_EQ(Window->lFileTime->text(), "00:00:05.066");
+  EXPECT_EQ(Window->tbAudio->PositionL(), 2);
+  StartCut(File("out.wav"));
+  ASSERT_TRUE(WaitForCut());
+  const std::vector<int16_t> out = DecodeS16(Folder / "out.wav");
+  const int64_t start = std::llround(1.234 * kRate);
+  EXPECT_EQ(static_cast<int64_t>(out.size() / 2), Frame(6.3) - start);
+  EXPECT_EQ(FindClicks(out, 2), (std::vector<int64_t>{Frame(2.0) - start}));
+}
+
+// Stop ends a running cut at once: no output and no temporary file, the window idle again.
+TEST_F(WindowCut, StopEndsARunningCutAndLeavesNothingBehind) {
+  WriteClickFile(Folder / "long.mp3", {kRate, 2, Frame(120.0), {}});
+  Window->OpenFile(File("long.mp3"));
+  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora - long.mp3");
+  EXPECT_FALSE(Window->bStopCut->isVisible());
+  StartCut(File("cut.mp3"));
+  ASSERT_TRUE(Window->Cutting());
+  ASSERT_TRUE(Window->bStopCut->isVisible());
+  QTest::mouseClick(Window->bStopCut, Qt::LeftButton);
+  EXPECT_FALSE(Window->Cutting());
+  EXPECT_FALSE(Window->bStopCut->isVisible());
+  EXPECT_TRUE(Window->bStartCut->isEnabled());
+  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora - long.mp3");
+  QTest::qWait(100);  // a late event of the stopped run would show here
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"long.mp3"}));
 }
 
 }  // namespace

@@ -193,3 +193,36 @@ TEST_F(ThreeSecondWindow, PlaysToTheEndWithTheCursorFollowing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Space plays, pauses and resumes; "[" and "]" mark at the cursor; Alt+S stops, although
+// "&Segment Cut" bears the letter too.
+TEST_F(PlaybackWindow, TheKeyboardPlaysPausesMarksAndStops) {
+  auto noWindow = WhenModal([](QWidget* modal) {
+    ADD_FAILURE() << "opened " << modal->objectName().toStdString();
+    modal->close();
+  });
+  Focus(Window->bOpen);
+  const auto press = [&](int key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
+  };
+  press(Qt::Key_Space);
+  ExpectButtons(false, true, true, "playing");
+  press(Qt::Key_Space);
+  ExpectButtons(true, false, true, "paused");
+  press(Qt::Key_Space);
+  ExpectButtons(false, true, true, "resumed");
+  Window->tbAudio->SetLinePosition(4);
+  press(Qt::Key_BracketLeft);
+  Window->tbAudio->SetLinePosition(9);
+  press(Qt::Key_BracketRight);
+  EXPECT_EQ(Window->eStart->text(), "00:00:02.0");
+  EXPECT_EQ(Window->eEnd->text(), "00:00:04.5");
+  press(Qt::Key_S, Qt::AltModifier);
+  ExpectButtons(true, false, false, "stopped");
+  EXPECT_FALSE(Player().IsOpen());
+  *noWindow = false;
+}
+
+}  // namespace

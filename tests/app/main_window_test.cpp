@@ -5,8 +5,11 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
+#include "app/easy_cut_window.h"
+#include "app/joiner_window.h"
 #include "cutting/time_text.h"
 #include "window_fixture.h"
 
@@ -43,7 +46,42 @@ TEST_F(OpenWindow, ShowsTheWholeLengthAndSelectsAll) {
   EXPECT_EQ(Window->lFileTime->text(), "00:00:10.3");
   EXPECT_TRUE(Window->tbAudio->isEnabled());
   EXPECT_TRUE(Window->eStart->isEnabled());
-  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora");
+  EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora - song.wav");
+}
+
+// Segment Cut starts on the file open here, with the selection as its first row.
+TEST_F(OpenWindow, SegmentCutOpensWithTheFileAndTheSelection) {
+  Type(Window->eStart, "00:00:02.5");
+  Type(Window->eEnd, "00:00:04.125");
+  Focus(Window->bOpen);
+  QString file, rows;
+  WhenModal([&](QWidget* modal) {
+    auto* easyCut = qobject_cast<TfrmEasyCut*>(modal);
+    ASSERT_NE(easyCut, nullptr);
+    file = easyCut->eOpenFile->text();
+    for (int row = 0; row < easyCut->lvMain->rowCount(); ++row)
+      rows += easyCut->lvMain->item(row, 0)->text() + "-" + easyCut->lvMain->item(row, 1)->text();
+    easyCut->close();
+  });
+  QTest::mouseClick(Window->bEasyCut, Qt::LeftButton);
+  EXPECT_EQ(file, File("song.wav"));
+  EXPECT_EQ(rows, "00:00:02.500-00:00:04.125");
+}
+
+// Enlarged, the window gives its room to the bar and its track; at its designed size the bar
+// is as designed.
+TEST_F(OpenWindow, TheBarTakesTheRoomOfAnEnlargedWindow) {
+  const QSize designed = Window->size();
+  const int barWidth = Window->tbAudio->width();
+  EXPECT_EQ(Window->tbAudio->height(), 50);
+  EXPECT_EQ(Window->tbAudio->TrackSize(), 24);
+  Window->resize(designed + QSize(300, 200));
+  QTRY_COMPARE(Window->tbAudio->height(), 250);
+  EXPECT_EQ(Window->tbAudio->width(), barWidth + 300);
+  EXPECT_EQ(Window->tbAudio->TrackSize(), 224);
+  Window->resize(designed);
+  QTRY_COMPARE(Window->tbAudio->height(), 50);
+  EXPECT_EQ(Window->tbAudio->TrackSize(), 24);
 }
 
 TEST_F(OpenWindow, TypedCompleteTimesMoveTheThumbsAndOthersDoNothing) {
@@ -200,6 +238,19 @@ TEST_F(WindowTest, FilesThatCannotBeCutAreRefusedWhenOpened) {
     EXPECT_EQ(Window->eStart->text() + Window->eEnd->text() + Window->lFileTime->text(),
               "00:00:00.000:00:00.000:00:00.0");
   }
+}
+
+TEST_F(WindowTest, EveryControlOfEveryWindowHasAnAccessibleName) {
+  TfrmEasyCut easyCut(Window.get());
+  TfrmJoiner joiner(Window.get());
+  for (QWidget* window : {static_cast<QWidget*>(Window.get()), static_cast<QWidget*>(&easyCut),
+                          static_cast<QWidget*>(&joiner)})
+    for (QWidget* control : window->findChildren<QWidget*>())
+      if ((control->focusPolicy() & Qt::TabFocus) && !control->isHidden()) {
+        EXPECT_FALSE(control->accessibleName().isEmpty())
+            << window->objectName().toStdString() << ": " << control->metaObject()->className()
+            << " " << control->objectName().toStdString();
+      }
 }
 
 TEST_F(WindowTest, CuttingWithoutAFileAsksForOne) {

@@ -151,3 +151,30 @@ TEST(PeakCache, EntriesAreTrustedOnlyWhenWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+// Beyond its limit the cache drops the entries used least recently; a load counts as a use.
+TEST(PeakCache, TheLeastRecentlyUsedEntriesGoBeyondTheLimit) {
+  peaktest::TScratch dir;
+  const auto folder = dir / "cache";
+  TPeakOverview peaks;
+  peaks.Channels = 1;
+  peaks.SampleRate = 100;
+  peaks.Frames = 1000;
+  peaks.Peaks.assign(1000, TPeak{-5, 5});
+  peaks.Complete = true;
+  const auto key = [](const char* path) { return peak_cache::TPeakCacheKey{path, 1, 1}; };
+  const uint64_t limit = 2 * 4100;  // two entries of 4000 bytes of columns and a header
+  ASSERT_TRUE(peak_cache::Save(folder, key("/a.wav"), peaks, limit));
+  ASSERT_TRUE(peak_cache::Save(folder, key("/b.wav"), peaks, limit));
+  std::ofstream(folder / "notes.txt") << std::string(limit, 'x');  // not an entry: stays
+  ASSERT_TRUE(peak_cache::Load(folder, key("/a.wav")));
+  ASSERT_TRUE(peak_cache::Save(folder, key("/c.wav"), peaks, limit));
+  EXPECT_TRUE(peak_cache::Load(folder, key("/a.wav")));
+  EXPECT_FALSE(peak_cache::Load(folder, key("/b.wav")));
+  EXPECT_TRUE(peak_cache::Load(folder, key("/c.wav")));
+  EXPECT_TRUE(std::filesystem::exists(folder / "notes.txt"));
+}
+
+}  // namespace

@@ -71,4 +71,31 @@ TEST(TimeText, FormattedTextParsesBackToTheSameTenths) {
     EXPECT_EQ(TimeTextToMs(MsToTimeText(ms)), ms) << ms;
 }
 
+// The form with milliseconds: exactly three digits, read and written to the millisecond,
+// and the short form kept for whole tenths.
+TEST(TimeText, PreciseFormKeepsEveryMillisecond) {
+  const struct {
+    const char* Text;
+    bool Precise, Shown;
+    int32_t Ms;
+  } cases[] = {
+      {"00:00:01.234", true, true, 1234}, {"1:2:3.004", true, false, 3723004},
+      {"00:00:01.2", false, true, 1200},  {"00:00:01.23", false, false, 1200},
+      {"00:00:01.2345", false, false, 0}, {"00:00:01.2a4", false, false, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsPreciseTimeText(c.Text), c.Precise) << c.Text;
+    EXPECT_EQ(IsShownTimeText(c.Text), c.Shown) << c.Text;
+    if (c.Precise || c.Shown) {
+      EXPECT_EQ(TimeTextToMs(c.Text), c.Ms) << c.Text;
+    }
+  }
+  EXPECT_EQ(NormalizePreciseTimeText("1:2:3.004"), "01:02:03.004");
+  for (int32_t ms : {0, 7, 1234, 59999, 3723004})
+    EXPECT_EQ(TimeTextToMs(MsToPreciseTimeText(ms)), ms) << ms;
+  EXPECT_EQ(MsToPreciseTimeText(1234), "00:00:01.234");
+  EXPECT_EQ(MsToShownTimeText(1200), "00:00:01.2");
+  EXPECT_EQ(MsToShownTimeText(1234), "00:00:01.234");
+}
+
 }  // namespace
