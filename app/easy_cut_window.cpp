@@ -23,6 +23,7 @@
 #include <climits>
 #include <stdexcept>
 
+#include "app/detail_view.h"
 #include "app/message_box.h"
 #include "app/mnemonics.h"
 #include "app/time_edit.h"
@@ -76,6 +77,7 @@ void TfrmEasyCut::BuildControls() {
   lvMain->verticalHeader()->setDefaultSectionSize(lvMain->fontMetrics().height() + 6);
   lvMain->setColumnWidth(0, 120);
   lvMain->setColumnWidth(1, 120);
+  lvMain->horizontalHeader()->setStretchLastSection(true);
   lvMain->setShowGrid(true);
   lvMain->setSelectionBehavior(QAbstractItemView::SelectRows);
   lvMain->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -96,6 +98,7 @@ void TfrmEasyCut::BuildControls() {
   auto* listButtons = new QVBoxLayout;
   for (QPushButton* b : {bUP, bDown, bRemove, bRemoveAll}) listButtons->addWidget(b);
   listButtons->addStretch(1);
+  BuildWaveform();
   auto* listRow = new QHBoxLayout;
   listRow->addWidget(lvMain, 1);
   listRow->addLayout(listButtons);
@@ -107,10 +110,12 @@ void TfrmEasyCut::BuildControls() {
   actions->addWidget(bClose);
   auto* body = new QVBoxLayout(this);
   body->addWidget(GroupBox2);
+  body->addWidget(dvWave, 1);
   body->addLayout(listRow, 1);
   body->addLayout(BuildTimeBox());
   body->addLayout(actions);
   resize(sizeHint().width(), 400);
+  FDesignedHeight = height();
   // The rows are typed before they are listed, so the time box comes first in tab order;
   // its "&Add to List" is then the first button bearing A, ahead of "Remove &All".
   QWidget* order[] = {bOpen, eOpenFile, eStart,     eEnd,   bAdd,     lvMain, bUP,
@@ -228,9 +233,11 @@ void TfrmEasyCut::OpenFile(const QString& path) {
     MediaPlayer1.Close();
     FileLengthMs = static_cast<int32_t>(length);
     lFileTime->setText(QString::fromStdString(MsToTimeText(FileLengthMs)));
+    StartWaveform();
   } catch (const std::exception&) {
     MediaPlayer1.Close();
     eOpenFile->clear();
+    StartWaveform();
     ShowMessage(tr("Open file error. Please check whether the file is protected."));
   }
 }
@@ -296,6 +303,7 @@ void TfrmEasyCut::lvMainDblClick(int row) {
   SelectRow(row);
   eStart->setText(lvMain->item(row, 0)->text());
   eEnd->setText(lvMain->item(row, 1)->text());
+  ShowRowInWave(row);
 }
 
 int TfrmEasyCut::SelectedIndex() const {

@@ -30,6 +30,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class TDetailView;
+class TWaveformFeed;
 
 // The segment cut: removes a list of stretches from one WAV, MP3 or WMA file and writes the
 // rest, joined, into a new file of the same format, with the source's tags and encoder
@@ -78,6 +80,9 @@ class TfrmEasyCut : public TRunDialog {
   // Shown while a batch runs: stops it, leaving nothing behind.
   QPushButton* bStopCut;
   QPushButton* bClose;
+  // Not in the design: the file's waveform with the listed stretches tinted, shown once the
+  // window is taller than its designed size (easy_cut_waveform.cpp).
+  TDetailView* dvWave;
   QActionGroup* ActionList1;
   QAction* aStartCut;
   QAction* aMoveUp;
@@ -88,9 +93,14 @@ class TfrmEasyCut : public TRunDialog {
  protected:
   QString StopQuestion() const override;
   void StopRun() override { StopBatch(); }
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildControls();
+  void BuildWaveform();
+  void StartWaveform();
+  void ShowListedStretches();
+  void ShowRowInWave(int row);
   QLayout* BuildTimeBox();
   void BuildActions();
   void WirePipelines();
@@ -140,6 +150,8 @@ class TfrmEasyCut : public TRunDialog {
   int PieceCount = 0;
   QStringList CutPoints;
   int32_t FileLengthMs = 0;
+  TWaveformFeed* FWaveform = nullptr;
+  int FDesignedHeight = 0;
 
   TOutputRun FRun;
   bool FWaitCursor = false;

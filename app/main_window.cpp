@@ -36,6 +36,7 @@
 #include "app/message_box.h"
 #include "app/mnemonics.h"
 #include "app/time_edit.h"
+#include "app/waveform_feed.h"
 #include "app/window_parts.h"
 #include "cutting/cut_range.h"
 #include "cutting/safe_output.h"
@@ -111,6 +112,7 @@ void TfrmMain::BuildControls() {
   // The window grows: the bar takes most of the extra height, its track all of its own.
   tbAudio->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   tbAudio->installEventFilter(this);
+  BuildDetailView();
 
   eStart = new TTimeEdit("eStart", tr("Start Time"), this);
   eEnd = new TTimeEdit("eEnd", tr("End Time"), this);
@@ -176,6 +178,7 @@ void TfrmMain::BuildControls() {
   auto* body = new QVBoxLayout;
   body->setContentsMargins(10, 8, 10, 10);
   body->addLayout(fileRow);
+  body->addWidget(dvDetail, 4);
   body->addWidget(tbAudio, 1);
   body->addLayout(timeRow);
   body->addLayout(playRow);
@@ -187,6 +190,7 @@ void TfrmMain::BuildControls() {
   outer->addWidget(imgTitle);
   outer->addLayout(body);
   resize(620, sizeHint().height());
+  FDesignedHeight = height();
 
   connect(bOpen, &QPushButton::clicked, this, &TfrmMain::bOpenClick);
   connect(bStartCut, &QPushButton::clicked, this, &TfrmMain::bStartCutClick);
@@ -266,7 +270,6 @@ void TfrmMain::WirePipelines() {
 
 void TfrmMain::FormCreate() {
   lUpdate->SetColors(Qt::white, Qt::red);
-  connect(&FPeakTimer, &QTimer::timeout, this, &TfrmMain::ShowWaveform);
   BuildPlayback();
   UpdateFileControls();
 }
@@ -327,6 +330,7 @@ void TfrmMain::OpenFile(const QString& path) {
     MediaPlayer1.Close();
     FSelection.Reset(static_cast<int32_t>(length));
     ShowSelection(true);
+    dvDetail->SetSound(static_cast<int32_t>(length));
     StartWaveform(file);
   } catch (const std::exception&) {
     MediaPlayer1.Close();
@@ -342,6 +346,7 @@ void TfrmMain::ResetFile() {
   eOpenFile->clear();
   StopWaveform();
   FSelection.Reset(0);
+  dvDetail->SetSound(0);
   ShowSelection(true);
   UpdateFileControls();
 }
@@ -368,30 +373,17 @@ void TfrmMain::ShowSelection(bool times) {
     eEnd->setText(Shown(FSelection.EndMs()));
   }
   lFileTime->setText(Shown(FSelection.SizeMs()));
+  dvDetail->SetSelection(FSelection.StartMs(), FSelection.EndMs());
   FShowingSelection = showing;
 }
 
 void TfrmMain::StartWaveform(const QString& file) {
-  const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-  FPeaksShown = 0;
-  FPeaks.Start(file.toStdString(),
-               cache.isEmpty() ? fs::path() : fs::path(cache.toStdString()) / "peaks");
-  FPeakTimer.start(50);
+  FWaveform->Start(file);
 }
 
 void TfrmMain::StopWaveform() {
-  FPeakTimer.stop();
-  FPeaks.Cancel();
+  FWaveform->Stop();
   tbAudio->ClearWaveform();
-}
-
-void TfrmMain::ShowWaveform() {
-  const bool done = FPeaks.Done();  // read before the revision, so the last columns are not missed
-  if (FPeaks.Revision() != FPeaksShown) {
-    FPeaksShown = FPeaks.Revision();
-    tbAudio->SetWaveform(FPeaks.Snapshot(), TSelectionModel::kUnitMs / 1000.0);
-  }
-  if (done) FPeakTimer.stop();
 }
 
 void TfrmMain::ShowRequest(const QString& file) {

@@ -8,13 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "app/detail_view.h"
 #include "app/selection_model.h"
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "controls/tracker2.h"
 #include "cutting/file_kinds.h"
 #include "cutting/output_run.h"
-#include "cutting/peak_builder.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
@@ -32,6 +32,7 @@ class QMenu;
 class QPushButton;
 class TBanner;
 class TLinkLabel;
+class TWaveformFeed;
 
 // The main window: open one sound file, choose a stretch of it on the track bar (half a
 // second a unit) or by typing times, and save that stretch as a new file of the same format.
@@ -62,6 +63,9 @@ class TfrmMain : public QWidget {
   QLineEdit* eOpenFile;
   QPushButton* bOpen;
   TTrackBar2* tbAudio;
+  // Not in the design: a close view of the sound above the track bar, zoomable, shown once
+  // the window has been made taller than its designed size.
+  TDetailView* dvDetail;
   TTimeEdit* eStart;
   TTimeEdit* eEnd;
   QLabel* Label1;
@@ -100,6 +104,7 @@ class TfrmMain : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -115,6 +120,18 @@ class TfrmMain : public QWidget {
   // The caption: the program's name, then the open file's name.
   QString FileCaption() const;
   void ShowCursorTime();
+  // The close view (main_window_detail.cpp): built, shown when there is room, and tied to
+  // the selection, the cursor and the track bar.
+  void BuildDetailView();
+  void UpdateDetailShown();
+  void DetailSelect(int32_t startMs, int32_t endMs);
+  void PlaceCursor(int32_t ms);
+  void ShowVisibleOnBar();
+  // Where the marks go: the player's place while playing, a place clicked in the close view
+  // to the millisecond, else the track bar's cursor in half seconds.
+  int32_t CursorMs() const;
+  // The close view's cursor follows the sound finely while playing.
+  void FollowPlayback();
   void WirePipelines();
   void FormCreate();
   void FormShow();
@@ -151,7 +168,6 @@ class TfrmMain : public QWidget {
   // The waveform behind the track bar, built on a thread of its own and shown as it arrives.
   void StartWaveform(const QString& file);
   void StopWaveform();
-  void ShowWaveform();
   void ShowMessage(const QString& text);
   // Preview playback (main_window_playback.cpp).
   void BuildPlayback();
@@ -179,9 +195,10 @@ class TfrmMain : public QWidget {
   TMP3FrameCopyOut MP3Copy1;  // reads MP3In1, when the frames are kept
   TWMAOut WMAOut1;
 
-  TPeakBuilder FPeaks;
-  QTimer FPeakTimer;
-  uint64_t FPeaksShown = 0;
+  TWaveformFeed* FWaveform;
+  QTimer FFollowTimer;      // runs while playing, finer than Timer1
+  int32_t FPlacedMs = -1;   // the cursor as clicked in the close view, -1: none
+  int FDesignedHeight = 0;  // the window's height as designed, without the close view
 
   TOutputRun FRun;
   TSelectionModel FSelection;

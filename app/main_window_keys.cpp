@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "app/window_parts.h"
+#include "cutting/time_text.h"
 
 namespace {
 
@@ -74,16 +75,20 @@ void TfrmMain::JumpTo(bool end) {
       return;
     }
   }
+  FPlacedMs = -1;
   tbAudio->SetLinePosition(unit);
   UpdatePlayActions();
   ShowCursorTime();
 }
 
 // The time the marks would take, next to the time edits; nothing while there is no cursor.
+// While playing it tells where the sound is, finer than the track bar's half seconds.
 void TfrmMain::ShowCursorTime() {
-  const int cursor = tbAudio->LinePosition();
-  lCursor->setText(cursor > 0 ? tr("Cursor: %1")
-                                    .arg(window_parts::TimeText(static_cast<int32_t>(
-                                        int64_t{cursor} * TSelectionModel::kUnitMs)))
-                              : QString());
+  const bool placed = tbAudio->LinePosition() > 0 || FPlacedMs >= 0;
+  const int64_t ms = Timer1->isActive() ? MediaPlayer1.Position() : CursorMs();
+  const bool exact = FPlacedMs >= 0 && !Timer1->isActive();
+  const auto at = static_cast<int32_t>(ms);
+  const QString text =
+      exact ? QString::fromStdString(MsToPreciseTimeText(at)) : window_parts::TimeText(at);
+  lCursor->setText(placed || Timer1->isActive() ? tr("Cursor: %1").arg(text) : QString());
 }

@@ -112,6 +112,7 @@ void TfrmMain::aPauseExecute() {
 
 void TfrmMain::aStopExecute() {
   Timer1->stop();
+  FPlacedMs = -1;
   tbAudio->SetLinePosition(0);
   MediaPlayer1.Stop();
   MediaPlayer1.Close();
@@ -120,13 +121,21 @@ void TfrmMain::aStopExecute() {
 }
 
 // As the track bar keeps its thumbs apart, a mark at or past the other end stops half a
-// second short of it.
+// second short of it. A cursor placed in the close view marks to the millisecond.
 void TfrmMain::aMarkStartExecute() {
+  if (FPlacedMs >= 0 && !Timer1->isActive()) {
+    DetailSelect(FPlacedMs, FSelection.EndMs());
+    return;
+  }
   const int unit = std::min(tbAudio->LinePosition(), FSelection.EndUnit() - 1);
   if (FSelection.SetStart(std::max(unit, 0) * TSelectionModel::kUnitMs)) ShowSelection(true);
 }
 
 void TfrmMain::aMarkEndExecute() {
+  if (FPlacedMs >= 0 && !Timer1->isActive()) {
+    DetailSelect(FSelection.StartMs(), FPlacedMs);
+    return;
+  }
   const int unit = std::max(tbAudio->LinePosition(), FSelection.StartUnit() + 1);
   const int32_t ms =
       unit >= FSelection.MaxUnits() ? FSelection.LengthMs() : unit * TSelectionModel::kUnitMs;

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-screenshots FILE OUTDIR: pictures of the windows for the README, made by
 // scripts/screenshots.sh under a virtual display. Opens FILE in the main window, selects a
-// stretch of it, and saves main-window.png, about-box.png and segment-cut.png (the segment
-// cut window with two rows) into OUTDIR.
+// stretch of it, and saves into OUTDIR each window at its designed size and enlarged:
+// main-window.png and main-window-large.png (its close view zoomed in), about-box.png,
+// segment-cut.png and segment-cut-large.png (two rows), joiner.png and joiner-large.png.
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -10,11 +11,14 @@
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 #include "app/about_box.h"
 #include "app/artwork.h"
 #include "app/easy_cut_window.h"
 #include "app/main_thread_pump.h"
+#include "app/joiner_window.h"
 #include "app/main_window.h"
 #include "app/time_edit.h"
 
@@ -43,34 +47,71 @@ int main(int argc, char** argv) {
   TMainThreadPump pump;  // the engine's events reach the windows through it
   TfrmMain window;
   window.show();
-  window.OpenFile(QString::fromLocal8Bit(argv[1]));
+  const QString file = QString::fromLocal8Bit(argv[1]);
+  window.OpenFile(file);
   window.tbAudio->SetPositionL(window.tbAudio->Max() / 5);
   window.tbAudio->SetPositionU(window.tbAudio->Max() * 3 / 4);
   int status = 0;
-  QTimer::singleShot(500, [&] {
-    if (!Save(window, folder, "main-window.png")) status = 1;
-    auto* about = new TfrmAbout(&window);
-    about->show();
-    QTimer::singleShot(300, [&, about] {
-      if (!Save(*about, folder, "about-box.png")) status = 1;
-      about->close();
-      auto* easyCut = new TfrmEasyCut(&window);
-      easyCut->OpenFile(QString::fromLocal8Bit(argv[1]));
-      for (const auto& [start, end] :
-           {std::pair{"00:00:01.5", "00:00:02.5"}, std::pair{"00:00:06.0", "00:00:07.2"}}) {
-        easyCut->eStart->setText(QString::fromLatin1(start));
-        easyCut->eEnd->setText(QString::fromLatin1(end));
-        easyCut->bAdd->click();
-      }
-      easyCut->show();
-      QTimer::singleShot(300, [&, easyCut] {
-        if (!Save(*easyCut, folder, "segment-cut.png")) status = 1;
+  auto save = [&](QWidget& shown, const char* name) {
+    if (!Save(shown, folder, name)) status = 1;
+  };
+  // Each step gets the time to draw (and the close view to decode its stretch) before the next.
+  TfrmEasyCut* easyCut = nullptr;
+  TfrmJoiner* joiner = nullptr;
+  std::vector<std::function<void()>> steps{
+      [&] { save(window, "main-window.png"); },
+      [&] {
+        window.resize(1100, 560);
+        // Four times closer, around the middle of the selection.
+        const double middle = (window.Selection().StartMs() + window.Selection().EndMs()) / 2.0;
+        window.dvDetail->ZoomBy(0.25, middle);
+      },
+      [&] {
+        save(window, "main-window-large.png");
+        window.resize(620, 1);
+        auto* about = new TfrmAbout(&window);
+        about->setAttribute(Qt::WA_DeleteOnClose);
+        about->show();
+        QTimer::singleShot(300, about, [&, about] {
+          save(*about, "about-box.png");
+          about->close();
+        });
+      },
+      [&] {
+        easyCut = new TfrmEasyCut(&window);
+        easyCut->OpenFile(file);
+        for (const auto& [start, end] :
+             {std::pair{"00:00:01.5", "00:00:02.5"}, std::pair{"00:00:06.0", "00:00:07.2"}}) {
+          easyCut->eStart->setText(QString::fromLatin1(start));
+          easyCut->eEnd->setText(QString::fromLatin1(end));
+          easyCut->bAdd->click();
+        }
+        easyCut->show();
+      },
+      [&] {
+        save(*easyCut, "segment-cut.png");
+        easyCut->resize(900, 620);
+      },
+      [&] {
+        save(*easyCut, "segment-cut-large.png");
         easyCut->close();
+        joiner = new TfrmJoiner(&window);
+        joiner->eFile1->setText(file);
+        joiner->eFile2->setText(file);
+        joiner->show();
+      },
+      [&] {
+        save(*joiner, "joiner.png");
+        joiner->resize(900, 600);
+      },
+      [&] {
+        save(*joiner, "joiner-large.png");
+        joiner->close();
         window.close();
         QApplication::quit();
-      });
-    });
-  });
+      }};
+  for (size_t k = 0; k < steps.size(); ++k)
+    QTimer::singleShot(int(500 * (k + 1)), &window, [&steps, k] { steps[k](); });
   QApplication::exec();
   return status;
 }

@@ -51,8 +51,8 @@ constexpr int kMaxChannels = 1024;
 
 }  // namespace
 
-TPeakColumns::TPeakColumns(int channels, int bitsPerSample, int sampleRate)
-    : FChannels(channels), FRate(sampleRate) {
+TPeakColumns::TPeakColumns(int channels, int bitsPerSample, int sampleRate, int columnsPerSecond)
+    : FChannels(channels), FRate(sampleRate), FColumnsPerSecond(std::max(columnsPerSecond, 1)) {
   FSampleBytes = bitsPerSample / 8;
   FValid = channels > 0 && channels <= kMaxChannels && sampleRate > 0 && bitsPerSample % 8 == 0 &&
            FSampleBytes >= 1 && FSampleBytes <= 4;
@@ -65,7 +65,7 @@ TPeakColumns::TPeakColumns(int channels, int bitsPerSample, int sampleRate)
 }
 
 int64_t TPeakColumns::Boundary(int64_t column) const {
-  return column * FRate / TPeakOverview::kPeaksPerSecond;
+  return column * FRate / FColumnsPerSecond;
 }
 
 void TPeakColumns::Add(const uint8_t* data, size_t bytes, std::vector<TPeak>& out) {

@@ -13,7 +13,10 @@
 class TPeakColumns {
  public:
   // False from Valid() when the format cannot be read (no channels, no rate, odd sizes).
-  TPeakColumns(int channels, int bitsPerSample, int sampleRate);
+  // Columns come `columnsPerSecond` to a second: the overview's hundred, or finer for a close
+  // view of a stretch.
+  TPeakColumns(int channels, int bitsPerSample, int sampleRate,
+               int columnsPerSecond = TPeakOverview::kPeaksPerSecond);
 
   bool Valid() const { return FValid; }
   // Channels of the overview: the source's, or 1 when it has more than two.
@@ -38,6 +41,7 @@ class TPeakColumns {
   int FSampleBytes = 0;
   int FFrameBytes = 0;
   int FRate = 0;
+  int FColumnsPerSecond = TPeakOverview::kPeaksPerSecond;
   int64_t FFrames = 0;     // frames taken in so far
   int64_t FColumn = 0;     // the column being filled
   int64_t FColumnEnd = 0;  // first frame of the next column

@@ -8,6 +8,8 @@
 #include <QTest>
 #include <cmath>
 
+#include "cutting/sample_frames.h"
+#include "cutting/time_text.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -233,6 +235,52 @@ TEST_F(WindowCut, StopEndsARunningCutAndLeavesNothingBehind) {
   EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora - long.mp3");
   QTest::qWait(100);  // a late event of the stopped run would show here
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"long.mp3"}));
+}
+
+// The close view zooms with Ctrl+wheel about the mouse, from the whole file down to a
+// millisecond a pixel, and the bar tints what it shows; a drag in it selects to within a
+// pixel, shown to the millisecond, and the cut writes exactly that stretch.
+TEST_F(WindowCut, ADragInTheCloseViewIsCutExactly) {
+  WriteClickWave(Folder / "src.wav", {kRate, 2, Frame(6.3), {Frame(0.5), Frame(4.0)}});
+  Window->OpenFile(File("src.wav"));
+  ASSERT_TRUE(ShowCloseView());
+  TDetailView* view = Window->dvDetail;
+  const int y = view->WaveArea().center().y();
+  const double whole = view->MsPerPixel();
+  EXPECT_EQ(view->FromMs(), 0);
+  EXPECT_TRUE(Window->tbAudio->MarkedStretches().empty());
+
+  const double under = view->MsAt(300);
+  Wheel(view, {300, y}, 1, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view->MsPerPixel(), whole / 2);
+  EXPECT_NEAR(view->MsAt(300), under, 1e-6) << "the time under the mouse stays there";
+  ASSERT_EQ(Window->tbAudio->MarkedStretches().size(), 1u);
+  EXPECT_DOUBLE_EQ(Window->tbAudio->MarkedStretches()[0].From, view->FromMs() / 1000);
+  Wheel(view, {300, y}, 20, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(view->MsPerPixel(), 1.0);
+  const double from = view->FromMs();
+  Wheel(view, {300, y}, -1);
+  EXPECT_GT(view->FromMs(), from) << "the wheel alone scrolls";
+  Wheel(view, {300, y}, -20, Qt::ControlModifier);
+  EXPECT_EQ(view->FromMs(), 0);
+  EXPECT_DOUBLE_EQ(view->MsPerPixel(), whole);
+
+  Wheel(view, {0, y}, 2, Qt::ControlModifier);
+  Drag(view, {123, y}, {517, y});
+  const TSelectionModel& chosen = Window->Selection();
+  EXPECT_LE(std::abs(chosen.StartMs() - view->MsAt(123)), view->MsPerPixel());
+  EXPECT_LE(std::abs(chosen.EndMs() - view->MsAt(517)), view->MsPerPixel());
+  ASSERT_TRUE(chosen.Precise());
+  EXPECT_EQ(Window->eStart->text().toStdString(), MsToPreciseTimeText(chosen.StartMs()));
+  EXPECT_EQ(Window->eEnd->text().toStdString(), MsToPreciseTimeText(chosen.EndMs()));
+
+  StartCut(File("out.wav"));
+  ASSERT_TRUE(WaitForCut());
+  const auto frame = [](int32_t ms) { return MsToSampleFrame(ms, kRate); };
+  const int64_t start = frame(chosen.StartMs());
+  const std::vector<int16_t> out = DecodeS16(Folder / "out.wav");
+  EXPECT_EQ(static_cast<int64_t>(out.size() / 2), frame(chosen.EndMs()) - start + 1);
+  EXPECT_EQ(FindClicks(out, 2), (std::vector<int64_t>{Frame(0.5) - start}));
 }
 
 }  // namespace

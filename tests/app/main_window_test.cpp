@@ -70,18 +70,24 @@ TEST_F(OpenWindow, SegmentCutOpensWithTheFileAndTheSelection) {
 
 // Enlarged, the window gives its room to the bar and its track; at its designed size the bar
 // is as designed.
-TEST_F(OpenWindow, TheBarTakesTheRoomOfAnEnlargedWindow) {
+// The designed window has no close view; a taller one gives most of the room to it, and
+// the rest, with the width, to the bar.
+TEST_F(OpenWindow, AnEnlargedWindowGivesItsRoomToTheCloseViewAndTheBar) {
   const QSize designed = Window->size();
   const int barWidth = Window->tbAudio->width();
   EXPECT_EQ(Window->tbAudio->height(), 50);
   EXPECT_EQ(Window->tbAudio->TrackSize(), 24);
-  Window->resize(designed + QSize(300, 200));
-  QTRY_COMPARE(Window->tbAudio->height(), 250);
-  EXPECT_EQ(Window->tbAudio->width(), barWidth + 300);
-  EXPECT_EQ(Window->tbAudio->TrackSize(), 224);
+  EXPECT_FALSE(Window->dvDetail->isVisible());
+  Window->resize(designed + QSize(300, 300));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->tbAudio->width() == barWidth + 300; }));
+  EXPECT_TRUE(Window->dvDetail->isVisible());
+  EXPECT_GT(Window->tbAudio->height(), 50);
+  EXPECT_EQ(Window->tbAudio->TrackSize(), Window->tbAudio->height() - 26);
+  EXPECT_GT(Window->dvDetail->height(), 2 * (Window->tbAudio->height() - 50));
   Window->resize(designed);
-  QTRY_COMPARE(Window->tbAudio->height(), 50);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->tbAudio->height() == 50; }));
   EXPECT_EQ(Window->tbAudio->TrackSize(), 24);
+  EXPECT_FALSE(Window->dvDetail->isVisible());
 }
 
 TEST_F(OpenWindow, TypedCompleteTimesMoveTheThumbsAndOthersDoNothing) {

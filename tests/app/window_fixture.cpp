@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace test_support;
 
@@ -37,4 +38,23 @@ void WindowTest::StartCut(const QString& target, std::function<void(QWidget*)> t
 
 bool WindowTest::WaitForCut() {
   return QTest::qWaitFor([this] { return !Window->Cutting(); }, 120000);
+}
+
+bool WindowTest::ShowCloseView() {
+  Window->resize(900, Window->height() + 300);
+  return QTest::qWaitFor([this] { return Window->dvDetail->isVisible(); });
+}
+
+void Wheel(QWidget* widget, QPoint at, int notches, Qt::KeyboardModifiers modifiers) {
+  const QPointF global = widget->mapToGlobal(QPointF(at));
+  QWheelEvent event(QPointF(at), global, QPoint(), QPoint(0, notches * 120), Qt::NoButton,
+                    modifiers, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(widget, &event);
+}
+
+void Drag(QWidget* widget, QPoint from, QPoint to) {
+  QTest::mousePress(widget, Qt::LeftButton, {}, from);
+  QTest::mouseMove(widget, (from + to) / 2);
+  QTest::mouseMove(widget, to);
+  QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
 }

@@ -84,4 +84,11 @@ class WindowTest : public TShownWindowTest<TfrmMain> {
   void StartCut(const QString& target, std::function<void(QWidget*)> then = {});
   // Waits until the running cut has ended.
   bool WaitForCut();
+  // Makes the window taller until its close view shows; false if it never does.
+  bool ShowCloseView();
 };
+
+// The mouse as a user moves it: wheel notches at `at` (positive: away from the user), and a
+// left-button drag.
+void Wheel(QWidget* widget, QPoint at, int notches, Qt::KeyboardModifiers modifiers = {});
+void Drag(QWidget* widget, QPoint from, QPoint to);

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cutting/peak_detail.h"
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "cutting/cut_range.h"
+#include "cutting/file_kinds.h"
+#include "cutting/peak_columns.h"
+
+namespace {
+
+constexpr uint32_t kReadBytes = 1u << 18;
+
+}  // namespace
+
+TPeakDetail::~TPeakDetail() {
+  Cancel();
+}
+
+void TPeakDetail::Request(const std::filesystem::path& fileName, int64_t fromMs, int64_t toMs) {
+  Cancel();
+  FFile = fileName;
+  FFromMs = std::max<int64_t>(fromMs, 0);
+  FToMs = std::max(toMs, FFromMs);
+  {
+    std::lock_guard lock(FLock);
+    FStretch = TStretch{FFromMs, FToMs, {}};
+  }
+  FCancel = false;
+  FDone = false;
+  ++FRevision;
+  FThread = std::thread(&TPeakDetail::Run, this, FFile, FFromMs, FToMs);
+}
+
+void TPeakDetail::Cancel() {
+  FCancel = true;
+  if (FThread.joinable()) FThread.join();
+  FDone = true;
+}
+
+void TPeakDetail::Wait() {
+  if (FThread.joinable()) FThread.join();
+}
+
+bool TPeakDetail::Covers(const std::filesystem::path& fileName, int64_t fromMs,
+                         int64_t toMs) const {
+  return !FFile.empty() && fileName == FFile && fromMs >= FFromMs && toMs <= FToMs;
+}
+
+TPeakDetail::TStretch TPeakDetail::Snapshot() const {
+  std::lock_guard lock(FLock);
+  return FStretch;
+}
+
+// A stretch that cannot be read stays empty: the view keeps drawing the overview there.
+void TPeakDetail::Run(std::filesystem::path fileName, int64_t fromMs, int64_t toMs) {
+  try {
+    auto source = MakeSource(FindKind(fileName).value_or(TFileKind::Wma));
+    source->SetFileName(fileName);
+    if (!source->Valid()) {
+      FDone = true;
+      return;
+    }
+    const int rate = source->SampleRate();
+    TPeakColumns columns(source->Channels(), source->BitsPerSample(), rate, kColumnsPerSecond);
+    if (!columns.Valid()) {
+      FDone = true;
+      return;
+    }
+    ApplyRange(*source, {fromMs * rate / 1000, std::max<int64_t>(toMs * rate / 1000 - 1, 0)});
+    {
+      std::lock_guard lock(FLock);
+      FStretch.Peaks.Channels = columns.OutputChannels();
+      FStretch.Peaks.SampleRate = rate;
+    }
+    source->StartRead();
+    std::vector<TPeak> fresh;
+    while (!FCancel) {
+      uint8_t* data = nullptr;
+      uint32_t bytes = kReadBytes;
+      source->ReadData(data, bytes);
+      if (bytes == 0) break;
+      columns.Add(data, bytes, fresh);
+    }
+    source->EndRead();
+    if (!FCancel) {
+      columns.Finish(fresh);
+      std::lock_guard lock(FLock);
+      FStretch.Peaks.Peaks = std::move(fresh);
+      FStretch.Peaks.Frames = columns.Frames();
+      FStretch.Peaks.Complete = true;
+    }
+  } catch (const std::exception&) {
+    // An unreadable stretch shows the overview; the file's own errors show when it is cut.
+  }
+  ++FRevision;
+  FDone = true;
+}
