@@ -72,7 +72,7 @@ double TDetailView::WholeMsPerPixel() const {
 
 void TDetailView::SetSound(int32_t lengthMs) {
   FLengthMs = std::max(lengthMs, 0);
-  FOverview = TPeakOverview{};
+  FOverview.Set({});
   FStretch = TPeakDetail::TStretch{};
   FStartMs = 0;
   FEndMs = FLengthMs;
@@ -85,7 +85,7 @@ void TDetailView::SetSound(int32_t lengthMs) {
 }
 
 void TDetailView::SetOverview(TPeakOverview peaks) {
-  FOverview = std::move(peaks);
+  FOverview.Set(std::move(peaks));
   update();
 }
 

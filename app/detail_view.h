@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cutting/peak_detail.h"
+#include "cutting/peak_levels.h"
 #include "cutting/peak_overview.h"
 
 class QScrollBar;
@@ -31,8 +32,12 @@ class TDetailView : public QWidget {
   void SetOverview(TPeakOverview peaks);
   void SetStretch(TPeakDetail::TStretch stretch);
   void SetSelection(int32_t startMs, int32_t endMs);
+  // The arrows move the selection's end (or its start) from now on: the edge marked last.
+  void TakeEdge(bool end) { FActiveEdge = end ? TDrag::End : TDrag::Start; }
+  std::pair<int32_t, int32_t> Selection() const { return {FStartMs, FEndMs}; }
   // Stretches tinted behind the waveform (a segment list), in milliseconds.
   void SetMarked(std::vector<std::pair<int32_t, int32_t>> stretches);
+  const std::vector<std::pair<int32_t, int32_t>>& Marked() const { return FMarked; }
   // The play cursor at `ms` (-1: none); with `follow` the view pages along to keep it shown.
   void SetCursor(int64_t ms, bool follow);
 
@@ -84,7 +89,7 @@ class TDetailView : public QWidget {
   int32_t FLengthMs = 0;
   double FFromMs = 0;
   double FMsPerPixel = 1;
-  TPeakOverview FOverview;
+  TPeakLevels FOverview;
   TPeakDetail::TStretch FStretch;
   int32_t FStartMs = 0, FEndMs = 0;
   std::vector<std::pair<int32_t, int32_t>> FMarked;

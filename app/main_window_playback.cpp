@@ -53,9 +53,11 @@ void TfrmMain::UpdatePlayActions() {
   aPlay->setEnabled(open && !playing);
   aPlaySelection->setEnabled(open && !playing);
   aPause->setEnabled(playing);
-  // Paused before the cursor left 0 is paused all the same.
+  // Paused before the cursor left 0 is paused all the same; a cursor placed in the close view
+  // is there to be marked.
   const bool started =
-      playing || tbAudio->LinePosition() > 0 || MediaPlayer1.Mode() == TPlayerMode::Paused;
+      playing || tbAudio->LinePosition() > 0 || FPlacedMs >= 0 ||
+      MediaPlayer1.Mode() == TPlayerMode::Paused;
   for (QAction* action : {aStop, aMarkStart, aMarkEnd}) action->setEnabled(started);
 }
 
@@ -123,6 +125,7 @@ void TfrmMain::aStopExecute() {
 // As the track bar keeps its thumbs apart, a mark at or past the other end stops half a
 // second short of it. A cursor placed in the close view marks to the millisecond.
 void TfrmMain::aMarkStartExecute() {
+  dvDetail->TakeEdge(false);
   if (FPlacedMs >= 0 && !Timer1->isActive()) {
     DetailSelect(FPlacedMs, FSelection.EndMs());
     return;
@@ -132,6 +135,7 @@ void TfrmMain::aMarkStartExecute() {
 }
 
 void TfrmMain::aMarkEndExecute() {
+  dvDetail->TakeEdge(true);
   if (FPlacedMs >= 0 && !Timer1->isActive()) {
     DetailSelect(FSelection.StartMs(), FPlacedMs);
     return;

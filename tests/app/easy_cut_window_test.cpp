@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/detail_view.h"
 #include "app/easy_cut_window.h"
+#include "cutting/time_text.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -315,10 +317,14 @@ TEST_F(EasyCutTest, StopEndsABatchLeavingNothingAndTheWindowOpen) {
 }
 
 // Alt+A adds the typed row although "Remove &All" bears the letter too; a double click on a
-// row takes its times back into the edits.
+// row takes its times back into the edits and selects it in the waveform of the enlarged
+// window, where the listed rows are tinted and a drag fills the edits.
 TEST_F(EasyCutTest, AltAAddsTheTypedRowAndADoubleClickTakesARowBack) {
   WriteClickWave(Folder / "in.wav", Sound(10.0));
   Open("in.wav");
+  EXPECT_FALSE(Window->dvWave->isVisible());
+  Window->resize(Window->width() + 200, Window->height() + 300);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->dvWave->isVisible(); }));
   Add("00:00:01.0", "00:00:02.0");
   Window->eStart->setText("00:00:05.0");
   Window->eEnd->setText("00:00:06.125");
@@ -333,6 +339,14 @@ TEST_F(EasyCutTest, AltAAddsTheTypedRowAndADoubleClickTakesARowBack) {
   QTest::mouseDClick(Window->lvMain->viewport(), Qt::LeftButton, {}, first.center());
   EXPECT_EQ(Window->eStart->text() + "-" + Window->eEnd->text(), "00:00:01.0-00:00:02.0");
   EXPECT_EQ(Rows().first(), "00:00:01.0-00:00:02.0*");
+  using TStretches = std::vector<std::pair<int32_t, int32_t>>;
+  EXPECT_EQ(Window->dvWave->Marked(), (TStretches{{1000, 2000}, {5000, 6125}}));
+  EXPECT_EQ(Window->dvWave->Selection(), std::make_pair(1000, 2000));
+  const int y = Window->dvWave->WaveArea().center().y();
+  Drag(Window->dvWave, {Window->dvWave->XOf(7000), y}, {Window->dvWave->XOf(8000), y});
+  const double pixel = Window->dvWave->MsPerPixel();
+  EXPECT_NEAR(TimeTextToMs(Window->eStart->text().toStdString()), 7000, pixel);
+  EXPECT_NEAR(TimeTextToMs(Window->eEnd->text().toStdString()), 8000, pixel);
 }
 
 TEST_F(WindowTest, TheSegmentCutButtonOpensTheWindowOverTheMainWindow) {

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "cutting/time_text.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -223,6 +224,38 @@ TEST_F(PlaybackWindow, TheKeyboardPlaysPausesMarksAndStops) {
   ExpectButtons(true, false, false, "stopped");
   EXPECT_FALSE(Player().IsOpen());
   *noWindow = false;
+}
+
+// In the close view a click places the cursor to the millisecond and the marks take it there;
+// while playing, the view pages along with the sound.
+TEST_F(PlaybackWindow, TheCloseViewPlacesTheCursorForTheMarksAndFollowsThePlayback) {
+  ASSERT_TRUE(ShowCloseView());
+  TDetailView* view = Window->dvDetail;
+  Focus(view);
+  const int y = view->WaveArea().center().y();
+  Wheel(view, {0, y}, 3, Qt::ControlModifier);
+  const auto clickAt = [&](int x) {
+    QTest::mouseClick(view, Qt::LeftButton, {}, {x, y});
+    return static_cast<int32_t>(std::lround(view->MsAt(x)));
+  };
+  const int32_t start = clickAt(211);
+  EXPECT_EQ(Window->lCursor->text().toStdString(), "Cursor: " + MsToPreciseTimeText(start));
+  QTest::keyClick(view, Qt::Key_BracketLeft);
+  const int32_t end = clickAt(733);
+  QTest::keyClick(view, Qt::Key_BracketRight);
+  EXPECT_EQ(Window->Selection().StartMs(), start);
+  EXPECT_EQ(Window->Selection().EndMs(), end);
+  EXPECT_EQ(Window->eStart->text().toStdString(), MsToPreciseTimeText(start));
+  // The arrows move the edge marked last by a pixel's time.
+  QTest::keyClick(view, Qt::Key_Right);
+  EXPECT_EQ(Window->Selection().EndMs(), end + std::lround(view->MsPerPixel()));
+
+  Wheel(view, {0, y}, 20, Qt::ControlModifier);
+  ASSERT_EQ(view->FromMs(), 0);
+  Window->aPlay->trigger();
+  ASSERT_TRUE(PlayedTo(view->ToMs() + 300));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view->FromMs() > 0; }));
+  EXPECT_LE(view->FromMs(), double(Player().Position()));
 }
 
 }  // namespace
