@@ -62,9 +62,8 @@ int main(int argc, char** argv) {
       [&] { save(window, "main-window.png"); },
       [&] {
         window.resize(1100, 560);
-        // Four times closer, around the middle of the selection.
-        const double middle = (window.Selection().StartMs() + window.Selection().EndMs()) / 2.0;
-        window.dvDetail->ZoomBy(0.25, middle);
+        // Four times closer, around the start of the selection, so that its edge shows.
+        window.dvDetail->ZoomBy(0.25, window.Selection().StartMs() + 500.0);
       },
       [&] {
         save(window, "main-window-large.png");
