@@ -105,7 +105,9 @@ void TDetailView::SetMarked(std::vector<std::pair<int32_t, int32_t>> stretches) 
   update();
 }
 
+// Polled often while a file is open: an unchanged cursor draws nothing.
 void TDetailView::SetCursor(int64_t ms, bool follow) {
+  if (ms == FCursorMs) return;
   FCursorMs = ms;
   if (follow && ms >= 0 && (ms < FFromMs || ms >= ToMs()))
     ShowStretch(ms - 0.1 * (ToMs() - FFromMs), FMsPerPixel);
