@@ -22,8 +22,10 @@ bool KeepsFramesByCopy(TFileKind kind) {
   return kind == TFileKind::Mp3;
 }
 
-void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink) {
+void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
+              const std::function<void(TAuFileOut&)>& retag) {
   PrepareCut(kind, source, sink);
+  if (retag) retag(sink);
   const int64_t asked = FramesToRead(kind, source);
   if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink)) {
     // The copy reads the file itself: the frames it kept are what went in.

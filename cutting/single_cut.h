@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "cutting/file_kinds.h"
@@ -20,4 +21,7 @@ bool KeepsFramesByCopy(TFileKind kind);
 
 // Carries the source's tags (and, when it encodes, its settings) into `sink`, whose input is
 // `source` with the range applied, and starts it through `run`, which has opened the target.
-void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink);
+// `retag`, when given, changes the carried tags before the run starts (a split numbers its
+// pieces).
+void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
+              const std::function<void(TAuFileOut&)>& retag = {});
