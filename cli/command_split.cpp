@@ -199,8 +199,7 @@ TSplitRequest ParseSplit(const std::vector<std::string>& args) {
 }
 
 // The silences of the whole file, found with a progress line; nullopt when interrupted.
-std::optional<std::vector<TSilence>> FindSilences(const TSplitRequest& request,
-                                                  TAuFileIn& source) {
+std::optional<std::vector<TSilence>> FindSilences(const TSplitRequest& request, TAuFileIn& source) {
   TSilenceDetector detector;
   std::vector<TSilence> found;
   {
@@ -214,8 +213,8 @@ std::optional<std::vector<TSilence>> FindSilences(const TSplitRequest& request,
   return found;
 }
 
-std::vector<TSplitPiece> PlanPieces(const TSplitRequest& request, const std::vector<TSilence>& silences,
-                                    int64_t held, int rate) {
+std::vector<TSplitPiece> PlanPieces(const TSplitRequest& request,
+                                    const std::vector<TSilence>& silences, int64_t held, int rate) {
   try {
     switch (request.Mode) {
       case TSplitMode::Parts:
@@ -286,8 +285,8 @@ int WritePieces(const TSplitRequest& request, TSplitRun& split) {
       TOutputRun run;
       TAuFileOut& sink = split.MakeSink(k);
       sink.SetFileName(OpenOutput(run, split.Target(k), request.Force, {request.Input}));
-      status = RunIntoOutput({"split", label, request.Quiet}, sink, run,
-                             [&] { split.Start(run, k); });
+      status =
+          RunIntoOutput({"split", label, request.Quiet}, sink, run, [&] { split.Start(run, k); });
     } catch (const std::exception& e) {
       throw TCliError("split failed at " + split.Failure(k, e.what()));
     }

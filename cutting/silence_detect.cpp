@@ -45,12 +45,13 @@ class TSilenceScan {
       }
       if (++FInWindow == FWindow) EndWindow();
     }
-    FPending.erase(FPending.begin(), FPending.begin() + static_cast<std::ptrdiff_t>(frames * frameBytes));
+    FPending.erase(FPending.begin(),
+                   FPending.begin() + static_cast<std::ptrdiff_t>(frames * frameBytes));
   }
 
   std::vector<TSilence> Finish() {
     if (FInWindow > 0) EndWindow();
-    EndQuiet();
+    EndQuiet(FFrames);
     return std::move(FFound);
   }
 
@@ -73,10 +74,18 @@ class TSilenceScan {
       return;
     }
     switch (FSampleBytes) {
-      case 1: PCM8ToFloat(data, FValues.data(), samples); break;
-      case 2: PCM16ToFloat(data, FValues.data(), samples); break;
-      case 3: PCM24ToFloat(data, FValues.data(), samples); break;
-      default: PCM32ToFloat(data, FValues.data(), samples); break;
+      case 1:
+        PCM8ToFloat(data, FValues.data(), samples);
+        break;
+      case 2:
+        PCM16ToFloat(data, FValues.data(), samples);
+        break;
+      case 3:
+        PCM24ToFloat(data, FValues.data(), samples);
+        break;
+      default:
+        PCM32ToFloat(data, FValues.data(), samples);
+        break;
     }
   }
 
@@ -89,13 +98,14 @@ class TSilenceScan {
     if (quiet) {
       if (FQuietFrom < 0) FQuietFrom = start;
     } else {
-      EndQuiet();
+      EndQuiet(start);
     }
   }
 
-  void EndQuiet() {
-    if (FQuietFrom >= 0 && FFrames - FQuietFrom >= FMinFrames && FFrames > FQuietFrom)
-      FFound.push_back({FQuietFrom, FFrames});
+  // The quiet run, if any, ends at frame `end`.
+  void EndQuiet(int64_t end) {
+    if (FQuietFrom >= 0 && end - FQuietFrom >= FMinFrames && end > FQuietFrom)
+      FFound.push_back({FQuietFrom, end});
     FQuietFrom = -1;
   }
 
@@ -116,8 +126,7 @@ class TSilenceScan {
 
 }  // namespace
 
-std::vector<TSilence> TSilenceDetector::Detect(TAuFileIn& source,
-                                               const TSilenceSettings& settings,
+std::vector<TSilence> TSilenceDetector::Detect(TAuFileIn& source, const TSilenceSettings& settings,
                                                const std::function<void(int)>& progress) {
   FFrames = 0;
   TSilenceScan scan(source.Channels(), source.BitsPerSample(), source.FloatSamples(),
@@ -140,6 +149,8 @@ std::vector<TSilence> TSilenceDetector::Detect(TAuFileIn& source,
         size > 0 ? static_cast<int>(std::min<int64_t>(source.Position() * 100 / size, 100)) : -1;
     if (progress && percent != shown) progress(shown = percent);
   }
+  // A compressed source's size is an estimate: the end is shown as the end.
+  if (progress && !FStop && shown != 100) progress(100);
   std::vector<TSilence> found = scan.Finish();
   FFrames = scan.Frames();
   return found;

@@ -29,7 +29,8 @@ void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& si
   const int64_t asked = FramesToRead(kind, source);
   if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink)) {
     // The copy reads the file itself: the frames it kept are what went in.
-    run.Start(sink, kind, [copy] { return copy->SamplesKept(); }, asked);
+    run.Start(
+        sink, kind, [copy] { return copy->SamplesKept(); }, asked);
     return;
   }
   run.Start(sink, kind, FramesDelivered(source), asked);

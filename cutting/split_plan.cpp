@@ -76,15 +76,15 @@ std::vector<TSplitPiece> PlanAtSilences(int64_t held, const std::vector<TSilence
   for (const TSilence& s : silences)
     if (s.Start > 0 && s.End < held && s.End > s.Start) bounds.push_back(s);
   const auto pieceAt = [&](size_t k) {
-    return PieceBetween(k > 0 ? &bounds[k - 1] : nullptr,
-                        k < bounds.size() ? &bounds[k] : nullptr, held, trim);
+    return PieceBetween(k > 0 ? &bounds[k - 1] : nullptr, k < bounds.size() ? &bounds[k] : nullptr,
+                        held, trim);
   };
   // The shortest piece joins its shorter neighbour until none is too short (or one is left).
   while (!bounds.empty()) {
     std::vector<int64_t> lengths;
     for (size_t k = 0; k <= bounds.size(); ++k) lengths.push_back(pieceAt(k).Frames());
-    const size_t shortest = static_cast<size_t>(
-        std::min_element(lengths.begin(), lengths.end()) - lengths.begin());
+    const size_t shortest =
+        static_cast<size_t>(std::min_element(lengths.begin(), lengths.end()) - lengths.begin());
     if (lengths[shortest] >= minPiece) break;
     const bool joinBefore = shortest == bounds.size() ||
                             (shortest > 0 && lengths[shortest - 1] <= lengths[shortest + 1]);

@@ -32,10 +32,9 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
                                                    TFileKind kind, const std::string& pattern,
                                                    size_t count) {
   const std::string extension = ExtensionOf(kind);
-  std::filesystem::path base = pattern.empty()
-                                   ? source.parent_path() / (std::string(kNameField) + " - " +
-                                                             kNumberField)
-                                   : std::filesystem::path(pattern);
+  std::filesystem::path base =
+      pattern.empty() ? source.parent_path() / (std::string(kNameField) + " - " + kNumberField)
+                      : std::filesystem::path(pattern);
   if (LowerExtension(base) != extension) {
     if (FindKind(base))
       throw ECutError("the pieces must be " + extension + " files like the input");
@@ -71,7 +70,8 @@ std::vector<std::filesystem::path> TSplitRun::TakenTargets() const {
   std::vector<std::filesystem::path> taken;
   for (const auto& target : FTargets) {
     std::error_code error;
-    if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) taken.push_back(target);
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, error)))
+      taken.push_back(target);
   }
   return taken;
 }

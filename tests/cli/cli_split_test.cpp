@@ -34,8 +34,8 @@ TEST(CliSplit, WavePiecesAreTheSourceSampleForSample) {
   const struct {
     const char* Name;
     int64_t First, Frames;
-  } pieces[] = {{"in - 01.wav", 0, 26668}, {"in - 02.wav", 26668, 26668},
-                {"in - 03.wav", 53336, 26667}};
+  } pieces[] = {
+      {"in - 01.wav", 0, 26668}, {"in - 02.wav", 26668, 26668}, {"in - 03.wav", 53336, 26667}};
   int64_t start = 0;
   for (const auto& piece : pieces) {
     SCOPED_TRACE(piece.Name);
@@ -57,7 +57,9 @@ TEST(CliSplit, EveryKindSplitsAtTheTimesWithTheTagsNumbered) {
     const char* Extension;
     const char* Option;
     int64_t Tolerance;  // frames: each piece's length and its click's place
-  } cases[] = {{".wav", "--quiet", 0}, {".mp3", "--quiet", 2}, {".mp3", "--copy", 2},
+  } cases[] = {{".wav", "--quiet", 0},
+               {".mp3", "--quiet", 2},
+               {".mp3", "--copy", 2},
                {".wma", "--quiet", 2048}};
   // A click half a second into each piece of a split at 2 s and 5 s.
   const std::vector<int64_t> clicks = {Frame(500), Frame(2500), Frame(5500)};
@@ -67,8 +69,8 @@ TEST(CliSplit, EveryKindSplitsAtTheTimesWithTheTagsNumbered) {
     const std::string in = std::string("live") + c.Extension;
     test_support::WriteClickFile(folder / in, {44100, 2, Frame(8000), clicks},
                                  {{"title", "Live"}, {"artist", "Band"}, {"track", "9"}});
-    const auto run = folder.Cli({"split", in, "--at", "00:00:02.0,5", "-o",
-                                 "part {n} of {name}", c.Option});
+    const auto run =
+        folder.Cli({"split", in, "--at", "00:00:02.0,5", "-o", "part {n} of {name}", c.Option});
     ASSERT_EQ(run.Status, 0) << run.Err;
     int64_t frames = 0;
     for (int k = 1; k <= 3; ++k) {
@@ -79,8 +81,8 @@ TEST(CliSplit, EveryKindSplitsAtTheTimesWithTheTagsNumbered) {
       const auto found = FindClicks(samples, 2);
       ASSERT_EQ(found.size(), 1u) << piece;
       EXPECT_NEAR(found[0], Frame(500), std::max<int64_t>(c.Tolerance, 2)) << piece;
-      EXPECT_EQ(Probe(piece, "format_tags=track"), std::to_string(k) + "/3") << piece;
-      EXPECT_EQ(Probe(piece, "format_tags=title"), "Live") << piece;
+      EXPECT_EQ(test_support::Probe(piece, "format_tags=track"), std::to_string(k) + "/3") << piece;
+      EXPECT_EQ(test_support::Probe(piece, "format_tags=title"), "Live") << piece;
     }
     EXPECT_NEAR(frames, DecodedFrames(folder / in), 3 * c.Tolerance);
   }
@@ -91,11 +93,13 @@ TEST(CliSplit, SilencesSplitInTheirMiddlesOrAreTrimmedOff) {
   TScratch folder;
   test_support::TClickSound sound{44100, 2, Frame(17000), {}};
   sound.Noise = 6;
-  sound.Tones = {{0, Frame(4000)}, {Frame(7000), Frame(2000)}, {Frame(10000), Frame(2000)},
+  sound.Tones = {{0, Frame(4000)},
+                 {Frame(7000), Frame(2000)},
+                 {Frame(10000), Frame(2000)},
                  {Frame(15000), Frame(2000)}};
   test_support::WriteClickFile(folder / "set.wav", sound);
-  const auto plan = folder.Cli({"split", "set.wav", "--silence", "--min-piece", "1", "--plan",
-                                "--json"});
+  const auto plan =
+      folder.Cli({"split", "set.wav", "--silence", "--min-piece", "1", "--plan", "--json"});
   ASSERT_EQ(plan.Status, 0) << plan.Err;
   for (const char* piece :
        {"\"start_frame\":0,\"frames\":242550,", "\"start_frame\":242550,\"frames\":352800,",

@@ -136,11 +136,13 @@ void WriteClickWave(const std::filesystem::path& path, const TClickSound& sound)
   for (const TTone& tone : sound.Tones)
     for (int64_t f = 0; f < tone.Frames && tone.Start + f < sound.Frames; ++f)
       frames[static_cast<size_t>(tone.Start + f)] +=
-          tone.Peak * std::sin(2 * 3.14159265358979 * tone.Hz * static_cast<double>(f) / sound.Rate);
+          tone.Peak *
+          std::sin(2 * 3.14159265358979 * tone.Hz * static_cast<double>(f) / sound.Rate);
   for (size_t f = 0; f < frames.size(); ++f) {
     const auto value = static_cast<uint16_t>(static_cast<int16_t>(std::lround(frames[f])));
     for (int c = 0; c < sound.Channels; ++c) {
-      const size_t at = header + (f * static_cast<size_t>(sound.Channels) + static_cast<size_t>(c)) * 2;
+      const size_t at =
+          header + (f * static_cast<size_t>(sound.Channels) + static_cast<size_t>(c)) * 2;
       w[at] = static_cast<uint8_t>(value & 0xFF);
       w[at + 1] = static_cast<uint8_t>(value >> 8);
     }

@@ -67,7 +67,7 @@ struct TClickSound {
   int Channels = 2;
   int64_t Frames = 0;
   std::vector<int64_t> Clicks;
-  std::vector<TTone> Tones;
+  std::vector<TTone> Tones = {};
   int Noise = 0;
 };
 // Writes `sound` as a 16-bit PCM WAV file.
