@@ -84,34 +84,11 @@ std::optional<T> WholeNumber(const std::string& text) {
   return value;
 }
 
-// Time text, or seconds with up to three decimals ("90", "2.5").
-std::optional<int32_t> DurationMs(const std::string& text) {
-  if (IsTimeText(text) || IsPreciseTimeText(text)) return TimeTextToMs(text);
-  const size_t dot = text.find('.');
-  const std::string whole = text.substr(0, dot);
-  std::string decimals = dot == std::string::npos ? "" : text.substr(dot + 1);
-  if (whole.empty() || decimals.size() > 3 || (dot != std::string::npos && decimals.empty()))
-    return std::nullopt;
-  const auto seconds = WholeNumber<int32_t>(whole);
-  decimals.resize(3, '0');
-  const auto ms = WholeNumber<int32_t>(decimals);
-  if (!seconds || !ms || *seconds < 0 || *ms < 0 || *seconds > 24 * 3600) return std::nullopt;
-  return *seconds * 1000 + *ms;
-}
-
-int32_t ParseDuration(const std::string& option, const std::string& text) {
-  const auto ms = DurationMs(text);
-  if (!ms)
-    throw TUsageError("invalid " + option + " '" + text +
-                      "' (expected hours:minutes:seconds.tenths, as in 00:01:30.5, or seconds)");
-  return *ms;
-}
-
 std::vector<int32_t> ParseTimes(const std::string& text) {
   std::vector<int32_t> times;
   for (size_t at = 0; at <= text.size();) {
     const size_t comma = std::min(text.find(',', at), text.size());
-    times.push_back(ParseDuration("--at", text.substr(at, comma - at)));
+    times.push_back(ParseDurationMs("--at", text.substr(at, comma - at)));
     at = comma + 1;
   }
   return times;
@@ -130,7 +107,7 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
   if (const auto every = parsed.Value("--every")) {
     ++modes;
     request.Mode = TSplitMode::Every;
-    request.EveryMs = ParseDuration("--every", *every);
+    request.EveryMs = ParseDurationMs("--every", *every);
     if (request.EveryMs <= 0) throw TUsageError("--every must be longer than nothing");
   }
   if (const auto at = parsed.Value("--at")) {
@@ -156,12 +133,12 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
     request.Silence.ThresholdDb = *db;
   }
   if (const auto text = parsed.Value("--min-silence")) {
-    request.Silence.MinSilenceMs = ParseDuration("--min-silence", *text);
+    request.Silence.MinSilenceMs = ParseDurationMs("--min-silence", *text);
     if (request.Silence.MinSilenceMs < 10)
       throw TUsageError("--min-silence must be at least 0.01 seconds");
   }
   if (const auto text = parsed.Value("--min-piece"))
-    request.MinPieceMs = ParseDuration("--min-piece", *text);
+    request.MinPieceMs = ParseDurationMs("--min-piece", *text);
   request.Trim = parsed.Has("--trim");
 }
 
