@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cutting/cut_error.h"
+#include "cutting/cut_range.h"
 
 namespace {
 
@@ -99,6 +100,9 @@ TEST(SplitPlan, APieceReadsToTheEndOfTheDataOnlyWhenItEndsTheSound) {
   EXPECT_EQ(PieceRange({0, 400}, 1000).EndSample, 399);
   EXPECT_EQ(PieceRange({400, 1000}, 1000).EndSample, -1);
   EXPECT_EQ(PieceRange({400, 1000}, 1000).StartSample, 400);
+  // The plan and the one range rule count the same frames.
+  for (const TSplitPiece& piece : PlanEqualParts(1001, 3))
+    EXPECT_EQ(RangeFrames(PieceRange(piece, 1001), 1001), piece.Frames());
 }
 
 }  // namespace
