@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
@@ -248,6 +249,8 @@ void PrintJsonPlan(const TSplitRequest& request, const TSplitRun& split,
   std::printf("%s\n", json.Text().c_str());
 }
 
+constexpr const char* kFailed = "split failed: ";
+
 // Writes every piece in turn; a failure names the piece and what was written before it.
 int WritePieces(const TSplitRequest& request, TSplitRun& split) {
   if (!request.Force)
@@ -265,12 +268,18 @@ int WritePieces(const TSplitRequest& request, TSplitRun& split) {
       status =
           RunIntoOutput({"split", label, request.Quiet}, sink, run, [&] { split.Start(run, k); });
     } catch (const std::exception& e) {
-      throw TCliError("split failed at " + split.Failure(k, e.what()));
+      // The run's own "split failed: " leads the whole message once.
+      std::string error = e.what();
+      if (error.rfind(kFailed, 0) == 0) error.erase(0, std::string_view(kFailed).size());
+      throw TCliError(kFailed + split.Failure(k, error));
     }
     if (status != kExitOk) {
-      if (!split.Written().empty())
-        std::fprintf(stderr, "trimora-cli: the pieces written before stay: %s\n",
-                     split.Failure(k, "interrupted").c_str());
+      // Interrupted: this piece is not written, those before it are.
+      std::string written;
+      for (const auto& name : split.Written())
+        written += (written.empty() ? "'" : ", '") + name.string() + "'";
+      if (!written.empty())
+        std::fprintf(stderr, "trimora-cli: the pieces written before stay: %s\n", written.c_str());
       return status;
     }
     split.Finished(k);

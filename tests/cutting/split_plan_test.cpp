@@ -7,6 +7,7 @@
 
 #include "cutting/cut_error.h"
 #include "cutting/cut_range.h"
+#include "cutting/split_run.h"
 
 namespace {
 
@@ -103,6 +104,29 @@ TEST(SplitPlan, APieceReadsToTheEndOfTheDataOnlyWhenItEndsTheSound) {
   // The plan and the one range rule count the same frames.
   for (const TSplitPiece& piece : PlanEqualParts(1001, 3))
     EXPECT_EQ(RangeFrames(PieceRange(piece, 1001), 1001), piece.Frames());
+}
+
+TEST(SplitPlan, PiecesAreNamedFromThePattern) {
+  struct {
+    const char* Pattern;
+    size_t Count;
+    const char* First;
+    const char* Last;
+  } cases[] = {
+      {"", 3, "rec/Live Set - 01.mp3", "rec/Live Set - 03.mp3"},
+      {"", 120, "rec/Live Set - 001.mp3", "rec/Live Set - 120.mp3"},
+      {"out/{n}. {name}.MP3", 2, "out/01. Live Set.MP3", "out/02. Live Set.MP3"},
+      {"{name}.part{n}", 2, "Live Set.part01.mp3", "Live Set.part02.mp3"},
+      {"whole", 1, "whole.mp3", "whole.mp3"},
+  };
+  for (const auto& c : cases) {
+    const auto names = SplitPieceNames("rec/Live Set.mp3", TFileKind::Mp3, c.Pattern, c.Count);
+    ASSERT_EQ(names.size(), c.Count) << c.Pattern;
+    EXPECT_EQ(names.front().string(), c.First) << c.Pattern;
+    EXPECT_EQ(names.back().string(), c.Last) << c.Pattern;
+  }
+  EXPECT_THROW(SplitPieceNames("a.mp3", TFileKind::Mp3, "same", 2), ECutError);
+  EXPECT_THROW(SplitPieceNames("a.mp3", TFileKind::Mp3, "{n}.wav", 2), ECutError);
 }
 
 }  // namespace
