@@ -224,7 +224,8 @@ void PrintPlan(const TSplitRun& split, const std::vector<TSplitPiece>& pieces, i
                 static_cast<long long>(piece.Start), static_cast<long long>(piece.End - 1),
                 split.Target(k).string().c_str());
   }
-  std::printf("%zu pieces of %s (%lld frames)\n", pieces.size(), PreciseTime(held, rate).c_str(),
+  std::printf("%zu %s of %s (%lld frames)\n", pieces.size(),
+              pieces.size() == 1 ? "piece" : "pieces", PreciseTime(held, rate).c_str(),
               static_cast<long long>(held));
 }
 
