@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_args.h"
 
+#include <charconv>
+#include <optional>
+
 #include "cli/cli_errors.h"
+#include "cutting/time_text.h"
 
 TCliArgs::TCliArgs(std::vector<TOption> options, const std::vector<std::string>& args)
     : Options(std::move(options)) {
@@ -47,4 +51,48 @@ std::optional<std::string> TCliArgs::Value(const std::string& longName) const {
 
 bool TCliArgs::Has(const std::string& longName) const {
   return Values.count(longName) > 0;
+}
+
+namespace {
+
+std::optional<int32_t> Digits(const std::string& text) {
+  int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
+  return value;
+}
+
+std::optional<int32_t> DurationMs(const std::string& text) {
+  if (IsTimeText(text) || IsPreciseTimeText(text)) return TimeTextToMs(text);
+  const size_t dot = text.find('.');
+  const std::string whole = text.substr(0, dot);
+  std::string decimals = dot == std::string::npos ? "" : text.substr(dot + 1);
+  if (whole.empty() || decimals.size() > 3 || (dot != std::string::npos && decimals.empty()))
+    return std::nullopt;
+  decimals.resize(3, '0');
+  const auto seconds = Digits(whole);
+  const auto ms = Digits(decimals);
+  // A day is more than any file holds; the limit keeps the milliseconds in range.
+  if (!seconds || !ms || *seconds > 24 * 3600) return std::nullopt;
+  return *seconds * 1000 + *ms;
+}
+
+}  // namespace
+
+int32_t ParseDurationMs(const std::string& option, const std::string& text) {
+  const auto ms = DurationMs(text);
+  if (!ms)
+    throw TUsageError("invalid " + option + " '" + text +
+                      "' (expected hours:minutes:seconds.tenths, as in 00:01:30.5, or seconds)");
+  return *ms;
+}
+
+TFades ParseFades(const TCliArgs& parsed, bool copy) {
+  TFades fades;
+  if (const auto text = parsed.Value("--fade-in")) fades.InMs = ParseDurationMs("--fade-in", *text);
+  if (const auto text = parsed.Value("--fade-out"))
+    fades.OutMs = ParseDurationMs("--fade-out", *text);
+  if (fades.Any() && copy)
+    throw TUsageError("a fade needs re-encoding; it cannot be combined with --copy");
+  return fades;
 }

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "cutting/fades.h"
 
 // A command's arguments: options with a value ("--start 00:00:05.0" or "--start=..."),
 // switches ("--force") and positional arguments, in any order; "--" ends the options.
@@ -31,3 +34,12 @@ class TCliArgs {
   std::map<std::string, std::string> Values;
   std::vector<std::string> FPositional;
 };
+
+// A length or time given as hours:minutes:seconds.tenths ("00:01:30.5"), with milliseconds
+// ("00:00:00.050"), or as seconds ("90", "2.5"), in milliseconds; TUsageError naming
+// `option` otherwise.
+int32_t ParseDurationMs(const std::string& option, const std::string& text);
+
+// --fade-in and --fade-out of `parsed`; a fade with `copy` is a TUsageError, since a fade
+// needs re-encoding.
+TFades ParseFades(const TCliArgs& parsed, bool copy);

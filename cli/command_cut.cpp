@@ -10,6 +10,7 @@
 #include "cli/write_output.h"
 #include "cutting/cut_range.h"
 #include "cutting/file_kinds.h"
+#include "cutting/ranges_input.h"
 #include "cutting/single_cut.h"
 #include "cutting/time_text.h"
 #include "formats/mp3out/mp3_out.h"
@@ -17,7 +18,7 @@
 
 const char* const kCutUsage =
     "Usage: trimora-cli cut FILE -o OUT [--start TIME] [--end TIME] [--copy] [--lanes N]\n"
-    "                       [--force] [--quiet]\n"
+    "                       [--fade-in TIME] [--fade-out TIME] [--force] [--quiet]\n"
     "\n"
     "Writes the stretch of FILE from --start to --end into OUT, a new file of the same\n"
     "format. TIME is hours:minutes:seconds.tenths, as in 00:01:30.5 (1:30:0.5 is fine too).\n"
@@ -28,6 +29,9 @@ const char* const kCutUsage =
     "  --end TIME        where it ends, inclusive (default: the end)\n"
     "  --copy            keep the MP3 frames as they are, no re-encoding; exact on players\n"
     "                    that honour the gapless header (a WAV cut is lossless anyway)\n"
+    "  --fade-in TIME    fade the first TIME in, so a cut into a sound does not click\n"
+    "                    (seconds work too: 0.05)\n"
+    "  --fade-out TIME   fade the last TIME out, ending silent on the last frame\n"
     "  --lanes N         MP3 encoders working at once, 1 to 16 (default: one per core, at\n"
     "                    most 8; 1 encodes on one)\n"
     "  -f, --force       replace OUT if it exists\n"
@@ -41,6 +45,7 @@ struct TCutRequest {
   std::string Output;
   std::optional<int32_t> StartMs, EndMs;
   std::optional<int> Lanes;
+  TFades Fades;
   bool Copy = false;
   bool Force = false;
   bool Quiet = false;
@@ -71,6 +76,8 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
                          {"--start", "", true},
                          {"--end", "", true},
                          {"--lanes", "", true},
+                         {"--fade-in", "", true},
+                         {"--fade-out", "", true},
                          {"--copy", "", false},
                          {"--force", "-f", false},
                          {"--quiet", "-q", false},
@@ -90,6 +97,7 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
     throw TUsageError("--end lies before --start");
   request.Lanes = ParseLanes(parsed);
   request.Copy = parsed.Has("--copy");
+  request.Fades = ParseFades(parsed, request.Copy);
   request.Force = parsed.Has("--force");
   request.Quiet = parsed.Has("--quiet");
   return request;
@@ -122,9 +130,10 @@ int RunCutCommand(const std::vector<std::string>& args) {
   SetRange(request, opened.Kind, source);
 
   TOutputRun run;
+  TRangesInput faded;
   auto sink = request.Copy ? MakeFrameKeepingSink(opened.Kind) : MakeSink(opened.Kind);
+  SetCutInput(*sink, opened.Kind, source, request.Fades, faded);
   sink->SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
-  sink->SetInput(&source);
   if (auto* mp3 = dynamic_cast<TMP3Out*>(sink.get()); mp3 && request.Lanes)
     mp3->Lanes = *request.Lanes;
   return RunIntoOutput({"cut", request.Copy ? "Copying" : "Cutting", request.Quiet}, *sink, run,

@@ -17,7 +17,8 @@ namespace {
 
 const char* const kRemoveUsage =
     "Usage: trimora-cli remove FILE --segment START-END [--segment START-END ...] -o OUT\n"
-    "                          [--exact] [--plan] [--force] [--quiet]\n"
+    "                          [--exact] [--fade-in TIME] [--fade-out TIME] [--plan]\n"
+    "                          [--force] [--quiet]\n"
     "\n"
     "Writes FILE without the listed stretches into OUT, a new file of the same format, with\n"
     "FILE's tags and encoder settings. Each removed stretch is widened by 0.1 s on each side\n"
@@ -30,6 +31,9 @@ const char* const kRemoveUsage =
     "  -s, --segment START-END  a stretch to remove; give one for each, in order\n"
     "  -o, --output OUT         the file to write (required unless --plan)\n"
     "  --exact                  remove exactly the stretches given, without the widening\n"
+    "  --fade-out TIME          fade out over TIME before each join, so a join does not\n"
+    "                           click (seconds work too: 0.05)\n"
+    "  --fade-in TIME           fade in over TIME after each join\n"
     "  --plan                   print the stretches that would be kept; write nothing\n"
     "  -f, --force              replace OUT if it exists\n"
     "  -q, --quiet              no progress line\n"
@@ -39,6 +43,7 @@ struct TRemoveRequest {
   std::string Input;
   std::string Output;
   std::vector<TSegmentRow> Rows;
+  TFades Fades;
   bool Exact = false;
   bool PlanOnly = false;
   bool Force = false;
@@ -86,6 +91,8 @@ TRemoveRequest ParseRemove(const std::vector<std::string>& args) {
   TRemoveRequest request;
   const TCliArgs parsed({{"--output", "-o", true},
                          {"--exact", "", false},
+                         {"--fade-in", "", true},
+                         {"--fade-out", "", true},
                          {"--plan", "", false},
                          {"--force", "-f", false},
                          {"--quiet", "-q", false},
@@ -104,6 +111,7 @@ TRemoveRequest ParseRemove(const std::vector<std::string>& args) {
     throw TUsageError("remove needs the output file: -o OUT");
   request.Output = output.value_or("");
   request.Exact = parsed.Has("--exact");
+  request.Fades = ParseFades(parsed, false);
   request.Force = parsed.Has("--force");
   request.Quiet = parsed.Has("--quiet");
   return request;
@@ -160,6 +168,7 @@ int RunRemoveCommand(const std::vector<std::string>& args) {
   TSegmentCut segments;
   auto sink = MakeSink(opened.Kind);
   sink->SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
-  return RunIntoOutput({"remove", "Removing", request.Quiet}, *sink, run,
-                       [&] { segments.Start(run, opened.Kind, source, *sink, plan.Pieces); });
+  return RunIntoOutput({"remove", "Removing", request.Quiet}, *sink, run, [&] {
+    segments.Start(run, opened.Kind, source, *sink, plan.Pieces, request.Fades);
+  });
 }

@@ -15,6 +15,7 @@
 #include "cli/command_info.h"
 #include "cli/command_join.h"
 #include "cli/command_remove.h"
+#include "cli/command_split.h"
 #include "cli/command_stream.h"
 #include "cli/interrupt.h"
 #include "trimora_version.h"
@@ -35,6 +36,8 @@ const TCommand kCommands[] = {
     {"mix", "mix FILE1 FILE2 -o OUT    write FILE1 and FILE2 mixed into OUT", RunMixCommand},
     {"remove", "remove FILE -s A-B -o OUT  write FILE without the stretches given into OUT",
      RunRemoveCommand},
+    {"split", "split FILE --parts N ...  write FILE as several files, one per piece",
+     RunSplitCommand},
     {"formats", "formats                   list the WMA codecs and formats a cut chooses from",
      RunFormatsCommand},
     {"stream", "stream FILE --port N      serve FILE as a WMA stream over HTTP", RunStreamCommand},

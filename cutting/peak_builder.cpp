@@ -10,6 +10,7 @@
 #include "cutting/file_kinds.h"
 #include "cutting/peak_cache.h"
 #include "cutting/peak_columns.h"
+#include "cutting/read_scope.h"
 
 namespace {
 
@@ -22,24 +23,6 @@ constexpr int64_t kMaxReservedPeaks = int64_t{2} * 3600 * TPeakOverview::kPeaksP
 std::unique_ptr<TAuFileIn> SourceFor(const std::filesystem::path& fileName) {
   return MakeSource(FindKind(fileName).value_or(TFileKind::Wma));
 }
-
-// Ends the source's read however the decoding loop is left.
-class TReadScope {
- public:
-  explicit TReadScope(TAuInput& source) : Source(source) { Source.StartRead(); }
-  ~TReadScope() {
-    try {
-      Source.EndRead();
-    } catch (...) {
-      // Closing a file that failed to read has nothing more to report.
-    }
-  }
-  TReadScope(const TReadScope&) = delete;
-  TReadScope& operator=(const TReadScope&) = delete;
-
- private:
-  TAuInput& Source;
-};
 
 }  // namespace
 

@@ -38,6 +38,12 @@ void TRangesInput::SetRanges(std::vector<TFrameRange> ranges, int64_t heldFrames
   FHeldFrames = heldFrames;
 }
 
+void TRangesInput::SetFades(std::vector<TStretchFades> fades) {
+  std::lock_guard lock(DataLock);
+  RefuseWhileBusy();
+  FFades = std::move(fades);
+}
+
 int64_t TRangesInput::FramesRead() const {
   return FFrameBytes > 0 ? FBytesRead / FFrameBytes : 0;
 }
@@ -90,7 +96,10 @@ int64_t TRangesInput::QueryTotalSamples() {
 void TRangesInput::DoStartRead() {
   RefuseWhileBusy();
   TAuFileIn& source = RequireSource();
-  FFrameBytes = int64_t{source.BitsPerSample() / 8} * source.Channels();
+  FChannels = source.Channels();
+  FBits = source.BitsPerSample();
+  FFloats = source.FloatSamples();
+  FFrameBytes = int64_t{FBits / 8} * FChannels;
   if (FFrameBytes <= 0) throw EAuException("The file holds no sound this program can read");
   FSize = QueryTotalSamples() * FFrameBytes;
   Busy = true;
@@ -109,6 +118,7 @@ void TRangesInput::OpenRange(size_t index) {
   TAuFileIn& source = RequireSource();
   FIndex = index;
   ApplyRange(source, FRanges[index]);
+  FStretchBytes = 0;
   source.StartRead();
   FRangeOpen = true;
 }
@@ -138,6 +148,7 @@ void TRangesInput::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
     uint32_t got = wanted;
     FSource->ReadData(buffer, got);
     if (got > 0) {
+      Fade(buffer, got);
       bytes = got;
       FBytesRead += got;
       FPosition = std::min<int64_t>(FPosition + got, FSize);
@@ -148,4 +159,17 @@ void TRangesInput::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
     OpenRange(FIndex + 1);
   }
   EndOfStream = true;
+}
+
+void TRangesInput::Fade(uint8_t*& buffer, uint32_t bytes) {
+  const int64_t firstFrame = FStretchBytes / FFrameBytes;
+  FStretchBytes += bytes;
+  if (FIndex >= FFades.size()) return;
+  const TStretchFades& fades = FFades[FIndex];
+  const int64_t frames = RangeFrames(FRanges[FIndex], FHeldFrames);
+  const int64_t endFrame = FStretchBytes / FFrameBytes + 1;
+  if (firstFrame >= fades.In && endFrame < frames - fades.Out) return;
+  FFaded.assign(buffer, buffer + bytes);
+  ApplyFades(FFaded.data(), FFaded.size(), FChannels, FBits, FFloats, firstFrame, frames, fades);
+  buffer = FFaded.data();
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "cutting/fades.h"
 #include "cutting/selection_frames.h"
 #include "pipeline/au_input.h"
 #include "pipeline/file_input.h"
@@ -23,6 +24,9 @@ class TRangesInput : public TAuInput {
   // progress shown. Both refuse with "The component is busy." during a read.
   void SetSource(TAuFileIn* source);
   void SetRanges(std::vector<TFrameRange> ranges, int64_t heldFrames);
+  // Fades at the edges of each stretch, in the order of the ranges (missing ones: none).
+  // Without fades the source's samples are handed out untouched.
+  void SetFades(std::vector<TStretchFades> fades);
   TAuFileIn* Source() const { return FSource; }
   // The frames handed out since the read started. Position stops at Size, which for a
   // compressed source is an estimate; this count does not.
@@ -48,12 +52,20 @@ class TRangesInput : public TAuInput {
   // Starts the read of stretch `index` on the source.
   void OpenRange(size_t index);
   void CloseRange();
+  // The block of `bytes` at `buffer` just read from the current stretch, faded where a fade
+  // lies in it: a copy in FFaded then.
+  void Fade(uint8_t*& buffer, uint32_t bytes);
 
   TAuFileIn* FSource = nullptr;
   std::vector<TFrameRange> FRanges;
   int64_t FHeldFrames = 0;
   std::atomic<int64_t> FFrameBytes{0};
   std::atomic<int64_t> FBytesRead{0};
+  std::vector<TStretchFades> FFades;
+  std::vector<uint8_t> FFaded;
+  int64_t FStretchBytes = 0;     // bytes read of the stretch being read
+  int FChannels = 0, FBits = 0;  // the source's format, taken when the read starts
+  bool FFloats = false;
   size_t FIndex = 0;        // the stretch being read
   bool FRangeOpen = false;  // the source's read of it was started and is owed an EndRead
 };

@@ -20,11 +20,13 @@ std::vector<TFrameRange> TSegmentCut::PieceRanges(TFileKind kind, TAuFileIn& sou
 }
 
 void TSegmentCut::Start(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
-                        const std::vector<TKeptPiece>& pieces) {
+                        const std::vector<TKeptPiece>& pieces, const TFades& fades) {
   if (!source.Valid()) throw ECutError("the file holds no sound this program can read");
   FInput.SetSource(&source);
   const std::vector<TFrameRange> ranges = PieceRanges(kind, source, pieces);
   FInput.SetRanges(ranges, FramesHeld(kind, source));
+  FInput.SetFades(fades.Any() ? FadesAtJoins(fades, source.SampleRate(), ranges.size())
+                              : std::vector<TStretchFades>{});
   sink.SetInput(&FInput);
   PrepareCut(kind, source, sink);
   run.Start(

@@ -23,9 +23,10 @@ class TSegmentCut {
 
   // Wires `sink` (of `kind`, writing to `run`'s temporary file) to the kept `pieces` of
   // `source` (its file name set), carries the source's tags and settings into it and starts
-  // it through `run`. Raises ECutError or EAuException when it cannot start.
+  // it through `run`. `fades` fade out before each join and in after it. Raises ECutError or
+  // EAuException when it cannot start.
   void Start(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
-             const std::vector<TKeptPiece>& pieces);
+             const std::vector<TKeptPiece>& pieces, const TFades& fades = {});
 
   // The frames of the pieces the run has read.
   int64_t FramesRead() const { return FInput.FramesRead(); }

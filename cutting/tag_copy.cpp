@@ -67,3 +67,9 @@ void CopyTagsToMP3(const TId3v2Tags& source, const std::filesystem::path& source
   if (!sourceFile.empty()) CompleteFromMP3File(sourceFile, sinkId3v2);
   CopyId3v2ToId3v1(sinkId3v2, sinkId3v1);
 }
+
+void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count) {
+  const std::string track = std::to_string(number) + "/" + std::to_string(count);
+  sink.Id3v2Tags().SetTrack(track);
+  sink.Id3v1Tags().SetTrack(TrackNumber(track));
+}

@@ -5,6 +5,7 @@
 
 #include "tags/id3v1_tags.h"
 #include "tags/id3v2_tags.h"
+#include "tags/tagged_file_out.h"
 
 // How a cut carries a source's descriptive texts (its ID3v2 container, which the MP3 and
 // WMA sources fill from the file) into its sink.
@@ -28,3 +29,7 @@ void CopyTagsToMP3(const TId3v2Tags& source, TId3v2Tags& sinkId3v2, TId3v1Tags& 
 // ID3v1 fields from that.
 void CopyTagsToMP3(const TId3v2Tags& source, const std::filesystem::path& sourceFile,
                    TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1);
+
+// The track of a cut's tags set over the source's to "number/count", as each piece of a split
+// is numbered; the ID3v1 record gets the number where it fits.
+void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "cli_test_support.h"
 
@@ -69,6 +70,48 @@ TEST_F(CliCut, KeepsExactlyTheFramesFromStartToEnd) {
     EXPECT_EQ(ProbeCodec(Folder / "out.wav"), "pcm_s16le");
     ExpectFrames("out.wav", 66150, 317520);
   }
+}
+
+// A fade-in of 10 ms rises from silence over 441 frames and a fade-out of 20 ms falls to
+// silence on the last frame written; the frames between are untouched. Fades of 0 write the
+// very bytes of a cut without them.
+TEST_F(CliCut, FadesRampFromAndToSilenceOverTheLengthAsked) {
+  ASSERT_EQ(
+      Folder
+          .Cli({"cut", "in.wav", "--start", "00:00:01.5", "--end", "00:00:07.2", "-o", "plain.wav"})
+          .Status,
+      0);
+  const auto zero = Folder.Cli({"cut", "in.wav", "--start", "00:00:01.5", "--end", "00:00:07.2",
+                                "-o", "zero.wav", "--fade-in", "0", "--fade-out", "00:00:00.0"});
+  ASSERT_EQ(zero.Status, 0) << zero.Err;
+  EXPECT_EQ(ReadBytes(Folder / "zero.wav"), ReadBytes(Folder / "plain.wav"));
+
+  const auto run = Folder.Cli({"cut", "in.wav", "--start", "00:00:01.5", "--end", "00:00:07.2",
+                               "-o", "faded.wav", "--fade-in", "0.01", "--fade-out", "0.02"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto raw = DecodeWithFfmpeg(Folder / "faded.wav", "s16le");
+  const int64_t first = 66150, frames = 317520 - first + 1;
+  ASSERT_EQ(static_cast<int64_t>(raw.size()) / 4, frames);
+  const auto gain = [](int64_t index, int64_t length) {
+    return index >= length ? 1.0
+                           : std::sin(std::numbers::pi / 2 * static_cast<double>(index) / length);
+  };
+  size_t far = 0;
+  for (int64_t f = 0; f < frames; ++f)
+    for (int channel = 0; channel < 2; ++channel) {
+      const double want =
+          CountingSample(first + f, channel) * gain(f, 441) * gain(frames - 1 - f, 882);
+      far += std::abs(Sample16(raw, static_cast<size_t>(2 * f + channel)) - want) > 1.0;
+    }
+  EXPECT_EQ(far, 0u);
+  EXPECT_EQ(Sample16(raw, 0), 0);
+  EXPECT_EQ(Sample16(raw, raw.size() / 2 - 1), 0);
+
+  const auto copy = Folder.Cli({"cut", "in.wav", "-o", "copy.wav", "--copy", "--fade-in", "1"});
+  EXPECT_EQ(copy.Status, 2);
+  EXPECT_NE(copy.Err.find("a fade needs re-encoding; it cannot be combined with --copy"),
+            std::string::npos)
+      << copy.Err;
 }
 
 TEST_F(CliCut, DefaultsAndAnEndPastTheFileTakeEverythingToTheEnd) {

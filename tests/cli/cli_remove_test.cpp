@@ -132,6 +132,26 @@ TEST_F(CliRemove, WaveKeepsExactlyTheFramesBetweenTheWidenedSegments) {
   EXPECT_EQ(static_cast<int64_t>(out.size()) / 4, KeptFrames(total, 8000));
 }
 
+// Fades at the joins only: the file's first and last frames stay, each join falls to silence
+// and rises from it.
+TEST_F(CliRemove, FadesGoToSilenceAtEachJoin) {
+  WriteBytes(Folder / "in.wav", CountingWave(80000, 8000));
+  const auto run = Remove("in.wav", "out.wav", {"--fade-in", "0.01", "--fade-out", "0.01"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto out = DecodeWithFfmpeg(Folder / "out.wav", "s16le");
+  const auto left = [&](int64_t frame) {
+    return static_cast<int16_t>(out[4 * frame] | out[4 * frame + 1] << 8);
+  };
+  const int64_t join1 = 15201, join2 = join1 + 55200 - 32800 + 1;
+  EXPECT_EQ(left(1), CountingSample(1, 0));
+  EXPECT_EQ(left(static_cast<int64_t>(out.size()) / 4 - 1), CountingSample(79999, 0));
+  for (const int64_t join : {join1, join2}) {
+    EXPECT_EQ(left(join - 1), 0) << join;
+    EXPECT_EQ(left(join), 0) << join;
+    EXPECT_GT(std::abs(left(join - 81)), 0) << "the fade is 80 frames long";
+  }
+}
+
 TEST_F(CliRemove, CompressedOutputsHaveTheKeptLengthTheBitRateAndTheTags) {
   struct {
     const char* Input;

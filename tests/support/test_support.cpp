@@ -127,6 +127,26 @@ void WriteClickWave(const std::filesystem::path& path, const TClickSound& sound)
   PutLE(w, dataSize, 4);
   const size_t header = w.size();
   w.resize(header + dataSize, 0);
+  std::vector<double> frames(static_cast<size_t>(sound.Frames), 0.0);
+  uint32_t seed = 12345;
+  for (double& v : frames) {
+    seed = seed * 1664525u + 1013904223u;
+    v = sound.Noise == 0 ? 0.0 : static_cast<int>(seed >> 16) % (2 * sound.Noise + 1) - sound.Noise;
+  }
+  for (const TTone& tone : sound.Tones)
+    for (int64_t f = 0; f < tone.Frames && tone.Start + f < sound.Frames; ++f)
+      frames[static_cast<size_t>(tone.Start + f)] +=
+          tone.Peak *
+          std::sin(2 * 3.14159265358979 * tone.Hz * static_cast<double>(f) / sound.Rate);
+  for (size_t f = 0; f < frames.size(); ++f) {
+    const auto value = static_cast<uint16_t>(static_cast<int16_t>(std::lround(frames[f])));
+    for (int c = 0; c < sound.Channels; ++c) {
+      const size_t at =
+          header + (f * static_cast<size_t>(sound.Channels) + static_cast<size_t>(c)) * 2;
+      w[at] = static_cast<uint8_t>(value & 0xFF);
+      w[at + 1] = static_cast<uint8_t>(value >> 8);
+    }
+  }
   for (int64_t click : sound.Clicks)
     for (int c = 0; c < sound.Channels; ++c) {
       const size_t at = header + static_cast<size_t>(click * sound.Channels + c) * 2;

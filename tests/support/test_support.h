@@ -52,13 +52,23 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
 std::string ReadText(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
+// A sine of `Hz` at `Peak` (16-bit steps) on every channel from frame Start for Frames frames.
+struct TTone {
+  int64_t Start = 0;
+  int64_t Frames = 0;
+  double Hz = 440;
+  int Peak = 8000;
+};
 // A sound of `frames` silent frames with a click (one loud sample on every channel) at each
-// of `clicks`.
+// of `clicks`, and tones. `Noise` fills the silence with a fixed pseudo-random hiss of that
+// peak (6: about -80 dBFS), as a quiet room recorded.
 struct TClickSound {
   int Rate = 44100;
   int Channels = 2;
   int64_t Frames = 0;
   std::vector<int64_t> Clicks;
+  std::vector<TTone> Tones = {};
+  int Noise = 0;
 };
 // Writes `sound` as a 16-bit PCM WAV file.
 void WriteClickWave(const std::filesystem::path& path, const TClickSound& sound);

@@ -1,0 +1,338 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/command_split.h"
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+#include "cli/cli_args.h"
+#include "cli/cli_errors.h"
+#include "cli/interrupt.h"
+#include "cli/json_text.h"
+#include "cli/progress_line.h"
+#include "cli/write_output.h"
+#include "cutting/cut_error.h"
+#include "cutting/cut_range.h"
+#include "cutting/file_kinds.h"
+#include "cutting/sample_frames.h"
+#include "cutting/silence_detect.h"
+#include "cutting/single_cut.h"
+#include "cutting/split_plan.h"
+#include "cutting/split_run.h"
+#include "cutting/time_text.h"
+
+namespace {
+
+const char* const kSplitUsage =
+    "Usage: trimora-cli split FILE (--parts N | --every TIME | --at TIME,TIME... | --silence)\n"
+    "                         [-o PATTERN] [--copy] [--plan] [--json] [--force] [--quiet]\n"
+    "\n"
+    "Writes FILE as several files of the same format, one per piece, each with FILE's tags\n"
+    "and its track number set to the piece's (3/12). TIME is hours:minutes:seconds.tenths,\n"
+    "as in 00:01:30.5, or seconds, as in 90 or 2.5. Pieces already written stay when a later\n"
+    "one fails.\n"
+    "\n"
+    "Where to split (exactly one):\n"
+    "  --parts N               N pieces of equal length\n"
+    "  --every TIME            a piece every TIME; the last piece takes what remains\n"
+    "  --at TIME,TIME...       a new piece at each time\n"
+    "  --silence               at the pauses: a boundary in the middle of each silence\n"
+    "\n"
+    "With --silence:\n"
+    "  --threshold DB          quieter than this is silence (default: -50, in dBFS)\n"
+    "  --min-silence TIME      the shortest pause that splits (default: 2 seconds)\n"
+    "  --min-piece TIME        a shorter piece joins its neighbour (default: 10 seconds)\n"
+    "  --trim                  leave the silences out of the pieces\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output PATTERN    the names of the pieces: {name} is FILE's name without its\n"
+    "                          extension, {n} the piece's number (default: '{name} - {n}'\n"
+    "                          beside FILE, as in 'Concert - 01.mp3')\n"
+    "  --copy                  keep the MP3 frames as they are, no re-encoding\n"
+    "  --plan                  print the pieces and their names; write nothing\n"
+    "  --json                  with --plan: one JSON object instead\n"
+    "  -f, --force             replace pieces that exist\n"
+    "  -q, --quiet             no progress line\n"
+    "  -h, --help              show this help\n";
+
+enum class TSplitMode { Parts, Every, At, Silence };
+
+struct TSplitRequest {
+  std::string Input;
+  std::string Pattern;
+  TSplitMode Mode = TSplitMode::Parts;
+  int Parts = 0;
+  int32_t EveryMs = 0;
+  std::vector<int32_t> AtMs;
+  TSilenceSettings Silence;
+  int32_t MinPieceMs = 10000;
+  bool Trim = false;
+  bool Copy = false;
+  bool PlanOnly = false;
+  bool Json = false;
+  bool Force = false;
+  bool Quiet = false;
+  bool Help = false;
+};
+
+// A number in `text`, all of it; nullopt otherwise.
+template <typename T>
+std::optional<T> WholeNumber(const std::string& text) {
+  T value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::vector<int32_t> ParseTimes(const std::string& text) {
+  std::vector<int32_t> times;
+  for (size_t at = 0; at <= text.size();) {
+    const size_t comma = std::min(text.find(',', at), text.size());
+    times.push_back(ParseDurationMs("--at", text.substr(at, comma - at)));
+    at = comma + 1;
+  }
+  return times;
+}
+
+void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
+  int modes = 0;
+  if (const auto parts = parsed.Value("--parts")) {
+    ++modes;
+    request.Mode = TSplitMode::Parts;
+    const auto n = WholeNumber<int>(*parts);
+    if (!n || *n < 1 || *n > 9999)
+      throw TUsageError("invalid --parts '" + *parts + "' (expected a number from 1 to 9999)");
+    request.Parts = *n;
+  }
+  if (const auto every = parsed.Value("--every")) {
+    ++modes;
+    request.Mode = TSplitMode::Every;
+    request.EveryMs = ParseDurationMs("--every", *every);
+    if (request.EveryMs <= 0) throw TUsageError("--every must be longer than nothing");
+  }
+  if (const auto at = parsed.Value("--at")) {
+    ++modes;
+    request.Mode = TSplitMode::At;
+    request.AtMs = ParseTimes(*at);
+  }
+  if (parsed.Has("--silence")) {
+    ++modes;
+    request.Mode = TSplitMode::Silence;
+  }
+  if (modes != 1)
+    throw TUsageError("split needs exactly one of --parts, --every, --at and --silence");
+  const bool silenceOptions = parsed.Value("--threshold") || parsed.Value("--min-silence") ||
+                              parsed.Value("--min-piece") || parsed.Has("--trim");
+  if (silenceOptions && request.Mode != TSplitMode::Silence)
+    throw TUsageError("--threshold, --min-silence, --min-piece and --trim go with --silence");
+  if (const auto threshold = parsed.Value("--threshold")) {
+    const auto db = WholeNumber<double>(*threshold);
+    if (!db || *db > 0 || *db < -150)
+      throw TUsageError("invalid --threshold '" + *threshold +
+                        "' (expected dBFS from -150 to 0, as in -50)");
+    request.Silence.ThresholdDb = *db;
+  }
+  if (const auto text = parsed.Value("--min-silence")) {
+    request.Silence.MinSilenceMs = ParseDurationMs("--min-silence", *text);
+    if (request.Silence.MinSilenceMs < 10)
+      throw TUsageError("--min-silence must be at least 0.01 seconds");
+  }
+  if (const auto text = parsed.Value("--min-piece"))
+    request.MinPieceMs = ParseDurationMs("--min-piece", *text);
+  request.Trim = parsed.Has("--trim");
+}
+
+TSplitRequest ParseSplit(const std::vector<std::string>& args) {
+  const TCliArgs parsed({{"--parts", "", true},
+                         {"--every", "", true},
+                         {"--at", "", true},
+                         {"--silence", "", false},
+                         {"--threshold", "", true},
+                         {"--min-silence", "", true},
+                         {"--min-piece", "", true},
+                         {"--trim", "", false},
+                         {"--output", "-o", true},
+                         {"--copy", "", false},
+                         {"--plan", "", false},
+                         {"--json", "", false},
+                         {"--force", "-f", false},
+                         {"--quiet", "-q", false},
+                         {"--help", "-h", false}},
+                        args);
+  TSplitRequest request;
+  request.Help = parsed.Has("--help");
+  if (request.Help) return request;
+  if (parsed.Positional().size() != 1) throw TUsageError("split takes one FILE");
+  request.Input = parsed.Positional()[0];
+  ParseMode(parsed, request);
+  request.Pattern = parsed.Value("--output").value_or("");
+  request.Copy = parsed.Has("--copy");
+  request.PlanOnly = parsed.Has("--plan");
+  request.Json = parsed.Has("--json");
+  if (request.Json && !request.PlanOnly) throw TUsageError("--json goes with --plan");
+  request.Force = parsed.Has("--force");
+  request.Quiet = parsed.Has("--quiet");
+  return request;
+}
+
+// The silences of the whole file, found with a progress line; nullopt when interrupted.
+std::optional<std::vector<TSilence>> FindSilences(const TSplitRequest& request, TAuFileIn& source) {
+  TSilenceDetector detector;
+  std::vector<TSilence> found;
+  {
+    TProgressLine progress("Finding pauses", request.Quiet);
+    found = detector.Detect(source, request.Silence, [&](int percent) {
+      if (interrupt::Received()) detector.Stop();
+      progress.Show(percent);
+    });
+  }
+  if (detector.Stopped()) return std::nullopt;
+  return found;
+}
+
+std::vector<TSplitPiece> PlanPieces(const TSplitRequest& request,
+                                    const std::vector<TSilence>& silences, int64_t held, int rate) {
+  try {
+    switch (request.Mode) {
+      case TSplitMode::Parts:
+        return PlanEqualParts(held, request.Parts);
+      case TSplitMode::Every:
+        return PlanEvery(held, MsToSampleFrame(request.EveryMs, rate));
+      case TSplitMode::At:
+        return PlanAtTimes(held, rate, request.AtMs);
+      case TSplitMode::Silence:
+        return PlanAtSilences(held, silences, MsToSampleFrame(request.MinPieceMs, rate),
+                              request.Trim);
+    }
+  } catch (const ECutError& e) {
+    throw TCliError("'" + request.Input + "': " + e.what());
+  }
+  return {};
+}
+
+std::string PreciseTime(int64_t frames, int rate) {
+  return MsToPreciseTimeText(FramesToMs(frames, rate));
+}
+
+void PrintPlan(const TSplitRun& split, const std::vector<TSplitPiece>& pieces, int rate,
+               int64_t held) {
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    const TSplitPiece& piece = pieces[k];
+    std::printf("piece %zu: %s - %s (frames %lld-%lld) %s\n", k + 1,
+                PreciseTime(piece.Start, rate).c_str(), PreciseTime(piece.End, rate).c_str(),
+                static_cast<long long>(piece.Start), static_cast<long long>(piece.End - 1),
+                split.Target(k).string().c_str());
+  }
+  std::printf("%zu %s of %s (%lld frames)\n", pieces.size(),
+              pieces.size() == 1 ? "piece" : "pieces", PreciseTime(held, rate).c_str(),
+              static_cast<long long>(held));
+}
+
+void PrintJsonPlan(const TSplitRequest& request, const TSplitRun& split,
+                   const std::vector<TSplitPiece>& pieces, int rate, int64_t held) {
+  std::string list = "[";
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    TJsonObject piece;
+    piece.Add("number", std::to_string(k + 1));
+    piece.Add("start", JsonString(PreciseTime(pieces[k].Start, rate)));
+    piece.Add("end", JsonString(PreciseTime(pieces[k].End, rate)));
+    piece.Add("start_frame", std::to_string(pieces[k].Start));
+    piece.Add("frames", std::to_string(pieces[k].Frames()));
+    piece.Add("file", JsonString(split.Target(k).string()));
+    list += (k == 0 ? "" : ",") + piece.Text();
+  }
+  TJsonObject json;
+  json.Add("file", JsonString(request.Input));
+  json.Add("sample_rate", std::to_string(rate));
+  json.Add("frames", std::to_string(held));
+  json.Add("pieces", list + "]");
+  std::printf("%s\n", json.Text().c_str());
+}
+
+constexpr const char* kFailed = "split failed: ";
+
+// Writes every piece in turn; a failure names the piece and what was written before it.
+int WritePieces(const TSplitRequest& request, TSplitRun& split) {
+  if (!request.Force)
+    if (const auto taken = split.TakenTargets(); !taken.empty())
+      throw TCliError("'" + taken.front().string() +
+                      "' exists; use --force to replace it (no piece was written)");
+  for (size_t k = 0; k < split.Count(); ++k) {
+    const std::string label = std::string(request.Copy ? "Copying" : "Cutting") + " piece " +
+                              std::to_string(k + 1) + "/" + std::to_string(split.Count());
+    int status = kExitOk;
+    try {
+      TOutputRun run;
+      TAuFileOut& sink = split.MakeSink(k);
+      sink.SetFileName(OpenOutput(run, split.Target(k), request.Force, {request.Input}));
+      status =
+          RunIntoOutput({"split", label, request.Quiet}, sink, run, [&] { split.Start(run, k); });
+    } catch (const std::exception& e) {
+      // The run's own "split failed: " leads the whole message once.
+      std::string error = e.what();
+      if (error.rfind(kFailed, 0) == 0) error.erase(0, std::string_view(kFailed).size());
+      throw TCliError(kFailed + split.Failure(k, error));
+    }
+    if (status != kExitOk) {
+      // Interrupted: this piece is not written, those before it are.
+      std::string written;
+      for (const auto& name : split.Written())
+        written += (written.empty() ? "'" : ", '") + name.string() + "'";
+      if (!written.empty())
+        std::fprintf(stderr, "trimora-cli: the pieces written before stay: %s\n", written.c_str());
+      return status;
+    }
+    split.Finished(k);
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunSplitCommand(const std::vector<std::string>& args) {
+  const TSplitRequest request = ParseSplit(args);
+  if (request.Help) {
+    std::fputs(kSplitUsage, stdout);
+    return kExitOk;
+  }
+  TOpenedSource opened = OpenSource(request.Input);
+  TAuFileIn& source = *opened.Source;
+  if (request.Copy) {
+    try {
+      (void)MakeFrameKeepingSink(opened.Kind);
+    } catch (const ECutError& e) {
+      throw TCliError(std::string("--copy: ") + e.what());
+    }
+  }
+  const int rate = source.SampleRate();
+  const int64_t held = FramesHeld(opened.Kind, source);
+  if (held <= 0 || rate <= 0) throw TCliError("'" + request.Input + "' holds no sound to split");
+
+  std::vector<TSilence> silences;
+  if (request.Mode == TSplitMode::Silence) {
+    auto found = FindSilences(request, source);
+    if (!found) {
+      std::fputs("trimora-cli: interrupted; nothing was written\n", stderr);
+      return 128 + interrupt::Received();
+    }
+    silences = std::move(*found);
+  }
+  const std::vector<TSplitPiece> pieces = PlanPieces(request, silences, held, rate);
+  if (pieces.empty()) throw TCliError("'" + request.Input + "' holds nothing but silence");
+  std::vector<std::filesystem::path> names;
+  try {
+    names = SplitPieceNames(request.Input, opened.Kind, request.Pattern, pieces.size());
+  } catch (const ECutError& e) {
+    throw TUsageError(e.what());
+  }
+  TSplitRun split(opened.Kind, source, pieces, names, request.Copy);
+  if (request.PlanOnly) {
+    if (request.Json)
+      PrintJsonPlan(request, split, pieces, rate, held);
+    else
+      PrintPlan(split, pieces, rate, held);
+    return kExitOk;
+  }
+  return WritePieces(request, split);
+}

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cutting/split_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cutting/cut_error.h"
+#include "cutting/cut_range.h"
+#include "cutting/split_run.h"
+
+namespace {
+
+// "0-3 3-6 6-8": the pieces in a form a table can hold.
+std::string PiecesText(const std::vector<TSplitPiece>& pieces) {
+  std::ostringstream text;
+  for (const auto& piece : pieces) {
+    if (text.tellp() > 0) text << ' ';
+    text << piece.Start << '-' << piece.End;
+  }
+  return text.str();
+}
+
+TEST(SplitPlan, EvenPlansCoverTheSoundExactly) {
+  struct {
+    const char* Name;
+    std::vector<TSplitPiece> Pieces;
+    const char* Expected;
+  } cases[] = {
+      {"parts dividing evenly", PlanEqualParts(9, 3), "0-3 3-6 6-9"},
+      {"parts with a remainder", PlanEqualParts(11, 3), "0-4 4-8 8-11"},
+      {"one part per frame", PlanEqualParts(3, 3), "0-1 1-2 2-3"},
+      {"every, a short last piece", PlanEvery(10, 4), "0-4 4-8 8-10"},
+      {"every, dividing evenly", PlanEvery(8, 4), "0-4 4-8"},
+      {"every, longer than the sound", PlanEvery(5, 40), "0-5"},
+      {"at times, unsorted and repeated", PlanAtTimes(10000, 1000, {7000, 2000, 7000}),
+       "0-2000 2000-7000 7000-10000"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PiecesText(c.Pieces), c.Expected) << c.Name;
+}
+
+TEST(SplitPlan, RefusesWhatCannotBeSplit) {
+  EXPECT_THROW(PlanEqualParts(2, 3), ECutError);
+  EXPECT_THROW(PlanEvery(10, 0), ECutError);
+  for (int32_t ms : {0, 10000, 12000}) {
+    try {
+      PlanAtTimes(10000, 1000, {5000, ms});
+      ADD_FAILURE() << ms << " was taken";
+    } catch (const ECutError& e) {
+      EXPECT_NE(std::string(e.what()).find("does not lie inside the sound (00:00:00.0 to "
+                                           "00:00:10.0)"),
+                std::string::npos)
+          << e.what();
+    }
+  }
+}
+
+TEST(SplitPlan, SilencesBoundPiecesInTheirMiddles) {
+  using TSilences = std::vector<TSilence>;
+  struct {
+    const char* Name;
+    TSilences Silences;
+    int64_t MinPiece;
+    bool Trim;
+    const char* Expected;
+  } cases[] = {
+      {"two pauses", {{300, 400}, {700, 800}}, 100, false, "0-350 350-750 750-1000"},
+      {"trimmed", {{300, 400}, {700, 800}}, 100, true, "0-300 400-700 800-1000"},
+      {"pauses at the ends bound nothing",
+       {{0, 100}, {500, 600}, {900, 1000}},
+       100,
+       false,
+       "0-550 550-1000"},
+      {"and are trimmed off", {{0, 100}, {500, 600}, {900, 1000}}, 100, true, "100-500 600-900"},
+      {"a short piece joins its shorter neighbour",
+       {{300, 400}, {440, 480}, {700, 800}},
+       200,
+       false,
+       "0-350 350-750 750-1000"},
+      {"a short first piece joins the next", {{50, 60}, {500, 600}}, 200, false, "0-550 550-1000"},
+      {"a short last piece joins the one before",
+       {{400, 500}, {940, 960}},
+       200,
+       false,
+       "0-450 450-1000"},
+      {"a short trimmed piece keeps the pause inside",
+       {{300, 400}, {440, 480}},
+       200,
+       true,
+       "0-440 480-1000"},
+      {"everything too short: one piece", {{300, 400}, {600, 700}}, 2000, false, "0-1000"},
+      {"all silence, trimmed: nothing", {{0, 1000}}, 100, true, ""},
+      {"no pauses", {}, 100, false, "0-1000"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(PiecesText(PlanAtSilences(1000, c.Silences, c.MinPiece, c.Trim)), c.Expected)
+        << c.Name;
+}
+
+TEST(SplitPlan, APieceReadsToTheEndOfTheDataOnlyWhenItEndsTheSound) {
+  EXPECT_EQ(PieceRange({0, 400}, 1000).EndSample, 399);
+  EXPECT_EQ(PieceRange({400, 1000}, 1000).EndSample, -1);
+  EXPECT_EQ(PieceRange({400, 1000}, 1000).StartSample, 400);
+  // The plan and the one range rule count the same frames.
+  for (const TSplitPiece& piece : PlanEqualParts(1001, 3))
+    EXPECT_EQ(RangeFrames(PieceRange(piece, 1001), 1001), piece.Frames());
+}
+
+TEST(SplitPlan, PiecesAreNamedFromThePattern) {
+  struct {
+    const char* Pattern;
+    size_t Count;
+    const char* First;
+    const char* Last;
+  } cases[] = {
+      {"", 3, "rec/Live Set - 01.mp3", "rec/Live Set - 03.mp3"},
+      {"", 120, "rec/Live Set - 001.mp3", "rec/Live Set - 120.mp3"},
+      {"out/{n}. {name}.MP3", 2, "out/01. Live Set.MP3", "out/02. Live Set.MP3"},
+      {"{name}.part{n}", 2, "Live Set.part01.mp3", "Live Set.part02.mp3"},
+      {"whole", 1, "whole.mp3", "whole.mp3"},
+  };
+  for (const auto& c : cases) {
+    const auto names = SplitPieceNames("rec/Live Set.mp3", TFileKind::Mp3, c.Pattern, c.Count);
+    ASSERT_EQ(names.size(), c.Count) << c.Pattern;
+    EXPECT_EQ(names.front().string(), c.First) << c.Pattern;
+    EXPECT_EQ(names.back().string(), c.Last) << c.Pattern;
+  }
+  EXPECT_THROW(SplitPieceNames("a.mp3", TFileKind::Mp3, "same", 2), ECutError);
+  EXPECT_THROW(SplitPieceNames("a.mp3", TFileKind::Mp3, "{n}.wav", 2), ECutError);
+}
+
+}  // namespace
