@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -216,7 +217,13 @@ QWidget* TfrmSplit::BuildPieceList() {
   lvPieces->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
   lvPieces->setToolTip(tr("Type a time into a piece's start to move its boundary"));
-  connect(lvPieces, &QTableWidget::itemChanged, this, &TfrmSplit::StartEdited);
+  // Taken once the editor has handed its text over: the list is refilled then.
+  connect(lvPieces, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+    if (FShowingPlan || item->column() != kStartColumn) return;
+    QTimer::singleShot(0, this, [this, row = item->row(), text = item->text()] {
+      StartEdited(row, text);
+    });
+  });
   return lvPieces;
 }
 
@@ -250,7 +257,8 @@ void TfrmSplit::OpenFile(const QString& path) {
 }
 
 bool TfrmSplit::Running() const {
-  return FSearch.Running() || FRun.Running() || FSplit != nullptr;
+  // The poll runs from the search's start until its result has been taken.
+  return FPoll.isActive() || FRun.Running() || FSplit != nullptr;
 }
 
 int32_t TfrmSplit::FrameMs(int64_t frame) const {
@@ -351,11 +359,10 @@ void TfrmSplit::ShowPlan() {
 
 // A typed start must lie after the previous piece's start and before this piece's end; the
 // previous piece then ends there unless a trimmed pause lay between them.
-void TfrmSplit::StartEdited(QTableWidgetItem* item) {
-  if (FShowingPlan || item->column() != kStartColumn) return;
-  const size_t k = static_cast<size_t>(item->row());
-  if (k == 0 || k >= FPieces.size()) return;
-  const std::string text = item->text().trimmed().toStdString();
+void TfrmSplit::StartEdited(int row, const QString& typed) {
+  const size_t k = static_cast<size_t>(row);
+  if (row <= 0 || k >= FPieces.size() || Running()) return;
+  const std::string text = typed.trimmed().toStdString();
   std::optional<int64_t> frame;
   if (IsTimeText(text) || IsPreciseTimeText(text))
     frame = MsToSampleFrame(TimeTextToMs(text), FRate);

@@ -26,7 +26,6 @@ class QPushButton;
 class QSpinBox;
 class QStackedWidget;
 class QTableWidget;
-class QTableWidgetItem;
 class TDetailView;
 class TSplitRun;
 class TWaveformFeed;
@@ -87,7 +86,7 @@ class TfrmSplit : public TRunDialog {
   std::optional<std::vector<TSplitPiece>> PlanFromSettings();
   void ShowPlan();
   // A start time typed into the list moves the piece's boundary with its neighbour.
-  void StartEdited(QTableWidgetItem* item);
+  void StartEdited(int row, const QString& typed);
   int32_t FrameMs(int64_t frame) const;
 
   // The pause search (split_window_run.cpp).

@@ -130,7 +130,7 @@ void TfrmSplit::EndWriting(const QString& message) {
 }
 
 void TfrmSplit::StopRun() {
-  if (FSearch.Running()) {
+  if (FPoll.isActive()) {
     FSearch.Stop();
     PollSearch();
     return;
