@@ -35,8 +35,12 @@ QSpinBox* FadeField(const char* name, const QString& accessible, const char* key
 void TfrmMain::BuildFades(QHBoxLayout* row) {
   seFadeIn = FadeField("seFadeIn", tr("Fade in"), kFadeInKey, this);
   seFadeOut = FadeField("seFadeOut", tr("Fade out"), kFadeOutKey, this);
-  for (QSpinBox* field : {seFadeIn, seFadeOut})
+  // No taller than the check box, so that the row, and the designed rows below it, stay where
+  // they were before the fields were added.
+  for (QSpinBox* field : {seFadeIn, seFadeOut}) {
     field->setToolTip(tr("A fade re-encodes the sound: not with \"Keep MP3 frames\""));
+    field->setMaximumHeight(cbKeepFrames->sizeHint().height());
+  }
   auto* inLabel = new QLabel(tr("Fade i&n:"), this);
   auto* outLabel = new QLabel(tr("Fade ou&t:"), this);
   inLabel->setBuddy(seFadeIn);

@@ -74,6 +74,7 @@ TfrmSplit::TfrmSplit(QWidget* parent) : TRunDialog("frmSplit", tr("Split"), pare
   dvWave->setObjectName("dvWave");
   dvWave->setAccessibleName(tr("Waveform with the pieces"));
   dvWave->setMinimumHeight(110);
+  dvWave->SetMarkedColor(QColor(0xE0, 0xA0, 0x20, 0x48));  // pieces kept, not removed
   FWaveform = new TWaveformFeed(dvWave, this);
 
   lStatus = Label("lStatus", QString(), this);
@@ -248,6 +249,7 @@ void TfrmSplit::OpenFile(const QString& path) {
   const int32_t lengthMs = FOpened ? FrameMs(FHeld) : 0;
   lFileTime->setText(QString::fromStdString(MsToTimeText(lengthMs)));
   dvWave->SetSound(lengthMs);
+  dvWave->SetSelection(0, 0);  // the view shows the pieces, not a selection
   if (FOpened)
     FWaveform->Start(file);
   else
