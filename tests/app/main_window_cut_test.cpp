@@ -1,7 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -11,6 +8,7 @@
 
 #include "cutting/sample_frames.h"
 #include "cutting/time_text.h"
+#include "file_size_limit.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -211,26 +209,6 @@ TEST_F(WindowCut, EveryFormatCutsExactlyTheShownTimesWithItsTags) {
   // Only the sources and the cuts: no temporary file stays behind.
   EXPECT_EQ(Folder.Names().size(), 2 * std::size(kFormats) * std::size(kSelections));
 }
-
-// Writes beyond 64 KiB fail (as on a full disk) while it lives.
-class TFileSizeLimit {
- public:
-  TFileSizeLimit() {
-    ::getrlimit(RLIMIT_FSIZE, &Old);
-    Previous = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = Old;
-    limit.rlim_cur = 64 * 1024;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~TFileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &Old);
-    ::signal(SIGXFSZ, Previous);
-  }
-
- private:
-  rlimit Old{};
-  sighandler_t Previous{};
-};
 
 TEST_F(WindowCut, AFailedCutSaysWhyAndLeavesTheOlderFileAsItWas) {
   WriteClickWave(Folder / "long.wav", {kRate, 2, Frame(3.0), {}});

@@ -12,6 +12,7 @@
 #include "app/detail_view.h"
 #include "app/split_window.h"
 #include "cutting/file_kinds.h"
+#include "file_size_limit.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -122,6 +123,29 @@ TEST_F(SplitTest, ExistingPiecesAreReplacedOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(asked, "'" + File("in - 02.wav") + "' exists. Replace it?");
   EXPECT_EQ(ReadBytes(Folder / "in - 02.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in - 02.wav", "in.wav"}));
+}
+
+// The second piece does not fit (as on a full disk): the first stays, and the message says so.
+TEST_F(SplitTest, AFailurePartWayNamesThePiecesWrittenBeforeIt) {
+  WriteClickWave(Folder / "in.wav", {kRate, 2, kRate, {}});
+  Window->OpenFile(File("in.wav"));
+  TypeStart(1, "00:00:00.3");  // 0.3 s fits in 64 KiB, the 0.7 s after it does not
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Rows().find("00:00:00.300-") != std::string::npos; }))
+      << Rows();
+  TMessageLog messages;
+  {
+    TFileSizeLimit full;
+    QTest::mouseClick(Window->bStart, Qt::LeftButton);
+    ASSERT_TRUE(messages.WaitFor(1));
+  }
+  const QString text = messages.Texts()[0];
+  EXPECT_TRUE(text.startsWith("The split failed: piece 2 of 2 ('" + File("in - 02.wav") + "'): "))
+      << text.toStdString();
+  EXPECT_TRUE(text.endsWith("; written before it: '" + File("in - 01.wav") + "'"))
+      << text.toStdString();
+  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in - 01.wav", "in.wav"}));
+  EXPECT_EQ(FramesIn(Folder / "in - 01.wav"), 3 * kRate / 10);
+  EXPECT_FALSE(Window->Running());
 }
 
 }  // namespace
