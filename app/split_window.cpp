@@ -76,6 +76,7 @@ TfrmSplit::TfrmSplit(QWidget* parent) : TRunDialog("frmSplit", tr("Split"), pare
   dvWave->setMinimumHeight(110);
   dvWave->SetMarkedColor(QColor(0xE0, 0xA0, 0x20, 0x48));  // pieces kept, not removed
   FWaveform = new TWaveformFeed(dvWave, this);
+  dvWave->OnSelect = [this](int32_t startMs, int32_t endMs) { PieceDragged(startMs, endMs); };
 
   lStatus = Label("lStatus", QString(), this);
   lStatus->setWordWrap(true);
@@ -219,6 +220,7 @@ QWidget* TfrmSplit::BuildPieceList() {
                             QAbstractItemView::AnyKeyPressed);
   lvPieces->setToolTip(tr("Type a time into a piece's start to move its boundary"));
   // Taken once the editor has handed its text over: the list is refilled then.
+  connect(lvPieces, &QTableWidget::itemSelectionChanged, this, &TfrmSplit::ShowSelectedPiece);
   connect(lvPieces, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (FShowingPlan || item->column() != kStartColumn) return;
     QTimer::singleShot(0, this, [this, row = item->row(), text = item->text()] {
@@ -328,6 +330,7 @@ void TfrmSplit::ShowPlan() {
     }
   }
   FShowingPlan = true;
+  const int selected = lvPieces->currentRow();
   lvPieces->setRowCount(static_cast<int>(FPieces.size()));
   std::vector<std::pair<int32_t, int32_t>> tinted;
   for (size_t k = 0; k < FPieces.size(); ++k) {
@@ -348,6 +351,7 @@ void TfrmSplit::ShowPlan() {
     // Every other piece tinted, so that each boundary shows as the edge of a tint.
     if (k % 2 == 0) tinted.emplace_back(start, end);
   }
+  if (selected >= 0 && selected < lvPieces->rowCount()) lvPieces->selectRow(selected);
   FShowingPlan = false;
   dvWave->SetMarked(std::move(tinted));
   if (!FNameError.isEmpty())
@@ -359,29 +363,55 @@ void TfrmSplit::ShowPlan() {
   UpdateControls();
 }
 
-// A typed start must lie after the previous piece's start and before this piece's end; the
-// previous piece then ends there unless a trimmed pause lay between them.
+// A typed start must lie after the previous piece's start and before this piece's end.
 void TfrmSplit::StartEdited(int row, const QString& typed) {
   const size_t k = static_cast<size_t>(row);
   if (row <= 0 || k >= FPieces.size() || Running()) return;
   const std::string text = typed.trimmed().toStdString();
-  std::optional<int64_t> frame;
-  if (IsTimeText(text) || IsPreciseTimeText(text))
-    frame = MsToSampleFrame(TimeTextToMs(text), FRate);
-  const bool inside =
-      frame && *frame > FPieces[k - 1].Start && *frame < FPieces[k].End;
-  if (!inside) {
-    ShowPlan();  // the old time back
+  const bool moved = (IsTimeText(text) || IsPreciseTimeText(text)) &&
+                     MoveBoundary(k, MsToSampleFrame(TimeTextToMs(text), FRate));
+  ShowPlan();  // the time in full, or the old one back
+  if (!moved)
     ShowMessage(tr("Please type a time such as 00:01:30.0 between the start of piece %1 and the "
                    "end of piece %2.")
                     .arg(k)
                     .arg(k + 1));
-    return;
-  }
+}
+
+// Piece `k` starts at `frame` when that lies inside the previous piece's start and its own
+// end; the previous piece then ends there unless a trimmed pause lay between them.
+bool TfrmSplit::MoveBoundary(size_t k, int64_t frame) {
+  if (k == 0 || k >= FPieces.size()) return false;
+  if (frame <= FPieces[k - 1].Start || frame >= FPieces[k].End) return false;
   const bool joined = FPieces[k - 1].End == FPieces[k].Start;
-  FPieces[k].Start = *frame;
-  if (joined || FPieces[k - 1].End > *frame) FPieces[k - 1].End = *frame;
-  ShowPlan();
+  FPieces[k].Start = frame;
+  if (joined || FPieces[k - 1].End > frame) FPieces[k - 1].End = frame;
+  return true;
+}
+
+// The selected piece is the view's selection, so that dragging one of its edges moves it.
+void TfrmSplit::ShowSelectedPiece() {
+  const int row = lvPieces->currentRow();
+  if (row < 0 || static_cast<size_t>(row) >= FPieces.size())
+    return dvWave->SetSelection(0, 0);
+  dvWave->SetSelection(FrameMs(FPieces[row].Start), FrameMs(FPieces[row].End));
+}
+
+// An edge of the selected piece dragged: its start, or its end where the next piece joins it.
+void TfrmSplit::PieceDragged(int32_t startMs, int32_t endMs) {
+  const int row = lvPieces->currentRow();
+  const size_t k = static_cast<size_t>(row);
+  if (row >= 0 && k < FPieces.size() && !Running()) {
+    const int32_t oldStart = FrameMs(FPieces[k].Start);
+    const int32_t oldEnd = FrameMs(FPieces[k].End);
+    if (startMs != oldStart && endMs == oldEnd)
+      MoveBoundary(k, MsToSampleFrame(startMs, FRate));
+    else if (endMs != oldEnd && startMs == oldStart && k + 1 < FPieces.size() &&
+             FPieces[k].End == FPieces[k + 1].Start)
+      MoveBoundary(k + 1, MsToSampleFrame(endMs, FRate));
+    ShowPlan();
+  }
+  ShowSelectedPiece();
 }
 
 void TfrmSplit::UpdateControls() {

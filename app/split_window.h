@@ -85,8 +85,12 @@ class TfrmSplit : public TRunDialog {
   void Replan();
   std::optional<std::vector<TSplitPiece>> PlanFromSettings();
   void ShowPlan();
-  // A start time typed into the list moves the piece's boundary with its neighbour.
+  // A start time typed into the list, or an edge of the selected piece dragged on the
+  // waveform, moves the piece's boundary with its neighbour.
   void StartEdited(int row, const QString& typed);
+  bool MoveBoundary(size_t k, int64_t frame);
+  void ShowSelectedPiece();
+  void PieceDragged(int32_t startMs, int32_t endMs);
   int32_t FrameMs(int64_t frame) const;
 
   // The pause search (split_window_run.cpp).

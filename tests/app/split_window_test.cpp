@@ -12,6 +12,7 @@
 #include "app/detail_view.h"
 #include "app/split_window.h"
 #include "cutting/file_kinds.h"
+#include "cutting/time_text.h"
 #include "file_size_limit.h"
 #include "window_fixture.h"
 
@@ -123,6 +124,25 @@ TEST_F(SplitTest, ExistingPiecesAreReplacedOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(asked, "'" + File("in - 02.wav") + "' exists. Replace it?");
   EXPECT_EQ(ReadBytes(Folder / "in - 02.wav"), (std::vector<uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in - 02.wav", "in.wav"}));
+}
+
+// The second piece selected in the list is selected on the waveform; its start edge dragged
+// moves the boundary it shares with the first.
+TEST_F(SplitTest, DraggingAPiecesEdgeOnTheWaveformMovesItsBoundary) {
+  WriteClickWave(Folder / "in.wav", {kRate, 2, 4 * kRate, {}});
+  Window->OpenFile(File("in.wav"));
+  QTableWidget* list = Window->lvPieces;
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1, 2)).center());
+  TDetailView* wave = Window->dvWave;
+  ASSERT_EQ(wave->Selection(), (std::pair<int32_t, int32_t>{2000, 4000}));
+  const int y = wave->WaveArea().center().y();
+  Drag(wave, {wave->XOf(2000), y}, {wave->XOf(3000), y});
+  const auto [start, end] = wave->Selection();
+  EXPECT_NEAR(start, 3000, wave->MsPerPixel() + 1);
+  EXPECT_EQ(end, 4000);
+  const QString shown = QString::fromStdString(MsToPreciseTimeText(start));
+  EXPECT_EQ(Rows(), ("00:00:00.000-" + shown + " in - 01.wav\n" + shown +
+                     "-00:00:04.000 in - 02.wav").toStdString());
 }
 
 // The second piece does not fit (as on a full disk): the first stays, and the message says so.
