@@ -29,7 +29,6 @@
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
 #include "cutting/cut_error.h"
-#include "cutting/cut_range.h"
 #include "cutting/sample_frames.h"
 #include "cutting/single_cut.h"
 #include "cutting/split_run.h"
@@ -195,8 +194,7 @@ QWidget* TfrmSplit::BuildSettings() {
     stSettings->setCurrentIndex(mode);
     Replan();
   });
-  for (QSpinBox* spin : {seParts})
-    connect(spin, &QSpinBox::valueChanged, this, &TfrmSplit::Replan);
+  connect(seParts, &QSpinBox::valueChanged, this, &TfrmSplit::Replan);
   for (QDoubleSpinBox* spin : {seEvery, seThreshold, seMinSilence, seMinPiece})
     connect(spin, &QDoubleSpinBox::valueChanged, this, &TfrmSplit::Replan);
   connect(cbTrim, &QCheckBox::toggled, this, &TfrmSplit::Replan);

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The split window's runs: the pause search on its thread, and the pieces written one after
 // another, each through the safe save.
-#include <QApplication>
 #include <QCheckBox>
-#include <QFileInfo>
-#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
