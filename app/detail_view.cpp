@@ -26,7 +26,6 @@ const QColor kWaveColor(0x30, 0x48, 0x80);
 const QColor kLevelColor(0x90, 0xA8, 0xD8);
 const QColor kSelectionColor(0x00, 0x80, 0x00, 0x40);
 const QColor kCursorColor(0, 200, 200);
-const QColor kMarkedColor(0xD0, 0x30, 0x30, 0x40);
 
 // The share of a half height that a sample's size takes on the decibel scale.
 double Level(int sample) {
@@ -276,7 +275,7 @@ void TDetailView::paintEvent(QPaintEvent*) {
     for (const auto& [from, to] : FMarked) {
       const int x = std::clamp(XOf(from), 0, width());
       const int w = std::clamp(XOf(to), 0, width()) - x;
-      if (w > 0) painter.fillRect(x, area.top(), w, area.height(), kMarkedColor);
+      if (w > 0) painter.fillRect(x, area.top(), w, area.height(), FMarkedColor);
     }
     if (right > left) painter.fillRect(left, area.top(), right - left, area.height(), kSelectionColor);
     PaintWave(painter, area);

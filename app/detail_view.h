@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QColor>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -38,6 +39,8 @@ class TDetailView : public QWidget {
   // Stretches tinted behind the waveform (a segment list), in milliseconds.
   void SetMarked(std::vector<std::pair<int32_t, int32_t>> stretches);
   const std::vector<std::pair<int32_t, int32_t>>& Marked() const { return FMarked; }
+  // The tint of the marked stretches: a pale red (stretches to remove) unless set.
+  void SetMarkedColor(QColor color) { FMarkedColor = color; update(); }
   // The play cursor at `ms` (-1: none); with `follow` the view pages along to keep it shown.
   void SetCursor(int64_t ms, bool follow);
 
@@ -93,6 +96,7 @@ class TDetailView : public QWidget {
   TPeakDetail::TStretch FStretch;
   int32_t FStartMs = 0, FEndMs = 0;
   std::vector<std::pair<int32_t, int32_t>> FMarked;
+  QColor FMarkedColor{0xD0, 0x30, 0x30, 0x40};
   int64_t FCursorMs = -1;
   int FMouseX = -1;
   TDrag FDrag = TDrag::None;

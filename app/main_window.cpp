@@ -30,6 +30,7 @@
 #include "app/artwork.h"
 #include "app/banner.h"
 #include "app/easy_cut_window.h"
+#include "app/split_window.h"
 #include "app/joiner_window.h"
 #include "app/link_label.h"
 #include "app/links.h"
@@ -134,6 +135,7 @@ void TfrmMain::BuildControls() {
   bStopCut->hide();
   bEasyCut = Button("bEasyCut", tr("&Segment Cut"), this);
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
+  bSplit = Button("bSplit", tr("Spl&it"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
   cbKeepFrames = new QCheckBox(tr("Keep MP3 frames (no re-encoding)"), this);
   cbKeepFrames->setObjectName("cbKeepFrames");
@@ -167,10 +169,12 @@ void TfrmMain::BuildControls() {
 
   auto* optionsRow = new QHBoxLayout;
   optionsRow->addWidget(cbKeepFrames);
+  BuildFades(optionsRow);
   optionsRow->addStretch(1);
 
   auto* actionRow = new QHBoxLayout;
-  for (QPushButton* b : {bStartCut, bEasyCut, bJoiner}) actionRow->addWidget(b);
+  // The split comes after the designed buttons, in the room the row has to spare.
+  for (QPushButton* b : {bStartCut, bEasyCut, bJoiner, bSplit}) actionRow->addWidget(b);
   actionRow->addStretch(1);
   actionRow->addWidget(bAbout);
   actionRow->insertWidget(actionRow->indexOf(bStartCut) + 1, bStopCut);
@@ -205,6 +209,12 @@ void TfrmMain::BuildControls() {
   connect(bJoiner, &QPushButton::clicked, this, [this] {
     TfrmJoiner joiner(this);
     joiner.exec();
+    tbAudio->update();
+  });
+  connect(bSplit, &QPushButton::clicked, this, [this] {
+    TfrmSplit split(this);
+    if (!eOpenFile->text().isEmpty()) split.OpenFile(eOpenFile->text());
+    split.exec();
     tbAudio->update();
   });
   // bEasyCutClick: the segment cut, modal over this window.
@@ -293,6 +303,7 @@ void TfrmMain::UpdateFileControls() {
   tbAudio->setEnabled(open && tbAudio->Max() > 0);
   const auto kind = KindOf(eOpenFile->text());
   cbKeepFrames->setEnabled(open && kind && KeepsFramesByCopy(*kind));
+  UpdateFadeFields();
   UpdatePlayActions();
 }
 
@@ -527,8 +538,8 @@ void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, b
   if (!input.Valid()) throw std::runtime_error("the file holds no sound this program can read");
   ApplyRange(input, RangeToRead(*kind, input, FSelection.StartMs(), FSelection.EndMs(),
                                 FSelection.ToEnd()));
-  TAuFileOut& sink =
-      cbKeepFrames->isChecked() && KeepsFramesByCopy(*kind) ? MP3Copy1 : pipeline.Output;
+  TAuFileOut& sink = KeepingFrames(*kind) ? MP3Copy1 : pipeline.Output;
+  SetCutInput(sink, *kind, input, FadesFor(*kind), FFaded);
   sink.SetFileName(window_parts::OpenTarget(FRun, QString::fromStdString(target.string()),
                                             replace, {QString::fromStdString(source.string())}));
   StartCut(FRun, *kind, input, sink);

@@ -14,7 +14,9 @@
 #include "app/window_parts.h"
 #include "controls/tracker2.h"
 #include "cutting/file_kinds.h"
+#include "cutting/fades.h"
 #include "cutting/output_run.h"
+#include "cutting/ranges_input.h"
 #include "formats/media/mp3_in.h"
 #include "formats/media/wm_in.h"
 #include "formats/media/wma_out.h"
@@ -30,6 +32,8 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSpinBox;
+class QHBoxLayout;
 class TBanner;
 class TLinkLabel;
 class TWaveformFeed;
@@ -82,10 +86,15 @@ class TfrmMain : public QWidget {
   // Where the play cursor is, as time text, next to the time edits.
   QLabel* lCursor;
   QPushButton* bEasyCut;
+  // Not in the design: opens the split window on the open file.
+  QPushButton* bSplit;
   QPushButton* bJoiner;
   QPushButton* bAbout;
   // Not in the design: a cut of an MP3 file that copies its frames instead of re-encoding.
   QCheckBox* cbKeepFrames;
+  // Not in the design: fades at the cut's edges, in milliseconds, beside cbKeepFrames.
+  QSpinBox* seFadeIn;
+  QSpinBox* seFadeOut;
   QMenu* pmAbout;
   TBanner* imgTitle;
   TLinkLabel* Image1;
@@ -113,6 +122,12 @@ class TfrmMain : public QWidget {
  private:
   void BuildControls();
   void BuildAboutMenu();
+  // The fade fields at the end of `row` (main_window_fades.cpp).
+  void BuildFades(QHBoxLayout* row);
+  void UpdateFadeFields();
+  // Whether a cut of `kind` copies the MP3 frames; the fades such a cut of it gets.
+  bool KeepingFrames(TFileKind kind) const;
+  TFades FadesFor(TFileKind kind) const;
   // Space, Escape, the marks, Home and End, Ctrl+O and Ctrl+Enter (main_window_keys.cpp).
   void BuildKeys();
   // Home and End: the cursor to the start or the end of the selection; playing goes on there.
@@ -190,6 +205,7 @@ class TfrmMain : public QWidget {
   TWaveIn WaveIn1;
   TMP3In MP3In1;
   TWMIn WMIn1;
+  TRangesInput FFaded;  // between a sink and its source when the cut fades
   TWaveOut WaveOut1;
   TMP3Out MP3Out1;
   TMP3FrameCopyOut MP3Copy1;  // reads MP3In1, when the frames are kept

@@ -2,6 +2,7 @@
 #include "app/mnemonics.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QEvent>
 #include <QHash>
 #include <QKeySequence>
@@ -85,6 +86,9 @@ void NameControls(QWidget* window) {
       name = Plain(label->text()).trimmed();
     if (name.isEmpty()) name = w->toolTip();
     if (name.isEmpty()) name = buddies.value(w);
+    // A spin box's own text field takes the spin box's name.
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(w->parentWidget()); name.isEmpty() && spin)
+      name = spin->accessibleName().isEmpty() ? buddies.value(spin) : spin->accessibleName();
     if (!name.isEmpty()) w->setAccessibleName(name);
   }
 }

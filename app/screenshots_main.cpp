@@ -3,11 +3,13 @@
 // scripts/screenshots.sh under a virtual display. Opens FILE in the main window, selects a
 // stretch of it, and saves into OUTDIR each window at its designed size and enlarged:
 // main-window.png and main-window-large.png (its close view zoomed in), about-box.png,
-// segment-cut.png and segment-cut-large.png (two rows), joiner.png and joiner-large.png.
+// segment-cut.png and segment-cut-large.png (two rows), joiner.png and joiner-large.png, and
+// split.png (four equal parts).
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include "app/main_thread_pump.h"
 #include "app/joiner_window.h"
 #include "app/main_window.h"
+#include "app/split_window.h"
 #include "app/time_edit.h"
 
 namespace {
@@ -58,6 +61,7 @@ int main(int argc, char** argv) {
   // Each step gets the time to draw (and the close view to decode its stretch) before the next.
   TfrmEasyCut* easyCut = nullptr;
   TfrmJoiner* joiner = nullptr;
+  TfrmSplit* split = nullptr;
   std::vector<std::function<void()>> steps{
       [&] { save(window, "main-window.png"); },
       [&] {
@@ -106,6 +110,14 @@ int main(int argc, char** argv) {
       [&] {
         save(*joiner, "joiner-large.png");
         joiner->close();
+        split = new TfrmSplit(&window);
+        split->OpenFile(file);
+        split->seParts->setValue(4);
+        split->show();
+      },
+      [&] {
+        save(*split, "split.png");
+        split->close();
         window.close();
         QApplication::quit();
       }};

@@ -1,15 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <cmath>
 
 #include "cutting/sample_frames.h"
 #include "cutting/time_text.h"
+#include "file_size_limit.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -115,6 +114,55 @@ TEST_F(WindowCut, KeepingMp3FramesCutsTheTypedTimesExactly) {
   EXPECT_TRUE(Window->cbKeepFrames->isChecked());
 }
 
+// A fade-in starts the cut silent and rises to the source's level; the fields are off while
+// the MP3 frames are kept, and remembered.
+TEST_F(WindowCut, AFadeInStartsTheCutSilentAndRamps) {
+  TMessageLog messages;
+  TClickSound sound{kRate, 2, Frame(3.0), {}};
+  sound.Tones = {{0, Frame(3.0), 441, 8000}};
+  WriteClickWave(Folder / "tone.wav", sound);
+  WriteClickFile(Folder / "tone.mp3", {kRate, 2, Frame(1.0), {}});
+  Window->OpenFile(File("tone.mp3"));
+  QTest::mouseClick(Window->cbKeepFrames, Qt::LeftButton);
+  EXPECT_FALSE(Window->seFadeIn->isEnabled());
+  QTest::mouseClick(Window->cbKeepFrames, Qt::LeftButton);
+  EXPECT_TRUE(Window->seFadeIn->isEnabled());
+
+  Window->OpenFile(File("tone.wav"));
+  Focus(Window->seFadeIn);
+  Window->seFadeIn->selectAll();
+  QTest::keyClicks(Window->seFadeIn, "100");
+  ASSERT_EQ(Window->seFadeIn->value(), 100);
+  // Not on a zero crossing of the tone, so that only the fade can make the first frame silent.
+  Type(Window->eStart, "00:00:01.050");
+  StartCut(File("faded.wav"));
+  ASSERT_TRUE(WaitForCut());
+  EXPECT_TRUE(messages.Texts().isEmpty()) << messages.Texts().join('\n').toStdString();
+
+  const std::vector<int16_t> source = DecodeS16(Folder / "tone.wav");
+  const std::vector<int16_t> out = DecodeS16(Folder / "faded.wav");
+  ASSERT_EQ(out.size(), source.size() - Frame(1.05) * 2);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], 0);
+  // The loudest sample of each tenth of the fade (a period of the tone each) rises.
+  int previous = -1;
+  for (int64_t tenth = 0; tenth < 10; ++tenth) {
+    int loudest = 0;
+    for (int64_t i = tenth * Frame(0.01) * 2; i < (tenth + 1) * Frame(0.01) * 2; ++i)
+      loudest = std::max(loudest, std::abs(int{out[i]}));
+    EXPECT_GT(loudest, previous) << tenth;
+    EXPECT_LT(loudest, 8000) << tenth;
+    previous = loudest;
+  }
+  // After the fade, the source's samples as they were.
+  for (int64_t i = Frame(0.1) * 2; i < Frame(0.2) * 2; ++i)
+    ASSERT_EQ(out[i], source[Frame(1.05) * 2 + i]) << i;
+
+  Window = std::make_unique<TfrmMain>();
+  EXPECT_EQ(Window->seFadeIn->value(), 100);
+  EXPECT_EQ(Window->seFadeOut->value(), 0);
+}
+
 TEST_F(WindowCut, EveryFormatCutsExactlyTheShownTimesWithItsTags) {
   TMessageLog messages;  // none expected; an error would otherwise wait for an answer
   for (const TFormat& format : kFormats) {
@@ -161,26 +209,6 @@ TEST_F(WindowCut, EveryFormatCutsExactlyTheShownTimesWithItsTags) {
   // Only the sources and the cuts: no temporary file stays behind.
   EXPECT_EQ(Folder.Names().size(), 2 * std::size(kFormats) * std::size(kSelections));
 }
-
-// Writes beyond 64 KiB fail (as on a full disk) while it lives.
-class TFileSizeLimit {
- public:
-  TFileSizeLimit() {
-    ::getrlimit(RLIMIT_FSIZE, &Old);
-    Previous = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = Old;
-    limit.rlim_cur = 64 * 1024;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~TFileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &Old);
-    ::signal(SIGXFSZ, Previous);
-  }
-
- private:
-  rlimit Old{};
-  sighandler_t Previous{};
-};
 
 TEST_F(WindowCut, AFailedCutSaysWhyAndLeavesTheOlderFileAsItWas) {
   WriteClickWave(Folder / "long.wav", {kRate, 2, Frame(3.0), {}});

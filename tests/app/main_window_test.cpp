@@ -10,6 +10,7 @@
 
 #include "app/easy_cut_window.h"
 #include "app/joiner_window.h"
+#include "app/split_window.h"
 #include "cutting/time_text.h"
 #include "window_fixture.h"
 
@@ -249,14 +250,27 @@ TEST_F(WindowTest, FilesThatCannotBeCutAreRefusedWhenOpened) {
 TEST_F(WindowTest, EveryControlOfEveryWindowHasAnAccessibleName) {
   TfrmEasyCut easyCut(Window.get());
   TfrmJoiner joiner(Window.get());
+  TfrmSplit split(Window.get());
   for (QWidget* window : {static_cast<QWidget*>(Window.get()), static_cast<QWidget*>(&easyCut),
-                          static_cast<QWidget*>(&joiner)})
+                          static_cast<QWidget*>(&joiner), static_cast<QWidget*>(&split)})
     for (QWidget* control : window->findChildren<QWidget*>())
       if ((control->focusPolicy() & Qt::TabFocus) && !control->isHidden()) {
         EXPECT_FALSE(control->accessibleName().isEmpty())
             << window->objectName().toStdString() << ": " << control->metaObject()->className()
             << " " << control->objectName().toStdString();
       }
+}
+
+TEST_F(WindowTest, SplitOpensOnTheOpenFile) {
+  WriteClickWave(Folder / "whole.wav", Sound(4.0));
+  Window->OpenFile(File("whole.wav"));
+  QString opened;
+  WhenModal([&opened](QWidget* modal) {
+    if (auto* split = qobject_cast<TfrmSplit*>(modal)) opened = split->eOpenFile->text();
+    modal->close();
+  });
+  QTest::mouseClick(Window->bSplit, Qt::LeftButton);
+  EXPECT_EQ(opened, File("whole.wav"));
 }
 
 TEST_F(WindowTest, CuttingWithoutAFileAsksForOne) {

@@ -91,13 +91,7 @@ TEST(CliSplit, EveryKindSplitsAtTheTimesWithTheTagsNumbered) {
 // Three tones apart by 3 s pauses of quiet hiss, the middle one with a 1 s dip.
 TEST(CliSplit, SilencesSplitInTheirMiddlesOrAreTrimmedOff) {
   TScratch folder;
-  test_support::TClickSound sound{44100, 2, Frame(17000), {}};
-  sound.Noise = 6;
-  sound.Tones = {{0, Frame(4000)},
-                 {Frame(7000), Frame(2000)},
-                 {Frame(10000), Frame(2000)},
-                 {Frame(15000), Frame(2000)}};
-  test_support::WriteClickFile(folder / "set.wav", sound);
+  test_support::WriteClickFile(folder / "set.wav", test_support::PausedTones());
   const auto plan =
       folder.Cli({"split", "set.wav", "--silence", "--min-piece", "1", "--plan", "--json"});
   ASSERT_EQ(plan.Status, 0) << plan.Err;

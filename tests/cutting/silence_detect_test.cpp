@@ -12,17 +12,7 @@ namespace {
 
 constexpr int kRate = 44100;
 
-// Three tones apart by 3 s pauses of a quiet hiss (about -80 dBFS); the second tone has a
-// 1 s dip in it, a pause too short to count.
-test_support::TClickSound PausedTones() {
-  test_support::TClickSound sound;
-  sound.Rate = kRate;
-  sound.Frames = int64_t{17} * kRate;
-  sound.Noise = 6;
-  sound.Tones = {
-      {0, 4 * kRate}, {7 * kRate, 2 * kRate}, {10 * kRate, 2 * kRate}, {15 * kRate, 2 * kRate}};
-  return sound;
-}
+using test_support::PausedTones;
 
 TEST(SilenceDetect, FindsThePausesButNotTheDipInEveryKind) {
   const test_support::TTempFolder folder;

@@ -156,6 +156,18 @@ void WriteClickWave(const std::filesystem::path& path, const TClickSound& sound)
   WriteBytes(path, w);
 }
 
+TClickSound PausedTones(int rate) {
+  TClickSound sound;
+  sound.Rate = rate;
+  sound.Frames = int64_t{17} * rate;
+  sound.Noise = 6;
+  sound.Tones = {{0, 4 * int64_t{rate}},
+                 {7 * int64_t{rate}, 2 * int64_t{rate}},
+                 {10 * int64_t{rate}, 2 * int64_t{rate}},
+                 {15 * int64_t{rate}, 2 * int64_t{rate}}};
+  return sound;
+}
+
 void WriteClickFile(const std::filesystem::path& path, const TClickSound& sound,
                     const std::map<std::string, std::string>& tags) {
   std::string extension = path.extension().string();

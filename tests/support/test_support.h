@@ -70,6 +70,10 @@ struct TClickSound {
   std::vector<TTone> Tones = {};
   int Noise = 0;
 };
+// 17 seconds of stereo at `rate`: three tones apart by 3 s pauses of a quiet hiss (about
+// -80 dBFS), tones at 0-4 s, 7-9 s and 10-12 s, 15-17 s; the 1 s between the second and third
+// is a dip too short to count as a pause.
+TClickSound PausedTones(int rate = 44100);
 // Writes `sound` as a 16-bit PCM WAV file.
 void WriteClickWave(const std::filesystem::path& path, const TClickSound& sound);
 // Writes `sound` in the format of `path`'s extension (.wav; .mp3 at 128 kbps; .wma with

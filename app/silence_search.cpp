@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/silence_search.h"
+
+#include <exception>
+
+#include "cutting/file_kinds.h"
+
+TSilenceSearch::~TSilenceSearch() {
+  Stop();
+}
+
+void TSilenceSearch::Start(const QString& file, const TSilenceSettings& settings) {
+  Stop();
+  FStopAsked = false;
+  FDone = false;
+  FPercent = 0;
+  FResult = {};
+  FThread = std::thread([this, path = file.toStdString(), settings] {
+    TSilenceDetector detector;
+    {
+      const std::lock_guard lock(FMutex);
+      FDetector = &detector;
+      if (FStopAsked) detector.Stop();  // asked before the detector existed
+    }
+    TResult result;
+    try {
+      TOpenedSource opened = OpenSource(path);
+      result.Silences = detector.Detect(*opened.Source, settings,
+                                        [this](int percent) { FPercent = percent; });
+    } catch (const std::exception& e) {
+      result.Error = e.what();
+    }
+    const std::lock_guard lock(FMutex);
+    FDetector = nullptr;
+    FResult = std::move(result);
+    FDone = true;
+  });
+}
+
+void TSilenceSearch::Stop() {
+  if (!FThread.joinable()) return;
+  {
+    const std::lock_guard lock(FMutex);
+    FStopAsked = true;
+    if (FDetector != nullptr) FDetector->Stop();
+  }
+  Join();
+}
+
+void TSilenceSearch::Join() {
+  if (FThread.joinable()) FThread.join();
+}
+
+TSilenceSearch::TResult TSilenceSearch::Take() {
+  Join();
+  const std::lock_guard lock(FMutex);
+  return std::move(FResult);
+}
