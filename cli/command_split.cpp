@@ -276,11 +276,9 @@ int WritePieces(const TSplitRequest& request, TSplitRun& split) {
     }
     if (status != kExitOk) {
       // Interrupted: this piece is not written, those before it are.
-      std::string written;
-      for (const auto& name : split.Written())
-        written += (written.empty() ? "'" : ", '") + name.string() + "'";
-      if (!written.empty())
-        std::fprintf(stderr, "trimora-cli: the pieces written before stay: %s\n", written.c_str());
+      if (!split.Written().empty())
+        std::fprintf(stderr, "trimora-cli: the pieces written before stay: %s\n",
+                     split.WrittenText().c_str());
       return status;
     }
     split.Finished(k);

@@ -9,6 +9,7 @@
 #include "cutting/cut_range.h"
 #include "cutting/file_kinds.h"
 #include "cutting/peak_columns.h"
+#include "cutting/read_scope.h"
 
 namespace {
 
@@ -76,16 +77,17 @@ void TPeakDetail::Run(std::filesystem::path fileName, int64_t fromMs, int64_t to
       FStretch.Peaks.Channels = columns.OutputChannels();
       FStretch.Peaks.SampleRate = rate;
     }
-    source->StartRead();
     std::vector<TPeak> fresh;
-    while (!FCancel) {
-      uint8_t* data = nullptr;
-      uint32_t bytes = kReadBytes;
-      source->ReadData(data, bytes);
-      if (bytes == 0) break;
-      columns.Add(data, bytes, fresh);
+    {
+      TReadScope read(*source);
+      while (!FCancel) {
+        uint8_t* data = nullptr;
+        uint32_t bytes = kReadBytes;
+        source->ReadData(data, bytes);
+        if (bytes == 0) break;
+        columns.Add(data, bytes, fresh);
+      }
     }
-    source->EndRead();
     if (!FCancel) {
       columns.Finish(fresh);
       std::lock_guard lock(FLock);

@@ -105,8 +105,11 @@ std::string TSplitRun::Failure(size_t index, const std::string& error) const {
                      std::to_string(FPieces.size()) + " ('" + FTargets.at(index).string() +
                      "'): " + error;
   if (FWritten.empty()) return text + "; no piece was written";
-  text += "; written before it:";
-  for (size_t k = 0; k < FWritten.size(); ++k)
-    text += (k == 0 ? " '" : ", '") + FWritten[k].string() + "'";
+  return text + "; written before it: " + WrittenText();
+}
+
+std::string TSplitRun::WrittenText() const {
+  std::string text;
+  for (const auto& name : FWritten) text += (text.empty() ? "'" : ", '") + name.string() + "'";
   return text;
 }
