@@ -10,8 +10,12 @@ trimora_ensure_packages build
 # Only the two programs, without the tests (./test.sh builds and runs those).
 cmake --preset app >/dev/null
 cmake --build --preset app --target trimora trimora-cli
+cli=build/app/cli/trimora-cli
+# The command words are the ones the command line lists in its help.
 case "${1:-}" in
-  info | cut | join | mix | remove | stream | formats | help | --help | -h | version)
-    exec build/app/cli/trimora-cli "$@" ;;
+  help | --help | -h | version | --version | -v) exec "$cli" "$@" ;;
 esac
+if [ -n "${1:-}" ] && "$cli" --help | sed -n 's/^  \([a-z][a-z-]*\) .*/\1/p' | grep -qxF -- "$1"; then
+  exec "$cli" "$@"
+fi
 exec build/app/app/trimora "$@"

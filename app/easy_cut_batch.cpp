@@ -13,7 +13,9 @@
 #include "app/easy_cut_window.h"
 #include "app/message_box.h"
 #include "app/window_parts.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/safe_output.h"
+#include "cutting/target_check.h"
 #include "cutting/time_text.h"
 
 std::vector<TSegmentRow> TfrmEasyCut::Rows() const {
@@ -24,18 +26,19 @@ std::vector<TSegmentRow> TfrmEasyCut::Rows() const {
   return rows;
 }
 
-QString TfrmEasyCut::ChooseTarget(TFileKind kind, bool& replace) {
+QString TfrmEasyCut::ChooseTarget(const TKind& kind, bool& replace) {
   const QString target =
       window_parts::ChooseSaveName(this, QFileInfo(eOpenFile->text()).path(), kind);
   if (target.isEmpty()) return {};
 
-  // The writers choose their container by the name; another kind's name would mislabel it.
-  if (window_parts::KindOf(target) != kind) {
+  const TTargetProblem problem = CheckTarget(kind, window_parts::PathOf(target),
+                                             {window_parts::PathOf(eOpenFile->text())});
+  if (problem == TTargetProblem::OtherKind) {
     ShowMessage(tr("Please save the file as a %1 file like the input file.")
-                    .arg(QString::fromStdString(ExtensionOf(kind))));
+                    .arg(QString::fromStdString(kind.Extension())));
     return {};
   }
-  if (SameFile(eOpenFile->text().toStdString(), target.toStdString())) {
+  if (problem == TTargetProblem::IsAnInput) {
     ShowMessage(
         tr("The result cannot be saved over the file it is cut from. "
            "Please choose another name."));
@@ -48,7 +51,7 @@ QString TfrmEasyCut::ChooseTarget(TFileKind kind, bool& replace) {
 void TfrmEasyCut::aStartCutExecute() {
   if (Running()) return;
   const QString input = eOpenFile->text();
-  const auto kind = window_parts::KindOf(input);
+  const TKind* kind = window_parts::KindOf(input);
   if (input.isEmpty() || !QFileInfo(input).isFile() || !kind)
     return ShowMessage(tr("Please open a sound file fristly."));
   const std::vector<TSegmentRow> rows = Rows();
@@ -74,10 +77,14 @@ void TfrmEasyCut::aStartCutExecute() {
   FWaitCursor = true;
   setWindowTitle(BaseCaption + QStringLiteral(" - Cutting ... 0%"));
   try {
-    const window_parts::TKindPipeline pipeline = PipelineOf(*kind);
-    pipeline.Input.SetFileName(input.toStdString());
-    pipeline.Output.SetFileName(window_parts::OpenTarget(FRun, target, replace, {input}));
-    FSegments.Start(FRun, *kind, pipeline.Input, pipeline.Output, plan.Pieces);
+    FSegments.reset();
+    FSegments = std::make_unique<TSegmentCut>(OpenSource(window_parts::PathOf(input)));
+    TAuFileOut& sink = FSegments->Sink();
+    window_parts::WireSink(
+        sink, FRun, [this](TAuOutput& sink) { SinkProgress(sink); }, [this] { WaveOut1Done(); });
+    sink.SetFileName(window_parts::OpenTarget(FRun, window_parts::PathOf(target), replace,
+                                              {window_parts::PathOf(input)}));
+    FSegments->Start(FRun, plan.Pieces);
   } catch (const std::exception& e) {
     EndBatch(e.what());
     return;

@@ -45,7 +45,6 @@ std::string Text(const QLineEdit* edit) {
 TfrmEasyCut::TfrmEasyCut(QWidget* parent) : TRunDialog("frmEasyCut", tr("Segment Cut"), parent) {
   BuildControls();
   BuildActions();
-  WirePipelines();
   FormCreate();
   mnemonics::Install(this);
   mnemonics::NameControls(this);
@@ -186,23 +185,6 @@ void TfrmEasyCut::BuildActions() {
   connect(lvMain->model(), &QAbstractItemModel::rowsRemoved, this, &TfrmEasyCut::UpdateActions);
   connect(eOpenFile, &QLineEdit::textChanged, this, &TfrmEasyCut::UpdateActions);
   UpdateActions();
-}
-
-window_parts::TKindPipeline TfrmEasyCut::PipelineOf(TFileKind kind) {
-  return {ByKind<TAuFileIn>(kind, WaveIn1, MP3In1, WMIn1),
-          ByKind<TAuFileOut>(kind, WaveOut1, MP3Out1, WMAOut1)};
-}
-
-// The stored settings of the sources and sinks; the file and its pieces are chosen for each
-// batch.
-void TfrmEasyCut::WirePipelines() {
-  for (const TFileKind kind : AllKinds()) {
-    const TKindPipeline pipeline = PipelineOf(kind);
-    SetUpSource(kind, pipeline.Input);
-    WireSink(
-        kind, pipeline.Output, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
-        [this] { WaveOut1Done(); });
-  }
 }
 
 void TfrmEasyCut::FormCreate() {

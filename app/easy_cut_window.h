@@ -5,22 +5,17 @@
 #include <QStringList>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/run_dialog.h"
 #include "app/time_edit.h"
 #include "app/window_parts.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/output_run.h"
 #include "cutting/segment_cut.h"
 #include "cutting/segment_plan.h"
-#include "formats/media/mp3_in.h"
-#include "formats/media/wm_in.h"
-#include "formats/media/wma_out.h"
-#include "formats/mp3out/mp3_out.h"
-#include "formats/wave/wave_in.h"
-#include "formats/wave/wave_out.h"
 #include "platform/media_player.h"
 
 class QAction;
@@ -103,7 +98,6 @@ class TfrmEasyCut : public TRunDialog {
   void ShowRowInWave(int row);
   QLayout* BuildTimeBox();
   void BuildActions();
-  void WirePipelines();
   void FormCreate();
 
   void bOpenClick();
@@ -127,23 +121,16 @@ class TfrmEasyCut : public TRunDialog {
   int SelectedIndex() const;
   void SelectRow(int row);
   // Asks for the output's name; empty when cancelled or refused.
-  QString ChooseTarget(TFileKind kind, bool& replace);
-  window_parts::TKindPipeline PipelineOf(TFileKind kind);
+  QString ChooseTarget(const TKind& kind, bool& replace);
   // Ends the batch: caption, Start and cursor back; `error` shown if any.
   void EndBatch(const std::string& error);
   void StopBatch();
   void ShowMessage(const QString& text);
 
-  // Sources before the segment reader, and that before the sinks, so that every reader is
-  // gone before what it reads.
   trimora::media::TMediaPlayer MediaPlayer1;
-  TWaveIn WaveIn1;
-  TMP3In MP3In1;
-  TWMIn WMIn1;
-  TSegmentCut FSegments;
-  TWaveOut WaveOut1;
-  TMP3Out MP3Out1;
-  TWMAOut WMAOut1;
+  // The batch last started, with its source and sink; before the run, so that the run has
+  // stopped its sink before the sink goes.
+  std::unique_ptr<TSegmentCut> FSegments;
 
   QString BaseCaption;
   QString OutputFileName;

@@ -21,12 +21,15 @@
 #include "app/message_box.h"
 #include "app/mnemonics.h"
 #include "app/window_parts.h"
+#include "cutting/cut_error.h"
 #include "cutting/safe_output.h"
+#include "cutting/target_check.h"
 
 namespace {
 
 using window_parts::Button;
 using window_parts::KindOf;
+using window_parts::PathOf;
 
 namespace fs = std::filesystem;
 
@@ -44,7 +47,6 @@ QLineEdit* FileEdit(const char* name, QWidget* parent) {
 
 TfrmJoiner::TfrmJoiner(QWidget* parent) : TRunDialog("frmJoiner", tr("Joiner & Mixer"), parent) {
   BuildControls();
-  WirePipelines();
   FCaption = windowTitle();
   mnemonics::Install(this);
   mnemonics::NameControls(this);
@@ -113,54 +115,31 @@ void TfrmJoiner::BuildControls() {
   connect(bClose, &QPushButton::clicked, this, &QWidget::close);
 }
 
-TfrmJoiner::TKindPipeline TfrmJoiner::PipelineOf(TFileKind kind) {
-  using window_parts::ByKind;
-  return {ByKind<TAuFileIn>(kind, WaveIn1, MP3In1, WMIn1),
-          ByKind<TAuFileIn>(kind, WaveIn2, MP3In2, WMIn2),
-          ByKind<TAuFileOut>(kind, WaveOut1, MP3Out1, WMAOut1)};
-}
-
-// The stored settings of the six sources and three sinks; every sink reads the mixer.
-void TfrmJoiner::WirePipelines() {
-  AudioMixer1.SetInput2(&Converter2);
-  for (const TFileKind kind : AllKinds()) {
-    const TKindPipeline pipeline = PipelineOf(kind);
-    SetUpSource(kind, pipeline.Input1);
-    SetUpSource(kind, pipeline.Input2);
-    pipeline.Output.SetInput(&AudioMixer1);
-    window_parts::WireSink(
-        kind, pipeline.Output, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
-        [this] { WaveOut1Done(); });
-  }
-}
-
 void TfrmJoiner::ShowMessage(const QString& text) {
   message_box::Show(this, text);
 }
 
 void TfrmJoiner::bOpen1Click() {
-  OpenInto(eFile1, 1);
+  OpenInto(eFile1);
 }
 
 void TfrmJoiner::bOpen2Click() {
-  OpenInto(eFile2, 2);
+  OpenInto(eFile2);
 }
 
-// A file of none of the three kinds is refused here: no source could read it, and a run
-// started on it would have no sink to end it.
-void TfrmJoiner::OpenInto(QLineEdit* edit, int side) {
+// A file of none of the kinds is refused here: no source could read it, and a run started on
+// it would have no sink to end it.
+void TfrmJoiner::OpenInto(QLineEdit* edit) {
   const QString folder = edit->text().isEmpty() ? QString() : QFileInfo(edit->text()).path();
   const QString chosen = window_parts::ChooseSoundFile(this, folder);
   if (chosen.isEmpty()) return;
   const QString path = QFileInfo(chosen).absoluteFilePath();
-  const auto kind = KindOf(path);
-  if (!kind) {
-    ShowMessage(tr("Please select a WAV, MP3 or WMA file."));
+  if (KindOf(path) == nullptr) {
+    ShowMessage(tr("Please select a %1 file.")
+                    .arg(QString::fromStdString(TKindRegistry::Instance().NameList("or"))));
     return;
   }
   edit->setText(path);
-  const TKindPipeline pipeline = PipelineOf(*kind);
-  (side == 1 ? pipeline.Input1 : pipeline.Input2).SetFileName(path.toStdString());
 }
 
 void TfrmJoiner::bStartClick() {
@@ -168,12 +147,12 @@ void TfrmJoiner::bStartClick() {
     ShowMessage(tr("Please select the input file!"));
     return;
   }
-  const auto kind = KindOf(eFile1->text());
-  if (!kind || kind != KindOf(eFile2->text())) {
+  const TKind* kind = KindOf(eFile1->text());
+  if (kind == nullptr || kind != KindOf(eFile2->text())) {
     ShowMessage(tr("Please select the same format file!"));
     return;
   }
-  AudioMixer1.Mode = FModes->checkedId() == 0 ? amConcatenate : amMix;
+  const TAudioMixerMode mode = FModes->checkedId() == 0 ? amConcatenate : amMix;
   bool replace = false;
   const QString target = ChooseTarget(*kind, replace);
   if (target.isEmpty()) return;
@@ -185,10 +164,8 @@ void TfrmJoiner::bStartClick() {
                            static_cast<QWidget*>(bOpen2), static_cast<QWidget*>(rgMode)})
     control->setEnabled(false);
   setWindowTitle(FCaption + kProcessing);
-  AudioMixer1.Volume1 = 65535;
-  AudioMixer1.Volume2 = 65535;
   try {
-    StartRun(*kind, target, replace);
+    StartRun(mode, target, replace);
   } catch (const std::exception& e) {
     FRun.Stop();
     EndRun();
@@ -196,44 +173,48 @@ void TfrmJoiner::bStartClick() {
   }
 }
 
-QString TfrmJoiner::ChooseTarget(TFileKind kind, bool& replace) {
+QString TfrmJoiner::ChooseTarget(const TKind& kind, bool& replace) {
   const QString target = window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), kind);
   if (target.isEmpty()) return {};
 
-  // The writers choose their container by the name; another kind's name would mislabel it.
-  if (KindOf(target) != kind) {
+  const TTargetProblem problem = CheckTarget(
+      kind, PathOf(target), {PathOf(eFile1->text()), PathOf(eFile2->text())});
+  if (problem == TTargetProblem::OtherKind) {
     ShowMessage(tr("Please save the file as a %1 file like the input files.")
-                    .arg(QString::fromStdString(ExtensionOf(kind))));
+                    .arg(QString::fromStdString(kind.Extension())));
     return {};
   }
-  for (const QLineEdit* input : {eFile1, eFile2})
-    if (SameFile(input->text().toStdString(), target.toStdString())) {
-      ShowMessage(
-          tr("The new file cannot be saved over one of the files it is made from. "
-             "Please choose another name."));
-      return {};
-    }
+  if (problem == TTargetProblem::IsAnInput) {
+    ShowMessage(
+        tr("The new file cannot be saved over one of the files it is made from. "
+           "Please choose another name."));
+    return {};
+  }
   if (!window_parts::MayWriteTo(this, target, replace)) return {};
   return target;
 }
 
-void TfrmJoiner::StartRun(TFileKind kind, const QString& target, bool replace) {
-  const TKindPipeline pipeline = PipelineOf(kind);
-  for (TAuFileIn* input : {&pipeline.Input1, &pipeline.Input2})
-    if (!input->Valid())
-      throw std::runtime_error("'" + input->FileName().string() +
-                               "' holds no sound this program can read");
+namespace {
 
-  AudioMixer1.SetInput1(&pipeline.Input1);
-  Converter2.SetInput(&pipeline.Input2);
-  Converter2.SetOutputFormatOf(pipeline.Input1);
-  pipeline.Output.SetFileName(
-      window_parts::OpenTarget(FRun, target, replace,
-                               {QString::fromStdString(pipeline.Input1.FileName().string()),
-                                QString::fromStdString(pipeline.Input2.FileName().string())}));
-  PrepareCut(kind, pipeline.Input1, pipeline.Output);
-  FRun.Start(pipeline.Output, kind,
-             FramesCombined(pipeline.Input1, Converter2, AudioMixer1.Mode == amMix));
+TOpenedSource OpenInput(const std::filesystem::path& file) {
+  try {
+    return OpenSource(file);
+  } catch (const ECutError&) {
+    throw ECutError("'" + file.string() + "' holds no sound this program can read");
+  }
+}
+
+}  // namespace
+
+void TfrmJoiner::StartRun(TAudioMixerMode mode, const QString& target, bool replace) {
+  const std::filesystem::path first = PathOf(eFile1->text()), second = PathOf(eFile2->text());
+  FJoin.reset();
+  FJoin = std::make_unique<TJoinRun>(OpenInput(first), OpenInput(second), mode);
+  TAuFileOut& sink = FJoin->Sink();
+  window_parts::WireSink(
+      sink, FRun, [this](TAuOutput& sink) { SinkProgress(sink); }, [this] { WaveOut1Done(); });
+  sink.SetFileName(window_parts::OpenTarget(FRun, PathOf(target), replace, {first, second}));
+  FJoin->Start(FRun);
 }
 
 void TfrmJoiner::SinkProgress(TAuOutput& sink) {

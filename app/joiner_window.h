@@ -7,16 +7,9 @@
 #include <string>
 
 #include "app/run_dialog.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/output_run.h"
-#include "formats/media/mp3_in.h"
-#include "formats/media/wm_in.h"
-#include "formats/media/wma_out.h"
-#include "formats/mp3out/mp3_out.h"
-#include "formats/wave/wave_in.h"
-#include "formats/wave/wave_out.h"
-#include "mix/audio_mixer.h"
-#include "mix/converting_input.h"
+#include "cutting/join_run.h"
 
 class QButtonGroup;
 class QGroupBox;
@@ -59,8 +52,7 @@ class TfrmJoiner : public TRunDialog {
 
  private:
   void BuildControls();
-  void WirePipelines();
-  void OpenInto(QLineEdit* edit, int side);
+  void OpenInto(QLineEdit* edit);
   void bOpen1Click();
   void bOpen2Click();
   void bStartClick();
@@ -68,34 +60,17 @@ class TfrmJoiner : public TRunDialog {
   void WaveOut1Done();
 
   // Asks for the output's name; empty when the user cancelled or the name was refused.
-  QString ChooseTarget(TFileKind kind, bool& replace);
-  // The two sources and the sink the window holds for a kind.
-  struct TKindPipeline {
-    TAuFileIn& Input1;
-    TAuFileIn& Input2;
-    TAuFileOut& Output;
-  };
-  TKindPipeline PipelineOf(TFileKind kind);
-  // Wires the pipeline of `kind` and starts it into the safe save of `target`. Raises with
-  // the text to show when it cannot start.
-  void StartRun(TFileKind kind, const QString& target, bool replace);
+  QString ChooseTarget(const TKind& kind, bool& replace);
+  // Opens the two files, makes the join or mix of `mode` and starts it into the safe save of
+  // `target`. Raises with the text to show when it cannot start.
+  void StartRun(TAudioMixerMode mode, const QString& target, bool replace);
   // Back to idle: caption, Start, cursor.
   void EndRun();
   void ShowMessage(const QString& text);
 
-  // Sources before the converter and the mixer, and those before the sinks, so that every
-  // reader is gone before what it reads.
-  TWaveIn WaveIn1;
-  TWaveIn WaveIn2;
-  TMP3In MP3In1;
-  TMP3In MP3In2;
-  TWMIn WMIn1;
-  TWMIn WMIn2;
-  TConvertingInput Converter2;  // the second input in the first one's format
-  TAudioMixer AudioMixer1;
-  TWaveOut WaveOut1;
-  TMP3Out MP3Out1;
-  TWMAOut WMAOut1;
+  // The run last started, with its sources, mixer and sink; before the run, so that the run
+  // has stopped its sink before the sink goes.
+  std::unique_ptr<TJoinRun> FJoin;
 
   QButtonGroup* FModes = nullptr;
   QString FCaption;  // as it was when the window was made

@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/single_instance.h"
 #include "app/window_parts.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/leftovers.h"
 #include "trimora_version.h"
 
@@ -46,9 +47,10 @@ void SetIdentity() {
 // end the program after printing).
 QString FileToOpen(const QCoreApplication& app) {
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Cuts, joins and mixes MP3, WAV and WMA files. trimora-cli does the same without "
-      "the windows."));
+  parser.setApplicationDescription(
+      QStringLiteral("Cuts, joins and mixes %1 files. trimora-cli does the same without "
+                     "the windows.")
+          .arg(QString::fromStdString(TKindRegistry::Instance().NameList("and"))));
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("a sound file to open"),

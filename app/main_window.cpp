@@ -42,6 +42,7 @@
 #include "cutting/cut_range.h"
 #include "cutting/safe_output.h"
 #include "cutting/single_cut.h"
+#include "cutting/target_check.h"
 #include "cutting/time_text.h"
 
 namespace {
@@ -71,7 +72,6 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
   setAcceptDrops(true);
   BuildControls();
   BuildAboutMenu();
-  WirePipelines();
   FormCreate();
   BuildKeys();
   mnemonics::Install(this);
@@ -257,27 +257,6 @@ void TfrmMain::BuildAboutMenu() {
   add("miExit", tr("&Exit"), [this] { close(); });
 }
 
-window_parts::TKindPipeline TfrmMain::PipelineOf(TFileKind kind) {
-  return {ByKind<TAuFileIn>(kind, WaveIn1, MP3In1, WMIn1),
-          ByKind<TAuFileOut>(kind, WaveOut1, MP3Out1, WMAOut1)};
-}
-
-// The stored settings of the three pipelines; each sink reads its own source.
-void TfrmMain::WirePipelines() {
-  for (const TFileKind kind : AllKinds()) {
-    const TKindPipeline pipeline = PipelineOf(kind);
-    SetUpSource(kind, pipeline.Input);
-    pipeline.Output.SetInput(&pipeline.Input);
-    WireSink(
-        kind, pipeline.Output, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
-        [this] { MP3Out1Done(); });
-  }
-  MP3Copy1.SetInput(&MP3In1);
-  WireSink(
-      TFileKind::Mp3, MP3Copy1, FRun, [this](TAuOutput& sink) { SinkProgress(sink); },
-      [this] { MP3Out1Done(); });
-}
-
 void TfrmMain::FormCreate() {
   lUpdate->SetColors(Qt::white, Qt::red);
   BuildPlayback();
@@ -301,8 +280,8 @@ void TfrmMain::UpdateFileControls() {
   eStart->setEnabled(open);
   eEnd->setEnabled(open);
   tbAudio->setEnabled(open && tbAudio->Max() > 0);
-  const auto kind = KindOf(eOpenFile->text());
-  cbKeepFrames->setEnabled(open && kind && KeepsFramesByCopy(*kind));
+  const TKind* kind = KindOf(eOpenFile->text());
+  cbKeepFrames->setEnabled(open && kind && kind->KeepsFramesByCopy());
   UpdateFadeFields();
   UpdatePlayActions();
 }
@@ -492,6 +471,7 @@ void TfrmMain::bStartCutClick() {
   // A shortcut starts the cut without leaving an edit: its check runs here.
   if (!eStart->Check() || !eEnd->Check()) return;
   const QFileInfo source(sourceText);
+  // The dialog offers the source's extension as the source spells it.
   const QString extension = "." + source.suffix();
 
   QString folder = LastFolder(kSaveFolderKey);
@@ -508,7 +488,17 @@ void TfrmMain::bStartCutClick() {
   const QString target = SaveDialog1.selectedFiles().first();
   RememberFolder(kSaveFolderKey, target);
 
-  if (SameFile(sourceText.toStdString(), target.toStdString())) {
+  const TKind* kind = KindOf(sourceText);
+  const TTargetProblem problem = kind != nullptr
+                                     ? CheckTarget(*kind, PathOf(target), {PathOf(sourceText)})
+                                     : TTargetProblem::None;
+  // The writers choose their container by the name; another kind's name would mislabel it.
+  if (problem == TTargetProblem::OtherKind) {
+    ShowMessage(tr("Please save the file as a %1 file like the input file.")
+                    .arg(QString::fromStdString(kind->Extension())));
+    return;
+  }
+  if (problem == TTargetProblem::IsAnInput) {
     ShowMessage(
         tr("The cut cannot be saved over the file it is cut from. "
            "Please choose another name."));
@@ -520,7 +510,7 @@ void TfrmMain::bStartCutClick() {
   if (!mayWrite) return;
   bStartCut->setEnabled(false);
   try {
-    StartFormatStep(sourceText.toStdString(), target.toStdString(), replace);
+    StartFormatStep(PathOf(sourceText), PathOf(target), replace);
     bStopCut->show();
   } catch (const std::exception& e) {
     FRun.Stop();
@@ -530,19 +520,21 @@ void TfrmMain::bStartCutClick() {
 }
 
 void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, bool replace) {
-  const auto kind = KindOf(QString::fromStdString(source.string()));
-  if (!kind) throw std::runtime_error("only MP3, WAV and WMA files can be cut");
-  const TKindPipeline pipeline = PipelineOf(*kind);
-  TAuFileIn& input = pipeline.Input;
-  input.SetFileName(source);
-  if (!input.Valid()) throw std::runtime_error("the file holds no sound this program can read");
-  ApplyRange(input, RangeToRead(*kind, input, FSelection.StartMs(), FSelection.EndMs(),
-                                FSelection.ToEnd()));
-  TAuFileOut& sink = KeepingFrames(*kind) ? MP3Copy1 : pipeline.Output;
-  SetCutInput(sink, *kind, input, FadesFor(*kind), FFaded);
-  sink.SetFileName(window_parts::OpenTarget(FRun, QString::fromStdString(target.string()),
-                                            replace, {QString::fromStdString(source.string())}));
-  StartCut(FRun, *kind, input, sink);
+  TOpenedSource opened = OpenSource(source);
+  const TKind& kind = *opened.Kind;
+  TCutChoice choice;
+  choice.StartMs = FSelection.StartMs();
+  choice.EndMs = FSelection.EndMs();
+  choice.ToEnd = FSelection.ToEnd();
+  choice.Fades = FadesFor(kind);
+  choice.KeepFrames = KeepingFrames(kind);
+  FCut.reset();
+  FCut = std::make_unique<TSingleCut>(std::move(opened), choice);
+  TAuFileOut& sink = FCut->Sink();
+  WireSink(
+      sink, FRun, [this](TAuOutput& sink) { SinkProgress(sink); }, [this] { MP3Out1Done(); });
+  sink.SetFileName(window_parts::OpenTarget(FRun, target, replace, {source}));
+  FCut->Start(FRun);
 }
 
 void TfrmMain::SinkProgress(TAuOutput& sink) {

@@ -13,17 +13,10 @@
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "controls/tracker2.h"
-#include "cutting/file_kinds.h"
 #include "cutting/fades.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/output_run.h"
-#include "cutting/ranges_input.h"
-#include "formats/media/mp3_in.h"
-#include "formats/media/wm_in.h"
-#include "formats/media/wma_out.h"
-#include "formats/mp3copy/mp3_frame_copy_out.h"
-#include "formats/mp3out/mp3_out.h"
-#include "formats/wave/wave_in.h"
-#include "formats/wave/wave_out.h"
+#include "cutting/single_cut.h"
 #include "platform/media_player.h"
 
 class QAction;
@@ -41,7 +34,7 @@ class TWaveformFeed;
 // The main window: open one sound file, choose a stretch of it on the track bar (half a
 // second a unit) or by typing times, and save that stretch as a new file of the same format.
 // The selection is kept in milliseconds (TSelectionModel), so a typed time is cut as typed.
-// The window owns one ready-wired pipeline per kind; a cut writes through the run into a
+// Each cut is an operation of its own (TSingleCut) and writes through the run into a
 // file, so a failed or stopped cut never touches an older file of the chosen name.
 //
 // The engine's events reach the window through the application's TMainThreadPump, which
@@ -125,9 +118,9 @@ class TfrmMain : public QWidget {
   // The fade fields at the end of `row` (main_window_fades.cpp).
   void BuildFades(QHBoxLayout* row);
   void UpdateFadeFields();
-  // Whether a cut of `kind` copies the MP3 frames; the fades such a cut of it gets.
-  bool KeepingFrames(TFileKind kind) const;
-  TFades FadesFor(TFileKind kind) const;
+  // Whether a cut of `kind` copies the frames; the fades such a cut of it gets.
+  bool KeepingFrames(const TKind& kind) const;
+  TFades FadesFor(const TKind& kind) const;
   // Space, Escape, the marks, Home and End, Ctrl+O and Ctrl+Enter (main_window_keys.cpp).
   void BuildKeys();
   // Home and End: the cursor to the start or the end of the selection; playing goes on there.
@@ -147,7 +140,6 @@ class TfrmMain : public QWidget {
   int32_t CursorMs() const;
   // The close view's cursor follows the sound finely while playing.
   void FollowPlayback();
-  void WirePipelines();
   void FormCreate();
   void FormShow();
   void UpdateFileControls();
@@ -174,9 +166,8 @@ class TfrmMain : public QWidget {
   void SinkProgress(TAuOutput& sink);
   void MP3Out1Done();
 
-  window_parts::TKindPipeline PipelineOf(TFileKind kind);
-  // The format step: sets up and starts the pipeline of the source's kind, writing through
-  // the safe save into `target`. Raises with the text to show when it cannot start.
+  // The format step: opens the source, makes the cut of its kind and starts it, writing
+  // through the safe save into `target`. Raises with the text to show when it cannot start.
   void StartFormatStep(const std::filesystem::path& source, const std::filesystem::path& target,
                        bool replace);
   void StopCut();
@@ -201,15 +192,9 @@ class TfrmMain : public QWidget {
   void RememberFolder(const char* key, const QString& file);
 
   trimora::media::TMediaPlayer MediaPlayer1;
-  // Sources before sinks, so that every sink is gone before the source it reads.
-  TWaveIn WaveIn1;
-  TMP3In MP3In1;
-  TWMIn WMIn1;
-  TRangesInput FFaded;  // between a sink and its source when the cut fades
-  TWaveOut WaveOut1;
-  TMP3Out MP3Out1;
-  TMP3FrameCopyOut MP3Copy1;  // reads MP3In1, when the frames are kept
-  TWMAOut WMAOut1;
+  // The cut last started, with its source and sink; before the run, so that the run has
+  // stopped its sink before the sink goes.
+  std::unique_ptr<TSingleCut> FCut;
 
   TWaveformFeed* FWaveform;
   QTimer FFollowTimer;      // runs while playing, finer than Timer1

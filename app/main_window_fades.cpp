@@ -53,18 +53,18 @@ void TfrmMain::BuildFades(QHBoxLayout* row) {
   connect(cbKeepFrames, &QCheckBox::toggled, this, &TfrmMain::UpdateFadeFields);
 }
 
-bool TfrmMain::KeepingFrames(TFileKind kind) const {
-  return cbKeepFrames->isChecked() && KeepsFramesByCopy(kind);
+bool TfrmMain::KeepingFrames(const TKind& kind) const {
+  return CopiesFrames(kind, cbKeepFrames->isChecked());
 }
 
 void TfrmMain::UpdateFadeFields() {
-  const auto kind = window_parts::KindOf(eOpenFile->text());
+  const TKind* kind = window_parts::KindOf(eOpenFile->text());
   const bool copying = kind && KeepingFrames(*kind);
   for (QSpinBox* field : {seFadeIn, seFadeOut}) field->setEnabled(!copying);
 }
 
 // A frame copy cannot fade: its fields are off then, and what they hold is not applied.
-TFades TfrmMain::FadesFor(TFileKind kind) const {
+TFades TfrmMain::FadesFor(const TKind& kind) const {
   if (KeepingFrames(kind)) return {};
   return {seFadeIn->value(), seFadeOut->value()};
 }

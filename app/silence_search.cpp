@@ -3,7 +3,7 @@
 
 #include <exception>
 
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 
 TSilenceSearch::~TSilenceSearch() {
   Stop();

@@ -236,9 +236,9 @@ void TfrmSplit::OpenFile(const QString& path) {
   eOpenFile->clear();
   try {
     if (!KindOf(file)) throw ECutError("not a kind this program splits");
-    FOpened = OpenSource(file.toStdString());
+    FOpened = OpenSource(PathOf(file));
     FRate = FOpened->Source->SampleRate();
-    FHeld = FramesHeld(FOpened->Kind, *FOpened->Source);
+    FHeld = FOpened->Kind->FramesHeld(*FOpened->Source);
     if (FRate <= 0 || FHeld <= 0) throw ECutError("no sound to split");
     eOpenFile->setText(file);
   } catch (const std::exception& e) {
@@ -318,10 +318,10 @@ void TfrmSplit::ShowPlan() {
   FNameError.clear();
   if (FOpened && !FPieces.empty()) {
     try {
-      std::filesystem::path pattern = ePattern->text().toStdString();
+      std::filesystem::path pattern = PathOf(ePattern->text());
       if (!pattern.empty() && pattern.is_relative())
-        pattern = std::filesystem::path(eOpenFile->text().toStdString()).parent_path() / pattern;
-      FNames = SplitPieceNames(eOpenFile->text().toStdString(), FOpened->Kind, pattern.string(),
+        pattern = PathOf(eOpenFile->text()).parent_path() / pattern;
+      FNames = SplitPieceNames(PathOf(eOpenFile->text()), *FOpened->Kind, pattern.string(),
                                FPieces.size());
     } catch (const std::exception& e) {
       FNameError = QString::fromStdString(e.what());
@@ -418,7 +418,7 @@ void TfrmSplit::UpdateControls() {
   for (QWidget* w : {static_cast<QWidget*>(cbMode), static_cast<QWidget*>(stSettings),
                      static_cast<QWidget*>(ePattern), static_cast<QWidget*>(lvPieces)})
     w->setEnabled(open && !running);
-  const bool mayKeepFrames = open && KeepsFramesByCopy(FOpened->Kind);
+  const bool mayKeepFrames = open && FOpened->Kind->KeepsFramesByCopy();
   if (!mayKeepFrames) cbKeepFrames->setChecked(false);
   cbKeepFrames->setEnabled(mayKeepFrames && !running);
   bStart->setEnabled(open && !running && !FPieces.empty() && FNameError.isEmpty());

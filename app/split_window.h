@@ -12,7 +12,7 @@
 
 #include "app/run_dialog.h"
 #include "app/silence_search.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/output_run.h"
 #include "cutting/split_plan.h"
 

@@ -51,7 +51,7 @@ void TfrmSplit::bStartClick() {
     return ShowMessage(tr("There are no pieces to write. Please choose where to split first."));
   std::unique_ptr<TSplitRun> split;
   try {
-    split = std::make_unique<TSplitRun>(FOpened->Kind, *FOpened->Source, FPieces, FNames,
+    split = std::make_unique<TSplitRun>(*FOpened->Kind, *FOpened->Source, FPieces, FNames,
                                         cbKeepFrames->isChecked());
   } catch (const std::exception& e) {
     return ShowMessage(tr("The split cannot start: %1").arg(QString::fromStdString(e.what())));
@@ -84,8 +84,8 @@ void TfrmSplit::WritePiece(size_t index) {
     };
     sink.OnDone = [this, index](TComponent*) { PieceDone(index); };
     FRun.Watch({&sink});
-    const QString target = QString::fromStdString(FSplit->Target(index).string());
-    sink.SetFileName(window_parts::OpenTarget(FRun, target, FReplace, {eOpenFile->text()}));
+    sink.SetFileName(window_parts::OpenTarget(FRun, FSplit->Target(index), FReplace,
+                                              {window_parts::PathOf(eOpenFile->text())}));
     FSplit->Start(FRun, index);
   } catch (const std::exception& e) {
     FRun.Stop();

@@ -45,13 +45,16 @@ void Bind(QPushButton* button, QAction* action) {
   button->setEnabled(action->isEnabled());
 }
 
-std::optional<TFileKind> KindOf(const QString& path) {
-  return FindKind(path.toStdString());
+const TKind* KindOf(const QString& path) {
+  return FindKind(PathOf(path));
 }
 
-void WireSink(TFileKind kind, TAuFileOut& sink, TOutputRun& run,
-              const std::function<void(TAuOutput&)>& progress, const std::function<void()>& done) {
-  SetUpSink(kind, sink);
+std::filesystem::path PathOf(const QString& text) {
+  return std::filesystem::path(text.toStdString());
+}
+
+void WireSink(TAuFileOut& sink, TOutputRun& run, const std::function<void(TAuOutput&)>& progress,
+              const std::function<void()>& done) {
   sink.OnProgress = [progress, &sink](TComponent*) { progress(sink); };
   sink.OnDone = [done](TComponent*) { done(); };
   run.Watch({&sink});
@@ -59,10 +62,10 @@ void WireSink(TFileKind kind, TAuFileOut& sink, TOutputRun& run,
 
 namespace {
 
-// "Sound Files(*.wav;*.mp3;*.wma)" and the patterns the dialog matches, in either case.
+// "Sound Files(" and every kind's pattern joined by ";", then the patterns the dialog matches, in either case.
 QString OpenFilter() {
   QStringList shown, patterns, upper;
-  for (const std::string& extension : KindExtensions()) {
+  for (const std::string& extension : TKindRegistry::Instance().Extensions()) {
     const QString pattern = "*" + QString::fromStdString(extension);
     shown << pattern;
     patterns << pattern;
@@ -84,8 +87,8 @@ QString ChooseSoundFile(QWidget* owner, const QString& folder) {
   return OpenDialog1.selectedFiles().first();
 }
 
-QString ChooseSaveName(QWidget* owner, const QString& folder, TFileKind kind) {
-  const QString extension = QString::fromStdString(ExtensionOf(kind));
+QString ChooseSaveName(QWidget* owner, const QString& folder, const TKind& kind) {
+  const QString extension = QString::fromStdString(kind.Extension());
   QFileDialog SaveDialog1(owner, QObject::tr("Save As"), folder);
   SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
   SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // the windows ask in their words
@@ -114,18 +117,17 @@ constexpr int kWrittenFoldersKept = 20;
 
 }  // namespace
 
-const std::filesystem::path& OpenTarget(TOutputRun& run, const QString& target, bool replace,
-                                        const QStringList& inputs) {
+const std::filesystem::path& OpenTarget(TOutputRun& run, const std::filesystem::path& target,
+                                        bool replace,
+                                        const std::vector<std::filesystem::path>& inputs) {
   QSettings settings;
   QStringList folders = settings.value(kWrittenFoldersKey).toStringList();
-  const QString folder = QFileInfo(target).absolutePath();
+  const QString folder = QFileInfo(QString::fromStdString(target.string())).absolutePath();
   folders.removeAll(folder);
   folders.prepend(folder);
   while (folders.size() > kWrittenFoldersKept) folders.removeLast();
   settings.setValue(kWrittenFoldersKey, folders);
-  std::vector<std::filesystem::path> paths;
-  for (const QString& input : inputs) paths.emplace_back(input.toStdString());
-  return run.OpenTarget(target.toStdString(), replace, paths);
+  return run.OpenTarget(target, replace, inputs);
 }
 
 std::vector<std::filesystem::path> WrittenFolders() {

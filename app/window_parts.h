@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/output_run.h"
 
 class QAction;
@@ -34,43 +33,23 @@ QString TimeText(int32_t ms);
 // A button bound to an action: it runs the action and follows its enabled state.
 void Bind(QPushButton* button, QAction* action);
 
-// The kind of sound file `path` names, if it names one (the kinds table decides).
-std::optional<TFileKind> KindOf(const QString& path);
+// The kind of sound file `path` names, or null (the kinds registry decides).
+const TKind* KindOf(const QString& path);
+// A path as the engine takes it, from a dialog's or an edit's text.
+std::filesystem::path PathOf(const QString& text);
 
-// Of a window's three components of one role (its design names them per kind), the one of
-// `kind`.
-template <class T>
-T& ByKind(TFileKind kind, T& wave, T& mp3, T& wma) {
-  switch (kind) {
-    case TFileKind::Mp3:
-      return mp3;
-    case TFileKind::Wma:
-      return wma;
-    case TFileKind::Wave:
-      break;
-  }
-  return wave;
-}
+// Gives `sink` `progress` and `done` as its handlers, and `run` its errors.
+void WireSink(TAuFileOut& sink, TOutputRun& run, const std::function<void(TAuOutput&)>& progress,
+              const std::function<void()>& done);
 
-// The source and the sink a window holds for one kind.
-struct TKindPipeline {
-  TAuFileIn& Input;
-  TAuFileOut& Output;
-};
-
-// Gives `sink` (of `kind`) its stored settings, `progress` and `done` as its handlers, and
-// `run` its errors.
-void WireSink(TFileKind kind, TAuFileOut& sink, TOutputRun& run,
-              const std::function<void(TAuOutput&)>& progress, const std::function<void()>& done);
-
-// The program's own open dialog for the three kinds, opened in `folder`; the chosen path, or
+// The program's own open dialog for every kind, opened in `folder`; the chosen path, or
 // empty when the user cancelled.
 QString ChooseSoundFile(QWidget* owner, const QString& folder);
 
 // The program's own save dialog for one kind ("Sound Files(*.mp3)"), opened in `folder`;
 // the chosen path, or empty when the user cancelled. It does not ask about an existing
 // file: the windows ask that in their own words.
-QString ChooseSaveName(QWidget* owner, const QString& folder, TFileKind kind);
+QString ChooseSaveName(QWidget* owner, const QString& folder, const TKind& kind);
 
 // Asks before an existing `target` is replaced ("has existed,overite it?"). False when the
 // user keeps the file; `replace` tells the safe save that there is a file to replace.
@@ -79,8 +58,9 @@ bool MayWriteTo(QWidget* owner, const QString& target, bool& replace);
 // Opens `run`'s safe save of `target` (refusals raise ESafeOutputError) and remembers its
 // folder among those the program writes to, where leftovers of killed runs are swept at
 // start-up. Returns the path the sink writes to.
-const std::filesystem::path& OpenTarget(TOutputRun& run, const QString& target, bool replace,
-                                        const QStringList& inputs);
+const std::filesystem::path& OpenTarget(TOutputRun& run, const std::filesystem::path& target,
+                                        bool replace,
+                                        const std::vector<std::filesystem::path>& inputs);
 // The folders remembered so, with the program's own data folder and the temporary folder.
 std::vector<std::filesystem::path> WrittenFolders();
 

@@ -9,11 +9,10 @@
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
 #include "cutting/cut_range.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/ranges_input.h"
 #include "cutting/single_cut.h"
 #include "cutting/time_text.h"
-#include "formats/mp3out/mp3_out.h"
 #include "pipeline/au_exception.h"
 
 const char* const kCutUsage =
@@ -103,15 +102,22 @@ TCutRequest ParseCut(const std::vector<std::string>& args) {
   return request;
 }
 
-// The frames to keep by the one range rule; a start past the sound is refused naming the file.
-void SetRange(const TCutRequest& request, TFileKind kind, TAuFileIn& source) {
+// The cut of the frames to keep by the one range rule; a start past the sound is refused
+// naming the file.
+std::unique_ptr<TSingleCut> MakeCut(const TCutRequest& request, TOpenedSource opened) {
+  TCutChoice choice;
+  choice.StartMs = request.StartMs.value_or(0);
+  choice.EndMs = request.EndMs.value_or(0);
+  choice.ToEnd = !request.EndMs.has_value();
+  choice.Fades = request.Fades;
+  choice.KeepFrames = request.Copy;
+  choice.Lanes = request.Lanes;
   try {
-    ApplyRange(source, RangeToRead(kind, source, request.StartMs.value_or(0),
-                                   request.EndMs.value_or(0), !request.EndMs.has_value()));
+    return std::make_unique<TSingleCut>(std::move(opened), choice);
   } catch (const ERangePastEnd& e) {
     throw TCliError("--start " + MsToTimeText(*request.StartMs) + " lies past the end of '" +
                     request.Input + "' (" + MsToTimeText(e.HeldMs()) + ")");
-  } catch (const ECutError&) {
+  } catch (const ENoSound&) {
     throw TCliError("'" + request.Input + "' holds no sound to cut");
   }
 }
@@ -125,17 +131,12 @@ int RunCutCommand(const std::vector<std::string>& args) {
     return kExitOk;
   }
   TOpenedSource opened = OpenSource(request.Input);
-  RequireOutputKind(opened.Kind, request.Output);
-  TAuFileIn& source = *opened.Source;
-  SetRange(request, opened.Kind, source);
+  RequireOutputKind(*opened.Kind, request.Output);
+  const std::unique_ptr<TSingleCut> cut = MakeCut(request, std::move(opened));
 
   TOutputRun run;
-  TRangesInput faded;
-  auto sink = request.Copy ? MakeFrameKeepingSink(opened.Kind) : MakeSink(opened.Kind);
-  SetCutInput(*sink, opened.Kind, source, request.Fades, faded);
-  sink->SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
-  if (auto* mp3 = dynamic_cast<TMP3Out*>(sink.get()); mp3 && request.Lanes)
-    mp3->Lanes = *request.Lanes;
-  return RunIntoOutput({"cut", request.Copy ? "Copying" : "Cutting", request.Quiet}, *sink, run,
-                       [&] { StartCut(run, opened.Kind, source, *sink); });
+  TAuFileOut& sink = cut->Sink();
+  sink.SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
+  return RunIntoOutput({"cut", request.Copy ? "Copying" : "Cutting", request.Quiet}, sink, run,
+                       [&] { cut->Start(run); });
 }

@@ -10,11 +10,9 @@
 #include "cli/cli_errors.h"
 #include "cli/json_text.h"
 #include "cutting/cut_range.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/time_text.h"
-#include "formats/media/wm_in.h"
-#include "formats/wave/wave_in.h"
-#include "tags/mp3_file_tags.h"
+#include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
 
 const char* const kInfoUsage =
@@ -66,22 +64,10 @@ void FillTags(const TId3v2Tags& tags, TInfoReport& report) {
   for (std::size_t i = 0; i < values.size(); ++i) report.Tags[i].Value = WideToUtf8(values[i]);
 }
 
-// The facts of a file the media runtime reads: its bit rate, VBR flag and tags as a cut takes
-// them over.
-void FillMedia(TFileKind kind, const std::string& path, TAuFileIn& source, TInfoReport& report) {
-  auto& media = dynamic_cast<TWMIn&>(source);
-  report.Bitrate = media.Bitrate();
-  report.VBR = media.IsVBR();
-  TId3v2Tags tags;
-  tags.Assign(media.Id3v2Tags());
-  if (kind == TFileKind::Mp3) CompleteFromMP3File(path, tags);
-  FillTags(tags, report);
-}
-
 TInfoReport ReadReport(const std::string& path) {
   TInfoReport report;
   report.File = path;
-  const TFileKind kind = KindOfFile(path);
+  const TKind& kind = KindOfFile(path);
   TOpenedSource opened;
   try {
     opened = OpenSource(path);
@@ -89,26 +75,23 @@ TInfoReport ReadReport(const std::string& path) {
     // Protected content cannot be opened for reading, but that is an answer here.
     constexpr std::string_view kProtected = "File is protected";
     const std::string_view message = e.what();
-    if (kind == TFileKind::Wave || !message.ends_with(kProtected)) throw;
-    report.Format = kind == TFileKind::Mp3 ? "MP3" : "WMA";
+    if (!kind.MayBeProtected() || !message.ends_with(kProtected)) throw;
+    report.Format = kind.Name();
     report.Protected = true;
     return report;
   }
   TAuFileIn& source = *opened.Source;
-  report.Format = DescribeFormat(opened.Kind, source);
-  report.CutWrites = DescribeCutOutput(opened.Kind, source);
+  report.Format = kind.Describe(source);
+  report.CutWrites = kind.DescribeCut(source);
   report.Channels = source.Channels();
   report.SampleRate = source.SampleRate();
   report.BitsPerSample = source.BitsPerSample();
-  report.Frames = std::max<int64_t>(FramesHeld(opened.Kind, source), 0);
-  if (kind == TFileKind::Wave) {
-    const uint64_t bitrate =
-        uint64_t(report.SampleRate) * uint64_t(report.Channels) * uint64_t(report.BitsPerSample);
-    report.Bitrate = static_cast<uint32_t>(std::min<uint64_t>(bitrate, UINT32_MAX));
-    FillTags(dynamic_cast<TWaveIn&>(source).Id3v2Tags(), report);
-  } else {
-    FillMedia(kind, path, source, report);
-  }
+  report.Frames = std::max<int64_t>(kind.FramesHeld(source), 0);
+  report.Bitrate = kind.Bitrate(source);
+  report.VBR = kind.IsVBR(source);
+  TId3v2Tags tags;
+  kind.ReadTags(path, source, tags);
+  FillTags(tags, report);
   return report;
 }
 

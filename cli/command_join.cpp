@@ -6,9 +6,8 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
-#include "cutting/file_kinds.h"
-#include "mix/audio_mixer.h"
-#include "mix/converting_input.h"
+#include "cutting/join_run.h"
+#include "cutting/kinds/kind_registry.h"
 
 namespace {
 
@@ -26,7 +25,9 @@ std::string Usage(const char* command, const char* what) {
          "\n" +
          what +
          "\n"
-         "The two files must be of one kind (both .wav, .mp3 or .wma); OUT is a new file of that\n"
+         "The two files must be of one kind (both " +
+         TKindRegistry::Instance().ExtensionList("or") +
+         "); OUT is a new file of that\n"
          "kind with the format, tags and encoder settings of FILE1. FILE2 is converted to\n"
          "FILE1's sample rate, channel count and sample width first, so it keeps its pitch.\n"
          "\n"
@@ -57,16 +58,17 @@ TJoinRequest ParseJoin(const std::string& command, const std::vector<std::string
   return request;
 }
 
-// Opens the two inputs and checks that they go together and with the output's name.
-std::pair<TOpenedSource, TOpenedSource> OpenPair(const std::string& command,
-                                                 const TJoinRequest& request) {
-  if (KindOfFile(request.Input1) != KindOfFile(request.Input2))
+// Opens the two inputs, checks that they go together and with the output's name, and makes
+// their join or mix.
+std::unique_ptr<TJoinRun> MakeJoin(const std::string& command, const TJoinRequest& request,
+                                   TAudioMixerMode mode) {
+  if (&KindOfFile(request.Input1) != &KindOfFile(request.Input2))
     throw TUsageError("'" + request.Input1 + "' and '" + request.Input2 +
                       "' are of different kinds; " + command + " takes two files of one kind");
   TOpenedSource first = OpenSource(request.Input1);
-  RequireOutputKind(first.Kind, request.Output);
+  RequireOutputKind(*first.Kind, request.Output);
   TOpenedSource second = OpenSource(request.Input2);
-  return {std::move(first), std::move(second)};
+  return std::make_unique<TJoinRun>(std::move(first), std::move(second), mode);
 }
 
 int RunCombine(const std::string& command, TAudioMixerMode mode,
@@ -76,32 +78,13 @@ int RunCombine(const std::string& command, TAudioMixerMode mode,
     std::fputs(Usage(command.c_str(), what).c_str(), stdout);
     return kExitOk;
   }
-  auto [first, second] = OpenPair(command, request);
-  TAuFileIn &source1 = *first.Source, &source2 = *second.Source;
-
+  const std::unique_ptr<TJoinRun> join = MakeJoin(command, request, mode);
   TOutputRun run;
-  // The second file reaches the mixer in the first one's format.
-  TConvertingInput converted;
-  converted.SetInput(&source2);
-  converted.SetOutputFormatOf(source1);
-  TAudioMixer mixer;
-  mixer.Mode = mode;
-  mixer.Volume1 = 65535;
-  mixer.Volume2 = 65535;
-  mixer.SetInput1(&source1);
-  mixer.SetInput2(&converted);
-  auto sink = MakeSink(first.Kind);
-  sink->SetFileName(
+  TAuFileOut& sink = join->Sink();
+  sink.SetFileName(
       OpenOutput(run, request.Output, request.Force, {request.Input1, request.Input2}));
-  sink->SetInput(&mixer);
-  // The output takes everything but the sound of the second file from the first.
-  PrepareCut(first.Kind, source1, *sink);
   const TWriteJob job{command, mode == amMix ? "Mixing" : "Joining", request.Quiet};
-  return RunIntoOutput(job, *sink, run, [&] {
-    // The mixer hands out the first file's samples in the first file's format, and so does
-    // the converter in front of the second.
-    run.Start(*sink, first.Kind, FramesCombined(source1, converted, mode == amMix));
-  });
+  return RunIntoOutput(job, sink, run, [&] { join->Start(run); });
 }
 
 }  // namespace

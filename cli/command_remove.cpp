@@ -8,7 +8,7 @@
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
 #include "cutting/cut_range.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/segment_cut.h"
 #include "cutting/segment_plan.h"
 #include "cutting/time_text.h"
@@ -117,8 +117,8 @@ TRemoveRequest ParseRemove(const std::vector<std::string>& args) {
   return request;
 }
 
-void PrintPlan(TFileKind kind, TAuFileIn& source, const std::vector<TKeptPiece>& pieces) {
-  const int64_t held = FramesHeld(kind, source);
+void PrintPlan(const TKind& kind, TAuFileIn& source, const std::vector<TKeptPiece>& pieces) {
+  const int64_t held = kind.FramesHeld(source);
   const int rate = source.SampleRate();
   int64_t kept = 0;
   size_t k = 0;
@@ -144,11 +144,12 @@ int RunRemoveCommand(const std::vector<std::string>& args) {
     std::fputs(kRemoveUsage, stdout);
     return kExitOk;
   }
-  TOpenedSource opened = OpenSource(request.Input);
-  if (!request.PlanOnly) RequireOutputKind(opened.Kind, request.Output);
-  TAuFileIn& source = *opened.Source;
+  TSegmentCut segments(OpenSource(request.Input));
+  const TKind& kind = segments.Kind();
+  if (!request.PlanOnly) RequireOutputKind(kind, request.Output);
+  TAuFileIn& source = segments.Source();
   const int rate = source.SampleRate();
-  const int64_t held = FramesHeld(opened.Kind, source);
+  const int64_t held = kind.FramesHeld(source);
   if (held <= 0 || rate <= 0) throw TCliError("'" + request.Input + "' holds no sound");
   const int32_t lengthMs = FramesToMs(held, rate);
   for (const auto& row : request.Rows)
@@ -160,15 +161,13 @@ int RunRemoveCommand(const std::vector<std::string>& args) {
   if (plan.Pieces.empty())
     throw TCliError("the segments remove all of '" + request.Input + "'; nothing would be left");
   if (request.PlanOnly) {
-    PrintPlan(opened.Kind, source, plan.Pieces);
+    PrintPlan(kind, source, plan.Pieces);
     return kExitOk;
   }
 
   TOutputRun run;
-  TSegmentCut segments;
-  auto sink = MakeSink(opened.Kind);
-  sink->SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
-  return RunIntoOutput({"remove", "Removing", request.Quiet}, *sink, run, [&] {
-    segments.Start(run, opened.Kind, source, *sink, plan.Pieces, request.Fades);
-  });
+  TAuFileOut& sink = segments.Sink();
+  sink.SetFileName(OpenOutput(run, request.Output, request.Force, {request.Input}));
+  return RunIntoOutput({"remove", "Removing", request.Quiet}, sink, run,
+                       [&] { segments.Start(run, plan.Pieces, request.Fades); });
 }

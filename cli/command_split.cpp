@@ -14,7 +14,7 @@
 #include "cli/write_output.h"
 #include "cutting/cut_error.h"
 #include "cutting/cut_range.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/sample_frames.h"
 #include "cutting/silence_detect.h"
 #include "cutting/single_cut.h"
@@ -296,15 +296,11 @@ int RunSplitCommand(const std::vector<std::string>& args) {
   }
   TOpenedSource opened = OpenSource(request.Input);
   TAuFileIn& source = *opened.Source;
-  if (request.Copy) {
-    try {
-      (void)MakeFrameKeepingSink(opened.Kind);
-    } catch (const ECutError& e) {
-      throw TCliError(std::string("--copy: ") + e.what());
-    }
-  }
+  const TKind& kind = *opened.Kind;
+  if (request.Copy && !kind.FrameKeepingRefusal().empty())
+    throw TCliError("--copy: " + kind.FrameKeepingRefusal());
   const int rate = source.SampleRate();
-  const int64_t held = FramesHeld(opened.Kind, source);
+  const int64_t held = kind.FramesHeld(source);
   if (held <= 0 || rate <= 0) throw TCliError("'" + request.Input + "' holds no sound to split");
 
   std::vector<TSilence> silences;
@@ -320,11 +316,11 @@ int RunSplitCommand(const std::vector<std::string>& args) {
   if (pieces.empty()) throw TCliError("'" + request.Input + "' holds nothing but silence");
   std::vector<std::filesystem::path> names;
   try {
-    names = SplitPieceNames(request.Input, opened.Kind, request.Pattern, pieces.size());
+    names = SplitPieceNames(request.Input, kind, request.Pattern, pieces.size());
   } catch (const ECutError& e) {
     throw TUsageError(e.what());
   }
-  TSplitRun split(opened.Kind, source, pieces, names, request.Copy);
+  TSplitRun split(kind, source, pieces, names, request.Copy);
   if (request.PlanOnly) {
     if (request.Json)
       PrintJsonPlan(request, split, pieces, rate, held);

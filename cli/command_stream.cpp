@@ -11,9 +11,7 @@
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/run_loop.h"
-#include "cutting/file_kinds.h"
-#include "cutting/wma_cut_settings.h"
-#include "formats/media/wm_in.h"
+#include "cutting/kinds/kind_registry.h"
 #include "formats/media/wma_streamed_out.h"
 
 const char* const kStreamUsage =
@@ -59,20 +57,6 @@ std::string ParseListenAddress(const std::string& text) {
   return address;
 }
 
-// The cut's choice: codec 0 and the format matching the source; a WAV source, which has
-// no compressed bit rate, is matched as 128 kbps.
-void ChooseFormat(TFileKind kind, TAuFileIn& source, TWMStreamedOut& sink) {
-  if (kind != TFileKind::Wave) {
-    SetUpWMACut(dynamic_cast<TWMIn&>(source), sink);
-    return;
-  }
-  sink.CodecIndex = 0;
-  const std::string label =
-      SourceFormatLabel(128000, static_cast<uint32_t>(source.SampleRate()), source.Channels());
-  const int index = MatchFormatLabel(label, sink.FormatList(0));
-  sink.FormatIndex = index > sink.FormatCount(0) ? kDefaultWmaFormat : index;
-}
-
 }  // namespace
 
 int RunStreamCommand(const std::vector<std::string>& args) {
@@ -98,7 +82,8 @@ int RunStreamCommand(const std::vector<std::string>& args) {
 
   TOpenedSource opened = OpenSource(parsed.Positional()[0]);
   sink.SetInput(opened.Source.get());
-  ChooseFormat(opened.Kind, *opened.Source, sink);
+  // The cut's choice: codec 0 and the format matching the source.
+  opened.Kind->ChooseStreamFormat(*opened.Source, sink);
   const auto report = [&sink](const char* what) {
     return [&sink, what](TComponent*, uint32_t client) {
       std::printf("Client %u %s (%u connected)\n", client, what, sink.ClientCount());

@@ -18,6 +18,7 @@
 #include "cli/command_split.h"
 #include "cli/command_stream.h"
 #include "cli/interrupt.h"
+#include "cutting/kinds/kind_registry.h"
 #include "trimora_version.h"
 
 namespace {
@@ -44,13 +45,13 @@ const TCommand kCommands[] = {
 };
 
 void PrintUsage(FILE* out) {
-  std::fputs(
-      "Usage: trimora-cli COMMAND [ARGUMENTS]\n"
-      "\n"
-      "Cuts, joins and mixes WAV, MP3 and WMA files without the windows.\n"
-      "\n"
-      "Commands:\n",
-      out);
+  std::fprintf(out,
+               "Usage: trimora-cli COMMAND [ARGUMENTS]\n"
+               "\n"
+               "Cuts, joins and mixes %s files without the windows.\n"
+               "\n"
+               "Commands:\n",
+               TKindRegistry::Instance().NameList("and").c_str());
   for (const auto& command : kCommands) std::fprintf(out, "  %s\n", command.Synopsis);
   std::fputs(
       "\n"

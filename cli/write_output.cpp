@@ -10,6 +10,7 @@
 #include "cli/run_loop.h"
 #include "cutting/cut_range.h"
 #include "cutting/leftovers.h"
+#include "cutting/target_check.h"
 #include "cutting/time_text.h"
 
 namespace {
@@ -35,9 +36,9 @@ const std::filesystem::path& OpenOutput(TOutputRun& run, const std::filesystem::
   }
 }
 
-void RequireOutputKind(TFileKind kind, const std::filesystem::path& output) {
-  if (LowerExtension(output) != ExtensionOf(kind))
-    throw TUsageError("the output must be a " + ExtensionOf(kind) + " file like the input");
+void RequireOutputKind(const TKind& kind, const std::filesystem::path& output) {
+  if (CheckTarget(kind, output, {}) == TTargetProblem::OtherKind)
+    throw TUsageError("the output must be a " + kind.Extension() + " file like the input");
 }
 
 int RunIntoOutput(const TWriteJob& job, TAuOutput& sink, TOutputRun& run,

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/output_run.h"
 #include "pipeline/au_output.h"
 
@@ -15,7 +15,7 @@
 
 // TUsageError unless `output` has the extension of `kind` (case ignored): every command
 // writes the kind it read.
-void RequireOutputKind(TFileKind kind, const std::filesystem::path& output);
+void RequireOutputKind(const TKind& kind, const std::filesystem::path& output);
 
 // Opens `run`'s safe save of `target` as the command line uses it: a second signal removes
 // its temporary file, and a refusal is a TCliError that names --force where that helps. The

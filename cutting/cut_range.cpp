@@ -11,11 +11,13 @@ ERangePastEnd::ERangePastEnd(int32_t heldMs)
     : ECutError("the stretch starts past the end of the sound (" + MsToTimeText(heldMs) + ")"),
       FHeldMs(heldMs) {}
 
-TFrameRange RangeToRead(TFileKind kind, TAuFileIn& source, int32_t startMs, int32_t endMs,
+ENoSound::ENoSound() : ECutError("the file holds no sound to cut") {}
+
+TFrameRange RangeToRead(const TKind& kind, TAuFileIn& source, int32_t startMs, int32_t endMs,
                         bool toEnd) {
-  const int64_t held = FramesHeld(kind, source);
+  const int64_t held = kind.FramesHeld(source);
   const int rate = source.SampleRate();
-  if (held <= 0 || rate <= 0) throw ECutError("the file holds no sound to cut");
+  if (held <= 0 || rate <= 0) throw ENoSound();
   TFrameRange range = SelectionToFrames(startMs, endMs, toEnd, rate);
   if (range.StartSample >= held) throw ERangePastEnd(FramesToMs(held, rate));
   if (range.EndSample >= held) range.EndSample = -1;
@@ -32,8 +34,8 @@ void ApplyRange(TAuFileIn& source, const TFrameRange& range) {
   source.EndSample = range.EndSample;
 }
 
-int64_t FramesToRead(TFileKind kind, TAuFileIn& source) {
-  return RangeFrames({source.StartSample, source.EndSample}, FramesHeld(kind, source));
+int64_t FramesToRead(const TKind& kind, TAuFileIn& source) {
+  return RangeFrames({source.StartSample, source.EndSample}, kind.FramesHeld(source));
 }
 
 int32_t FramesToMs(int64_t frames, int rate) {

@@ -33,16 +33,16 @@ const std::filesystem::path& TOutputRun::OpenTarget(
   return FOutput->TempPath();
 }
 
-void TOutputRun::Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()> framesFed,
+void TOutputRun::Start(TAuFileOut& sink, const TKind& kind, std::function<int64_t()> framesFed,
                        int64_t framesAsked, int stretches) {
   FError.clear();
   FFramesWritten = 0;
-  FKind = kind;
+  FKind = &kind;
   FFramesFed = std::move(framesFed);
   FFramesAsked = framesAsked;
   FStretches = std::max(stretches, 1);
   if (TAuInput* input = sink.Input()) FInputShape = {input->Channels(), input->SampleRate()};
-  FWrittenShape = WrittenShape(kind, sink, FInputShape);
+  FWrittenShape = kind.WrittenShape(sink, FInputShape);
   FRunning = &sink;
   try {
     sink.Run();
@@ -55,7 +55,7 @@ void TOutputRun::Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()
 std::string TOutputRun::CheckFed(int64_t frames) const {
   const int rate = FInputShape.Rate;
   if (FFramesAsked <= 0 || rate <= 0) return {};
-  if (frames + LengthSlack(FKind, rate) * FStretches >= FFramesAsked) return {};
+  if (frames + FKind->LengthSlack(rate) * FStretches >= FFramesAsked) return {};
   // A file whose header promises more than it holds gives what it holds; only a file cut
   // short since the run began has lost what was asked for. (One deleted meanwhile is still
   // read whole: the run holds it open.)
@@ -84,7 +84,7 @@ std::string TOutputRun::CheckWritten(int64_t frames) const {
   // A WMA codec format may have another rate than the sound that went in.
   if (FInputShape.Rate > 0 && FWrittenShape.Rate != FInputShape.Rate)
     frames = std::llround(static_cast<double>(frames) * FWrittenShape.Rate / FInputShape.Rate);
-  if (!LengthMatches(written->Kind, result, frames) ||
+  if (!written->Kind->LengthMatches(result, frames) ||
       result.Channels() != FWrittenShape.Channels || result.SampleRate() != FWrittenShape.Rate)
     return incomplete;
   return {};

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/safe_output.h"
 
 class TAuFileOut;
@@ -40,7 +40,7 @@ class TOutputRun {
   // clearly fewer than `framesAsked` (0: not known) from its `stretches` stretches of the
   // first input, when that file has shrunk since the target was opened, fails: the file
   // ended early.
-  void Start(TAuFileOut& sink, TFileKind kind, std::function<int64_t()> framesFed,
+  void Start(TAuFileOut& sink, const TKind& kind, std::function<int64_t()> framesFed,
              int64_t framesAsked = 0, int stretches = 1);
   bool Running() const { return FRunning != nullptr; }
 
@@ -69,7 +69,7 @@ class TOutputRun {
   std::unique_ptr<TSafeOutput> FOutput;
   std::filesystem::path FTarget;
   std::string FError;
-  TFileKind FKind = TFileKind::Wave;
+  const TKind* FKind = nullptr;
   TPcmShape FInputShape;
   TPcmShape FWrittenShape;
   std::function<int64_t()> FFramesFed;

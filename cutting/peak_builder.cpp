@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/peak_cache.h"
 #include "cutting/peak_columns.h"
 #include "cutting/read_scope.h"
@@ -19,9 +19,9 @@ constexpr uint32_t kReadBytes = 1u << 20;
 // Room reserved up front at most: two hours of stereo columns. A header may claim anything.
 constexpr int64_t kMaxReservedPeaks = int64_t{2} * 3600 * TPeakOverview::kPeaksPerSecond * 2;
 
-// A file of none of the kinds is tried as a Windows Media file, which the runtime may know.
+// A file of none of the kinds is tried by the kind whose runtime may know it.
 std::unique_ptr<TAuFileIn> SourceFor(const std::filesystem::path& fileName) {
-  return MakeSource(FindKind(fileName).value_or(TFileKind::Wma));
+  return KindOrFallback(fileName).MakeSource();
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cutting/cut_range.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/peak_columns.h"
 #include "cutting/read_scope.h"
 
@@ -59,7 +59,7 @@ TPeakDetail::TStretch TPeakDetail::Snapshot() const {
 // A stretch that cannot be read stays empty: the view keeps drawing the overview there.
 void TPeakDetail::Run(std::filesystem::path fileName, int64_t fromMs, int64_t toMs) {
   try {
-    auto source = MakeSource(FindKind(fileName).value_or(TFileKind::Wma));
+    auto source = KindOrFallback(fileName).MakeSource();
     source->SetFileName(fileName);
     if (!source->Valid()) {
       FDone = true;

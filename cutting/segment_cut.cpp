@@ -4,7 +4,7 @@
 #include "cutting/cut_range.h"
 #include "cutting/output_run.h"
 
-std::vector<TFrameRange> TSegmentCut::PieceRanges(TFileKind kind, TAuFileIn& source,
+std::vector<TFrameRange> TSegmentCut::PieceRanges(const TKind& kind, TAuFileIn& source,
                                                   const std::vector<TKeptPiece>& pieces) {
   std::vector<TFrameRange> ranges;
   for (const TKeptPiece& piece : pieces) {
@@ -19,16 +19,24 @@ std::vector<TFrameRange> TSegmentCut::PieceRanges(TFileKind kind, TAuFileIn& sou
   return ranges;
 }
 
-void TSegmentCut::Start(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
-                        const std::vector<TKeptPiece>& pieces, const TFades& fades) {
+TSegmentCut::TSegmentCut(TOpenedSource opened)
+    : FOpened(std::move(opened)), FSink(FOpened.Kind->MakeSink()) {}
+
+TSegmentCut::~TSegmentCut() = default;
+
+void TSegmentCut::Start(TOutputRun& run, const std::vector<TKeptPiece>& pieces,
+                        const TFades& fades) {
+  const TKind& kind = Kind();
+  TAuFileIn& source = Source();
+  TAuFileOut& sink = *FSink;
   if (!source.Valid()) throw ECutError("the file holds no sound this program can read");
   FInput.SetSource(&source);
   const std::vector<TFrameRange> ranges = PieceRanges(kind, source, pieces);
-  FInput.SetRanges(ranges, FramesHeld(kind, source));
+  FInput.SetRanges(ranges, kind.FramesHeld(source));
   FInput.SetFades(fades.Any() ? FadesAtJoins(fades, source.SampleRate(), ranges.size())
                               : std::vector<TStretchFades>{});
   sink.SetInput(&FInput);
-  PrepareCut(kind, source, sink);
+  kind.PrepareCut(source, sink);
   run.Start(
       sink, kind, [this] { return FInput.FramesRead(); }, FInput.TotalSamples(),
       static_cast<int>(ranges.size()));

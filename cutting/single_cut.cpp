@@ -4,49 +4,43 @@
 #include "cutting/cut_error.h"
 #include "cutting/cut_range.h"
 #include "cutting/output_run.h"
-#include "cutting/ranges_input.h"
-#include "formats/mp3copy/mp3_frame_copy_out.h"
 
-std::unique_ptr<TAuFileOut> MakeFrameKeepingSink(TFileKind kind) {
-  switch (kind) {
-    case TFileKind::Mp3:
-      return std::make_unique<TMP3FrameCopyOut>();
-    case TFileKind::Wave:
-      return MakeSink(kind);
-    case TFileKind::Wma:
-      break;
-  }
-  throw ECutError("WMA frames cannot be kept as they are: a WMA cut is always re-encoded");
+TSingleCut::TSingleCut(TOpenedSource opened, const TCutChoice& choice)
+    : FOpened(std::move(opened)) {
+  const TKind& kind = Kind();
+  ApplyRange(Source(), RangeToRead(kind, Source(), choice.StartMs, choice.EndMs, choice.ToEnd));
+  FSink = choice.KeepFrames ? kind.MakeFrameKeepingSink() : kind.MakeSink();
+  SetCutInput(*FSink, kind, Source(), choice.Fades, FFaded);
+  if (choice.Lanes) kind.SetEncoderLanes(*FSink, *choice.Lanes);
 }
 
-bool KeepsFramesByCopy(TFileKind kind) {
-  return kind == TFileKind::Mp3;
+TSingleCut::~TSingleCut() = default;
+
+void TSingleCut::Start(TOutputRun& run) {
+  StartCut(run, Kind(), Source(), *FSink);
 }
 
-void SetCutInput(TAuFileOut& sink, TFileKind kind, TAuFileIn& source, const TFades& fades,
+bool CopiesFrames(const TKind& kind, bool keepFrames) {
+  return keepFrames && kind.KeepsFramesByCopy();
+}
+
+void SetCutInput(TAuFileOut& sink, const TKind& kind, TAuFileIn& source, const TFades& fades,
                  TRangesInput& faded) {
   if (!fades.Any()) {
     sink.SetInput(&source);
     return;
   }
-  if (dynamic_cast<TMP3FrameCopyOut*>(&sink) != nullptr)
+  if (kind.CopiesFrames(sink))
     throw ECutError("a fade needs re-encoding; it cannot be combined with a frame copy");
   faded.SetSource(&source);
-  faded.SetRanges({{source.StartSample, source.EndSample}}, FramesHeld(kind, source));
+  faded.SetRanges({{source.StartSample, source.EndSample}}, kind.FramesHeld(source));
   faded.SetFades(FadesOfCut(fades, source.SampleRate()));
   sink.SetInput(&faded);
 }
 
-void StartCut(TOutputRun& run, TFileKind kind, TAuFileIn& source, TAuFileOut& sink,
+void StartCut(TOutputRun& run, const TKind& kind, TAuFileIn& source, TAuFileOut& sink,
               const std::function<void(TAuFileOut&)>& retag) {
-  PrepareCut(kind, source, sink);
+  kind.PrepareCut(source, sink);
   if (retag) retag(sink);
-  const int64_t asked = FramesToRead(kind, source);
-  if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink)) {
-    // The copy reads the file itself: the frames it kept are what went in.
-    run.Start(
-        sink, kind, [copy] { return copy->SamplesKept(); }, asked);
-    return;
-  }
-  run.Start(sink, kind, FramesDelivered(source), asked);
+  run.Start(sink, kind, kind.FramesFed(sink, source), FramesToRead(kind, source));
 }

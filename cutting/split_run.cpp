@@ -6,6 +6,7 @@
 #include "cutting/cut_error.h"
 #include "cutting/cut_range.h"
 #include "cutting/output_run.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/single_cut.h"
 #include "cutting/tag_copy.h"
 #include "tags/tagged_file_out.h"
@@ -29,13 +30,13 @@ std::string Padded(size_t number, size_t width) {
 }  // namespace
 
 std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& source,
-                                                   TFileKind kind, const std::string& pattern,
+                                                   const TKind& kind, const std::string& pattern,
                                                    size_t count) {
-  const std::string extension = ExtensionOf(kind);
+  const std::string extension = kind.Extension();
   std::filesystem::path base =
       pattern.empty() ? source.parent_path() / (std::string(kNameField) + " - " + kNumberField)
                       : std::filesystem::path(pattern);
-  if (LowerExtension(base) != extension) {
+  if (!kind.Names(base)) {
     if (FindKind(base))
       throw ECutError("the pieces must be " + extension + " files like the input");
     base += extension;
@@ -53,14 +54,14 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
   return names;
 }
 
-TSplitRun::TSplitRun(TFileKind kind, TAuFileIn& source, std::vector<TSplitPiece> pieces,
+TSplitRun::TSplitRun(const TKind& kind, TAuFileIn& source, std::vector<TSplitPiece> pieces,
                      std::vector<std::filesystem::path> targets, bool keepFrames)
     : FKind(kind),
       FSource(source),
       FPieces(std::move(pieces)),
       FTargets(std::move(targets)),
       FKeepFrames(keepFrames),
-      FHeld(FramesHeld(kind, source)) {
+      FHeld(kind.FramesHeld(source)) {
   if (FTargets.size() != FPieces.size()) throw ECutError("every piece needs a name");
 }
 
@@ -80,7 +81,7 @@ TAuFileOut& TSplitRun::MakeSink(size_t index) {
   (void)FPieces.at(index);
   // The previous piece's sink has finished its run; a sink is not reused across files.
   FSink.reset();
-  FSink = FKeepFrames ? MakeFrameKeepingSink(FKind) : ::MakeSink(FKind);
+  FSink = FKeepFrames ? FKind.MakeFrameKeepingSink() : FKind.MakeSink();
   FSink->SetInput(&FSource);
   return *FSink;
 }

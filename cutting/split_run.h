@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind.h"
 #include "cutting/split_plan.h"
 
 class TOutputRun;
@@ -18,7 +18,7 @@ class TOutputRun;
 // pattern ends in it. An empty pattern is "{name} - {n}" beside the source. ECutError when
 // the pattern ends in another kind's extension, or gives more than one piece a single name.
 std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& source,
-                                                   TFileKind kind, const std::string& pattern,
+                                                   const TKind& kind, const std::string& pattern,
                                                    size_t count);
 
 // Writes the pieces of one file one after another, each as a cut of its own: the source's
@@ -28,8 +28,8 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
 class TSplitRun {
  public:
   // `source` (of `kind`) stays owned by the caller; `keepFrames` writes by frame copy where
-  // the kind can (KeepsFramesByCopy).
-  TSplitRun(TFileKind kind, TAuFileIn& source, std::vector<TSplitPiece> pieces,
+  // the kind can (TKind::KeepsFramesByCopy).
+  TSplitRun(const TKind& kind, TAuFileIn& source, std::vector<TSplitPiece> pieces,
             std::vector<std::filesystem::path> targets, bool keepFrames);
   ~TSplitRun();
 
@@ -53,7 +53,7 @@ class TSplitRun {
   std::string Failure(size_t index, const std::string& error) const;
 
  private:
-  TFileKind FKind;
+  const TKind& FKind;
   TAuFileIn& FSource;
   std::vector<TSplitPiece> FPieces;
   std::vector<std::filesystem::path> FTargets;

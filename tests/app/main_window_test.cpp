@@ -12,6 +12,7 @@
 #include "app/joiner_window.h"
 #include "app/split_window.h"
 #include "cutting/time_text.h"
+#include "pcm_kind.h"
 #include "window_fixture.h"
 
 using namespace test_support;
@@ -223,6 +224,23 @@ TEST_F(WindowTest, TheSaveDialogProposesCutAndTheSourceNameWithItsExtension) {
   EXPECT_EQ(title, "Save the cut file");
   EXPECT_FALSE(Window->Cutting());
   EXPECT_TRUE(Window->bStartCut->isEnabled());
+}
+
+// A kind registered by the tests alone is offered by the open dialog: the window lists the
+// registry's kinds, not kinds of its own.
+TEST_F(WindowTest, TheOpenDialogListsEveryRegisteredKind) {
+  RegisterPcmTestKind();
+  QStringList filters;
+  WhenModal([&](QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    dialog->reject();
+  });
+  QTest::mouseClick(Window->bOpen, Qt::LeftButton);
+  ASSERT_EQ(filters.size(), 1);
+  for (const char* pattern : {"*.wav", "*.mp3", "*.wma", "*.pcm", "*.PCM"})
+    EXPECT_TRUE(filters.first().contains(pattern)) << filters.first().toStdString() << pattern;
 }
 
 TEST_F(WindowTest, FilesThatCannotBeCutAreRefusedWhenOpened) {

@@ -11,7 +11,7 @@
 
 #include "app/detail_view.h"
 #include "app/split_window.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/time_text.h"
 #include "file_size_limit.h"
 #include "window_fixture.h"
@@ -54,7 +54,7 @@ class SplitTest : public TShownWindowTest<TfrmSplit> {
 
 int64_t FramesIn(const std::filesystem::path& path) {
   TOpenedSource opened = OpenSource(path);
-  return FramesHeld(opened.Kind, *opened.Source);
+  return opened.Kind->FramesHeld(*opened.Source);
 }
 
 TEST_F(SplitTest, SplitsAtThePausesNotAtTheDipWithABoundaryMovedByHand) {

@@ -31,10 +31,15 @@ std::vector<std::string> TScratch::Names() const {
 }
 
 TCliRun TScratch::Cli(const std::vector<std::string>& args, const std::string& prefix) const {
+  return Program(TRIMORA_CLI, args, prefix);
+}
+
+TCliRun TScratch::Program(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& prefix) const {
   // The captured streams live in the folder under names Names() leaves out.
   const auto out = Path() / ".cli-out", err = Path() / ".cli-err";
   std::string command =
-      "cd " + Quoted(Path().string()) + " && " + prefix + " " + Quoted(TRIMORA_CLI);
+      "cd " + Quoted(Path().string()) + " && " + prefix + " " + Quoted(program);
   for (const auto& arg : args) command += " " + Quoted(arg);
   command += " >" + Quoted(out.string()) + " 2>" + Quoted(err.string()) + " </dev/null";
   const int raw = std::system(command.c_str());

@@ -26,6 +26,9 @@ class TScratch : public test_support::TTempFolder {
   // Runs trimora-cli with `args` in this folder; `prefix` is put before it in the shell
   // command line (e.g. "ulimit -f 100;").
   TCliRun Cli(const std::vector<std::string>& args, const std::string& prefix = "") const;
+  // The same with another build of the command line.
+  TCliRun Program(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& prefix = "") const;
 };
 
 // Copies into `folder` the files that `script` (shell commands, run in an empty folder)

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "cutting/cut_range.h"
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/leftovers.h"
 #include "cutting/output_run.h"
 #include "cutting/ranges_input.h"
@@ -47,7 +47,7 @@ TEST(CutCore, EveryKindHoldsItsTrueLengthAndTheRangeRuleAgrees) {
     WriteClickFile(folder / kind.Name, {44100, 2, 88200, {}});
     TOpenedSource opened = OpenSource(folder / kind.Name);
     TAuFileIn& source = *opened.Source;
-    const int64_t held = FramesHeld(opened.Kind, source);
+    const int64_t held = opened.Kind->FramesHeld(source);
     EXPECT_NEAR(held, 88200, kind.Tolerance);
     const struct {
       int32_t StartMs, EndMs;
@@ -58,7 +58,7 @@ TEST(CutCore, EveryKindHoldsItsTrueLengthAndTheRangeRuleAgrees) {
                   {500, 1950, false, 22050, 85995},
                   {500, 5000, false, 22050, -1}};  // an end past the sound reads to its end
     for (const auto& r : ranges) {
-      const TFrameRange range = RangeToRead(opened.Kind, source, r.StartMs, r.EndMs, r.ToEnd);
+      const TFrameRange range = RangeToRead(*opened.Kind, source, r.StartMs, r.EndMs, r.ToEnd);
       EXPECT_EQ(range.StartSample, r.Start) << r.StartMs;
       EXPECT_EQ(range.EndSample, r.End) << r.EndMs;
     }
@@ -66,7 +66,7 @@ TEST(CutCore, EveryKindHoldsItsTrueLengthAndTheRangeRuleAgrees) {
     // beyond has nothing to read.
     const int32_t heldMs = FramesToMs(held, 44100);
     for (const int32_t startMs : {heldMs + 1, heldMs + 300, 60000})
-      EXPECT_THROW(RangeToRead(opened.Kind, source, startMs, 0, true), ERangePastEnd) << startMs;
+      EXPECT_THROW(RangeToRead(*opened.Kind, source, startMs, 0, true), ERangePastEnd) << startMs;
   }
   EXPECT_FALSE(FindKind(folder / "a.flac"));
   EXPECT_THROW(KindOfFile(folder / "a.flac"), ECutError);
@@ -108,19 +108,19 @@ TEST(CutCore, ACutReadsTheFileItOpenedAndFailsWhenItEndsEarly) {
       WriteBytes(target, {'o', 'l', 'd'});
       TOpenedSource opened = OpenSource(input);
       TAuFileIn& source = *opened.Source;
-      ApplyRange(source, RangeToRead(opened.Kind, source, 1000, 0, true));
+      ApplyRange(source, RangeToRead(*opened.Kind, source, 1000, 0, true));
       TOutputRun run;
-      auto sink = MakeSink(opened.Kind);
+      auto sink = opened.Kind->MakeSink();
       sink->SetFileName(run.OpenTarget(target, true, {input}));
       if (shrink)
         std::filesystem::resize_file(input, std::filesystem::file_size(input) / 4);
       else
         std::filesystem::remove(input);
       sink->SetInput(&source);
-      PrepareCut(opened.Kind, source, *sink);
+      opened.Kind->PrepareCut(source, *sink);
       bool done = false;
       sink->OnDone = [&done](TComponent*) { done = true; };
-      run.Start(*sink, opened.Kind, FramesDelivered(source), FramesToRead(opened.Kind, source));
+      run.Start(*sink, *opened.Kind, FramesDelivered(source), FramesToRead(*opened.Kind, source));
       ASSERT_TRUE(pipeline_test::PumpUntil([&] { return done; }));
       const std::string error = run.Finish();
       if (shrink) {
@@ -130,7 +130,7 @@ TEST(CutCore, ACutReadsTheFileItOpenedAndFailsWhenItEndsEarly) {
         EXPECT_EQ(ReadText(target), "old");
       } else {
         EXPECT_EQ(error, "");
-        EXPECT_NEAR(run.FramesWritten(), 44100 * 7, LengthSlack(opened.Kind, 44100));
+        EXPECT_NEAR(run.FramesWritten(), 44100 * 7, opened.Kind->LengthSlack(44100));
       }
     }
   }

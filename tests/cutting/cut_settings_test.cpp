@@ -2,7 +2,7 @@
 // The encoder settings an MP3 cut derives from its source.
 #include <gtest/gtest.h>
 
-#include "cutting/mp3_cut_settings.h"
+#include "cutting/kinds/mp3_cut_settings.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "cutting/file_kinds.h"
+#include "cutting/kinds/kind_registry.h"
 #include "test_support.h"
 
 namespace {

@@ -120,13 +120,13 @@ TEST(SplitPlan, PiecesAreNamedFromThePattern) {
       {"whole", 1, "whole.mp3", "whole.mp3"},
   };
   for (const auto& c : cases) {
-    const auto names = SplitPieceNames("rec/Live Set.mp3", TFileKind::Mp3, c.Pattern, c.Count);
+    const auto names = SplitPieceNames("rec/Live Set.mp3", KindOfFile("a.mp3"), c.Pattern, c.Count);
     ASSERT_EQ(names.size(), c.Count) << c.Pattern;
     EXPECT_EQ(names.front().string(), c.First) << c.Pattern;
     EXPECT_EQ(names.back().string(), c.Last) << c.Pattern;
   }
-  EXPECT_THROW(SplitPieceNames("a.mp3", TFileKind::Mp3, "same", 2), ECutError);
-  EXPECT_THROW(SplitPieceNames("a.mp3", TFileKind::Mp3, "{n}.wav", 2), ECutError);
+  EXPECT_THROW(SplitPieceNames("a.mp3", KindOfFile("a.mp3"), "same", 2), ECutError);
+  EXPECT_THROW(SplitPieceNames("a.mp3", KindOfFile("a.mp3"), "{n}.wav", 2), ECutError);
 }
 
 }  // namespace

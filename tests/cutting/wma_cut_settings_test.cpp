@@ -2,7 +2,7 @@
 // The WMA format a cut chooses from its source, and what it carries into the sink.
 #include <gtest/gtest.h>
 
-#include "cutting/wma_cut_settings.h"
+#include "cutting/kinds/wma_cut_settings.h"
 #include "formats/media/wm_in.h"
 
 namespace {

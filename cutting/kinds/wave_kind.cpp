@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/wave_kind.h"
+#include "cutting/kinds/wave_kind.h"
 
 #include "cutting/ranges_input.h"
 #include "cutting/tag_copy.h"
@@ -47,32 +47,27 @@ TWaveCutPlan PlanWaveCut(const TWaveHeader& header, int deliveredBits) {
   return {wtPCM, 512, Bits(deliveredBits) + "PCM (" + what + " cannot be written)"};
 }
 
-void SetUpWaveSource(TAuFileIn& source) {
-  source.Loop = false;
-  source.EndSample = -1;
-  dynamic_cast<TWaveIn&>(source).SetKeepFloat(false);
+std::unique_ptr<TAuFileIn> TWaveKind::MakeSource() const {
+  auto source = std::make_unique<TWaveIn>();
+  source->Loop = false;
+  source->EndSample = -1;
+  source->SetKeepFloat(false);
+  return source;
 }
 
-std::unique_ptr<TAuFileIn> MakeWaveSource() {
-  return std::make_unique<TWaveIn>();
+std::unique_ptr<TAuFileOut> TWaveKind::MakeSink() const {
+  auto wave = std::make_unique<TWaveOut>();
+  wave->SetWavType(wtPCM);
+  wave->SetBlockSize(512);
+  wave->SetSpeakerMask(std::nullopt);
+  wave->Id3v2Tags().ClearValues();
+  wave->CreateNonMsHeaders = false;
+  wave->SetFileMode(foRewrite);
+  wave->ShareMode = 0;
+  return wave;
 }
 
-std::unique_ptr<TAuFileOut> MakeWaveSink() {
-  return std::make_unique<TWaveOut>();
-}
-
-void SetUpWaveSink(TAuFileOut& sink) {
-  auto& wave = dynamic_cast<TWaveOut&>(sink);
-  wave.SetWavType(wtPCM);
-  wave.SetBlockSize(512);
-  wave.SetSpeakerMask(std::nullopt);
-  wave.Id3v2Tags().ClearValues();
-  wave.CreateNonMsHeaders = false;
-  wave.SetFileMode(foRewrite);
-  wave.ShareMode = 0;
-}
-
-void PrepareWaveCut(TAuFileIn& source, TAuFileOut& sink) {
+void TWaveKind::PrepareCut(TAuFileIn& source, TAuFileOut& sink) const {
   auto& in = dynamic_cast<TWaveIn&>(source);
   auto& out = dynamic_cast<TWaveOut&>(sink);
   const TWaveHeader header = in.Header();
@@ -85,15 +80,20 @@ void PrepareWaveCut(TAuFileIn& source, TAuFileOut& sink) {
   CopyId3v2Tags(in.Id3v2Tags(), out.Id3v2Tags());
 }
 
-std::string DescribeWave(TAuFileIn& source) {
+std::string TWaveKind::Describe(TAuFileIn& source) const {
   return "WAV, " + std::string(dynamic_cast<TWaveIn&>(source).WavTypeName());
 }
 
-std::string DescribeWaveCut(TAuFileIn& source) {
+std::string TWaveKind::DescribeCut(TAuFileIn& source) const {
   auto& in = dynamic_cast<TWaveIn&>(source);
   return PlanWaveCut(in.Header(), in.BitsPerSample()).Text;
 }
 
-std::string WaveRefusal(TAuFileIn& source) {
+std::string TWaveKind::Refusal(TAuFileIn& source) const {
   return dynamic_cast<TWaveIn&>(source).RefusalReason();
+}
+
+void TWaveKind::ReadTags(const std::filesystem::path&, TAuFileIn& source,
+                         TId3v2Tags& tags) const {
+  tags.Assign(dynamic_cast<TWaveIn&>(source).Id3v2Tags());
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/mp3_cut_settings.h"
+#include "cutting/kinds/mp3_cut_settings.h"
 
 #include <array>
 #include <cmath>

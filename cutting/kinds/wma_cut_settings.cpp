@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/wma_cut_settings.h"
+#include "cutting/kinds/wma_cut_settings.h"
 
 #include <algorithm>
 #include <array>
