@@ -12,10 +12,9 @@ TSilenceSearch::~TSilenceSearch() {
 void TSilenceSearch::Start(const QString& file, const TSilenceSettings& settings) {
   Stop();
   FStopAsked = false;
-  FDone = false;
   FPercent = 0;
   FResult = {};
-  FThread = std::thread([this, path = file.toStdString(), settings] {
+  FJob.Start([this, path = file.toStdString(), settings] {
     TSilenceDetector detector;
     {
       const std::lock_guard lock(FMutex);
@@ -33,26 +32,21 @@ void TSilenceSearch::Start(const QString& file, const TSilenceSettings& settings
     const std::lock_guard lock(FMutex);
     FDetector = nullptr;
     FResult = std::move(result);
-    FDone = true;
   });
 }
 
 void TSilenceSearch::Stop() {
-  if (!FThread.joinable()) return;
+  if (!FJob.Started()) return;
   {
     const std::lock_guard lock(FMutex);
     FStopAsked = true;
     if (FDetector != nullptr) FDetector->Stop();
   }
-  Join();
-}
-
-void TSilenceSearch::Join() {
-  if (FThread.joinable()) FThread.join();
+  FJob.Wait();
 }
 
 TSilenceSearch::TResult TSilenceSearch::Take() {
-  Join();
+  FJob.Wait();
   const std::lock_guard lock(FMutex);
   return std::move(FResult);
 }

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "cutting/background_job.h"
 #include "cutting/silence_detect.h"
 
 // The split window's search for pauses: one pass over the file on a thread of its own, with
@@ -24,9 +24,9 @@ class TSilenceSearch {
   void Start(const QString& file, const TSilenceSettings& settings);
   // Asks the search to end soon; its result is dropped.
   void Stop();
-  bool Running() const { return FThread.joinable() && !FDone.load(); }
+  bool Running() const { return FJob.Started() && !FJob.Done(); }
   // Whether a search has ended since Start (and was not stopped): its result may be taken.
-  bool Finished() const { return FThread.joinable() && FDone.load() && !FStopAsked; }
+  bool Finished() const { return FJob.Started() && FJob.Done() && !FStopAsked; }
   int Percent() const { return FPercent.load(); }
 
   // Once Finished: the silences found, or the reason none could be (non-empty error).
@@ -37,13 +37,10 @@ class TSilenceSearch {
   TResult Take();
 
  private:
-  void Join();
-
-  std::thread FThread;
-  TSilenceDetector* FDetector = nullptr;  // owned by the thread, guarded by FMutex
+  TSilenceDetector* FDetector = nullptr;  // owned by the work, guarded by FMutex
   std::mutex FMutex;
   TResult FResult;
-  std::atomic<bool> FDone{false};
   std::atomic<int> FPercent{0};
-  bool FStopAsked = false;  // guarded by FMutex while the thread runs
+  bool FStopAsked = false;  // guarded by FMutex while the work runs
+  TBackgroundJob FJob;      // last, so that its thread ends before the members it uses go
 };

@@ -276,22 +276,27 @@ TSilenceSettings TfrmSplit::SilenceSettings() const {
 }
 
 std::optional<std::vector<TSplitPiece>> TfrmSplit::PlanFromSettings() {
+  TSplitChoice choice;
   switch (cbMode->currentIndex()) {
     case kEqualParts:
-      return PlanEqualParts(FHeld, seParts->value());
+      choice.Mode = TSplitMode::Parts;
+      choice.Parts = seParts->value();
+      break;
     case kEvery:
-      return PlanEvery(FHeld, std::max<int64_t>(
-                                  1, MsToSampleFrame(std::llround(seEvery->value() * 1000), FRate)));
+      choice.Mode = TSplitMode::Every;
+      choice.EveryMs = static_cast<int32_t>(std::llround(seEvery->value() * 1000));
+      break;
     default: {
       const TSilenceSettings settings = SilenceSettings();
       if (!FSilences || settings.ThresholdDb != FSilencesFor.ThresholdDb ||
           settings.MinSilenceMs != FSilencesFor.MinSilenceMs)
         return std::nullopt;
-      return PlanAtSilences(
-          FHeld, *FSilences,
-          MsToSampleFrame(std::llround(seMinPiece->value() * 1000), FRate), cbTrim->isChecked());
+      choice.Mode = TSplitMode::Silence;
+      choice.MinPieceMs = static_cast<int32_t>(std::llround(seMinPiece->value() * 1000));
+      choice.Trim = cbTrim->isChecked();
     }
   }
+  return PlanSplit(choice, FSilences.value_or(std::vector<TSilence>{}), FHeld, FRate);
 }
 
 void TfrmSplit::Replan() {

@@ -56,18 +56,11 @@ const char* const kSplitUsage =
     "  -q, --quiet             no progress line\n"
     "  -h, --help              show this help\n";
 
-enum class TSplitMode { Parts, Every, At, Silence };
-
 struct TSplitRequest {
   std::string Input;
   std::string Pattern;
-  TSplitMode Mode = TSplitMode::Parts;
-  int Parts = 0;
-  int32_t EveryMs = 0;
-  std::vector<int32_t> AtMs;
+  TSplitChoice Plan;
   TSilenceSettings Silence;
-  int32_t MinPieceMs = 10000;
-  bool Trim = false;
   bool Copy = false;
   bool PlanOnly = false;
   bool Json = false;
@@ -99,32 +92,32 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
   int modes = 0;
   if (const auto parts = parsed.Value("--parts")) {
     ++modes;
-    request.Mode = TSplitMode::Parts;
+    request.Plan.Mode = TSplitMode::Parts;
     const auto n = WholeNumber<int>(*parts);
     if (!n || *n < 1 || *n > 9999)
       throw TUsageError("invalid --parts '" + *parts + "' (expected a number from 1 to 9999)");
-    request.Parts = *n;
+    request.Plan.Parts = *n;
   }
   if (const auto every = parsed.Value("--every")) {
     ++modes;
-    request.Mode = TSplitMode::Every;
-    request.EveryMs = ParseDurationMs("--every", *every);
-    if (request.EveryMs <= 0) throw TUsageError("--every must be longer than nothing");
+    request.Plan.Mode = TSplitMode::Every;
+    request.Plan.EveryMs = ParseDurationMs("--every", *every);
+    if (request.Plan.EveryMs <= 0) throw TUsageError("--every must be longer than nothing");
   }
   if (const auto at = parsed.Value("--at")) {
     ++modes;
-    request.Mode = TSplitMode::At;
-    request.AtMs = ParseTimes(*at);
+    request.Plan.Mode = TSplitMode::At;
+    request.Plan.AtMs = ParseTimes(*at);
   }
   if (parsed.Has("--silence")) {
     ++modes;
-    request.Mode = TSplitMode::Silence;
+    request.Plan.Mode = TSplitMode::Silence;
   }
   if (modes != 1)
     throw TUsageError("split needs exactly one of --parts, --every, --at and --silence");
   const bool silenceOptions = parsed.Value("--threshold") || parsed.Value("--min-silence") ||
                               parsed.Value("--min-piece") || parsed.Has("--trim");
-  if (silenceOptions && request.Mode != TSplitMode::Silence)
+  if (silenceOptions && request.Plan.Mode != TSplitMode::Silence)
     throw TUsageError("--threshold, --min-silence, --min-piece and --trim go with --silence");
   if (const auto threshold = parsed.Value("--threshold")) {
     const auto db = WholeNumber<double>(*threshold);
@@ -139,8 +132,8 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
       throw TUsageError("--min-silence must be at least 0.01 seconds");
   }
   if (const auto text = parsed.Value("--min-piece"))
-    request.MinPieceMs = ParseDurationMs("--min-piece", *text);
-  request.Trim = parsed.Has("--trim");
+    request.Plan.MinPieceMs = ParseDurationMs("--min-piece", *text);
+  request.Plan.Trim = parsed.Has("--trim");
 }
 
 TSplitRequest ParseSplit(const std::vector<std::string>& args) {
@@ -194,21 +187,10 @@ std::optional<std::vector<TSilence>> FindSilences(const TSplitRequest& request, 
 std::vector<TSplitPiece> PlanPieces(const TSplitRequest& request,
                                     const std::vector<TSilence>& silences, int64_t held, int rate) {
   try {
-    switch (request.Mode) {
-      case TSplitMode::Parts:
-        return PlanEqualParts(held, request.Parts);
-      case TSplitMode::Every:
-        return PlanEvery(held, MsToSampleFrame(request.EveryMs, rate));
-      case TSplitMode::At:
-        return PlanAtTimes(held, rate, request.AtMs);
-      case TSplitMode::Silence:
-        return PlanAtSilences(held, silences, MsToSampleFrame(request.MinPieceMs, rate),
-                              request.Trim);
-    }
+    return PlanSplit(request.Plan, silences, held, rate);
   } catch (const ECutError& e) {
     throw TCliError("'" + request.Input + "': " + e.what());
   }
-  return {};
 }
 
 std::string PreciseTime(int64_t frames, int rate) {
@@ -304,7 +286,7 @@ int RunSplitCommand(const std::vector<std::string>& args) {
   if (held <= 0 || rate <= 0) throw TCliError("'" + request.Input + "' holds no sound to split");
 
   std::vector<TSilence> silences;
-  if (request.Mode == TSplitMode::Silence) {
+  if (request.Plan.Mode == TSplitMode::Silence) {
     auto found = FindSilences(request, source);
     if (!found) {
       std::fputs("trimora-cli: interrupted; nothing was written\n", stderr);

@@ -38,21 +38,16 @@ void TPeakBuilder::Start(const std::filesystem::path& fileName,
     FPeaks = TPeakOverview{};
     FError.clear();
   }
-  FCancel = false;
   FFromCache = false;
-  FDone = false;
-  ++FRevision;
-  FThread = std::thread(&TPeakBuilder::Run, this, fileName, cacheFolder);
+  FJob.Start([this, fileName, cacheFolder] { Run(fileName, cacheFolder); });
 }
 
 void TPeakBuilder::Cancel() {
-  FCancel = true;
-  if (FThread.joinable()) FThread.join();
-  FDone = true;
+  FJob.Cancel();
 }
 
 void TPeakBuilder::Wait() {
-  if (FThread.joinable()) FThread.join();
+  FJob.Wait();
 }
 
 TPeakOverview TPeakBuilder::Snapshot() const {
@@ -75,15 +70,14 @@ void TPeakBuilder::Run(std::filesystem::path fileName, std::filesystem::path cac
           FPeaks = std::move(*cached);
         }
         FFromCache = true;
-        ++FRevision;
-        FDone = true;
+        FJob.Publish();
         return;
       }
     }
     Decode(fileName);
     // The key was taken before decoding: a file changed meanwhile gets no entry that
     // claims the new contents.
-    if (key && !FCancel) {
+    if (key && !FJob.Cancelled()) {
       const TPeakOverview peaks = Snapshot();
       if (peaks.Complete) peak_cache::Save(cacheFolder, *key, peaks);
     }
@@ -92,7 +86,6 @@ void TPeakBuilder::Run(std::filesystem::path fileName, std::filesystem::path cac
   } catch (...) {
     Fail("The peaks could not be built");
   }
-  FDone = true;
 }
 
 void TPeakBuilder::Decode(const std::filesystem::path& fileName) {
@@ -120,7 +113,7 @@ void TPeakBuilder::Decode(const std::filesystem::path& fileName) {
   }
   TReadScope read(*source);
   std::vector<TPeak> fresh;
-  while (!FCancel) {
+  while (!FJob.Cancelled()) {
     uint8_t* data = nullptr;
     uint32_t bytes = kReadBytes;
     source->ReadData(data, bytes);
@@ -129,7 +122,7 @@ void TPeakBuilder::Decode(const std::filesystem::path& fileName) {
     Publish(fresh.data(), fresh.size(), columns.Frames(), false);
     fresh.clear();
   }
-  if (FCancel) return;
+  if (FJob.Cancelled()) return;
   columns.Finish(fresh);
   Publish(fresh.data(), fresh.size(), columns.Frames(), true);
 }
@@ -141,7 +134,7 @@ void TPeakBuilder::Publish(const TPeak* peaks, size_t count, int64_t frames, boo
     FPeaks.Frames = frames;
     FPeaks.Complete = complete;
   }
-  if (count > 0 || complete) ++FRevision;
+  if (count > 0 || complete) FJob.Publish();
 }
 
 void TPeakBuilder::Fail(const std::string& message) {

@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
-#include <thread>
+
+#include "cutting/background_job.h"
 
 #include "cutting/peak_overview.h"
 
@@ -38,9 +39,9 @@ class TPeakBuilder {
   void Wait();
 
   // Nothing more will arrive: complete, failed, cancelled, or never started.
-  bool Done() const { return FDone.load(); }
+  bool Done() const { return FJob.Done(); }
   // Counts up every time columns arrive (and when a build starts); 0 before the first Start.
-  uint64_t Revision() const { return FRevision.load(); }
+  uint64_t Revision() const { return FJob.Revision(); }
   // The columns so far; Complete once every frame is in.
   TPeakOverview Snapshot() const;
   // Why the build failed (the source's message), empty while it is running or succeeded.
@@ -55,12 +56,9 @@ class TPeakBuilder {
   void Publish(const TPeak* peaks, size_t count, int64_t frames, bool complete);
   void Fail(const std::string& message);
 
-  std::thread FThread;
-  std::atomic<bool> FCancel{false};
-  std::atomic<bool> FDone{true};
   std::atomic<bool> FFromCache{false};
-  std::atomic<uint64_t> FRevision{0};
   mutable std::mutex FLock;  // guards FPeaks and FError
   TPeakOverview FPeaks;
   std::string FError;
+  TBackgroundJob FJob;  // last, so that its thread ends before the members it uses go
 };

@@ -30,20 +30,15 @@ void TPeakDetail::Request(const std::filesystem::path& fileName, int64_t fromMs,
     std::lock_guard lock(FLock);
     FStretch = TStretch{FFromMs, FToMs, {}};
   }
-  FCancel = false;
-  FDone = false;
-  ++FRevision;
-  FThread = std::thread(&TPeakDetail::Run, this, FFile, FFromMs, FToMs);
+  FJob.Start([this, file = FFile, from = FFromMs, to = FToMs] { Run(file, from, to); });
 }
 
 void TPeakDetail::Cancel() {
-  FCancel = true;
-  if (FThread.joinable()) FThread.join();
-  FDone = true;
+  FJob.Cancel();
 }
 
 void TPeakDetail::Wait() {
-  if (FThread.joinable()) FThread.join();
+  FJob.Wait();
 }
 
 bool TPeakDetail::Covers(const std::filesystem::path& fileName, int64_t fromMs,
@@ -61,16 +56,10 @@ void TPeakDetail::Run(std::filesystem::path fileName, int64_t fromMs, int64_t to
   try {
     auto source = KindOrFallback(fileName).MakeSource();
     source->SetFileName(fileName);
-    if (!source->Valid()) {
-      FDone = true;
-      return;
-    }
+    if (!source->Valid()) return;
     const int rate = source->SampleRate();
     TPeakColumns columns(source->Channels(), source->BitsPerSample(), rate, kColumnsPerSecond);
-    if (!columns.Valid()) {
-      FDone = true;
-      return;
-    }
+    if (!columns.Valid()) return;
     ApplyRange(*source, {fromMs * rate / 1000, std::max<int64_t>(toMs * rate / 1000 - 1, 0)});
     {
       std::lock_guard lock(FLock);
@@ -80,7 +69,7 @@ void TPeakDetail::Run(std::filesystem::path fileName, int64_t fromMs, int64_t to
     std::vector<TPeak> fresh;
     {
       TReadScope read(*source);
-      while (!FCancel) {
+      while (!FJob.Cancelled()) {
         uint8_t* data = nullptr;
         uint32_t bytes = kReadBytes;
         source->ReadData(data, bytes);
@@ -88,7 +77,7 @@ void TPeakDetail::Run(std::filesystem::path fileName, int64_t fromMs, int64_t to
         columns.Add(data, bytes, fresh);
       }
     }
-    if (!FCancel) {
+    if (!FJob.Cancelled()) {
       columns.Finish(fresh);
       std::lock_guard lock(FLock);
       FStretch.Peaks.Peaks = std::move(fresh);
@@ -98,6 +87,5 @@ void TPeakDetail::Run(std::filesystem::path fileName, int64_t fromMs, int64_t to
   } catch (const std::exception&) {
     // An unreadable stretch shows the overview; the file's own errors show when it is cut.
   }
-  ++FRevision;
-  FDone = true;
+  FJob.Publish();
 }

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
-#include <thread>
+
+#include "cutting/background_job.h"
 
 #include "cutting/peak_overview.h"
 
@@ -37,19 +38,16 @@ class TPeakDetail {
   // The stretch asked for last, and whether it covers [fromMs, toMs).
   bool Covers(const std::filesystem::path& fileName, int64_t fromMs, int64_t toMs) const;
 
-  bool Done() const { return FDone.load(); }
-  uint64_t Revision() const { return FRevision.load(); }
+  bool Done() const { return FJob.Done(); }
+  uint64_t Revision() const { return FJob.Revision(); }
   TStretch Snapshot() const;
 
  private:
   void Run(std::filesystem::path fileName, int64_t fromMs, int64_t toMs);
 
-  std::thread FThread;
-  std::atomic<bool> FCancel{false};
-  std::atomic<bool> FDone{true};
-  std::atomic<uint64_t> FRevision{0};
   std::filesystem::path FFile;  // owner's thread only
   int64_t FFromMs = 0, FToMs = 0;
   mutable std::mutex FLock;  // guards FStretch
   TStretch FStretch;
+  TBackgroundJob FJob;  // last, so that its thread ends before the members it uses go
 };

@@ -109,3 +109,31 @@ std::vector<TSplitPiece> PlanAtSilences(int64_t held, const std::vector<TSilence
 TFrameRange PieceRange(const TSplitPiece& piece, int64_t held) {
   return {piece.Start, piece.End >= held ? -1 : piece.End - 1};
 }
+
+std::vector<TSplitPiece> PlanSplit(const TSplitChoice& choice,
+                                   const std::vector<TSilence>& silences, int64_t held, int rate) {
+  std::vector<TSplitPiece> pieces;
+  switch (choice.Mode) {
+    case TSplitMode::Parts:
+      pieces = PlanEqualParts(held, choice.Parts);
+      break;
+    case TSplitMode::Every: {
+      const int64_t every = std::max<int64_t>(1, MsToSampleFrame(choice.EveryMs, rate));
+      if ((held + every - 1) / every > static_cast<int64_t>(kMostPieces))
+        throw ECutError("a piece every " + MsToPreciseTimeText(choice.EveryMs) + " gives more than " +
+                        std::to_string(kMostPieces) + " pieces");
+      pieces = PlanEvery(held, every);
+      break;
+    }
+    case TSplitMode::At:
+      pieces = PlanAtTimes(held, rate, choice.AtMs);
+      break;
+    case TSplitMode::Silence:
+      pieces = PlanAtSilences(held, silences, MsToSampleFrame(choice.MinPieceMs, rate), choice.Trim);
+      break;
+  }
+  if (pieces.size() > kMostPieces)
+    throw ECutError("the plan gives " + std::to_string(pieces.size()) + " pieces; at most " +
+                    std::to_string(kMostPieces) + " can be written");
+  return pieces;
+}

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -40,6 +41,26 @@ std::vector<TSplitPiece> PlanAtTimes(int64_t held, int rate, std::vector<int32_t
 // the next, and a piece that is all silence is dropped.
 std::vector<TSplitPiece> PlanAtSilences(int64_t held, const std::vector<TSilence>& silences,
                                         int64_t minPiece, bool trim);
+
+// How the user chose to split: into equal parts, every so long, at given times, or at the
+// pauses the silence detection found.
+enum class TSplitMode { Parts, Every, At, Silence };
+struct TSplitChoice {
+  TSplitMode Mode = TSplitMode::Parts;
+  int Parts = 0;
+  int32_t EveryMs = 0;
+  std::vector<int32_t> AtMs;
+  int32_t MinPieceMs = 10000;  // at the pauses: a shorter piece joins its neighbour
+  bool Trim = false;           // at the pauses: leave them out of the pieces
+};
+// The most pieces a split writes; a plan of more is refused.
+inline constexpr size_t kMostPieces = 9999;
+
+// The pieces of `choice` for a sound of `held` frames at `rate` (`silences`: the pauses found,
+// for Silence). Every piece is at least a frame long. ECutError when the plan cannot be made
+// or gives more than kMostPieces pieces.
+std::vector<TSplitPiece> PlanSplit(const TSplitChoice& choice,
+                                   const std::vector<TSilence>& silences, int64_t held, int rate);
 
 // The range a source reads for `piece` of a file holding `held` frames. A piece that ends at
 // the end of the sound reads to the end of the data, as RangeToRead does for a cut to the end.
