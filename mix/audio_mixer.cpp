@@ -79,7 +79,7 @@ void TAudioMixer::AssignInput(std::atomic<TAuInput*>& slot, TAuInput* input) {
 void TAudioMixer::Notification(TComponent* destroyed) {
   {
     std::lock_guard lock(DataLock);
-    for (auto [slot, side] : {std::pair{&FInput1, &Side1}, std::pair{&FInput2, &Side2}}) {
+    for (auto [slot, side] : {std::pair{&FInput1, &FSide1}, std::pair{&FInput2, &FSide2}}) {
       if (*slot != destroyed) continue;
       *slot = nullptr;
       if (side->Input == destroyed) {
@@ -119,7 +119,7 @@ void TAudioMixer::DoStartRead() {
   if (Busy) throw EAuException("The component is busy.");
   Busy = true;
   FPosition = 0;
-  SampleCount = 0;
+  FSampleCount = 0;
   try {
     OpenInputs();
   } catch (...) {
@@ -135,17 +135,17 @@ void TAudioMixer::DoStartRead() {
 }
 
 void TAudioMixer::OpenInputs() {
-  Side1 = TSide{};
-  Side2 = TSide{};
-  Side1.Input = FInput1;
-  Side2.Input = FInput2;
-  if (Side1.Input == nullptr) throw EAuException("Input1 is not assigned");
-  if (Side2.Input == nullptr) throw EAuException("Input2 is not assigned");
-  for (TSide* side : {&Side1, &Side2}) {
+  FSide1 = TSide{};
+  FSide2 = TSide{};
+  FSide1.Input = FInput1;
+  FSide2.Input = FInput2;
+  if (FSide1.Input == nullptr) throw EAuException("Input1 is not assigned");
+  if (FSide2.Input == nullptr) throw EAuException("Input2 is not assigned");
+  for (TSide* side : {&FSide1, &FSide2}) {
     side->Input->StartRead();
     side->Started = true;
   }
-  for (TSide* side : {&Side1, &Side2}) {
+  for (TSide* side : {&FSide1, &FSide2}) {
     side->Width = side->Input->BitsPerSample() / 8;
     // The conversions exist for 1 to 4 bytes only; anything else would be read out of bounds.
     if (side->Width < 1 || side->Width > 4) throw EAuException("Unsupported bits per sample");
@@ -157,16 +157,16 @@ void TAudioMixer::OpenInputs() {
 }
 
 int64_t TAudioMixer::ReadSize() const {
-  const int64_t size1 = Side1.Input->Size(), size2 = Side2.Input->Size();
+  const int64_t size1 = FSide1.Input->Size(), size2 = FSide2.Input->Size();
   if (size1 < 0 || size2 < 0) return -1;  // unknown stays unknown
-  const int64_t n1 = size1 / Side1.Width, n2 = size2 / Side2.Width;
+  const int64_t n1 = size1 / FSide1.Width, n2 = size2 / FSide2.Width;
   const int64_t samples =
       Mode == amConcatenate ? SatAdd(n1, n2) : std::max(n1, SatAdd(n2, Input2StartInSamples()));
-  return SatMul(samples, Side1.Width);
+  return SatMul(samples, FSide1.Width);
 }
 
 int64_t TAudioMixer::Input2StartInSamples() const {
-  return SatMul(std::max<int64_t>(Input2StartSample, 0), Side2.Channels);
+  return SatMul(std::max<int64_t>(Input2StartSample, 0), FSide2.Channels);
 }
 
 void TAudioMixer::DoEndRead() {
@@ -175,7 +175,7 @@ void TAudioMixer::DoEndRead() {
 
 void TAudioMixer::CloseInputs() {
   std::exception_ptr error;
-  for (TSide* side : {&Side1, &Side2}) {
+  for (TSide* side : {&FSide1, &FSide2}) {
     if (side->Started && side->Input != nullptr) {
       try {
         side->Input->EndRead();
@@ -201,19 +201,19 @@ uint32_t TAudioMixer::ReadSamples(TSide& side, uint32_t count) {
 }
 
 void TAudioMixer::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
-  if (!Busy || (Side1.Ended && Side2.Ended)) {
+  if (!Busy || (FSide1.Ended && FSide2.Ended)) {
     buffer = nullptr;
     bytes = 0;
     return;
   }
-  uint32_t n = std::min(BlockSamples, bytes / Side1.Width);
+  uint32_t n = std::min(BlockSamples, bytes / FSide1.Width);
   // Whole frames only, so that the second input of a mix always starts on the first channel.
-  const uint32_t frameSamples = static_cast<uint32_t>(Side1.Channels);
+  const uint32_t frameSamples = static_cast<uint32_t>(FSide1.Channels);
   if (n >= frameSamples) n -= n % frameSamples;
   const uint32_t count = Mode == amConcatenate ? ConcatenateBlock(n) : MixBlock(n);
-  buffer = Side1.Samples.data();
-  bytes = count * Side1.Width;
-  EndOfStream = Side1.Ended && Side2.Ended;
+  buffer = FSide1.Samples.data();
+  bytes = count * FSide1.Width;
+  EndOfStream = FSide1.Ended && FSide2.Ended;
   // Sizes of compressed inputs are estimates; a position past the size would show a
   // progress above 100%.
   const int64_t size = FSize, position = SatAdd(FPosition, bytes);
@@ -221,53 +221,53 @@ void TAudioMixer::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
 }
 
 uint32_t TAudioMixer::MixBlock(uint32_t n) {
-  FillSilence(Side1.Samples, Side1.Width, n);
-  FillSilence(Side2.Samples, Side2.Width, n);
+  FillSilence(FSide1.Samples, FSide1.Width, n);
+  FillSilence(FSide2.Samples, FSide2.Width, n);
   uint32_t s1 = 0;
-  if (!Side1.Ended) {
-    s1 = ReadSamples(Side1, n);
-    SampleCount += s1;
+  if (!FSide1.Ended) {
+    s1 = ReadSamples(FSide1, n);
+    FSampleCount += s1;
   }
   const int64_t start = Input2StartInSamples();
-  if (Side1.Ended && s1 == 0 && !Side2.Ended && SampleCount < start) {
+  if (FSide1.Ended && s1 == 0 && !FSide2.Ended && FSampleCount < start) {
     // The first input ended before the second is due: deliver silence up to the exact start
     // rather than an empty block, which would end the read and lose the second input.
-    const auto gap = static_cast<uint32_t>(std::min<int64_t>(n, start - SampleCount));
-    SampleCount += gap;
+    const auto gap = static_cast<uint32_t>(std::min<int64_t>(n, start - FSampleCount));
+    FSampleCount += gap;
     return gap;
   }
   // The second input starts at the beginning of the block in which the first reaches the
   // offset, so up to one block early.
-  const uint32_t s2 = (SampleCount >= start && !Side2.Ended) ? ReadSamples(Side2, n) : 0;
+  const uint32_t s2 = (FSampleCount >= start && !FSide2.Ended) ? ReadSamples(FSide2, n) : 0;
   const uint32_t used = std::max(s1, s2);
-  float* a = Side1.Floats.data();
-  const float* b = Side2.Floats.data();
-  kToFloat[Side1.Width](Side1.Samples.data(), a, used);
-  kToFloat[Side2.Width](Side2.Samples.data(), Side2.Floats.data(), used);
+  float* a = FSide1.Floats.data();
+  const float* b = FSide2.Floats.data();
+  kToFloat[FSide1.Width](FSide1.Samples.data(), a, used);
+  kToFloat[FSide2.Width](FSide2.Samples.data(), FSide2.Floats.data(), used);
   const float g1 = Gain(Volume1), g2 = Gain(Volume2);
   for (uint32_t i = 0; i < used; ++i) a[i] = (a[i] * g1 + b[i] * g2) / 2.0f;
-  kFromFloat[Side1.Width](a, Side1.Samples.data(), used);
+  kFromFloat[FSide1.Width](a, FSide1.Samples.data(), used);
   return used;
 }
 
 uint32_t TAudioMixer::ConcatenateBlock(uint32_t n) {
-  if (!Side1.Ended) {
-    const uint32_t s1 = ReadSamples(Side1, n);
+  if (!FSide1.Ended) {
+    const uint32_t s1 = ReadSamples(FSide1, n);
     if (s1 > 0) {
       // The first input's last, short block goes out alone; the second starts with the next.
-      float* a = Side1.Floats.data();
-      kToFloat[Side1.Width](Side1.Samples.data(), a, s1);
+      float* a = FSide1.Floats.data();
+      kToFloat[FSide1.Width](FSide1.Samples.data(), a, s1);
       Scale(a, s1, Gain(Volume1));
-      kFromFloat[Side1.Width](a, Side1.Samples.data(), s1);
+      kFromFloat[FSide1.Width](a, FSide1.Samples.data(), s1);
       return s1;
     }
   }
-  if (Side2.Ended) return 0;
-  const uint32_t s2 = ReadSamples(Side2, n);
-  float* b = Side2.Floats.data();
-  kToFloat[Side2.Width](Side2.Samples.data(), b, s2);
+  if (FSide2.Ended) return 0;
+  const uint32_t s2 = ReadSamples(FSide2, n);
+  float* b = FSide2.Floats.data();
+  kToFloat[FSide2.Width](FSide2.Samples.data(), b, s2);
   Scale(b, s2, Gain(Volume2));
   // Into the first input's width: the output keeps the first input's format.
-  kFromFloat[Side1.Width](b, Side1.Samples.data(), s2);
+  kFromFloat[FSide1.Width](b, FSide1.Samples.data(), s2);
   return s2;
 }

@@ -80,8 +80,8 @@ class TAudioMixer : public TAuInput {
   std::atomic<TAuInput*> FInput1{nullptr};
   std::atomic<TAuInput*> FInput2{nullptr};
   // Working state of a read, from DoStartRead to DoEndRead, touched only under DataLock.
-  TSide Side1;
-  TSide Side2;
-  int64_t SampleCount = 0;  // in a mix: samples taken from the first input, plus the silence
-                            // put in after its end while the second is not yet due
+  TSide FSide1;
+  TSide FSide2;
+  int64_t FSampleCount = 0;  // in a mix: samples taken from the first input, plus the silence
+                             // put in after its end while the second is not yet due
 };

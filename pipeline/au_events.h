@@ -18,21 +18,21 @@ template <class F>
 class TEventSlot {
  public:
   TEventSlot& operator=(F handler) {
-    std::lock_guard lock(Lock);
-    Handler = std::move(handler);
+    std::lock_guard lock(FLock);
+    FHandler = std::move(handler);
     return *this;
   }
   TEventSlot& operator=(std::nullptr_t) { return *this = F(); }
   F Get() const {
-    std::lock_guard lock(Lock);
-    return Handler;
+    std::lock_guard lock(FLock);
+    return FHandler;
   }
   explicit operator bool() const {
-    std::lock_guard lock(Lock);
-    return static_cast<bool>(Handler);
+    std::lock_guard lock(FLock);
+    return static_cast<bool>(FHandler);
   }
 
  private:
-  mutable std::mutex Lock;
-  F Handler;
+  mutable std::mutex FLock;
+  F FHandler;
 };

@@ -95,46 +95,46 @@ TAuFileStream::TAuFileStream(const std::filesystem::path& name, uint16_t mode) {
   // A regular file never blocks.
   ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
   if (!MayOpen(KeyOf(st), access, deny)) throw EAuException(SharingViolation);
-  Fd = std::move(fd);
-  RegistryId = Add(KeyOf(st), access, deny);
+  FFd = std::move(fd);
+  FRegistryId = Add(KeyOf(st), access, deny);
 }
 
 TAuFileStream::~TAuFileStream() {
-  Fd.Reset();
-  if (RegistryId != 0) share_registry::Remove(RegistryId);
+  FFd.Reset();
+  if (FRegistryId != 0) share_registry::Remove(FRegistryId);
 }
 
 int64_t TAuFileStream::Read(void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  const TIoResult result = ReadAll(Fd.Get(), buffer, static_cast<size_t>(count));
+  const TIoResult result = ReadAll(FFd.Get(), buffer, static_cast<size_t>(count));
   if (result.Error != 0) RaiseSystemError(result.Error);
   return static_cast<int64_t>(result.Done);
 }
 
 int64_t TAuFileStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  const TIoResult result = WriteAll(Fd.Get(), buffer, static_cast<size_t>(count));
+  const TIoResult result = WriteAll(FFd.Get(), buffer, static_cast<size_t>(count));
   if (result.Error != 0) RaiseSystemError(result.Error);
   return static_cast<int64_t>(result.Done);
 }
 
 int64_t TAuFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
-  const off_t position = ::lseek(Fd.Get(), static_cast<off_t>(offset), whence);
+  const off_t position = ::lseek(FFd.Get(), static_cast<off_t>(offset), whence);
   if (position < 0) RaiseSystemError(errno);
   return position;
 }
 
 int64_t TAuFileStream::Size() {
   struct stat st {};
-  if (::fstat(Fd.Get(), &st) != 0) RaiseSystemError(errno);
+  if (::fstat(FFd.Get(), &st) != 0) RaiseSystemError(errno);
   return st.st_size;
 }
 
 void TAuFileStream::SetSize(int64_t size) {
-  if (::ftruncate(Fd.Get(), static_cast<off_t>(size)) != 0) RaiseSystemError(errno);
+  if (::ftruncate(FFd.Get(), static_cast<off_t>(size)) != 0) RaiseSystemError(errno);
 }
 
 void TAuFileStream::Flush() {
-  if (::fsync(Fd.Get()) != 0) RaiseSystemError(errno);
+  if (::fsync(FFd.Get()) != 0) RaiseSystemError(errno);
 }

@@ -37,11 +37,11 @@ class TAuFileStream : public TAuStream {
   int64_t Size() override;
   void SetSize(int64_t size) override;
 
-  int Handle() const { return Fd.Get(); }
+  int Handle() const { return FFd.Get(); }
   // Forces written data to the disk.
   void Flush();
 
  private:
-  TUniqueFd Fd;
-  uint64_t RegistryId = 0;
+  TUniqueFd FFd;
+  uint64_t FRegistryId = 0;
 };

@@ -10,8 +10,8 @@
 #include "pipeline/main_thread_queue.h"
 
 TAuOutput::TAuOutput() {
-  Serial = TEventHandler::RegisterSink(this);
-  Thread = std::make_unique<TAuThread>(*this);
+  FSerial = TEventHandler::RegisterSink(this);
+  FThread = std::make_unique<TAuThread>(*this);
 }
 
 TAuOutput::~TAuOutput() {
@@ -19,38 +19,38 @@ TAuOutput::~TAuOutput() {
 }
 
 void TAuOutput::Shutdown() {
-  if (ShutDown) return;
-  ShutDown = true;
+  if (FShutDown) return;
+  FShutDown = true;
   Stop();
-  Thread->Terminate();
+  FThread->Terminate();
   TEventHandler::ReleaseSink(this);
   if (FInput != nullptr) RemoveFreeNotification(FInput);
   FInput = nullptr;
 }
 
 void TAuOutput::Run() {
-  std::lock_guard lock(Lock);
+  std::lock_guard lock(FLock);
   SetExceptionMessage({});
   if (Busy) throw EAuException("Component is Busy");
   if (FInput == nullptr) throw EAuException("Input is not assigned");
   Busy = true;
-  Thread->Wake(++RunCount);
+  FThread->Wake(++FRunCount);
 }
 
 void TAuOutput::Stop() {
   Stopped = true;
-  Thread->DeliverDone = false;
-  Thread->RunFinished = false;
-  Thread->StopRequested = true;
-  StoppedRun = RunCount.load();
+  FThread->DeliverDone = false;
+  FThread->RunFinished = false;
+  FThread->StopRequested = true;
+  FStoppedRun = FRunCount.load();
   TEventHandler& events = TEventHandler::Instance();
   events.BlockEvents(this);
   events.PurgeEvents(this);
   // The dispatcher may be waiting for this thread to run a handler; keep such calls flowing.
-  while (!Thread->Idle() && !Thread->RunFinished)
+  while (!FThread->Idle() && !FThread->RunFinished)
     main_thread_queue::WaitAndProcess(std::chrono::milliseconds(1));
   events.UnblockEvents();
-  Thread->DeliverDone = true;
+  FThread->DeliverDone = true;
 }
 
 int TAuOutput::Progress() const {
@@ -82,13 +82,17 @@ void TAuOutput::Notification(TComponent* destroyed) {
 }
 
 std::string TAuOutput::ExceptionMessage() const {
-  std::lock_guard lock(MessageLock);
+  std::lock_guard lock(FMessageLock);
   return FExceptionMessage;
 }
 
 void TAuOutput::SetExceptionMessage(std::string message) {
-  std::lock_guard lock(MessageLock);
+  std::lock_guard lock(FMessageLock);
   FExceptionMessage = std::move(message);
+}
+
+bool TAuOutput::DeliversDone() const {
+  return FThread->DeliverDone;
 }
 
 void TAuOutput::FinishRun() {

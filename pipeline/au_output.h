@@ -69,19 +69,22 @@ class TAuOutput : public TComponent {
   friend class TEventHandler;
 
   void FinishRun();
+  // Whether the worker thread is to hand out the done event of its run; false from a Stop
+  // until the stopped run has ended. Lets the dispatcher ask without knowing the thread.
+  bool DeliversDone() const;
   void SetExceptionMessage(std::string message);
 
-  int32_t LastProgress = 0;  // worker thread only; deliberately not reset between runs
+  int32_t FLastProgress = 0;  // worker thread only; deliberately not reset between runs
   bool FRunFailed = false;   // worker thread only
-  std::unique_ptr<TAuThread> Thread;
+  std::unique_ptr<TAuThread> FThread;
   TAuInput* FInput = nullptr;
-  std::mutex Lock;
-  mutable std::mutex MessageLock;
+  std::mutex FLock;
+  mutable std::mutex FMessageLock;
   std::string FExceptionMessage;
   // Runs are numbered so that a done event of a stopped run is never delivered, even when
   // the dispatcher had already taken it off the queue when Stop came.
-  std::atomic<uint64_t> RunCount{0};
-  std::atomic<uint64_t> StoppedRun{0};
-  uint64_t Serial = 0;
-  bool ShutDown = false;
+  std::atomic<uint64_t> FRunCount{0};
+  std::atomic<uint64_t> FStoppedRun{0};
+  uint64_t FSerial = 0;
+  bool FShutDown = false;
 };

@@ -11,31 +11,31 @@ void TAuStream::ReadBuffer(void* buffer, int64_t count) {
 }
 
 int64_t TAuMemoryStream::Read(void* buffer, int64_t count) {
-  const int64_t available = std::max<int64_t>(0, Size() - Pos);
+  const int64_t available = std::max<int64_t>(0, Size() - FPos);
   const int64_t n = std::clamp<int64_t>(count, 0, available);
-  if (n > 0) std::memcpy(buffer, Data.data() + Pos, static_cast<size_t>(n));
-  Pos += n;
+  if (n > 0) std::memcpy(buffer, FData.data() + FPos, static_cast<size_t>(n));
+  FPos += n;
   return n;
 }
 
 int64_t TAuMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  if (Pos + count > Size()) Data.resize(static_cast<size_t>(Pos + count));
-  std::memcpy(Data.data() + Pos, buffer, static_cast<size_t>(count));
-  Pos += count;
+  if (FPos + count > Size()) FData.resize(static_cast<size_t>(FPos + count));
+  std::memcpy(FData.data() + FPos, buffer, static_cast<size_t>(count));
+  FPos += count;
   return count;
 }
 
 int64_t TAuMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? Pos : Size();
+  const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPos : Size();
   const int64_t target = base + offset;
   if (target < 0) throw EAuException("Stream seek error");
-  Pos = target;
-  return Pos;
+  FPos = target;
+  return FPos;
 }
 
 void TAuMemoryStream::SetSize(int64_t size) {
   if (size < 0) throw EAuException("Stream size error");
-  Data.resize(static_cast<size_t>(size));
-  Pos = std::min(Pos, size);
+  FData.resize(static_cast<size_t>(size));
+  FPos = std::min(FPos, size);
 }

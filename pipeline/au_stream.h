@@ -33,17 +33,17 @@ class TAuStream {
 class TAuMemoryStream : public TAuStream {
  public:
   TAuMemoryStream() = default;
-  explicit TAuMemoryStream(std::vector<uint8_t> data) : Data(std::move(data)) {}
+  explicit TAuMemoryStream(std::vector<uint8_t> data) : FData(std::move(data)) {}
 
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-  int64_t Size() override { return static_cast<int64_t>(Data.size()); }
+  int64_t Size() override { return static_cast<int64_t>(FData.size()); }
   void SetSize(int64_t size) override;
 
-  const std::vector<uint8_t>& Bytes() const { return Data; }
+  const std::vector<uint8_t>& Bytes() const { return FData; }
 
  private:
-  std::vector<uint8_t> Data;
-  int64_t Pos = 0;
+  std::vector<uint8_t> FData;
+  int64_t FPos = 0;
 };

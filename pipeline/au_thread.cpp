@@ -6,13 +6,8 @@
 #include "pipeline/au_output.h"
 #include "pipeline/event_handler.h"
 
-void TThreadState::WaitIdleAfter(uint64_t idleCount) {
-  std::unique_lock lock(Lock);
-  Changed.wait(lock, [&] { return (Idle && IdleCount > idleCount) || Exited; });
-}
-
-TAuThread::TAuThread(TAuOutput& output) : Output(output) {
-  Worker = std::thread([this] { Execute(); });
+TAuThread::TAuThread(TAuOutput& output) : FOutput(output) {
+  FWorker = std::thread([this] { Execute(); });
   std::unique_lock lock(State->Lock);
   State->Changed.wait(lock, [&] { return State->Idle; });
 }
@@ -53,7 +48,7 @@ void TAuThread::Terminate() {
     State->Terminated = true;
   }
   State->Changed.notify_all();
-  if (Worker.joinable()) Worker.join();
+  if (FWorker.joinable()) FWorker.join();
 }
 
 bool TAuThread::WaitForWake() {
@@ -91,38 +86,41 @@ void TAuThread::DoRun() {
     runId = State->RunId;
   }
   TEventHandler& events = TEventHandler::Instance();
-  Output.FRunFailed = false;
+  FOutput.FRunFailed = false;
   try {
-    Output.PrepareOutput();
-    Output.Active = true;
+    FOutput.PrepareOutput();
+    FOutput.Active = true;
     bool more = true;
     while (more && !StopRequested) {
-      if (Output.Progress() != Output.LastProgress) {
-        Output.LastProgress = Output.Progress();
-        if (auto handler = Output.OnProgress.Get()) events.PostProgress(&Output, handler);
+      if (FOutput.Progress() != FOutput.FLastProgress) {
+        FOutput.FLastProgress = FOutput.Progress();
+        if (auto handler = FOutput.OnProgress.Get()) events.PostProgress(&FOutput, handler);
       }
-      more = Output.WriteBlock(StopRequested);
+      more = FOutput.WriteBlock(StopRequested);
     }
   } catch (const std::exception& e) {
-    Output.FRunFailed = true;
-    Output.SetExceptionMessage(e.what());
-    if (auto handler = Output.OnThreadException.Get()) events.PostThreadException(&Output, handler);
+    FOutput.FRunFailed = true;
+    FOutput.SetExceptionMessage(e.what());
+    if (auto handler = FOutput.OnThreadException.Get())
+      events.PostThreadException(&FOutput, handler);
   } catch (...) {
-    Output.FRunFailed = true;
-    Output.SetExceptionMessage("Unknown error");
-    if (auto handler = Output.OnThreadException.Get()) events.PostThreadException(&Output, handler);
+    FOutput.FRunFailed = true;
+    FOutput.SetExceptionMessage("Unknown error");
+    if (auto handler = FOutput.OnThreadException.Get())
+      events.PostThreadException(&FOutput, handler);
   }
   StopRequested = false;
   // A failure while finishing (the last write, a header patch) is a failed run like any
   // other: it is reported, never taken for success.
   try {
-    Output.FinishRun();
+    FOutput.FinishRun();
   } catch (const std::exception& e) {
-    Output.Busy = false;
-    Output.SetExceptionMessage(e.what());
-    if (auto handler = Output.OnThreadException.Get()) events.PostThreadException(&Output, handler);
+    FOutput.Busy = false;
+    FOutput.SetExceptionMessage(e.what());
+    if (auto handler = FOutput.OnThreadException.Get())
+      events.PostThreadException(&FOutput, handler);
   } catch (...) {
-    Output.Busy = false;
+    FOutput.Busy = false;
   }
-  events.PostDone(&Output, *this, runId);
+  events.PostDone(&FOutput, State, IdleCount(), runId);
 }

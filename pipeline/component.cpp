@@ -9,25 +9,25 @@ TComponent::~TComponent() {
 
 void TComponent::FreeNotification(TComponent* other) {
   if (other == nullptr || other == this) return;
-  if (std::find(FreeNotifies.begin(), FreeNotifies.end(), other) == FreeNotifies.end())
-    FreeNotifies.push_back(other);
-  auto& back = other->FreeNotifies;
+  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), other) == FFreeNotifies.end())
+    FFreeNotifies.push_back(other);
+  auto& back = other->FFreeNotifies;
   if (std::find(back.begin(), back.end(), this) == back.end()) back.push_back(this);
 }
 
 void TComponent::RemoveFreeNotification(TComponent* other) {
-  std::erase(FreeNotifies, other);
-  if (other != nullptr) std::erase(other->FreeNotifies, this);
+  std::erase(FFreeNotifies, other);
+  if (other != nullptr) std::erase(other->FFreeNotifies, this);
 }
 
 void TComponent::NotifyDestroying() {
-  if (Destroying) return;
-  Destroying = true;
+  if (FDestroying) return;
+  FDestroying = true;
   // Each notified component may remove itself from the list, so work on a copy.
-  const auto others = FreeNotifies;
+  const auto others = FFreeNotifies;
   for (TComponent* other : others) {
-    std::erase(other->FreeNotifies, this);
+    std::erase(other->FFreeNotifies, this);
     other->Notification(this);
   }
-  FreeNotifies.clear();
+  FFreeNotifies.clear();
 }

@@ -30,6 +30,6 @@ class TComponent {
   void NotifyDestroying();
 
  private:
-  std::vector<TComponent*> FreeNotifies;
-  bool Destroying = false;
+  std::vector<TComponent*> FFreeNotifies;
+  bool FDestroying = false;
 };

@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include "pipeline/au_output.h"
-#include "pipeline/au_thread.h"
 #include "pipeline/main_thread_queue.h"
 
 namespace {
@@ -58,21 +57,21 @@ bool TEventHandler::IsLive(const TEventRecord& record) {
 }
 
 TEventHandler::TEventHandler() {
-  Worker = std::thread([this] { Execute(); });
+  FWorker = std::thread([this] { Execute(); });
 }
 
 TEventHandler::~TEventHandler() {
   {
-    std::lock_guard lock(Lock);
-    Terminated = true;
-    Signalled = true;
+    std::lock_guard lock(FLock);
+    FTerminated = true;
+    FSignalled = true;
   }
-  WakeEvent.notify_all();
+  FWakeEvent.notify_all();
   // The dispatcher may be waiting for the main thread (this one) to run a handler: keep
   // running such calls until it has ended.
   auto ended = std::make_shared<std::atomic<bool>>(false);
   std::thread joiner([this, ended] {
-    Worker.join();
+    FWorker.join();
     *ended = true;
   });
   while (!*ended) main_thread_queue::WaitAndProcess(std::chrono::milliseconds(2));
@@ -81,11 +80,11 @@ TEventHandler::~TEventHandler() {
 
 void TEventHandler::PostEvent(std::unique_ptr<TEventRecord> record) {
   {
-    std::lock_guard lock(Lock);
-    if (record->Sender != BlockedSender) EventQueue.push_back(std::move(record));
-    Signalled = true;
+    std::lock_guard lock(FLock);
+    if (record->Sender != FBlockedSender) FEventQueue.push_back(std::move(record));
+    FSignalled = true;
   }
-  WakeEvent.notify_all();
+  FWakeEvent.notify_all();
 }
 
 static std::unique_ptr<TEventRecord> MakeRecord(TEventRecord::TKind kind, TAuOutput* sink) {
@@ -111,27 +110,28 @@ void TEventHandler::PostThreadException(TAuOutput* sink, TNotifyEvent handler) {
   PostEvent(std::move(record));
 }
 
-void TEventHandler::PostDone(TAuOutput* sink, TAuThread& thread, uint64_t runId) {
+void TEventHandler::PostDone(TAuOutput* sink, std::shared_ptr<TThreadState> thread,
+                             uint64_t idleCount, uint64_t runId) {
   auto record = MakeRecord(TEventRecord::ekDone, sink);
-  record->Thread = thread.State;
-  record->IdleCount = thread.IdleCount();
+  record->Thread = std::move(thread);
+  record->IdleCount = idleCount;
   record->RunId = runId;
   PostEvent(std::move(record));
 }
 
 void TEventHandler::PurgeEvents(TAuOutput* sink) {
-  std::lock_guard lock(Lock);
-  std::erase_if(EventQueue, [&](const auto& record) { return record->Sender == sink; });
+  std::lock_guard lock(FLock);
+  std::erase_if(FEventQueue, [&](const auto& record) { return record->Sender == sink; });
 }
 
 void TEventHandler::BlockEvents(TAuOutput* sink) {
-  std::lock_guard lock(Lock);
-  BlockedSender = sink;
+  std::lock_guard lock(FLock);
+  FBlockedSender = sink;
 }
 
 void TEventHandler::UnblockEvents() {
-  std::lock_guard lock(Lock);
-  BlockedSender = nullptr;
+  std::lock_guard lock(FLock);
+  FBlockedSender = nullptr;
 }
 
 void TEventHandler::Execute() {
@@ -139,10 +139,10 @@ void TEventHandler::Execute() {
     for (;;) {
       std::unique_ptr<TEventRecord> record;
       {
-        std::lock_guard lock(Lock);
-        if (Terminated || EventQueue.empty()) break;
-        record = std::move(EventQueue.front());
-        EventQueue.pop_front();
+        std::lock_guard lock(FLock);
+        if (FTerminated || FEventQueue.empty()) break;
+        record = std::move(FEventQueue.front());
+        FEventQueue.pop_front();
       }
       try {
         Deliver(*record);
@@ -150,11 +150,11 @@ void TEventHandler::Execute() {
         // A handler's own failure must not end the dispatcher of every sink.
       }
     }
-    std::unique_lock lock(Lock);
-    if (Terminated) return;
-    WakeEvent.wait_for(lock, std::chrono::milliseconds(100), [&] { return Signalled; });
-    Signalled = false;
-    if (Terminated) return;
+    std::unique_lock lock(FLock);
+    if (FTerminated) return;
+    FWakeEvent.wait_for(lock, std::chrono::milliseconds(100), [&] { return FSignalled; });
+    FSignalled = false;
+    if (FTerminated) return;
   }
 }
 
@@ -175,10 +175,10 @@ void TEventHandler::DeliverDoneOnMainThread(TEventRecord& record) {
   // until its handler returns.
   if (!IsLive(record)) return;
   TAuOutput* sink = record.Sender;
-  if (record.RunId == sink->RunCount) sink->Busy = false;  // unless a new run has begun
+  if (record.RunId == sink->FRunCount) sink->Busy = false;  // unless a new run has begun
   PurgeEvents(sink);
   auto handler = sink->OnDone.Get();
-  if (!handler || !sink->Thread->DeliverDone || record.RunId <= sink->StoppedRun) return;
+  if (!handler || !sink->DeliversDone() || record.RunId <= sink->FStoppedRun) return;
   record.Handler = handler;
   handler(sink);
 }

@@ -10,10 +10,9 @@
 #include <unordered_map>
 
 #include "pipeline/au_events.h"
+#include "pipeline/thread_state.h"
 
 class TAuOutput;
-class TAuThread;
-struct TThreadState;
 
 // One event record: progress, done or thread exception of one sink.
 struct TEventRecord {
@@ -42,7 +41,10 @@ class TEventHandler {
 
   void PostProgress(TAuOutput* sink, TNotifyEvent handler);
   void PostThreadException(TAuOutput* sink, TNotifyEvent handler);
-  void PostDone(TAuOutput* sink, TAuThread& thread, uint64_t runId);
+  // `thread` is the posting thread's state and `idleCount` its idle count at posting time:
+  // the dispatcher waits on them for the thread to be idle again, even if the sink is gone.
+  void PostDone(TAuOutput* sink, std::shared_ptr<TThreadState> thread, uint64_t idleCount,
+                uint64_t runId);
 
   // Drops every queued event of `sink`.
   void PurgeEvents(TAuOutput* sink);
@@ -62,11 +64,11 @@ class TEventHandler {
   static bool IsLive(const TEventRecord& record);
   void DeliverDoneOnMainThread(TEventRecord& record);
 
-  std::mutex Lock;
-  std::condition_variable WakeEvent;
-  bool Signalled = false;
-  bool Terminated = false;
-  std::deque<std::unique_ptr<TEventRecord>> EventQueue;
-  TAuOutput* BlockedSender = nullptr;
-  std::thread Worker;
+  std::mutex FLock;
+  std::condition_variable FWakeEvent;
+  bool FSignalled = false;
+  bool FTerminated = false;
+  std::deque<std::unique_ptr<TEventRecord>> FEventQueue;
+  TAuOutput* FBlockedSender = nullptr;
+  std::thread FWorker;
 };

@@ -6,8 +6,8 @@
 #include <cerrno>
 
 void TUniqueFd::Reset(int fd) {
-  if (Fd >= 0) ::close(Fd);
-  Fd = fd;
+  if (FFd >= 0) ::close(FFd);
+  FFd = fd;
 }
 
 namespace {

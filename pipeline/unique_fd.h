@@ -12,23 +12,23 @@ class TUniqueFd {
  public:
   TUniqueFd() = default;
   // Takes ownership of `fd`; -1 gives the empty owner.
-  explicit TUniqueFd(int fd) : Fd(fd) {}
+  explicit TUniqueFd(int fd) : FFd(fd) {}
   ~TUniqueFd() { Reset(); }
-  TUniqueFd(TUniqueFd&& other) noexcept : Fd(std::exchange(other.Fd, -1)) {}
+  TUniqueFd(TUniqueFd&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
   TUniqueFd& operator=(TUniqueFd&& other) noexcept {
-    if (this != &other) Reset(std::exchange(other.Fd, -1));
+    if (this != &other) Reset(std::exchange(other.FFd, -1));
     return *this;
   }
   TUniqueFd(const TUniqueFd&) = delete;
   TUniqueFd& operator=(const TUniqueFd&) = delete;
 
-  int Get() const { return Fd; }
-  explicit operator bool() const { return Fd >= 0; }
+  int Get() const { return FFd; }
+  explicit operator bool() const { return FFd >= 0; }
   // Closes the descriptor held and takes `fd` instead.
   void Reset(int fd = -1);
 
  private:
-  int Fd = -1;
+  int FFd = -1;
 };
 
 // What a whole read or write did: the bytes moved, and the error number when it stopped on

@@ -47,22 +47,22 @@ bool KnownFormat(int format) {
 class TPcmWriter {
  public:
   TPcmWriter(std::span<uint8_t> out, uint32_t rate, uint16_t channels)
-      : Out(out), Rate(rate), Channels(channels) {}
+      : FOut(out), FRate(rate), FChannels(channels) {}
 
-  bool Full() const { return Out.size() - Used < 2u * Channels; }
+  bool Full() const { return FOut.size() - Used < 2u * FChannels; }
   uint32_t Used = 0;
   uint64_t Frames = 0;
 
   void Add(const AVFrame& f) {
     const int have = f.ch_layout.nb_channels;
-    if (static_cast<uint32_t>(f.sample_rate) != Rate || have < 1 || !KnownFormat(f.format)) {
+    if (static_cast<uint32_t>(f.sample_rate) != FRate || have < 1 || !KnownFormat(f.format)) {
       return;
     }
     ++Frames;
     for (int i = 0; i < f.nb_samples && !Full(); ++i) {
       const float first = SampleAt(f, 0, i);
       const float second = have > 1 ? SampleAt(f, 1, i) : first;
-      if (Channels == 1) {
+      if (FChannels == 1) {
         Put(have > 1 ? FloatToS16((first + second) * 0.5f) : PcmOf(f, 0, i));
       } else {
         Put(PcmOf(f, 0, i));
@@ -83,14 +83,14 @@ class TPcmWriter {
     return FloatToS16(SampleAt(f, c, i));
   }
   void Put(int16_t s) {
-    Out[Used] = static_cast<uint8_t>(s);
-    Out[Used + 1] = static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8);
+    FOut[Used] = static_cast<uint8_t>(s);
+    FOut[Used + 1] = static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8);
     Used += 2;
   }
 
-  std::span<uint8_t> Out;
-  uint32_t Rate;
-  uint16_t Channels;
+  std::span<uint8_t> FOut;
+  uint32_t FRate;
+  uint16_t FChannels;
 };
 
 class TMp3Decoder {

@@ -19,7 +19,7 @@ class TAsfPacketSource final : public TMediaPacketSource {
   AVRational TimeBase() const override;
   bool Next(AVPacket& packet) override;
   int64_t RawPosition(int64_t pts) const override;
-  bool SeeksExactly() const override { return Exact && Grid > 1; }
+  bool SeeksExactly() const override { return FExact && FGrid > 1; }
   bool SeekBefore(int64_t raw) override;
   bool Rewind() override;
 
@@ -27,14 +27,14 @@ class TAsfPacketSource final : public TMediaPacketSource {
   bool ReadOwn(AVPacket& packet);
   bool Peek();
 
-  AVFormatContext& Format;
-  int StreamIndex;
-  int Rate;
-  int Grid;
-  bool Exact;
-  int64_t FirstPts = 0;
-  TAvPacketPtr Pending;
-  bool HasPending = false;
+  AVFormatContext& FFormat;
+  int FStreamIndex;
+  int FRate;
+  int FGrid;
+  bool FExact;
+  int64_t FFirstPts = 0;
+  TAvPacketPtr FPending;
+  bool FHasPending = false;
 };
 
 }  // namespace trimora::media

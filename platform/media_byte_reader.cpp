@@ -6,22 +6,22 @@
 
 namespace trimora::media {
 
-TMediaByteReader::TMediaByteReader(IMediaStream& stream) : Stream(stream), Buffer(kWindow) {
+TMediaByteReader::TMediaByteReader(IMediaStream& stream) : FStream(stream), FBuffer(kWindow) {
   uint64_t size = 0;
-  if (Succeeded(Stream.Stat(size)) && size <= static_cast<uint64_t>(INT64_MAX))
-    StreamSize = static_cast<int64_t>(size);
+  if (Succeeded(FStream.Stat(size)) && size <= static_cast<uint64_t>(INT64_MAX))
+    FStreamSize = static_cast<int64_t>(size);
 }
 
 void TMediaByteReader::Fill(int64_t offset) {
-  BufferOffset = offset;
-  BufferLength = 0;
+  FBufferOffset = offset;
+  FBufferLength = 0;
   uint64_t position = 0;
-  if (offset < 0 || !Succeeded(Stream.Seek(offset, TMediaSeekOrigin::Begin, position))) return;
-  while (BufferLength < Buffer.size()) {
+  if (offset < 0 || !Succeeded(FStream.Seek(offset, TMediaSeekOrigin::Begin, position))) return;
+  while (FBufferLength < FBuffer.size()) {
     uint32_t got = 0;
-    const auto want = static_cast<uint32_t>(Buffer.size() - BufferLength);
-    if (!Succeeded(Stream.Read(Buffer.data() + BufferLength, want, got)) || got == 0) break;
-    BufferLength += std::min<size_t>(got, want);
+    const auto want = static_cast<uint32_t>(FBuffer.size() - FBufferLength);
+    if (!Succeeded(FStream.Read(FBuffer.data() + FBufferLength, want, got)) || got == 0) break;
+    FBufferLength += std::min<size_t>(got, want);
   }
 }
 
@@ -29,16 +29,16 @@ std::span<const uint8_t> TMediaByteReader::Peek(int64_t offset, size_t count) {
   count = std::min(count, kWindow);
   if (offset < 0) return {};
   const bool inside =
-      offset >= BufferOffset &&
-      offset + static_cast<int64_t>(count) <= BufferOffset + static_cast<int64_t>(BufferLength);
+      offset >= FBufferOffset &&
+      offset + static_cast<int64_t>(count) <= FBufferOffset + static_cast<int64_t>(FBufferLength);
   // Refill unless the window already holds the bytes, or holds everything up to the end.
-  const bool atEnd = StreamSize >= 0 && offset >= BufferOffset &&
-                     BufferOffset + static_cast<int64_t>(BufferLength) == StreamSize;
+  const bool atEnd = FStreamSize >= 0 && offset >= FBufferOffset &&
+                     FBufferOffset + static_cast<int64_t>(FBufferLength) == FStreamSize;
   if (!inside && !atEnd) Fill(offset);
-  if (offset < BufferOffset) return {};
-  const auto skip = static_cast<size_t>(offset - BufferOffset);
-  if (skip >= BufferLength) return {};
-  return {Buffer.data() + skip, std::min(count, BufferLength - skip)};
+  if (offset < FBufferOffset) return {};
+  const auto skip = static_cast<size_t>(offset - FBufferOffset);
+  if (skip >= FBufferLength) return {};
+  return {FBuffer.data() + skip, std::min(count, FBufferLength - skip)};
 }
 
 size_t TMediaByteReader::ReadAt(int64_t offset, std::span<uint8_t> dest) {

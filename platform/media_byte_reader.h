@@ -20,7 +20,7 @@ class TMediaByteReader {
   explicit TMediaByteReader(IMediaStream& stream);
 
   // The stream's size, or -1 when the stream cannot tell.
-  int64_t Size() const { return StreamSize; }
+  int64_t Size() const { return FStreamSize; }
   // Up to `count` (at most kWindow) bytes at `offset`; shorter at the end of the stream or
   // on a read error. Valid until the next call.
   std::span<const uint8_t> Peek(int64_t offset, size_t count);
@@ -30,11 +30,11 @@ class TMediaByteReader {
  private:
   void Fill(int64_t offset);
 
-  IMediaStream& Stream;
-  int64_t StreamSize = -1;
-  std::vector<uint8_t> Buffer;
-  int64_t BufferOffset = 0;
-  size_t BufferLength = 0;
+  IMediaStream& FStream;
+  int64_t FStreamSize = -1;
+  std::vector<uint8_t> FBuffer;
+  int64_t FBufferOffset = 0;
+  size_t FBufferLength = 0;
 };
 
 }  // namespace trimora::media

@@ -27,39 +27,39 @@ void UsableLayout(const AVChannelLayout& given, AVChannelLayout& layout) {
 }  // namespace
 
 TMediaConverter::TMediaConverter(int channels, int bitsPerSample)
-    : Channels(channels), Bits(bitsPerSample) {}
+    : FChannels(channels), FBits(bitsPerSample) {}
 
 TMediaConverter::~TMediaConverter() {
-  av_channel_layout_uninit(&InLayout);
+  av_channel_layout_uninit(&FInLayout);
 }
 
 bool TMediaConverter::Prepare(const AVFrame& frame) {
-  if (Swr && frame.format == InFormat && frame.sample_rate == InRate &&
-      av_channel_layout_compare(&frame.ch_layout, &InLayout) == 0)
+  if (FSwr && frame.format == FInFormat && frame.sample_rate == FInRate &&
+      av_channel_layout_compare(&frame.ch_layout, &FInLayout) == 0)
     return true;
-  Swr.reset();
-  av_channel_layout_uninit(&InLayout);
-  if (av_channel_layout_copy(&InLayout, &frame.ch_layout) < 0) return false;
-  InFormat = frame.format;
-  InRate = frame.sample_rate;
+  FSwr.reset();
+  av_channel_layout_uninit(&FInLayout);
+  if (av_channel_layout_copy(&FInLayout, &frame.ch_layout) < 0) return false;
+  FInFormat = frame.format;
+  FInRate = frame.sample_rate;
   if (frame.ch_layout.nb_channels <= 0 || frame.sample_rate <= 0) return false;
 
   AVChannelLayout in{};
   AVChannelLayout out{};
   UsableLayout(frame.ch_layout, in);
-  if (Channels == in.nb_channels)
+  if (FChannels == in.nb_channels)
     av_channel_layout_copy(&out, &in);
   else
-    av_channel_layout_default(&out, Channels);
+    av_channel_layout_default(&out, FChannels);
   SwrContext* swr = nullptr;
   const int made =
-      swr_alloc_set_opts2(&swr, &out, OutputFormat(Bits), frame.sample_rate, &in,
+      swr_alloc_set_opts2(&swr, &out, OutputFormat(FBits), frame.sample_rate, &in,
                           static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
   av_channel_layout_uninit(&in);
   av_channel_layout_uninit(&out);
-  Swr.reset(swr);
-  if (made < 0 || swr_init(Swr.get()) < 0) {
-    Swr.reset();
+  FSwr.reset(swr);
+  if (made < 0 || swr_init(FSwr.get()) < 0) {
+    FSwr.reset();
     return false;
   }
   return true;
@@ -72,21 +72,21 @@ bool TMediaConverter::Convert(const AVFrame& frame, int first, int count,
   const int sampleBytes = av_get_bytes_per_sample(format);
   const int inChannels = frame.ch_layout.nb_channels;
   const bool planar = av_sample_fmt_is_planar(format) != 0;
-  Planes.assign(planar ? static_cast<size_t>(inChannels) : 1, nullptr);
-  for (size_t p = 0; p < Planes.size(); ++p)
-    Planes[p] = frame.extended_data[p] +
-                static_cast<ptrdiff_t>(first) * sampleBytes * (planar ? 1 : inChannels);
+  FPlanes.assign(planar ? static_cast<size_t>(inChannels) : 1, nullptr);
+  for (size_t p = 0; p < FPlanes.size(); ++p)
+    FPlanes[p] = frame.extended_data[p] +
+                 static_cast<ptrdiff_t>(first) * sampleBytes * (planar ? 1 : inChannels);
 
-  const size_t samples = static_cast<size_t>(count) * static_cast<size_t>(Channels);
-  std::vector<uint8_t>& target = Bits == 24 ? Staging : out;
-  target.resize(samples * static_cast<size_t>(Bits == 24 ? 4 : Bits / 8));
+  const size_t samples = static_cast<size_t>(count) * static_cast<size_t>(FChannels);
+  std::vector<uint8_t>& target = FBits == 24 ? FStaging : out;
+  target.resize(samples * static_cast<size_t>(FBits == 24 ? 4 : FBits / 8));
   uint8_t* dest = target.data();
-  if (swr_convert(Swr.get(), &dest, count, Planes.data(), count) != count) return false;
-  if (Bits == 24) {
+  if (swr_convert(FSwr.get(), &dest, count, FPlanes.data(), count) != count) return false;
+  if (FBits == 24) {
     // Little-endian 32-bit samples keep their top three bytes.
     out.resize(samples * 3);
     for (size_t i = 0; i < samples; ++i)
-      for (size_t b = 0; b < 3; ++b) out[i * 3 + b] = Staging[i * 4 + 1 + b];
+      for (size_t b = 0; b < 3; ++b) out[i * 3 + b] = FStaging[i * 4 + 1 + b];
   }
   return true;
 }

@@ -25,14 +25,14 @@ class TMediaConverter {
  private:
   bool Prepare(const AVFrame& frame);
 
-  int Channels;
-  int Bits;
-  TSwrPtr Swr;
-  int InFormat = -1;
-  int InRate = 0;
-  AVChannelLayout InLayout{};
-  std::vector<uint8_t> Staging;  // 32-bit samples on their way to 24 bits
-  std::vector<const uint8_t*> Planes;
+  int FChannels;
+  int FBits;
+  TSwrPtr FSwr;
+  int FInFormat = -1;
+  int FInRate = 0;
+  AVChannelLayout FInLayout{};
+  std::vector<uint8_t> FStaging;  // 32-bit samples on their way to 24 bits
+  std::vector<const uint8_t*> FPlanes;
 };
 
 }  // namespace trimora::media

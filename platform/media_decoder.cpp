@@ -17,25 +17,25 @@ constexpr int64_t kDecodeOnLimit = 1;
 TMediaDecoder::TMediaDecoder(TCodecMaker makeCodec, std::unique_ptr<TMediaPacketSource> source,
                              TMediaTimeline timeline, int sampleRate, int channels,
                              int bitsPerSample)
-    : MakeCodec(std::move(makeCodec)),
-      Codec(MakeCodec()),
-      Source(std::move(source)),
-      Line(timeline),
-      Rate(sampleRate),
-      Converter(std::make_unique<TMediaConverter>(channels, bitsPerSample)),
-      Packet(av_packet_alloc()),
-      Frame(av_frame_alloc()) {}
+    : FMakeCodec(std::move(makeCodec)),
+      FCodec(FMakeCodec()),
+      FSource(std::move(source)),
+      FLine(timeline),
+      FRate(sampleRate),
+      FConverter(std::make_unique<TMediaConverter>(channels, bitsPerSample)),
+      FPacket(av_packet_alloc()),
+      FFrame(av_frame_alloc()) {}
 
 bool TMediaDecoder::Decode() {
-  if (Held) av_frame_unref(Frame.get());
-  Held = false;
+  if (FHeld) av_frame_unref(FFrame.get());
+  FHeld = false;
   int errors = 0;
-  while (!Ended) {
-    const int received = avcodec_receive_frame(Codec.get(), Frame.get());
+  while (!FEnded) {
+    const int received = avcodec_receive_frame(FCodec.get(), FFrame.get());
     if (received == 0) {
-      FrameRaw = Frame->pts != AV_NOPTS_VALUE ? Source->RawPosition(Frame->pts) : NextRaw;
-      NextRaw = FrameRaw + Frame->nb_samples;
-      Held = true;
+      FFrameRaw = FFrame->pts != AV_NOPTS_VALUE ? FSource->RawPosition(FFrame->pts) : FNextRaw;
+      FNextRaw = FFrameRaw + FFrame->nb_samples;
+      FHeld = true;
       return true;
     }
     if (received == AVERROR_EOF) break;
@@ -43,67 +43,67 @@ bool TMediaDecoder::Decode() {
       if (++errors > kMaxErrorsInRow) break;
       continue;
     }
-    if (Draining) break;
-    if (Source->Next(*Packet)) {
-      const int sent = avcodec_send_packet(Codec.get(), Packet.get());
-      av_packet_unref(Packet.get());
+    if (FDraining) break;
+    if (FSource->Next(*FPacket)) {
+      const int sent = avcodec_send_packet(FCodec.get(), FPacket.get());
+      av_packet_unref(FPacket.get());
       if (sent < 0 && ++errors > kMaxErrorsInRow) break;
     } else {
-      avcodec_send_packet(Codec.get(), nullptr);
-      Draining = true;
+      avcodec_send_packet(FCodec.get(), nullptr);
+      FDraining = true;
     }
   }
-  Ended = true;
+  FEnded = true;
   return false;
 }
 
 void TMediaDecoder::Prime() {
-  if (Primed) return;
-  Primed = true;
+  if (FPrimed) return;
+  FPrimed = true;
   // The decoder's own start-up drop shows as the raw position of its first frame.
   if (Decode()) {
-    Line.Leading += FrameRaw;
-    Line.DiscardBegin += FrameRaw;
-    Line.DiscardEnd += FrameRaw;
+    FLine.Leading += FFrameRaw;
+    FLine.DiscardBegin += FFrameRaw;
+    FLine.DiscardEnd += FFrameRaw;
     TakePiece();
   }
 }
 
 // Works out which samples of the held frame a straight decode keeps and the range wants.
 void TMediaDecoder::TakePiece() {
-  int64_t lo = std::max(FrameRaw, Line.Leading);
-  int64_t hi = FrameRaw + Frame->nb_samples;
-  const int64_t windowBegin = std::max(Line.DiscardBegin, Line.Leading);
-  if (Line.DiscardEnd > windowBegin && lo < Line.DiscardEnd && hi > windowBegin) {
+  int64_t lo = std::max(FFrameRaw, FLine.Leading);
+  int64_t hi = FFrameRaw + FFrame->nb_samples;
+  const int64_t windowBegin = std::max(FLine.DiscardBegin, FLine.Leading);
+  if (FLine.DiscardEnd > windowBegin && lo < FLine.DiscardEnd && hi > windowBegin) {
     // A frame ends where the discarded stretch ends, so what is kept lies before it.
     if (lo >= windowBegin)
       lo = hi;
     else
       hi = windowBegin;
   }
-  lo = std::max(lo, Line.ToRaw(Want));
-  if (End >= 0) hi = std::min(hi, Line.ToRaw(End));
+  lo = std::max(lo, FLine.ToRaw(FWant));
+  if (FEnd >= 0) hi = std::min(hi, FLine.ToRaw(FEnd));
   if (hi <= lo) {
-    PieceFirst = PieceCount = 0;
+    FPieceFirst = FPieceCount = 0;
     return;
   }
-  PieceFirst = static_cast<int>(lo - FrameRaw);
-  PieceCount = static_cast<int>(hi - lo);
+  FPieceFirst = static_cast<int>(lo - FFrameRaw);
+  FPieceCount = static_cast<int>(hi - lo);
 }
 
 TMediaResult TMediaDecoder::Next(TMediaSample& sample) {
   if (!Valid()) return TMediaResult::Fail;
   Prime();
   for (;;) {
-    if (Held && PieceCount > 0) {
-      const int64_t index = Line.ToIndex(FrameRaw + PieceFirst);
-      const bool converted = Converter->Convert(*Frame, PieceFirst, PieceCount, sample.Bytes);
-      sample.Time = av_rescale(index, 10000000, Rate);
-      sample.Duration = av_rescale(PieceCount, 10000000, Rate);
-      PieceCount = 0;
+    if (FHeld && FPieceCount > 0) {
+      const int64_t index = FLine.ToIndex(FFrameRaw + FPieceFirst);
+      const bool converted = FConverter->Convert(*FFrame, FPieceFirst, FPieceCount, sample.Bytes);
+      sample.Time = av_rescale(index, 10000000, FRate);
+      sample.Duration = av_rescale(FPieceCount, 10000000, FRate);
+      FPieceCount = 0;
       return converted ? TMediaResult::Ok : TMediaResult::Fail;
     }
-    if (Held && End >= 0 && FrameRaw + Frame->nb_samples >= Line.ToRaw(End))
+    if (FHeld && FEnd >= 0 && FFrameRaw + FFrame->nb_samples >= FLine.ToRaw(FEnd))
       return TMediaResult::NoMoreSamples;
     if (!Decode()) return TMediaResult::NoMoreSamples;
     TakePiece();
@@ -113,33 +113,33 @@ TMediaResult TMediaDecoder::Next(TMediaSample& sample) {
 TMediaResult TMediaDecoder::Seek(int64_t index, int64_t end) {
   if (!Valid()) return TMediaResult::Fail;
   Prime();
-  Want = std::max<int64_t>(0, index);
-  End = end;
-  const int64_t raw = Line.ToRaw(Want);
-  const int64_t current = Held ? FrameRaw : NextRaw;
-  const bool ahead = !Ended && raw >= current && raw >= ExactFrom;
-  if (ahead && (!Source->SeeksExactly() || raw - current <= kDecodeOnLimit * Rate)) {
-    if (Held) TakePiece();  // the held frame may already hold the target
+  FWant = std::max<int64_t>(0, index);
+  FEnd = end;
+  const int64_t raw = FLine.ToRaw(FWant);
+  const int64_t current = FHeld ? FFrameRaw : FNextRaw;
+  const bool ahead = !FEnded && raw >= current && raw >= FExactFrom;
+  if (ahead && (!FSource->SeeksExactly() || raw - current <= kDecodeOnLimit * FRate)) {
+    if (FHeld) TakePiece();  // the held frame may already hold the target
     return TMediaResult::Ok;
   }
-  if (Held) av_frame_unref(Frame.get());
-  Held = false;
-  Ended = false;
-  Draining = false;
-  if (Source->SeeksExactly() && Source->SeekBefore(raw)) {
-    avcodec_flush_buffers(Codec.get());
-    ExactFrom = raw;
+  if (FHeld) av_frame_unref(FFrame.get());
+  FHeld = false;
+  FEnded = false;
+  FDraining = false;
+  if (FSource->SeeksExactly() && FSource->SeekBefore(raw)) {
+    avcodec_flush_buffers(FCodec.get());
+    FExactFrom = raw;
     return TMediaResult::Ok;
   }
   // From the start with a fresh decoder, exactly as the straight decode began.
-  ExactFrom = 0;
-  if (!Source->Rewind()) {
-    Ended = true;
+  FExactFrom = 0;
+  if (!FSource->Rewind()) {
+    FEnded = true;
     return TMediaResult::Fail;
   }
-  Codec = MakeCodec();
-  NextRaw = 0;
-  return Codec ? TMediaResult::Ok : TMediaResult::Fail;
+  FCodec = FMakeCodec();
+  FNextRaw = 0;
+  return FCodec ? TMediaResult::Ok : TMediaResult::Fail;
 }
 
 }  // namespace trimora::media
@@ -147,7 +147,7 @@ TMediaResult TMediaDecoder::Seek(int64_t index, int64_t end) {
 namespace trimora::media {
 
 void TMediaDecoder::SetFormat(int channels, int bitsPerSample) {
-  Converter = std::make_unique<TMediaConverter>(channels, bitsPerSample);
+  FConverter = std::make_unique<TMediaConverter>(channels, bitsPerSample);
 }
 
 }  // namespace trimora::media

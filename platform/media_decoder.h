@@ -32,7 +32,7 @@ class TMediaDecoder {
                 TMediaTimeline timeline, int sampleRate, int channels, int bitsPerSample);
 
   // False when no decoder could be opened.
-  bool Valid() const { return Codec != nullptr && Frame != nullptr && Packet != nullptr; }
+  bool Valid() const { return FCodec != nullptr && FFrame != nullptr && FPacket != nullptr; }
   // The next piece of PCM, at most one decoded frame; NoMoreSamples at the end of the data
   // or of the range.
   TMediaResult Next(TMediaSample& sample);
@@ -41,33 +41,33 @@ class TMediaDecoder {
   // Changes the PCM format of the samples from the next one on.
   void SetFormat(int channels, int bitsPerSample);
   // Where the straight decode's sample 0 lies in the decoder's raw output (after Prime).
-  const TMediaTimeline& Timeline() const { return Line; }
+  const TMediaTimeline& Timeline() const { return FLine; }
 
  private:
   void Prime();
   bool Decode();
   void TakePiece();
 
-  TCodecMaker MakeCodec;
-  TAvCodecPtr Codec;
-  std::unique_ptr<TMediaPacketSource> Source;
-  TMediaTimeline Line;
-  int Rate;
-  std::unique_ptr<TMediaConverter> Converter;
-  TAvPacketPtr Packet;
-  TAvFramePtr Frame;
+  TCodecMaker FMakeCodec;
+  TAvCodecPtr FCodec;
+  std::unique_ptr<TMediaPacketSource> FSource;
+  TMediaTimeline FLine;
+  int FRate;
+  std::unique_ptr<TMediaConverter> FConverter;
+  TAvPacketPtr FPacket;
+  TAvFramePtr FFrame;
 
-  bool Primed = false;
-  bool Draining = false;
-  bool Ended = false;
-  bool Held = false;  // Frame holds samples not handed out yet
-  int64_t FrameRaw = 0;
-  int64_t NextRaw = 0;
-  int PieceFirst = 0;  // the part of Frame to hand out
-  int PieceCount = 0;
-  int64_t Want = 0;  // first index to deliver
-  int64_t End = -1;
-  int64_t ExactFrom = 0;  // raw position from which the output is that of a straight decode
+  bool FPrimed = false;
+  bool FDraining = false;
+  bool FEnded = false;
+  bool FHeld = false;  // Frame holds samples not handed out yet
+  int64_t FFrameRaw = 0;
+  int64_t FNextRaw = 0;
+  int FPieceFirst = 0;  // the part of Frame to hand out
+  int FPieceCount = 0;
+  int64_t FWant = 0;  // first index to deliver
+  int64_t FEnd = -1;
+  int64_t FExactFrom = 0;  // raw position from which the output is that of a straight decode
 };
 
 }  // namespace trimora::media

@@ -22,18 +22,18 @@ constexpr int64_t kDecoderDroppedFrames = 2;
 int TMediaEncoder::WritePacket(void* opaque, uint8_t* buffer, int size) noexcept try {
   auto* self = static_cast<TMediaEncoder*>(opaque);
   // The muxer writes the header at the start, and once more there when it knows the sizes.
-  if (self->Position == 0 && size > 0)
+  if (self->FPosition == 0 && size > 0)
     MoveDescriptionIntoContentDescription(std::span(buffer, static_cast<size_t>(size)));
   uint32_t written = 0;
-  if (size < 0 || !Succeeded(self->Stream->Write(buffer, static_cast<uint32_t>(size), written)) ||
+  if (size < 0 || !Succeeded(self->FStream->Write(buffer, static_cast<uint32_t>(size), written)) ||
       written != static_cast<uint32_t>(size)) {
-    self->WriteFailed = true;
+    self->FWriteFailed = true;
     return AVERROR(EIO);
   }
-  self->Position += size;
+  self->FPosition += size;
   return size;
 } catch (...) {
-  static_cast<TMediaEncoder*>(opaque)->WriteFailed = true;
+  static_cast<TMediaEncoder*>(opaque)->FWriteFailed = true;
   return AVERROR(EIO);
 }
 
@@ -43,8 +43,8 @@ int64_t TMediaEncoder::SeekPacket(void* opaque, int64_t offset, int whence) noex
   TMediaSeekOrigin origin = TMediaSeekOrigin::Begin;
   if (!MediaSeekOrigin(whence, origin)) return AVERROR(EINVAL);
   uint64_t position = 0;
-  if (!Succeeded(self->Stream->Seek(offset, origin, position))) return AVERROR(EIO);
-  self->Position = static_cast<int64_t>(position);
+  if (!Succeeded(self->FStream->Seek(offset, origin, position))) return AVERROR(EIO);
+  self->FPosition = static_cast<int64_t>(position);
   return static_cast<int64_t>(position);
 } catch (...) {
   return AVERROR(EIO);
@@ -55,21 +55,21 @@ TMediaEncoder::~TMediaEncoder() = default;
 std::unique_ptr<TMediaEncoder> TMediaEncoder::Start(const TEncoderSetup& setup,
                                                     IMediaWriteStream& stream) {
   auto encoder = std::make_unique<TMediaEncoder>();
-  encoder->Stream = &stream;
+  encoder->FStream = &stream;
   AVFormatContext* output = nullptr;
   if (avformat_alloc_output_context2(&output, nullptr, "asf", nullptr) < 0) return nullptr;
-  encoder->Output.reset(output);
+  encoder->FOutput.reset(output);
 
   auto* buffer = static_cast<unsigned char*>(av_malloc(kAvioBufferSize));
   if (buffer == nullptr) return nullptr;
   const bool live = !stream.Seekable();
-  encoder->Avio.reset(avio_alloc_context(buffer, kAvioBufferSize, 1, encoder.get(), nullptr,
-                                         WritePacket, live ? nullptr : SeekPacket));
-  if (!encoder->Avio) {
+  encoder->FAvio.reset(avio_alloc_context(buffer, kAvioBufferSize, 1, encoder.get(), nullptr,
+                                          WritePacket, live ? nullptr : SeekPacket));
+  if (!encoder->FAvio) {
     av_free(buffer);
     return nullptr;
   }
-  output->pb = encoder->Avio.get();
+  output->pb = encoder->FAvio.get();
   output->flags |= AVFMT_FLAG_CUSTOM_IO;
   // Live listeners get each packet as it is made, not when the I/O buffer fills.
   if (live) output->flush_packets = 1;
@@ -77,67 +77,69 @@ std::unique_ptr<TMediaEncoder> TMediaEncoder::Start(const TEncoderSetup& setup,
   // lie before it, inside the file's preroll.
   output->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
 
-  encoder->Codec =
+  encoder->FCodec =
       TEncoderLanes::Make(setup, output->oformat->flags & AVFMT_GLOBALHEADER, setup.Lanes);
-  if (!encoder->Codec) return nullptr;
-  encoder->FrameSize = encoder->Codec->FrameSize();
+  if (!encoder->FCodec) return nullptr;
+  encoder->FFrameSize = encoder->FCodec->FrameSize();
   AVStream* avStream = avformat_new_stream(output, nullptr);
   if (avStream == nullptr ||
-      avcodec_parameters_from_context(avStream->codecpar, &encoder->Codec->Codec()) < 0)
+      avcodec_parameters_from_context(avStream->codecpar, &encoder->FCodec->Codec()) < 0)
     return nullptr;
   avStream->time_base = {1, setup.Rate};
   for (const auto& [key, value] : setup.Metadata)
     av_dict_set(&output->metadata, key.c_str(), value.c_str(), 0);
 
-  encoder->Pcm = TMediaPcmInput::Make(setup.Input, setup.Rate, setup.Channels);
-  encoder->Held.reset(av_packet_alloc());
-  if (!encoder->Pcm || !encoder->Held) return nullptr;
-  if (avformat_write_header(output, nullptr) < 0 || encoder->WriteFailed) return nullptr;
-  if (live) avio_flush(encoder->Avio.get());
+  encoder->FPcm = TMediaPcmInput::Make(setup.Input, setup.Rate, setup.Channels);
+  encoder->FHeld.reset(av_packet_alloc());
+  if (!encoder->FPcm || !encoder->FHeld) return nullptr;
+  if (avformat_write_header(output, nullptr) < 0 || encoder->FWriteFailed) return nullptr;
+  if (live) avio_flush(encoder->FAvio.get());
 
   // The decoder drops two frames and the encoder delays by its initial padding (one
   // frame): the silence in front makes up the difference.
   const int64_t lead =
-      kDecoderDroppedFrames * encoder->FrameSize - encoder->Codec->Codec().initial_padding;
-  if (!encoder->Pcm->AddSilence(static_cast<int>(lead))) return nullptr;
+      kDecoderDroppedFrames * encoder->FFrameSize - encoder->FCodec->Codec().initial_padding;
+  if (!encoder->FPcm->AddSilence(static_cast<int>(lead))) return nullptr;
   return encoder;
 }
 
 bool TMediaEncoder::Write(const uint8_t* bytes, uint32_t size) {
-  if (size == 0) return !WriteFailed;
-  return Pcm->Add(bytes, size) &&
-         Codec->Take(Pcm->Queue(), false, [this](AVPacket& p) { return Mux(p); }) && !WriteFailed;
+  if (size == 0) return !FWriteFailed;
+  return FPcm->Add(bytes, size) &&
+         FCodec->Take(FPcm->Queue(), false, [this](AVPacket& p) { return Mux(p); }) &&
+         !FWriteFailed;
 }
 
 // Packet j holds the audio a decoder keeps as frame j - 2; it is stamped with that time.
 // It is held back until the next arrives, so the last one's duration can end the file
 // exactly where the written audio ends.
 bool TMediaEncoder::Mux(AVPacket& packet) {
-  if (HasHeld && !PutHeld(FrameSize)) return false;
-  av_packet_unref(Held.get());
-  av_packet_move_ref(Held.get(), &packet);
-  Held->pts = Held->dts = (Packets - kDecoderDroppedFrames) * FrameSize;
-  Held->stream_index = 0;
-  ++Packets;
-  HasHeld = true;
+  if (FHasHeld && !PutHeld(FFrameSize)) return false;
+  av_packet_unref(FHeld.get());
+  av_packet_move_ref(FHeld.get(), &packet);
+  FHeld->pts = FHeld->dts = (FPackets - kDecoderDroppedFrames) * FFrameSize;
+  FHeld->stream_index = 0;
+  ++FPackets;
+  FHasHeld = true;
   return true;
 }
 
 bool TMediaEncoder::PutHeld(int64_t duration) {
-  HasHeld = false;
-  Held->duration = duration > 0 ? duration : 1;
-  av_packet_rescale_ts(Held.get(), {1, Codec->Codec().sample_rate}, Output->streams[0]->time_base);
-  return av_write_frame(Output.get(), Held.get()) >= 0;
+  FHasHeld = false;
+  FHeld->duration = duration > 0 ? duration : 1;
+  av_packet_rescale_ts(FHeld.get(), {1, FCodec->Codec().sample_rate},
+                       FOutput->streams[0]->time_base);
+  return av_write_frame(FOutput.get(), FHeld.get()) >= 0;
 }
 
 bool TMediaEncoder::Finish() {
   // The encoders hold nothing back: every frame given has given its packet.
-  if (!Pcm->Flush() || !Codec->Take(Pcm->Queue(), true, [this](AVPacket& p) { return Mux(p); }))
+  if (!FPcm->Flush() || !FCodec->Take(FPcm->Queue(), true, [this](AVPacket& p) { return Mux(p); }))
     return false;
-  if (HasHeld && !PutHeld(Pcm->Converted() - Held->pts)) return false;
-  if (av_write_trailer(Output.get()) < 0) return false;
-  avio_flush(Avio.get());
-  return !WriteFailed && Avio->error == 0;
+  if (FHasHeld && !PutHeld(FPcm->Converted() - FHeld->pts)) return false;
+  if (av_write_trailer(FOutput.get()) < 0) return false;
+  avio_flush(FAvio.get());
+  return !FWriteFailed && FAvio->error == 0;
 }
 
 }  // namespace trimora::media

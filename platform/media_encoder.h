@@ -49,23 +49,23 @@ class TMediaEncoder {
   // Encodes the rest, pads the last frame and writes the file's trailer.
   bool Finish();
   // The stream refused a write at some point.
-  bool StreamFailed() const { return WriteFailed; }
+  bool StreamFailed() const { return FWriteFailed; }
 
  private:
   bool Mux(AVPacket& packet);
   bool PutHeld(int64_t duration);
 
-  IMediaWriteStream* Stream = nullptr;
-  int64_t Position = 0;  // where the stream's next write lands
-  TAvioPtr Avio;
-  TAvOutputPtr Output;
-  std::unique_ptr<TEncoderLanes> Codec;
-  TAvPacketPtr Held;  // the newest packet, written when the next comes or at the end
-  bool HasHeld = false;
-  std::unique_ptr<TMediaPcmInput> Pcm;
-  int FrameSize = 0;
-  int64_t Packets = 0;
-  bool WriteFailed = false;
+  IMediaWriteStream* FStream = nullptr;
+  int64_t FPosition = 0;  // where the stream's next write lands
+  TAvioPtr FAvio;
+  TAvOutputPtr FOutput;
+  std::unique_ptr<TEncoderLanes> FCodec;
+  TAvPacketPtr FHeld;  // the newest packet, written when the next comes or at the end
+  bool FHasHeld = false;
+  std::unique_ptr<TMediaPcmInput> FPcm;
+  int FFrameSize = 0;
+  int64_t FPackets = 0;
+  bool FWriteFailed = false;
 
   // FFmpeg's I/O callbacks; `opaque` is the encoder.
   static int WritePacket(void* opaque, uint8_t* buffer, int size) noexcept;

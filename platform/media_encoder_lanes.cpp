@@ -31,7 +31,7 @@ TAvCodecPtr OpenEncoder(const TEncoderSetup& setup, bool globalHeader) {
 }  // namespace
 
 TEncoderLanes::~TEncoderLanes() {
-  if (PendingDone.valid()) PendingDone.wait();
+  if (FPendingDone.valid()) FPendingDone.wait();
 }
 
 std::unique_ptr<TEncoderLanes> TEncoderLanes::Make(const TEncoderSetup& setup, bool globalHeader,
@@ -47,66 +47,66 @@ std::unique_ptr<TEncoderLanes> TEncoderLanes::Make(const TEncoderSetup& setup, b
     if (av_channel_layout_copy(&lane.Input->ch_layout, &lane.Codec->ch_layout) < 0 ||
         av_frame_get_buffer(lane.Input.get(), 0) < 0)
       return nullptr;
-    made->Lanes.push_back(std::move(lane));
+    made->FLanes.push_back(std::move(lane));
   }
-  made->Frame = made->Lanes[0].Codec->frame_size;
-  made->Channels = setup.Channels;
-  made->ChunkFrames = std::max(1, setup.ChunkFrames);
+  made->FFrame = made->FLanes[0].Codec->frame_size;
+  made->FChannels = setup.Channels;
+  made->FChunkFrames = std::max(1, setup.ChunkFrames);
   // The stream starts as if after a silent frame, as a fresh encoder does.
-  made->Last.assign(static_cast<size_t>(made->Channels),
-                    std::vector<float>(static_cast<size_t>(made->Frame), 0.0f));
+  made->FLast.assign(static_cast<size_t>(made->FChannels),
+                     std::vector<float>(static_cast<size_t>(made->FFrame), 0.0f));
   return made;
 }
 
 void TEncoderLanes::StartChunk() {
-  Current.Planes.resize(static_cast<size_t>(Channels));
-  for (size_t c = 0; c < Current.Planes.size(); ++c)
-    Current.Planes[c].assign(Last[c].begin(), Last[c].end());
-  Current.Frames = 0;
-  Current.Packets.clear();
+  FCurrent.Planes.resize(static_cast<size_t>(FChannels));
+  for (size_t c = 0; c < FCurrent.Planes.size(); ++c)
+    FCurrent.Planes[c].assign(FLast[c].begin(), FLast[c].end());
+  FCurrent.Frames = 0;
+  FCurrent.Packets.clear();
 }
 
 bool TEncoderLanes::Take(AVAudioFifo& fifo, bool all, const TMux& mux) {
   for (;;) {
     const int queued = av_audio_fifo_size(&fifo);
-    if (queued <= 0 || (queued < Frame && !all)) break;
-    if (Current.Frames == 0) StartChunk();
-    const auto at = static_cast<size_t>(Current.Frames + 1) * static_cast<size_t>(Frame);
+    if (queued <= 0 || (queued < FFrame && !all)) break;
+    if (FCurrent.Frames == 0) StartChunk();
+    const auto at = static_cast<size_t>(FCurrent.Frames + 1) * static_cast<size_t>(FFrame);
     std::vector<void*> planes;
-    for (auto& plane : Current.Planes) {
-      plane.resize(at + static_cast<size_t>(Frame));
+    for (auto& plane : FCurrent.Planes) {
+      plane.resize(at + static_cast<size_t>(FFrame));
       planes.push_back(plane.data() + at);
     }
-    const int got = av_audio_fifo_read(&fifo, planes.data(), Frame);
+    const int got = av_audio_fifo_read(&fifo, planes.data(), FFrame);
     if (got < 0) return false;
-    for (auto& plane : Current.Planes)
+    for (auto& plane : FCurrent.Planes)
       std::fill(plane.begin() + static_cast<std::ptrdiff_t>(at) + got,
-                plane.begin() + static_cast<std::ptrdiff_t>(at) + Frame, 0.0f);
-    if (++Current.Frames == ChunkFrames && !Submit(mux)) return false;
+                plane.begin() + static_cast<std::ptrdiff_t>(at) + FFrame, 0.0f);
+    if (++FCurrent.Frames == FChunkFrames && !Submit(mux)) return false;
   }
   if (!all) return true;
-  if (Current.Frames > 0 && !Submit(mux)) return false;
-  if (!PendingDone.valid()) return true;
-  return PendingDone.get() && MuxAll(Pending, mux);
+  if (FCurrent.Frames > 0 && !Submit(mux)) return false;
+  if (!FPendingDone.valid()) return true;
+  return FPendingDone.get() && MuxAll(FPending, mux);
 }
 
 // The chunk in hand goes to the second lane when that is free; otherwise it is encoded
 // here while the second lane finishes the chunk before it.
 bool TEncoderLanes::Submit(const TMux& mux) {
-  const auto last = static_cast<std::ptrdiff_t>(Current.Frames) * Frame;
-  for (size_t c = 0; c < Last.size(); ++c)
-    std::copy(Current.Planes[c].begin() + last, Current.Planes[c].begin() + last + Frame,
-              Last[c].begin());
-  if (Lanes.size() > 1 && !PendingDone.valid()) {
-    std::swap(Pending, Current);
-    Current.Frames = 0;
-    PendingDone = std::async(std::launch::async, [this] { return Encode(Lanes[1], Pending); });
+  const auto last = static_cast<std::ptrdiff_t>(FCurrent.Frames) * FFrame;
+  for (size_t c = 0; c < FLast.size(); ++c)
+    std::copy(FCurrent.Planes[c].begin() + last, FCurrent.Planes[c].begin() + last + FFrame,
+              FLast[c].begin());
+  if (FLanes.size() > 1 && !FPendingDone.valid()) {
+    std::swap(FPending, FCurrent);
+    FCurrent.Frames = 0;
+    FPendingDone = std::async(std::launch::async, [this] { return Encode(FLanes[1], FPending); });
     return true;
   }
-  const bool encoded = Encode(Lanes[0], Current);
-  if (PendingDone.valid() && !(PendingDone.get() && MuxAll(Pending, mux))) return false;
-  const bool muxed = encoded && MuxAll(Current, mux);
-  Current.Frames = 0;
+  const bool encoded = Encode(FLanes[0], FCurrent);
+  if (FPendingDone.valid() && !(FPendingDone.get() && MuxAll(FPending, mux))) return false;
+  const bool muxed = encoded && MuxAll(FCurrent, mux);
+  FCurrent.Frames = 0;
   return muxed;
 }
 
@@ -114,10 +114,10 @@ bool TEncoderLanes::Encode(TLane& lane, TChunk& chunk) {
   chunk.Packets.clear();
   for (int f = 0; f <= chunk.Frames; ++f) {
     if (av_frame_make_writable(lane.Input.get()) < 0) return false;
-    const auto at = static_cast<size_t>(f) * static_cast<size_t>(Frame);
+    const auto at = static_cast<size_t>(f) * static_cast<size_t>(FFrame);
     for (size_t c = 0; c < chunk.Planes.size(); ++c)
-      std::memcpy(lane.Input->data[c], chunk.Planes[c].data() + at, sizeof(float) * size_t(Frame));
-    lane.Input->pts = int64_t{f} * Frame;  // the encoder's own; the muxer gets ours
+      std::memcpy(lane.Input->data[c], chunk.Planes[c].data() + at, sizeof(float) * size_t(FFrame));
+    lane.Input->pts = int64_t{f} * FFrame;  // the encoder's own; the muxer gets ours
     if (avcodec_send_frame(lane.Codec.get(), lane.Input.get()) < 0) return false;
     for (;;) {
       const int received = avcodec_receive_packet(lane.Codec.get(), lane.Packet.get());

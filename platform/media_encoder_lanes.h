@@ -35,8 +35,8 @@ class TEncoderLanes {
   TEncoderLanes(const TEncoderLanes&) = delete;
   TEncoderLanes& operator=(const TEncoderLanes&) = delete;
 
-  const AVCodecContext& Codec() const { return *Lanes[0].Codec; }
-  int FrameSize() const { return Frame; }
+  const AVCodecContext& Codec() const { return *FLanes[0].Codec; }
+  int FrameSize() const { return FFrame; }
   // Encodes the whole frames queued in `fifo` (with `all`, the rest too, the last frame
   // padded with silence, and every chunk still in hand) and hands the packets finished so
   // far to `mux` in order.
@@ -59,14 +59,14 @@ class TEncoderLanes {
   static bool MuxAll(TChunk& chunk, const TMux& mux);
   void StartChunk();
 
-  std::vector<TLane> Lanes;
-  int Frame = 0;
-  int Channels = 0;
-  int ChunkFrames = 1;
-  TChunk Current;
-  TChunk Pending;                        // encoded on the second lane while Current fills
-  std::vector<std::vector<float>> Last;  // the last frame of the chunk before Current
-  std::future<bool> PendingDone;         // declared last: waited for before the chunks go
+  std::vector<TLane> FLanes;
+  int FFrame = 0;
+  int FChannels = 0;
+  int FChunkFrames = 1;
+  TChunk FCurrent;
+  TChunk FPending;                        // encoded on the second lane while Current fills
+  std::vector<std::vector<float>> FLast;  // the last frame of the chunk before Current
+  std::future<bool> FPendingDone;         // declared last: waited for before the chunks go
 };
 
 }  // namespace trimora::media

@@ -95,36 +95,36 @@ TMediaFile::~TMediaFile() = default;
 std::unique_ptr<TMediaFile> TMediaFile::Open(std::shared_ptr<IMediaStream> stream) {
   if (!stream) return nullptr;
   auto file = std::make_unique<TMediaFile>();
-  file->Stream = stream;
-  file->Bytes = std::make_unique<TMediaByteReader>(*stream);
-  const auto asf = ReadAsfHeader(*file->Bytes);
+  file->FStream = stream;
+  file->FBytes = std::make_unique<TMediaByteReader>(*stream);
+  const auto asf = ReadAsfHeader(*file->FBytes);
 
   uint64_t position = 0;
   if (!Succeeded(stream->Seek(0, TMediaSeekOrigin::Begin, position))) return nullptr;
-  file->Avio = MakeMediaAvio(*stream);
+  file->FAvio = MakeMediaAvio(*stream);
   AVFormatContext* format = avformat_alloc_context();
-  if (!file->Avio || format == nullptr) {
+  if (!file->FAvio || format == nullptr) {
     avformat_free_context(format);
     return nullptr;
   }
-  format->pb = file->Avio.get();
+  format->pb = file->FAvio.get();
   format->flags |= AVFMT_FLAG_CUSTOM_IO;
   // The format is recognised by content alone; a failed open frees the context.
   if (avformat_open_input(&format, nullptr, nullptr, nullptr) < 0) return nullptr;
-  file->Format.reset(format);
+  file->FFormat.reset(format);
 
-  CopyMetadata(format->metadata, file->Texts);
+  CopyMetadata(format->metadata, file->FTexts);
   // Only audio streams: FFmpeg turns attached pictures into streams whose "title" and
   // "comment" are the picture's description and kind, not the file's.
   for (unsigned i = 0; i < format->nb_streams; ++i)
     if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
-      CopyMetadata(format->streams[i]->metadata, file->Texts);
+      CopyMetadata(format->streams[i]->metadata, file->FTexts);
 
   const std::string_view name = format->iformat->name;
   if (name == "mp3") {
     // Our frame index reads the frames from here on; FFmpeg gave us the tags.
-    file->Format.reset();
-    file->Avio.reset();
+    file->FFormat.reset();
+    file->FAvio.reset();
     if (!file->OpenMp3()) return nullptr;
     return file;
   }
@@ -133,67 +133,67 @@ std::unique_ptr<TMediaFile> TMediaFile::Open(std::shared_ptr<IMediaStream> strea
 }
 
 bool TMediaFile::OpenMp3() {
-  Mp3 = LocateMp3Audio(*Bytes);
-  if (!Mp3) return false;
-  Mp3Frames = std::make_unique<TMp3FrameIndex>(*Bytes, *Mp3);
-  if (!Mp3Frames->Reach(0)) return false;
+  FMp3 = LocateMp3Audio(*FBytes);
+  if (!FMp3) return false;
+  FMp3Frames = std::make_unique<TMp3FrameIndex>(*FBytes, *FMp3);
+  if (!FMp3Frames->Reach(0)) return false;
 
-  const TMpegHeader& header = Mp3->Header;
-  const TMpegVbrTag& tag = Mp3->Tag;
+  const TMpegHeader& header = FMp3->Header;
+  const TMpegVbrTag& tag = FMp3->Tag;
   const int64_t perFrame = header.SamplesPerFrame;
   const bool tagCounts = tag.Frames && *tag.Frames > 0;
-  Mp3Timeline = Mp3DecodeTimeline(tag, header.SamplesPerFrame);
+  FMp3Timeline = Mp3DecodeTimeline(tag, header.SamplesPerFrame);
   // Without a frame count, FFmpeg would guess the length from the bit rate; the headers
   // give the true count. A count is believed only as far as the frames are there: a
   // truncated download keeps the count of the whole file.
-  const bool tagHolds = tagCounts && Mp3Frames->Reach(int64_t{*tag.Frames} - 1);
-  if (!tagHolds) Mp3Frames->ReachEnd();
-  const int64_t frames = tagHolds ? int64_t{*tag.Frames} : Mp3Frames->Known();
-  Length = static_cast<uint64_t>(
-      av_rescale(Mp3Timeline.Kept(frames * perFrame), 10000000, header.SampleRate));
+  const bool tagHolds = tagCounts && FMp3Frames->Reach(int64_t{*tag.Frames} - 1);
+  if (!tagHolds) FMp3Frames->ReachEnd();
+  const int64_t frames = tagHolds ? int64_t{*tag.Frames} : FMp3Frames->Known();
+  FLength = static_cast<uint64_t>(
+      av_rescale(FMp3Timeline.Kept(frames * perFrame), 10000000, header.SampleRate));
 
-  Vbr = tag.Kind == TMpegVbrTag::TKind::Xing || tag.Kind == TMpegVbrTag::TKind::Vbri ||
-        (!tagCounts && Mp3Frames->MixedBitrates());
-  if (Vbr && frames > 0) {
-    uint64_t bytes = Mp3Frames->AudioBytes();
+  FVbr = tag.Kind == TMpegVbrTag::TKind::Xing || tag.Kind == TMpegVbrTag::TKind::Vbri ||
+         (!tagCounts && FMp3Frames->MixedBitrates());
+  if (FVbr && frames > 0) {
+    uint64_t bytes = FMp3Frames->AudioBytes();
     if (tagHolds && tag.Bytes && *tag.Bytes > 0)
       bytes = *tag.Bytes;
-    else if (tagHolds && Bytes->Size() > Mp3->AudioOffset)
-      bytes = static_cast<uint64_t>(Bytes->Size() - Mp3->AudioOffset);
+    else if (tagHolds && FBytes->Size() > FMp3->AudioOffset)
+      bytes = static_cast<uint64_t>(FBytes->Size() - FMp3->AudioOffset);
     const int64_t average =
         av_rescale(static_cast<int64_t>(bytes) * 8, header.SampleRate, frames * perFrame);
-    BitsPerSecond =
+    FBitsPerSecond =
         static_cast<uint32_t>(std::min<int64_t>(average, std::numeric_limits<uint32_t>::max()));
   } else {
-    BitsPerSecond = static_cast<uint32_t>(Mp3Frames->FirstAudioHeader().Bitrate);
+    FBitsPerSecond = static_cast<uint32_t>(FMp3Frames->FirstAudioHeader().Bitrate);
   }
 
-  Mp3Codec.reset(avcodec_parameters_alloc());
-  if (!Mp3Codec) return false;
-  Mp3Codec->codec_type = AVMEDIA_TYPE_AUDIO;
-  Mp3Codec->codec_id = header.Layer == 1   ? AV_CODEC_ID_MP1
-                       : header.Layer == 2 ? AV_CODEC_ID_MP2
-                                           : AV_CODEC_ID_MP3;
-  Mp3Codec->sample_rate = header.SampleRate;
-  av_channel_layout_default(&Mp3Codec->ch_layout, header.Channels);
+  FMp3Codec.reset(avcodec_parameters_alloc());
+  if (!FMp3Codec) return false;
+  FMp3Codec->codec_type = AVMEDIA_TYPE_AUDIO;
+  FMp3Codec->codec_id = header.Layer == 1   ? AV_CODEC_ID_MP1
+                        : header.Layer == 2 ? AV_CODEC_ID_MP2
+                                            : AV_CODEC_ID_MP3;
+  FMp3Codec->sample_rate = header.SampleRate;
+  av_channel_layout_default(&FMp3Codec->ch_layout, header.Channels);
 
   TMediaStreamInfo info;
   info.MajorType = TMediaMajorType::Audio;
   info.SampleRate = header.SampleRate;
   info.Channels = header.Channels;
-  info.Decodable = OpenCodec(*Mp3Codec, {1, header.SampleRate}) != nullptr;
-  StreamInfo.push_back(info);
+  info.Decodable = OpenCodec(*FMp3Codec, {1, header.SampleRate}) != nullptr;
+  FStreamInfo.push_back(info);
   return true;
 }
 
 bool TMediaFile::OpenAsf(const std::optional<TAsfHeader>& header) {
-  IsProtected = header && header->Protected;
+  FIsProtected = header && header->Protected;
   if (header && header->HasFileProperties && !header->Broadcast)
-    Length = header->DurationPresent(Bytes->Size());
-  Vbr = IsTrue(FindText(Texts, "IsVBR"));
+    FLength = header->DurationPresent(FBytes->Size());
+  FVbr = IsTrue(FindText(FTexts, "IsVBR"));
 
-  for (unsigned i = 0; i < Format->nb_streams; ++i) {
-    const AVStream& stream = *Format->streams[i];
+  for (unsigned i = 0; i < FFormat->nb_streams; ++i) {
+    const AVStream& stream = *FFormat->streams[i];
     const AVCodecParameters& parameters = *stream.codecpar;
     TMediaStreamInfo info;
     if (parameters.codec_type == AVMEDIA_TYPE_VIDEO) info.MajorType = TMediaMajorType::Video;
@@ -207,14 +207,14 @@ bool TMediaFile::OpenAsf(const std::optional<TAsfHeader>& header) {
                          info.Channels > 0;
         info.Wide = DecodesWide(*codec);
       }
-      if (BitsPerSecond == 0 && parameters.bit_rate > 0)
-        BitsPerSecond = static_cast<uint32_t>(
+      if (FBitsPerSecond == 0 && parameters.bit_rate > 0)
+        FBitsPerSecond = static_cast<uint32_t>(
             std::min<int64_t>(parameters.bit_rate, std::numeric_limits<uint32_t>::max()));
     }
-    StreamInfo.push_back(info);
+    FStreamInfo.push_back(info);
   }
   BoundLengthByBytes(header ? header->PacketsStart : -1);
-  return !StreamInfo.empty();
+  return !FStreamInfo.empty();
 }
 
 // A damaged header may claim any play duration, hours for a file of seconds. The bytes
@@ -222,36 +222,37 @@ bool TMediaFile::OpenAsf(const std::optional<TAsfHeader>& header) {
 // overhead only loosens the bound), and half as much again allows for a VBR stream whose
 // stated rate is above what it spends.
 void TMediaFile::BoundLengthByBytes(int64_t dataStart) {
-  const int64_t size = Bytes->Size();
-  if (!Length || BitsPerSecond == 0 || size < 0) return;
+  const int64_t size = FBytes->Size();
+  if (!FLength || FBitsPerSecond == 0 || size < 0) return;
   const double bytes = static_cast<double>(size - std::clamp<int64_t>(dataStart, 0, size));
-  const double bound = (bytes * 8.0 / BitsPerSecond * 1.5 + 1.0) * 1e7;  // 100 ns
-  if (static_cast<double>(*Length) > bound) Length = static_cast<uint64_t>(bound);
+  const double bound = (bytes * 8.0 / FBitsPerSecond * 1.5 + 1.0) * 1e7;  // 100 ns
+  if (static_cast<double>(*FLength) > bound) FLength = static_cast<uint64_t>(bound);
 }
 
 std::unique_ptr<TMediaDecoder> TMediaFile::MakeDecoder(int stream, int channels, int bits) {
-  if (stream < 0 || stream >= static_cast<int>(StreamInfo.size())) return nullptr;
-  const TMediaStreamInfo& info = StreamInfo[static_cast<size_t>(stream)];
+  if (stream < 0 || stream >= static_cast<int>(FStreamInfo.size())) return nullptr;
+  const TMediaStreamInfo& info = FStreamInfo[static_cast<size_t>(stream)];
   if (!info.Decodable) return nullptr;
-  if (Mp3) {
-    const AVCodecParameters* parameters = Mp3Codec.get();
+  if (FMp3) {
+    const AVCodecParameters* parameters = FMp3Codec.get();
     const int rate = info.SampleRate;
     return std::make_unique<TMediaDecoder>(
         [parameters, rate] {
           return OpenCodec(*parameters, {1, rate});
         },
-        std::make_unique<TMp3PacketSource>(*Bytes, *Mp3Frames, Mp3->Header.SamplesPerFrame, rate),
-        Mp3Timeline, rate, channels, bits);
+        std::make_unique<TMp3PacketSource>(*FBytes, *FMp3Frames, FMp3->Header.SamplesPerFrame,
+                                           rate),
+        FMp3Timeline, rate, channels, bits);
   }
   // A decoder made before left the demuxer somewhere in the file.
-  if (DecoderMade && av_seek_frame(Format.get(), -1, 0, AVSEEK_FLAG_BACKWARD) < 0) return nullptr;
-  DecoderMade = true;
-  const AVStream* avStream = Format->streams[stream];
+  if (FDecoderMade && av_seek_frame(FFormat.get(), -1, 0, AVSEEK_FLAG_BACKWARD) < 0) return nullptr;
+  FDecoderMade = true;
+  const AVStream* avStream = FFormat->streams[stream];
   const AVCodecParameters* parameters = avStream->codecpar;
   const AVRational timeBase = avStream->time_base;
   return std::make_unique<TMediaDecoder>(
       [parameters, timeBase] { return OpenCodec(*parameters, timeBase); },
-      std::make_unique<TAsfPacketSource>(*Format, stream, info.SampleRate,
+      std::make_unique<TAsfPacketSource>(*FFormat, stream, info.SampleRate,
                                          WmaFrameLength(parameters->codec_id, info.SampleRate),
                                          !WmaUsesNoise(*parameters)),
       TMediaTimeline{}, info.SampleRate, channels, bits);

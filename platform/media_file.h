@@ -36,13 +36,13 @@ class TMediaFile {
   TMediaFile(const TMediaFile&) = delete;
   TMediaFile& operator=(const TMediaFile&) = delete;
 
-  const std::vector<TMediaStreamInfo>& Streams() const { return StreamInfo; }
-  bool Protected() const { return IsProtected; }
+  const std::vector<TMediaStreamInfo>& Streams() const { return FStreamInfo; }
+  bool Protected() const { return FIsProtected; }
   // 100 ns; absent when the file does not tell.
-  std::optional<uint64_t> Duration() const { return Length; }
-  uint32_t Bitrate() const { return BitsPerSecond; }
-  bool IsVBR() const { return Vbr; }
-  const TMediaMetadata& Metadata() const { return Texts; }
+  std::optional<uint64_t> Duration() const { return FLength; }
+  uint32_t Bitrate() const { return FBitsPerSecond; }
+  bool IsVBR() const { return FVbr; }
+  const TMediaMetadata& Metadata() const { return FTexts; }
 
   // A decoder of audio stream `stream`, positioned at the start, that delivers `channels`
   // channels of `bits`-bit PCM. Creating one invalidates the one made before.
@@ -54,21 +54,21 @@ class TMediaFile {
   // Keeps Length within what the bytes from `dataStart` (-1: unknown) can hold.
   void BoundLengthByBytes(int64_t dataStart);
 
-  std::shared_ptr<IMediaStream> Stream;
-  std::unique_ptr<TMediaByteReader> Bytes;
-  TAvioPtr Avio;        // declared before Format: the demuxer goes first
-  TAvFormatPtr Format;  // ASF only
-  std::optional<TMp3Start> Mp3;
-  std::unique_ptr<TMp3FrameIndex> Mp3Frames;
-  TMediaTimeline Mp3Timeline;
-  TAvParametersPtr Mp3Codec;
-  std::vector<TMediaStreamInfo> StreamInfo;
-  TMediaMetadata Texts;
-  std::optional<uint64_t> Length;
-  uint32_t BitsPerSecond = 0;
-  bool Vbr = false;
-  bool IsProtected = false;
-  bool DecoderMade = false;
+  std::shared_ptr<IMediaStream> FStream;
+  std::unique_ptr<TMediaByteReader> FBytes;
+  TAvioPtr FAvio;        // declared before Format: the demuxer goes first
+  TAvFormatPtr FFormat;  // ASF only
+  std::optional<TMp3Start> FMp3;
+  std::unique_ptr<TMp3FrameIndex> FMp3Frames;
+  TMediaTimeline FMp3Timeline;
+  TAvParametersPtr FMp3Codec;
+  std::vector<TMediaStreamInfo> FStreamInfo;
+  TMediaMetadata FTexts;
+  std::optional<uint64_t> FLength;
+  uint32_t FBitsPerSecond = 0;
+  bool FVbr = false;
+  bool FIsProtected = false;
+  bool FDecoderMade = false;
 };
 
 }  // namespace trimora::media

@@ -68,7 +68,7 @@ std::optional<TMp3Start> LocateMp3Audio(TMediaByteReader& reader) {
 }
 
 TMp3FrameIndex::TMp3FrameIndex(TMediaByteReader& reader, const TMp3Start& start)
-    : Reader(reader), Reference(start.Header), NextOffset(start.AudioOffset) {}
+    : FReader(reader), FReference(start.Header), FNextOffset(start.AudioOffset) {}
 
 bool TMp3FrameIndex::Reach(int64_t index) {
   while (Known() <= index)
@@ -77,41 +77,41 @@ bool TMp3FrameIndex::Reach(int64_t index) {
 }
 
 bool TMp3FrameIndex::Matches(int64_t offset, TMpegHeader& header) {
-  const auto found = ParseMpegHeader(Reader.Peek(offset, 4));
-  if (!found || !SameMpegStream(*found, Reference)) return false;
+  const auto found = ParseMpegHeader(FReader.Peek(offset, 4));
+  if (!found || !SameMpegStream(*found, FReference)) return false;
   header = *found;
-  return Fits(Reader, offset, found->FrameBytes);
+  return Fits(FReader, offset, found->FrameBytes);
 }
 
 bool TMp3FrameIndex::FitsAndFollows(int64_t offset, const TMpegHeader& header) {
   const int64_t next = offset + header.FrameBytes;
   TMpegHeader following;
-  return Matches(next, following) || EndsHere(Reader, next);
+  return Matches(next, following) || EndsHere(FReader, next);
 }
 
 bool TMp3FrameIndex::ScanNext() {
-  if (Ended) return false;
+  if (FEnded) return false;
   TMpegHeader header;
-  int64_t at = NextOffset;
+  int64_t at = FNextOffset;
   if (!Matches(at, header)) {
     // A damaged stretch: resume at the next frame that a matching frame follows. Each
     // byte is looked at once, so a long run of garbage costs one pass over it.
     for (++at;; ++at) {
-      const auto bytes = Reader.Peek(at, 4);
+      const auto bytes = FReader.Peek(at, 4);
       if (bytes.size() < 4) {
-        Ended = true;
+        FEnded = true;
         return false;
       }
       if (bytes[0] == 0xFF && Matches(at, header) && FitsAndFollows(at, header)) break;
     }
   }
-  if (Frames.empty())
-    FirstAudio = header;
-  else if (header.Bitrate != FirstAudio.Bitrate)
-    Mixed = true;
-  Frames.push_back({at, static_cast<uint32_t>(header.FrameBytes)});
-  Bytes += static_cast<uint64_t>(header.FrameBytes);
-  NextOffset = at + header.FrameBytes;
+  if (FFrames.empty())
+    FFirstAudio = header;
+  else if (header.Bitrate != FFirstAudio.Bitrate)
+    FMixed = true;
+  FFrames.push_back({at, static_cast<uint32_t>(header.FrameBytes)});
+  FBytes += static_cast<uint64_t>(header.FrameBytes);
+  FNextOffset = at + header.FrameBytes;
   return true;
 }
 

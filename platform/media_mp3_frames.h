@@ -51,27 +51,27 @@ class TMp3FrameIndex {
     }
   }
   // Frames found so far.
-  int64_t Known() const { return static_cast<int64_t>(Frames.size()); }
-  const TFrame& Frame(int64_t index) const { return Frames[static_cast<size_t>(index)]; }
+  int64_t Known() const { return static_cast<int64_t>(FFrames.size()); }
+  const TFrame& Frame(int64_t index) const { return FFrames[static_cast<size_t>(index)]; }
   // Whether frames of different bit rates were seen so far.
-  bool MixedBitrates() const { return Mixed; }
-  uint64_t AudioBytes() const { return Bytes; }
+  bool MixedBitrates() const { return FMixed; }
+  uint64_t AudioBytes() const { return FBytes; }
   // The header of frame 0, once it is known.
-  const TMpegHeader& FirstAudioHeader() const { return FirstAudio; }
+  const TMpegHeader& FirstAudioHeader() const { return FFirstAudio; }
 
  private:
   bool ScanNext();
   bool Matches(int64_t offset, TMpegHeader& header);
   bool FitsAndFollows(int64_t offset, const TMpegHeader& header);
 
-  TMediaByteReader& Reader;
-  TMpegHeader Reference;
-  TMpegHeader FirstAudio;
-  std::vector<TFrame> Frames;
-  int64_t NextOffset;
-  bool Ended = false;
-  bool Mixed = false;
-  uint64_t Bytes = 0;
+  TMediaByteReader& FReader;
+  TMpegHeader FReference;
+  TMpegHeader FFirstAudio;
+  std::vector<TFrame> FFrames;
+  int64_t FNextOffset;
+  bool FEnded = false;
+  bool FMixed = false;
+  uint64_t FBytes = 0;
 };
 
 }  // namespace trimora::media

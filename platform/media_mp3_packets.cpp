@@ -15,43 +15,43 @@ constexpr uint64_t kMinBytesBack = 1536;
 
 TMp3PacketSource::TMp3PacketSource(TMediaByteReader& reader, TMp3FrameIndex& frames,
                                    int samplesPerFrame, int sampleRate)
-    : Reader(reader), Frames(frames), SamplesPerFrame(samplesPerFrame), Rate(sampleRate) {}
+    : FReader(reader), FFrames(frames), FSamplesPerFrame(samplesPerFrame), FRate(sampleRate) {}
 
 bool TMp3PacketSource::Next(AVPacket& packet) {
-  if (!Frames.Reach(NextFrame)) return false;
-  const auto& frame = Frames.Frame(NextFrame);
+  if (!FFrames.Reach(FNextFrame)) return false;
+  const auto& frame = FFrames.Frame(FNextFrame);
   av_packet_unref(&packet);
   if (av_new_packet(&packet, static_cast<int>(frame.Bytes)) < 0) return false;
-  const size_t got = Reader.ReadAt(frame.Offset, {packet.data, frame.Bytes});
+  const size_t got = FReader.ReadAt(frame.Offset, {packet.data, frame.Bytes});
   if (got < frame.Bytes) return false;
-  packet.pts = packet.dts = NextFrame * SamplesPerFrame;
-  packet.duration = SamplesPerFrame;
+  packet.pts = packet.dts = FNextFrame * FSamplesPerFrame;
+  packet.duration = FSamplesPerFrame;
   packet.pos = frame.Offset;
-  ++NextFrame;
+  ++FNextFrame;
   return true;
 }
 
 bool TMp3PacketSource::SeekBefore(int64_t raw) {
-  const int64_t target = raw / SamplesPerFrame;
-  if (!Frames.Reach(target)) {
+  const int64_t target = raw / FSamplesPerFrame;
+  if (!FFrames.Reach(target)) {
     // Past the last frame: nothing is left to decode.
-    NextFrame = Frames.Known();
+    FNextFrame = FFrames.Known();
     return true;
   }
   int64_t start = target - kMinFramesBack;
   uint64_t bytes = 0;
-  for (int64_t i = start; i >= 0 && i < target - 1; ++i) bytes += Frames.Frame(i).Bytes;
+  for (int64_t i = start; i >= 0 && i < target - 1; ++i) bytes += FFrames.Frame(i).Bytes;
   while (start > 0 && bytes < kMinBytesBack) {
     --start;
-    bytes += Frames.Frame(start).Bytes;
+    bytes += FFrames.Frame(start).Bytes;
   }
   if (start <= 0) return false;
-  NextFrame = start;
+  FNextFrame = start;
   return true;
 }
 
 bool TMp3PacketSource::Rewind() {
-  NextFrame = 0;
+  FNextFrame = 0;
   return true;
 }
 

@@ -14,7 +14,7 @@ class TMp3PacketSource final : public TMediaPacketSource {
   TMp3PacketSource(TMediaByteReader& reader, TMp3FrameIndex& frames, int samplesPerFrame,
                    int sampleRate);
 
-  AVRational TimeBase() const override { return {1, Rate}; }
+  AVRational TimeBase() const override { return {1, FRate}; }
   bool Next(AVPacket& packet) override;
   int64_t RawPosition(int64_t pts) const override { return pts; }
   bool SeeksExactly() const override { return true; }
@@ -22,11 +22,11 @@ class TMp3PacketSource final : public TMediaPacketSource {
   bool Rewind() override;
 
  private:
-  TMediaByteReader& Reader;
-  TMp3FrameIndex& Frames;
-  int SamplesPerFrame;
-  int Rate;
-  int64_t NextFrame = 0;
+  TMediaByteReader& FReader;
+  TMp3FrameIndex& FFrames;
+  int FSamplesPerFrame;
+  int FRate;
+  int64_t FNextFrame = 0;
 };
 
 }  // namespace trimora::media

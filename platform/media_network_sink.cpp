@@ -57,25 +57,25 @@ constexpr size_t kDataObjectHeader = 50;
 class TFd {
  public:
   TFd() = default;
-  explicit TFd(int fd) : Fd(fd) {}
+  explicit TFd(int fd) : FFd(fd) {}
   ~TFd() { Reset(); }
-  TFd(TFd&& other) noexcept : Fd(std::exchange(other.Fd, -1)) {}
+  TFd(TFd&& other) noexcept : FFd(std::exchange(other.FFd, -1)) {}
   TFd& operator=(TFd&& other) noexcept {
     if (this != &other) {
       Reset();
-      Fd = std::exchange(other.Fd, -1);
+      FFd = std::exchange(other.FFd, -1);
     }
     return *this;
   }
-  int Get() const { return Fd; }
-  explicit operator bool() const { return Fd >= 0; }
+  int Get() const { return FFd; }
+  explicit operator bool() const { return FFd >= 0; }
   void Reset() {
-    if (Fd >= 0) ::close(Fd);
-    Fd = -1;
+    if (FFd >= 0) ::close(FFd);
+    FFd = -1;
   }
 
  private:
-  int Fd = -1;
+  int FFd = -1;
 };
 
 std::string ErrorText(int error) {
@@ -159,30 +159,31 @@ bool IsDataPacket(const uint8_t* bytes) {
 // The header bytes as a stream, for the header walk.
 class TBytesStream final : public IMediaStream {
  public:
-  explicit TBytesStream(std::span<const uint8_t> bytes) : Bytes(bytes) {}
+  explicit TBytesStream(std::span<const uint8_t> bytes) : FBytes(bytes) {}
   TMediaResult Read(void* buffer, uint32_t count, uint32_t& read) override {
-    read = static_cast<uint32_t>(std::min<uint64_t>(count, Bytes.size() - At));
-    std::memcpy(buffer, Bytes.data() + At, read);
-    At += read;
+    read = static_cast<uint32_t>(std::min<uint64_t>(count, FBytes.size() - FAt));
+    std::memcpy(buffer, FBytes.data() + FAt, read);
+    FAt += read;
     return read > 0 ? TMediaResult::Ok : TMediaResult::Fail;
   }
   TMediaResult Seek(int64_t offset, TMediaSeekOrigin origin, uint64_t& newPosition) override {
-    const int64_t base = origin == TMediaSeekOrigin::Begin     ? 0
-                         : origin == TMediaSeekOrigin::Current ? static_cast<int64_t>(At)
-                                                               : static_cast<int64_t>(Bytes.size());
-    if (offset < -base || base + offset > static_cast<int64_t>(Bytes.size()))
+    const int64_t base = origin == TMediaSeekOrigin::Begin ? 0
+                         : origin == TMediaSeekOrigin::Current
+                             ? static_cast<int64_t>(FAt)
+                             : static_cast<int64_t>(FBytes.size());
+    if (offset < -base || base + offset > static_cast<int64_t>(FBytes.size()))
       return TMediaResult::InvalidArgument;
-    newPosition = At = static_cast<uint64_t>(base + offset);
+    newPosition = FAt = static_cast<uint64_t>(base + offset);
     return TMediaResult::Ok;
   }
   TMediaResult Stat(uint64_t& size) override {
-    size = Bytes.size();
+    size = FBytes.size();
     return TMediaResult::Ok;
   }
 
  private:
-  std::span<const uint8_t> Bytes;
-  uint64_t At = 0;
+  std::span<const uint8_t> FBytes;
+  uint64_t FAt = 0;
 };
 
 }  // namespace
@@ -192,28 +193,28 @@ class TBytesStream final : public IMediaStream {
 class TMediaNetworkSink::TServer {
  public:
   TServer(TFd listener, TFd wakeRead, TFd wakeWrite, uint32_t maxClients, TStatusCallback callback)
-      : Listener(std::move(listener)),
-        WakeRead(std::move(wakeRead)),
-        WakeWrite(std::move(wakeWrite)),
-        MaxClients(maxClients),
-        StatusCallback(std::move(callback)) {
-    Thread = std::thread([this] { Run(); });
+      : FListener(std::move(listener)),
+        FWakeRead(std::move(wakeRead)),
+        FWakeWrite(std::move(wakeWrite)),
+        FMaxClients(maxClients),
+        FStatusCallback(std::move(callback)) {
+    FThread = std::thread([this] { Run(); });
   }
   ~TServer() { Stop(); }
 
   void SetHeader(TBytes header) {
-    std::lock_guard lock(Lock);
-    Header = std::move(header);
+    std::lock_guard lock(FLock);
+    FHeader = std::move(header);
   }
   void Publish(const TBytes& packet);
   uint32_t ClientCount() const {
-    std::lock_guard lock(Lock);
-    return static_cast<uint32_t>(Served.size());
+    std::lock_guard lock(FLock);
+    return static_cast<uint32_t>(FServed.size());
   }
   void Stop() {
-    Ending = true;
+    FEnding = true;
     Wake();
-    if (Thread.joinable()) Thread.join();
+    if (FThread.joinable()) FThread.join();
   }
 
  private:
@@ -248,34 +249,34 @@ class TMediaNetworkSink::TServer {
   void Drop(TConnection& c);
   void Wake() {
     const char byte = 0;
-    [[maybe_unused]] const auto ignored = ::write(WakeWrite.Get(), &byte, 1);
+    [[maybe_unused]] const auto ignored = ::write(FWakeWrite.Get(), &byte, 1);
   }
   void Report(uint32_t status, uint32_t client) {
-    if (StatusCallback) StatusCallback(status, client);
+    if (FStatusCallback) FStatusCallback(status, client);
   }
 
-  TFd Listener, WakeRead, WakeWrite;
-  const uint32_t MaxClients;
-  const TStatusCallback StatusCallback;
-  std::thread Thread;
-  std::atomic<bool> Ending{false};  // no more data will come
+  TFd FListener, FWakeRead, FWakeWrite;
+  const uint32_t FMaxClients;
+  const TStatusCallback FStatusCallback;
+  std::thread FThread;
+  std::atomic<bool> FEnding{false};  // no more data will come
 
-  mutable std::mutex Lock;  // the queues below
-  std::vector<std::shared_ptr<TQueue>> Served;
-  TBytes Header;
+  mutable std::mutex FLock;  // the queues below
+  std::vector<std::shared_ptr<TQueue>> FServed;
+  TBytes FHeader;
 
-  std::vector<std::unique_ptr<TConnection>> Connections;
-  uint32_t LastClient = 0;
+  std::vector<std::unique_ptr<TConnection>> FConnections;
+  uint32_t FLastClient = 0;
 };
 
 void TMediaNetworkSink::TServer::Publish(const TBytes& packet) {
   {
-    std::lock_guard lock(Lock);
-    for (const auto& queue : Served) {
-      const size_t needed = packet->size() + (queue->Started ? 0 : Header->size());
+    std::lock_guard lock(FLock);
+    for (const auto& queue : FServed) {
+      const size_t needed = packet->size() + (queue->Started ? 0 : FHeader->size());
       if (queue->Bytes + needed > kMaxQueuedBytes) continue;  // too slow: it loses this
       if (!queue->Started) {
-        queue->Items.push_back(Header);
+        queue->Items.push_back(FHeader);
         queue->Started = true;
       }
       queue->Items.push_back(packet);
@@ -291,13 +292,13 @@ void TMediaNetworkSink::TServer::Run() {
   std::vector<pollfd> polled;
   for (;;) {
     const auto now = TClock::now();
-    if (Ending && !drainEnd) {
+    if (FEnding && !drainEnd) {
       drainEnd = now + kDrainTime;
-      Listener.Reset();
-      for (auto& c : Connections)
+      FListener.Reset();
+      for (auto& c : FConnections)
         if (c->State != TState::Served) Drop(*c);
     }
-    for (auto& c : Connections) {
+    for (auto& c : FConnections) {
       if (c->Fd && c->State != TState::Served && now >= c->Deadline) {
         if (c->State == TState::Request)
           Refuse(*c, 408, "Request Timeout", now);
@@ -306,15 +307,15 @@ void TMediaNetworkSink::TServer::Run() {
       }
       if (c->Fd) Pump(*c);
     }
-    std::erase_if(Connections, [](const auto& c) { return !c->Fd; });
-    if (drainEnd && (Connections.empty() || now >= *drainEnd)) break;
+    std::erase_if(FConnections, [](const auto& c) { return !c->Fd; });
+    if (drainEnd && (FConnections.empty() || now >= *drainEnd)) break;
 
     auto wakeAt = drainEnd.value_or(now + kLongestWait);
-    polled.assign({{WakeRead.Get(), POLLIN, 0}});
-    const bool accepting = Listener && now >= acceptFrom;
-    polled.push_back({accepting ? Listener.Get() : -1, POLLIN, 0});
-    if (Listener && !accepting) wakeAt = std::min(wakeAt, acceptFrom);
-    for (const auto& c : Connections) {
+    polled.assign({{FWakeRead.Get(), POLLIN, 0}});
+    const bool accepting = FListener && now >= acceptFrom;
+    polled.push_back({accepting ? FListener.Get() : -1, POLLIN, 0});
+    if (FListener && !accepting) wakeAt = std::min(wakeAt, acceptFrom);
+    for (const auto& c : FConnections) {
       const bool sending = c->OutAt < c->Out.size();
       polled.push_back({c->Fd.Get(), static_cast<short>(POLLIN | (sending ? POLLOUT : 0)), 0});
       if (c->State != TState::Served) wakeAt = std::min(wakeAt, c->Deadline);
@@ -327,32 +328,32 @@ void TMediaNetworkSink::TServer::Run() {
     const auto then = TClock::now();
     if (polled[0].revents != 0) {
       char drained[64];
-      while (::read(WakeRead.Get(), drained, sizeof drained) > 0) {
+      while (::read(FWakeRead.Get(), drained, sizeof drained) > 0) {
       }
     }
     // Connections taken below come after the ones polled, so the indices hold.
-    for (size_t i = 0; i < Connections.size(); ++i)
-      if (polled[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) Receive(*Connections[i], then);
+    for (size_t i = 0; i < FConnections.size(); ++i)
+      if (polled[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) Receive(*FConnections[i], then);
     if (polled[1].revents != 0 && !Accept(then)) acceptFrom = then + kAcceptPause;
   }
-  for (auto& c : Connections) Drop(*c);
-  Connections.clear();
+  for (auto& c : FConnections) Drop(*c);
+  FConnections.clear();
 }
 
 // Takes the connections waiting, a bounded number at a time; false when the process or
 // the system is out of descriptors or memory for them.
 bool TMediaNetworkSink::TServer::Accept(TClock::time_point now) {
   for (size_t taken = 0; taken < kMaxConnections; ++taken) {
-    TFd fd(::accept4(Listener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    TFd fd(::accept4(FListener.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (!fd) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       return errno != EMFILE && errno != ENFILE && errno != ENOBUFS && errno != ENOMEM;
     }
-    if (Connections.size() >= kMaxConnections) continue;  // closed as it goes
+    if (FConnections.size() >= kMaxConnections) continue;  // closed as it goes
     auto c = std::make_unique<TConnection>();
     c->Fd = std::move(fd);
     c->Deadline = now + kRequestTime;
-    Connections.push_back(std::move(c));
+    FConnections.push_back(std::move(c));
   }
   return true;
 }
@@ -401,19 +402,19 @@ void TMediaNetworkSink::TServer::ReadRequest(TConnection& c, TClock::time_point 
 
 void TMediaNetworkSink::TServer::Admit(TConnection& c, bool http10) {
   {
-    std::lock_guard lock(Lock);
-    if (MaxClients != 0 && Served.size() >= MaxClients) {
+    std::lock_guard lock(FLock);
+    if (FMaxClients != 0 && FServed.size() >= FMaxClients) {
       Refuse(c, 403, "Forbidden", TClock::now());
       return;
     }
     c.Queue = std::make_shared<TQueue>();
-    Served.push_back(c.Queue);
+    FServed.push_back(c.Queue);
   }
   c.State = TState::Served;
   c.Request.clear();
   c.Request.shrink_to_fit();
   c.Chunked = !http10;  // a 1.0 client knows no chunks; the end of the connection ends the body
-  c.Number = ++LastClient;
+  c.Number = ++FLastClient;
   c.Out = std::string("HTTP/1.1 200 OK\r\nContent-Type: video/x-ms-asf\r\n") +
           (c.Chunked ? "Transfer-Encoding: chunked\r\n" : "") + "Connection: close\r\n\r\n";
   Report(kMediaStatusClientConnected, c.Number);
@@ -449,10 +450,10 @@ void TMediaNetworkSink::TServer::Pump(TConnection& c) {
       return;
     }
     // Read first: everything published before the end was announced is then in the queue.
-    const bool ending = Ending;
+    const bool ending = FEnding;
     std::deque<TBytes> items;
     {
-      std::lock_guard lock(Lock);
+      std::lock_guard lock(FLock);
       items.swap(c.Queue->Items);
       c.Queue->Bytes = 0;
     }
@@ -492,8 +493,8 @@ void TMediaNetworkSink::TServer::Drop(TConnection& c) {
   c.Fd.Reset();
   if (c.State != TState::Served) return;
   {
-    std::lock_guard lock(Lock);
-    std::erase(Served, c.Queue);
+    std::lock_guard lock(FLock);
+    std::erase(FServed, c.Queue);
   }
   c.Queue.reset();
   Report(kMediaStatusClientDisconnected, c.Number);
@@ -506,79 +507,79 @@ TMediaNetworkSink::~TMediaNetworkSink() {
 }
 
 TMediaResult TMediaNetworkSink::Open(const std::string& address, uint16_t port) {
-  if (Server) return TMediaResult::Fail;
-  Failure.clear();
-  TFd listener = Listen(address, port, Failure);
+  if (FServer) return TMediaResult::Fail;
+  FFailure.clear();
+  TFd listener = Listen(address, port, FFailure);
   if (!listener) return TMediaResult::Fail;
   int wake[2];
   if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) {
-    Failure = "Cannot listen on " + Endpoint(address, port) + ": " + ErrorText(errno);
+    FFailure = "Cannot listen on " + Endpoint(address, port) + ": " + ErrorText(errno);
     return TMediaResult::Fail;
   }
-  Server = std::make_unique<TServer>(std::move(listener), TFd(wake[0]), TFd(wake[1]), MaxClients,
-                                     StatusCallback);
+  FServer = std::make_unique<TServer>(std::move(listener), TFd(wake[0]), TFd(wake[1]), FMaxClients,
+                                      FStatusCallback);
   return TMediaResult::Ok;
 }
 
 void TMediaNetworkSink::Close() {
-  if (!Server) return;
-  Server->Stop();
-  Server.reset();
+  if (!FServer) return;
+  FServer->Stop();
+  FServer.reset();
 }
 
 uint32_t TMediaNetworkSink::ClientCount() const {
-  return Server ? Server->ClientCount() : 0;
+  return FServer ? FServer->ClientCount() : 0;
 }
 
 // False while the header is incomplete or when the bytes are not an ASF header with
 // packets of one size (then PacketSize stays 0).
 bool TMediaNetworkSink::ReadHeader() {
-  if (Pending.size() < 30) return false;
-  const uint64_t headerSize = Little64(Pending.data() + 16);
+  if (FPending.size() < 30) return false;
+  const uint64_t headerSize = Little64(FPending.data() + 16);
   if (headerSize < 30 || headerSize > kMaxHeaderSize) {
-    DataEnded = true;
+    FDataEnded = true;
     return false;
   }
   const size_t total = static_cast<size_t>(headerSize) + kDataObjectHeader;
-  if (Pending.size() < total) return false;
-  TBytesStream bytes(std::span<const uint8_t>(Pending.data(), static_cast<size_t>(headerSize)));
+  if (FPending.size() < total) return false;
+  TBytesStream bytes(std::span<const uint8_t>(FPending.data(), static_cast<size_t>(headerSize)));
   TMediaByteReader reader(bytes);
   const auto header = ReadAsfHeader(reader);
-  DataEnded = true;
+  FDataEnded = true;
   if (!header || header->PacketSize < 3 || header->PacketSize > kMaxPacketSize) return false;
-  DataEnded = false;
-  PacketSize = header->PacketSize;
-  if (Server)
-    Server->SetHeader(
-        std::make_shared<std::vector<uint8_t>>(Pending.begin(), Pending.begin() + total));
-  Pending.erase(Pending.begin(), Pending.begin() + static_cast<ptrdiff_t>(total));
+  FDataEnded = false;
+  FPacketSize = header->PacketSize;
+  if (FServer)
+    FServer->SetHeader(
+        std::make_shared<std::vector<uint8_t>>(FPending.begin(), FPending.begin() + total));
+  FPending.erase(FPending.begin(), FPending.begin() + static_cast<ptrdiff_t>(total));
   return true;
 }
 
 TMediaResult TMediaNetworkSink::Write(const void* buffer, uint32_t count, uint32_t& written) {
   written = count;
   if (count == 0) return TMediaResult::Ok;
-  if (DataEnded) return PacketSize > 0 ? TMediaResult::Ok : TMediaResult::Fail;
+  if (FDataEnded) return FPacketSize > 0 ? TMediaResult::Ok : TMediaResult::Fail;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
-  Pending.insert(Pending.end(), bytes, bytes + count);
-  if (PacketSize == 0 && !ReadHeader()) {
-    if (!DataEnded) return TMediaResult::Ok;
+  FPending.insert(FPending.end(), bytes, bytes + count);
+  if (FPacketSize == 0 && !ReadHeader()) {
+    if (!FDataEnded) return TMediaResult::Ok;
     written = 0;
     return TMediaResult::Fail;
   }
   size_t at = 0;
-  for (; Pending.size() - at >= PacketSize; at += PacketSize) {
-    if (!IsDataPacket(Pending.data() + at)) {
-      DataEnded = true;
+  for (; FPending.size() - at >= FPacketSize; at += FPacketSize) {
+    if (!IsDataPacket(FPending.data() + at)) {
+      FDataEnded = true;
       break;
     }
-    if (Server)
-      Server->Publish(std::make_shared<std::vector<uint8_t>>(
-          Pending.begin() + static_cast<ptrdiff_t>(at),
-          Pending.begin() + static_cast<ptrdiff_t>(at + PacketSize)));
+    if (FServer)
+      FServer->Publish(std::make_shared<std::vector<uint8_t>>(
+          FPending.begin() + static_cast<ptrdiff_t>(at),
+          FPending.begin() + static_cast<ptrdiff_t>(at + FPacketSize)));
   }
-  Pending.erase(Pending.begin(),
-                DataEnded ? Pending.end() : Pending.begin() + static_cast<ptrdiff_t>(at));
+  FPending.erase(FPending.begin(),
+                 FDataEnded ? FPending.end() : FPending.begin() + static_cast<ptrdiff_t>(at));
   return TMediaResult::Ok;
 }
 

@@ -40,15 +40,15 @@ class TMediaNetworkSink final : public IMediaWriteStream {
   TMediaNetworkSink& operator=(const TMediaNetworkSink&) = delete;
 
   // Before Open. 0 for no limit.
-  void SetMaxClients(uint32_t count) { MaxClients = count; }
-  void SetStatusCallback(TStatusCallback callback) { StatusCallback = std::move(callback); }
+  void SetMaxClients(uint32_t count) { FMaxClients = count; }
+  void SetStatusCallback(TStatusCallback callback) { FStatusCallback = std::move(callback); }
 
   // Listens on `address` ("0.0.0.0" for every interface, "::" for every IPv6 one) and
   // `port`; Fail when the port cannot be had, and OpenFailure says why.
   TMediaResult Open(const std::string& address, uint16_t port);
   // Why the last Open failed, for the user: "Cannot listen on 127.0.0.1:8080: Address
   // already in use".
-  const std::string& OpenFailure() const { return Failure; }
+  const std::string& OpenFailure() const { return FFailure; }
   // Ends the stream: clients get what is queued for them (for a second at most), then
   // every connection and the listening port are closed. Called again, does nothing.
   void Close();
@@ -67,15 +67,15 @@ class TMediaNetworkSink final : public IMediaWriteStream {
 
   bool ReadHeader();
 
-  uint32_t MaxClients = 0;
-  TStatusCallback StatusCallback;
-  std::string Failure;
-  std::unique_ptr<TServer> Server;
+  uint32_t FMaxClients = 0;
+  TStatusCallback FStatusCallback;
+  std::string FFailure;
+  std::unique_ptr<TServer> FServer;
 
   // The writer's side: bytes not yet split into header and packets.
-  std::vector<uint8_t> Pending;
-  uint32_t PacketSize = 0;
-  bool DataEnded = false;  // what follows the packets (an index) is not for listeners
+  std::vector<uint8_t> FPending;
+  uint32_t FPacketSize = 0;
+  bool FDataEnded = false;  // what follows the packets (an index) is not for listeners
 };
 
 }  // namespace trimora::media

@@ -28,9 +28,9 @@ AVSampleFormat InputFormat(int bits) {
 std::unique_ptr<TMediaPcmInput> TMediaPcmInput::Make(const TWaveFormat& input, int rate,
                                                      int channels) {
   auto pcm = std::make_unique<TMediaPcmInput>();
-  pcm->InBits = input.BitsPerSample;
-  pcm->InChannels = input.Channels;
-  pcm->OutChannels = channels;
+  pcm->FInBits = input.BitsPerSample;
+  pcm->FInChannels = input.Channels;
+  pcm->FOutChannels = channels;
   AVChannelLayout inLayout{};
   AVChannelLayout outLayout{};
   av_channel_layout_default(&inLayout, input.Channels);
@@ -41,37 +41,37 @@ std::unique_ptr<TMediaPcmInput> TMediaPcmInput::Make(const TWaveFormat& input, i
                                        static_cast<int>(input.SamplesPerSec), 0, nullptr);
   av_channel_layout_uninit(&inLayout);
   av_channel_layout_uninit(&outLayout);
-  pcm->Swr.reset(swr);
+  pcm->FSwr.reset(swr);
   if (made < 0 || swr_init(swr) < 0) return nullptr;
-  pcm->Fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, channels, 4096));
-  if (!pcm->Fifo) return nullptr;
-  pcm->Planes.resize(static_cast<size_t>(channels));
-  pcm->PlanePointers.resize(static_cast<size_t>(channels));
+  pcm->FFifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, channels, 4096));
+  if (!pcm->FFifo) return nullptr;
+  pcm->FPlanes.resize(static_cast<size_t>(channels));
+  pcm->FPlanePointers.resize(static_cast<size_t>(channels));
   return pcm;
 }
 
 bool TMediaPcmInput::Add(const uint8_t* bytes, uint32_t size) {
-  const size_t frameBytes = static_cast<size_t>(InChannels) * static_cast<size_t>(InBits / 8);
+  const size_t frameBytes = static_cast<size_t>(FInChannels) * static_cast<size_t>(FInBits / 8);
   std::vector<uint8_t> joined;
-  if (!Partial.empty()) {
-    joined = std::move(Partial);
+  if (!FPartial.empty()) {
+    joined = std::move(FPartial);
     joined.insert(joined.end(), bytes, bytes + size);
     bytes = joined.data();
     size = static_cast<uint32_t>(joined.size());
   }
   const size_t frames = size / frameBytes;
-  Partial.assign(bytes + frames * frameBytes, bytes + size);
+  FPartial.assign(bytes + frames * frameBytes, bytes + size);
   if (frames == 0) return true;
   const uint8_t* data = bytes;
-  if (InBits == 24) {
-    const size_t samples = frames * static_cast<size_t>(InChannels);
-    Widened.resize(samples);
+  if (FInBits == 24) {
+    const size_t samples = frames * static_cast<size_t>(FInChannels);
+    FWidened.resize(samples);
     for (size_t i = 0; i < samples; ++i) {
       const uint8_t* s = bytes + 3 * i;
-      Widened[i] = static_cast<int32_t>((uint32_t{s[0]} << 8) | (uint32_t{s[1]} << 16) |
-                                        (uint32_t{s[2]} << 24));
+      FWidened[i] = static_cast<int32_t>((uint32_t{s[0]} << 8) | (uint32_t{s[1]} << 16) |
+                                         (uint32_t{s[2]} << 24));
     }
-    data = reinterpret_cast<const uint8_t*>(Widened.data());
+    data = reinterpret_cast<const uint8_t*>(FWidened.data());
   }
   const uint8_t* in[1] = {data};
   return Convert(in, static_cast<int>(frames));
@@ -82,29 +82,29 @@ bool TMediaPcmInput::Flush() {
 }
 
 bool TMediaPcmInput::Convert(const uint8_t** in, int frames) {
-  const int room = swr_get_out_samples(Swr.get(), frames);
+  const int room = swr_get_out_samples(FSwr.get(), frames);
   if (room < 0) return false;
   if (room == 0) return true;
-  for (size_t c = 0; c < Planes.size(); ++c) {
-    Planes[c].resize(static_cast<size_t>(room));
-    PlanePointers[c] = reinterpret_cast<uint8_t*>(Planes[c].data());
+  for (size_t c = 0; c < FPlanes.size(); ++c) {
+    FPlanes[c].resize(static_cast<size_t>(room));
+    FPlanePointers[c] = reinterpret_cast<uint8_t*>(FPlanes[c].data());
   }
-  const int got = swr_convert(Swr.get(), PlanePointers.data(), room, in, frames);
+  const int got = swr_convert(FSwr.get(), FPlanePointers.data(), room, in, frames);
   if (got < 0) return false;
   if (got > 0 &&
-      av_audio_fifo_write(Fifo.get(), reinterpret_cast<void**>(PlanePointers.data()), got) < got)
+      av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(FPlanePointers.data()), got) < got)
     return false;
-  Frames += got;
+  FFrames += got;
   return true;
 }
 
 bool TMediaPcmInput::AddSilence(int count) {
   if (count <= 0) return true;
-  for (size_t c = 0; c < Planes.size(); ++c) {
-    Planes[c].assign(static_cast<size_t>(count), 0.0f);
-    PlanePointers[c] = reinterpret_cast<uint8_t*>(Planes[c].data());
+  for (size_t c = 0; c < FPlanes.size(); ++c) {
+    FPlanes[c].assign(static_cast<size_t>(count), 0.0f);
+    FPlanePointers[c] = reinterpret_cast<uint8_t*>(FPlanes[c].data());
   }
-  return av_audio_fifo_write(Fifo.get(), reinterpret_cast<void**>(PlanePointers.data()), count) >=
+  return av_audio_fifo_write(FFifo.get(), reinterpret_cast<void**>(FPlanePointers.data()), count) >=
          count;
 }
 

@@ -37,23 +37,23 @@ class TMediaPcmInput {
   // Queues `count` frames of silence.
   bool AddSilence(int count);
 
-  AVAudioFifo& Queue() { return *Fifo; }
+  AVAudioFifo& Queue() { return *FFifo; }
   // Frames queued by Add and Flush (silence not counted), at the stream's rate.
-  int64_t Converted() const { return Frames; }
+  int64_t Converted() const { return FFrames; }
 
  private:
   bool Convert(const uint8_t** in, int frames);  // null `in` flushes
 
-  TSwrPtr Swr;
-  TAvAudioFifoPtr Fifo;
-  int InBits = 16;
-  int InChannels = 0;
-  int OutChannels = 0;
-  std::vector<uint8_t> Partial;  // bytes of a frame split between two calls
-  std::vector<int32_t> Widened;  // 24-bit samples as 32-bit, which libswresample takes
-  std::vector<std::vector<float>> Planes;
-  std::vector<uint8_t*> PlanePointers;
-  int64_t Frames = 0;
+  TSwrPtr FSwr;
+  TAvAudioFifoPtr FFifo;
+  int FInBits = 16;
+  int FInChannels = 0;
+  int FOutChannels = 0;
+  std::vector<uint8_t> FPartial;  // bytes of a frame split between two calls
+  std::vector<int32_t> FWidened;  // 24-bit samples as 32-bit, which libswresample takes
+  std::vector<std::vector<float>> FPlanes;
+  std::vector<uint8_t*> FPlanePointers;
+  int64_t FFrames = 0;
 };
 
 }  // namespace trimora::media

@@ -78,32 +78,32 @@ struct TFileCloser {
 
 class TFileStream final : public IMediaStream {
  public:
-  explicit TFileStream(std::FILE* file) : File(file) {}
+  explicit TFileStream(std::FILE* file) : FFile(file) {}
   TMediaResult Read(void* buffer, uint32_t count, uint32_t& read) override {
-    read = static_cast<uint32_t>(std::fread(buffer, 1, count, File.get()));
+    read = static_cast<uint32_t>(std::fread(buffer, 1, count, FFile.get()));
     return read > 0 ? TMediaResult::Ok : TMediaResult::Fail;
   }
   TMediaResult Seek(int64_t offset, TMediaSeekOrigin origin, uint64_t& newPosition) override {
     const int whence = origin == TMediaSeekOrigin::Begin     ? SEEK_SET
                        : origin == TMediaSeekOrigin::Current ? SEEK_CUR
                                                              : SEEK_END;
-    if (::fseeko(File.get(), offset, whence) != 0) return TMediaResult::Fail;
-    const off_t position = ::ftello(File.get());
+    if (::fseeko(FFile.get(), offset, whence) != 0) return TMediaResult::Fail;
+    const off_t position = ::ftello(FFile.get());
     if (position < 0) return TMediaResult::Fail;
     newPosition = static_cast<uint64_t>(position);
     return TMediaResult::Ok;
   }
   TMediaResult Stat(uint64_t& size) override {
-    const off_t here = ::ftello(File.get());
-    if (here < 0 || ::fseeko(File.get(), 0, SEEK_END) != 0) return TMediaResult::Fail;
-    const off_t end = ::ftello(File.get());
-    if (end < 0 || ::fseeko(File.get(), here, SEEK_SET) != 0) return TMediaResult::Fail;
+    const off_t here = ::ftello(FFile.get());
+    if (here < 0 || ::fseeko(FFile.get(), 0, SEEK_END) != 0) return TMediaResult::Fail;
+    const off_t end = ::ftello(FFile.get());
+    if (end < 0 || ::fseeko(FFile.get(), here, SEEK_SET) != 0) return TMediaResult::Fail;
     size = static_cast<uint64_t>(end);
     return TMediaResult::Ok;
   }
 
  private:
-  std::unique_ptr<std::FILE, TFileCloser> File;
+  std::unique_ptr<std::FILE, TFileCloser> FFile;
 };
 
 AVChannelLayout LayoutOf(const AVChannelLayout& layout) {

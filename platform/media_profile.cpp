@@ -7,7 +7,7 @@ namespace trimora::media {
 
 TMediaResult TMediaProfile::AddStream(const TMediaStreamConfig& config) {
   if (config.StreamNumber < 1 || config.StreamNumber > 63) return TMediaResult::InvalidArgument;
-  for (const auto& stream : Streams)
+  for (const auto& stream : FStreams)
     if (stream.StreamNumber == config.StreamNumber) return TMediaResult::InvalidArgument;
   // Only what our codec list handed out can be written.
   TMediaStreamConfig known;
@@ -23,7 +23,7 @@ TMediaResult TMediaProfile::AddStream(const TMediaStreamConfig& config) {
             known.Type.Format.SamplesPerSec == config.Type.Format.SamplesPerSec;
   }
   if (!found) return TMediaResult::InvalidArgument;
-  Streams.push_back(config);
+  FStreams.push_back(config);
   return TMediaResult::Ok;
 }
 

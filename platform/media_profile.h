@@ -34,17 +34,17 @@ struct TMediaStreamConfig {
 
 class TMediaProfile {
  public:
-  explicit TMediaProfile(uint32_t version) : Version(version) {}
-  uint32_t GetVersion() const { return Version; }
+  explicit TMediaProfile(uint32_t version) : FVersion(version) {}
+  uint32_t GetVersion() const { return FVersion; }
   // Refuses a configuration that is not a codec format of ours, or whose stream number is
   // outside 1..63 or already taken.
   TMediaResult AddStream(const TMediaStreamConfig& config);
-  uint32_t GetStreamCount() const { return static_cast<uint32_t>(Streams.size()); }
-  const TMediaStreamConfig& GetStream(uint32_t index) const { return Streams.at(index); }
+  uint32_t GetStreamCount() const { return static_cast<uint32_t>(FStreams.size()); }
+  const TMediaStreamConfig& GetStream(uint32_t index) const { return FStreams.at(index); }
 
  private:
-  uint32_t Version;
-  std::vector<TMediaStreamConfig> Streams;
+  uint32_t FVersion;
+  std::vector<TMediaStreamConfig> FStreams;
 };
 
 class TMediaProfileManager {

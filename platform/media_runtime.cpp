@@ -118,7 +118,7 @@ class TMediaSyncReader::TImpl {
   }
 };
 
-TMediaSyncReader::TMediaSyncReader() : Impl(std::make_unique<TImpl>()) {
+TMediaSyncReader::TMediaSyncReader() : FImpl(std::make_unique<TImpl>()) {
   QuietFfmpeg();
 }
 
@@ -129,46 +129,46 @@ TMediaSyncReader::~TMediaSyncReader() {
 
 TMediaResult TMediaSyncReader::OpenStream(std::shared_ptr<IMediaStream> stream) {
   static_cast<void>(Close());  // lets go of a previous file; cannot fail
-  Impl->File = TMediaFile::Open(std::move(stream));
-  if (!Impl->File) return TMediaResult::Fail;
-  Impl->Outputs.assign(Impl->File->Streams().size(), TOutputState{});
+  FImpl->File = TMediaFile::Open(std::move(stream));
+  if (!FImpl->File) return TMediaResult::Fail;
+  FImpl->Outputs.assign(FImpl->File->Streams().size(), TOutputState{});
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::Close() {
-  Impl->Decoder.reset();
-  Impl->DecoderOutput = -1;
-  Impl->ReadOutput = -1;
-  Impl->Outputs.clear();
-  Impl->File.reset();
+  FImpl->Decoder.reset();
+  FImpl->DecoderOutput = -1;
+  FImpl->ReadOutput = -1;
+  FImpl->Outputs.clear();
+  FImpl->File.reset();
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::GetOutputCount(uint32_t& count) {
-  if (!Impl->File) return TMediaResult::Fail;
-  count = static_cast<uint32_t>(Impl->Outputs.size());
+  if (!FImpl->File) return TMediaResult::Fail;
+  count = static_cast<uint32_t>(FImpl->Outputs.size());
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::GetOutputProps(uint32_t output, TMediaType& type) {
-  if (!Impl->ValidOutput(output)) return TMediaResult::InvalidArgument;
-  const TMediaStreamInfo& info = Impl->Info(output);
+  if (!FImpl->ValidOutput(output)) return TMediaResult::InvalidArgument;
+  const TMediaStreamInfo& info = FImpl->Info(output);
   if (info.MajorType != TMediaMajorType::Audio) {
     type = TMediaType{info.MajorType, TMediaFormatType::None, {}};
     return TMediaResult::Ok;
   }
-  type = AudioType(Impl->Current(output));
+  type = AudioType(FImpl->Current(output));
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::SetOutputProps(uint32_t output, const TMediaType& type) {
-  if (!Impl->ValidOutput(output)) return TMediaResult::InvalidArgument;
+  if (!FImpl->ValidOutput(output)) return TMediaResult::InvalidArgument;
   if (type.MajorType != TMediaMajorType::Audio || type.FormatType != TMediaFormatType::WaveFormatEx)
     return TMediaResult::InvalidArgument;
-  const auto formats = OfferedFormats(Impl->Info(output), Impl->Outputs[output]);
+  const auto formats = OfferedFormats(FImpl->Info(output), FImpl->Outputs[output]);
   for (const auto& format : formats) {
     if (!SameFormat(format, type.Format)) continue;
-    Impl->Outputs[output].Chosen = format;
+    FImpl->Outputs[output].Chosen = format;
     return TMediaResult::Ok;
   }
   return TMediaResult::InvalidArgument;
@@ -176,8 +176,8 @@ TMediaResult TMediaSyncReader::SetOutputProps(uint32_t output, const TMediaType&
 
 TMediaResult TMediaSyncReader::SetOutputSetting(uint32_t output, std::string_view name,
                                                 const TMediaValue& value) {
-  if (!Impl->ValidOutput(output)) return TMediaResult::InvalidArgument;
-  auto& state = Impl->Outputs[output];
+  if (!FImpl->ValidOutput(output)) return TMediaResult::InvalidArgument;
+  auto& state = FImpl->Outputs[output];
   if (name == "EnableDiscreteOutput" && std::holds_alternative<bool>(value)) {
     state.Discrete = std::get<bool>(value);
   } else if (name == "SpeakerConfig" && std::holds_alternative<uint32_t>(value)) {
@@ -185,55 +185,55 @@ TMediaResult TMediaSyncReader::SetOutputSetting(uint32_t output, std::string_vie
   } else {
     return TMediaResult::InvalidArgument;
   }
-  Impl->DropChosenUnlessOffered(output);
+  FImpl->DropChosenUnlessOffered(output);
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::GetOutputFormatCount(uint32_t output, uint32_t& count) {
-  if (!Impl->ValidOutput(output)) return TMediaResult::InvalidArgument;
-  count = static_cast<uint32_t>(OfferedFormats(Impl->Info(output), Impl->Outputs[output]).size());
+  if (!FImpl->ValidOutput(output)) return TMediaResult::InvalidArgument;
+  count = static_cast<uint32_t>(OfferedFormats(FImpl->Info(output), FImpl->Outputs[output]).size());
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::GetOutputFormat(uint32_t output, uint32_t index, TMediaType& type) {
-  if (!Impl->ValidOutput(output)) return TMediaResult::InvalidArgument;
-  const auto formats = OfferedFormats(Impl->Info(output), Impl->Outputs[output]);
+  if (!FImpl->ValidOutput(output)) return TMediaResult::InvalidArgument;
+  const auto formats = OfferedFormats(FImpl->Info(output), FImpl->Outputs[output]);
   if (index >= formats.size()) return TMediaResult::InvalidArgument;
   type = AudioType(formats[index]);
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::GetStreamNumberForOutput(uint32_t output, uint16_t& stream) {
-  if (!Impl->ValidOutput(output) || output >= 0xFFFF) return TMediaResult::InvalidArgument;
+  if (!FImpl->ValidOutput(output) || output >= 0xFFFF) return TMediaResult::InvalidArgument;
   stream = static_cast<uint16_t>(output + 1);
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::SetReadStreamSamples(uint16_t stream, bool compressed) {
-  if (!Impl->File) return TMediaResult::Fail;
-  if (stream == 0 || !Impl->ValidOutput(stream - 1u)) return TMediaResult::InvalidArgument;
-  if (Impl->File->Protected()) return TMediaResult::ProtectedContent;
+  if (!FImpl->File) return TMediaResult::Fail;
+  if (stream == 0 || !FImpl->ValidOutput(stream - 1u)) return TMediaResult::InvalidArgument;
+  if (FImpl->File->Protected()) return TMediaResult::ProtectedContent;
   if (compressed) return TMediaResult::Fail;
-  Impl->ReadOutput = stream - 1;
+  FImpl->ReadOutput = stream - 1;
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaSyncReader::GetNextSample(uint16_t stream, TMediaSample& sample) {
-  if (!Impl->File) return TMediaResult::Fail;
-  if (stream == 0 || !Impl->ValidOutput(stream - 1u)) return TMediaResult::InvalidArgument;
-  if (Impl->File->Protected()) return TMediaResult::ProtectedContent;
-  TMediaDecoder* decoder = Impl->DecoderFor(stream - 1);
+  if (!FImpl->File) return TMediaResult::Fail;
+  if (stream == 0 || !FImpl->ValidOutput(stream - 1u)) return TMediaResult::InvalidArgument;
+  if (FImpl->File->Protected()) return TMediaResult::ProtectedContent;
+  TMediaDecoder* decoder = FImpl->DecoderFor(stream - 1);
   if (decoder == nullptr) return TMediaResult::Fail;
   return decoder->Next(sample);
 }
 
 TMediaResult TMediaSyncReader::SetRange(uint64_t start, int64_t duration) {
-  if (!Impl->File) return TMediaResult::Fail;
-  if (Impl->File->Protected()) return TMediaResult::ProtectedContent;
-  const int output = Impl->ReadOutput >= 0 ? Impl->ReadOutput : Impl->FirstAudioOutput();
-  TMediaDecoder* decoder = Impl->DecoderFor(output);
+  if (!FImpl->File) return TMediaResult::Fail;
+  if (FImpl->File->Protected()) return TMediaResult::ProtectedContent;
+  const int output = FImpl->ReadOutput >= 0 ? FImpl->ReadOutput : FImpl->FirstAudioOutput();
+  TMediaDecoder* decoder = FImpl->DecoderFor(output);
   if (decoder == nullptr) return TMediaResult::Fail;
-  const int64_t rate = Impl->Info(static_cast<uint32_t>(output)).SampleRate;
+  const int64_t rate = FImpl->Info(static_cast<uint32_t>(output)).SampleRate;
   if (start > static_cast<uint64_t>(INT64_MAX / rate)) return TMediaResult::InvalidArgument;
   const auto first = static_cast<int64_t>(start);
   const int64_t index = av_rescale_rnd(first, rate, 10000000, AV_ROUND_NEAR_INF);
@@ -244,14 +244,14 @@ TMediaResult TMediaSyncReader::SetRange(uint64_t start, int64_t duration) {
 }
 
 IMediaHeaderInfo* TMediaSyncReader::HeaderInfo() {
-  return Impl->File ? this : nullptr;
+  return FImpl->File ? this : nullptr;
 }
 
 TMediaResult TMediaSyncReader::GetAttributeByName(uint16_t stream, std::string_view name,
                                                   TMediaValue& value) {
-  if (!Impl->File) return TMediaResult::Fail;
+  if (!FImpl->File) return TMediaResult::Fail;
   if (stream != 0) return TMediaResult::NotFound;
-  const TMediaFile& file = *Impl->File;
+  const TMediaFile& file = *FImpl->File;
   if (name == "Duration") {
     if (!file.Duration()) return TMediaResult::NotFound;
     value = *file.Duration();

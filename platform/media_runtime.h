@@ -130,7 +130,7 @@ class TMediaSyncReader final : public IMediaHeaderInfo {
   class TImpl;
 
  private:
-  std::unique_ptr<TImpl> Impl;
+  std::unique_ptr<TImpl> FImpl;
 };
 
 }  // namespace trimora::media

@@ -55,45 +55,45 @@ TMediaWriter::TMediaWriter() = default;
 TMediaWriter::~TMediaWriter() = default;
 
 TMediaResult TMediaWriter::Open(std::shared_ptr<IMediaWriteStream> stream) {
-  if (!stream || Encoder) return TMediaResult::InvalidArgument;
-  Stream = std::move(stream);
+  if (!stream || FEncoder) return TMediaResult::InvalidArgument;
+  FStream = std::move(stream);
   return TMediaResult::Ok;
 }
 
 void TMediaWriter::SetStatusCallback(std::function<void(uint32_t)> callback) {
-  StatusCallback = std::move(callback);
+  FStatusCallback = std::move(callback);
 }
 
 TMediaResult TMediaWriter::SetProfile(const TMediaProfile& profile) {
-  if (Encoder) return TMediaResult::Fail;
+  if (FEncoder) return TMediaResult::Fail;
   for (uint32_t i = 0; i < profile.GetStreamCount(); ++i) {
     const TMediaStreamConfig& stream = profile.GetStream(i);
     if (stream.Type.MajorType != TMediaMajorType::Audio) continue;
-    Config = stream;
-    HasProfile = true;
-    HasInput = false;
+    FConfig = stream;
+    FHasProfile = true;
+    FHasInput = false;
     return TMediaResult::Ok;
   }
   return TMediaResult::InvalidArgument;
 }
 
 TMediaResult TMediaWriter::GetInputCount(uint32_t& count) const {
-  count = HasProfile ? 1 : 0;
+  count = FHasProfile ? 1 : 0;
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaWriter::GetInputProps(uint32_t input, TMediaType& type) const {
-  if (!HasProfile || input != 0) return TMediaResult::InvalidArgument;
+  if (!FHasProfile || input != 0) return TMediaResult::InvalidArgument;
   type = {TMediaMajorType::Audio, TMediaFormatType::WaveFormatEx,
-          HasInput ? Input : Config.Type.Format};
+          FHasInput ? FInput : FConfig.Type.Format};
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaWriter::SetInputProps(uint32_t input, const TMediaType& type) {
-  if (!HasProfile || input != 0 || Encoder || !AcceptedPcm(type))
+  if (!FHasProfile || input != 0 || FEncoder || !AcceptedPcm(type))
     return TMediaResult::InvalidArgument;
-  Input = type.Format;
-  HasInput = true;
+  FInput = type.Format;
+  FHasInput = true;
   return TMediaResult::Ok;
 }
 
@@ -101,58 +101,58 @@ TMediaResult TMediaWriter::SetAttribute(uint16_t stream, std::string_view name,
                                         const TMediaValue& value) {
   const auto* text = std::get_if<std::u16string>(&value);
   if (stream != 0 || name.empty() || text == nullptr) return TMediaResult::InvalidArgument;
-  if (Encoder) return TMediaResult::Fail;
-  for (auto& [key, held] : Attributes)
+  if (FEncoder) return TMediaResult::Fail;
+  for (auto& [key, held] : FAttributes)
     if (SameAttributeName(key, name)) {
       held = *text;
       return TMediaResult::Ok;
     }
-  Attributes.emplace_back(std::string(name), *text);
+  FAttributes.emplace_back(std::string(name), *text);
   return TMediaResult::Ok;
 }
 
 TMediaResult TMediaWriter::BeginWriting() {
-  if (!Stream || !HasProfile || !HasInput || Encoder) return TMediaResult::Fail;
+  if (!FStream || !FHasProfile || !FHasInput || FEncoder) return TMediaResult::Fail;
   TEncoderSetup setup;
-  setup.Encoder = MediaEncoderName(Config.Codec);
-  setup.Rate = static_cast<int>(Config.Type.Format.SamplesPerSec);
-  setup.Channels = Config.Type.Format.Channels;
-  setup.Bitrate = Config.Bitrate;
-  setup.Input = Input;
+  setup.Encoder = MediaEncoderName(FConfig.Codec);
+  setup.Rate = static_cast<int>(FConfig.Type.Format.SamplesPerSec);
+  setup.Channels = FConfig.Type.Format.Channels;
+  setup.Bitrate = FConfig.Bitrate;
+  setup.Input = FInput;
   // A second encoder works on every other chunk; with one core it would only take turns.
   setup.Lanes = std::thread::hardware_concurrency() > 1 ? 2 : 1;
-  if (!Stream->Seekable()) {
+  if (!FStream->Seekable()) {
     // Listeners hear the audio a chunk later than it was written: keep chunks short.
     setup.Lanes = 1;
     setup.ChunkFrames = kLiveChunkFrames;
   }
-  for (const auto& [name, text] : Attributes)
+  for (const auto& [name, text] : FAttributes)
     setup.Metadata.emplace_back(MuxerKey(name), Utf16ToUtf8(text));
-  Encoder = TMediaEncoder::Start(setup, *Stream);
-  return Report(Encoder ? TMediaResult::Ok : TMediaResult::Fail);
+  FEncoder = TMediaEncoder::Start(setup, *FStream);
+  return Report(FEncoder ? TMediaResult::Ok : TMediaResult::Fail);
 }
 
 TMediaResult TMediaWriter::WriteSample(uint32_t input, uint64_t time, const uint8_t* bytes,
                                        uint32_t size) {
   (void)time;
-  if (!Encoder || input != 0 || (bytes == nullptr && size > 0))
+  if (!FEncoder || input != 0 || (bytes == nullptr && size > 0))
     return TMediaResult::InvalidArgument;
-  return Report(Encoder->Write(bytes, size) ? TMediaResult::Ok : TMediaResult::Fail);
+  return Report(FEncoder->Write(bytes, size) ? TMediaResult::Ok : TMediaResult::Fail);
 }
 
 TMediaResult TMediaWriter::EndWriting() {
-  if (!Encoder) return TMediaResult::Fail;
-  const bool finished = Encoder->Finish();
-  const bool refused = Encoder->StreamFailed();
-  Encoder.reset();
-  Stream.reset();
-  if (refused && StatusCallback) StatusCallback(kMediaStatusError);
+  if (!FEncoder) return TMediaResult::Fail;
+  const bool finished = FEncoder->Finish();
+  const bool refused = FEncoder->StreamFailed();
+  FEncoder.reset();
+  FStream.reset();
+  if (refused && FStatusCallback) FStatusCallback(kMediaStatusError);
   return finished ? TMediaResult::Ok : TMediaResult::Fail;
 }
 
 TMediaResult TMediaWriter::Report(TMediaResult result) {
-  if (!Succeeded(result) && Encoder && Encoder->StreamFailed() && StatusCallback)
-    StatusCallback(kMediaStatusError);
+  if (!Succeeded(result) && FEncoder && FEncoder->StreamFailed() && FStatusCallback)
+    FStatusCallback(kMediaStatusError);
   return result;
 }
 

@@ -81,14 +81,14 @@ class TMediaWriter {
  private:
   TMediaResult Report(TMediaResult result);
 
-  std::shared_ptr<IMediaWriteStream> Stream;
-  std::function<void(uint32_t)> StatusCallback;
-  bool HasProfile = false;
-  TMediaStreamConfig Config;
-  bool HasInput = false;
-  TWaveFormat Input;
-  std::vector<std::pair<std::string, std::u16string>> Attributes;
-  std::unique_ptr<TMediaEncoder> Encoder;  // while writing
+  std::shared_ptr<IMediaWriteStream> FStream;
+  std::function<void(uint32_t)> FStatusCallback;
+  bool FHasProfile = false;
+  TMediaStreamConfig FConfig;
+  bool FHasInput = false;
+  TWaveFormat FInput;
+  std::vector<std::pair<std::string, std::u16string>> FAttributes;
+  std::unique_ptr<TMediaEncoder> FEncoder;  // while writing
 };
 
 }  // namespace trimora::media

@@ -35,13 +35,13 @@ namespace {
 template <typename F>
 class TScopeExit {
  public:
-  explicit TScopeExit(F f) : Action(std::move(f)) {}
-  ~TScopeExit() { Action(); }
+  explicit TScopeExit(F f) : FAction(std::move(f)) {}
+  ~TScopeExit() { FAction(); }
   TScopeExit(const TScopeExit&) = delete;
   TScopeExit& operator=(const TScopeExit&) = delete;
 
  private:
-  F Action;
+  F FAction;
 };
 
 [[noreturn]] void RaiseLameError(BE_ERR error) {

@@ -61,19 +61,19 @@ TTagComments CommentsToWrite(const TId3v2Tags& tags) {
 // Adds frames to a tag while its size stays within what the size field can hold.
 class TFrameAdder {
  public:
-  explicit TFrameAdder(TagLib::ID3v2::Tag& tag) : Tag(tag) {}
+  explicit TFrameAdder(TagLib::ID3v2::Tag& tag) : FTag(tag) {}
 
   void Add(std::unique_ptr<TagLib::ID3v2::Frame> frame) {
     // The rendered frame is the frame's header and data; padding comes on top.
     constexpr std::size_t kPadding = 1024;
     const std::size_t size = frame->render().size();
-    if (Size + size + id3v2_layout::kHeaderSize + kPadding > id3v2_layout::kMaxSynchsafe) return;
-    Size += size;
-    Tag.addFrame(frame.release());
+    if (FSize + size + id3v2_layout::kHeaderSize + kPadding > id3v2_layout::kMaxSynchsafe) return;
+    FSize += size;
+    FTag.addFrame(frame.release());
   }
 
   void AddText(const TagLib::ByteVector& id, const TagLib::String& text) {
-    Tag.removeFrames(id);
+    FTag.removeFrames(id);
     if (text.isEmpty()) return;
     auto frame = std::make_unique<TagLib::ID3v2::TextIdentificationFrame>(id, kEncoding);
     frame->setText(text);
@@ -81,8 +81,8 @@ class TFrameAdder {
   }
 
  private:
-  TagLib::ID3v2::Tag& Tag;
-  std::size_t Size = 0;
+  TagLib::ID3v2::Tag& FTag;
+  std::size_t FSize = 0;
 };
 
 std::unique_ptr<TagLib::ID3v2::Frame> CommentFrame(const TTagComment& comment) {

@@ -8,11 +8,11 @@
 namespace {
 
 // Working copy of one IMA channel in plain ints, so the inner loops stay in registers.
-struct ImaChannel {
+struct TImaChannel {
   int Predictor;
   int Index;
 
-  explicit ImaChannel(const TImaChannelState& state)
+  explicit TImaChannel(const TImaChannelState& state)
       : Predictor(state.Predictor), Index(std::min<int>(state.StepIndex, kImaMaxStepIndex)) {}
 
   void StoreTo(TImaChannelState& state) const {
@@ -59,8 +59,8 @@ struct ImaChannel {
 // the right, low nibble first.
 constexpr std::size_t kImaStereoGroup = 8;
 
-void DecodeImaStereoGroup(const uint8_t* group, std::size_t frames, ImaChannel& left,
-                          ImaChannel& right, int16_t* dst) {
+void DecodeImaStereoGroup(const uint8_t* group, std::size_t frames, TImaChannel& left,
+                          TImaChannel& right, int16_t* dst) {
   for (std::size_t k = 0; k < frames; ++k) {
     const unsigned shift = (k & 1) * 4;
     dst[2 * k] = left.Expand((group[k / 2] >> shift) & 0x0F);
@@ -68,8 +68,8 @@ void DecodeImaStereoGroup(const uint8_t* group, std::size_t frames, ImaChannel& 
   }
 }
 
-void EncodeImaStereoGroup(const int16_t* src, std::size_t frames, ImaChannel& left,
-                          ImaChannel& right, uint8_t* group) {
+void EncodeImaStereoGroup(const int16_t* src, std::size_t frames, TImaChannel& left,
+                          TImaChannel& right, uint8_t* group) {
   for (std::size_t k = 0; k < frames; ++k) {
     const unsigned shift = (k & 1) * 4;
     group[k / 2] |= static_cast<uint8_t>(left.Encode(src[2 * k]) << shift);
@@ -77,7 +77,7 @@ void EncodeImaStereoGroup(const int16_t* src, std::size_t frames, ImaChannel& le
   }
 }
 
-void PutImaHeader(const ImaChannel& channel, uint8_t* header) {
+void PutImaHeader(const TImaChannel& channel, uint8_t* header) {
   const auto p = static_cast<uint16_t>(channel.Predictor);
   header[0] = static_cast<uint8_t>(p & 0xFF);
   header[1] = static_cast<uint8_t>(p >> 8);
@@ -89,17 +89,17 @@ void PutImaHeader(const ImaChannel& channel, uint8_t* header) {
 // hostile input; real encoders stay far below it.
 constexpr int kMsMaxDelta = INT_MAX / 768;
 
-struct MsChannel {
+struct TMsChannel {
   int Coef1;
   int Coef2;
   int Delta;
   int Sample1;
   int Sample2;
 
-  MsChannel(const TMsChannelState& state, std::span<const MsCoefficientPair> coefficients)
+  TMsChannel(const TMsChannelState& state, std::span<const TMsCoefficientPair> coefficients)
       : Delta(state.Delta), Sample1(state.Sample1), Sample2(state.Sample2) {
     // A predictor index beyond the file's table is damage; pair 0 keeps decoding sensible.
-    MsCoefficientPair pair;
+    TMsCoefficientPair pair;
     if (state.PredictorIndex < coefficients.size()) {
       pair = coefficients[state.PredictorIndex];
     } else if (!coefficients.empty()) {
@@ -130,7 +130,7 @@ struct MsChannel {
 
 // Each code byte gives two samples, the high nibble first: both of one channel in mono, left
 // then right in stereo. Codes missing from a short block decode as zero.
-void ExpandMsCodes(MsChannel& high, MsChannel& low, std::span<const uint8_t> codes,
+void ExpandMsCodes(TMsChannel& high, TMsChannel& low, std::span<const uint8_t> codes,
                    std::size_t bytes, int16_t* dst) {
   for (std::size_t i = 0; i < bytes; ++i) {
     const unsigned b = i < codes.size() ? codes[i] : 0;
@@ -144,7 +144,7 @@ void ExpandMsCodes(MsChannel& high, MsChannel& low, std::span<const uint8_t> cod
 std::size_t DecodeImaMono(TImaChannelState& state, std::span<const uint8_t> codes,
                           std::span<int16_t> out) {
   if (out.empty()) return 0;
-  ImaChannel channel(state);
+  TImaChannel channel(state);
   out[0] = state.Predictor;
   const std::size_t bytes = std::min(codes.size(), (out.size() - 1) / 2);
   int16_t* dst = out.data() + 1;
@@ -160,8 +160,8 @@ std::size_t DecodeImaMono(TImaChannelState& state, std::span<const uint8_t> code
 std::size_t DecodeImaStereo(TImaChannelState& left, TImaChannelState& right,
                             std::span<const uint8_t> codes, std::span<int16_t> out) {
   if (out.size() < 2) return 0;
-  ImaChannel l(left);
-  ImaChannel r(right);
+  TImaChannel l(left);
+  TImaChannel r(right);
   out[0] = left.Predictor;
   out[1] = right.Predictor;
   const std::size_t frames = std::min(codes.size(), out.size() / 2 - 1);
@@ -183,10 +183,10 @@ std::size_t DecodeImaStereo(TImaChannelState& left, TImaChannelState& right,
   return 1 + frames;
 }
 
-std::size_t DecodeMsMono(TMsChannelState& state, std::span<const MsCoefficientPair> coefficients,
+std::size_t DecodeMsMono(TMsChannelState& state, std::span<const TMsCoefficientPair> coefficients,
                          std::span<const uint8_t> codes, int count, std::span<int16_t> out) {
   if (out.size() < 2) return 0;
-  MsChannel channel(state, coefficients);
+  TMsChannel channel(state, coefficients);
   out[0] = state.Sample2;
   out[1] = state.Sample1;
   const std::size_t bytes =
@@ -197,11 +197,11 @@ std::size_t DecodeMsMono(TMsChannelState& state, std::span<const MsCoefficientPa
 }
 
 std::size_t DecodeMsStereo(TMsChannelState& left, TMsChannelState& right,
-                           std::span<const MsCoefficientPair> coefficients,
+                           std::span<const TMsCoefficientPair> coefficients,
                            std::span<const uint8_t> codes, int count, std::span<int16_t> out) {
   if (out.size() < 4) return 0;
-  MsChannel l(left, coefficients);
-  MsChannel r(right, coefficients);
+  TMsChannel l(left, coefficients);
+  TMsChannel r(right, coefficients);
   out[0] = left.Sample2;
   out[1] = right.Sample2;
   out[2] = left.Sample1;
@@ -218,7 +218,7 @@ void EncodeImaMono(std::span<const int16_t> samples, TImaChannelState& state,
                    std::span<uint8_t> block) {
   std::fill(block.begin(), block.end(), uint8_t{0});
   if (block.size() < 4) return;
-  ImaChannel channel(state);
+  TImaChannel channel(state);
   PutImaHeader(channel, block.data());
   const std::size_t count = std::min(samples.size(), 2 * (block.size() - 4));
   uint8_t* codes = block.data() + 4;
@@ -232,8 +232,8 @@ void EncodeImaStereo(std::span<const int16_t> frames, TImaChannelState& left,
                      TImaChannelState& right, std::span<uint8_t> block) {
   std::fill(block.begin(), block.end(), uint8_t{0});
   if (block.size() < 8) return;
-  ImaChannel l(left);
-  ImaChannel r(right);
+  TImaChannel l(left);
+  TImaChannel r(right);
   PutImaHeader(l, block.data());
   PutImaHeader(r, block.data() + 4);
   const std::size_t dataBytes = block.size() - 8;

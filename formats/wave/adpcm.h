@@ -27,7 +27,7 @@ struct TMsChannelState {
 };
 
 // One predictor coefficient pair of a Microsoft ADPCM `fmt ` chunk, in 1/256 units.
-struct MsCoefficientPair {
+struct TMsCoefficientPair {
   int16_t Coef1 = 0;
   int16_t Coef2 = 0;
 };
@@ -65,13 +65,13 @@ std::size_t DecodeImaStereo(TImaChannelState& left, TImaChannelState& right,
 // block's samples per block - 2, taken from the file header. Code bytes that the block lacks
 // count as zero; a predictor index outside `coefficients` uses pair 0 (or no prediction when
 // the file has no pairs). Returns the number of bytes written.
-std::size_t DecodeMsMono(TMsChannelState& state, std::span<const MsCoefficientPair> coefficients,
+std::size_t DecodeMsMono(TMsChannelState& state, std::span<const TMsCoefficientPair> coefficients,
                          std::span<const uint8_t> codes, int count, std::span<int16_t> out);
 
 // The stereo form: count + 2 interleaved frames, one code byte per frame (high nibble left).
 // Returns the number of bytes written.
 std::size_t DecodeMsStereo(TMsChannelState& left, TMsChannelState& right,
-                           std::span<const MsCoefficientPair> coefficients,
+                           std::span<const TMsCoefficientPair> coefficients,
                            std::span<const uint8_t> codes, int count, std::span<int16_t> out);
 
 // Encodes one mono IMA block into `block` (its size is the block size). The caller has set

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/wave/riff_chunks.h"
 #include "formats/wave/wave_header.h"
 
 using namespace trimora::acm;

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -55,7 +54,7 @@ struct TMsFormat {
   // The pairs the body really holds, at most 32 whatever the count field says, so that
   // a block's predictor index can be checked against a table that exists.
   uint16_t NumCoef = 0;
-  std::array<MsCoefficientPair, kMaxMsCoefficientPairs> Coefficients{};
+  std::array<TMsCoefficientPair, kMaxMsCoefficientPairs> Coefficients{};
 };
 
 // What the scan found. Channels, rate and bits are those of the `fmt ` chunk as stored.
@@ -80,40 +79,6 @@ struct TWaveHeader {
   // Why a file was refused, for people ("WAV data of format 6 (A-law) is not supported");
   // empty on success and when the bytes are no RIFF WAVE file at all.
   std::string Refusal;
-};
-
-// Four file bytes match a four-character id when each byte equals the expected one or
-// differs from it by exactly 32 (so "riff", "Wave" and "DATA" match "RIFF", "WAVE", "data").
-bool MatchChunkId(const uint8_t* bytes, std::string_view id);
-
-// A walk over RIFF bytes held in memory, with the rules every reader of a WAV header here
-// shares: ids match loosely (MatchChunkId), the zero pad byte after an odd-sized body is
-// passed over (some writers leave it out; no chunk id starts with a zero byte), and nothing
-// outside the bytes is ever read.
-class TChunkCursor {
- public:
-  explicit TChunkCursor(std::span<const uint8_t> bytes) : Bytes(bytes) {}
-
-  bool Has(uint64_t count) const { return Pos + count <= Bytes.size(); }
-  const uint8_t* At() const { return Bytes.data() + Pos; }
-  size_t Left() const { return Bytes.size() - Pos; }
-  // Slides a byte at a time from the position until `id` matches; leaves the position
-  // after it.
-  bool Find(std::string_view id);
-  // The chunk header at the position: its id and declared size; leaves the position at
-  // its body.
-  bool Next(std::string_view& id, uint32_t& size);
-  // Passes over a body of `size` bytes and its pad byte; false when the body does not end
-  // within the bytes.
-  bool Skip(uint32_t size);
-  // Moves to the chunk `id`, passing over others; leaves the position at its body and gives
-  // its declared size. False when the walk leaves the bytes first.
-  bool Chunk(std::string_view id, uint32_t& size);
-
-  size_t Pos = 0;
-
- private:
-  std::span<const uint8_t> Bytes;
 };
 
 // Scans `stream` from its position for "RIFF", "WAVE", `fmt `, `fact` (ADPCM and MPEG

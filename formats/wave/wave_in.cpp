@@ -21,7 +21,7 @@ constexpr int kMsHeaderBytes = 7;
 }  // namespace
 
 TWaveIn::TWaveIn() {
-  BufferBase = ReadBuffer.data();
+  FBufferBase = FReadBuffer.data();
 }
 
 TWaveIn::~TWaveIn() {
@@ -56,7 +56,7 @@ void TWaveIn::SetKeepFloat(bool keep) {
 bool TWaveIn::QueryFloatSamples() {
   std::lock_guard lock(DataLock);
   OpenFile();
-  return FValid && FloatStored;
+  return FValid && FFloatStored;
 }
 
 void TWaveIn::OpenFile() {
@@ -64,7 +64,7 @@ void TWaveIn::OpenFile() {
   if (OpenCount > 0) return;
   // Nothing of a previous file survives an open that fails.
   FValid = false;
-  FloatIs32 = FloatStored = false;
+  FFloatIs32 = FFloatStored = false;
   FWavType = wtUnsupported;
   FRefusal.clear();
   FSize = 0;
@@ -87,10 +87,10 @@ void TWaveIn::FillTags(const TWaveHeader& header) {
   TWaveInfo info = header.Info;
   // A list after the data, where many writers put it. A data size never patched (0) runs to
   // the end of the file.
-  const int64_t dataEnd = HeaderLength + header.DataSize;
+  const int64_t dataEnd = FHeaderLength + header.DataSize;
   if (header.DataSize > 0 && dataEnd < Stream->Size()) {
     CollectWaveInfoAt(*Stream, dataEnd, info);
-    Stream->SetPosition(HeaderLength);
+    Stream->SetPosition(FHeaderLength);
   }
   InfoToTags(info, id3);
   common.SetTitle(id3.Title());
@@ -102,7 +102,7 @@ void TWaveIn::FillTags(const TWaveHeader& header) {
 }
 
 TWaveHeader TWaveIn::ParseHeader() {
-  SkipFrames = 0;
+  FSkipFrames = 0;
   const int64_t start = Stream->Position();
   const TWaveHeader h = ScanWaveHeader(*Stream);
   FWavType = h.WavType;
@@ -110,22 +110,22 @@ TWaveHeader TWaveIn::ParseHeader() {
   if (FWavType == wtUnsupported) return h;
   FChannels = h.Channels;
   FSampleRate = static_cast<int32_t>(std::min<uint32_t>(h.SampleRate, INT32_MAX));
-  FBitsPerSample = StoredBitsPerSample = h.BitsPerSample;
-  ImaFormat = h.ImaFormat;
-  MsFormat = h.MsFormat;
-  HeaderLength = start + h.HeaderLength;
-  ReadPos = HeaderLength;
+  FBitsPerSample = FStoredBitsPerSample = h.BitsPerSample;
+  FImaFormat = h.ImaFormat;
+  FMsFormat = h.MsFormat;
+  FHeaderLength = start + h.HeaderLength;
+  FReadPos = FHeaderLength;
   // A data size past the end of the file (a truncated file) or 0 (a writer that never
   // patched it) leaves what the file holds.
-  const int64_t streamEnd = std::max(Stream->Size(), HeaderLength);
-  DataEnd = h.DataSize > 0 ? std::min(HeaderLength + h.DataSize, streamEnd) : streamEnd;
+  const int64_t streamEnd = std::max(Stream->Size(), FHeaderLength);
+  FDataEnd = h.DataSize > 0 ? std::min(FHeaderLength + h.DataSize, streamEnd) : streamEnd;
   return h;
 }
 
 bool TWaveIn::SetUpFormat() {
   if (FWavType == wtUnsupported || FChannels == 0 || FSampleRate == 0) return false;
-  const int64_t dataBytes = DataEnd - HeaderLength;
-  BufferBase = ReadBuffer.data();
+  const int64_t dataBytes = FDataEnd - FHeaderLength;
+  FBufferBase = FReadBuffer.data();
   switch (FWavType) {
     case wtPCM:
     case wtExtPCM: {
@@ -137,22 +137,22 @@ bool TWaveIn::SetUpFormat() {
     }
     case wtIEEEFloat:
     case wtExtIEEEFloat: {
-      if (StoredBitsPerSample != 32 && StoredBitsPerSample != 64) return false;
-      FloatIs32 = StoredBitsPerSample == 32;
-      FloatStored = FKeepFloat;
-      const int64_t stored = int64_t{FChannels} * StoredBitsPerSample / 8;
+      if (FStoredBitsPerSample != 32 && FStoredBitsPerSample != 64) return false;
+      FFloatIs32 = FStoredBitsPerSample == 32;
+      FFloatStored = FKeepFloat;
+      const int64_t stored = int64_t{FChannels} * FStoredBitsPerSample / 8;
       if (stored > kReadBufferSize) return false;
       const int64_t whole = dataBytes - dataBytes % stored;
-      FSize = FloatIs32 || FloatStored ? whole : whole / 2;
-      FBitsPerSample = FloatStored ? StoredBitsPerSample : 32;
+      FSize = FFloatIs32 || FFloatStored ? whole : whole / 2;
+      FBitsPerSample = FFloatStored ? FStoredBitsPerSample : 32;
       return true;
     }
     case wtDVIADPCM:
-      if (StoredBitsPerSample != 4) return false;
-      return SetUpAdpcm(ImaFormat.BlockAlign, ImaFormat.TotalFrames);
+      if (FStoredBitsPerSample != 4) return false;
+      return SetUpAdpcm(FImaFormat.BlockAlign, FImaFormat.TotalFrames);
     case wtMSADPCM:
-      if (MsFormat.SamplesPerBlock < 2) return false;
-      return SetUpAdpcm(MsFormat.BlockAlign, MsFormat.TotalFrames);
+      if (FMsFormat.SamplesPerBlock < 2) return false;
+      return SetUpAdpcm(FMsFormat.BlockAlign, FMsFormat.TotalFrames);
     case wtACM:
       return ConvertAcm();
     case wtUnsupported:
@@ -167,24 +167,24 @@ bool TWaveIn::SetUpAdpcm(uint16_t blockAlign, uint32_t totalFrames) {
   if (blockAlign < header) return false;
   FBitsPerSample = 16;
   const int64_t framesPerBlock = AdpcmFramesPerBlock();
-  const int64_t blocks = (DataEnd - HeaderLength + blockAlign - 1) / blockAlign;
+  const int64_t blocks = (FDataEnd - FHeaderLength + blockAlign - 1) / blockAlign;
   // The `fact` count, but never more than the blocks present decode to; a count of 0
   // (never patched) means all of them.
   int64_t frames = blocks * framesPerBlock;
   if (totalFrames > 0) frames = std::min<int64_t>(frames, totalFrames);
   FSize = frames * 2 * FChannels;
-  DecodeBuffer.assign(static_cast<size_t>(framesPerBlock * FChannels), 0);
-  BlockBuffer.assign(blockAlign, 0);
-  BufferBase = reinterpret_cast<uint8_t*>(DecodeBuffer.data());
+  FDecodeBuffer.assign(static_cast<size_t>(framesPerBlock * FChannels), 0);
+  FBlockBuffer.assign(blockAlign, 0);
+  FBufferBase = reinterpret_cast<uint8_t*>(FDecodeBuffer.data());
   return true;
 }
 
 int64_t TWaveIn::AdpcmFramesPerBlock() const {
   if (FWavType == wtDVIADPCM) {
-    const int64_t codeBytes = ImaFormat.BlockAlign - kImaHeaderBytes * FChannels;
+    const int64_t codeBytes = FImaFormat.BlockAlign - kImaHeaderBytes * FChannels;
     return FChannels == 1 ? 2 * codeBytes + 1 : codeBytes + 1;
   }
-  const int64_t count = MsFormat.SamplesPerBlock - 2;
+  const int64_t count = FMsFormat.SamplesPerBlock - 2;
   return FChannels == 1 ? 2 + 2 * (count / 2) : count + 2;
 }
 
@@ -201,11 +201,11 @@ bool TWaveIn::ConvertAcm() {
       converter.Convert() != MMSYSERR_NOERROR) {
     return false;
   }
-  ConvertedStream = std::make_unique<TAuMemoryStream>();
-  if (converter.SaveWave(*ConvertedStream) != MMSYSERR_NOERROR) return false;
+  FConvertedStream = std::make_unique<TAuMemoryStream>();
+  if (converter.SaveWave(*FConvertedStream) != MMSYSERR_NOERROR) return false;
   // The file's stream stays open behind the image, so the file stays protected from writers.
-  SavedStream = Stream;
-  Stream = ConvertedStream.get();
+  FSavedStream = Stream;
+  Stream = FConvertedStream.get();
   Stream->SetPosition(0);
   // The image's own header stands for the format; FHeader keeps the file's.
   ParseHeader();
@@ -216,9 +216,9 @@ bool TWaveIn::ConvertAcm() {
 }
 
 void TWaveIn::RestoreStream() {
-  if (SavedStream != nullptr) Stream = SavedStream;
-  SavedStream = nullptr;
-  ConvertedStream.reset();
+  if (FSavedStream != nullptr) Stream = FSavedStream;
+  FSavedStream = nullptr;
+  FConvertedStream.reset();
 }
 
 void TWaveIn::CloseFile() {
@@ -226,36 +226,36 @@ void TWaveIn::CloseFile() {
   if (OpenCount == 0) return;
   RestoreStream();
   CloseStream();
-  DecodeBuffer = {};
-  BlockBuffer = {};
-  BufferBase = ReadBuffer.data();
+  FDecodeBuffer = {};
+  FBlockBuffer = {};
+  FBufferBase = FReadBuffer.data();
   OpenCount = 0;
 }
 
 int64_t TWaveIn::DataLeft(int64_t wanted) const {
-  return std::clamp<int64_t>(DataEnd - ReadPos, 0, wanted);
+  return std::clamp<int64_t>(FDataEnd - FReadPos, 0, wanted);
 }
 
 void TWaveIn::RefillPcm(uint32_t frameBytes) {
   const int64_t want = DataLeft(kReadBufferSize - kReadBufferSize % frameBytes);
-  int64_t got = want > 0 ? std::max<int64_t>(Stream->Read(ReadBuffer.data(), want), 0) : 0;
-  ReadPos += got;
+  int64_t got = want > 0 ? std::max<int64_t>(Stream->Read(FReadBuffer.data(), want), 0) : 0;
+  FReadPos += got;
   // Only whole frames go out; a torn last frame of a damaged file is dropped.
   got -= got % frameBytes;
   BufferEnd = static_cast<int32_t>(got);
 }
 
 void TWaveIn::RefillFloat() {
-  const uint32_t stored = static_cast<uint32_t>(FChannels) * (FloatIs32 ? 4 : 8);
+  const uint32_t stored = static_cast<uint32_t>(FChannels) * (FFloatIs32 ? 4 : 8);
   const int64_t want = DataLeft(kReadBufferSize - kReadBufferSize % stored);
-  int64_t got = want > 0 ? std::max<int64_t>(Stream->Read(ReadBuffer.data(), want), 0) : 0;
-  ReadPos += got;
+  int64_t got = want > 0 ? std::max<int64_t>(Stream->Read(FReadBuffer.data(), want), 0) : 0;
+  FReadPos += got;
   got -= got % stored;
-  if (FloatIs32) {
-    SingleToInt32InPlace(ReadBuffer.data(), static_cast<size_t>(got));
+  if (FFloatIs32) {
+    SingleToInt32InPlace(FReadBuffer.data(), static_cast<size_t>(got));
     BufferEnd = static_cast<int32_t>(got);
   } else {
-    DoubleToInt32InPlace(ReadBuffer.data(), static_cast<size_t>(got));
+    DoubleToInt32InPlace(FReadBuffer.data(), static_cast<size_t>(got));
     BufferEnd = static_cast<int32_t>(got / 2);
   }
 }
@@ -264,35 +264,35 @@ bool TWaveIn::ReadAdpcmBlock(uint16_t blockAlign) {
   const int64_t want = DataLeft(blockAlign);
   if (want <= 0) return false;
   // A short last block decodes as if its missing bytes were zero.
-  std::fill(BlockBuffer.begin(), BlockBuffer.end(), 0);
-  const int64_t got = Stream->Read(BlockBuffer.data(), want);
+  std::fill(FBlockBuffer.begin(), FBlockBuffer.end(), 0);
+  const int64_t got = Stream->Read(FBlockBuffer.data(), want);
   if (got <= 0) return false;
-  ReadPos += got;
+  FReadPos += got;
   return true;
 }
 
 bool TWaveIn::ReadImaBlock() {
-  return ReadAdpcmBlock(ImaFormat.BlockAlign);
+  return ReadAdpcmBlock(FImaFormat.BlockAlign);
 }
 
 bool TWaveIn::ReadMsBlock() {
-  return ReadAdpcmBlock(MsFormat.BlockAlign);
+  return ReadAdpcmBlock(FMsFormat.BlockAlign);
 }
 
 void TWaveIn::RefillIma() {
   BufferEnd = 0;
   if (!ReadImaBlock()) return;
-  const uint8_t* b = BlockBuffer.data();
-  const std::span<const uint8_t> block(BlockBuffer);
-  ImaStates[0] = {S16(b), b[2]};
+  const uint8_t* b = FBlockBuffer.data();
+  const std::span<const uint8_t> block(FBlockBuffer);
+  FImaStates[0] = {S16(b), b[2]};
   if (FChannels == 1) {
     const size_t samples =
-        DecodeImaMono(ImaStates[0], block.subspan(kImaHeaderBytes), DecodeBuffer);
+        DecodeImaMono(FImaStates[0], block.subspan(kImaHeaderBytes), FDecodeBuffer);
     BufferEnd = static_cast<int32_t>(samples * 2);
   } else {
-    ImaStates[1] = {S16(b + 4), b[6]};
-    const size_t frames = DecodeImaStereo(ImaStates[0], ImaStates[1],
-                                          block.subspan(2 * kImaHeaderBytes), DecodeBuffer);
+    FImaStates[1] = {S16(b + 4), b[6]};
+    const size_t frames = DecodeImaStereo(FImaStates[0], FImaStates[1],
+                                          block.subspan(2 * kImaHeaderBytes), FDecodeBuffer);
     BufferEnd = static_cast<int32_t>(frames * 4);
   }
 }
@@ -300,27 +300,28 @@ void TWaveIn::RefillIma() {
 void TWaveIn::RefillMs() {
   BufferEnd = 0;
   if (!ReadMsBlock()) return;
-  const uint8_t* b = BlockBuffer.data();
-  const std::span<const uint8_t> block(BlockBuffer);
+  const uint8_t* b = FBlockBuffer.data();
+  const std::span<const uint8_t> block(FBlockBuffer);
   // Only the pairs the header holds: a predictor index past them is the codec's to handle.
-  const std::span<const MsCoefficientPair> pairs(MsFormat.Coefficients.data(), MsFormat.NumCoef);
-  const int count = MsFormat.SamplesPerBlock - 2;
+  const std::span<const TMsCoefficientPair> pairs(FMsFormat.Coefficients.data(), FMsFormat.NumCoef);
+  const int count = FMsFormat.SamplesPerBlock - 2;
   if (FChannels == 1) {
-    MsStates[0] = {b[0], S16(b + 1), S16(b + 3), S16(b + 5)};
+    FMsStates[0] = {b[0], S16(b + 1), S16(b + 3), S16(b + 5)};
     BufferEnd = static_cast<int32_t>(
-        DecodeMsMono(MsStates[0], pairs, block.subspan(kMsHeaderBytes), count, DecodeBuffer));
+        DecodeMsMono(FMsStates[0], pairs, block.subspan(kMsHeaderBytes), count, FDecodeBuffer));
   } else {
-    MsStates[0] = {b[0], S16(b + 2), S16(b + 6), S16(b + 10)};
-    MsStates[1] = {b[1], S16(b + 4), S16(b + 8), S16(b + 12)};
-    BufferEnd = static_cast<int32_t>(DecodeMsStereo(
-        MsStates[0], MsStates[1], pairs, block.subspan(2 * kMsHeaderBytes), count, DecodeBuffer));
+    FMsStates[0] = {b[0], S16(b + 2), S16(b + 6), S16(b + 10)};
+    FMsStates[1] = {b[1], S16(b + 4), S16(b + 8), S16(b + 12)};
+    BufferEnd = static_cast<int32_t>(DecodeMsStereo(FMsStates[0], FMsStates[1], pairs,
+                                                    block.subspan(2 * kMsHeaderBytes), count,
+                                                    FDecodeBuffer));
   }
 }
 
 void TWaveIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
   if (!Busy) throw EAuException("The Stream is not opened");
   const uint32_t frame = static_cast<uint32_t>(FChannels * FBitsPerSample) / 8;
-  buffer = BufferBase;
+  buffer = FBufferBase;
   if (!FValid || frame == 0) {
     bytes = 0;
     return;
@@ -334,7 +335,7 @@ void TWaveIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
         break;
       case wtIEEEFloat:
       case wtExtIEEEFloat:
-        if (FloatStored)
+        if (FFloatStored)
           RefillPcm(frame);
         else
           RefillFloat();
@@ -351,22 +352,22 @@ void TWaveIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
     }
     BufferStart = 1;
     // After a seek into an ADPCM block, its frames before the target are passed over.
-    BufferStart += static_cast<int32_t>(std::min<int64_t>(SkipFrames * frame, BufferEnd));
-    SkipFrames = 0;
+    BufferStart += static_cast<int32_t>(std::min<int64_t>(FSkipFrames * frame, BufferEnd));
+    FSkipFrames = 0;
   }
   bytes -= bytes % frame;
   bytes =
       std::min<uint32_t>(bytes, static_cast<uint32_t>(std::max(BufferEnd - BufferStart + 1, 0)));
-  buffer = BufferBase + (BufferStart - 1);
+  buffer = FBufferBase + (BufferStart - 1);
   BufferStart += static_cast<int32_t>(bytes);
 }
 
 bool TWaveIn::DoSeek(int64_t& sampleNum) {
   BufferStart = 1;
   BufferEnd = 0;
-  SkipFrames = 0;
+  FSkipFrames = 0;
   if (!FValid || FChannels == 0) return false;
-  const int64_t dataBytes = DataEnd - HeaderLength;
+  const int64_t dataBytes = FDataEnd - FHeaderLength;
   int64_t frameBytes = 0;  // bytes per frame as stored, for the kinds positioned by arithmetic
   switch (FWavType) {
     case wtPCM:
@@ -376,18 +377,18 @@ bool TWaveIn::DoSeek(int64_t& sampleNum) {
       break;
     case wtIEEEFloat:
     case wtExtIEEEFloat:
-      frameBytes = int64_t{FChannels} * (FloatIs32 ? 4 : 8);
+      frameBytes = int64_t{FChannels} * (FFloatIs32 ? 4 : 8);
       break;
     case wtDVIADPCM:
     case wtMSADPCM: {
       const int64_t perBlock = AdpcmFramesPerBlock();
       const int64_t blockAlign =
-          FWavType == wtDVIADPCM ? ImaFormat.BlockAlign : MsFormat.BlockAlign;
+          FWavType == wtDVIADPCM ? FImaFormat.BlockAlign : FMsFormat.BlockAlign;
       const int64_t blocks = (dataBytes + blockAlign - 1) / blockAlign;
       const int64_t frame = std::clamp<int64_t>(sampleNum, 0, blocks * perBlock);
-      ReadPos = HeaderLength + frame / perBlock * blockAlign;
-      SkipFrames = frame % perBlock;
-      Stream->SetPosition(ReadPos);
+      FReadPos = FHeaderLength + frame / perBlock * blockAlign;
+      FSkipFrames = frame % perBlock;
+      Stream->SetPosition(FReadPos);
       return true;
     }
     case wtUnsupported:
@@ -395,7 +396,7 @@ bool TWaveIn::DoSeek(int64_t& sampleNum) {
   }
   if (frameBytes == 0) return false;
   const int64_t frame = std::clamp<int64_t>(sampleNum, 0, dataBytes / frameBytes);
-  ReadPos = HeaderLength + frame * frameBytes;
-  Stream->SetPosition(ReadPos);
+  FReadPos = FHeaderLength + frame * frameBytes;
+  Stream->SetPosition(FReadPos);
   return true;
 }

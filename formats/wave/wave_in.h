@@ -89,25 +89,25 @@ class TWaveIn : public TAuTaggedFileIn {
   // Frames one ADPCM block decodes to, as the block codecs produce them.
   int64_t AdpcmFramesPerBlock() const;
 
-  std::vector<uint8_t> ReadBuffer = std::vector<uint8_t>(kReadBufferSize);
-  std::vector<int16_t> DecodeBuffer;  // ADPCM blocks decode here; it can exceed 16384 bytes
-  std::vector<uint8_t> BlockBuffer;   // one ADPCM block as read
-  uint8_t* BufferBase = nullptr;      // ReadBuffer's or DecodeBuffer's bytes
+  std::vector<uint8_t> FReadBuffer = std::vector<uint8_t>(kReadBufferSize);
+  std::vector<int16_t> FDecodeBuffer;  // ADPCM blocks decode here; it can exceed 16384 bytes
+  std::vector<uint8_t> FBlockBuffer;   // one ADPCM block as read
+  uint8_t* FBufferBase = nullptr;      // ReadBuffer's or DecodeBuffer's bytes
   TWavType FWavType = wtUnsupported;
   std::string FRefusal;
-  TImaFormat ImaFormat;
-  std::array<TImaChannelState, 2> ImaStates{};
-  TMsFormat MsFormat;
-  std::array<TMsChannelState, 2> MsStates{};
-  int64_t HeaderLength = 0;  // stream offset of the first data byte
-  int64_t DataEnd = -1;      // stream offset after the data; -1: up to the stream's end
-  int64_t ReadPos = 0;       // stream offset of the next byte to read
-  int64_t SkipFrames = 0;    // frames of the next ADPCM block that lie before a seek target
-  uint16_t StoredBitsPerSample = 0;
-  bool FloatIs32 = false;
-  bool FloatStored = false;  // float data handed out as stored, as KeepFloat asked at the open
+  TImaFormat FImaFormat;
+  std::array<TImaChannelState, 2> FImaStates{};
+  TMsFormat FMsFormat;
+  std::array<TMsChannelState, 2> FMsStates{};
+  int64_t FHeaderLength = 0;  // stream offset of the first data byte
+  int64_t FDataEnd = -1;      // stream offset after the data; -1: up to the stream's end
+  int64_t FReadPos = 0;       // stream offset of the next byte to read
+  int64_t FSkipFrames = 0;    // frames of the next ADPCM block that lie before a seek target
+  uint16_t FStoredBitsPerSample = 0;
+  bool FFloatIs32 = false;
+  bool FFloatStored = false;  // float data handed out as stored, as KeepFloat asked at the open
   std::atomic<bool> FKeepFloat{false};
   TWaveHeader FHeader;
-  std::unique_ptr<TAuMemoryStream> ConvertedStream;
-  TAuStream* SavedStream = nullptr;  // the file's stream while ConvertedStream stands in
+  std::unique_ptr<TAuMemoryStream> FConvertedStream;
+  TAuStream* FSavedStream = nullptr;  // the file's stream while ConvertedStream stands in
 };

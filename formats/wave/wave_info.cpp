@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "formats/wave/wave_header.h"
+#include "formats/wave/riff_chunks.h"
 #include "tags/tag_text.h"
 
 namespace {

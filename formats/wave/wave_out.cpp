@@ -61,10 +61,10 @@ TWavType TWaveOut::RunType(bool floatInput) const {
   const TWavType type = FWavType;
   if (type == wtDVIADPCM) return type;
   const bool extensible = type == wtExtPCM || type == wtExtIEEEFloat;
-  const bool manyChannels = Format.Channels > 2 && !CreateNonMsHeaders;
+  const bool manyChannels = FFormat.Channels > 2 && !CreateNonMsHeaders;
   // Floats are always wider than 16 bits; only the channels ask for the extensible form.
   if (floatInput) return extensible || manyChannels ? wtExtIEEEFloat : wtIEEEFloat;
-  const bool wide = Format.BitsPerSample > 16 && !CreateNonMsHeaders;
+  const bool wide = FFormat.BitsPerSample > 16 && !CreateNonMsHeaders;
   return extensible || manyChannels || wide ? wtExtPCM : wtPCM;
 }
 
@@ -75,125 +75,125 @@ void TWaveOut::SetBlockSize(uint16_t size) {
 
 void TWaveOut::Refuse(const char* message) {
   CloseStream();
-  if (ReadStarted) {
-    ReadStarted = false;
+  if (FReadStarted) {
+    FReadStarted = false;
     Input()->EndRead();
   }
   throw EAuException(message);
 }
 
 void TWaveOut::PrepareOutput() {
-  InputExhausted = false;
-  ReadStarted = HeaderReady = Appending = false;
-  DataWritten = FramesEncoded = 0;
-  Existing = {};
+  FInputExhausted = false;
+  FReadStarted = FHeaderReady = FAppending = false;
+  FDataWritten = FFramesEncoded = 0;
+  FExisting = {};
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
 
   // The input is opened before the output is touched: when both are the same file, the
   // input's deny-write makes the output's open fail instead of truncating the input.
   TAuInput& input = *Input();
   input.StartRead();
-  ReadStarted = true;
-  Format = {static_cast<uint16_t>(input.Channels()), static_cast<uint32_t>(input.SampleRate()),
-            static_cast<uint16_t>(input.BitsPerSample())};
-  PromisedSize = input.Size();
-  FloatInput = input.FloatSamples();
-  FWavType = RunType(FloatInput);
+  FReadStarted = true;
+  FFormat = {static_cast<uint16_t>(input.Channels()), static_cast<uint32_t>(input.SampleRate()),
+             static_cast<uint16_t>(input.BitsPerSample())};
+  FPromisedSize = input.Size();
+  FFloatInput = input.FloatSamples();
+  FWavType = RunType(FFloatInput);
 
   std::error_code ignored;
   if (!StreamAssigned && FFileMode == foAppend && std::filesystem::exists(WideFileName, ignored))
     OpenStream(static_cast<uint16_t>(ShareMode | fmOpenReadWrite));
   if (FFileMode == foAppend && Stream != nullptr && Stream->Size() > 0) {
-    Appending = true;
-    Existing = ReadExistingWave(*Stream);
-    if (!CanAppendTo(Existing, Stream->Size())) Refuse(kCannotAppend);
+    FAppending = true;
+    FExisting = ReadExistingWave(*Stream);
+    if (!CanAppendTo(FExisting, Stream->Size())) Refuse(kCannotAppend);
     // The pad byte after an odd-sized data chunk would end up inside the data.
-    const int64_t dataEnd = Existing.HeaderLength + int64_t{Existing.DataSize};
+    const int64_t dataEnd = FExisting.HeaderLength + int64_t{FExisting.DataSize};
     if (dataEnd < Stream->Size()) Stream->SetSize(dataEnd);
-    FWavType = Existing.Kind;
-    FBlockSize = Existing.BlockAlign;
+    FWavType = FExisting.Kind;
+    FBlockSize = FExisting.BlockAlign;
   }
   // Every refusal comes before a new file is created, so a refused run replaces nothing.
   CheckFormat();
   if (Stream == nullptr) CreateStream();
 
-  if (Appending) {
-    HeaderLength = Existing.HeaderLength;
+  if (FAppending) {
+    FHeaderLength = FExisting.HeaderLength;
     Stream->Seek(0, soEnd);
   } else {
     WriteHeader();
   }
-  DataStart = Stream->Position();
-  HeaderReady = true;
+  FDataStart = Stream->Position();
+  FHeaderReady = true;
   if (FWavType == wtDVIADPCM) {
-    const int32_t frames = ImaSamplesPerBlock(FBlockSize, Format.Channels);
-    PcmBlock.assign(static_cast<size_t>(frames) * Format.Channels, 0);
-    CodeBlock.assign(FBlockSize, 0);
+    const int32_t frames = ImaSamplesPerBlock(FBlockSize, FFormat.Channels);
+    FPcmBlock.assign(static_cast<size_t>(frames) * FFormat.Channels, 0);
+    FCodeBlock.assign(FBlockSize, 0);
   }
 }
 
 void TWaveOut::CheckFormat() {
-  if (!IsWritable(Format, FloatInput)) Refuse(kUnwritableFormat);
+  if (!IsWritable(FFormat, FFloatInput)) Refuse(kUnwritableFormat);
   // An existing file is PCM or ADPCM, which floats are not.
-  if (Appending && FloatInput) Refuse(kDifferentFormat);
+  if (FAppending && FFloatInput) Refuse(kDifferentFormat);
   const TWavType type = FWavType;
   const bool sameRateAndChannels =
-      Format.SampleRate == Existing.SampleRate && Format.Channels == Existing.Channels;
-  int64_t dataBytes = PromisedSize;
-  if (type == wtPCM && Appending) {
-    if (!sameRateAndChannels || Format.BitsPerSample != Existing.Bits) Refuse(kDifferentFormat);
+      FFormat.SampleRate == FExisting.SampleRate && FFormat.Channels == FExisting.Channels;
+  int64_t dataBytes = FPromisedSize;
+  if (type == wtPCM && FAppending) {
+    if (!sameRateAndChannels || FFormat.BitsPerSample != FExisting.Bits) Refuse(kDifferentFormat);
   } else if (type == wtDVIADPCM) {
-    if (Format.BitsPerSample != 16) Refuse(kNotSixteenBits);
-    if (Appending && !sameRateAndChannels) Refuse(kDifferentFormat);
-    if (!ImaBlockSizeFits(FBlockSize, Format.Channels)) Refuse(kAdpcmLayout);
+    if (FFormat.BitsPerSample != 16) Refuse(kNotSixteenBits);
+    if (FAppending && !sameRateAndChannels) Refuse(kDifferentFormat);
+    if (!ImaBlockSizeFits(FBlockSize, FFormat.Channels)) Refuse(kAdpcmLayout);
     // Blocks hold S frames each, and the step that finds the input empty adds one more.
-    const int64_t frames = PromisedSize / 2 / Format.Channels;
-    dataBytes = (frames / ImaSamplesPerBlock(FBlockSize, Format.Channels) + 1) * FBlockSize;
+    const int64_t frames = FPromisedSize / 2 / FFormat.Channels;
+    dataBytes = (frames / ImaSamplesPerBlock(FBlockSize, FFormat.Channels) + 1) * FBlockSize;
   }
-  const int64_t start = Appending ? Stream->Size() : kExtensibleHeaderLength;
-  if (PromisedSize > 0 && start + dataBytes > kMaxWaveFileLength) Refuse(kTooLarge);
+  const int64_t start = FAppending ? Stream->Size() : kExtensibleHeaderLength;
+  if (FPromisedSize > 0 && start + dataBytes > kMaxWaveFileLength) Refuse(kTooLarge);
 }
 
 void TWaveOut::WriteHeader() {
   switch (FWavType) {
     case wtPCM: {
-      const auto header = MakePcmHeader(Format, PromisedSize);
-      HeaderLength = kPcmHeaderLength;
+      const auto header = MakePcmHeader(FFormat, FPromisedSize);
+      FHeaderLength = kPcmHeaderLength;
       WriteData(header.data(), header.size());
       break;
     }
     case wtExtPCM:
     case wtExtIEEEFloat: {
-      const uint32_t mask = SpeakerMask().value_or(ChannelMask(Format.Channels));
+      const uint32_t mask = SpeakerMask().value_or(ChannelMask(FFormat.Channels));
       const auto header =
-          MakeExtensibleHeader(Format, PromisedSize, mask, FWavType == wtExtIEEEFloat);
-      HeaderLength = kExtensibleHeaderLength;
+          MakeExtensibleHeader(FFormat, FPromisedSize, mask, FWavType == wtExtIEEEFloat);
+      FHeaderLength = kExtensibleHeaderLength;
       WriteData(header.data(), header.size());
       break;
     }
     case wtIEEEFloat: {
-      const auto header = MakeFloatHeader(Format, PromisedSize);
-      HeaderLength = kFloatHeaderLength;
+      const auto header = MakeFloatHeader(FFormat, FPromisedSize);
+      FHeaderLength = kFloatHeaderLength;
       WriteData(header.data(), header.size());
       break;
     }
     case wtDVIADPCM: {
-      const int64_t frames = (PromisedSize / (Format.BitsPerSample / 8)) / Format.Channels;
-      const auto header = MakeImaHeader(Format, FBlockSize, frames);
-      HeaderLength = kImaHeaderLength;
+      const int64_t frames = (FPromisedSize / (FFormat.BitsPerSample / 8)) / FFormat.Channels;
+      const auto header = MakeImaHeader(FFormat, FBlockSize, frames);
+      FHeaderLength = kImaHeaderLength;
       WriteData(header.data(), header.size());
-      ImaLeft.StepIndex = ImaRight.StepIndex = 0;
+      FImaLeft.StepIndex = FImaRight.StepIndex = 0;
       break;
     }
     default:
-      HeaderLength = 0;
+      FHeaderLength = 0;
   }
-  DataWritten = 0;  // the header is not data
+  FDataWritten = 0;  // the header is not data
 }
 
 bool TWaveOut::WriteBlock(bool Abort) {
   if (!Active) return true;
-  if (Abort || InputExhausted) return false;
+  if (Abort || FInputExhausted) return false;
   switch (FWavType) {
     case wtPCM:
     case wtExtPCM:
@@ -219,36 +219,36 @@ bool TWaveOut::WritePcmBlock() {
 // One block per step: S frames from the input, zero-padded when it runs dry. The first frame
 // goes into the block header as the predictors; the encoder codes the S - 1 after it.
 bool TWaveOut::WriteImaBlock() {
-  std::fill(PcmBlock.begin(), PcmBlock.end(), int16_t{0});
-  auto* bytes = reinterpret_cast<uint8_t*>(PcmBlock.data());
-  const auto capacity = static_cast<uint32_t>(PcmBlock.size() * sizeof(int16_t));
+  std::fill(FPcmBlock.begin(), FPcmBlock.end(), int16_t{0});
+  auto* bytes = reinterpret_cast<uint8_t*>(FPcmBlock.data());
+  const auto capacity = static_cast<uint32_t>(FPcmBlock.size() * sizeof(int16_t));
   uint32_t got = 0;
   while (got < capacity) {
     const uint32_t n = Input()->ReadInto(bytes + got, capacity - got);
     if (n == 0) {
-      InputExhausted = true;
+      FInputExhausted = true;
       break;
     }
     got += n;
   }
   // A new file's first block starts each channel at the step of its first change; an
   // appended one goes on from the existing file's steps.
-  const int channels = Format.Channels;
-  if (FramesEncoded == 0 && !Appending && PcmBlock.size() >= size_t(2 * channels)) {
-    ImaLeft.StepIndex = ImaStartStepIndex(PcmBlock[channels] - PcmBlock[0]);
-    if (channels == 2) ImaRight.StepIndex = ImaStartStepIndex(PcmBlock[3] - PcmBlock[1]);
+  const int channels = FFormat.Channels;
+  if (FFramesEncoded == 0 && !FAppending && FPcmBlock.size() >= size_t(2 * channels)) {
+    FImaLeft.StepIndex = ImaStartStepIndex(FPcmBlock[channels] - FPcmBlock[0]);
+    if (channels == 2) FImaRight.StepIndex = ImaStartStepIndex(FPcmBlock[3] - FPcmBlock[1]);
   }
-  FramesEncoded += got / (2 * Format.Channels);
-  EncodeImaBlock(PcmBlock, Format.Channels, ImaLeft, ImaRight, CodeBlock);
-  WriteData(CodeBlock.data(), static_cast<int64_t>(CodeBlock.size()));
+  FFramesEncoded += got / (2 * FFormat.Channels);
+  EncodeImaBlock(FPcmBlock, FFormat.Channels, FImaLeft, FImaRight, FCodeBlock);
+  WriteData(FCodeBlock.data(), static_cast<int64_t>(FCodeBlock.size()));
   return true;
 }
 
 void TWaveOut::WriteData(const void* data, int64_t count) {
-  if (HeaderReady && DataStart + DataWritten + count > kMaxWaveFileLength)
+  if (FHeaderReady && FDataStart + FDataWritten + count > kMaxWaveFileLength)
     throw EAuException(kTooLarge);
   if (Stream->Write(data, count) < count) throw EAuException(kWriteError);
-  DataWritten += count;
+  FDataWritten += count;
 }
 
 void TWaveOut::PutUInt32At(int64_t offset, uint32_t value) {
@@ -263,26 +263,26 @@ void TWaveOut::FinishOutput() {
   struct TCleanup {
     TWaveOut& Self;
     ~TCleanup() {
-      Self.PcmBlock = {};
-      Self.CodeBlock = {};
-      Self.HeaderReady = false;
+      Self.FPcmBlock = {};
+      Self.FCodeBlock = {};
+      Self.FHeaderReady = false;
       Self.CloseStream();
-      if (Self.ReadStarted) {
-        Self.ReadStarted = false;
+      if (Self.FReadStarted) {
+        Self.FReadStarted = false;
         Self.Input()->EndRead();
       }
     }
   } cleanup{*this};
-  if (!HeaderReady || Stream == nullptr) return;
+  if (!FHeaderReady || Stream == nullptr) return;
   const TWavType type = FWavType;
-  const bool promiseKept = PromisedSize >= 0 && DataWritten <= PromisedSize;
-  if (type == wtDVIADPCM || Appending || FFileMode == foAppend || Stopped || RunFailed() ||
+  const bool promiseKept = FPromisedSize >= 0 && FDataWritten <= FPromisedSize;
+  if (type == wtDVIADPCM || FAppending || FFileMode == foAppend || Stopped || RunFailed() ||
       !promiseKept) {
     PatchSizes();
   } else if (type != wtUnsupported) {
     PadToPromisedSize();
   }
-  if (!Appending && FFileMode != foAppend) AppendInfo();
+  if (!FAppending && FFileMode != foAppend) AppendInfo();
 }
 
 // After the data, so that the header's fixed offsets stay where the patching expects them;
@@ -303,11 +303,11 @@ void TWaveOut::AppendInfo() {
 // a guess rounded to whole blocks, so it is always rewritten, with the exact frame count.
 void TWaveOut::PatchSizes() {
   const int64_t dataEnd = Stream->Size();
-  const auto dataSize = static_cast<uint32_t>(dataEnd - HeaderLength);
+  const auto dataSize = static_cast<uint32_t>(dataEnd - FHeaderLength);
   const int64_t length = dataEnd + WritePadByte(dataSize);
   switch (FWavType) {
     case wtPCM:
-      PutUInt32At(Appending ? Existing.DataSizeOffset : kPcmDataSizeOffset, dataSize);
+      PutUInt32At(FAppending ? FExisting.DataSizeOffset : kPcmDataSizeOffset, dataSize);
       break;
     case wtExtPCM:
     case wtExtIEEEFloat:
@@ -316,16 +316,16 @@ void TWaveOut::PatchSizes() {
     case wtIEEEFloat:
       PutUInt32At(kFloatDataSizeOffset, dataSize);
       PutUInt32At(kFloatFactOffset,
-                  dataSize / (uint32_t{Format.Channels} * Format.BitsPerSample / 8));
+                  dataSize / (uint32_t{FFormat.Channels} * FFormat.BitsPerSample / 8));
       break;
     case wtDVIADPCM:
-      if (Appending) {
-        PutUInt32At(Existing.DataSizeOffset, dataSize);
-        const int32_t s = ImaSamplesPerBlock(FBlockSize, Existing.Channels);
-        PutUInt32At(Existing.FactOffset, static_cast<uint32_t>(s * (dataSize / FBlockSize)));
+      if (FAppending) {
+        PutUInt32At(FExisting.DataSizeOffset, dataSize);
+        const int32_t s = ImaSamplesPerBlock(FBlockSize, FExisting.Channels);
+        PutUInt32At(FExisting.FactOffset, static_cast<uint32_t>(s * (dataSize / FBlockSize)));
       } else {
         PutUInt32At(kImaDataSizeOffset, dataSize);
-        PutUInt32At(kImaFactOffset, static_cast<uint32_t>(FramesEncoded));
+        PutUInt32At(kImaFactOffset, static_cast<uint32_t>(FFramesEncoded));
       }
       break;
     default:
@@ -337,14 +337,14 @@ void TWaveOut::PatchSizes() {
 // A source that delivered less than it announced leaves the rest of the promised data
 // silent, so the header written at the start stays true. Silence of 8-bit samples is 128.
 void TWaveOut::PadToPromisedSize() {
-  const std::vector<uint8_t> silence(kPcmStep, Format.BitsPerSample == 8 ? 0x80 : 0x00);
-  int64_t missing = PromisedSize - DataWritten;
+  const std::vector<uint8_t> silence(kPcmStep, FFormat.BitsPerSample == 8 ? 0x80 : 0x00);
+  int64_t missing = FPromisedSize - FDataWritten;
   while (missing > 0) {
     const int64_t n = std::min<int64_t>(missing, kPcmStep);
     WriteData(silence.data(), n);
     missing -= n;
   }
-  WritePadByte(static_cast<uint32_t>(DataWritten));
+  WritePadByte(static_cast<uint32_t>(FDataWritten));
 }
 
 // A chunk of odd size is followed by a pad byte that its size does not count (the RIFF size

@@ -74,22 +74,22 @@ class TWaveOut : public TAuTaggedFileOut {
   std::atomic<int64_t> FSpeakerMask{kMaskByCount};
 
   // Per run, on the worker thread.
-  bool InputExhausted = false;
-  bool ReadStarted = false;
-  bool HeaderReady = false;  // the header is written, or the stream stands at the end of a file
-  bool Appending = false;    // appending to a file that was not empty
-  bool FloatInput = false;   // the input hands out IEEE floats
-  TPcmFormat Format;
-  int64_t PromisedSize = -1;  // the input's Size when the header was written
-  int64_t HeaderLength = 0;
-  int64_t DataStart = 0;      // where this run's data begins
-  int64_t DataWritten = 0;    // bytes of data this run wrote
-  int64_t FramesEncoded = 0;  // input frames taken into ADPCM blocks
-  TExistingWave Existing;
-  std::vector<int16_t> PcmBlock;
-  std::vector<uint8_t> CodeBlock;
+  bool FInputExhausted = false;
+  bool FReadStarted = false;
+  bool FHeaderReady = false;  // the header is written, or the stream stands at the end of a file
+  bool FAppending = false;    // appending to a file that was not empty
+  bool FFloatInput = false;   // the input hands out IEEE floats
+  TPcmFormat FFormat;
+  int64_t FPromisedSize = -1;  // the input's Size when the header was written
+  int64_t FHeaderLength = 0;
+  int64_t FDataStart = 0;      // where this run's data begins
+  int64_t FDataWritten = 0;    // bytes of data this run wrote
+  int64_t FFramesEncoded = 0;  // input frames taken into ADPCM blocks
+  TExistingWave FExisting;
+  std::vector<int16_t> FPcmBlock;
+  std::vector<uint8_t> FCodeBlock;
 
   // The IMA encoder's step indexes carry over from block to block, and into an append.
-  TImaChannelState ImaLeft;
-  TImaChannelState ImaRight;
+  TImaChannelState FImaLeft;
+  TImaChannelState FImaRight;
 };

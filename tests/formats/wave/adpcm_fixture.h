@@ -20,7 +20,7 @@ struct AdpcmFixture {
   uint16_t BlockAlign = 0;
   uint16_t BitsPerSample = 0;
   uint16_t SamplesPerBlock = 0;
-  std::vector<MsCoefficientPair> Coefficients;
+  std::vector<TMsCoefficientPair> Coefficients;
   std::vector<uint8_t> Data;
 
   std::size_t BlockCount() const { return (Data.size() + BlockAlign - 1) / BlockAlign; }

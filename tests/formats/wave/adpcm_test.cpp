@@ -91,7 +91,7 @@ TEST(ImaDecoding, StereoDataOfPartialGroupsReadsNoFurther) {
 
 TEST(AdpcmDecoding, ShortOutputGetsOnlyWhatFits) {
   const auto codes = RandomBytes(100, 4);
-  const std::vector<MsCoefficientPair> pairs = {{256, 0}};
+  const std::vector<TMsCoefficientPair> pairs = {{256, 0}};
   TImaChannelState ima{0, 0};
   std::vector<int16_t> out(10);  // vectors of exact size: a write past them trips ASan
   EXPECT_EQ(DecodeImaMono(ima, codes, out), 9u);
@@ -107,7 +107,7 @@ TEST(AdpcmDecoding, ShortOutputGetsOnlyWhatFits) {
 }
 
 TEST(MsDecoding, StartsWithTheHeaderSamplesOldestFirst) {
-  const std::vector<MsCoefficientPair> pairs = {{256, 0}, {512, -256}};
+  const std::vector<TMsCoefficientPair> pairs = {{256, 0}, {512, -256}};
   const std::vector<uint8_t> codes = {0x12, 0x34};
   TMsChannelState state{1, 20, 100, 50};
   std::vector<int16_t> out(6);
@@ -122,7 +122,7 @@ TEST(MsDecoding, StartsWithTheHeaderSamplesOldestFirst) {
 }
 
 TEST(MsDecoding, DeltaNeverFallsBelow16) {
-  const std::vector<MsCoefficientPair> pairs = {{256, 0}};
+  const std::vector<TMsCoefficientPair> pairs = {{256, 0}};
   const std::vector<uint8_t> codes(50, 0x00);  // adaptation 230/256 shrinks the delta
   for (const int16_t start : {16, 17, 0, -500}) {
     TMsChannelState state{0, start, 0, 0};
@@ -135,7 +135,7 @@ TEST(MsDecoding, DeltaNeverFallsBelow16) {
 // A predictor index outside the file's table must not read past it (ASan watches the exact-size
 // vector); the block falls back to pair 0.
 TEST(MsDecoding, PredictorIndexOutsideTheTableUsesPair0) {
-  const std::vector<MsCoefficientPair> pairs = {{256, 0}, {512, -256}, {0, 0}};
+  const std::vector<TMsCoefficientPair> pairs = {{256, 0}, {512, -256}, {0, 0}};
   const auto codes = RandomBytes(40, 5);
   TMsChannelState reference{0, 40, 300, 200};
   std::vector<int16_t> expected(82);
@@ -159,7 +159,7 @@ TEST(MsDecoding, PredictorIndexOutsideTheTableUsesPair0) {
 }
 
 TEST(MsDecoding, MissingCodeBytesCountAsZero) {
-  const std::vector<MsCoefficientPair> pairs = {{460, -208}};
+  const std::vector<TMsCoefficientPair> pairs = {{460, -208}};
   const auto codes = RandomBytes(10, 6);
   std::vector<uint8_t> padded(codes);
   padded.resize(30, 0);
@@ -180,7 +180,7 @@ TEST(MsDecoding, MissingCodeBytesCountAsZero) {
 // Extreme coefficients, samples and deltas from a hostile header: no overflow (UBSan watches),
 // samples stay in range and the delta saturates instead of wrapping negative.
 TEST(MsDecoding, HostileHeadersStayInRange) {
-  const std::vector<MsCoefficientPair> pairs = {{-32768, -32768}, {32767, 32767}};
+  const std::vector<TMsCoefficientPair> pairs = {{-32768, -32768}, {32767, 32767}};
   const std::vector<uint8_t> codes(200, 0x88);  // largest negative error, largest adaptation
   for (const uint8_t index : {0, 1}) {
     TMsChannelState state{index, 32767, -32768, -32768};

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "formats/wave/riff_chunks.h"
 #include "formats/wave/wave_header.h"
 #include "formats/wave/wave_in.h"
 #include "wave_test_support.h"
