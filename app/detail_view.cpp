@@ -10,7 +10,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "cutting/peak_detail.h"
-#include "cutting/peak_levels.h"
-#include "cutting/peak_overview.h"
+#include "cutting/peaks/peak_detail.h"
+#include "cutting/peaks/peak_levels.h"
+#include "cutting/peaks/peak_overview.h"
 
 class QScrollBar;
 

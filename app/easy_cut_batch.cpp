@@ -14,9 +14,9 @@
 #include "app/message_box.h"
 #include "app/window_parts.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/safe_output.h"
-#include "cutting/target_check.h"
-#include "cutting/time_text.h"
+#include "cutting/save/safe_output.h"
+#include "cutting/save/target_check.h"
+#include "cutting/time/time_text.h"
 
 std::vector<TSegmentRow> TfrmEasyCut::Rows() const {
   std::vector<TSegmentRow> rows;

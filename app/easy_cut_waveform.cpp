@@ -12,7 +12,7 @@
 #include "app/detail_view.h"
 #include "app/easy_cut_window.h"
 #include "app/waveform_feed.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "app/mnemonics.h"
 #include "app/time_edit.h"
 #include "app/window_parts.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/output_run.h"
-#include "cutting/segment_cut.h"
-#include "cutting/segment_plan.h"
+#include "cutting/save/output_run.h"
+#include "cutting/operations/segment_cut.h"
+#include "cutting/operations/segment_plan.h"
 #include "platform/media_player.h"
 
 class QAction;

@@ -22,8 +22,8 @@
 #include "app/mnemonics.h"
 #include "app/window_parts.h"
 #include "cutting/cut_error.h"
-#include "cutting/safe_output.h"
-#include "cutting/target_check.h"
+#include "cutting/save/safe_output.h"
+#include "cutting/save/target_check.h"
 
 namespace {
 

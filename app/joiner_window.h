@@ -8,8 +8,8 @@
 
 #include "app/run_dialog.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/output_run.h"
-#include "cutting/join_run.h"
+#include "cutting/save/output_run.h"
+#include "cutting/operations/join_run.h"
 
 class QButtonGroup;
 class QGroupBox;

@@ -15,7 +15,7 @@
 #include "app/single_instance.h"
 #include "app/window_parts.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/leftovers.h"
+#include "cutting/save/leftovers.h"
 #include "trimora_version.h"
 
 namespace {

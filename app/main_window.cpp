@@ -39,11 +39,11 @@
 #include "app/time_edit.h"
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
-#include "cutting/cut_range.h"
-#include "cutting/safe_output.h"
-#include "cutting/single_cut.h"
-#include "cutting/target_check.h"
-#include "cutting/time_text.h"
+#include "cutting/time/cut_range.h"
+#include "cutting/save/safe_output.h"
+#include "cutting/operations/single_cut.h"
+#include "cutting/save/target_check.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

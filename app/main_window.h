@@ -13,10 +13,10 @@
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "controls/tracker2.h"
-#include "cutting/fades.h"
+#include "cutting/operations/fades.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/output_run.h"
-#include "cutting/single_cut.h"
+#include "cutting/save/output_run.h"
+#include "cutting/operations/single_cut.h"
 #include "platform/media_player.h"
 
 class QAction;

@@ -9,7 +9,7 @@
 #include <QSpinBox>
 
 #include "app/main_window.h"
-#include "cutting/single_cut.h"
+#include "cutting/operations/single_cut.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/window_parts.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

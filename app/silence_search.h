@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cutting/background_job.h"
-#include "cutting/silence_detect.h"
+#include "cutting/operations/silence_detect.h"
 
 // The split window's search for pauses: one pass over the file on a thread of its own, with
 // a source of its own, so that the window stays responsive and shares nothing with the

@@ -29,10 +29,10 @@
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
 #include "cutting/cut_error.h"
-#include "cutting/sample_frames.h"
-#include "cutting/single_cut.h"
-#include "cutting/split_run.h"
-#include "cutting/time_text.h"
+#include "cutting/time/sample_frames.h"
+#include "cutting/operations/single_cut.h"
+#include "cutting/operations/split_run.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "app/run_dialog.h"
 #include "app/silence_search.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/output_run.h"
-#include "cutting/split_plan.h"
+#include "cutting/save/output_run.h"
+#include "cutting/operations/split_plan.h"
 
 class QCheckBox;
 class QComboBox;

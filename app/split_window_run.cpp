@@ -12,7 +12,7 @@
 #include "app/message_box.h"
 #include "app/split_window.h"
 #include "app/window_parts.h"
-#include "cutting/split_run.h"
+#include "cutting/operations/split_run.h"
 
 void TfrmSplit::bFindClick() {
   if (Running() || !FOpened) return;

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "cutting/peak_builder.h"
-#include "cutting/peak_detail.h"
+#include "cutting/peaks/peak_builder.h"
+#include "cutting/peaks/peak_detail.h"
 
 class TDetailView;
 

@@ -12,8 +12,8 @@
 #include <QStringList>
 
 #include "app/message_box.h"
-#include "cutting/app_data_folder.h"
-#include "cutting/time_text.h"
+#include "cutting/save/app_data_folder.h"
+#include "cutting/time/time_text.h"
 
 namespace window_parts {
 

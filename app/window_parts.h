@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/output_run.h"
+#include "cutting/save/output_run.h"
 
 class QAction;
 class QObject;

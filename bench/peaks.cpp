@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "cutting/peak_builder.h"
+#include "cutting/peaks/peak_builder.h"
 
 namespace {
 

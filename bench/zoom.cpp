@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "app/detail_view.h"
-#include "cutting/peak_builder.h"
-#include "cutting/peak_detail.h"
+#include "cutting/peaks/peak_builder.h"
+#include "cutting/peaks/peak_detail.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "cli/cli_errors.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 
 TCliArgs::TCliArgs(std::vector<TOption> options, const std::vector<std::string>& args)
     : Options(std::move(options)) {

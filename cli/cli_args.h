@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cutting/fades.h"
+#include "cutting/operations/fades.h"
 
 // A command's arguments: options with a value ("--start 00:00:05.0" or "--start=..."),
 // switches ("--force") and positional arguments, in any order; "--" ends the options.

@@ -8,11 +8,11 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
-#include "cutting/cut_range.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/ranges_input.h"
-#include "cutting/single_cut.h"
-#include "cutting/time_text.h"
+#include "cutting/operations/ranges_input.h"
+#include "cutting/operations/single_cut.h"
+#include "cutting/time/time_text.h"
 #include "pipeline/au_exception.h"
 
 const char* const kCutUsage =

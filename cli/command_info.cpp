@@ -9,9 +9,9 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/json_text.h"
-#include "cutting/cut_range.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
 

@@ -6,7 +6,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
-#include "cutting/join_run.h"
+#include "cutting/operations/join_run.h"
 #include "cutting/kinds/kind_registry.h"
 
 namespace {

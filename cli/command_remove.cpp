@@ -7,11 +7,11 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
-#include "cutting/cut_range.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/segment_cut.h"
-#include "cutting/segment_plan.h"
-#include "cutting/time_text.h"
+#include "cutting/operations/segment_cut.h"
+#include "cutting/operations/segment_plan.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

@@ -13,14 +13,14 @@
 #include "cli/progress_line.h"
 #include "cli/write_output.h"
 #include "cutting/cut_error.h"
-#include "cutting/cut_range.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/sample_frames.h"
-#include "cutting/silence_detect.h"
-#include "cutting/single_cut.h"
-#include "cutting/split_plan.h"
-#include "cutting/split_run.h"
-#include "cutting/time_text.h"
+#include "cutting/time/sample_frames.h"
+#include "cutting/operations/silence_detect.h"
+#include "cutting/operations/single_cut.h"
+#include "cutting/operations/split_plan.h"
+#include "cutting/operations/split_run.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

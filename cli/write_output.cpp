@@ -8,10 +8,10 @@
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/run_loop.h"
-#include "cutting/cut_range.h"
-#include "cutting/leftovers.h"
-#include "cutting/target_check.h"
-#include "cutting/time_text.h"
+#include "cutting/time/cut_range.h"
+#include "cutting/save/leftovers.h"
+#include "cutting/save/target_check.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/output_run.h"
+#include "cutting/save/output_run.h"
 #include "pipeline/au_output.h"
 
 // Writing a sound file, as every command that writes one does it.

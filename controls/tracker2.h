@@ -9,7 +9,7 @@
 
 #include "controls/track_geometry.h"
 #include "controls/tracker2_types.h"
-#include "cutting/peak_overview.h"
+#include "cutting/peaks/peak_overview.h"
 
 // A self-painted track bar with one or two thumbs. With SecondThumb it edits a range
 // PositionL < PositionU, painted in TrackCenterColor between the thumbs; independently it

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "cutting/tag_copy.h"
+#include "cutting/kinds/tag_copy.h"
 #include "formats/mp3out/mp3_out.h"
 #include "formats/mp3out/mp3_settings.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/kinds/wave_kind.h"
 
-#include "cutting/ranges_input.h"
-#include "cutting/tag_copy.h"
+#include "cutting/operations/ranges_input.h"
+#include "cutting/kinds/tag_copy.h"
 #include "formats/wave/wave_in.h"
 #include "formats/wave/wave_out.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cutting/tag_copy.h"
+#include "cutting/kinds/tag_copy.h"
 #include "formats/media/wma_out.h"
 
 // The format of the WMA writer's codec 0 that matches a source, as every WMA cut (main

@@ -14,7 +14,7 @@
 
 #include "app/detail_view.h"
 #include "app/easy_cut_window.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 #include "window_fixture.h"
 
 using namespace test_support;

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <cmath>
 
-#include "cutting/sample_frames.h"
-#include "cutting/time_text.h"
+#include "cutting/time/sample_frames.h"
+#include "cutting/time/time_text.h"
 #include "file_size_limit.h"
 #include "window_fixture.h"
 

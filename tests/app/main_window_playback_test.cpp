@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 #include "window_fixture.h"
 
 using namespace test_support;

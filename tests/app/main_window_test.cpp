@@ -11,7 +11,7 @@
 #include "app/easy_cut_window.h"
 #include "app/joiner_window.h"
 #include "app/split_window.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 #include "pcm_kind.h"
 #include "window_fixture.h"
 

@@ -12,7 +12,7 @@
 #include "app/detail_view.h"
 #include "app/split_window.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 #include "file_size_limit.h"
 #include "window_fixture.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/app_data_folder.h"
+#include "cutting/save/app_data_folder.h"
 
 #include <gtest/gtest.h>
 

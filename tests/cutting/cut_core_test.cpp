@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "cutting/cut_range.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/leftovers.h"
-#include "cutting/output_run.h"
-#include "cutting/ranges_input.h"
+#include "cutting/save/leftovers.h"
+#include "cutting/save/output_run.h"
+#include "cutting/operations/ranges_input.h"
 #include "pipeline_test_support.h"
 #include "test_support.h"
 

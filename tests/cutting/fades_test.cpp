@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/fades.h"
+#include "cutting/operations/fades.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/peak_builder.h"
+#include "cutting/peaks/peak_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "cutting/peak_cache.h"
-#include "cutting/peak_columns.h"
+#include "cutting/peaks/peak_cache.h"
+#include "cutting/peaks/peak_columns.h"
 #include "peak_test_support.h"
 
 using namespace peaktest;

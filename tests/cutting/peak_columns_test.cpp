@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/peak_columns.h"
+#include "cutting/peaks/peak_columns.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "cutting/peak_cache.h"
+#include "cutting/peaks/peak_cache.h"
 #include "peak_test_support.h"
 
 namespace {

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The close view's finer columns and the coarse level beside the overview: both must give
 // what the overview gives where they overlap, or a zoom would move the sound on screen.
-#include "cutting/peak_detail.h"
+#include "cutting/peaks/peak_detail.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "cutting/peak_builder.h"
-#include "cutting/peak_levels.h"
+#include "cutting/peaks/peak_builder.h"
+#include "cutting/peaks/peak_levels.h"
 #include "peak_test_support.h"
 
 using namespace peaktest;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/safe_output.h"
+#include "cutting/save/safe_output.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

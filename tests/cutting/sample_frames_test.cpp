@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/sample_frames.h"
+#include "cutting/time/sample_frames.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/segment_plan.h"
+#include "cutting/operations/segment_plan.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 
 namespace {
 

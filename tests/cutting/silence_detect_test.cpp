@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/silence_detect.h"
+#include "cutting/operations/silence_detect.h"
 
 #include <gtest/gtest.h>
 

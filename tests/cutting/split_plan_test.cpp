@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/split_plan.h"
+#include "cutting/operations/split_plan.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "cutting/cut_error.h"
-#include "cutting/cut_range.h"
-#include "cutting/split_run.h"
+#include "cutting/time/cut_range.h"
+#include "cutting/operations/split_run.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // A cut carries its source's texts into the sink's ID3v2 and ID3v1 containers.
 #include <gtest/gtest.h>
 
-#include "cutting/tag_copy.h"
+#include "cutting/kinds/tag_copy.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cutting/time_text.h"
+#include "cutting/time/time_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cutting/kinds/tag_copy.h"
+
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "tags/mp3_file_tags.h"
+#include "tags/tag_text.h"
+
+namespace {
+
+// A number that fits the field of type T; 0 for anything else.
+template <typename T>
+T FieldNumber(const std::string& text) {
+  const std::optional<int32_t> value = tag_text::ParseInt32(text);
+  if (!value || *value < 0 || *value > std::numeric_limits<T>::max()) return 0;
+  return static_cast<T>(*value);
+}
+
+// A track number, also in the "7/12" form (track 7 of 12), which the field holds as 7.
+uint8_t TrackNumber(const std::string& text) {
+  const std::size_t slash = text.find('/');
+  if (slash == std::string::npos) return FieldNumber<uint8_t>(text);
+  if (!tag_text::ParseInt32(text.substr(slash + 1))) return 0;
+  return FieldNumber<uint8_t>(text.substr(0, slash));
+}
+
+}  // namespace
+
+void CopyId3v2Tags(const TId3v2Tags& source, TId3v2Tags& sink) {
+  sink.SetArtist(source.Artist());
+  sink.SetAlbum(source.Album());
+  sink.SetGenre(source.Genre());
+  sink.SetYear(source.Year());
+  sink.SetTrack(source.Track());
+  sink.SetTitle(source.Title());
+  sink.SetComment(source.Comment());
+  sink.SetComposer(source.Composer());
+  sink.SetEncoder(source.Encoder());
+  sink.SetCopyright(source.Copyright());
+  sink.SetLanguage(source.Language());
+  sink.SetLink(source.Link());
+  sink.SetPictures(source.Pictures());
+  sink.SetComments(source.Comments());
+}
+
+void CopyId3v2ToId3v1(const TId3v2Tags& source, TId3v1Tags& sink) {
+  using tag_text::WideToAnsi;
+  sink.SetArtist(WideToAnsi(source.Artist()));
+  sink.SetAlbum(WideToAnsi(source.Album()));
+  sink.SetGenre(WideToAnsi(source.Genre()));
+  sink.SetYear(FieldNumber<uint16_t>(source.Year()));
+  sink.SetTrack(TrackNumber(source.Track()));
+  sink.SetTitle(WideToAnsi(source.Title()));
+  sink.SetComment(WideToAnsi(source.Comment()));
+}
+
+void CopyTagsToMP3(const TId3v2Tags& source, TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1) {
+  CopyId3v2Tags(source, sinkId3v2);
+  CopyId3v2ToId3v1(source, sinkId3v1);
+}
+
+void CopyTagsToMP3(const TId3v2Tags& source, const std::filesystem::path& sourceFile,
+                   TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1) {
+  CopyId3v2Tags(source, sinkId3v2);
+  if (!sourceFile.empty()) CompleteFromMP3File(sourceFile, sinkId3v2);
+  CopyId3v2ToId3v1(sinkId3v2, sinkId3v1);
+}
+
+void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count) {
+  const std::string track = std::to_string(number) + "/" + std::to_string(count);
+  sink.Id3v2Tags().SetTrack(track);
+  sink.Id3v1Tags().SetTrack(TrackNumber(track));
+}
