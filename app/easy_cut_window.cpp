@@ -94,7 +94,11 @@ void TfrmEasyCut::BuildControls() {
   bStopCut = Button("bStopCut", tr("S&top"), this);
   bStopCut->hide();
   bStart->setDefault(true);
+  LayOut();
+  ConnectControls();
+}
 
+void TfrmEasyCut::LayOut() {
   auto* listButtons = new QVBoxLayout;
   for (QPushButton* b : {bUP, bDown, bRemove, bRemoveAll}) listButtons->addWidget(b);
   listButtons->addStretch(1);
@@ -118,7 +122,9 @@ void TfrmEasyCut::BuildControls() {
   QWidget* order[] = {bOpen, eOpenFile, eStart,     eEnd,   bAdd,     lvMain, bUP,
                       bDown, bRemove,   bRemoveAll, bStart, bStopCut, bClose, bAddMain};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
 
+void TfrmEasyCut::ConnectControls() {
   connect(bOpen, &QPushButton::clicked, this, &TfrmEasyCut::bOpenClick);
   connect(bAdd, &QPushButton::clicked, this, &TfrmEasyCut::bAddClick);
   connect(bRemoveAll, &QPushButton::clicked, this, &TfrmEasyCut::bRemoveAllClick);

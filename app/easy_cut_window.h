@@ -94,6 +94,8 @@ class TfrmEasyCut : public TRunDialog {
 
  private:
   void BuildControls();
+  void LayOut();
+  void ConnectControls();
   void BuildWaveform();
   void StartWaveform();
   void ShowListedStretches();

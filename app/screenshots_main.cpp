@@ -54,6 +54,9 @@ QPalette DarkPalette() {
                                      {QPalette::ToolTipBase, base},
                                      {QPalette::ToolTipText, text}})
     dark.setColor(role, colour);
+  for (const QPalette::ColorRole role :
+       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x85));
   return dark;
 }
 
