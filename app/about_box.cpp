@@ -35,6 +35,16 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
   setObjectName("frmAbout");
   setWindowTitle(tr("About Quarvo Trimora"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  BuildControls();
+  LayOut();
+  connect(bOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(lbEAddress, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kProductPage); });
+  connect(Image3, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kDonationPage); });
+}
+
+void TfrmAbout::BuildControls() {
   const qreal ratio = devicePixelRatioF();
 
   Image2 = Named(new QLabel(this), "Image2");
@@ -60,9 +70,6 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
                                "large or small are greatly appreciated."),
                             this),
                  "Label4");
-  auto* divider = new QFrame(this);
-  divider->setFrameShape(QFrame::HLine);
-  divider->setFrameShadow(QFrame::Sunken);
   lbEAddress = new TLinkLabel(tr("Trimora on the web"), this);
   lbEAddress->setObjectName("lbEAddress");
   QFont link = lbEAddress->font();
@@ -78,7 +85,12 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
   bOK = new QPushButton(tr("&OK"), this);
   bOK->setObjectName("bOK");
   bOK->setDefault(true);
+}
 
+void TfrmAbout::LayOut() {
+  auto* divider = new QFrame(this);
+  divider->setFrameShape(QFrame::HLine);
+  divider->setFrameShadow(QFrame::Sunken);
   auto* head = new QHBoxLayout;
   head->addWidget(Image1, 0, Qt::AlignTop);
   auto* names = new QVBoxLayout;
@@ -110,12 +122,6 @@ TfrmAbout::TfrmAbout(QWidget* owner) : QDialog(owner) {
   outer->addWidget(Image2);
   outer->addLayout(body);
   outer->setSizeConstraint(QLayout::SetFixedSize);
-
-  connect(bOK, &QPushButton::clicked, this, &QDialog::accept);
-  connect(lbEAddress, &TLinkLabel::Clicked, this,
-          [this] { links::OpenPage(this, links::kProductPage); });
-  connect(Image3, &TLinkLabel::Clicked, this,
-          [this] { links::OpenPage(this, links::kDonationPage); });
 }
 
 void TfrmAbout::showEvent(QShowEvent* event) {

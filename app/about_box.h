@@ -27,4 +27,9 @@ class TfrmAbout : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildControls();
+  // The icon and names, the plea to donate, then the addresses beside OK.
+  void LayOut();
 };

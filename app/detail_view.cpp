@@ -22,10 +22,34 @@ constexpr int kDragStart = 3;  // pixels the mouse moves before a press becomes 
 // more than a third of the height.
 constexpr double kFloorDb = 48;
 constexpr double kOverviewMsPerColumn = 1000.0 / TPeakOverview::kPeaksPerSecond;
-const QColor kWaveColor(0x30, 0x48, 0x80);
-const QColor kLevelColor(0x90, 0xA8, 0xD8);
 const QColor kSelectionColor(0x00, 0x80, 0x00, 0x40);
 const QColor kCursorColor(0, 200, 200);
+
+// `a` and `b` mixed, `share` of `b`.
+QColor Mix(const QColor& a, const QColor& b, double share) {
+  const auto mix = [share](int x, int y) {
+    return static_cast<int>(std::lround(x + (y - x) * share));
+  };
+  return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
+}
+
+// The arrows' step: a millisecond at the finest zoom, else the pixel's time rounded to 1, 2
+// or 5 times a power of ten, so that an edge moved by it lands on round times.
+int32_t RoundStep(double msPerPixel) {
+  if (msPerPixel <= 1.5) return 1;
+  double power = 1;
+  while (power * 10 <= msPerPixel) power *= 10;
+  for (double m : {1.0, 2.0, 5.0, 10.0})
+    if (msPerPixel <= m * power * 1.5) return static_cast<int32_t>(m * power);
+  return static_cast<int32_t>(10 * power);
+}
+
+// The next multiple of `step` after `ms` in the direction `sign`.
+int32_t NextRound(int32_t ms, int32_t step, int sign) {
+  const int32_t below = ms / step * step;
+  if (sign > 0) return below + step;
+  return below < ms ? below : below - step;
+}
 
 // The share of a half height that a sample's size takes on the decibel scale.
 double Level(int sample) {
@@ -35,8 +59,8 @@ double Level(int sample) {
 }
 
 // Tick steps of the ruler, from a millisecond to an hour.
-constexpr int kSteps[] = {1,     2,     5,      10,     20,     50,     100,    200,
-                          500,   1000,  2000,   5000,   10000,  15000,  30000,  60000,
+constexpr int kSteps[] = {1,      2,      5,      10,     20,      50,     100,   200,
+                          500,    1000,   2000,   5000,   10000,   15000,  30000, 60000,
                           120000, 300000, 600000, 900000, 1800000, 3600000};
 
 }  // namespace
@@ -127,8 +151,7 @@ void TDetailView::ShowStretch(double fromMs, double msPerPixel) {
 
 void TDetailView::ZoomBy(double factor, double aroundMs) {
   const double x = (aroundMs - FFromMs) / FMsPerPixel;
-  const double perPixel =
-      std::clamp(FMsPerPixel * factor, kFinestMsPerPixel, WholeMsPerPixel());
+  const double perPixel = std::clamp(FMsPerPixel * factor, kFinestMsPerPixel, WholeMsPerPixel());
   ShowStretch(aroundMs - x * perPixel, perPixel);
 }
 
@@ -235,9 +258,12 @@ void TDetailView::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
+// "+" and "-" zoom about the mouse while it is over the view, else about the cursor when it is
+// shown, so that the place worked on stays in sight.
 void TDetailView::keyPressEvent(QKeyEvent* event) {
-  const double around =
-      FCursorMs >= FFromMs && FCursorMs < ToMs() ? double(FCursorMs) : (FFromMs + ToMs()) / 2;
+  const double around = FMouseX >= 0                                 ? MsAt(FMouseX)
+                        : FCursorMs >= FFromMs && FCursorMs < ToMs() ? double(FCursorMs)
+                                                                     : (FFromMs + ToMs()) / 2;
   switch (event->key()) {
     case Qt::Key_Plus:
     case Qt::Key_Equal:
@@ -249,12 +275,11 @@ void TDetailView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Left:
     case Qt::Key_Right: {
       const int sign = event->key() == Qt::Key_Left ? -1 : 1;
-      const auto step = static_cast<int32_t>(
-          event->modifiers() & Qt::ShiftModifier ? 1000 : std::max(1L, std::lround(FMsPerPixel)));
+      const int32_t step = event->modifiers() & Qt::ShiftModifier ? 1000 : RoundStep(FMsPerPixel);
       if (FActiveEdge == TDrag::End)
-        Select(FStartMs, std::min(FEndMs + sign * step, FLengthMs));
+        Select(FStartMs, std::min(NextRound(FEndMs, step, sign), FLengthMs));
       else
-        Select(std::max(FStartMs + sign * step, 0), FEndMs);
+        Select(std::max(NextRound(FStartMs, step, sign), 0), FEndMs);
       return;
     }
     default:
@@ -268,7 +293,7 @@ void TDetailView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().color(QPalette::Window));
   const QRect area = WaveArea();
-  painter.fillRect(area, isEnabled() ? Qt::white : palette().color(QPalette::Window));
+  painter.fillRect(area, palette().color(isEnabled() ? QPalette::Base : QPalette::Window));
   if (FLengthMs > 0) {
     const int left = std::clamp(XOf(FStartMs), 0, width());
     const int right = std::clamp(XOf(FEndMs), 0, width());
@@ -277,7 +302,8 @@ void TDetailView::paintEvent(QPaintEvent*) {
       const int w = std::clamp(XOf(to), 0, width()) - x;
       if (w > 0) painter.fillRect(x, area.top(), w, area.height(), FMarkedColor);
     }
-    if (right > left) painter.fillRect(left, area.top(), right - left, area.height(), kSelectionColor);
+    if (right > left)
+      painter.fillRect(left, area.top(), right - left, area.height(), kSelectionColor);
     PaintWave(painter, area);
     if (FEndMs > FStartMs)
       for (int x : {XOf(FStartMs), XOf(FEndMs)})
@@ -286,9 +312,11 @@ void TDetailView::paintEvent(QPaintEvent*) {
     if (FCursorMs >= 0) painter.fillRect(XOf(double(FCursorMs)), 0, 1, area.bottom(), kCursorColor);
   }
   if (FMouseX >= 0 && FLengthMs > 0) {
-    painter.fillRect(FMouseX, area.top(), 1, area.height(), QColor(0, 0, 0, 0x50));
+    QColor line = palette().color(QPalette::Text);
+    line.setAlpha(0x50);
+    painter.fillRect(FMouseX, area.top(), 1, area.height(), line);
     const QString text = QString::fromStdString(MsToPreciseTimeText(Snapped(FMouseX)));
-    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setPen(palette().color(QPalette::Text));
     painter.drawText(area.adjusted(4, 2, -4, -2), Qt::AlignRight | Qt::AlignTop, text);
   }
   if (hasFocus()) {
@@ -338,7 +366,14 @@ TPeak TDetailView::ColumnPeak(double fromMs, double toMs) const {
 void TDetailView::PaintWave(QPainter& painter, QRect area) {
   const int mid = area.top() + area.height() / 2;
   const double half = (area.height() - 2) / 2.0;
-  painter.fillRect(area.left(), mid, area.width(), 1, QColor(0xC0, 0xC0, 0xC0));
+  // The two tones from the palette, so that dark and high-contrast schemes read: the linear
+  // stroke between the highlight and the text, the decibel one the highlight over the base.
+  const QPalette& colours = palette();
+  const QColor waveColor =
+      Mix(colours.color(QPalette::Highlight), colours.color(QPalette::Text), 0.35);
+  const QColor levelColor =
+      Mix(colours.color(QPalette::Base), colours.color(QPalette::Highlight), 0.45);
+  painter.fillRect(area.left(), mid, area.width(), 1, colours.color(QPalette::Mid));
   const int last = std::min(area.right(), XOf(double(FLengthMs)));
   // Each column twice: pale on the decibel scale, so that a quiet passage shows, and dark on
   // the linear scale inside it, so that a loud one keeps its shape.
@@ -352,7 +387,7 @@ void TDetailView::PaintWave(QPainter& painter, QRect area) {
       const int bottom = mid + static_cast<int>(std::lround(down * half));
       painter.fillRect(x, top, 1, std::max(1, bottom - top + 1), color);
     };
-    stroke(Level(high), Level(low), kLevelColor);
-    stroke(high / 32768.0, -low / 32768.0, kWaveColor);
+    stroke(Level(high), Level(low), levelColor);
+    stroke(high / 32768.0, -low / 32768.0, waveColor);
   }
 }

@@ -19,7 +19,8 @@ class QScrollBar;
 // still shows), a time ruler, the selection, the play cursor and the time under the mouse.
 // Ctrl+wheel and +/- zoom from the whole file down to a millisecond a pixel, the wheel and
 // the scroll bar scroll; a click places the cursor, a drag selects, dragging a selection's
-// edge moves it, and the arrows move the edge last taken by a pixel (Shift: a second).
+// edge moves it, and the arrows move the edge last taken to the next round time a pixel or so
+// away (Shift: a second).
 // Times are milliseconds of the file. Below the overview's hundredth of a second a pixel,
 // finer columns of the visible stretch are drawn once the window hands them over.
 class TDetailView : public QWidget {
@@ -40,7 +41,10 @@ class TDetailView : public QWidget {
   void SetMarked(std::vector<std::pair<int32_t, int32_t>> stretches);
   const std::vector<std::pair<int32_t, int32_t>>& Marked() const { return FMarked; }
   // The tint of the marked stretches: a pale red (stretches to remove) unless set.
-  void SetMarkedColor(QColor color) { FMarkedColor = color; update(); }
+  void SetMarkedColor(QColor color) {
+    FMarkedColor = color;
+    update();
+  }
   // The play cursor at `ms` (-1: none); with `follow` the view pages along to keep it shown.
   void SetCursor(int64_t ms, bool follow);
 

@@ -12,6 +12,7 @@
 
 #include "app/easy_cut_window.h"
 #include "app/message_box.h"
+#include "app/run_status.h"
 #include "app/window_parts.h"
 #include "cutting/kinds/kind_registry.h"
 #include "cutting/save/safe_output.h"
@@ -27,12 +28,15 @@ std::vector<TSegmentRow> TfrmEasyCut::Rows() const {
 }
 
 QString TfrmEasyCut::ChooseTarget(const TKind& kind, bool& replace) {
+  const QString input = eOpenFile->text();
+  const QString proposed =
+      window_parts::BaseName(input) + tr(" (segments removed)") + window_parts::Extension(input);
   const QString target =
-      window_parts::ChooseSaveName(this, QFileInfo(eOpenFile->text()).path(), kind);
+      window_parts::ChooseSaveName(this, QFileInfo(input).path(), proposed, kind);
   if (target.isEmpty()) return {};
 
-  const TTargetProblem problem = CheckTarget(kind, window_parts::PathOf(target),
-                                             {window_parts::PathOf(eOpenFile->text())});
+  const TTargetProblem problem =
+      CheckTarget(kind, window_parts::PathOf(target), {window_parts::PathOf(eOpenFile->text())});
   if (problem == TTargetProblem::OtherKind) {
     ShowMessage(tr("Please save the file as a %1 file like the input file.")
                     .arg(QString::fromStdString(kind.Extension())));
@@ -76,6 +80,7 @@ void TfrmEasyCut::aStartCutExecute() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   FWaitCursor = true;
   setWindowTitle(BaseCaption + QStringLiteral(" - Cutting ... 0%"));
+  FStatus->Start(tr("Cutting ..."));
   try {
     FSegments.reset();
     FSegments = std::make_unique<TSegmentCut>(OpenSource(window_parts::PathOf(input)));
@@ -94,14 +99,21 @@ void TfrmEasyCut::aStartCutExecute() {
 
 void TfrmEasyCut::SinkProgress(TAuOutput& sink) {
   const int progress = sink.Progress();
-  if (progress >= 0 && Running())
-    setWindowTitle(BaseCaption + QStringLiteral(" - Cutting ... %1%").arg(progress));
+  if (progress < 0 || !Running()) return;
+  setWindowTitle(BaseCaption + QStringLiteral(" - Cutting ... %1%").arg(progress));
+  FStatus->Progress(progress);
 }
 
 // The end of the run: the file is checked and moved into place, or the error said.
 void TfrmEasyCut::WaveOut1Done() {
   if (!Running()) return;
-  EndBatch(FRun.Finish());
+  const std::string error = FRun.Finish();
+  EndBatch(error);
+  if (error.empty())
+    FStatus->Done(tr("Wrote %1 (%2 stretches removed, %3 pieces kept)")
+                      .arg(QFileInfo(OutputFileName).fileName())
+                      .arg(lvMain->rowCount())
+                      .arg(PieceCount));
 }
 
 // However the batch ends, the output's temporary file goes unless the run moved it into
@@ -112,6 +124,7 @@ void TfrmEasyCut::EndBatch(const std::string& error) {
   if (FWaitCursor) QApplication::restoreOverrideCursor();
   FWaitCursor = false;
   UpdateActions();
+  FStatus->Done(QString());
   if (error.empty()) return;
   // Shown once the engine's call has returned, so that its dispatcher is not held up.
   const QString text = tr("The segment cut failed: %1").arg(QString::fromStdString(error));

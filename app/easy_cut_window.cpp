@@ -26,6 +26,7 @@
 #include "app/detail_view.h"
 #include "app/message_box.h"
 #include "app/mnemonics.h"
+#include "app/run_status.h"
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "cutting/time/time_text.h"
@@ -93,7 +94,11 @@ void TfrmEasyCut::BuildControls() {
   bStopCut = Button("bStopCut", tr("S&top"), this);
   bStopCut->hide();
   bStart->setDefault(true);
+  LayOut();
+  ConnectControls();
+}
 
+void TfrmEasyCut::LayOut() {
   auto* listButtons = new QVBoxLayout;
   for (QPushButton* b : {bUP, bDown, bRemove, bRemoveAll}) listButtons->addWidget(b);
   listButtons->addStretch(1);
@@ -102,25 +107,24 @@ void TfrmEasyCut::BuildControls() {
   listRow->addWidget(lvMain, 1);
   listRow->addLayout(listButtons);
 
-  auto* actions = new QHBoxLayout;
-  actions->addStretch(1);
-  actions->addWidget(bStart);
-  actions->addWidget(bStopCut);
-  actions->addWidget(bClose);
   auto* body = new QVBoxLayout(this);
   body->addWidget(GroupBox2);
   body->addWidget(dvWave, 1);
   body->addLayout(listRow, 1);
   body->addLayout(BuildTimeBox());
-  body->addLayout(actions);
-  resize(sizeHint().width(), 400);
+  body->addLayout(BuildActionRow());
+  body->addLayout(BuildAddedRow());
+  resize(sizeHint().width(),
+         400 + body->itemAt(body->count() - 1)->sizeHint().height() + body->spacing());
   FDesignedHeight = height();
   // The rows are typed before they are listed, so the time box comes first in tab order;
   // its "&Add to List" is then the first button bearing A, ahead of "Remove &All".
   QWidget* order[] = {bOpen, eOpenFile, eStart,     eEnd,   bAdd,     lvMain, bUP,
-                      bDown, bRemove,   bRemoveAll, bStart, bStopCut, bClose};
+                      bDown, bRemove,   bRemoveAll, bStart, bStopCut, bClose, bAddMain};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+}
 
+void TfrmEasyCut::ConnectControls() {
   connect(bOpen, &QPushButton::clicked, this, &TfrmEasyCut::bOpenClick);
   connect(bAdd, &QPushButton::clicked, this, &TfrmEasyCut::bAddClick);
   connect(bRemoveAll, &QPushButton::clicked, this, &TfrmEasyCut::bRemoveAllClick);
@@ -128,10 +132,51 @@ void TfrmEasyCut::BuildControls() {
   connect(bStopCut, &QPushButton::clicked, this, [this] {
     if (Running()) StopBatch();
   });
+  connect(bAddMain, &QPushButton::clicked, this, [this] {
+    if (!FOfferedStart.isEmpty()) AddRow(FOfferedStart, FOfferedEnd);
+  });
   connect(lvMain, &QTableWidget::cellDoubleClicked, this,
           [this](int row, int) { lvMainDblClick(row); });
   eStart->SetExitCheck([this] { return eStartExit(); });
   eEnd->SetExitCheck([this] { return eEndExit(); });
+}
+
+// Stop shares Start Now's cell, both keeping their room while hidden, so that swapping them
+// during a run moves nothing.
+QLayout* TfrmEasyCut::BuildActionRow() {
+  auto* cell = new QGridLayout;
+  cell->setContentsMargins(0, 0, 0, 0);
+  for (QPushButton* b : {bStart, bStopCut}) {
+    QSizePolicy policy = b->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    b->setSizePolicy(policy);
+    cell->addWidget(b, 0, 0);
+  }
+  auto* actions = new QHBoxLayout;
+  actions->addStretch(1);
+  actions->addLayout(cell);
+  actions->addWidget(bClose);
+  return actions;
+}
+
+// Below the designed rows: the main window's selection offered as a row, and the run's
+// progress and what it wrote.
+QLayout* TfrmEasyCut::BuildAddedRow() {
+  bAddMain = Button("bAddMain", tr("Add the main window's selection"), this);
+  bAddMain->setEnabled(false);
+  FStatus = new TRunStatus(this);
+  auto* row = new QHBoxLayout;
+  row->addWidget(FStatus, 1);
+  row->addWidget(bAddMain);
+  return row;
+}
+
+void TfrmEasyCut::OfferStretch(const QString& start, const QString& end) {
+  FOfferedStart = start;
+  // The file's end as this window shows it, so that the row passes the length check.
+  FOfferedEnd = end.isEmpty() ? lFileTime->text() : end;
+  bAddMain->setEnabled(!start.isEmpty());
+  bAddMain->setToolTip(start.isEmpty() ? QString() : tr("%1 --- %2").arg(start, end));
 }
 
 QLayout* TfrmEasyCut::BuildTimeBox() {
@@ -270,16 +315,6 @@ void TfrmEasyCut::AddRow(const QString& start, const QString& end) {
   SelectRow(row);
 }
 
-void TfrmEasyCut::StartWith(const QString& path, const QString& start, const QString& end) {
-  OpenFile(path);
-  if (eOpenFile->text().isEmpty() || start.isEmpty()) return;
-  // The file's end as this window shows it, so that the row passes the length check.
-  const QString last = end.isEmpty() ? lFileTime->text() : end;
-  eStart->setText(start);
-  eEnd->setText(last);
-  if (TimeTextToMs(last.toStdString()) > TimeTextToMs(start.toStdString())) AddRow(start, last);
-}
-
 void TfrmEasyCut::lvMainDblClick(int row) {
   if (row < 0 || row >= lvMain->rowCount()) return;
   SelectRow(row);
@@ -340,6 +375,7 @@ void TfrmEasyCut::UpdateActions() {
   aMoveDown->setEnabled(listShown && row >= 0 && row < lvMain->rowCount() - 1);
   aRemove->setEnabled(row >= 0);
   aStartCut->setEnabled(lvMain->rowCount() > 0 && !eOpenFile->text().isEmpty() && !Running());
+  bStart->setVisible(!Running());
   bStopCut->setVisible(Running());
 }
 

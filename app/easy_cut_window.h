@@ -26,6 +26,7 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class TDetailView;
+class TRunStatus;
 class TWaveformFeed;
 
 // The segment cut: removes a list of stretches from one WAV, MP3 or WMA file and writes the
@@ -45,10 +46,9 @@ class TfrmEasyCut : public TRunDialog {
 
   // Opens `path` as if chosen in the open dialog.
   void OpenFile(const QString& path);
-  // Opens `path` and, unless `start` is empty, lists the stretch from `start` to `end` (to
-  // the end of the file when `end` is empty) as the first row, with its times in the edits:
-  // the main window hands over its file and its selection so.
-  void StartWith(const QString& path, const QString& start, const QString& end);
+  // Offers the stretch from `start` to `end` (the main window's selection) on the button
+  // below the designed ones, to be listed only when the user asks for it.
+  void OfferStretch(const QString& start, const QString& end);
   // The rows' start and end put into the edits by a double click on a row.
   void lvMainDblClick(int row);
   // Whether a batch is running.
@@ -75,6 +75,8 @@ class TfrmEasyCut : public TRunDialog {
   // Shown while a batch runs: stops it, leaving nothing behind.
   QPushButton* bStopCut;
   QPushButton* bClose;
+  // Not in the design, below the designed rows: lists the stretch the main window offered.
+  QPushButton* bAddMain;
   // Not in the design: the file's waveform with the listed stretches tinted, shown once the
   // window is taller than its designed size (easy_cut_waveform.cpp).
   TDetailView* dvWave;
@@ -92,11 +94,15 @@ class TfrmEasyCut : public TRunDialog {
 
  private:
   void BuildControls();
+  void LayOut();
+  void ConnectControls();
   void BuildWaveform();
   void StartWaveform();
   void ShowListedStretches();
   void ShowRowInWave(int row);
   QLayout* BuildTimeBox();
+  QLayout* BuildActionRow();
+  QLayout* BuildAddedRow();
   void BuildActions();
   void FormCreate();
 
@@ -142,4 +148,6 @@ class TfrmEasyCut : public TRunDialog {
 
   TOutputRun FRun;
   bool FWaitCursor = false;
+  TRunStatus* FStatus = nullptr;
+  QString FOfferedStart, FOfferedEnd;
 };

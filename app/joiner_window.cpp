@@ -20,6 +20,7 @@
 
 #include "app/message_box.h"
 #include "app/mnemonics.h"
+#include "app/run_status.h"
 #include "app/window_parts.h"
 #include "cutting/cut_error.h"
 #include "cutting/save/safe_output.h"
@@ -103,6 +104,8 @@ void TfrmJoiner::BuildControls() {
   body->addWidget(rgMode);
   body->addStretch(1);
   body->addLayout(actions);
+  FStatus = new TRunStatus(this);
+  body->addWidget(FStatus);
 
   // Each file's edit is followed by its own button, so that the letter O, which both bear,
   // reaches the button of the row the user is in.
@@ -164,21 +167,29 @@ void TfrmJoiner::bStartClick() {
                            static_cast<QWidget*>(bOpen2), static_cast<QWidget*>(rgMode)})
     control->setEnabled(false);
   setWindowTitle(FCaption + kProcessing);
+  FStatus->Start(mode == amConcatenate ? tr("Joining ...") : tr("Mixing ..."));
+  FDoneText = tr("Wrote %1").arg(QFileInfo(target).fileName());
   try {
     StartRun(mode, target, replace);
   } catch (const std::exception& e) {
     FRun.Stop();
     EndRun();
+    FStatus->Done(QString());
     ShowMessage(tr("The files could not be processed: %1").arg(QString::fromStdString(e.what())));
   }
 }
 
 QString TfrmJoiner::ChooseTarget(const TKind& kind, bool& replace) {
-  const QString target = window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), kind);
+  // "NAME1 + NAME2", in the folder last written to.
+  const QString proposed = window_parts::BaseName(eFile1->text()) + " + " +
+                           window_parts::BaseName(eFile2->text()) +
+                           window_parts::Extension(eFile1->text());
+  const QString target =
+      window_parts::ChooseSaveName(this, QFileInfo(eFile1->text()).path(), proposed, kind);
   if (target.isEmpty()) return {};
 
-  const TTargetProblem problem = CheckTarget(
-      kind, PathOf(target), {PathOf(eFile1->text()), PathOf(eFile2->text())});
+  const TTargetProblem problem =
+      CheckTarget(kind, PathOf(target), {PathOf(eFile1->text()), PathOf(eFile2->text())});
   if (problem == TTargetProblem::OtherKind) {
     ShowMessage(tr("Please save the file as a %1 file like the input files.")
                     .arg(QString::fromStdString(kind.Extension())));
@@ -219,7 +230,9 @@ void TfrmJoiner::StartRun(TAudioMixerMode mode, const QString& target, bool repl
 
 void TfrmJoiner::SinkProgress(TAuOutput& sink) {
   const int progress = sink.Progress();
-  if (progress >= 0) setWindowTitle(FCaption + kProcessing + QStringLiteral("%1%").arg(progress));
+  if (progress < 0) return;
+  setWindowTitle(FCaption + kProcessing + QStringLiteral("%1%").arg(progress));
+  FStatus->Progress(progress);
 }
 
 // The end of every run: one that ended well is moved into place; a failed one leaves no file
@@ -228,6 +241,7 @@ void TfrmJoiner::WaveOut1Done() {
   if (!Running()) return;
   const std::string error = FRun.Finish();
   EndRun();
+  FStatus->Done(error.empty() ? FDoneText : QString());
   if (error.empty()) return;
   // Shown once the engine's call has returned, so that its dispatcher is not held up.
   const QString text = tr("The file could not be written: %1").arg(QString::fromStdString(error));
@@ -246,6 +260,7 @@ void TfrmJoiner::EndRun() {
 void TfrmJoiner::StopRun() {
   FRun.Stop();
   EndRun();
+  FStatus->Done(QString());
 }
 
 QString TfrmJoiner::StopQuestion() const {

@@ -8,8 +8,8 @@
 
 #include "app/run_dialog.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/save/output_run.h"
 #include "cutting/operations/join_run.h"
+#include "cutting/save/output_run.h"
 
 class QButtonGroup;
 class QGroupBox;
@@ -25,6 +25,8 @@ class QRadioButton;
 //
 // The engine's events reach the window through the application's TMainThreadPump (the main
 // window's), which must live as long as a run does.
+class TRunStatus;
+
 class TfrmJoiner : public TRunDialog {
   Q_OBJECT
 
@@ -74,6 +76,9 @@ class TfrmJoiner : public TRunDialog {
 
   QButtonGroup* FModes = nullptr;
   QString FCaption;  // as it was when the window was made
+  // Not in the design, below the designed rows: the run's progress and what it wrote.
+  TRunStatus* FStatus;
+  QString FDoneText;
   TOutputRun FRun;
   bool FWaitCursor = false;
 };

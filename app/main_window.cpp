@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/main_window.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDragEnterEvent>
@@ -13,10 +14,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
-#include <QCheckBox>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -24,18 +27,20 @@
 #include <cctype>
 #include <climits>
 #include <cstdint>
+#include <iterator>
 #include <stdexcept>
 
 #include "app/about_box.h"
 #include "app/artwork.h"
 #include "app/banner.h"
 #include "app/easy_cut_window.h"
-#include "app/split_window.h"
 #include "app/joiner_window.h"
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/message_box.h"
 #include "app/mnemonics.h"
+#include "app/run_status.h"
+#include "app/split_window.h"
 #include "app/time_edit.h"
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
@@ -53,11 +58,19 @@ namespace fs = std::filesystem;
 
 const QString kCaption = QString::fromLatin1(message_box::kCaption);
 constexpr char kOpenFolderKey[] = "folders/open";
-constexpr char kSaveFolderKey[] = "folders/save";
 constexpr char kKeepFramesKey[] = "cut/keepMp3Frames";
-// The bar's height and its track's at the designed size of the window.
+// The bar's height, its track's and its thumbs' at the designed size of the window.
 constexpr int kDesignedBar = 50;
-constexpr int kDesignedTrack = 24;
+constexpr int kDesignedTrack = 10;
+constexpr int kDesignedThumb = 12;
+// Room between a label and the control before it in a row.
+constexpr int kLabelGap = 12;
+
+void RetainRoom(QWidget* widget) {
+  QSizePolicy policy = widget->sizePolicy();
+  policy.setRetainSizeWhenHidden(true);
+  widget->setSizePolicy(policy);
+}
 
 std::string Text(const QLineEdit* edit) {
   return edit->text().toStdString();
@@ -90,31 +103,12 @@ void TfrmMain::BuildControls() {
   lTitle = imgTitle->lTitle;
   lUpdate = imgTitle->lUpdate;
   iUpdate = imgTitle->iUpdate;
-
   eOpenFile = new QLineEdit(this);
   eOpenFile->setObjectName("eOpenFile");
   eOpenFile->setReadOnly(true);
   eOpenFile->setAccessibleName(tr("Open file"));
-  bOpen = Button("bOpen", tr("&Open File"), this);
-
-  tbAudio = new TTrackBar2(this);
-  tbAudio->setObjectName("tbAudio");
-  tbAudio->setMinimumHeight(kDesignedBar);
-  tbAudio->SetThumbSize(12);
-  tbAudio->SetSecondThumb(true);
-  tbAudio->SetTrackCenterColor(QColor(0x00, 0x80, 0x00));
-  tbAudio->SetTickSize(2);
-  tbAudio->SetTickColor(Qt::black);
-  // Taller than the design's track, so that the waveform behind it can be read.
-  tbAudio->SetTrackSize(kDesignedTrack);
-  tbAudio->SetMax(0);
-  tbAudio->SetPositionL(0);
-  tbAudio->setAccessibleName(tr("Selection"));
-  // The window grows: the bar takes most of the extra height, its track all of its own.
-  tbAudio->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-  tbAudio->installEventFilter(this);
+  BuildTrackBar();
   BuildDetailView();
-
   eStart = new TTimeEdit("eStart", tr("Start Time"), this);
   eEnd = new TTimeEdit("eEnd", tr("End Time"), this);
   Label1 = new QLabel(tr("Splitted File Size: "), this);
@@ -123,7 +117,41 @@ void TfrmMain::BuildControls() {
   lFileTime->setObjectName("lFileTime");
   lCursor = Label("lCursor", QString(), this);
   lCursor->setToolTip(tr("Play cursor"));
+  BuildButtons();
+  LayOut();
+  SetTabOrder();
+  ConnectControls();
+  ConnectWindows();
+}
 
+void TfrmMain::BuildTrackBar() {
+  tbAudio = new TTrackBar2(this);
+  tbAudio->setObjectName("tbAudio");
+  tbAudio->setMinimumHeight(kDesignedBar);
+  tbAudio->SetThumbSize(kDesignedThumb);
+  tbAudio->SetSecondThumb(true);
+  tbAudio->SetTrackCenterColor(QColor(0x00, 0x80, 0x00));
+  tbAudio->SetTickSize(2);
+  // The palette's colours, so that dark and high-contrast schemes read.
+  const QPalette& colours = palette();
+  tbAudio->SetTickColor(colours.color(QPalette::WindowText));
+  tbAudio->SetTrackColor(colours.color(QPalette::Base));
+  const QColor highlight = colours.color(QPalette::Highlight), text = colours.color(QPalette::Text);
+  tbAudio->SetWaveformColor(QColor((highlight.red() * 2 + text.red()) / 3,
+                                   (highlight.green() * 2 + text.green()) / 3,
+                                   (highlight.blue() * 2 + text.blue()) / 3));
+  tbAudio->SetTrackSize(kDesignedTrack);
+  tbAudio->SetMax(0);
+  tbAudio->SetPositionL(0);
+  tbAudio->setAccessibleName(tr("Selection"));
+  tbAudio->setCursor(Qt::PointingHandCursor);
+  // The window grows: the bar takes most of the extra height, its track all of its own.
+  tbAudio->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  tbAudio->installEventFilter(this);
+}
+
+void TfrmMain::BuildButtons() {
+  bOpen = Button("bOpen", tr("&Open File"), this);
   bPlay = Button("bPlay", tr("&Play"), this);
   bPause = Button("bPause", tr("P&ause"), this);
   bStop = Button("bStop", tr("&Stop"), this);
@@ -143,51 +171,82 @@ void TfrmMain::BuildControls() {
       tr("Copies the MP3 frames as they are: no loss of quality, and exact on players that "
          "honour the gapless header"));
   cbKeepFrames->setChecked(QSettings().value(QString::fromLatin1(kKeepFramesKey)).toBool());
+  FStatus = new TRunStatus(this);
+  pbProgress = FStatus->Bar;
+  lDone = FStatus->Line;
+}
 
-  auto* fileRow = new QHBoxLayout;
-  fileRow->addWidget(eOpenFile, 1);
-  fileRow->addWidget(bOpen);
-
-  auto* timeRow = new QHBoxLayout;
+QBoxLayout* TfrmMain::BuildTimeRow() {
+  auto* row = new QHBoxLayout;
   auto* startLabel = new QLabel(tr("Start:"), this);
   auto* endLabel = new QLabel(tr("End:"), this);
   startLabel->setBuddy(eStart);
   endLabel->setBuddy(eEnd);
-  for (QWidget* w : {static_cast<QWidget*>(startLabel), static_cast<QWidget*>(eStart),
-                     static_cast<QWidget*>(endLabel), static_cast<QWidget*>(eEnd)})
-    timeRow->addWidget(w);
-  timeRow->addSpacing(16);
-  timeRow->addWidget(Label1);
-  timeRow->addWidget(lFileTime);
-  timeRow->addStretch(1);
-  timeRow->addWidget(lCursor);
+  row->addWidget(startLabel);
+  row->addWidget(eStart);
+  row->addSpacing(kLabelGap);
+  row->addWidget(endLabel);
+  row->addWidget(eEnd);
+  row->addSpacing(16);
+  row->addWidget(Label1);
+  row->addWidget(lFileTime);
+  row->addStretch(1);
+  row->addWidget(lCursor);
+  return row;
+}
 
-  auto* playRow = new QHBoxLayout;
+QBoxLayout* TfrmMain::BuildPlayRow() {
+  auto* row = new QHBoxLayout;
   for (QPushButton* b : {bPlay, bPause, bStop, bMarkStart, bMarkEnd, bPlaySelection})
-    playRow->addWidget(b);
-  playRow->addStretch(1);
+    row->addWidget(b);
+  row->addStretch(1);
+  return row;
+}
 
-  auto* optionsRow = new QHBoxLayout;
-  optionsRow->addWidget(cbKeepFrames);
-  BuildFades(optionsRow);
-  optionsRow->addStretch(1);
+// Stop Cut shares Start Cut's cell, both keeping their room while hidden, so that swapping
+// them during a cut moves nothing. The split comes after the designed buttons, in the room
+// the row has to spare.
+QBoxLayout* TfrmMain::BuildCutRow() {
+  auto* row = new QHBoxLayout;
+  auto* cutCell = new QGridLayout;
+  cutCell->setContentsMargins(0, 0, 0, 0);
+  cutCell->addWidget(bStartCut, 0, 0);
+  cutCell->addWidget(bStopCut, 0, 0);
+  RetainRoom(bStartCut);
+  RetainRoom(bStopCut);
+  row->addLayout(cutCell);
+  for (QPushButton* b : {bEasyCut, bJoiner, bSplit}) row->addWidget(b);
+  row->addStretch(1);
+  row->addWidget(bAbout);
+  return row;
+}
 
-  auto* actionRow = new QHBoxLayout;
-  // The split comes after the designed buttons, in the room the row has to spare.
-  for (QPushButton* b : {bStartCut, bEasyCut, bJoiner, bSplit}) actionRow->addWidget(b);
-  actionRow->addStretch(1);
-  actionRow->addWidget(bAbout);
-  actionRow->insertWidget(actionRow->indexOf(bStartCut) + 1, bStopCut);
+// Below the designed rows: the cut's options, then its progress and what it wrote.
+QBoxLayout* TfrmMain::BuildAddedRow() {
+  auto* options = new QHBoxLayout;
+  options->addWidget(cbKeepFrames);
+  BuildFades(options);
+  options->addStretch(1);
+  auto* rows = new QVBoxLayout;
+  rows->setContentsMargins(0, 4, 0, 0);
+  rows->addLayout(options);
+  rows->addWidget(FStatus);
+  return rows;
+}
 
+void TfrmMain::LayOut() {
+  auto* fileRow = new QHBoxLayout;
+  fileRow->addWidget(eOpenFile, 1);
+  fileRow->addWidget(bOpen);
   auto* body = new QVBoxLayout;
   body->setContentsMargins(10, 8, 10, 10);
   body->addLayout(fileRow);
   body->addWidget(dvDetail, 4);
   body->addWidget(tbAudio, 1);
-  body->addLayout(timeRow);
-  body->addLayout(playRow);
-  body->addLayout(optionsRow);
-  body->addLayout(actionRow);
+  body->addLayout(BuildTimeRow());
+  body->addLayout(BuildPlayRow());
+  body->addLayout(BuildCutRow());
+  body->addLayout(BuildAddedRow());
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
@@ -195,17 +254,41 @@ void TfrmMain::BuildControls() {
   outer->addLayout(body);
   resize(620, sizeHint().height());
   FDesignedHeight = height();
+}
 
+// As the controls read on screen: row by row, left to right.
+void TfrmMain::SetTabOrder() {
+  QWidget* order[] = {eOpenFile,  bOpen,    dvDetail,       dvDetail->Scroll, tbAudio,
+                      eStart,     eEnd,     bPlay,          bPause,           bStop,
+                      bMarkStart, bMarkEnd, bPlaySelection, bStartCut,        bStopCut,
+                      bEasyCut,   bJoiner,  bSplit,         bAbout,           cbKeepFrames,
+                      seFadeIn,   seFadeOut};
+  for (size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void TfrmMain::ConnectControls() {
   connect(bOpen, &QPushButton::clicked, this, &TfrmMain::bOpenClick);
   connect(bStartCut, &QPushButton::clicked, this, &TfrmMain::bStartCutClick);
-  connect(cbKeepFrames, &QCheckBox::toggled, this, [](bool keep) {
-    QSettings().setValue(QString::fromLatin1(kKeepFramesKey), keep);
-  });
+  connect(cbKeepFrames, &QCheckBox::toggled, this,
+          [](bool keep) { QSettings().setValue(QString::fromLatin1(kKeepFramesKey), keep); });
   connect(bStopCut, &QPushButton::clicked, this, [this] {
     if (Cutting()) StopCut();
   });
   connect(bAbout, &QPushButton::clicked, this, &TfrmMain::bAboutClick);
-  // bJoinerClick: the joiner and mixer, modal over this window.
+  connect(eStart, &QLineEdit::textChanged, this, &TfrmMain::eStartChange);
+  connect(eEnd, &QLineEdit::textChanged, this, &TfrmMain::eEndChange);
+  eStart->SetExitCheck([this] { return eStartExit(); });
+  eEnd->SetExitCheck([this] { return eEndExit(); });
+  tbAudio->OnChange = [this](TTrackBar2*) { tbAudioChange(); };
+  connect(Image1, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kProductPage); });
+  connect(lTitle, &TLinkLabel::Clicked, this, [this] { links::OpenPage(this, links::kHomePage); });
+  connect(lUpdate, &TLinkLabel::Clicked, this,
+          [this] { links::OpenPage(this, links::kUpdatePage); });
+}
+
+// The other windows, each modal over this one.
+void TfrmMain::ConnectWindows() {
   connect(bJoiner, &QPushButton::clicked, this, [this] {
     TfrmJoiner joiner(this);
     joiner.exec();
@@ -217,28 +300,20 @@ void TfrmMain::BuildControls() {
     split.exec();
     tbAudio->update();
   });
-  // bEasyCutClick: the segment cut, modal over this window.
+  // The file open here and an empty list: the selection here is what a cut keeps, so it is
+  // offered as a stretch to remove only when asked for.
   connect(bEasyCut, &QPushButton::clicked, this, [this] {
     TfrmEasyCut easyCut(this);
-    // The file open here, and the stretch chosen in it unless that is the whole file.
     if (!eOpenFile->text().isEmpty()) {
+      easyCut.OpenFile(eOpenFile->text());
       const bool whole = FSelection.StartMs() == 0 && FSelection.ToEnd();
-      easyCut.StartWith(eOpenFile->text(), whole ? QString() : Shown(FSelection.StartMs()),
-                        FSelection.ToEnd() ? QString() : Shown(FSelection.EndMs()));
+      if (!whole)
+        easyCut.OfferStretch(Shown(FSelection.StartMs()),
+                             FSelection.ToEnd() ? QString() : Shown(FSelection.EndMs()));
     }
     easyCut.exec();
     tbAudio->update();
   });
-  connect(eStart, &QLineEdit::textChanged, this, &TfrmMain::eStartChange);
-  connect(eEnd, &QLineEdit::textChanged, this, &TfrmMain::eEndChange);
-  eStart->SetExitCheck([this] { return eStartExit(); });
-  eEnd->SetExitCheck([this] { return eEndExit(); });
-  tbAudio->OnChange = [this](TTrackBar2*) { tbAudioChange(); };
-  connect(Image1, &TLinkLabel::Clicked, this,
-          [this] { links::OpenPage(this, links::kProductPage); });
-  connect(lTitle, &TLinkLabel::Clicked, this, [this] { links::OpenPage(this, links::kHomePage); });
-  connect(lUpdate, &TLinkLabel::Clicked, this,
-          [this] { links::OpenPage(this, links::kUpdatePage); });
 }
 
 void TfrmMain::BuildAboutMenu() {
@@ -462,118 +537,14 @@ bool TfrmMain::eEndExit() {
   return false;
 }
 
-void TfrmMain::bStartCutClick() {
-  const QString sourceText = eOpenFile->text();
-  if (sourceText.isEmpty() || !QFileInfo(sourceText).isFile()) {
-    ShowMessage(tr("Please open a sound file fristly."));
-    return;
-  }
-  // A shortcut starts the cut without leaving an edit: its check runs here.
-  if (!eStart->Check() || !eEnd->Check()) return;
-  const QFileInfo source(sourceText);
-  // The dialog offers the source's extension as the source spells it.
-  const QString extension = "." + source.suffix();
-
-  QString folder = LastFolder(kSaveFolderKey);
-  if (folder.isEmpty()) folder = source.absolutePath();
-  QFileDialog SaveDialog1(this, tr("Save the cut file"), folder);
-  SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
-  SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // asked below, in our words
-  SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
-  SaveDialog1.setFileMode(QFileDialog::AnyFile);
-  SaveDialog1.setNameFilter(QStringLiteral("Sound Files (*%1)").arg(extension));
-  SaveDialog1.setDefaultSuffix(extension.mid(1, 3));
-  SaveDialog1.selectFile("cut_" + source.fileName());
-  if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty()) return;
-  const QString target = SaveDialog1.selectedFiles().first();
-  RememberFolder(kSaveFolderKey, target);
-
-  const TKind* kind = KindOf(sourceText);
-  const TTargetProblem problem = kind != nullptr
-                                     ? CheckTarget(*kind, PathOf(target), {PathOf(sourceText)})
-                                     : TTargetProblem::None;
-  // The writers choose their container by the name; another kind's name would mislabel it.
-  if (problem == TTargetProblem::OtherKind) {
-    ShowMessage(tr("Please save the file as a %1 file like the input file.")
-                    .arg(QString::fromStdString(kind->Extension())));
-    return;
-  }
-  if (problem == TTargetProblem::IsAnInput) {
-    ShowMessage(
-        tr("The cut cannot be saved over the file it is cut from. "
-           "Please choose another name."));
-    return;
-  }
-  bool replace = false;
-  const bool mayWrite = window_parts::MayWriteTo(this, target, replace);
-  tbAudio->update();
-  if (!mayWrite) return;
-  bStartCut->setEnabled(false);
-  try {
-    StartFormatStep(PathOf(sourceText), PathOf(target), replace);
-    bStopCut->show();
-  } catch (const std::exception& e) {
-    FRun.Stop();
-    bStartCut->setEnabled(true);
-    ShowMessage(tr("The cut could not start: %1").arg(QString::fromStdString(e.what())));
-  }
-}
-
-void TfrmMain::StartFormatStep(const fs::path& source, const fs::path& target, bool replace) {
-  TOpenedSource opened = OpenSource(source);
-  const TKind& kind = *opened.Kind;
-  TCutChoice choice;
-  choice.StartMs = FSelection.StartMs();
-  choice.EndMs = FSelection.EndMs();
-  choice.ToEnd = FSelection.ToEnd();
-  choice.Fades = FadesFor(kind);
-  choice.KeepFrames = KeepingFrames(kind);
-  FCut.reset();
-  FCut = std::make_unique<TSingleCut>(std::move(opened), choice);
-  TAuFileOut& sink = FCut->Sink();
-  WireSink(
-      sink, FRun, [this](TAuOutput& sink) { SinkProgress(sink); }, [this] { MP3Out1Done(); });
-  sink.SetFileName(window_parts::OpenTarget(FRun, target, replace, {source}));
-  FCut->Start(FRun);
-}
-
-void TfrmMain::SinkProgress(TAuOutput& sink) {
-  const int progress = sink.Progress();
-  if (progress >= 0)
-    setWindowTitle(FileCaption() + QStringLiteral(" - Cutting ... %1%").arg(progress));
-}
-
-// The end of every cut: a run that ended well is moved into place; a failed one leaves no
-// file behind and says why.
-void TfrmMain::MP3Out1Done() {
-  if (!Cutting()) return;
-  setWindowTitle(FileCaption());
-  const std::string error = FRun.Finish();
-  bStartCut->setEnabled(true);
-  bStopCut->hide();
-  if (error.empty()) return;
-  // Shown once the engine's call has returned, so that its dispatcher is not held up.
-  const QString text = tr("The cut could not be written: %1").arg(QString::fromStdString(error));
-  QTimer::singleShot(0, this, [this, text] { ShowMessage(text); });
-}
-
-void TfrmMain::StopCut() {
-  FRun.Stop();
-  setWindowTitle(FileCaption());
-  bStartCut->setEnabled(true);
-  bStopCut->hide();
-}
-
-QString TfrmMain::FileCaption() const {
-  const QString file = eOpenFile->text();
-  return file.isEmpty() ? kCaption : kCaption + " - " + QFileInfo(file).fileName();
-}
-
-// The track follows the bar's height, so that the waveform in it takes what the window gives.
+// The track follows the bar's height, so that the waveform in it takes what the window
+// gives; the thumbs stand out of it, as they do at the designed size.
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == tbAudio && event->type() == QEvent::Resize)
-    tbAudio->SetTrackSize(
-        std::max(kDesignedTrack, tbAudio->height() - kDesignedBar + kDesignedTrack));
+  if (watched == tbAudio && event->type() == QEvent::Resize) {
+    const int track = std::max(kDesignedTrack, tbAudio->height() - kDesignedBar + kDesignedTrack);
+    tbAudio->SetTrackSize(track);
+    tbAudio->SetThumbSize(kDesignedThumb + (track - kDesignedTrack) * 5 / 4);
+  }
   return QWidget::eventFilter(watched, event);
 }
 

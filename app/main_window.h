@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -27,7 +28,10 @@ class QMenu;
 class QPushButton;
 class QSpinBox;
 class QHBoxLayout;
+class QBoxLayout;
+class QProgressBar;
 class TBanner;
+class TRunStatus;
 class TLinkLabel;
 class TWaveformFeed;
 
@@ -56,6 +60,12 @@ class TfrmMain : public QWidget {
   const trimora::media::TMediaPlayer& MediaPlayer() const { return MediaPlayer1; }
   // The playback timer's tick: moves the cursor to the sound and ends the playback.
   void Timer1Timer();
+  // Puts the play cursor at `ms`, as a click in the close view does: playing goes on from
+  // there, and the marks and Play take it.
+  void PlaceCursor(int32_t ms);
+  // The one play position, in milliseconds: the player's own while playing, else the cursor
+  // placed or paused at; -1 when there is none.
+  int32_t CursorMs() const;
 
   QLineEdit* eOpenFile;
   QPushButton* bOpen;
@@ -74,9 +84,10 @@ class TfrmMain : public QWidget {
   QPushButton* bMarkEnd;
   QPushButton* bPlaySelection;
   QPushButton* bStartCut;
-  // Shown in place of nothing while a cut runs: stops it, leaving nothing behind.
+  // Shown in Start Cut's place while a cut runs, so that no designed control moves: stops
+  // it, leaving nothing behind.
   QPushButton* bStopCut;
-  // Where the play cursor is, as time text, next to the time edits.
+  // Where the play cursor is, to the millisecond, next to the time edits.
   QLabel* lCursor;
   QPushButton* bEasyCut;
   // Not in the design: opens the split window on the open file.
@@ -88,6 +99,10 @@ class TfrmMain : public QWidget {
   // Not in the design: fades at the cut's edges, in milliseconds, beside cbKeepFrames.
   QSpinBox* seFadeIn;
   QSpinBox* seFadeOut;
+  // Not in the design, in the row below the designed ones: the cut's progress while it runs,
+  // and the line that says what the last cut wrote.
+  QProgressBar* pbProgress;
+  QLabel* lDone;
   QMenu* pmAbout;
   TBanner* imgTitle;
   TLinkLabel* Image1;
@@ -109,11 +124,23 @@ class TfrmMain : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The designed rows one by one, then the row added below them.
   void BuildControls();
+  void BuildTrackBar();
+  void BuildButtons();
+  QBoxLayout* BuildTimeRow();
+  QBoxLayout* BuildPlayRow();
+  QBoxLayout* BuildCutRow();
+  QBoxLayout* BuildAddedRow();
+  void LayOut();
+  void SetTabOrder();
+  void ConnectControls();
+  void ConnectWindows();
   void BuildAboutMenu();
   // The fade fields at the end of `row` (main_window_fades.cpp).
   void BuildFades(QHBoxLayout* row);
@@ -121,11 +148,13 @@ class TfrmMain : public QWidget {
   // Whether a cut of `kind` copies the frames; the fades such a cut of it gets.
   bool KeepingFrames(const TKind& kind) const;
   TFades FadesFor(const TKind& kind) const;
-  // Space, Escape, the marks, Home and End, Ctrl+O and Ctrl+Enter (main_window_keys.cpp).
+  // Ctrl+O and Ctrl+Enter (main_window_keys.cpp); the other keys are the window's own
+  // (keyPressEvent), so that only keys the focused control leaves reach them.
   void BuildKeys();
+  bool PlayKey(int key);
   // Home and End: the cursor to the start or the end of the selection; playing goes on there.
   void JumpTo(bool end);
-  // The caption: the program's name, then the open file's name.
+  // The caption while idle: the program's name, then the open file's name.
   QString FileCaption() const;
   void ShowCursorTime();
   // The close view (main_window_detail.cpp): built, shown when there is room, and tied to
@@ -133,13 +162,14 @@ class TfrmMain : public QWidget {
   void BuildDetailView();
   void UpdateDetailShown();
   void DetailSelect(int32_t startMs, int32_t endMs);
-  void PlaceCursor(int32_t ms);
+  // The cursor at `ms` (-1: none) on the bar, in the close view (paging to it with
+  // `follow`) and in the cursor text.
+  void ShowCursorAt(int32_t ms, bool follow);
+  bool HasCursor() const;
   void ShowVisibleOnBar();
-  // Where the marks go: the player's place while playing, a place clicked in the close view
-  // to the millisecond, else the track bar's cursor in half seconds.
-  int32_t CursorMs() const;
-  // The close view's cursor follows the sound finely while playing.
+  // The close view's cursor and the cursor text follow the sound finely while playing.
   void FollowPlayback();
+  void UpdateFollowTimer();
   void FormCreate();
   void FormShow();
   void UpdateFileControls();
@@ -165,6 +195,13 @@ class TfrmMain : public QWidget {
   void miAboutClick();
   void SinkProgress(TAuOutput& sink);
   void MP3Out1Done();
+  // The cut's run shown (main_window_cut.cpp): Stop Cut in Start Cut's place, the progress
+  // bar, and the idle caption back at the end.
+  void ShowRunning(bool running);
+  // What the cut about to run will write, for the done line.
+  QString DoneText(const QString& target) const;
+  QString ChooseCutTarget(const QFileInfo& source);
+  bool TargetRefused(const QString& source, const QString& target);
 
   // The format step: opens the source, makes the cut of its kind and starts it, writing
   // through the safe save into `target`. Raises with the text to show when it cannot start.
@@ -179,6 +216,7 @@ class TfrmMain : public QWidget {
   void BuildPlayback();
   void UpdatePlayActions();
   void StartPlaying(bool selection);
+  void PlayFrom(int64_t fromMs, int64_t toMs);
   void aPlayExecute();
   void aPlaySelectionExecute();
   void aPauseExecute();
@@ -197,8 +235,9 @@ class TfrmMain : public QWidget {
   std::unique_ptr<TSingleCut> FCut;
 
   TWaveformFeed* FWaveform;
+  TRunStatus* FStatus;
   QTimer FFollowTimer;      // runs while playing, finer than Timer1
-  int32_t FPlacedMs = -1;   // the cursor as clicked in the close view, -1: none
+  int32_t FCursorMs = -1;   // the cursor while not playing (placed, paused at), -1: none
   int FDesignedHeight = 0;  // the window's height as designed, without the close view
 
   TOutputRun FRun;
@@ -206,5 +245,6 @@ class TfrmMain : public QWidget {
   bool FShowingSelection = false;  // the window itself is moving the thumbs or edits
   int FShownL = 0, FShownU = 0;    // the thumbs where the window last put them
   bool FPlayingSelection = false;  // the playback was started by Play Selection
+  QString FDoneText;               // what the running cut will have written
   int FDragStartPosition = 0;      // the start thumb when the left button went down on the bar
 };

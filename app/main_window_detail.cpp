@@ -69,23 +69,18 @@ void TfrmMain::PlaceCursor(int32_t ms) {
   if (Timer1->isActive()) {
     const int64_t to = FPlayingSelection ? FSelection.EndMs() : MediaPlayer1.Length();
     if (ms >= to) return;
-    try {
-      MediaPlayer1.Play(ms, to);
-    } catch (const std::exception& error) {
-      PlaybackFailed(error);
-      return;
-    }
+    PlayFrom(ms, to);
+    if (!Timer1->isActive()) return;
   }
-  FPlacedMs = ms;
-  tbAudio->SetLinePosition(ms / TSelectionModel::kUnitMs);
-  dvDetail->SetCursor(ms, false);
-  UpdatePlayActions();
-  ShowCursorTime();
+  FCursorMs = ms;
+  ShowCursorAt(ms, false);
 }
 
-int32_t TfrmMain::CursorMs() const {
-  if (FPlacedMs >= 0 && !Timer1->isActive()) return FPlacedMs;
-  return static_cast<int32_t>(int64_t{tbAudio->LinePosition()} * TSelectionModel::kUnitMs);
+void TfrmMain::ShowCursorAt(int32_t ms, bool follow) {
+  tbAudio->SetLinePosition(ms > 0 ? ms / TSelectionModel::kUnitMs : 0);
+  dvDetail->SetCursor(ms, follow);
+  UpdatePlayActions();
+  ShowCursorTime();
 }
 
 // The track bar tints what the close view shows, unless it shows the whole file.
@@ -95,7 +90,13 @@ void TfrmMain::ShowVisibleOnBar() {
   if (dvDetail->isVisible() && !whole)
     shown.push_back({dvDetail->FromMs() / 1000.0, dvDetail->ToMs() / 1000.0});
   tbAudio->SetMarkedStretches(std::move(shown));
-  if (dvDetail->isVisible() && !eOpenFile->text().isEmpty())
+  UpdateFollowTimer();
+}
+
+// Runs while playing, for the cursor text, and while the close view is shown, for its cursor.
+void TfrmMain::UpdateFollowTimer() {
+  const bool open = !eOpenFile->text().isEmpty();
+  if (open && (Timer1->isActive() || dvDetail->isVisible()))
     FFollowTimer.start();
   else
     FFollowTimer.stop();
@@ -103,8 +104,6 @@ void TfrmMain::ShowVisibleOnBar() {
 
 void TfrmMain::FollowPlayback() {
   const bool playing = Timer1->isActive();
-  const bool started = playing || tbAudio->LinePosition() > 0 || FPlacedMs >= 0 ||
-                       MediaPlayer1.Mode() == trimora::media::TPlayerMode::Paused;
-  dvDetail->SetCursor(playing ? MediaPlayer1.Position() : started ? CursorMs() : -1, playing);
+  dvDetail->SetCursor(HasCursor() ? CursorMs() : -1, playing);
   if (playing) ShowCursorTime();
 }

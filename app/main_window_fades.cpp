@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's fades: a fade-in and a fade-out at the edges of the cut, beside the
-// "Keep MP3 frames" box and remembered as it is. A fade re-encodes the sound, so the fields
-// are off while that box keeps the frames.
+// "Keep MP3 frames" box. They start at 0 in each session, so that no fade chosen for one cut
+// is applied unseen to a later one. A fade re-encodes the sound, so the fields are off while
+// that box keeps the frames.
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QSettings>
 #include <QSpinBox>
 
 #include "app/main_window.h"
@@ -13,30 +13,21 @@
 
 namespace {
 
-constexpr char kFadeInKey[] = "cut/fadeInMs";
-constexpr char kFadeOutKey[] = "cut/fadeOutMs";
-
-QSpinBox* FadeField(const char* name, const QString& accessible, const char* key,
-                    QWidget* parent) {
+QSpinBox* FadeField(const char* name, const QString& accessible, QWidget* parent) {
   auto* field = new QSpinBox(parent);
   field->setObjectName(name);
   field->setAccessibleName(accessible);
   field->setRange(0, 60000);
   field->setSingleStep(10);
   field->setSuffix(QStringLiteral(" ms"));
-  field->setValue(QSettings().value(QString::fromLatin1(key), 0).toInt());
-  QObject::connect(field, &QSpinBox::valueChanged, field,
-                   [key](int ms) { QSettings().setValue(QString::fromLatin1(key), ms); });
   return field;
 }
 
 }  // namespace
 
 void TfrmMain::BuildFades(QHBoxLayout* row) {
-  seFadeIn = FadeField("seFadeIn", tr("Fade in"), kFadeInKey, this);
-  seFadeOut = FadeField("seFadeOut", tr("Fade out"), kFadeOutKey, this);
-  // No taller than the check box, so that the row, and the designed rows below it, stay where
-  // they were before the fields were added.
+  seFadeIn = FadeField("seFadeIn", tr("Fade in"), this);
+  seFadeOut = FadeField("seFadeOut", tr("Fade out"), this);
   for (QSpinBox* field : {seFadeIn, seFadeOut}) {
     field->setToolTip(tr("A fade re-encodes the sound: not with \"Keep MP3 frames\""));
     field->setMaximumHeight(cbKeepFrames->sizeHint().height());
@@ -48,6 +39,7 @@ void TfrmMain::BuildFades(QHBoxLayout* row) {
   row->addSpacing(12);
   row->addWidget(inLabel);
   row->addWidget(seFadeIn);
+  row->addSpacing(12);
   row->addWidget(outLabel);
   row->addWidget(seFadeOut);
   connect(cbKeepFrames, &QCheckBox::toggled, this, &TfrmMain::UpdateFadeFields);

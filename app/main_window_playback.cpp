@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <climits>
 
 #include "app/main_window.h"
 #include "app/window_parts.h"
@@ -53,12 +54,17 @@ void TfrmMain::UpdatePlayActions() {
   aPlay->setEnabled(open && !playing);
   aPlaySelection->setEnabled(open && !playing);
   aPause->setEnabled(playing);
-  // Paused before the cursor left 0 is paused all the same; a cursor placed in the close view
-  // is there to be marked.
-  const bool started =
-      playing || tbAudio->LinePosition() > 0 || FPlacedMs >= 0 ||
-      MediaPlayer1.Mode() == TPlayerMode::Paused;
-  for (QAction* action : {aStop, aMarkStart, aMarkEnd}) action->setEnabled(started);
+  for (QAction* action : {aStop, aMarkStart, aMarkEnd}) action->setEnabled(HasCursor());
+}
+
+bool TfrmMain::HasCursor() const {
+  return Timer1->isActive() || FCursorMs >= 0 || MediaPlayer1.Mode() == TPlayerMode::Paused;
+}
+
+int32_t TfrmMain::CursorMs() const {
+  if (Timer1->isActive())
+    return static_cast<int32_t>(std::clamp<int64_t>(MediaPlayer1.Position(), 0, INT32_MAX));
+  return FCursorMs;
 }
 
 void TfrmMain::aPlayExecute() {
@@ -71,11 +77,17 @@ void TfrmMain::aPlaySelectionExecute() {
   StartPlaying(true);
 }
 
-// A paused playback goes on where it was (its range kept); otherwise the file is opened
-// afresh and played whole or from the start thumb to the end thumb.
+// Play goes on from the cursor (where it was paused, or placed since), or from the start of
+// the selection when there is no cursor; Play Selection plays from the start thumb to the end
+// thumb. A pause kept where it was resumes its own range.
 void TfrmMain::StartPlaying(bool selection) {
+  const int64_t length = FSelection.LengthMs();
+  const bool paused = MediaPlayer1.Mode() == TPlayerMode::Paused;
+  const int64_t to = selection || (paused && FPlayingSelection) ? FSelection.EndMs() : length;
+  const bool fromCursor = !selection && FCursorMs >= 0 && FCursorMs < to;
+  const int64_t from = fromCursor ? FCursorMs : FSelection.StartMs();
   try {
-    if (MediaPlayer1.Mode() == TPlayerMode::Paused) {
+    if (paused && !selection && MediaPlayer1.Position() == FCursorMs) {
       Timer1->start();
       MediaPlayer1.Resume();
     } else {
@@ -83,67 +95,77 @@ void TfrmMain::StartPlaying(bool selection) {
       MediaPlayer1.SetFileName(eOpenFile->text().toStdString());
       Timer1->start();
       MediaPlayer1.Open();
-      if (selection) {
-        tbAudio->SetLinePosition(tbAudio->PositionL());
-        MediaPlayer1.Play(FSelection.StartMs(), FSelection.EndMs());
-      } else {
-        MediaPlayer1.Play();
-      }
+      MediaPlayer1.Play(from, to);
+      ShowCursorAt(static_cast<int32_t>(from), true);
     }
   } catch (const std::exception& error) {
     PlaybackFailed(error);
     return;
   }
   UpdatePlayActions();
+  UpdateFollowTimer();
+}
+
+// Playing on from `fromMs` to `toMs`; past the end of the range there is nothing to play.
+void TfrmMain::PlayFrom(int64_t fromMs, int64_t toMs) {
+  if (fromMs >= toMs) {
+    aStopExecute();
+    return;
+  }
+  try {
+    MediaPlayer1.Play(fromMs, toMs);
+  } catch (const std::exception& error) {
+    PlaybackFailed(error);
+  }
 }
 
 // The file went away or cannot be decoded: say so, and the window is back to idle.
 void TfrmMain::PlaybackFailed(const std::exception& error) {
   Timer1->stop();
+  FCursorMs = -1;
   tbAudio->SetLinePosition(0);
   MediaPlayer1.Close();
   UpdatePlayActions();
+  UpdateFollowTimer();
   ShowMessage(tr("The file cannot be played: %1").arg(QString::fromStdString(error.what())));
 }
 
+// The cursor stays where the sound was paused, to be marked or played on from.
 void TfrmMain::aPauseExecute() {
   MediaPlayer1.Pause();
   Timer1->stop();
-  UpdatePlayActions();
+  FCursorMs = static_cast<int32_t>(std::clamp<int64_t>(MediaPlayer1.Position(), 0, INT32_MAX));
+  ShowCursorAt(FCursorMs, false);
+  UpdateFollowTimer();
 }
 
 void TfrmMain::aStopExecute() {
   Timer1->stop();
-  FPlacedMs = -1;
-  tbAudio->SetLinePosition(0);
   MediaPlayer1.Stop();
   MediaPlayer1.Close();
-  UpdatePlayActions();
-  ShowCursorTime();
+  FCursorMs = -1;
+  ShowCursorAt(-1, false);
+  UpdateFollowTimer();
 }
 
-// As the track bar keeps its thumbs apart, a mark at or past the other end stops half a
-// second short of it. A cursor placed in the close view marks to the millisecond.
+// The marks take the play position as it is when the key is pressed, to the millisecond. As
+// the track bar keeps its thumbs apart, a mark at or past the other end stops half a second
+// short of it.
 void TfrmMain::aMarkStartExecute() {
   dvDetail->TakeEdge(false);
-  if (FPlacedMs >= 0 && !Timer1->isActive()) {
-    DetailSelect(FPlacedMs, FSelection.EndMs());
-    return;
-  }
-  const int unit = std::min(tbAudio->LinePosition(), FSelection.EndUnit() - 1);
-  if (FSelection.SetStart(std::max(unit, 0) * TSelectionModel::kUnitMs)) ShowSelection(true);
+  const int32_t at = CursorMs();
+  if (at < 0) return;
+  const int32_t end = FSelection.EndMs();
+  DetailSelect(at < end ? at : std::max(0, end - TSelectionModel::kUnitMs), end);
 }
 
 void TfrmMain::aMarkEndExecute() {
   dvDetail->TakeEdge(true);
-  if (FPlacedMs >= 0 && !Timer1->isActive()) {
-    DetailSelect(FSelection.StartMs(), FPlacedMs);
-    return;
-  }
-  const int unit = std::max(tbAudio->LinePosition(), FSelection.StartUnit() + 1);
-  const int32_t ms =
-      unit >= FSelection.MaxUnits() ? FSelection.LengthMs() : unit * TSelectionModel::kUnitMs;
-  if (FSelection.SetEnd(ms)) ShowSelection(true);
+  const int32_t at = std::min(CursorMs(), FSelection.LengthMs());
+  if (at < 0) return;
+  const int32_t start = FSelection.StartMs();
+  DetailSelect(start,
+               at > start ? at : std::min(start + TSelectionModel::kUnitMs, FSelection.LengthMs()));
 }
 
 void TfrmMain::tbAudioMouseDown(Qt::MouseButton button) {
@@ -154,19 +176,15 @@ void TfrmMain::tbAudioMouseDown(Qt::MouseButton button) {
 void TfrmMain::tbAudioMouseUp(Qt::MouseButton button) {
   if (button != Qt::LeftButton || tbAudio->PositionL() == FDragStartPosition || !Timer1->isActive())
     return;
-  try {
-    MediaPlayer1.Play(FSelection.StartMs(), FSelection.EndMs());
-    tbAudio->SetLinePosition(tbAudio->PositionL());
-  } catch (const std::exception& error) {
-    PlaybackFailed(error);
-  }
+  PlayFrom(FSelection.StartMs(), FSelection.EndMs());
+  if (Timer1->isActive()) tbAudio->SetLinePosition(tbAudio->PositionL());
 }
 
-// The cursor follows the sound the player has put out, in whole half seconds, so that a mark
-// at the cursor marks what was heard; a timer that fires late cannot make it drift. A
-// selection stops on the tick after the cursor reached its end, the whole file when the
-// cursor reaches the end of the bar, and any playback on the tick after the player ended by
-// itself and the cursor showed where.
+// The cursor follows the sound the player has put out, in whole half seconds, so that the
+// bar shows what was heard; a timer that fires late cannot make it drift. A selection stops
+// on the tick after the cursor reached its end, the whole file when the cursor reaches the
+// end of the bar, and any playback on the tick after the player ended by itself and the
+// cursor showed where.
 void TfrmMain::Timer1Timer() {
   const int cursor = static_cast<int>(
       std::min<int64_t>(MediaPlayer1.Position() / 500, std::max(tbAudio->Max(), 0)));

@@ -4,23 +4,27 @@
 // stretch of it, and saves into OUTDIR each window at its designed size and enlarged:
 // main-window.png and main-window-large.png (its close view zoomed in), about-box.png,
 // segment-cut.png and segment-cut-large.png (two rows), joiner.png and joiner-large.png, and
-// split.png (four equal parts).
+// split.png (four equal parts), then main-window-dark.png (the enlarged main window under a
+// dark palette).
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "app/about_box.h"
 #include "app/artwork.h"
 #include "app/easy_cut_window.h"
-#include "app/main_thread_pump.h"
 #include "app/joiner_window.h"
+#include "app/main_thread_pump.h"
 #include "app/main_window.h"
 #include "app/split_window.h"
 #include "app/time_edit.h"
@@ -32,6 +36,28 @@ bool Save(QWidget& window, const QDir& folder, const char* name) {
   const bool saved = window.grab().save(path, "PNG");
   std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
   return saved;
+}
+
+QPalette DarkPalette() {
+  QPalette dark;
+  const QColor window(0x2B, 0x2B, 0x2E), base(0x1E, 0x1E, 0x20), text(0xE6, 0xE6, 0xE6);
+  for (const auto& [role, colour] : {std::pair{QPalette::Window, window},
+                                     {QPalette::WindowText, text},
+                                     {QPalette::Base, base},
+                                     {QPalette::AlternateBase, window},
+                                     {QPalette::Text, text},
+                                     {QPalette::Button, window},
+                                     {QPalette::ButtonText, text},
+                                     {QPalette::Highlight, QColor(0x3D, 0x8E, 0xE0)},
+                                     {QPalette::HighlightedText, QColor(Qt::white)},
+                                     {QPalette::Mid, QColor(0x50, 0x50, 0x55)},
+                                     {QPalette::ToolTipBase, base},
+                                     {QPalette::ToolTipText, text}})
+    dark.setColor(role, colour);
+  for (const QPalette::ColorRole role :
+       {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x85));
+  return dark;
 }
 
 }  // namespace
@@ -62,6 +88,7 @@ int main(int argc, char** argv) {
   TfrmEasyCut* easyCut = nullptr;
   TfrmJoiner* joiner = nullptr;
   TfrmSplit* split = nullptr;
+  std::unique_ptr<TfrmMain> dark;
   std::vector<std::function<void()>> steps{
       [&] { save(window, "main-window.png"); },
       [&] {
@@ -118,7 +145,20 @@ int main(int argc, char** argv) {
       [&] {
         save(*split, "split.png");
         split->close();
+        // The colours come from the palette: the same window under a dark one.
+        QApplication::setPalette(DarkPalette());
+        dark = std::make_unique<TfrmMain>();
+        dark->show();
         window.close();
+        dark->OpenFile(file);
+        dark->tbAudio->SetPositionL(dark->tbAudio->Max() / 5);
+        dark->tbAudio->SetPositionU(dark->tbAudio->Max() * 3 / 4);
+        dark->resize(1100, 560);
+      },
+      [&] { dark->dvDetail->ZoomBy(0.25, dark->Selection().StartMs() + 500.0); },
+      [&] {
+        save(*dark, "main-window-dark.png");
+        dark->close();
         QApplication::quit();
       }};
   for (size_t k = 0; k < steps.size(); ++k)

@@ -125,6 +125,31 @@ TfrmSplit::~TfrmSplit() {
   if (Running()) StopRun();
 }
 
+// The settings of a split at silences, with the search for them.
+QWidget* TfrmSplit::BuildSilencePage(QWidget* parent) {
+  auto* silencePage = new QWidget(parent);
+  seThreshold = new QDoubleSpinBox(silencePage);
+  seThreshold->setObjectName("seThreshold");
+  seThreshold->setAccessibleName(tr("Silence threshold"));
+  seThreshold->setDecimals(1);
+  seThreshold->setRange(-150.0, 0.0);
+  seThreshold->setSuffix(QStringLiteral(" dB"));
+  seThreshold->setValue(-50.0);
+  seMinSilence = Seconds("seMinSilence", tr("Shortest pause"), 2.0, silencePage);
+  seMinPiece = Seconds("seMinPiece", tr("Shortest piece"), 10.0, silencePage);
+  seMinPiece->setMinimum(0.0);
+  cbTrim = new QCheckBox(tr("Leave the &pauses out"), silencePage);
+  cbTrim->setObjectName("cbTrim");
+  bFind = Button("bFind", tr("&Find Pauses"), silencePage);
+  auto* silenceForm = new QFormLayout(silencePage);
+  silenceForm->addRow(tr("Quieter than:"), seThreshold);
+  silenceForm->addRow(tr("Shortest pause:"), seMinSilence);
+  silenceForm->addRow(tr("Shortest piece:"), seMinPiece);
+  silenceForm->addRow(cbTrim);
+  silenceForm->addRow(bFind);
+  return silencePage;
+}
+
 QWidget* TfrmSplit::BuildSettings() {
   auto* box = new QGroupBox(tr("Where to split"), this);
   box->setObjectName("gbSettings");
@@ -149,26 +174,7 @@ QWidget* TfrmSplit::BuildSettings() {
   auto* everyForm = new QFormLayout(everyPage);
   everyForm->addRow(tr("A piece every:"), seEvery);
 
-  auto* silencePage = new QWidget(stSettings);
-  seThreshold = new QDoubleSpinBox(silencePage);
-  seThreshold->setObjectName("seThreshold");
-  seThreshold->setAccessibleName(tr("Silence threshold"));
-  seThreshold->setDecimals(1);
-  seThreshold->setRange(-150.0, 0.0);
-  seThreshold->setSuffix(QStringLiteral(" dB"));
-  seThreshold->setValue(-50.0);
-  seMinSilence = Seconds("seMinSilence", tr("Shortest pause"), 2.0, silencePage);
-  seMinPiece = Seconds("seMinPiece", tr("Shortest piece"), 10.0, silencePage);
-  seMinPiece->setMinimum(0.0);
-  cbTrim = new QCheckBox(tr("Leave the &pauses out"), silencePage);
-  cbTrim->setObjectName("cbTrim");
-  bFind = Button("bFind", tr("&Find Pauses"), silencePage);
-  auto* silenceForm = new QFormLayout(silencePage);
-  silenceForm->addRow(tr("Quieter than:"), seThreshold);
-  silenceForm->addRow(tr("Shortest pause:"), seMinSilence);
-  silenceForm->addRow(tr("Shortest piece:"), seMinPiece);
-  silenceForm->addRow(cbTrim);
-  silenceForm->addRow(bFind);
+  QWidget* silencePage = BuildSilencePage(stSettings);
   for (QWidget* page : {partsPage, everyPage, silencePage}) stSettings->addWidget(page);
 
   ePattern = new QLineEdit(QStringLiteral("{name} - {n}"), box);
@@ -221,9 +227,8 @@ QWidget* TfrmSplit::BuildPieceList() {
   connect(lvPieces, &QTableWidget::itemSelectionChanged, this, &TfrmSplit::ShowSelectedPiece);
   connect(lvPieces, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
     if (FShowingPlan || item->column() != kStartColumn) return;
-    QTimer::singleShot(0, this, [this, row = item->row(), text = item->text()] {
-      StartEdited(row, text);
-    });
+    QTimer::singleShot(0, this,
+                       [this, row = item->row(), text = item->text()] { StartEdited(row, text); });
   });
   return lvPieces;
 }
@@ -395,8 +400,7 @@ bool TfrmSplit::MoveBoundary(size_t k, int64_t frame) {
 // The selected piece is the view's selection, so that dragging one of its edges moves it.
 void TfrmSplit::ShowSelectedPiece() {
   const int row = lvPieces->currentRow();
-  if (row < 0 || static_cast<size_t>(row) >= FPieces.size())
-    return dvWave->SetSelection(0, 0);
+  if (row < 0 || static_cast<size_t>(row) >= FPieces.size()) return dvWave->SetSelection(0, 0);
   dvWave->SetSelection(FrameMs(FPieces[row].Start), FrameMs(FPieces[row].End));
 }
 

@@ -77,6 +77,7 @@ class TfrmSplit : public TRunDialog {
 
  private:
   QWidget* BuildSettings();
+  QWidget* BuildSilencePage(QWidget* parent);
   QWidget* BuildPieceList();
   void UpdateControls();
 

@@ -62,7 +62,8 @@ void WireSink(TAuFileOut& sink, TOutputRun& run, const std::function<void(TAuOut
 
 namespace {
 
-// "Sound Files(" and every kind's pattern joined by ";", then the patterns the dialog matches, in either case.
+// "Sound Files(" and every kind's pattern joined by ";", then the patterns the dialog matches, in
+// either case.
 QString OpenFilter() {
   QStringList shown, patterns, upper;
   for (const std::string& extension : TKindRegistry::Instance().Extensions()) {
@@ -87,9 +88,34 @@ QString ChooseSoundFile(QWidget* owner, const QString& folder) {
   return OpenDialog1.selectedFiles().first();
 }
 
-QString ChooseSaveName(QWidget* owner, const QString& folder, const TKind& kind) {
+namespace {
+
+constexpr char kOutputFolderKey[] = "folders/save";
+
+}  // namespace
+
+QString LastOutputFolder() {
+  return QSettings().value(QString::fromLatin1(kOutputFolderKey)).toString();
+}
+
+void RememberOutputFolder(const QString& file) {
+  QSettings().setValue(QString::fromLatin1(kOutputFolderKey), QFileInfo(file).absolutePath());
+}
+
+QString BaseName(const QString& file) {
+  return QFileInfo(file).completeBaseName();
+}
+
+QString Extension(const QString& file) {
+  const QString suffix = QFileInfo(file).suffix();
+  return suffix.isEmpty() ? QString() : "." + suffix;
+}
+
+QString ChooseSaveName(QWidget* owner, const QString& fallback, const QString& proposed,
+                       const TKind& kind) {
   const QString extension = QString::fromStdString(kind.Extension());
-  QFileDialog SaveDialog1(owner, QObject::tr("Save As"), folder);
+  const QString last = LastOutputFolder();
+  QFileDialog SaveDialog1(owner, QObject::tr("Save As"), last.isEmpty() ? fallback : last);
   SaveDialog1.setOption(QFileDialog::DontUseNativeDialog);
   SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);  // the windows ask in their words
   SaveDialog1.setOption(QFileDialog::HideNameFilterDetails);
@@ -99,8 +125,11 @@ QString ChooseSaveName(QWidget* owner, const QString& folder, const TKind& kind)
   SaveDialog1.setNameFilter(
       QStringLiteral("Sound Files(%1) (%1 %2)").arg(pattern, pattern.toUpper()));
   SaveDialog1.setDefaultSuffix(extension.mid(1));
+  if (!proposed.isEmpty()) SaveDialog1.selectFile(proposed);
   if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty()) return {};
-  return SaveDialog1.selectedFiles().first();
+  const QString chosen = SaveDialog1.selectedFiles().first();
+  RememberOutputFolder(chosen);
+  return chosen;
 }
 
 bool MayWriteTo(QWidget* owner, const QString& target, bool& replace) {

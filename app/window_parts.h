@@ -46,10 +46,18 @@ void WireSink(TAuFileOut& sink, TOutputRun& run, const std::function<void(TAuOut
 // empty when the user cancelled.
 QString ChooseSoundFile(QWidget* owner, const QString& folder);
 
-// The program's own save dialog for one kind ("Sound Files(*.mp3)"), opened in `folder`;
-// the chosen path, or empty when the user cancelled. It does not ask about an existing
-// file: the windows ask that in their own words.
-QString ChooseSaveName(QWidget* owner, const QString& folder, const TKind& kind);
+// The program's own save dialog for one kind ("Sound Files(*.mp3)"), opened in the folder
+// last written to (else `fallback`) with `proposed` as the name; the chosen path, or empty
+// when the user cancelled. The chosen folder is remembered for every window's next save. It
+// does not ask about an existing file: the windows ask that in their own words.
+QString ChooseSaveName(QWidget* owner, const QString& fallback, const QString& proposed,
+                       const TKind& kind);
+// The folder the program last wrote a file to (empty: none yet), and remembering one.
+QString LastOutputFolder();
+void RememberOutputFolder(const QString& file);
+// `file`'s name without its extension, and its extension with the dot ("song", ".mp3").
+QString BaseName(const QString& file);
+QString Extension(const QString& file);
 
 // Asks before an existing `target` is replaced ("has existed,overite it?"). False when the
 // user keeps the file; `replace` tells the safe save that there is a file to replace.

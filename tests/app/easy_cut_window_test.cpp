@@ -225,6 +225,8 @@ TEST_F(EasyCutTest, ABatchKeepsThePiecesBetweenTheRowsWithTheInputsTagsAndBitRat
     ASSERT_TRUE(WaitForBatch());
     ExpectIdle();
     ExpectPercentCaptions();
+    EXPECT_EQ(Window->findChild<QLabel*>("lDone")->text(),
+              "Wrote " + QString::fromStdString(out) + " (2 stretches removed, 3 pieces kept)");
 
     const int64_t total = static_cast<int64_t>(DecodeS16(Folder / in).size()) / 2;
     const int64_t piece1 = Frame(1900) + 1, piece2 = Frame(6900) - Frame(4100) + 1;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -37,7 +38,10 @@ class JoinerTest : public TShownWindowTest<TfrmJoiner> {
     QTest::mouseClick(item, Qt::LeftButton, {}, QPoint(6, item->height() / 2));  // its circle
     EXPECT_TRUE(item->isChecked());
     const QString path = File(target);
-    WhenModal([path](QWidget* dialog) { EnterFileName(dialog, path); });
+    WhenModal([this, path](QWidget* dialog) {
+      Proposed = dialog->findChild<QLineEdit*>("fileNameEdit")->text();
+      EnterFileName(dialog, path);
+    });
     QTest::mouseClick(Window->bStart, Qt::LeftButton);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !Window->Running(); }, 120000));
   }
@@ -46,6 +50,7 @@ class JoinerTest : public TShownWindowTest<TfrmJoiner> {
     EXPECT_TRUE(Window->bStart->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
+  QString Proposed;  // the name the last save dialog offered
   int64_t Frames(const std::string& name, int channels) {
     return static_cast<int64_t>(DecodeS16(Folder / name).size()) / channels;
   }
@@ -131,9 +136,12 @@ TEST_F(JoinerTest, JoiningAddsTheLengthsAndMixingTakesTheLonger) {
     Captions.clear();
     Run(mode, target);
     EXPECT_EQ(Frames(target, 2), frames);
+    EXPECT_EQ(Proposed, "a + b.wav");
     EXPECT_TRUE(Captions.contains(kCaption + " - Processing ... "));
     EXPECT_TRUE(Captions.contains(kCaption + " - Processing ... 100%"))
         << Captions.join('|').toStdString();
+    EXPECT_EQ(Window->findChild<QLabel*>("lDone")->text(),
+              "Wrote " + QString::fromStdString(target));
     ExpectIdle();
   }
   EXPECT_EQ(Folder.Names(),

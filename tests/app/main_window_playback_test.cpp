@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <set>
+#include <utility>
 
 #include "cutting/time/time_text.h"
 #include "window_fixture.h"
@@ -96,6 +98,7 @@ TEST_F(PlaybackWindow, PlaySelectionStopsAfterItsEndAndTheCursorReturnsToZero) {
 
 TEST_F(PlaybackWindow, MarksPutTheThumbsAtTheCursorKeepingThemApart) {
   Click(Window->bPlay);
+  Click(Window->bPause);
   const struct {
     bool Start;
     int L, U, Cursor, WantL, WantU;
@@ -112,7 +115,7 @@ TEST_F(PlaybackWindow, MarksPutTheThumbsAtTheCursorKeepingThemApart) {
     Window->tbAudio->SetPositionU(20);
     Window->tbAudio->SetPositionL(c.L);
     Window->tbAudio->SetPositionU(c.U);
-    Window->tbAudio->SetLinePosition(c.Cursor);
+    Window->PlaceCursor(c.Cursor * 500);
     Click(c.Start ? Window->bMarkStart : Window->bMarkEnd);
     EXPECT_EQ(Window->tbAudio->PositionL(), c.WantL);
     EXPECT_EQ(Window->tbAudio->PositionU(), c.WantU);
@@ -197,14 +200,14 @@ TEST_F(ThreeSecondWindow, PlaysToTheEndWithTheCursorFollowing) {
 
 namespace {
 
-// Space plays, pauses and resumes; "[" and "]" mark at the cursor; Alt+S stops, although
-// "&Segment Cut" bears the letter too.
+// Space plays, pauses and resumes from the bar; "[" and "]" mark where the sound is when
+// they are pressed; Alt+S stops, although "&Segment Cut" bears the letter too.
 TEST_F(PlaybackWindow, TheKeyboardPlaysPausesMarksAndStops) {
   auto noWindow = WhenModal([](QWidget* modal) {
     ADD_FAILURE() << "opened " << modal->objectName().toStdString();
     modal->close();
   });
-  Focus(Window->bOpen);
+  Focus(Window->tbAudio);
   const auto press = [&](int key, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key), modifiers);
   };
@@ -214,16 +217,56 @@ TEST_F(PlaybackWindow, TheKeyboardPlaysPausesMarksAndStops) {
   ExpectButtons(true, false, true, "paused");
   press(Qt::Key_Space);
   ExpectButtons(false, true, true, "resumed");
-  Window->tbAudio->SetLinePosition(4);
-  press(Qt::Key_BracketLeft);
-  Window->tbAudio->SetLinePosition(9);
-  press(Qt::Key_BracketRight);
-  EXPECT_EQ(Window->eStart->text(), "00:00:02.0");
-  EXPECT_EQ(Window->eEnd->text(), "00:00:04.5");
+  for (const auto& [key, edge] : {std::pair{Qt::Key_BracketLeft, 0}, {Qt::Key_BracketRight, 1}}) {
+    SCOPED_TRACE(edge);
+    ASSERT_TRUE(PlayedTo(Player().Position() + 700));
+    const int64_t before = Player().Position();
+    press(key);
+    const int64_t after = Player().Position();
+    const int32_t marked = edge == 0 ? Window->Selection().StartMs() : Window->Selection().EndMs();
+    EXPECT_GE(marked, before);
+    EXPECT_LE(marked, after);
+    EXPECT_EQ((edge == 0 ? Window->eStart : Window->eEnd)->text().toStdString(),
+              MsToPreciseTimeText(marked));
+  }
   press(Qt::Key_S, Qt::AltModifier);
   ExpectButtons(true, false, false, "stopped");
   EXPECT_FALSE(Player().IsOpen());
   *noWindow = false;
+}
+
+// Play starts from the cursor: a place clicked in the close view, or without one the start of
+// the selection; Play Selection from the selection whatever the cursor.
+TEST_F(PlaybackWindow, PlayStartsFromTheCursorAndPlaySelectionFromTheSelection) {
+  ASSERT_TRUE(ShowCloseView());
+  TDetailView* view = Window->dvDetail;
+  const int y = view->WaveArea().center().y();
+  const struct {
+    const char* Name;
+    int ClickX;  // -1: no click
+    QString Start;
+    QPushButton* TheButton;
+    int64_t From;  // -1: where the click was
+  } cases[] = {
+      {"clicked", 400, "00:00:01.0", Window->bPlay, -1},
+      {"no cursor", -1, "00:00:03.0", Window->bPlay, 3000},
+      {"selection", 400, "00:00:02.0", Window->bPlaySelection, 2000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Type(Window->eStart, c.Start);
+    Focus(view);
+    int64_t from = c.From;
+    if (c.ClickX >= 0) {
+      QTest::mouseClick(view, Qt::LeftButton, {}, {c.ClickX, y});
+      ASSERT_GT(Window->CursorMs(), 3000);
+      if (c.From < 0) from = Window->CursorMs();
+    }
+    Click(c.TheButton);
+    EXPECT_GE(Player().Position(), from);
+    EXPECT_EQ(Window->tbAudio->LinePosition(), from / 500);
+    Click(Window->bStop);
+  }
 }
 
 // In the close view a click places the cursor to the millisecond and the marks take it there;
@@ -246,9 +289,10 @@ TEST_F(PlaybackWindow, TheCloseViewPlacesTheCursorForTheMarksAndFollowsThePlayba
   EXPECT_EQ(Window->Selection().StartMs(), start);
   EXPECT_EQ(Window->Selection().EndMs(), end);
   EXPECT_EQ(Window->eStart->text().toStdString(), MsToPreciseTimeText(start));
-  // The arrows move the edge marked last by a pixel's time.
+  // The arrows move the edge marked last to the next round time about a pixel away.
   QTest::keyClick(view, Qt::Key_Right);
-  EXPECT_EQ(Window->Selection().EndMs(), end + std::lround(view->MsPerPixel()));
+  EXPECT_GT(Window->Selection().EndMs(), end);
+  EXPECT_LE(Window->Selection().EndMs(), end + std::max(1.0, 1.5 * view->MsPerPixel()));
 
   Wheel(view, {0, y}, 20, Qt::ControlModifier);
   ASSERT_EQ(view->FromMs(), 0);
@@ -256,6 +300,67 @@ TEST_F(PlaybackWindow, TheCloseViewPlacesTheCursorForTheMarksAndFollowsThePlayba
   ASSERT_TRUE(PlayedTo(view->ToMs() + 300));
   EXPECT_TRUE(QTest::qWaitFor([&] { return view->FromMs() > 0; }));
   EXPECT_LE(view->FromMs(), double(Player().Position()));
+}
+
+}  // namespace
+
+namespace {
+
+// "+" and "-" zoom about the cursor, or about the mouse while it is over the view, so that
+// the place worked on stays where it is on screen; Home and End bring the view to the
+// selection's ends.
+TEST_F(PlaybackWindow, TheCloseViewsKeysZoomAboutTheCursorOrTheMouseAndFollowHomeAndEnd) {
+  ASSERT_TRUE(ShowCloseView());
+  TDetailView* view = Window->dvDetail;
+  const int y = view->WaveArea().center().y();
+  Focus(view);
+  QTest::mouseClick(view, Qt::LeftButton, {}, {700, y});
+  const double cursor = Window->CursorMs();
+  for (const Qt::Key key : {Qt::Key_Plus, Qt::Key_Plus, Qt::Key_Minus}) {
+    QTest::keyClick(view, key);
+    EXPECT_NEAR(view->XOf(cursor), 700, 1) << "the cursor stays put";
+  }
+  QTest::mouseMove(view, {200, y});
+  const double under = view->MsAt(200);
+  QTest::keyClick(view, Qt::Key_Plus);
+  EXPECT_NEAR(view->MsAt(200), under, view->MsPerPixel()) << "the time under the mouse stays";
+
+  Type(Window->eEnd, "00:00:09.5");
+  Focus(view);
+  for (const Qt::Key key : {Qt::Key_Home, Qt::Key_End, Qt::Key_Home}) {
+    const int32_t at = key == Qt::Key_Home ? 0 : 9500;
+    QTest::keyClick(view, key);
+    EXPECT_EQ(Window->CursorMs(), at);
+    EXPECT_LE(view->FromMs(), at);
+    EXPECT_GE(view->ToMs(), at);
+  }
+}
+
+// The arrows move an edge onto round times: a millisecond at the finest zoom, else a step of
+// 1, 2 or 5 times a power of ten near a pixel's time.
+TEST_F(PlaybackWindow, TheArrowsMoveAnEdgeOntoRoundTimesAtEveryZoom) {
+  ASSERT_TRUE(ShowCloseView());
+  TDetailView* view = Window->dvDetail;
+  const int y = view->WaveArea().center().y();
+  Focus(view);
+  Wheel(view, {0, y}, 1, Qt::ControlModifier);
+  QTest::mouseClick(view, Qt::LeftButton, {}, {333, y});
+  QTest::keyClick(view, Qt::Key_BracketLeft);
+  const std::set<int32_t> round{1, 2, 5, 10, 20, 50, 100, 200, 500, 1000};
+  for (int notches : {0, 1, 2, 3, 4, 6}) {
+    SCOPED_TRACE(notches);
+    Wheel(view, {view->XOf(Window->Selection().StartMs()), y}, notches, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Right);
+    const int32_t first = Window->Selection().StartMs();
+    QTest::keyClick(view, Qt::Key_Right);
+    const int32_t step = Window->Selection().StartMs() - first;
+    EXPECT_TRUE(round.count(step)) << step;
+    EXPECT_EQ(first % step, 0);
+    EXPECT_LE(step, std::max(1.0, 2.5 * view->MsPerPixel()));
+    EXPECT_GE(step, view->MsPerPixel() / 2.5);
+    QTest::keyClick(view, Qt::Key_Left);
+    EXPECT_EQ(Window->Selection().StartMs(), first);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -51,23 +52,32 @@ TEST_F(OpenWindow, ShowsTheWholeLengthAndSelectsAll) {
   EXPECT_EQ(Window->windowTitle(), "Quarvo Trimora - song.wav");
 }
 
-// Segment Cut starts on the file open here, with the selection as its first row.
-TEST_F(OpenWindow, SegmentCutOpensWithTheFileAndTheSelection) {
+// Segment Cut starts on the file open here with an empty list: the selection here is what a
+// cut keeps, so it is listed as a stretch to remove only through its own button.
+TEST_F(OpenWindow, SegmentCutOpensWithTheFileAndAnEmptyListOfferingTheSelection) {
   Type(Window->eStart, "00:00:02.5");
   Type(Window->eEnd, "00:00:04.125");
   Focus(Window->bOpen);
-  QString file, rows;
+  QString file, before, after;
+  const auto rows = [](TfrmEasyCut* easyCut) {
+    QString text;
+    for (int row = 0; row < easyCut->lvMain->rowCount(); ++row)
+      text += easyCut->lvMain->item(row, 0)->text() + "-" + easyCut->lvMain->item(row, 1)->text();
+    return text;
+  };
   WhenModal([&](QWidget* modal) {
     auto* easyCut = qobject_cast<TfrmEasyCut*>(modal);
     ASSERT_NE(easyCut, nullptr);
     file = easyCut->eOpenFile->text();
-    for (int row = 0; row < easyCut->lvMain->rowCount(); ++row)
-      rows += easyCut->lvMain->item(row, 0)->text() + "-" + easyCut->lvMain->item(row, 1)->text();
+    before = rows(easyCut);
+    QTest::mouseClick(easyCut->bAddMain, Qt::LeftButton);
+    after = rows(easyCut);
     easyCut->close();
   });
   QTest::mouseClick(Window->bEasyCut, Qt::LeftButton);
   EXPECT_EQ(file, File("song.wav"));
-  EXPECT_EQ(rows, "00:00:02.500-00:00:04.125");
+  EXPECT_EQ(before, "");
+  EXPECT_EQ(after, "00:00:02.500-00:00:04.125");
 }
 
 // Enlarged, the window gives its room to the bar and its track; at its designed size the bar
@@ -78,17 +88,19 @@ TEST_F(OpenWindow, AnEnlargedWindowGivesItsRoomToTheCloseViewAndTheBar) {
   const QSize designed = Window->size();
   const int barWidth = Window->tbAudio->width();
   EXPECT_EQ(Window->tbAudio->height(), 50);
-  EXPECT_EQ(Window->tbAudio->TrackSize(), 24);
+  EXPECT_EQ(Window->tbAudio->TrackSize(), 10);
+  EXPECT_GT(Window->tbAudio->ThumbRectL().height(), 10);
   EXPECT_FALSE(Window->dvDetail->isVisible());
   Window->resize(designed + QSize(300, 300));
   ASSERT_TRUE(QTest::qWaitFor([&] { return Window->tbAudio->width() == barWidth + 300; }));
   EXPECT_TRUE(Window->dvDetail->isVisible());
   EXPECT_GT(Window->tbAudio->height(), 50);
-  EXPECT_EQ(Window->tbAudio->TrackSize(), Window->tbAudio->height() - 26);
+  EXPECT_EQ(Window->tbAudio->TrackSize(), Window->tbAudio->height() - 40);
+  EXPECT_GT(Window->tbAudio->ThumbRectL().height(), Window->tbAudio->TrackSize());
   EXPECT_GT(Window->dvDetail->height(), 2 * (Window->tbAudio->height() - 50));
   Window->resize(designed);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Window->tbAudio->height() == 50; }));
-  EXPECT_EQ(Window->tbAudio->TrackSize(), 24);
+  EXPECT_EQ(Window->tbAudio->TrackSize(), 10);
   EXPECT_FALSE(Window->dvDetail->isVisible());
 }
 
@@ -350,6 +362,61 @@ TEST_F(WindowTest, OpeningAFileDrawsItsWaveformAndTheNextFileReplacesIt) {
   Window->OpenFile(File("quiet.wav"));
   QTRY_VERIFY_WITH_TIMEOUT(Window->tbAudio->Waveform().Complete, 10000);
   EXPECT_EQ(Window->tbAudio->Waveform().Columns(), 100);
+}
+
+}  // namespace
+
+namespace {
+
+// Tab walks the controls as they read on screen: each next control lies on a lower row, or on
+// the same row further right, and Tab comes round to where it started.
+TEST_F(OpenWindow, TabFollowsTheScreenRowByRow) {
+  Focus(Window->eOpenFile);
+  QWidget* first = QApplication::focusWidget();
+  QRect previous = first->geometry();
+  previous.moveTopLeft(first->mapTo(Window.get(), QPoint()));
+  QStringList walked;
+  for (int i = 0; i < 40; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* now = QApplication::focusWidget();
+    if (now == first) break;
+    ASSERT_NE(now, nullptr);
+    walked << now->objectName();
+    const QRect at(now->mapTo(Window.get(), QPoint()), now->size());
+    const bool sameRow = at.top() < previous.bottom() && previous.top() < at.bottom();
+    EXPECT_TRUE(sameRow ? at.left() > previous.left() : at.top() >= previous.bottom())
+        << walked.join(" ").toStdString();
+    previous = at;
+  }
+  EXPECT_EQ(QApplication::focusWidget(), first) << walked.join(" ").toStdString();
+  EXPECT_TRUE(walked.endsWith("seFadeOut")) << "the added row comes last";
+}
+
+// The window's own keys leave what a focused control uses: Space presses a focused button and
+// ticks a focused box, and plays only from elsewhere.
+TEST_F(WindowTest, SpacePressesAFocusedButtonAndTicksAFocusedBox) {
+  WriteClickFile(Folder / "song.mp3", Sound(3.0));
+  qputenv("TRIMORA_SILENT_AUDIO", "1");
+  OpenByDialog(File("song.mp3"));
+  ASSERT_TRUE(Window->cbKeepFrames->isEnabled());
+  bool opened = false;
+  WhenModal([&](QWidget* modal) {
+    opened = qobject_cast<TfrmEasyCut*>(modal) != nullptr;
+    modal->close();
+  });
+  Focus(Window->bEasyCut);
+  QTest::keyClick(Window->bEasyCut, Qt::Key_Space);
+  EXPECT_TRUE(opened);
+  const bool ticked = Window->cbKeepFrames->isChecked();
+  Focus(Window->cbKeepFrames);
+  QTest::keyClick(Window->cbKeepFrames, Qt::Key_Space);
+  EXPECT_NE(Window->cbKeepFrames->isChecked(), ticked);
+  EXPECT_FALSE(Window->bPause->isEnabled()) << "Space played instead";
+  Focus(Window->tbAudio);
+  QTest::keyClick(Window->tbAudio, Qt::Key_Space);
+  EXPECT_TRUE(Window->bPause->isEnabled()) << "Space on the bar plays";
+  QTest::keyClick(Window->tbAudio, Qt::Key_Escape);
+  EXPECT_FALSE(Window->bPause->isEnabled()) << "Escape stops";
 }
 
 }  // namespace

@@ -28,8 +28,9 @@ class SplitTest : public TShownWindowTest<TfrmSplit> {
   std::string Rows() const {
     QStringList rows;
     for (int row = 0; row < Window->lvPieces->rowCount(); ++row)
-      rows << Window->lvPieces->item(row, 0)->text() + "-" + Window->lvPieces->item(row, 1)->text() +
-                  " " + Window->lvPieces->item(row, 2)->text();
+      rows << Window->lvPieces->item(row, 0)->text() + "-" +
+                  Window->lvPieces->item(row, 1)->text() + " " +
+                  Window->lvPieces->item(row, 2)->text();
     return rows.join('\n').toStdString();
   }
   // Types `text` into the start of piece `row` and presses Enter; the editor hands the text
@@ -87,7 +88,8 @@ TEST_F(SplitTest, SplitsAtThePausesNotAtTheDipWithABoundaryMovedByHand) {
     TMessageLog messages;
     TypeStart(1, "00:00:14.0");  // past the second piece's end
     ASSERT_TRUE(messages.WaitFor(1));
-    EXPECT_TRUE(messages.Texts()[0].startsWith("Please type a time")) << messages.Texts()[0].toStdString();
+    EXPECT_TRUE(messages.Texts()[0].startsWith("Please type a time"))
+        << messages.Texts()[0].toStdString();
   }
   TypeStart(1, "00:00:06.0");
   const std::string moved =
@@ -102,8 +104,8 @@ TEST_F(SplitTest, SplitsAtThePausesNotAtTheDipWithABoundaryMovedByHand) {
   EXPECT_FALSE(Window->Running());
   EXPECT_EQ(messages.Texts()[0], "3 pieces written:\n" + File("set - 01.wav") + "\n" +
                                      File("set - 02.wav") + "\n" + File("set - 03.wav"));
-  EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"set - 01.wav", "set - 02.wav",
-                                                      "set - 03.wav", "set.wav"}));
+  EXPECT_EQ(Folder.Names(),
+            (std::vector<std::string>{"set - 01.wav", "set - 02.wav", "set - 03.wav", "set.wav"}));
   EXPECT_EQ(FramesIn(Folder / "set - 01.wav"), 6 * kRate);
   EXPECT_EQ(FramesIn(Folder / "set - 02.wav"), 15 * kRate / 2);
   EXPECT_EQ(FramesIn(Folder / "set - 03.wav"), 7 * kRate / 2);
@@ -132,7 +134,8 @@ TEST_F(SplitTest, DraggingAPiecesEdgeOnTheWaveformMovesItsBoundary) {
   WriteClickWave(Folder / "in.wav", {kRate, 2, 4 * kRate, {}});
   Window->OpenFile(File("in.wav"));
   QTableWidget* list = Window->lvPieces;
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1, 2)).center());
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(list->item(1, 2)).center());
   TDetailView* wave = Window->dvWave;
   ASSERT_EQ(wave->Selection(), (std::pair<int32_t, int32_t>{2000, 4000}));
   const int y = wave->WaveArea().center().y();
@@ -141,8 +144,9 @@ TEST_F(SplitTest, DraggingAPiecesEdgeOnTheWaveformMovesItsBoundary) {
   EXPECT_NEAR(start, 3000, wave->MsPerPixel() + 1);
   EXPECT_EQ(end, 4000);
   const QString shown = QString::fromStdString(MsToPreciseTimeText(start));
-  EXPECT_EQ(Rows(), ("00:00:00.000-" + shown + " in - 01.wav\n" + shown +
-                     "-00:00:04.000 in - 02.wav").toStdString());
+  EXPECT_EQ(Rows(),
+            ("00:00:00.000-" + shown + " in - 01.wav\n" + shown + "-00:00:04.000 in - 02.wav")
+                .toStdString());
 }
 
 // The second piece does not fit (as on a full disk): the first stays, and the message says so.
