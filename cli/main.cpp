@@ -55,8 +55,9 @@ void PrintUsage(FILE* out) {
   for (const auto& command : kCommands) std::fprintf(out, "  %s\n", command.Synopsis);
   std::fputs(
       "\n"
-      "Run 'trimora-cli COMMAND --help' for the options of a command, and\n"
-      "'trimora-cli --version' for the version and the license.\n",
+      "Run 'trimora-cli COMMAND --help' for the options of a command,\n"
+      "'trimora-cli --version' for the version and the license, and\n"
+      "'trimora-cli --extensions' for the extensions of the files it reads.\n",
       out);
 }
 
@@ -85,6 +86,11 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--version" || args[0] == "-v" || args[0] == "version") {
     std::printf("trimora-cli %s (build %s)\n%s\n", TRIMORA_VERSION, TRIMORA_BUILD, kLicense);
+    return kExitOk;
+  }
+  if (args[0] == "--extensions") {
+    for (const std::string& extension : TKindRegistry::Instance().Extensions())
+      std::printf("%s\n", extension.substr(1).c_str());
     return kExitOk;
   }
   const TCommand* command = nullptr;

@@ -7,10 +7,10 @@
 // the passes that decode a whole file themselves (the peaks, the silence detection).
 class TReadScope {
  public:
-  explicit TReadScope(TAuInput& source) : Source(source) { Source.StartRead(); }
+  explicit TReadScope(TAuInput& source) : FSource(source) { FSource.StartRead(); }
   ~TReadScope() {
     try {
-      Source.EndRead();
+      FSource.EndRead();
     } catch (...) {
       // Closing a file that failed to read has nothing more to report.
     }
@@ -19,5 +19,5 @@ class TReadScope {
   TReadScope& operator=(const TReadScope&) = delete;
 
  private:
-  TAuInput& Source;
+  TAuInput& FSource;
 };

@@ -42,34 +42,34 @@ class TWriter {
 
 class TReader {
  public:
-  explicit TReader(const std::vector<char>& bytes) : Bytes(bytes) {}
+  explicit TReader(const std::vector<char>& bytes) : FBytes(bytes) {}
   template <typename T>
   bool Get(T& v) {
-    if (Bytes.size() - Pos < sizeof(T)) return false;
+    if (FBytes.size() - FPos < sizeof(T)) return false;
     uint64_t u = 0;
     for (size_t i = 0; i < sizeof(T); ++i)
-      u |= uint64_t{static_cast<uint8_t>(Bytes[Pos + i])} << (8 * i);
-    Pos += sizeof(T);
+      u |= uint64_t{static_cast<uint8_t>(FBytes[FPos + i])} << (8 * i);
+    FPos += sizeof(T);
     v = static_cast<T>(u);
     return true;
   }
   bool GetText(std::string& s) {
     uint32_t n = 0;
-    if (!Get(n) || n > kMaxPathBytes || Bytes.size() - Pos < n) return false;
-    s.assign(Bytes.data() + Pos, n);
-    Pos += n;
+    if (!Get(n) || n > kMaxPathBytes || FBytes.size() - FPos < n) return false;
+    s.assign(FBytes.data() + FPos, n);
+    FPos += n;
     return true;
   }
   bool Skip(const char* expected, size_t n) {
-    if (Bytes.size() - Pos < n || std::memcmp(Bytes.data() + Pos, expected, n) != 0) return false;
-    Pos += n;
+    if (FBytes.size() - FPos < n || std::memcmp(FBytes.data() + FPos, expected, n) != 0) return false;
+    FPos += n;
     return true;
   }
-  size_t Left() const { return Bytes.size() - Pos; }
+  size_t Left() const { return FBytes.size() - FPos; }
 
  private:
-  const std::vector<char>& Bytes;
-  size_t Pos = 0;
+  const std::vector<char>& FBytes;
+  size_t FPos = 0;
 };
 
 uint64_t Fnv1a(const std::string& s) {
