@@ -265,7 +265,7 @@ void TfrmSplit::OpenFile(const QString& path) {
 
 bool TfrmSplit::Running() const {
   // The poll runs from the search's start until its result has been taken.
-  return FPoll.isActive() || FRun.Running() || FSplit != nullptr;
+  return FPoll.isActive() || FSplit != nullptr;
 }
 
 int32_t TfrmSplit::FrameMs(int64_t frame) const {

@@ -101,8 +101,7 @@ class TfrmSplit : public TRunDialog {
 
   // Writing the pieces (split_window_run.cpp).
   void bStartClick();
-  void WritePiece(size_t index);
-  void PieceDone(size_t index);
+  void WritingDone(const std::string& error);
   void EndWriting(const QString& message);
   void ShowProgress(const QString& what, int percent);
   void ShowMessage(const QString& text);
@@ -126,7 +125,6 @@ class TfrmSplit : public TRunDialog {
   bool FShowingPlan = false;  // the window itself is filling the list
 
   std::unique_ptr<TSplitRun> FSplit;  // while writing; reads FOpened's source
-  TOutputRun FRun;                    // gone before FSplit's sink
   size_t FPiece = 0;                  // the piece being written
   bool FReplace = false;
 };

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "app/message_box.h"
@@ -68,58 +69,41 @@ void TfrmSplit::bStartClick() {
   }
   FSplit = std::move(split);
   UpdateControls();
-  WritePiece(0);
+  TSplitEvents events;
+  events.OpenTarget = [this](TOutputRun& run, const std::filesystem::path& target, bool replace) {
+    return window_parts::OpenTarget(run, target, replace,
+                                    {window_parts::PathOf(eOpenFile->text())});
+  };
+  events.Defer = [this](std::function<void()> step) {
+    QTimer::singleShot(0, this, std::move(step));
+  };
+  events.Progress = [this](size_t piece, int percent) {
+    FPiece = piece;
+    ShowProgress(tr("Writing piece %1/%2").arg(piece + 1).arg(FSplit->Count()), percent);
+  };
+  events.Done = [this](const std::string& error) { WritingDone(error); };
+  ShowProgress(tr("Writing piece %1/%2").arg(1).arg(FSplit->Count()), 0);
+  FSplit->Run(std::move(events), FReplace);
 }
 
-void TfrmSplit::WritePiece(size_t index) {
-  if (!FSplit) return;
-  FPiece = index;
-  ShowProgress(tr("Writing piece %1/%2").arg(index + 1).arg(FSplit->Count()), 0);
-  try {
-    TAuFileOut& sink = FSplit->MakeSink(index);
-    sink.OnProgress = [this, &sink](TComponent*) {
-      if (FSplit && sink.Progress() >= 0)
-        ShowProgress(tr("Writing piece %1/%2").arg(FPiece + 1).arg(FSplit->Count()),
-                     sink.Progress());
-    };
-    sink.OnDone = [this, index](TComponent*) { PieceDone(index); };
-    FRun.Watch({&sink});
-    sink.SetFileName(window_parts::OpenTarget(FRun, FSplit->Target(index), FReplace,
-                                              {window_parts::PathOf(eOpenFile->text())}));
-    FSplit->Start(FRun, index);
-  } catch (const std::exception& e) {
-    FRun.Stop();
-    EndWriting(tr("The split failed: %1")
-                   .arg(QString::fromStdString(FSplit->Failure(index, e.what()))));
-  }
-}
-
-// A piece's run ended: checked and moved into place, then the next one, which starts once the
-// engine's call has returned, since its sink replaces this one.
-void TfrmSplit::PieceDone(size_t index) {
-  if (!FSplit || !FRun.Running() || index != FPiece) return;
-  const std::string error = FRun.Finish();
+// The split has ended: the pieces named, or why it failed and what was kept.
+void TfrmSplit::WritingDone(const std::string& error) {
+  QString text;
   if (!error.empty()) {
-    const QString text = QString::fromStdString(FSplit->Failure(index, error));
-    QTimer::singleShot(0, this, [this, text] { EndWriting(tr("The split failed: %1").arg(text)); });
-    return;
+    text = tr("The split failed: %1").arg(QString::fromStdString(error));
+  } else {
+    QStringList names;
+    for (const auto& name : FSplit->Written()) names << QString::fromStdString(name.string());
+    text = (names.size() == 1 ? tr("1 piece written:") : tr("%1 pieces written:").arg(names.size())) +
+           "\n" + names.join('\n');
   }
-  FSplit->Finished(index);
-  if (index + 1 < FSplit->Count()) {
-    QTimer::singleShot(0, this, [this, index] { WritePiece(index + 1); });
-    return;
-  }
-  QStringList names;
-  for (const auto& name : FSplit->Written()) names << QString::fromStdString(name.string());
-  const QString text = (names.size() == 1 ? tr("1 piece written:")
-                                           : tr("%1 pieces written:").arg(names.size())) +
-                       "\n" + names.join('\n');
+  // Shown once the split's call has returned: the window lets go of it here.
   QTimer::singleShot(0, this, [this, text] { EndWriting(text); });
 }
 
 // However the writing ends: the window back to its plan, `message` shown.
 void TfrmSplit::EndWriting(const QString& message) {
-  FRun.Stop();
+  if (FSplit) FSplit->Stop();
   FSplit.reset();
   setWindowTitle(BaseCaption);
   UpdateControls();
@@ -135,7 +119,7 @@ void TfrmSplit::StopRun() {
   if (!FSplit) return;
   QStringList kept;
   for (const auto& name : FSplit->Written()) kept << QString::fromStdString(name.string());
-  FRun.Stop();
+  FSplit->Stop();
   FSplit.reset();
   setWindowTitle(BaseCaption);
   UpdateControls();

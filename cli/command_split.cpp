@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/command_split.h"
 
+#include <unistd.h>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -21,6 +25,7 @@
 #include "cutting/operations/split_plan.h"
 #include "cutting/operations/split_run.h"
 #include "cutting/time/time_text.h"
+#include "pipeline/main_thread_queue.h"
 
 namespace {
 
@@ -232,39 +237,62 @@ void PrintJsonPlan(const TSplitRequest& request, const TSplitRun& split,
   std::printf("%s\n", json.Text().c_str());
 }
 
-constexpr const char* kFailed = "split failed: ";
-
-// Writes every piece in turn; a failure names the piece and what was written before it.
+// Writes every piece in turn, serving the engine's events until the split has ended; a
+// failure names the piece and what was written before it, an interrupt what stays.
 int WritePieces(const TSplitRequest& request, TSplitRun& split) {
   if (!request.Force)
     if (const auto taken = split.TakenTargets(); !taken.empty())
       throw TCliError("'" + taken.front().string() +
                       "' exists; use --force to replace it (no piece was written)");
-  for (size_t k = 0; k < split.Count(); ++k) {
-    const std::string label = std::string(request.Copy ? "Copying" : "Cutting") + " piece " +
-                              std::to_string(k + 1) + "/" + std::to_string(split.Count());
-    int status = kExitOk;
-    try {
-      TOutputRun run;
-      TAuFileOut& sink = split.MakeSink(k);
-      sink.SetFileName(OpenOutput(run, split.Target(k), request.Force, {request.Input}));
-      status =
-          RunIntoOutput({"split", label, request.Quiet}, sink, run, [&] { split.Start(run, k); });
-    } catch (const std::exception& e) {
-      // The run's own "split failed: " leads the whole message once.
-      std::string error = e.what();
-      if (error.rfind(kFailed, 0) == 0) error.erase(0, std::string_view(kFailed).size());
-      throw TCliError(kFailed + split.Failure(k, error));
+  std::unique_ptr<TProgressLine> progress;
+  size_t shown = split.Count();
+  std::vector<std::function<void()>> steps;
+  std::optional<std::string> ended;
+  TSplitEvents events;
+  events.OpenTarget = [&](TOutputRun& run, const std::filesystem::path& target, bool replace) {
+    return OpenOutput(run, target, replace, {request.Input});
+  };
+  events.Defer = [&](std::function<void()> step) { steps.push_back(std::move(step)); };
+  events.Progress = [&](size_t piece, int percent) {
+    if (piece != shown) {
+      progress.reset();
+      progress = std::make_unique<TProgressLine>(
+          std::string(request.Copy ? "Copying" : "Cutting") + " piece " +
+              std::to_string(piece + 1) + "/" + std::to_string(split.Count()),
+          request.Quiet);
+      shown = piece;
     }
-    if (status != kExitOk) {
-      // Interrupted: this piece is not written, those before it are.
-      if (!split.Written().empty())
-        std::fprintf(stderr, "trimora-cli: the pieces written before stay: %s\n",
+    progress->Show(percent);
+  };
+  events.Written = [&](size_t piece) {
+    if (progress) progress->Clear();
+    const TOutputRun& run = split.PieceRun();
+    if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
+      std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", split.Target(piece).string().c_str(),
+                   FramesToTimeText(run.FramesWritten(), run.InputRate()).c_str(),
+                   static_cast<long long>(run.FramesWritten()));
+  };
+  events.Done = [&](const std::string& error) { ended = error; };
+  split.Run(std::move(events), request.Force);
+  // The wait is short so that a signal is noticed promptly; events wake it at once.
+  while (!ended) {
+    if (const int signal = interrupt::Received()) {
+      split.Stop();
+      progress.reset();
+      if (split.Written().empty())
+        std::fputs("trimora-cli: interrupted; nothing was written\n", stderr);
+      else
+        std::fprintf(stderr, "trimora-cli: interrupted; the pieces written before stay: %s\n",
                      split.WrittenText().c_str());
-      return status;
+      return 128 + signal;
     }
-    split.Finished(k);
+    std::vector<std::function<void()>> due;
+    due.swap(steps);
+    for (const auto& step : due) step();
+    if (!ended && steps.empty()) main_thread_queue::WaitAndProcess(std::chrono::milliseconds(50));
   }
+  progress.reset();
+  if (!ended->empty()) throw TCliError("split failed: " + *ended);
   return kExitOk;
 }
 

@@ -77,28 +77,82 @@ std::vector<std::filesystem::path> TSplitRun::TakenTargets() const {
   return taken;
 }
 
-TAuFileOut& TSplitRun::MakeSink(size_t index) {
-  (void)FPieces.at(index);
-  // The previous piece's sink has finished its run; a sink is not reused across files.
-  FSink.reset();
-  FSink = FKeepFrames ? FKind.MakeFrameKeepingSink() : FKind.MakeSink();
-  FSink->SetInput(&FSource);
-  return *FSink;
+void TSplitRun::Run(TSplitEvents events, bool replace) {
+  if (FRunning) throw ECutError("the split is running already");
+  FEvents = std::move(events);
+  FReplace = replace;
+  FWritten.clear();
+  FRunning = true;
+  StartPiece(0);
 }
 
-void TSplitRun::Start(TOutputRun& run, size_t index) {
-  if (!FSink) throw ECutError("no sink was made for the piece");
-  ApplyRange(FSource, PieceRange(FPieces.at(index), FHeld));
-  const int number = static_cast<int>(index + 1);
-  const int count = static_cast<int>(FPieces.size());
-  StartCut(run, FKind, FSource, *FSink, [number, count](TAuFileOut& sink) {
-    if (auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&sink))
-      SetTrackOfCount(*tagged, number, count);
+void TSplitRun::Stop() {
+  if (!FRunning) return;
+  FRunning = false;
+  if (FRun) FRun->Stop();
+}
+
+void TSplitRun::StartPiece(size_t index) {
+  if (!FRunning) return;
+  FPiece = index;
+  try {
+    // The previous piece's sink and run have ended; neither is reused across files.
+    FRun.reset();
+    FSink.reset();
+    FSink = FKeepFrames ? FKind.MakeFrameKeepingSink() : FKind.MakeSink();
+    FSink->SetInput(&FSource);
+    FRun = std::make_unique<TOutputRun>();
+    TAuFileOut& sink = *FSink;
+    sink.OnProgress = [this, index, &sink](TComponent*) {
+      if (FRunning && FEvents.Progress && sink.Progress() >= 0)
+        FEvents.Progress(index, sink.Progress());
+    };
+    sink.OnDone = [this, index](TComponent*) { PieceDone(index); };
+    FRun->Watch({&sink});
+    sink.SetFileName(FEvents.OpenTarget(*FRun, FTargets.at(index), FReplace));
+    ApplyRange(FSource, PieceRange(FPieces.at(index), FHeld));
+    const int number = static_cast<int>(index + 1);
+    const int count = static_cast<int>(FPieces.size());
+    StartCut(*FRun, FKind, FSource, sink, [number, count](TAuFileOut& sink) {
+      if (auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&sink))
+        SetTrackOfCount(*tagged, number, count);
+    });
+  } catch (const std::exception& e) {
+    if (FRun) FRun->Stop();
+    End(Failure(index, e.what()));
+  }
+}
+
+// A piece's run ended: checked and moved into place, then the next piece, started once the
+// engine's call has returned.
+void TSplitRun::PieceDone(size_t index) {
+  if (!FRunning || index != FPiece || !FRun->Running()) return;
+  const std::string error = FRun->Finish();
+  if (!error.empty()) {
+    Later([this, text = Failure(index, error)] { End(text); });
+    return;
+  }
+  FWritten.push_back(FTargets.at(index));
+  if (FEvents.Written) FEvents.Written(index);
+  if (index + 1 < FPieces.size())
+    Later([this, index] { StartPiece(index + 1); });
+  else
+    Later([this] { End({}); });
+}
+
+// A step deferred past the engine's call is dropped when the split is gone by then.
+void TSplitRun::Later(std::function<void()> step) {
+  FEvents.Defer([alive = std::weak_ptr<int>(FAlive), step = std::move(step)] {
+    if (!alive.expired()) step();
   });
 }
 
-void TSplitRun::Finished(size_t index) {
-  FWritten.push_back(FTargets.at(index));
+void TSplitRun::End(const std::string& error) {
+  if (!FRunning) return;
+  FRunning = false;
+  if (FRun) FRun->Stop();
+  // The front end may let go of the split in its handler.
+  if (const auto done = FEvents.Done) done(error);
 }
 
 std::string TSplitRun::Failure(size_t index, const std::string& error) const {

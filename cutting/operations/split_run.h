@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,10 +22,29 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
                                                    const TKind& kind, const std::string& pattern,
                                                    size_t count);
 
+// What a front end gives a split's run: how a target is opened, and where its events go. All
+// are called on the main thread.
+struct TSplitEvents {
+  // Opens `run`'s safe save of `target` in the front end's way (refusals raise); the path the
+  // piece's sink writes to.
+  std::function<std::filesystem::path(TOutputRun& run, const std::filesystem::path& target,
+                                      bool replace)>
+      OpenTarget;
+  // Runs `step` once the engine's call under way has returned (a piece's sink ends inside
+  // its own handler, and the next piece's sink replaces it).
+  std::function<void(std::function<void()> step)> Defer;
+  std::function<void(size_t piece, int percent)> Progress;  // the piece being written
+  std::function<void(size_t piece)> Written;                // moved into place
+  // The split has ended: `error` (naming the piece and what was written) empty when every
+  // piece was written.
+  std::function<void(const std::string& error)> Done;
+};
+
 // Writes the pieces of one file one after another, each as a cut of its own: the source's
 // format, its tags with the track numbered k/N, through the safe save and the read-back check
-// of a TOutputRun. A front end opens each target, makes its sink here and serves the run's
-// events; a failure part-way leaves the pieces already finished, which Written() lists.
+// of a TOutputRun of its own. Run() starts the first piece; each piece's end starts the next,
+// so a front end only starts, stops and shows the events. A failure part-way leaves the pieces
+// already finished, which Written() lists.
 class TSplitRun {
  public:
   // `source` (of `kind`) stays owned by the caller; `keepFrames` writes by frame copy where
@@ -38,13 +58,13 @@ class TSplitRun {
   // The targets that exist already, in order.
   std::vector<std::filesystem::path> TakenTargets() const;
 
-  // A fresh sink for piece `index` reading the source; the caller gives it the path the
-  // target's run writes to.
-  TAuFileOut& MakeSink(size_t index);
-  // Sets the source's range to piece `index` and starts its sink through `run`.
-  void Start(TOutputRun& run, size_t index);
-  // Piece `index` has been written and moved into place.
-  void Finished(size_t index);
+  // Starts writing the pieces, replacing targets that exist when `replace`.
+  void Run(TSplitEvents events, bool replace);
+  // Stops the piece being written (nothing of it is left); the pieces written stay.
+  void Stop();
+  bool Running() const { return FRunning; }
+  // The run of the piece last started: its frames and rate once it was written.
+  const TOutputRun& PieceRun() const { return *FRun; }
 
   const std::vector<std::filesystem::path>& Written() const { return FWritten; }
   // The pieces written, quoted and separated by commas ("'a - 01.mp3', 'a - 02.mp3'").
@@ -53,6 +73,11 @@ class TSplitRun {
   std::string Failure(size_t index, const std::string& error) const;
 
  private:
+  void StartPiece(size_t index);
+  void PieceDone(size_t index);
+  void End(const std::string& error);
+  void Later(std::function<void()> step);
+
   const TKind& FKind;
   TAuFileIn& FSource;
   std::vector<TSplitPiece> FPieces;
@@ -60,5 +85,11 @@ class TSplitRun {
   bool FKeepFrames;
   int64_t FHeld;
   std::unique_ptr<TAuFileOut> FSink;
+  std::unique_ptr<TOutputRun> FRun;  // after the sink, so that it stops the sink first
   std::vector<std::filesystem::path> FWritten;
+  TSplitEvents FEvents;
+  bool FReplace = false;
+  bool FRunning = false;
+  size_t FPiece = 0;
+  std::shared_ptr<int> FAlive = std::make_shared<int>(0);  // for the steps deferred
 };
