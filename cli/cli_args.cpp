@@ -8,7 +8,7 @@
 #include "cutting/time/time_text.h"
 
 TCliArgs::TCliArgs(std::vector<TOption> options, const std::vector<std::string>& args)
-    : Options(std::move(options)) {
+    : FOptions(std::move(options)) {
   bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -26,11 +26,11 @@ TCliArgs::TCliArgs(std::vector<TOption> options, const std::vector<std::string>&
     if (option == nullptr) throw TUsageError("unknown option '" + name + "'");
     if (!option->TakesValue) {
       if (equals != std::string::npos) throw TUsageError(name + " takes no value");
-      Values[option->Long] = "";
+      FValues[option->Long] = "";
     } else if (equals != std::string::npos) {
-      Values[option->Long] = arg.substr(equals + 1);
+      FValues[option->Long] = arg.substr(equals + 1);
     } else if (i + 1 < args.size()) {
-      Values[option->Long] = args[++i];
+      FValues[option->Long] = args[++i];
     } else {
       throw TUsageError(name + " needs a value");
     }
@@ -38,19 +38,19 @@ TCliArgs::TCliArgs(std::vector<TOption> options, const std::vector<std::string>&
 }
 
 const TCliArgs::TOption* TCliArgs::Find(const std::string& name) const {
-  for (const auto& option : Options)
+  for (const auto& option : FOptions)
     if (name == option.Long || (!option.Short.empty() && name == option.Short)) return &option;
   return nullptr;
 }
 
 std::optional<std::string> TCliArgs::Value(const std::string& longName) const {
-  const auto found = Values.find(longName);
-  if (found == Values.end()) return std::nullopt;
+  const auto found = FValues.find(longName);
+  if (found == FValues.end()) return std::nullopt;
   return found->second;
 }
 
 bool TCliArgs::Has(const std::string& longName) const {
-  return Values.count(longName) > 0;
+  return FValues.count(longName) > 0;
 }
 
 namespace {

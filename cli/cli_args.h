@@ -30,8 +30,8 @@ class TCliArgs {
  private:
   const TOption* Find(const std::string& name) const;
 
-  std::vector<TOption> Options;
-  std::map<std::string, std::string> Values;
+  std::vector<TOption> FOptions;
+  std::map<std::string, std::string> FValues;
   std::vector<std::string> FPositional;
 };
 

@@ -5,27 +5,27 @@
 #include <cstdio>
 
 TProgressLine::TProgressLine(std::string label, bool quiet)
-    : Label(std::move(label)), Enabled(!quiet && ::isatty(STDERR_FILENO) == 1) {}
+    : FLabel(std::move(label)), FEnabled(!quiet && ::isatty(STDERR_FILENO) == 1) {}
 
 TProgressLine::~TProgressLine() {
   Clear();
 }
 
 void TProgressLine::Show(int percent) {
-  if (!Enabled || percent == Last) return;
-  Last = percent;
+  if (!FEnabled || percent == FLast) return;
+  FLast = percent;
   if (percent < 0)
-    std::fprintf(stderr, "\r%s ...", Label.c_str());
+    std::fprintf(stderr, "\r%s ...", FLabel.c_str());
   else
-    std::fprintf(stderr, "\r%s ... %d%%", Label.c_str(), percent);
+    std::fprintf(stderr, "\r%s ... %d%%", FLabel.c_str(), percent);
   std::fflush(stderr);
-  Shown = true;
+  FShown = true;
 }
 
 void TProgressLine::Clear() {
-  if (!Shown) return;
+  if (!FShown) return;
   std::fputs("\r\033[K", stderr);  // back to the line's start, erase to its end
   std::fflush(stderr);
-  Shown = false;
-  Last = -2;
+  FShown = false;
+  FLast = -2;
 }

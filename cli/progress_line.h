@@ -18,8 +18,8 @@ class TProgressLine {
   void Clear();
 
  private:
-  std::string Label;
-  bool Enabled;
-  bool Shown = false;
-  int Last = -2;
+  std::string FLabel;
+  bool FEnabled;
+  bool FShown = false;
+  int FLast = -2;
 };
