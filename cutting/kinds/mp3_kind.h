@@ -27,6 +27,8 @@ class TMP3Kind : public TMediaKind {
   // The source counts in hundredths of a second and adds its third.
   bool LengthMatches(TAuFileIn& written, int64_t frames) const override;
   std::string Describe(TAuFileIn& source) const override { return DescribeRate(source); }
+  // Where the frames change channels or rate part-way, as a join of unlike files does.
+  std::vector<std::string> Notes(TAuFileIn& source) const override;
   // The runtime's texts completed from the file's own tags.
   void ReadTags(const std::filesystem::path& file, TAuFileIn& source,
                 TId3v2Tags& tags) const override;
