@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
@@ -21,7 +23,8 @@ const char* const kInfoUsage =
     "Shows the format of FILE (the kind of data, channels, sample rate, bits per sample),\n"
     "for a WAV file what a cut of it writes, its length as time text and in sample frames,\n"
     "its bit rate, whether it is VBR or protected, and the tags a cut carries over (title,\n"
-    "artist, album, year, track, genre, comment).\n"
+    "artist, album, year, track, genre, comment), and notes such as where the sound changes\n"
+    "format part-way.\n"
     "\n"
     "Options:\n"
     "  --json      one JSON object on one line instead, with the same facts under fixed keys\n"
@@ -39,6 +42,7 @@ struct TInfoReport {
   std::string File;
   std::string Format;
   std::string CutWrites;  // empty where the kind does not say
+  std::vector<std::string> Notes;  // the kind's further facts, one line each
   int Channels = 0;
   int SampleRate = 0;
   int BitsPerSample = 0;
@@ -83,6 +87,7 @@ TInfoReport ReadReport(const std::string& path) {
   TAuFileIn& source = *opened.Source;
   report.Format = kind.Describe(source);
   report.CutWrites = kind.DescribeCut(source);
+  report.Notes = kind.Notes(source);
   report.Channels = source.Channels();
   report.SampleRate = source.SampleRate();
   report.BitsPerSample = source.BitsPerSample();
@@ -116,6 +121,7 @@ void PrintText(const TInfoReport& report) {
   std::printf("Bit rate:    %u kbps\n", (report.Bitrate + 500) / 1000);
   std::printf("VBR:         %s\n", report.VBR ? "yes" : "no");
   std::printf("Protected:   no\n");
+  for (const std::string& note : report.Notes) std::printf("Note:        %s\n", note.c_str());
   for (const TTagLine& tag : report.Tags)
     if (!tag.Value.empty()) std::printf("%-12s %s\n", tag.Label, tag.Value.c_str());
 }
@@ -136,6 +142,10 @@ void PrintJson(const TInfoReport& report) {
   for (const TTagLine& tag : report.Tags) tags.Add(tag.Key, JsonString(tag.Value));
   json.Add("tags", tags.Text());
   json.Add("cut_writes", JsonString(report.CutWrites));
+  std::string notes;
+  for (const std::string& note : report.Notes)
+    notes += (notes.empty() ? "" : ",") + JsonString(note);
+  json.Add("notes", "[" + notes + "]");
   std::printf("%s\n", json.Text().c_str());
 }
 

@@ -141,19 +141,20 @@ bool TMediaFile::OpenMp3() {
   const TMpegHeader& header = FMp3->Header;
   const TMpegVbrTag& tag = FMp3->Tag;
   const int64_t perFrame = header.SamplesPerFrame;
-  const bool tagCounts = tag.Frames && *tag.Frames > 0;
-  FMp3Timeline = Mp3DecodeTimeline(tag, header.SamplesPerFrame);
-  // Without a frame count, FFmpeg would guess the length from the bit rate; the headers
-  // give the true count. A count is believed only as far as the frames are there: a
-  // truncated download keeps the count of the whole file.
-  const bool tagHolds = tagCounts && FMp3Frames->Reach(int64_t{*tag.Frames} - 1);
-  if (!tagHolds) FMp3Frames->ReachEnd();
-  const int64_t frames = tagHolds ? int64_t{*tag.Frames} : FMp3Frames->Known();
-  FLength = static_cast<uint64_t>(
-      av_rescale(FMp3Timeline.Kept(frames * perFrame), 10000000, header.SampleRate));
+  // Every frame is counted, as FFmpeg and mpg123 read on to the end: the tag's count may be
+  // that of the first of two files joined, or plain wrong.
+  const TMp3Measure measure = MeasureMp3(*FMp3Frames, *FMp3);
+  FMp3Timeline = measure.Timeline;
+  const bool tagHolds = measure.TagAgrees;
+  const int64_t frames = measure.Frames;
+  FSampleCount = measure.Samples;
+  FLength = static_cast<uint64_t>(av_rescale(measure.Samples, 10000000, header.SampleRate));
+  for (const TMp3FormatChange& change : FMp3Frames->FormatChanges())
+    FFormatChanges.push_back({Mp3FrameSample(measure, change.Frame, header.SamplesPerFrame),
+                              change.Header.SampleRate, change.Header.Channels, change.ReadOn});
 
   FVbr = tag.Kind == TMpegVbrTag::TKind::Xing || tag.Kind == TMpegVbrTag::TKind::Vbri ||
-         (!tagCounts && FMp3Frames->MixedBitrates());
+         (!tagHolds && FMp3Frames->MixedBitrates());
   if (FVbr && frames > 0) {
     uint64_t bytes = FMp3Frames->AudioBytes();
     if (tagHolds && tag.Bytes && *tag.Bytes > 0)

@@ -43,6 +43,14 @@ class TMediaFile {
   uint32_t Bitrate() const { return FBitsPerSecond; }
   bool IsVBR() const { return FVbr; }
   const TMediaMetadata& Metadata() const { return FTexts; }
+  // The samples of a straight decode, counted on the frames (MP3); nothing for ASF.
+  std::optional<int64_t> SampleCount() const { return FSampleCount; }
+  // Where the MP3 frames change format part-way.
+  const std::vector<TMediaFormatChange>& FormatChanges() const { return FFormatChanges; }
+  // The VBR quality (0 to 9) the encoder recorded in its tag (MP3 by LAME).
+  std::optional<int> EncoderVbrQuality() const {
+    return FMp3 ? LameVbrQuality(FMp3->Tag) : std::nullopt;
+  }
 
   // A decoder of audio stream `stream`, positioned at the start, that delivers `channels`
   // channels of `bits`-bit PCM. Creating one invalidates the one made before.
@@ -65,6 +73,8 @@ class TMediaFile {
   std::vector<TMediaStreamInfo> FStreamInfo;
   TMediaMetadata FTexts;
   std::optional<uint64_t> FLength;
+  std::optional<int64_t> FSampleCount;
+  std::vector<TMediaFormatChange> FFormatChanges;
   uint32_t FBitsPerSecond = 0;
   bool FVbr = false;
   bool FIsProtected = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media_mp3_frames.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace trimora::media {
@@ -89,21 +90,59 @@ bool TMp3FrameIndex::FitsAndFollows(int64_t offset, const TMpegHeader& header) {
   return Matches(next, following) || EndsHere(FReader, next);
 }
 
+bool TMp3FrameIndex::StartsOtherFormat(int64_t offset, TMpegHeader& header) {
+  const auto found = ParseMpegHeader(FReader.Peek(offset, 4));
+  // Frames of another layer among one layer's are damage to skip, as they always were.
+  if (!found || found->Layer != FReference.Layer || SameMpegStream(*found, FReference) ||
+      !Fits(FReader, offset, found->FrameBytes))
+    return false;
+  // Two more frames of the new format, or the end: a lone sync word in damaged bytes that
+  // happened to look like another format would otherwise end the sound early or change its
+  // channels.
+  int64_t next = offset + found->FrameBytes;
+  for (int i = 0; i < 2; ++i) {
+    if (EndsHere(FReader, next)) break;
+    const auto following = ParseMpegHeader(FReader.Peek(next, 4));
+    if (!following || (following->Word & kNeighbourMask) != (found->Word & kNeighbourMask) ||
+        !Fits(FReader, next, following->FrameBytes))
+      return false;
+    next += following->FrameBytes;
+  }
+  header = *found;
+  return true;
+}
+
 bool TMp3FrameIndex::ScanNext() {
   if (FEnded) return false;
   TMpegHeader header;
   int64_t at = FNextOffset;
-  if (!Matches(at, header)) {
-    // A damaged stretch: resume at the next frame that a matching frame follows. Each
-    // byte is looked at once, so a long run of garbage costs one pass over it.
+  bool changed = false;
+  if (!Matches(at, header) && !(changed = StartsOtherFormat(at, header))) {
+    // A damaged stretch: resume at the next frame that a matching frame follows (or at a
+    // change of format). Each byte is looked at once, so a long run of garbage costs one
+    // pass over it.
     for (++at;; ++at) {
       const auto bytes = FReader.Peek(at, 4);
       if (bytes.size() < 4) {
         FEnded = true;
         return false;
       }
-      if (bytes[0] == 0xFF && Matches(at, header) && FitsAndFollows(at, header)) break;
+      if (bytes[0] != 0xFF) continue;
+      if (Matches(at, header) && FitsAndFollows(at, header)) break;
+      if ((changed = StartsOtherFormat(at, header))) break;
     }
+  }
+  if (changed) {
+    // Other channels decode on, converted; another clock (rate, version) would put every
+    // later sample at a place the first frames' rate cannot count.
+    const bool readOn =
+        header.Version == FReference.Version && header.SampleRate == FReference.SampleRate;
+    FChanges.push_back({Known(), header, readOn});
+    if (!readOn) {
+      FEnded = true;
+      return false;
+    }
+    FReference = header;
   }
   if (FFrames.empty())
     FFirstAudio = header;
@@ -113,6 +152,24 @@ bool TMp3FrameIndex::ScanNext() {
   FBytes += static_cast<uint64_t>(header.FrameBytes);
   FNextOffset = at + header.FrameBytes;
   return true;
+}
+
+TMp3Measure MeasureMp3(TMp3FrameIndex& index, const TMp3Start& start) {
+  index.ReachEnd();
+  TMp3Measure measure;
+  measure.Frames = index.Known();
+  const TMpegVbrTag& tag = start.Tag;
+  const int64_t perFrame = start.Header.SamplesPerFrame;
+  measure.TagAgrees = tag.Frames && *tag.Frames > 0 && int64_t{*tag.Frames} == measure.Frames;
+  measure.Timeline = Mp3DecodeTimeline(tag, start.Header.SamplesPerFrame);
+  if (!measure.TagAgrees) measure.Timeline.DiscardBegin = measure.Timeline.DiscardEnd = 0;
+  measure.Samples = measure.Timeline.Kept(measure.Frames * perFrame);
+  return measure;
+}
+
+int64_t Mp3FrameSample(const TMp3Measure& measure, int64_t frame, int samplesPerFrame) {
+  const int64_t index = measure.Timeline.ToIndex(frame * samplesPerFrame);
+  return std::clamp<int64_t>(index, 0, measure.Samples);
 }
 
 }  // namespace trimora::media

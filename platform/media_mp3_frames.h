@@ -28,13 +28,25 @@ constexpr int64_t kMp3DecoderDelay = 528 + 1;
 // whole: its own encoder delay is part of the sound FFmpeg and our source give.
 TMediaTimeline Mp3DecodeTimeline(const TMpegVbrTag& tag, int samplesPerFrame);
 
+// Where the frames take on another format part-way (a join of unlike files): from frame
+// `Frame` on, they have `Header`'s sample rate and channels. A change of channels only is
+// decoded on and converted to the first frames' channels; any other change (rate, version,
+// the layer stays) ends the audio there, as the samples could not be counted on one clock.
+struct TMp3FormatChange {
+  int64_t Frame = 0;
+  TMpegHeader Header;
+  bool ReadOn = false;
+};
+
 // Nothing when no two consecutive matching frames (or one frame that ends the file) are
 // found within 64 KiB after the tags.
 std::optional<TMp3Start> LocateMp3Audio(TMediaByteReader& reader);
 
 // The audio frames of an MP3 file, found by walking their headers only, as far as anyone
 // has asked. Damaged stretches are skipped by looking for the next two matching frames; a
-// last frame cut short by the end of the file is left out.
+// last frame cut short by the end of the file is left out. Two consecutive frames of
+// another format, where the frames before stop, are a change of format (see
+// TMp3FormatChange).
 class TMp3FrameIndex {
  public:
   struct TFrame {
@@ -58,11 +70,20 @@ class TMp3FrameIndex {
   uint64_t AudioBytes() const { return FBytes; }
   // The header of frame 0, once it is known.
   const TMpegHeader& FirstAudioHeader() const { return FFirstAudio; }
+  // The changes of format among the frames found so far, in order.
+  const std::vector<TMp3FormatChange>& FormatChanges() const { return FChanges; }
+  // Whether frame `index` (a known one) has the channels of frame 0.
+  bool InFirstFormat(int64_t index) const {
+    return FChanges.empty() || index < FChanges.front().Frame;
+  }
 
  private:
   bool ScanNext();
   bool Matches(int64_t offset, TMpegHeader& header);
   bool FitsAndFollows(int64_t offset, const TMpegHeader& header);
+  // Whether a frame of another format than the reference starts at `offset` and a frame of
+  // that format follows it.
+  bool StartsOtherFormat(int64_t offset, TMpegHeader& header);
 
   TMediaByteReader& FReader;
   TMpegHeader FReference;
@@ -72,6 +93,24 @@ class TMp3FrameIndex {
   bool FEnded = false;
   bool FMixed = false;
   uint64_t FBytes = 0;
+  std::vector<TMp3FormatChange> FChanges;
 };
+
+// What a straight decode of an MP3 file gives, measured on all its frames.
+struct TMp3Measure {
+  int64_t Frames = 0;       // audio frames decoded
+  int64_t Samples = 0;      // samples a straight decode delivers
+  TMediaTimeline Timeline;  // what it drops of the decoder's output
+  bool TagAgrees = false;   // the tag's frame count is the frames' count
+};
+
+// Walks `index` to the end. The tag's encoder delay always counts; its frame count (and
+// with it the padding at the end) only when the frames agree with it: a file joined to
+// another by copying, or a count written wrong, would otherwise end where the count says
+// or lose samples in the middle.
+TMp3Measure MeasureMp3(TMp3FrameIndex& index, const TMp3Start& start);
+
+// The straight-decode sample at which frame `frame` starts.
+int64_t Mp3FrameSample(const TMp3Measure& measure, int64_t frame, int samplesPerFrame);
 
 }  // namespace trimora::media

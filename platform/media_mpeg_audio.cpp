@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media_mpeg_audio.h"
 
+#include <algorithm>
+
 #include <array>
 #include <cstring>
 
@@ -110,7 +112,8 @@ TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& h
     if ((flags & 2) && at + 4 <= frame.size()) tag.Bytes = BigEndian32(frame, at);
     if (flags & 2) at += 4;
     if (flags & 4) at += 100;  // seek table
-    if (flags & 8) at += 4;    // quality
+    if ((flags & 8) && at + 4 <= frame.size()) tag.Quality = BigEndian32(frame, at);
+    if (flags & 8) at += 4;
     // LAME's extension: a 9-byte encoder name, then 12 bytes of gains and flags, then the
     // delay and padding as two 12-bit numbers. Only encoders known to fill it are believed.
     const size_t delays = at + 21;
@@ -122,6 +125,7 @@ TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& h
       tag.Encoder.assign(reinterpret_cast<const char*>(frame.data() + at), 9);
       tag.Delay = v >> 12;
       tag.Padding = v & 4095;
+      tag.VbrMethod = frame[at + 9] & 0x0F;
     }
     return tag;
   }
@@ -132,6 +136,13 @@ TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& h
     tag.Frames = BigEndian32(frame, 36 + 14);
   }
   return tag;
+}
+
+std::optional<int> LameVbrQuality(const TMpegVbrTag& tag) {
+  const bool vbr = tag.VbrMethod >= 3 && tag.VbrMethod <= 5;
+  if (!vbr || !tag.Encoder.starts_with("LAME") || !tag.Quality || *tag.Quality > 100)
+    return std::nullopt;
+  return std::min<int>(9, static_cast<int>(100 - *tag.Quality) / 10);
 }
 
 // The tags/ folder has the full ID3v2 header parser, but the media runtime lies below it and

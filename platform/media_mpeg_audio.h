@@ -39,7 +39,13 @@ struct TMpegVbrTag {
   uint32_t Delay = 0;
   uint32_t Padding = 0;
   std::string Encoder;  // the extension's encoder name, as believed ("LAME3.100")
+  std::optional<uint32_t> Quality;  // the Xing tag's quality field (LAME: 100 - 10 V - q)
+  int VbrMethod = 0;                // the LAME extension's: 3 to 5 VBR, 2 ABR, 1 and 8 CBR
 };
+
+// The VBR quality (0 to 9, LAME's -V) a LAME encoder recorded in `tag`, when it encoded
+// with one of its VBR methods and wrote the quality field.
+std::optional<int> LameVbrQuality(const TMpegVbrTag& tag);
 
 // Reads the tag of a whole first frame; Kind None when the frame carries audio.
 TMpegVbrTag ParseMpegVbrTag(std::span<const uint8_t> frame, const TMpegHeader& header);

@@ -243,6 +243,21 @@ TMediaResult TMediaSyncReader::SetRange(uint64_t start, int64_t duration) {
   return decoder->Seek(index, end);
 }
 
+std::optional<int64_t> TMediaSyncReader::SampleCount() const {
+  if (!FImpl->File) return std::nullopt;
+  return FImpl->File->SampleCount();
+}
+
+std::vector<TMediaFormatChange> TMediaSyncReader::FormatChanges() const {
+  if (!FImpl->File) return {};
+  return FImpl->File->FormatChanges();
+}
+
+std::optional<int> TMediaSyncReader::EncoderVbrQuality() const {
+  if (!FImpl->File) return std::nullopt;
+  return FImpl->File->EncoderVbrQuality();
+}
+
 IMediaHeaderInfo* TMediaSyncReader::HeaderInfo() {
   return FImpl->File ? this : nullptr;
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -70,6 +71,16 @@ struct TMediaType {
 // A setting or attribute value: Boolean, 32-bit, 64-bit or UTF-16 text.
 using TMediaValue = std::variant<bool, uint32_t, uint64_t, std::u16string>;
 
+// Where a file's audio takes on another format part-way: from straight-decode sample
+// `Sample` on, the file's frames have `SampleRate` and `Channels`. With `ReadOn` they are
+// decoded on and converted to the first frames' format; without, the audio ends there.
+struct TMediaFormatChange {
+  int64_t Sample = 0;
+  int SampleRate = 0;
+  int Channels = 0;
+  bool ReadOn = false;
+};
+
 // One decoded sample: PCM frames in the output's format and the time of the first frame.
 struct TMediaSample {
   std::vector<uint8_t> Bytes;
@@ -121,6 +132,14 @@ class TMediaSyncReader final : public IMediaHeaderInfo {
   // Positions reading at `start` (100 ns) for `duration` (100 ns; 0: to the end). The
   // first frame delivered is frame round(start x rate / 10^7) of a straight decode.
   TMediaResult SetRange(uint64_t start, int64_t duration);
+
+  // The samples of a straight decode when the file's frames were counted (MP3), else
+  // nothing.
+  std::optional<int64_t> SampleCount() const;
+  // The changes of format part-way, in order (MP3).
+  std::vector<TMediaFormatChange> FormatChanges() const;
+  // The VBR quality (0 to 9) the file's encoder recorded, when it did (MP3).
+  std::optional<int> EncoderVbrQuality() const;
 
   // The header information facet; valid while the reader is open.
   IMediaHeaderInfo* HeaderInfo();

@@ -78,6 +78,9 @@ class TKind {
   virtual std::string Describe(TAuFileIn& source) const = 0;
   // What a cut of `source` writes where that can differ from the source; empty otherwise.
   virtual std::string DescribeCut(TAuFileIn&) const { return {}; }
+  // Facts of `source` beyond its format and length that `info` shows, one line each (where
+  // the sound changes format part-way, and what a read makes of it); none by default.
+  virtual std::vector<std::string> Notes(TAuFileIn&) const { return {}; }
   // Why an invalid `source` was refused; empty when no reason is known.
   virtual std::string Refusal(TAuFileIn&) const { return {}; }
   // Whether a file of the kind can be protected, so that nothing but its kind can be told.

@@ -47,9 +47,13 @@ void ApplyMP3SourceSettings(TMP3Settings& settings, const TMP3SourceFacts& sourc
   if (source.Channels == 2) settings.Mode = mmStereo;
   settings.EnableVBR = source.IsVBR;
   if (source.IsVBR) {
-    // A VBR file's average rate is no setting of its own: the quality that gives about the
-    // same average is, and the bit rate (the floor under VBR) is left to the encoder.
-    settings.VBRQuality = NearestVBRQuality(source.Bitrate, source.Channels);
+    // A VBR file's average rate is no setting of its own: its encoder's quality is, where
+    // the tag records it; else the quality that gives about the same average (a guess that
+    // is far off for quiet or simple music). The bit rate (the floor under VBR) is left to
+    // the encoder.
+    settings.VBRQuality = source.EncoderQuality
+                              ? *source.EncoderQuality
+                              : NearestVBRQuality(source.Bitrate, source.Channels);
     settings.BitRate = mbrAuto;
   }
   settings.Copyright = source.IsProtected;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "cutting/kinds/tag_copy.h"
 #include "formats/mp3out/mp3_out.h"
@@ -20,6 +21,7 @@ struct TMP3SourceFacts {
   int Channels = 0;
   bool IsVBR = false;
   bool IsProtected = false;
+  std::optional<TMP3Quality> EncoderQuality;  // the VBR quality the source's encoder recorded
 };
 
 // The facts as an MP3 source reports them (TMP3In: Bitrate, Channels, IsVBR, IsProtected;
@@ -31,13 +33,16 @@ TMP3SourceFacts MP3SourceFacts(TSource& source) {
   facts.Channels = source.Channels();
   facts.IsVBR = source.IsVBR();
   facts.IsProtected = source.IsProtected();
+  if constexpr (requires { source.EncoderVBRQuality(); })
+    if (const auto quality = source.EncoderVBRQuality())
+      facts.EncoderQuality = static_cast<TMP3Quality>(*quality);
   return facts;
 }
 
 // The encoder settings a cut derives from its source: the bit rate through
 // BitRateToMP3BitRate, mono for one channel and stereo for two (any other count keeps the
-// mode the settings had), VBR when the source is VBR (at the quality nearest its average
-// rate, with no floor), Copyright when it is protected.
+// mode the settings had), VBR when the source is VBR (at the quality its encoder recorded,
+// or else the one nearest its average rate, with no floor), Copyright when it is protected.
 void ApplyMP3SourceSettings(TMP3Settings& settings, const TMP3SourceFacts& source);
 
 // Everything an MP3 cut carries from its source into its sink before the run: the tags

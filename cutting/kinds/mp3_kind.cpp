@@ -5,6 +5,8 @@
 #include <cstdlib>
 
 #include "cutting/kinds/mp3_cut_settings.h"
+#include "cutting/time/cut_range.h"
+#include "cutting/time/time_text.h"
 #include "formats/media/mp3_in.h"
 #include "formats/mp3copy/mp3_frame_copy_out.h"
 #include "formats/mp3out/mp3_out.h"
@@ -65,6 +67,22 @@ bool TMP3Kind::LengthMatches(TAuFileIn& written, int64_t frames) const {
   const int64_t rate = written.SampleRate();
   const int64_t length = written.TotalSamples() - rate / 3;
   return std::llabs(length - frames) <= rate / 100 + 1;
+}
+
+std::vector<std::string> TMP3Kind::Notes(TAuFileIn& source) const {
+  auto& mp3 = dynamic_cast<TMP3In&>(source);
+  std::vector<std::string> notes;
+  for (const auto& change : mp3.FormatChanges()) {
+    std::string note = "Format changes at " +
+                       MsToTimeText(FramesToMs(change.Sample, source.SampleRate())) + " to " +
+                       std::to_string(change.SampleRate) + " Hz, " +
+                       (change.Channels == 1 ? std::string("mono") : std::string("stereo"));
+    note += change.ReadOn ? "; read on as " + std::to_string(source.Channels()) + " channel" +
+                                (source.Channels() == 1 ? "" : "s") + " like the start"
+                          : "; the sound after it is not read";
+    notes.push_back(std::move(note));
+  }
+  return notes;
 }
 
 void TMP3Kind::ReadTags(const std::filesystem::path& file, TAuFileIn& source,

@@ -24,9 +24,11 @@ class TMP3Kind : public TMediaKind {
   void SetEncoderLanes(TAuFileOut& sink, int lanes) const override;
   int64_t FramesHeld(TAuFileIn& source) const override;
   int64_t SlackFrames() const override { return 1152; }
-  // The source counts in hundredths of a second and adds its third.
+  // The source counts the decoded samples of its frames and adds its third.
   bool LengthMatches(TAuFileIn& written, int64_t frames) const override;
   std::string Describe(TAuFileIn& source) const override { return DescribeRate(source); }
+  // Where the frames change channels or rate part-way, as a join of unlike files does.
+  std::vector<std::string> Notes(TAuFileIn& source) const override;
   // The runtime's texts completed from the file's own tags.
   void ReadTags(const std::filesystem::path& file, TAuFileIn& source,
                 TId3v2Tags& tags) const override;

@@ -11,11 +11,26 @@ void TMP3In::OpenFile() {
   if (OpenCount != 0) return;
   TWMIn::OpenFile();
   if (OpenCount == 0) return;  // nothing was opened, so there is no length to lengthen
-  const int32_t extra = FSampleRate / 3;
-  FTotalSamples += extra;
-  FSize += int64_t{extra} * (FBitsPerSample / 8) * FChannels;
+  FTotalSamples = TMP3In::FileTotalSamples();
+  FSize = FTotalSamples * (FBitsPerSample / 8) * FChannels;
 }
 
 int64_t TMP3In::FileTotalSamples() const {
-  return TWMIn::FileTotalSamples() + FSampleRate / 3;
+  // The duration in hundredths is off by up to 5 ms either way; the counted frames are
+  // what a read delivers.
+  const int64_t counted = Reader().Samples;
+  return (counted >= 0 ? counted : TWMIn::FileTotalSamples()) + FSampleRate / 3;
+}
+
+std::vector<trimora::media::TMediaFormatChange> TMP3In::FormatChanges() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  return Reader().FormatChanges;
+}
+
+std::optional<int> TMP3In::EncoderVBRQuality() {
+  std::lock_guard lock(DataLock);
+  OpenFile();
+  const int quality = Reader().VbrQuality;
+  return quality >= 0 ? std::optional<int>(quality) : std::nullopt;
 }

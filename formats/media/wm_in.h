@@ -49,6 +49,8 @@ class TWMIn : public TAuTaggedFileIn {
   // The whole file's frame count as the open reported it. During a read TotalSamples is the
   // range's count, which would put a looping range's restart in the wrong place.
   virtual int64_t FileTotalSamples() const;
+  // What the runtime told of the open file.
+  const TWmaSyncReader& Reader() const { return FReader; }
 
  private:
   void ForgetFile();

@@ -100,6 +100,9 @@ void wma_reader_open(TWmaSyncReader& r, TAuStream& stream, bool highPrecision, i
       Succeeded(r.HeaderInfo->GetAttributeByName(0, "Duration", duration)) &&
       std::holds_alternative<uint64_t>(duration))
     r.Duration = std::get<uint64_t>(duration);
+  r.Samples = r.Reader->SampleCount().value_or(-1);
+  r.FormatChanges = r.Reader->FormatChanges();
+  r.VbrQuality = r.Reader->EncoderVbrQuality().value_or(-1);
 }
 
 int64_t wma_reader_duration(const TWmaSyncReader& r) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "formats/media/audio_stream.h"
 #include "pipeline/au_stream.h"
@@ -29,6 +30,9 @@ struct TWmaSyncReader {
   uint32_t SampleRate = 0;
   uint32_t BitsPerSample = 0;
   uint64_t Duration = 0;  // 100 ns; 0 when the file does not tell
+  int64_t Samples = -1;   // of a straight decode, where the runtime counted them (MP3)
+  std::vector<trimora::media::TMediaFormatChange> FormatChanges;
+  int VbrQuality = -1;  // what the encoder recorded (MP3); -1 when nothing
 };
 
 // Opens the runtime's reader on `stream` and chooses its PCM output. `channels` is the

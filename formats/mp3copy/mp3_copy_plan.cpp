@@ -2,6 +2,7 @@
 #include "formats/mp3copy/mp3_copy_plan.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -94,6 +95,24 @@ void RefuseMixedLayers(TMediaByteReader& reader, TMp3FrameIndex& index, int64_t 
   }
 }
 
+// Refuses a copy that would take frames of another format than the file's first: a read
+// converts them to the first frames' format, which copied frames cannot be. The frames from
+// `last` back are all of one format when the last one is of the first.
+void RefuseFormatChange(const TMp3FrameIndex& index, const TMp3Measure& measure, int64_t last,
+                        const TMpegHeader& stream) {
+  if (index.InFirstFormat(last)) return;
+  const TMp3FormatChange& change = index.FormatChanges().front();
+  const int64_t sample = Mp3FrameSample(measure, change.Frame, stream.SamplesPerFrame);
+  const int64_t ms = sample * 1000 / stream.SampleRate;
+  char at[32];
+  std::snprintf(at, sizeof at, "%lld.%03lld s", static_cast<long long>(ms / 1000),
+                static_cast<long long>(ms % 1000));
+  throw EAuException(std::string("The file's format changes at ") + at + " (to " +
+                     std::to_string(change.Header.SampleRate) + " Hz, " +
+                     (change.Header.Channels == 1 ? "mono" : "stereo") +
+                     "), so its frames cannot be kept as they are across it");
+}
+
 }  // namespace
 
 TMp3Start LocateCopyableAudio(TMediaByteReader& reader) {
@@ -117,14 +136,12 @@ TMp3CopyPlan PlanMp3Copy(TMediaByteReader& reader, const TMp3Start& start, TMp3F
                        " audio; only layer III frames can be kept as they are");
   const int64_t perFrame = stream.SamplesPerFrame;
 
-  // The samples a decode gives, as our source counts them: the frames the tag counts when
-  // they are all there, else the frames found.
+  // The samples a decode gives, as our source counts them: every frame, the tag's count
+  // believed only where the frames agree with it.
   const TMpegVbrTag& tag = start.Tag;
-  const bool tagHolds = tag.Frames && *tag.Frames > 0 && index.Reach(int64_t{*tag.Frames} - 1);
-  if (!tagHolds) index.ReachEnd();
-  const int64_t frames = tagHolds ? int64_t{*tag.Frames} : index.Known();
-  const TMediaTimeline timeline = Mp3DecodeTimeline(tag, stream.SamplesPerFrame);
-  const int64_t decoded = timeline.Kept(frames * perFrame);
+  const TMp3Measure measure = MeasureMp3(index, start);
+  const TMediaTimeline& timeline = measure.Timeline;
+  const int64_t decoded = measure.Samples;
   if (startSample < 0 || startSample >= decoded || (endSample >= 0 && endSample < startSample))
     throw EAuException("The range holds no sound to keep");
   const int64_t lastSample = endSample < 0 ? decoded - 1 : std::min(endSample, decoded - 1);
@@ -136,6 +153,7 @@ TMp3CopyPlan PlanMp3Copy(TMediaByteReader& reader, const TMp3Start& start, TMp3F
   const int64_t first = std::max<int64_t>(0, rawStart / perFrame - PrimingFrames(stream));
   if (!index.Reach(last)) throw EAuException("The file ends before the range does");
   RefuseMixedLayers(reader, index, first, last, stream);
+  RefuseFormatChange(index, measure, last, stream);
 
   TMp3CopyPlan plan;
   plan.First = first;

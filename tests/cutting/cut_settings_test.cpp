@@ -19,17 +19,17 @@ TEST(BitRateToMP3BitRate, OnlyExactRatesMatch) {
 TEST(ApplyMP3SourceSettings, ModeFollowsOneOrTwoChannelsAndStaysOtherwise) {
   TMP3Settings settings;
   settings.Mode = mmMono;
-  ApplyMP3SourceSettings(settings, {160000, 2, true, true});
+  ApplyMP3SourceSettings(settings, {160000, 2, true, true, {}});
   EXPECT_EQ(settings.Mode, mmStereo);
   EXPECT_EQ(settings.BitRate, mbrAuto) << "VBR sets no floor";
   EXPECT_EQ(settings.VBRQuality, mp3ql4);
   EXPECT_TRUE(settings.EnableVBR);
   EXPECT_TRUE(settings.Copyright);
-  ApplyMP3SourceSettings(settings, {128000, 6, false, false});
+  ApplyMP3SourceSettings(settings, {128000, 6, false, false, {}});
   EXPECT_EQ(settings.Mode, mmStereo) << "the earlier cut's mode is kept";
   EXPECT_FALSE(settings.EnableVBR);
   EXPECT_FALSE(settings.Copyright);
-  ApplyMP3SourceSettings(settings, {8000, 1, false, false});
+  ApplyMP3SourceSettings(settings, {8000, 1, false, false, {}});
   EXPECT_EQ(settings.Mode, mmMono);
   EXPECT_EQ(settings.BitRate, mbrAuto);
 }
