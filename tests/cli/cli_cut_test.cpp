@@ -238,3 +238,22 @@ TEST_F(CliCut, AFailedCutLeavesNoFileAndKeepsTheOlderOne) {
 }
 
 }  // namespace
+
+// A file-size limit (ulimit -f) with its signal left at the default, as a login shell has it:
+// every command that writes ends as on a full disk, with the reason and the target named,
+// and leaves neither the temporary file nor a killed process behind.
+TEST_F(CliCut, AFileSizeLimitFailsLikeAFullDiskAndLeavesNoTemporaryFile) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"cut", "in.wav", "-o", "out.wav"},
+      {"remove", "in.wav", "-s", "00:00:01.0-00:00:02.0", "-o", "out.wav"},
+      {"join", "in.wav", "in.wav", "-o", "out.wav"},
+      {"mix", "in.wav", "in.wav", "-o", "out.wav"},
+  };
+  for (const auto& args : commands) {
+    const auto run = Folder.Cli(args, "ulimit -f 200;");
+    EXPECT_EQ(run.Status, 1) << args[0] << ": " << run.Err;
+    EXPECT_NE(run.Err.find(args[0] + " failed: File too large"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("'out.wav'"), std::string::npos) << run.Err;
+    EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.wav"})) << args[0];
+  }
+}
