@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QStyleFactory>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,6 +64,9 @@ QString FileToOpen(const QCoreApplication& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit (ulimit -f) fails the write that crosses it, as a full disk would, and
+  // the cut says so; by default its signal would end the program with the temporary file left.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Help and the version need no display.
   if (AsksForHelpOrVersion(argc, argv)) {
     QCoreApplication core(argc, argv);

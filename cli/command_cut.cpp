@@ -54,9 +54,11 @@ struct TCutRequest {
 std::optional<int32_t> ParseTime(const TCliArgs& args, const std::string& option) {
   const auto text = args.Value(option);
   if (!text) return std::nullopt;
-  if (!IsTimeText(*text))
+  // Both forms the windows take: tenths, and the milliseconds that split --plan prints.
+  if (!IsTimeText(*text) && !IsPreciseTimeText(*text))
     throw TUsageError("invalid " + option + " time '" + *text +
-                      "' (expected hours:minutes:seconds.tenths, as in 00:01:30.5)");
+                      "' (expected hours:minutes:seconds.tenths or .milliseconds, as in "
+                      "00:01:30.5 or 00:01:30.500)");
   return TimeTextToMs(*text);
 }
 

@@ -55,10 +55,18 @@ TSegmentRow ParseSegment(const std::string& text) {
   const size_t dash = text.find('-');
   const std::string start = text.substr(0, dash);
   const std::string end = dash == std::string::npos ? "" : text.substr(dash + 1);
-  if (!IsTimeText(start) || !IsTimeText(end))
+  // Each time in either form the windows take: tenths or milliseconds.
+  const auto valid = [](const std::string& time) {
+    return IsTimeText(time) || IsPreciseTimeText(time);
+  };
+  const auto normal = [](const std::string& time) {
+    return IsPreciseTimeText(time) ? NormalizePreciseTimeText(time) : NormalizeTimeText(time);
+  };
+  if (!valid(start) || !valid(end))
     throw TUsageError("invalid --segment '" + text +
-                      "' (expected START-END, as in 00:00:05.0-00:00:10.0)");
-  TSegmentRow row{NormalizeTimeText(start), NormalizeTimeText(end)};
+                      "' (expected START-END, as in 00:00:05.0-00:00:10.0 or "
+                      "00:00:05.000-00:00:10.250)");
+  TSegmentRow row{normal(start), normal(end)};
   if (TimeTextToMs(row.End) <= TimeTextToMs(row.Start))
     throw TUsageError("--segment '" + text + "' does not end after it starts");
   return row;

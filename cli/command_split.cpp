@@ -126,7 +126,7 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
     throw TUsageError("--threshold, --min-silence, --min-piece and --trim go with --silence");
   if (const auto threshold = parsed.Value("--threshold")) {
     const auto db = WholeNumber<double>(*threshold);
-    if (!db || *db > 0 || *db < -150)
+    if (!db || !(*db >= -150 && *db <= 0))  // written so that nan fails too
       throw TUsageError("invalid --threshold '" + *threshold +
                         "' (expected dBFS from -150 to 0, as in -50)");
     request.Silence.ThresholdDb = *db;

@@ -76,7 +76,7 @@ int RunStreamCommand(const std::vector<std::string>& args) {
   TWMStreamedOut sink;
   sink.Port = static_cast<uint16_t>(ParseNumber("--port", *port, 1, 65535));
   if (const auto max = parsed.Value("--max-clients"))
-    sink.MaxClients = ParseNumber("--max-clients", *max, 0, 0xFFFFFFFF);
+    sink.MaxClients = ParseNumber("--max-clients", *max, 1, 0xFFFFFFFF);  // 0 would mean no limit
   if (const auto address = parsed.Value("--listen"))
     sink.ListenAddress = ParseListenAddress(*address);
 

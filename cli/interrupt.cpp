@@ -32,6 +32,11 @@ void OnCrash(int number) {
 }  // namespace
 
 void Install() {
+  // A file-size limit (ulimit -f) would end the process at the write that crosses it, with no
+  // message and the temporary file left behind; ignored, the write fails with EFBIG and the
+  // run ends as on a full disk: "File too large", the target named, the temporary file gone.
+  ::signal(SIGXFSZ, SIG_IGN);
+
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);

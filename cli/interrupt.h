@@ -9,6 +9,9 @@
 // A crash (SIGABRT from a library's failed assertion, SIGSEGV, SIGBUS, SIGFPE, SIGILL) cannot
 // be recovered from: it removes the temporary file and then ends the process by the same
 // signal, so that the crash is still reported as one.
+//
+// A file-size limit (SIGXFSZ) is ignored: the write that crosses it fails like one on a full
+// disk, and the run reports it and removes its temporary file.
 namespace interrupt {
 
 void Install();

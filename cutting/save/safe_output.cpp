@@ -25,8 +25,9 @@ std::string SystemText(int error) {
 // process that writes it, so that the leftovers of a killed run can be told from a running
 // one's (leftovers). Very long names are shortened so that the temporary name stays within the
 // usual 255-byte limit.
-std::string TempTemplate(const std::filesystem::path& target) {
-  std::string stem = target.stem().string();
+std::string TempTemplate(const std::filesystem::path& written,
+                         const std::filesystem::path& target) {
+  std::string stem = written.stem().string();
   const std::string extension = target.extension().string();
   if (stem.size() > 180) stem.resize(180);
   return "." + stem + kTempMarker + std::to_string(::getpid()) + "-XXXXXX" + extension;
@@ -70,13 +71,25 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
                                                       " is not a regular file (a pipe or a "
                                                       "device); choose another output name");
     if (!replace) throw ESafeOutputError(TReason::Exists, Quote(target) + " already exists");
+    // Replacing through a link replaces the file it leads to and keeps the link, as writing
+    // into the link would; the temporary file goes beside that file, so that the final rename
+    // stays within its folder. (A dangling link is refused below: writing the name it holds
+    // could create a file wherever someone pointed it.)
+    std::error_code error;
+    if (std::filesystem::is_symlink(target, error)) {
+      FWritten = std::filesystem::canonical(target, error);
+      if (error)
+        throw ESafeOutputError(TReason::NotRegular, "cannot follow the link " + Quote(target) +
+                                                        ": " + error.message());
+    }
   } else if (struct stat linkStat {}; ::lstat(target.c_str(), &linkStat) == 0) {
     // The name is taken by a link whose file does not exist: the rename would replace the
     // link, never create the file it names.
     throw ESafeOutputError(TReason::NotRegular,
                            Quote(target) + " is a link to a file that does not exist");
   }
-  std::filesystem::path folder = target.parent_path();
+  if (FWritten.empty()) FWritten = target;
+  std::filesystem::path folder = FWritten.parent_path();
   if (folder.empty()) folder = ".";
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error))
@@ -87,7 +100,7 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
   // before it creates the file, so there is no moment in which the file is there and an
   // interrupt would not know to remove it. (An interrupt before the creation removes a name
   // that is not there yet.)
-  FTempText = (folder / TempTemplate(target)).string();
+  FTempText = (folder / TempTemplate(FWritten, target)).string();
   if (FHook) FHook(FTempText.c_str());
   const int suffix = static_cast<int>(target.extension().string().size());
   const int fd = ::mkostemps(FTempText.data(), suffix, O_CLOEXEC);
@@ -108,7 +121,7 @@ TSafeOutput::~TSafeOutput() {
 
 void TSafeOutput::Commit() {
   struct stat old {};
-  const bool replacing = ::stat(FTarget.c_str(), &old) == 0;
+  const bool replacing = ::stat(FWritten.c_str(), &old) == 0;
   if (replacing && !FReplace)
     throw ESafeOutputError(TReason::Appeared, Quote(FTarget) + " appeared meanwhile");
   // The replaced file's permissions carry over; a new file gets the usual ones.
@@ -122,7 +135,7 @@ void TSafeOutput::Commit() {
 
   int result = 0;
   if (FReplace) {
-    result = ::rename(FTemp.c_str(), FTarget.c_str());
+    result = ::rename(FTemp.c_str(), FWritten.c_str());
   } else {
     result = ::renameat2(AT_FDCWD, FTemp.c_str(), AT_FDCWD, FTarget.c_str(), RENAME_NOREPLACE);
     if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
@@ -131,7 +144,7 @@ void TSafeOutput::Commit() {
       if (result == 0)
         ::unlink(FTemp.c_str());
       else if (errno == EPERM || errno == EOPNOTSUPP)
-        result = ::rename(FTemp.c_str(), FTarget.c_str());
+        result = ::rename(FTemp.c_str(), FWritten.c_str());
     }
   }
   if (result != 0) {
@@ -144,7 +157,7 @@ void TSafeOutput::Commit() {
   FCommitted = true;
   if (FHook) FHook(nullptr);
   if (replacing) {
-    std::filesystem::path folder = FTarget.parent_path();
+    std::filesystem::path folder = FWritten.parent_path();
     SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
   }
 }

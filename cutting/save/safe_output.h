@@ -40,7 +40,8 @@ using TTempPathHook = void (*)(const char* path);
 // beside the target (same folder, so the final rename cannot cross file systems, and the same
 // extension, so that libraries that go by the extension see the right one), and only a
 // successful run renames it over the target. A failed or interrupted run removes it, and the
-// file that had the target's name, if any, is untouched.
+// file that had the target's name, if any, is untouched. A target that is a link to a file is
+// replaced as that file: the temporary file goes beside it and the link stays.
 class TSafeOutput {
  public:
   // Refuses (ESafeOutputError) a target that is one of `inputs` (same device and inode,
@@ -62,6 +63,7 @@ class TSafeOutput {
 
  private:
   std::filesystem::path FTarget;
+  std::filesystem::path FWritten;  // the target, or the file a link of that name leads to
   std::filesystem::path FTemp;
   std::string FTempText;  // the hook's copy of the name
   TTempPathHook FHook;

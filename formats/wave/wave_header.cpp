@@ -147,8 +147,85 @@ std::string ShapeRefusal(const TWaveHeader& h) {
   return {};
 }
 
-constexpr std::string_view kCutShort =
-    "the WAV header is cut short or longer than this program reads (65535 bytes)";
+constexpr std::string_view kCutShort = "the WAV header is cut short: the file ends before its data";
+
+// How Wave64 files begin: "riff" and the rest of its GUID, where RIFF has its 32-bit size.
+constexpr std::array<uint8_t, 16> kWave64Riff = {'r',  'i',  'f',  'f',  0x2E, 0x91, 0xCF, 0x11,
+                                                 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
+
+// The chunks after "WAVE", walked in the stream itself: a chunk of any size before the data
+// (a JUNK or bext chunk of a megabyte) is passed over by its size without being read, only the
+// bodies the scan needs are read, and after kMaxWaveChunks chunks the walk gives up, so that a
+// file of many tiny chunks cannot keep it busy. Positions count from where the scan started.
+class TStreamChunks {
+ public:
+  TStreamChunks(TAuStream& stream, int64_t start, int64_t pos)
+      : FStream(stream), FStart(start), FEnd(std::max<int64_t>(stream.Size() - start, 0)) {
+    Pos = pos;
+  }
+
+  int64_t Pos = 0;
+
+  // The chunk header at the position; leaves the position at its body.
+  bool Next(std::array<uint8_t, 4>& id, uint32_t& size) {
+    if (++FCount > kMaxWaveChunks) {
+      FTooMany = true;
+      return false;
+    }
+    std::array<uint8_t, 8> header{};
+    if (ReadAt(Pos, header.data(), 8) < 8) return false;
+    std::copy_n(header.begin(), 4, id.begin());
+    size = U32(&header[4]);
+    Pos += 8;
+    return true;
+  }
+  // Up to `count` bytes of the body at the position, fewer where the file ends.
+  std::vector<uint8_t> Body(uint32_t count) {
+    std::vector<uint8_t> body(static_cast<size_t>(std::min<int64_t>(count, FEnd - Pos)));
+    body.resize(static_cast<size_t>(ReadAt(Pos, body.data(), static_cast<int64_t>(body.size()))));
+    return body;
+  }
+  // Passes over a body of `size` bytes and the zero pad byte after an odd size (some writers
+  // leave it out; no chunk id starts with a zero byte). False when the file ends first.
+  bool Skip(uint32_t size) {
+    if (Pos + int64_t{size} > FEnd) return false;
+    Pos += size;
+    uint8_t pad = 1;
+    if (size % 2 == 1 && ReadAt(Pos, &pad, 1) == 1 && pad == 0) ++Pos;
+    return true;
+  }
+  // Moves to the chunk `id`, passing over others and keeping the INFO texts of those that are
+  // lists; leaves the position at its body and gives its declared size.
+  bool Chunk(std::string_view id, uint32_t& size, TWaveInfo& info) {
+    std::array<uint8_t, 4> found{};
+    while (Next(found, size)) {
+      if (MatchChunkId(found.data(), id)) return true;
+      if (MatchChunkId(found.data(), "LIST") && size <= kInfoReadLimit && Pos + size <= FEnd) {
+        std::vector<uint8_t> chunk(found.begin(), found.end());
+        for (int shift = 0; shift < 32; shift += 8) chunk.push_back(uint8_t(size >> shift));
+        const std::vector<uint8_t> body = Body(size);
+        chunk.insert(chunk.end(), body.begin(), body.end());
+        CollectWaveInfo(chunk, info);
+      }
+      if (!Skip(size)) return false;
+    }
+    return false;
+  }
+  bool TooMany() const { return FTooMany; }
+
+ private:
+  int64_t ReadAt(int64_t pos, uint8_t* bytes, int64_t count) {
+    if (count <= 0 || pos >= FEnd) return 0;
+    FStream.SetPosition(FStart + pos);
+    return std::max<int64_t>(FStream.Read(bytes, std::min(count, FEnd - pos)), 0);
+  }
+
+  TAuStream& FStream;
+  int64_t FStart;
+  int64_t FEnd;
+  int FCount = 0;
+  bool FTooMany = false;
+};
 
 }  // namespace
 
@@ -176,6 +253,7 @@ std::string_view WavTypeName(TWavType type) {
 
 TWaveHeader ScanWaveHeader(TAuStream& stream) {
   const int64_t start = stream.Position();
+  // "RIFF" is looked for in the first bytes only.
   std::vector<uint8_t> bytes(kWaveHeaderLimit);
   bytes.resize(
       static_cast<size_t>(std::max<int64_t>(stream.Read(bytes.data(), kWaveHeaderLimit), 0)));
@@ -191,32 +269,49 @@ TWaveHeader ScanWaveHeader(TAuStream& stream) {
     const bool rf64 = bytes.size() >= 4 && MatchChunkId(bytes.data(), "RF64");
     return fail(rf64 ? "RF64 WAV files (the form for over 4 GB) are not supported" : "");
   }
+  if (in.Pos + 12 <= bytes.size() &&
+      std::equal(kWave64Riff.begin(), kWave64Riff.end(), bytes.begin() + (in.Pos - 4)))
+    return fail("W64 is not supported");
   if (!in.Has(4)) return fail("");
   in.Pos += 4;
   if (!in.Find("WAVE")) return fail("");
 
-  const size_t firstChunk = in.Pos;
+  TStreamChunks chunks(stream, start, static_cast<int64_t>(in.Pos));
+  const auto cutShort = [&] {
+    return fail(chunks.TooMany() ? "the WAV file has more than " +
+                                       std::to_string(kMaxWaveChunks) + " chunks before its data"
+                                 : std::string(kCutShort));
+  };
+  TWaveInfo info;
   uint32_t size = 0;
-  if (!in.Chunk("fmt ", size) || !in.Has(size)) return fail(kCutShort);
-  const uint16_t tag = DecodeFormat(std::span<const uint8_t>(in.At(), size), h);
+  if (!chunks.Chunk("fmt ", size, info)) return cutShort();
+  if (size > kWaveHeaderLimit)
+    return fail("the WAV file's fmt chunk is longer than this program reads (65535 bytes)");
+  const std::vector<uint8_t> format = chunks.Body(size);
+  if (format.size() < size) return cutShort();
+  const uint16_t tag = DecodeFormat(format, h);
   if (h.WavType == wtUnsupported) return fail(FormatRefusal(tag));
   if (const std::string shape = ShapeRefusal(h); !shape.empty()) return fail(shape);
-  if (!in.Skip(size)) return fail(kCutShort);
+  if (!chunks.Skip(size)) return cutShort();
 
   if (NeedsFact(h.WavType)) {
-    if (!in.Chunk("fact", size))
+    if (!chunks.Chunk("fact", size, info)) {
+      if (chunks.TooMany()) return cutShort();
       return fail("the WAV file's " + std::string(WavTypeName(h.WavType)) +
                   " data has no fact chunk");
-    const uint32_t frames = size >= 4 && in.Has(4) ? U32(in.At()) : 0;
-    if (size >= 4) h.FactOffset = static_cast<uint32_t>(in.Pos);
+    }
+    const std::vector<uint8_t> count = chunks.Body(4);
+    const uint32_t frames = size >= 4 && count.size() == 4 ? U32(count.data()) : 0;
+    if (size >= 4) h.FactOffset = static_cast<uint32_t>(chunks.Pos);
     (h.WavType == wtDVIADPCM ? h.ImaFormat.TotalFrames : h.MsFormat.TotalFrames) = frames;
-    if (!in.Skip(size)) return fail(kCutShort);
+    if (!chunks.Skip(size)) return cutShort();
   }
-  if (!in.Chunk("data", size)) return fail(kCutShort);
-  CollectWaveInfo(std::span<const uint8_t>(bytes).subspan(firstChunk, in.Pos - 8 - firstChunk),
-                  h.Info);
+  if (!chunks.Chunk("data", size, info)) return cutShort();
+  // A RIFF file's sizes are 32-bit: its data cannot start further in.
+  if (chunks.Pos > UINT32_MAX) return fail(kCutShort);
+  h.Info = std::move(info);
   h.DataSize = size;
-  h.HeaderLength = static_cast<uint32_t>(in.Pos);
-  stream.SetPosition(start + static_cast<int64_t>(in.Pos));
+  h.HeaderLength = static_cast<uint32_t>(chunks.Pos);
+  stream.SetPosition(start + chunks.Pos);
   return h;
 }

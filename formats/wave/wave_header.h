@@ -32,8 +32,10 @@ enum TWavType : uint8_t {
 std::string_view WavTypeName(TWavType type);
 
 inline constexpr int kMaxMsCoefficientPairs = 32;
-// The scan never looks further than this into a file for the start of the data.
+// The scan looks no further than this into a file for "RIFF", and reads no longer `fmt `.
 inline constexpr uint32_t kWaveHeaderLimit = 65535;
+// The chunks the scan walks before it gives up on finding the data.
+inline constexpr int kMaxWaveChunks = 4096;
 // The sample rates a header may state: anything beyond is a damaged or hostile file, whose
 // length and bit rate would come out absurd.
 inline constexpr uint32_t kMinWaveRate = 1;
@@ -82,10 +84,11 @@ struct TWaveHeader {
 };
 
 // Scans `stream` from its position for "RIFF", "WAVE", `fmt `, `fact` (ADPCM and MPEG
-// Layer-3 only, required there) and `data`, passing over bytes before "RIFF" and any other
-// chunk. Nothing past kWaveHeaderLimit bytes is read; a chunk that reaches past it, a format
-// tag or subformat of no known kind, a rate outside kMinWaveRate..kMaxWaveRate, no channels,
-// a block size that cannot hold what the format puts in a block, and the end of the stream
-// before `data` give wtUnsupported, with the reason in Refusal. On success the stream is left
+// Layer-3 only, required there) and `data`, passing over bytes before "RIFF" (within the first
+// kWaveHeaderLimit bytes) and any other chunk, of whatever size, by seeking past it. A W64
+// file, more than kMaxWaveChunks chunks before `data`, a `fmt ` longer than kWaveHeaderLimit,
+// a format tag or subformat of no known kind, a rate outside kMinWaveRate..kMaxWaveRate, no
+// channels, a block size that cannot hold what the format puts in a block, and the end of the
+// stream before `data` give wtUnsupported, with the reason in Refusal. On success the stream is left
 // at the first data byte, and the INFO texts of the chunks passed over are in Info.
 TWaveHeader ScanWaveHeader(TAuStream& stream);

@@ -120,6 +120,7 @@ void TWaveOut::PrepareOutput() {
   if (FAppending) {
     FHeaderLength = FExisting.HeaderLength;
     Stream->Seek(0, soEnd);
+    if (FWavType == wtDVIADPCM) FillLastImaBlock();
   } else {
     WriteHeader();
   }
@@ -130,6 +131,16 @@ void TWaveOut::PrepareOutput() {
     FPcmBlock.assign(static_cast<size_t>(frames) * FFormat.Channels, 0);
     FCodeBlock.assign(FBlockSize, 0);
   }
+}
+
+// A file that ends in a short IMA block gets the rest of it as zero bytes, which the reader
+// already decoded there, so that the appended blocks start on a block boundary.
+void TWaveOut::FillLastImaBlock() {
+  const int64_t held = Stream->Size() - FHeaderLength;
+  const int64_t missing = (FBlockSize - held % FBlockSize) % FBlockSize;
+  if (missing == 0) return;
+  const std::vector<uint8_t> zeros(static_cast<size_t>(missing), 0);
+  if (Stream->Write(zeros.data(), missing) < missing) throw EAuException(kWriteError);
 }
 
 void TWaveOut::CheckFormat() {
@@ -146,9 +157,10 @@ void TWaveOut::CheckFormat() {
     if (FFormat.BitsPerSample != 16) Refuse(kNotSixteenBits);
     if (FAppending && !sameRateAndChannels) Refuse(kDifferentFormat);
     if (!ImaBlockSizeFits(FBlockSize, FFormat.Channels)) Refuse(kAdpcmLayout);
-    // Blocks hold S frames each, and the step that finds the input empty adds one more.
+    // Blocks hold S frames each; the last one, short or whole, counts as whole here.
     const int64_t frames = FPromisedSize / 2 / FFormat.Channels;
-    dataBytes = (frames / ImaSamplesPerBlock(FBlockSize, FFormat.Channels) + 1) * FBlockSize;
+    const int64_t perBlock = ImaSamplesPerBlock(FBlockSize, FFormat.Channels);
+    dataBytes = (frames + perBlock - 1) / perBlock * FBlockSize;
   }
   const int64_t start = FAppending ? Stream->Size() : kExtensibleHeaderLength;
   if (FPromisedSize > 0 && start + dataBytes > kMaxWaveFileLength) Refuse(kTooLarge);
@@ -216,8 +228,11 @@ bool TWaveOut::WritePcmBlock() {
   return true;
 }
 
-// One block per step: S frames from the input, zero-padded when it runs dry. The first frame
-// goes into the block header as the predictors; the encoder codes the S - 1 after it.
+// One block per step: S frames from the input. The first frame goes into the block header as
+// the predictors; the encoder codes the S - 1 after it. Where the input runs dry inside a
+// block, only the bytes that hold its frames are written (the rest of the block was coded from
+// zeros); an input that ends with a block writes no further one, so that decoders that ignore
+// the `fact` count play no padding.
 bool TWaveOut::WriteImaBlock() {
   std::fill(FPcmBlock.begin(), FPcmBlock.end(), int16_t{0});
   auto* bytes = reinterpret_cast<uint8_t*>(FPcmBlock.data());
@@ -238,9 +253,11 @@ bool TWaveOut::WriteImaBlock() {
     FImaLeft.StepIndex = ImaStartStepIndex(FPcmBlock[channels] - FPcmBlock[0]);
     if (channels == 2) FImaRight.StepIndex = ImaStartStepIndex(FPcmBlock[3] - FPcmBlock[1]);
   }
-  FFramesEncoded += got / (2 * FFormat.Channels);
+  const int64_t frames = got / (2 * FFormat.Channels);
+  if (frames == 0) return false;
+  FFramesEncoded += frames;
   EncodeImaBlock(FPcmBlock, FFormat.Channels, FImaLeft, FImaRight, FCodeBlock);
-  WriteData(FCodeBlock.data(), static_cast<int64_t>(FCodeBlock.size()));
+  WriteData(FCodeBlock.data(), ImaBlockBytes(frames, FBlockSize, FFormat.Channels));
   return true;
 }
 
@@ -321,8 +338,10 @@ void TWaveOut::PatchSizes() {
     case wtDVIADPCM:
       if (FAppending) {
         PutUInt32At(FExisting.DataSizeOffset, dataSize);
+        // The existing blocks, filled up to whole ones, and the frames this run encoded.
         const int32_t s = ImaSamplesPerBlock(FBlockSize, FExisting.Channels);
-        PutUInt32At(FExisting.FactOffset, static_cast<uint32_t>(s * (dataSize / FBlockSize)));
+        const int64_t blocks = (FDataStart - FHeaderLength) / FBlockSize;
+        PutUInt32At(FExisting.FactOffset, static_cast<uint32_t>(s * blocks + FFramesEncoded));
       } else {
         PutUInt32At(kImaDataSizeOffset, dataSize);
         PutUInt32At(kImaFactOffset, static_cast<uint32_t>(FFramesEncoded));

@@ -55,6 +55,7 @@ class TWaveOut : public TAuTaggedFileOut {
   void WriteHeader();
   bool WritePcmBlock();
   bool WriteImaBlock();
+  void FillLastImaBlock();
   // Writes all of `count` bytes; raises "Error writing wave file" on a short write and
   // refuses to let the file outgrow its 32-bit size fields.
   void WriteData(const void* data, int64_t count);

@@ -37,8 +37,8 @@ bool CanAppendTo(const TExistingWave& existing, int64_t fileLength) {
   if (existing.Kind == wtPCM) {
     if (existing.BlockAlign != existing.Channels * existing.Bits / 8) return false;
   } else {
-    if (existing.Bits != 4 || !ImaBlockSizeFits(existing.BlockAlign, existing.Channels))
-      return false;
+    // A short last block (the writer ends its files so) is filled up before the append.
+    return existing.Bits == 4 && ImaBlockSizeFits(existing.BlockAlign, existing.Channels);
   }
   return held % existing.BlockAlign == 0;
 }

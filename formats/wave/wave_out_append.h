@@ -28,6 +28,6 @@ TExistingWave ReadExistingWave(TAuStream& stream);
 
 // Whether new data may go at the end of the file without damaging it: the format is one the
 // writer produces, and the `data` chunk is the file's last chunk and holds whole frames
-// (PCM) or whole blocks (ADPCM), so that what is appended lines up and nothing that follows
-// the data is taken into it.
+// (PCM) or blocks (ADPCM, whose short last block the writer fills up first), so that what is
+// appended lines up and nothing that follows the data is taken into it.
 bool CanAppendTo(const TExistingWave& existing, int64_t fileLength);

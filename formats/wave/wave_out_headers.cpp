@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "formats/wave/wave_out_headers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -105,6 +106,13 @@ uint32_t ChannelMask(uint16_t channels) {
 int32_t ImaSamplesPerBlock(uint16_t blockSize, uint16_t channels) {
   if (channels == 0) return 0;
   return (2 / channels) * (blockSize - 4 * channels) + 1;
+}
+
+int32_t ImaBlockBytes(int64_t frames, uint16_t blockSize, uint16_t channels) {
+  if (frames <= 0 || channels == 0) return 0;
+  if (frames >= ImaSamplesPerBlock(blockSize, channels)) return blockSize;
+  const int64_t groups = (frames - 1 + 7) / 8;
+  return static_cast<int32_t>(std::min<int64_t>(blockSize, 4 * channels * (1 + groups)));
 }
 
 bool ImaBlockSizeFits(uint16_t blockSize, uint16_t channels) {

@@ -58,6 +58,12 @@ uint32_t ChannelMask(uint16_t channels);
 // Frames per IMA ADPCM block: the header frame plus two codes per data byte and channel.
 int32_t ImaSamplesPerBlock(uint16_t blockSize, uint16_t channels);
 
+// The bytes of an IMA block that holds `frames` of its frames: the whole block when they fill
+// it, else the block header and the groups of 4 code bytes per channel (8 frames) that hold
+// them, so that a decoder that goes by the bytes present (FFmpeg, sox) decodes no block of
+// padding after the last frame.
+int32_t ImaBlockBytes(int64_t frames, uint16_t blockSize, uint16_t channels);
+
 // Whether the IMA encoder can fill blocks of this size for 1 or 2 channels: room for codes
 // after the block header, whole groups of 4 bytes per channel in stereo, and a frame count
 // that fits the 16-bit field of the header.

@@ -237,4 +237,45 @@ TEST_F(CliCut, AFailedCutLeavesNoFileAndKeepsTheOlderOne) {
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.wav", "old.wav"}));
 }
 
+// A file-size limit (ulimit -f) with its signal left at the default, as a login shell has it:
+// every command that writes ends as on a full disk, with the reason and the target named,
+// and leaves neither the temporary file nor a killed process behind.
+TEST_F(CliCut, AFileSizeLimitFailsLikeAFullDiskAndLeavesNoTemporaryFile) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"cut", "in.wav", "-o", "out.wav"},
+      {"remove", "in.wav", "-s", "00:00:01.0-00:00:02.0", "-o", "out.wav"},
+      {"join", "in.wav", "in.wav", "-o", "out.wav"},
+      {"mix", "in.wav", "in.wav", "-o", "out.wav"},
+  };
+  for (const auto& args : commands) {
+    const auto run = Folder.Cli(args, "ulimit -f 200;");
+    EXPECT_EQ(run.Status, 1) << args[0] << ": " << run.Err;
+    EXPECT_NE(run.Err.find(args[0] + " failed: File too large"), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find("'out.wav'"), std::string::npos) << run.Err;
+    EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in.wav"})) << args[0];
+  }
+}
+
+// Times are taken in both forms the windows take, tenths and the milliseconds that split
+// --plan prints: each pair cuts the same frames.
+TEST_F(CliCut, TimesTakeTenthsOrMilliseconds) {
+  const struct {
+    std::vector<std::string> Tenths, Milliseconds;
+  } cases[] = {
+      {{"cut", "in.wav", "--start", "00:00:06.0", "--end", "00:00:07.5"},
+       {"cut", "in.wav", "--start", "00:00:06.000", "--end", "00:00:07.500"}},
+      {{"remove", "in.wav", "-s", "00:00:01.0-00:00:02.5"},
+       {"remove", "in.wav", "-s", "00:00:01.000-00:00:02.500"}},
+  };
+  for (const auto& c : cases) {
+    auto tenths = c.Tenths, milliseconds = c.Milliseconds;
+    tenths.insert(tenths.end(), {"-o", "a.wav", "-f"});
+    milliseconds.insert(milliseconds.end(), {"-o", "b.wav", "-f"});
+    const auto first = Folder.Cli(tenths), second = Folder.Cli(milliseconds);
+    ASSERT_EQ(first.Status, 0) << first.Err;
+    ASSERT_EQ(second.Status, 0) << second.Err;
+    EXPECT_EQ(ReadBytes(Folder / "a.wav"), ReadBytes(Folder / "b.wav")) << c.Tenths[0];
+  }
+}
+
 }  // namespace

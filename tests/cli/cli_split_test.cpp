@@ -142,6 +142,7 @@ TEST(CliSplit, RefusalsWriteNothing) {
       {{"split", "in.wav", "--every", "1:2"}, 2, "invalid --every '1:2'"},
       {{"split", "in.wav", "--parts", "2", "--trim"}, 2, "go with --silence"},
       {{"split", "in.wav", "--silence", "--threshold", "loud"}, 2, "invalid --threshold"},
+      {{"split", "in.wav", "--silence", "--threshold", "nan"}, 2, "from -150 to 0"},
       {{"split", "in.wav", "--parts", "2", "--json"}, 2, "--json goes with --plan"},
       {{"split", "in.wav", "--parts", "2", "-o", "piece.wav"}, 2, "needs {n}"},
       {{"split", "in.wav", "--parts", "2", "-o", "{n}.mp3"}, 2, "must be .wav files"},

@@ -188,6 +188,7 @@ TEST(CliStream, WrongOptionsAreUsageErrors) {
       {"stream", "in.wav", "--port", "65536"},
       {"stream", "in.wav", "--port", "80x"},
       {"stream", "in.wav", "--port", "8000", "--max-clients", "-1"},
+      {"stream", "in.wav", "--port", "8000", "--max-clients", "0"},  // is no limit at all
       {"stream", "--port", "8000"},
   };
   for (const auto& args : rows) EXPECT_EQ(folder.Cli(args).Status, 2) << args.back();

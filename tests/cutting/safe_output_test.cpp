@@ -90,6 +90,39 @@ TEST_F(SafeOutput, RefusalsSayWhyAndCreateNothing) {
   EXPECT_EQ(ReadText(source), "sound");
 }
 
+// Replacing a link replaces the file it leads to, through any chain of links, absolute or
+// relative, into another folder: the temporary file is made beside that file, so the rename
+// stays in one folder, and the links stay links. The file's permissions carry over.
+TEST_F(SafeOutput, ReplacingALinkReplacesTheFileItLeadsToAndKeepsTheLink) {
+  const struct {
+    const char* Name;
+    fs::path Link;     // in Folder
+    fs::path LeadsTo;  // as the link holds it
+  } cases[] = {
+      {"absolute", "abs.wav", Folder / "real" / "cut.wav"},
+      {"relative", "rel.wav", fs::path("real") / "cut.wav"},
+      {"to a link", "chain.wav", "abs.wav"},
+  };
+  fs::create_directory(Folder / "real");
+  const fs::path file = Folder / "real" / "cut.wav";
+  Write(file, "old");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const fs::path link = Folder / c.Link;
+    fs::create_symlink(c.LeadsTo, link);
+    TSafeOutput output(link, true, {});
+    EXPECT_EQ(output.TempPath().parent_path(), fs::canonical(Folder / "real"));
+    Write(output.TempPath(), c.Name);
+    output.Commit();
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), c.LeadsTo);
+    EXPECT_EQ(ReadText(file), c.Name);
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder / "real"), fs::directory_iterator()), 1);
+  }
+}
+
 TEST_F(SafeOutput, AFileThatAppearedDuringTheRunIsNotReplacedUnlessAsked) {
   const fs::path target = Folder / "cut.wav";
   TSafeOutput output(target, false, {});

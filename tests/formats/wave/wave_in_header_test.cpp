@@ -93,6 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
         TLayout{"OddChunkWithPad", Riff({kFmt, Chunk("LIST", TBytes(7, 'x')), {0}, kData})},
         TLayout{"OddChunkWithoutPad", Riff({kFmt, Chunk("LIST", TBytes(7, 'x')), kData})},
         TLayout{"ChunkAfterData", Riff({kFmt, kData, Chunk("LIST", TBytes(40, 'x'))})},
+        TLayout{"ChunkPastTheHeaderLimit", Riff({kFmt, Chunk("LIST", TBytes(70000, 0)), kData})},
+        TLayout{"JunkOf1MiBBeforeFmt", Riff({Chunk("JUNK", TBytes(1 << 20, 0)), kFmt, kData})},
+        TLayout{"JunkOf1MiBBeforeData", Riff({kFmt, Chunk("JUNK", TBytes(1 << 20, 0)), kData})},
         TLayout{"FmtWithExtensionSize",
                 Riff({Chunk("fmt ", Concat({FmtBody(1, 2, 8000, 4, 16), TBytes{0, 0}})), kData})},
         TLayout{"ExtensiblePcm", Riff({ExtensibleFmt(16, 1), kData})},
@@ -119,6 +122,23 @@ TBytes AdpcmWithoutFact(uint16_t tag) {
   return Riff({Chunk("fmt ", body), Chunk("data", TBytes(512, 0x11))});
 }
 
+// The start of a Wave64 file: the "riff" GUID, a 64-bit size and the "wave" GUID; its chunks
+// have GUIDs and 64-bit sizes too, which a RIFF walk would misread.
+TBytes Wave64() {
+  TBytes file = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0, 0};
+  PutU32(file, 200);
+  PutU32(file, 0);
+  const TBytes wave = {'w', 'a', 'v', 'e', 0xF3, 0xAC, 0xD3, 0x11,
+                       0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
+  return Concat({file, wave, kFmt, kData});
+}
+
+TBytes EmptyChunks(int count) {
+  TBytes chunks;
+  for (int i = 0; i < count; ++i) chunks = Concat({chunks, Chunk("JUNK", {})});
+  return chunks;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Headers, Refused,
     ::testing::Values(
@@ -138,9 +158,12 @@ INSTANTIATE_TEST_SUITE_P(
         TLayout{"MsAdpcmWithoutFact", AdpcmWithoutFact(2)},
         TLayout{"Mp3WithoutFact", AdpcmWithoutFact(0x55)},
         TLayout{"NoDataChunk", Riff({kFmt, Chunk("LIST", TBytes(30, 0))}),
-                "the WAV header is cut short or longer than this program reads (65535 bytes)"},
+                "the WAV header is cut short: the file ends before its data"},
         TLayout{"DataBeforeFmt", Riff({kData, kFmt})},
-        TLayout{"ChunkPastTheHeaderLimit", Riff({kFmt, Chunk("LIST", TBytes(70000, 0)), kData})},
+        TLayout{"Wave64", Wave64(), "W64 is not supported"},
+        TLayout{"ThousandsOfTinyChunks",
+                Riff({kFmt, EmptyChunks(5000), kData}),
+                "the WAV file has more than 4096 chunks before its data"},
         TLayout{"HugeDeclaredChunk", Riff({kFmt, Chunk("LIST", TBytes(8, 0), 0xFFFFFFF0), kData})},
         TLayout{"RiffPastTheHeaderLimit", Concat({TBytes(70000, 0), kPlain})},
         TLayout{"PcmOf12Bits", Riff({Chunk("fmt ", FmtBody(1, 2, 8000, 4, 12)), kData})},

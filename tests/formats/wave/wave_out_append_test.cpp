@@ -106,13 +106,15 @@ TEST_F(WaveOutAppend, ImaAdpcmAppendTakesTheFilesKindAndBlockSize) {
 
   const auto file = ReadBytes(path);
   const size_t s = 256 - 7;  // frames per stereo block
-  const size_t blocks = (file.size() - 60) / 256;
-  EXPECT_EQ(file.size() - firstLength, (700 / s + 1) * 256);
+  // 1500 frames are 6 blocks and a short one of 6 frames (its header and one 8-frame group);
+  // the append fills that block up and adds 2 blocks and a short one of 202 frames (26 groups).
+  EXPECT_EQ(firstLength, 60u + 6 * 256 + 16);
+  EXPECT_EQ(file.size(), 60u + 9 * 256 + 8 + 26 * 8);
   EXPECT_EQ(U32At(file, 56), file.size() - 60);
-  EXPECT_EQ(U32At(file, 48), blocks * s);
+  EXPECT_EQ(U32At(file, 48), 7 * s + 700);
   EXPECT_EQ(U32At(file, 4), file.size() - 8);
-  EXPECT_EQ(DecodeWithFfmpeg(path, 16).size(), blocks * s * 4);
-  EXPECT_GE(DecodeWithSox(path, 16).size(), (1500u + 700u) * 4);
+  EXPECT_EQ(DecodeWithFfmpeg(path, 16).size(), (9 * s + 1 + 26 * 8) * 4);
+  EXPECT_GE(DecodeWithSox(path, 16).size(), (7 * s + 700) * 4);
 }
 
 // Files the writer must not append to; each must come out byte for byte as it went in.

@@ -121,20 +121,24 @@ double SnrDb(const std::vector<int16_t>& original, const std::vector<int16_t>& d
   return 10 * std::log10(signal / std::max(noise, 1.0));
 }
 
-// The header promises the frame count rounded to whole blocks, while the writer writes one
-// block more than fit whole (the last one padded); the sizes must describe the blocks really
-// written, and the fact chunk the frames really read.
+// The header promises the frame count rounded to whole blocks, while the writer writes the
+// blocks the frames fill and a short last block (its header and the 8-frame groups that hold
+// the rest); input that fills its last block exactly gets no further one. The sizes must
+// describe the blocks really written, the fact chunk the frames really read, and FFmpeg and
+// sox, which go by the bytes, decode at most the 7 frames of the last group more.
 TEST_F(WaveOut, ImaAdpcmBlocksDecodeCloseToTheInputWithExactSizes) {
   struct {
     int Channels;
     uint16_t BlockSize;
     int32_t SamplesPerBlock;
     double Blocks;  // input length in blocks
-  } cases[] = {{1, 512, 1017, 3.4}, {2, 512, 505, 3.6}, {1, 256, 505, 2.0}, {2, 2048, 2041, 1.2}};
+  } cases[] = {{1, 512, 1017, 3.4},   {2, 512, 505, 3.6},   {1, 256, 505, 2.0},
+               {2, 2048, 2041, 1.2},  {1, 256, 505, 100.0}, {2, 1024, 1017, 10.0},
+               {2, 256, 249, 1.0 / 249}};
   for (const auto& c : cases) {
     const std::string name = "ima" + std::to_string(c.Channels) + "_" + std::to_string(c.BlockSize);
     SCOPED_TRACE(name);
-    const auto frames = static_cast<int64_t>(c.Blocks * c.SamplesPerBlock);
+    const int64_t frames = std::llround(c.Blocks * c.SamplesPerBlock);
     const auto data = Sine16(frames, c.Channels, 22050);
     TPcmSource source(c.Channels, 16, 22050, data);
     ASSERT_EQ(WriteWave(source, Folder / name,
@@ -144,7 +148,9 @@ TEST_F(WaveOut, ImaAdpcmBlocksDecodeCloseToTheInputWithExactSizes) {
                         }),
               "");
     const auto file = ReadBytes(Folder / name);
-    ASSERT_EQ(file.size(), 60u + (frames / c.SamplesPerBlock + 1) * c.BlockSize);
+    const int64_t rest = frames % c.SamplesPerBlock;
+    const int64_t tail = rest == 0 ? 0 : 4 * c.Channels * (1 + (rest + 6) / 8);
+    ASSERT_EQ(file.size(), 60u + frames / c.SamplesPerBlock * c.BlockSize + tail);
     EXPECT_EQ(U16At(file, 20), 0x11u);
     EXPECT_EQ(U16At(file, 32), c.BlockSize);
     EXPECT_EQ(U16At(file, 38), c.SamplesPerBlock);
@@ -152,10 +158,14 @@ TEST_F(WaveOut, ImaAdpcmBlocksDecodeCloseToTheInputWithExactSizes) {
     EXPECT_EQ(U32At(file, 56), file.size() - 60) << "data size";
     EXPECT_EQ(U32At(file, 4), file.size() - 8);
     const auto input = AsSamples16(data);
+    const size_t slack = rest == 0 ? 0 : 7 * 2 * c.Channels;
     for (const auto& decoded :
          {DecodeWithFfmpeg(Folder / name, 16), DecodeWithSox(Folder / name, 16)}) {
       EXPECT_GE(decoded.size(), data.size());
-      EXPECT_GT(SnrDb(input, AsSamples16(decoded)), 25.0);
+      EXPECT_LE(decoded.size(), data.size() + slack);
+      if (frames > 1) {
+        EXPECT_GT(SnrDb(input, AsSamples16(decoded)), 25.0);
+      }
     }
   }
 }
