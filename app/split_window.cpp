@@ -79,22 +79,7 @@ TfrmSplit::TfrmSplit(QWidget* parent) : TRunDialog("frmSplit", tr("Split"), pare
 
   lStatus = Label("lStatus", QString(), this);
   lStatus->setWordWrap(true);
-  pbProgress = new QProgressBar(this);
-  pbProgress->setObjectName("pbProgress");
-  pbProgress->setAccessibleName(tr("Progress"));
-  pbProgress->setRange(0, 100);
-  pbProgress->hide();
-
-  bStart = Button("bStart", tr("&Start"), this);
-  bStopRun = Button("bStopRun", tr("S&top"), this);
-  bClose = Button("bClose", tr("&Close"), this);
-  bStopRun->hide();
-  auto* actions = new QHBoxLayout;
-  actions->addWidget(pbProgress, 1);
-  actions->addStretch(0);
-  actions->addWidget(bStart);
-  actions->addWidget(bStopRun);
-  actions->addWidget(bClose);
+  QLayout* actions = BuildActions();
 
   auto* middle = new QHBoxLayout;
   middle->addWidget(BuildSettings());
@@ -119,6 +104,26 @@ TfrmSplit::TfrmSplit(QWidget* parent) : TRunDialog("frmSplit", tr("Split"), pare
   mnemonics::Install(this);
   mnemonics::NameControls(this);
   UpdateControls();
+}
+
+// The bottom row: the progress while a run goes, Start (or Stop while running) and Close.
+QLayout* TfrmSplit::BuildActions() {
+  pbProgress = new QProgressBar(this);
+  pbProgress->setObjectName("pbProgress");
+  pbProgress->setAccessibleName(tr("Progress"));
+  pbProgress->setRange(0, 100);
+  pbProgress->hide();
+  bStart = Button("bStart", tr("&Start"), this);
+  bStopRun = Button("bStopRun", tr("S&top"), this);
+  bClose = Button("bClose", tr("&Close"), this);
+  bStopRun->hide();
+  auto* actions = new QHBoxLayout;
+  actions->addWidget(pbProgress, 1);
+  actions->addStretch(0);
+  actions->addWidget(bStart);
+  actions->addWidget(bStopRun);
+  actions->addWidget(bClose);
+  return actions;
 }
 
 TfrmSplit::~TfrmSplit() {

@@ -20,6 +20,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -77,6 +78,7 @@ class TfrmSplit : public TRunDialog {
 
  private:
   QWidget* BuildSettings();
+  QLayout* BuildActions();
   QWidget* BuildSilencePage(QWidget* parent);
   QWidget* BuildPieceList();
   void UpdateControls();
