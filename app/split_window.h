@@ -127,6 +127,5 @@ class TfrmSplit : public TRunDialog {
   bool FShowingPlan = false;  // the window itself is filling the list
 
   std::unique_ptr<TSplitRun> FSplit;  // while writing; reads FOpened's source
-  size_t FPiece = 0;                  // the piece being written
   bool FReplace = false;
 };

@@ -78,7 +78,6 @@ void TfrmSplit::bStartClick() {
     QTimer::singleShot(0, this, std::move(step));
   };
   events.Progress = [this](size_t piece, int percent) {
-    FPiece = piece;
     ShowProgress(tr("Writing piece %1/%2").arg(piece + 1).arg(FSplit->Count()), percent);
   };
   events.Done = [this](const std::string& error) { WritingDone(error); };

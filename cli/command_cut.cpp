@@ -10,7 +10,6 @@
 #include "cli/write_output.h"
 #include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/operations/ranges_input.h"
 #include "cutting/operations/single_cut.h"
 #include "cutting/time/time_text.h"
 #include "pipeline/au_exception.h"

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/command_split.h"
 
-#include <unistd.h>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -264,13 +263,9 @@ int WritePieces(const TSplitRequest& request, TSplitRun& split) {
     }
     progress->Show(percent);
   };
-  events.Written = [&](size_t piece) {
+  events.Written = [&](size_t) {
     if (progress) progress->Clear();
-    const TOutputRun& run = split.PieceRun();
-    if (!request.Quiet && ::isatty(STDERR_FILENO) == 1)
-      std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", split.Target(piece).string().c_str(),
-                   FramesToTimeText(run.FramesWritten(), run.InputRate()).c_str(),
-                   static_cast<long long>(run.FramesWritten()));
+    SayWritten(split.PieceRun(), request.Quiet);
   };
   events.Done = [&](const std::string& error) { ended = error; };
   split.Run(std::move(events), request.Force);

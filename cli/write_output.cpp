@@ -60,13 +60,15 @@ int RunIntoOutput(const TWriteJob& job, TAuOutput& sink, TOutputRun& run,
   }
   const std::string error = run.Finish();
   if (!error.empty()) throw TCliError(job.Command + " failed: " + error);
-  const std::string shownName = run.Target().string();
-  const int rate = run.InputRate();
-  if (!job.Quiet && ::isatty(STDERR_FILENO) == 1)
-    std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", shownName.c_str(),
-                 FramesToTimeText(run.FramesWritten(), rate).c_str(),
-                 static_cast<long long>(run.FramesWritten()));
+  SayWritten(run, job.Quiet);
   return kExitOk;
+}
+
+void SayWritten(const TOutputRun& run, bool quiet) {
+  if (quiet || ::isatty(STDERR_FILENO) != 1) return;
+  std::fprintf(stderr, "Wrote '%s': %s (%lld frames)\n", run.Target().string().c_str(),
+               FramesToTimeText(run.FramesWritten(), run.InputRate()).c_str(),
+               static_cast<long long>(run.FramesWritten()));
 }
 
 std::string FramesToTimeText(int64_t frames, int rate) {

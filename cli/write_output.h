@@ -39,5 +39,8 @@ struct TWriteJob {
 int RunIntoOutput(const TWriteJob& job, TAuOutput& sink, TOutputRun& run,
                   const std::function<void()>& start);
 
+// On a terminal and unless `quiet`: what the good `run` wrote, its length and frames.
+void SayWritten(const TOutputRun& run, bool quiet);
+
 // "00:01:30.5" for `frames` at `rate`.
 std::string FramesToTimeText(int64_t frames, int rate);

@@ -69,10 +69,9 @@ class TSplitRun {
   const std::vector<std::filesystem::path>& Written() const { return FWritten; }
   // The pieces written, quoted and separated by commas ("'a - 01.mp3', 'a - 02.mp3'").
   std::string WrittenText() const;
+ private:
   // What to tell when piece `index` failed with `error`: which piece, and what was written.
   std::string Failure(size_t index, const std::string& error) const;
-
- private:
   void StartPiece(size_t index);
   void PieceDone(size_t index);
   void End(const std::string& error);
