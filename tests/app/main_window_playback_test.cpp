@@ -226,8 +226,12 @@ TEST_F(PlaybackWindow, TheKeyboardPlaysPausesMarksAndStops) {
     const int32_t marked = edge == 0 ? Window->Selection().StartMs() : Window->Selection().EndMs();
     EXPECT_GE(marked, before);
     EXPECT_LE(marked, after);
+    // The row keeps one form: milliseconds once either mark is finer than a tenth (the end
+    // still at the file's end does not count).
+    const bool precise = Window->Selection().StartMs() % 100 != 0 ||
+                         (edge == 1 && Window->Selection().EndMs() % 100 != 0);
     EXPECT_EQ((edge == 0 ? Window->eStart : Window->eEnd)->text().toStdString(),
-              MsToPreciseTimeText(marked));
+              precise ? MsToPreciseTimeText(marked) : MsToTimeText(marked));
   }
   press(Qt::Key_S, Qt::AltModifier);
   ExpectButtons(true, false, false, "stopped");
