@@ -153,6 +153,7 @@ void TDetailView::ZoomBy(double factor, double aroundMs) {
   const double x = (aroundMs - FFromMs) / FMsPerPixel;
   const double perPixel = std::clamp(FMsPerPixel * factor, kFinestMsPerPixel, WholeMsPerPixel());
   ShowStretch(aroundMs - x * perPixel, perPixel);
+  emit Zoomed();
 }
 
 void TDetailView::UpdateScroll() {

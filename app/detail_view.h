@@ -51,6 +51,7 @@ class TDetailView : public QWidget {
   double FromMs() const { return FFromMs; }
   double ToMs() const { return FFromMs + FMsPerPixel * WaveWidth(); }
   double MsPerPixel() const { return FMsPerPixel; }
+  bool Whole() const { return FFromMs == 0 && FMsPerPixel >= WholeMsPerPixel(); }
   // Shows from `fromMs` at `msPerPixel`, held to the file and the zoom's limits.
   void ShowStretch(double fromMs, double msPerPixel);
   // Zooms by `factor` (below 1: closer), keeping `aroundMs` where it is on screen.
@@ -69,6 +70,8 @@ class TDetailView : public QWidget {
  signals:
   // The stretch shown or its scale changed.
   void VisibleChanged();
+  // The user zoomed in or out (keys or wheel).
+  void Zoomed();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -29,6 +29,7 @@
 #include "app/run_status.h"
 #include "app/time_edit.h"
 #include "app/window_parts.h"
+#include "app/window_size.h"
 #include "cutting/time/time_text.h"
 
 namespace {
@@ -114,9 +115,12 @@ void TfrmEasyCut::LayOut() {
   body->addLayout(BuildTimeBox());
   body->addLayout(BuildActionRow());
   body->addLayout(BuildAddedRow());
+  // The designed 400 pixels, and the added row below them with its own room.
   resize(sizeHint().width(),
-         400 + body->itemAt(body->count() - 1)->sizeHint().height() + body->spacing());
+         std::max(sizeHint().height(),
+                  400 + body->itemAt(body->count() - 1)->sizeHint().height() + body->spacing()));
   FDesignedHeight = height();
+  window_parts::RememberSize(this, "segmentCut");
   // The rows are typed before they are listed, so the time box comes first in tab order;
   // its "&Add to List" is then the first button bearing A, ahead of "Remove &All".
   QWidget* order[] = {bOpen, eOpenFile, eStart,     eEnd,   bAdd,     lvMain, bUP,

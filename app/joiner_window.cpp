@@ -22,6 +22,7 @@
 #include "app/mnemonics.h"
 #include "app/run_status.h"
 #include "app/window_parts.h"
+#include "app/window_size.h"
 #include "cutting/cut_error.h"
 #include "cutting/save/safe_output.h"
 #include "cutting/save/target_check.h"
@@ -51,6 +52,7 @@ TfrmJoiner::TfrmJoiner(QWidget* parent) : TRunDialog("frmJoiner", tr("Joiner & M
   FCaption = windowTitle();
   mnemonics::Install(this);
   mnemonics::NameControls(this);
+  window_parts::RememberSize(this, "joiner");
 }
 
 TfrmJoiner::~TfrmJoiner() {

@@ -42,6 +42,7 @@
 #include "app/run_status.h"
 #include "app/split_window.h"
 #include "app/time_edit.h"
+#include "app/window_size.h"
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
 #include "cutting/time/cut_range.h"
@@ -70,10 +71,6 @@ void RetainRoom(QWidget* widget) {
   QSizePolicy policy = widget->sizePolicy();
   policy.setRetainSizeWhenHidden(true);
   widget->setSizePolicy(policy);
-}
-
-std::string Text(const QLineEdit* edit) {
-  return edit->text().toStdString();
 }
 
 }  // namespace
@@ -254,6 +251,7 @@ void TfrmMain::LayOut() {
   outer->addLayout(body);
   resize(620, sizeHint().height());
   FDesignedHeight = height();
+  window_parts::RememberSize(this, "main");
 }
 
 // As the controls read on screen: row by row, left to right.
@@ -396,6 +394,7 @@ void TfrmMain::OpenFile(const QString& path) {
     FSelection.Reset(static_cast<int32_t>(length));
     ShowSelection(true);
     dvDetail->SetSound(static_cast<int32_t>(length));
+    ShowRememberedZoom();
     StartWaveform(file);
   } catch (const std::exception&) {
     MediaPlayer1.Close();
@@ -464,77 +463,6 @@ void TfrmMain::tbAudioChange() {
   if (FShowingSelection) return;
   FSelection.SetFromUnits(tbAudio->PositionL(), tbAudio->PositionU(), FShownL, FShownU);
   ShowSelection(true);
-}
-
-namespace {
-
-// The milliseconds `edit` holds: `shown` when it still shows that time (which it may show
-// cut to tenths), so that an untouched edit keeps the selection's exact end.
-int32_t EditMs(const QLineEdit* edit, int32_t shown) {
-  const std::string text = NormalizePreciseTimeText(Text(edit));
-  return text == MsToTimeText(shown) || text == MsToPreciseTimeText(shown) ? shown
-                                                                           : TimeTextToMs(text);
-}
-
-bool HoldsTime(const QLineEdit* edit) {
-  return IsShownTimeText(Text(edit));
-}
-
-bool IsAnyTimeText(const std::string& text) {
-  return IsTimeText(text) || IsPreciseTimeText(text);
-}
-
-}  // namespace
-
-void TfrmMain::TakeTypedTimes() {
-  if (!HoldsTime(eStart) || !HoldsTime(eEnd)) return;
-  if (FSelection.Set(EditMs(eStart, FSelection.StartMs()), EditMs(eEnd, FSelection.EndMs()))) {
-    FSelection.SetPrecise(IsPreciseTimeText(Text(eStart)) || IsPreciseTimeText(Text(eEnd)));
-    ShowSelection(false);
-  }
-}
-
-// While typing, only complete times in order move the thumbs; nothing is said.
-void TfrmMain::eStartChange() {
-  if (!FShowingSelection) TakeTypedTimes();
-}
-
-void TfrmMain::eEndChange() {
-  if (!FShowingSelection) TakeTypedTimes();
-}
-
-bool TfrmMain::eStartExit() {
-  const std::string text = Text(eStart);
-  QString problem;
-  if (!IsAnyTimeText(text))
-    problem = tr("Please make sure the time format is 00:00:00.0");
-  else if (IsAnyTimeText(Text(eEnd)) && TimeTextToMs(Text(eEnd)) <= TimeTextToMs(text))
-    problem = tr("Please make sure the start time should be smaller than the end time");
-  if (problem.isEmpty()) {
-    eStart->setText(QString::fromStdString(NormalizePreciseTimeText(text)));
-    TakeTypedTimes();
-    return true;
-  }
-  ShowMessage(problem);
-  eStart->setFocus();
-  return false;
-}
-
-bool TfrmMain::eEndExit() {
-  const std::string text = Text(eEnd);
-  QString problem;
-  if (!IsAnyTimeText(text))
-    problem = tr("Please make sure the time format is 00:00:00.0");
-  else if (TimeTextToMs(text) > FSelection.LengthMs())
-    problem = tr("Please make sure the end time should be smaller than the total time");
-  if (problem.isEmpty()) {
-    eEnd->setText(QString::fromStdString(NormalizePreciseTimeText(text)));
-    TakeTypedTimes();
-    return true;
-  }
-  ShowMessage(problem);
-  eEnd->setFocus();
-  return false;
 }
 
 // The track follows the bar's height, so that the waveform in it takes what the window

@@ -160,6 +160,7 @@ class TfrmMain : public QWidget {
   // The close view (main_window_detail.cpp): built, shown when there is room, and tied to
   // the selection, the cursor and the track bar.
   void BuildDetailView();
+  void ShowRememberedZoom();
   void UpdateDetailShown();
   void DetailSelect(int32_t startMs, int32_t endMs);
   // The cursor at `ms` (-1: none) on the bar, in the close view (paging to it with
@@ -181,6 +182,7 @@ class TfrmMain : public QWidget {
   // The two edits taken over into the selection when both hold times in order; an edit that
   // still shows the selection's time keeps its exact value.
   void TakeTypedTimes();
+  void ShowTimesInOneForm();
   // The window without a file.
   void ResetFile();
 

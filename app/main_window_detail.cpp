@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QResizeEvent>
+#include <QSettings>
 #include <algorithm>
 
 #include "app/main_window.h"
@@ -17,6 +18,7 @@ namespace {
 // Height the window must grow by before the close view takes a share of it.
 constexpr int kDetailRoom = 120;
 constexpr int kFollowMs = 30;
+constexpr char kCloseZoomKey[] = "closeView/msPerPixel";  // 0: the whole file
 const QColor kVisibleColor(0x30, 0x60, 0xC0, 0x38);
 
 bool WholeTenths(int32_t ms) {
@@ -31,6 +33,9 @@ void TfrmMain::BuildDetailView() {
   dvDetail->OnSelect = [this](int32_t startMs, int32_t endMs) { DetailSelect(startMs, endMs); };
   dvDetail->OnCursor = [this](int32_t ms) { PlaceCursor(ms); };
   connect(dvDetail, &TDetailView::VisibleChanged, this, &TfrmMain::ShowVisibleOnBar);
+  connect(dvDetail, &TDetailView::Zoomed, this, [this] {
+    QSettings().setValue(kCloseZoomKey, dvDetail->Whole() ? 0.0 : dvDetail->MsPerPixel());
+  });
   FWaveform = new TWaveformFeed(dvDetail, this);
   FWaveform->OnOverview = [this](const TPeakOverview& peaks) {
     tbAudio->SetWaveform(peaks, TSelectionModel::kUnitMs / 1000.0);
@@ -38,6 +43,12 @@ void TfrmMain::BuildDetailView() {
   tbAudio->SetMarkedColor(kVisibleColor);
   FFollowTimer.setInterval(kFollowMs);
   connect(&FFollowTimer, &QTimer::timeout, this, &TfrmMain::FollowPlayback);
+}
+
+// A file opens at the scale the user last zoomed to, from its start.
+void TfrmMain::ShowRememberedZoom() {
+  const double msPerPixel = QSettings().value(kCloseZoomKey).toDouble();
+  if (msPerPixel > 0) dvDetail->ShowStretch(0, msPerPixel);
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {

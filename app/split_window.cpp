@@ -28,6 +28,7 @@
 #include "app/mnemonics.h"
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
+#include "app/window_size.h"
 #include "cutting/cut_error.h"
 #include "cutting/time/sample_frames.h"
 #include "cutting/operations/single_cut.h"
@@ -92,6 +93,7 @@ TfrmSplit::TfrmSplit(QWidget* parent) : TRunDialog("frmSplit", tr("Split"), pare
   body->addWidget(lStatus);
   body->addLayout(actions);
   resize(760, 560);
+  RememberSize(this, "split");
 
   FPoll.setInterval(50);
   connect(&FPoll, &QTimer::timeout, this, &TfrmSplit::PollSearch);

@@ -237,13 +237,16 @@ TEST_F(WindowCut, AFailedCutSaysWhyAndLeavesTheOlderFileAsItWas) {
   EXPECT_TRUE(Window->bStartCut->isEnabled());
 }
 
-// A start typed to the millisecond is shown so, and the cut begins at its very frame.
+// A start typed to the millisecond is shown so, with the end in the same form, and the cut
+// begins at its very frame.
 TEST_F(WindowCut, ATimeTypedToTheMillisecondCutsFromItsFrame) {
   WriteClickWave(Folder / "src.wav", {kRate, 2, Frame(6.3), {Frame(2.0)}});
   Window->OpenFile(File("src.wav"));
   Type(Window->eStart, "00:00:01.234");
   Focus(Window->bOpen);
   EXPECT_EQ(Window->eStart->text(), "00:00:01.234");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Window->eEnd->text() == "00:00:06.300"; }))
+      << "the row in one form, not " << Window->eEnd->text().toStdString();
   EXPECT_EQ(Window->lFileTime->text(), "00:00:05.066");
   EXPECT_EQ(Window->tbAudio->PositionL(), 2);
   StartCut(File("out.wav"));

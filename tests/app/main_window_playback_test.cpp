@@ -340,6 +340,26 @@ TEST_F(PlaybackWindow, TheCloseViewsKeysZoomAboutTheCursorOrTheMouseAndFollowHom
   }
 }
 
+// The next window comes back at the size the last one closed at, and a file opens at the
+// close view's last zoom; the designed size stays for a first start.
+TEST_F(PlaybackWindow, TheNextWindowKeepsTheSizeAndTheCloseViewsZoom) {
+  const QSize designed = Window->size();
+  ASSERT_TRUE(ShowCloseView());
+  Focus(Window->dvDetail);
+  for (int k = 0; k < 3; ++k) QTest::keyClick(Window->dvDetail, Qt::Key_Plus);
+  const QSize size = Window->size();
+  const double zoom = Window->dvDetail->MsPerPixel();
+  ASSERT_NE(size, designed);
+  Window->close();
+  Window = std::make_unique<TfrmMain>();
+  Window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+  EXPECT_EQ(Window->size(), size);
+  OpenByDialog(File("song.wav"));
+  EXPECT_DOUBLE_EQ(Window->dvDetail->MsPerPixel(), zoom);
+  EXPECT_EQ(Window->dvDetail->FromMs(), 0);
+}
+
 // The arrows move an edge onto round times: a millisecond at the finest zoom, else a step of
 // 1, 2 or 5 times a power of ten near a pixel's time.
 TEST_F(PlaybackWindow, TheArrowsMoveAnEdgeOntoRoundTimesAtEveryZoom) {
