@@ -129,14 +129,7 @@ void TfrmMain::BuildTrackBar() {
   tbAudio->SetSecondThumb(true);
   tbAudio->SetTrackCenterColor(QColor(0x00, 0x80, 0x00));
   tbAudio->SetTickSize(2);
-  // The palette's colours, so that dark and high-contrast schemes read.
-  const QPalette& colours = palette();
-  tbAudio->SetTickColor(colours.color(QPalette::WindowText));
-  tbAudio->SetTrackColor(colours.color(QPalette::Base));
-  const QColor highlight = colours.color(QPalette::Highlight), text = colours.color(QPalette::Text);
-  tbAudio->SetWaveformColor(QColor((highlight.red() * 2 + text.red()) / 3,
-                                   (highlight.green() * 2 + text.green()) / 3,
-                                   (highlight.blue() * 2 + text.blue()) / 3));
+  ShowPaletteOnBar();
   tbAudio->SetTrackSize(kDesignedTrack);
   tbAudio->SetMax(0);
   tbAudio->SetPositionL(0);
@@ -467,7 +460,24 @@ void TfrmMain::tbAudioChange() {
 
 // The track follows the bar's height, so that the waveform in it takes what the window
 // gives; the thumbs stand out of it, as they do at the designed size.
+// The palette's colours, so that dark and high-contrast schemes read; again when the scheme
+// changes while the program runs.
+void TfrmMain::ShowPaletteOnBar() {
+  // The active group's: the bar is disabled until a file opens, and draws that state itself.
+  QPalette colours = tbAudio->palette();
+  colours.setCurrentColorGroup(QPalette::Active);
+  tbAudio->SetTickColor(colours.color(QPalette::WindowText));
+  tbAudio->SetTrackColor(colours.color(QPalette::Base));
+  const QColor highlight = colours.color(QPalette::Highlight), text = colours.color(QPalette::Text);
+  tbAudio->SetWaveformColor(QColor((highlight.red() * 2 + text.red()) / 3,
+                                   (highlight.green() * 2 + text.green()) / 3,
+                                   (highlight.blue() * 2 + text.blue()) / 3));
+}
+
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tbAudio && (event->type() == QEvent::PaletteChange ||
+                            event->type() == QEvent::ApplicationPaletteChange))
+    ShowPaletteOnBar();
   if (watched == tbAudio && event->type() == QEvent::Resize) {
     const int track = std::max(kDesignedTrack, tbAudio->height() - kDesignedBar + kDesignedTrack);
     tbAudio->SetTrackSize(track);

@@ -160,6 +160,7 @@ class TfrmMain : public QWidget {
   // The close view (main_window_detail.cpp): built, shown when there is room, and tied to
   // the selection, the cursor and the track bar.
   void BuildDetailView();
+  void ShowPaletteOnBar();
   void ShowRememberedZoom();
   void UpdateDetailShown();
   void DetailSelect(int32_t startMs, int32_t endMs);

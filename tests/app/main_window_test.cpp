@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMimeData>
+#include <QPalette>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -236,6 +237,22 @@ TEST_F(WindowTest, TheSaveDialogProposesCutAndTheSourceNameWithItsExtension) {
   EXPECT_EQ(title, "Save the cut file");
   EXPECT_FALSE(Window->Cutting());
   EXPECT_TRUE(Window->bStartCut->isEnabled());
+}
+
+// A scheme changed while the program runs reaches the track bar, as it reaches the widgets
+// that paint from the palette each time.
+TEST_F(WindowTest, TheTrackBarTakesAPaletteChangedWhileRunning) {
+  const QPalette before = QApplication::palette();
+  QPalette dark = before;
+  dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+  dark.setColor(QPalette::WindowText, QColor(0xE0, 0xE0, 0xE0));
+  QApplication::setPalette(dark);
+  QTest::qWait(0);  // the change reaches the widgets through posted events
+  EXPECT_EQ(Window->tbAudio->TrackColor(), dark.color(QPalette::Base));
+  EXPECT_EQ(Window->tbAudio->TickColor(), dark.color(QPalette::WindowText));
+  QApplication::setPalette(before);
+  QTest::qWait(0);
+  EXPECT_EQ(Window->tbAudio->TrackColor(), before.color(QPalette::Base));
 }
 
 // A kind registered by the tests alone is offered by the open dialog: the window lists the
