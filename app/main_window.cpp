@@ -42,13 +42,13 @@
 #include "app/run_status.h"
 #include "app/split_window.h"
 #include "app/time_edit.h"
-#include "app/window_size.h"
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
-#include "cutting/time/cut_range.h"
-#include "cutting/save/safe_output.h"
+#include "app/window_size.h"
 #include "cutting/operations/single_cut.h"
+#include "cutting/save/safe_output.h"
 #include "cutting/save/target_check.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/time/time_text.h"
 
 namespace {
@@ -475,8 +475,8 @@ void TfrmMain::ShowPaletteOnBar() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == tbAudio && (event->type() == QEvent::PaletteChange ||
-                            event->type() == QEvent::ApplicationPaletteChange))
+  if (watched == tbAudio &&
+      (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange))
     ShowPaletteOnBar();
   if (watched == tbAudio && event->type() == QEvent::Resize) {
     const int track = std::max(kDesignedTrack, tbAudio->height() - kDesignedBar + kDesignedTrack);

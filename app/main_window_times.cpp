@@ -46,7 +46,8 @@ void TfrmMain::TakeTypedTimes() {
 void TfrmMain::ShowTimesInOneForm() {
   const bool showing = FShowingSelection;
   FShowingSelection = true;
-  for (const auto& [edit, ms] : {std::pair{eStart, FSelection.StartMs()}, {eEnd, FSelection.EndMs()}})
+  for (const auto& [edit, ms] :
+       {std::pair{eStart, FSelection.StartMs()}, {eEnd, FSelection.EndMs()}})
     if (HoldsTime(edit) && EditMs(edit, ms) == ms) edit->setText(Shown(ms));
   lFileTime->setText(Shown(FSelection.SizeMs()));
   FShowingSelection = showing;

@@ -30,9 +30,9 @@
 #include "app/window_parts.h"
 #include "app/window_size.h"
 #include "cutting/cut_error.h"
-#include "cutting/time/sample_frames.h"
 #include "cutting/operations/single_cut.h"
 #include "cutting/operations/split_run.h"
+#include "cutting/time/sample_frames.h"
 #include "cutting/time/time_text.h"
 
 namespace {
@@ -189,7 +189,7 @@ QWidget* TfrmSplit::BuildSettings() {
   ePattern->setAccessibleName(tr("Names of the pieces"));
   ePattern->setToolTip(
       tr("{name}: the file's name without its extension; {n}: the piece's number. "
-         "A name without a folder goes beside the file."));
+         "A name without a folder goes into the folder below, or beside the file."));
   cbKeepFrames = new QCheckBox(tr("Keep MP3 frames (no re-encoding)"), box);
   cbKeepFrames->setObjectName("cbKeepFrames");
 
@@ -201,6 +201,10 @@ QWidget* TfrmSplit::BuildSettings() {
   nameLabel->setBuddy(ePattern);
   layout->addWidget(nameLabel);
   layout->addWidget(ePattern);
+  auto* folderLabel = new QLabel(tr("Fol&der:"), box);
+  layout->addWidget(folderLabel);
+  layout->addLayout(BuildFolderRow(box));
+  folderLabel->setBuddy(eFolder);
   layout->addWidget(cbKeepFrames);
 
   connect(cbMode, &QComboBox::currentIndexChanged, this, [this](int mode) {
@@ -336,8 +340,7 @@ void TfrmSplit::ShowPlan() {
   if (FOpened && !FPieces.empty()) {
     try {
       std::filesystem::path pattern = PathOf(ePattern->text());
-      if (!pattern.empty() && pattern.is_relative())
-        pattern = PathOf(eOpenFile->text()).parent_path() / pattern;
+      if (!pattern.empty() && pattern.is_relative()) pattern = PiecesFolder() / pattern;
       FNames = SplitPieceNames(PathOf(eOpenFile->text()), *FOpened->Kind, pattern.string(),
                                FPieces.size());
     } catch (const std::exception& e) {
@@ -432,7 +435,8 @@ void TfrmSplit::UpdateControls() {
   const bool running = Running();
   const bool open = FOpened.has_value();
   for (QWidget* w : {static_cast<QWidget*>(cbMode), static_cast<QWidget*>(stSettings),
-                     static_cast<QWidget*>(ePattern), static_cast<QWidget*>(lvPieces)})
+                     static_cast<QWidget*>(ePattern), static_cast<QWidget*>(eFolder),
+                     static_cast<QWidget*>(bFolder), static_cast<QWidget*>(lvPieces)})
     w->setEnabled(open && !running);
   const bool mayKeepFrames = open && FOpened->Kind->KeepsFramesByCopy();
   if (!mayKeepFrames) cbKeepFrames->setChecked(false);

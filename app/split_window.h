@@ -13,8 +13,8 @@
 #include "app/run_dialog.h"
 #include "app/silence_search.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/save/output_run.h"
 #include "cutting/operations/split_plan.h"
+#include "cutting/save/output_run.h"
 
 class QCheckBox;
 class QComboBox;
@@ -64,6 +64,8 @@ class TfrmSplit : public TRunDialog {
   QCheckBox* cbTrim;
   QPushButton* bFind;
   QLineEdit* ePattern;
+  QLineEdit* eFolder;
+  QPushButton* bFolder;
   QCheckBox* cbKeepFrames;
   QTableWidget* lvPieces;
   QLabel* lStatus;
@@ -78,6 +80,10 @@ class TfrmSplit : public TRunDialog {
 
  private:
   QWidget* BuildSettings();
+  QLayout* BuildFolderRow(QWidget* box);
+  std::filesystem::path PiecesFolder() const;
+  void bFolderClick();
+  bool MakeMissingFolders();
   QLayout* BuildActions();
   QWidget* BuildSilencePage(QWidget* parent);
   QWidget* BuildPieceList();

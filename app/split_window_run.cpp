@@ -50,6 +50,7 @@ void TfrmSplit::bStartClick() {
   if (Running()) return;
   if (!FOpened || FPieces.empty() || FPieces.size() != FNames.size())
     return ShowMessage(tr("There are no pieces to write. Please choose where to split first."));
+  if (!MakeMissingFolders()) return;
   std::unique_ptr<TSplitRun> split;
   try {
     split = std::make_unique<TSplitRun>(*FOpened->Kind, *FOpened->Source, FPieces, FNames,
@@ -93,8 +94,9 @@ void TfrmSplit::WritingDone(const std::string& error) {
   } else {
     QStringList names;
     for (const auto& name : FSplit->Written()) names << QString::fromStdString(name.string());
-    text = (names.size() == 1 ? tr("1 piece written:") : tr("%1 pieces written:").arg(names.size())) +
-           "\n" + names.join('\n');
+    text =
+        (names.size() == 1 ? tr("1 piece written:") : tr("%1 pieces written:").arg(names.size())) +
+        "\n" + names.join('\n');
   }
   // Shown once the split's call has returned: the window lets go of it here.
   QTimer::singleShot(0, this, [this, text] { EndWriting(text); });

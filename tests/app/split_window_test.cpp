@@ -128,6 +128,33 @@ TEST_F(SplitTest, ExistingPiecesAreReplacedOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in - 02.wav", "in.wav"}));
 }
 
+// The pieces go into the folder chosen beside the names; a missing one is made once the user
+// agrees, and nothing is written when they do not.
+TEST_F(SplitTest, PiecesGoIntoTheChosenFolderWhichIsMadeWhenMissing) {
+  WriteClickWave(Folder / "in.wav", {kRate, 2, 2 * kRate, {}});
+  Window->OpenFile(File("in.wav"));
+  std::filesystem::create_directory(Folder / "chosen");
+  ChooseThrough(Window->bFolder, "chosen");
+  EXPECT_EQ(Window->eFolder->text(), File("chosen"));
+  Window->eFolder->setText(File("new/pieces"));
+  const QString question = "The folder '" + File("new/pieces") + "' does not exist. Make it?";
+  QString asked;
+  WhenMessage([&](QWidget* box) {
+    asked = MessageText(box);
+    Press(box, QMessageBox::No);
+  });
+  QTest::mouseClick(Window->bStart, Qt::LeftButton);
+  EXPECT_EQ(asked, question);
+  EXPECT_FALSE(std::filesystem::exists(Folder / "new"));
+  TMessageLog messages;  // says Yes
+  QTest::mouseClick(Window->bStart, Qt::LeftButton);
+  ASSERT_TRUE(messages.WaitFor(2));
+  EXPECT_EQ(messages.Texts()[0], question);
+  EXPECT_TRUE(messages.Texts()[1].startsWith("2 pieces written"))
+      << messages.Texts()[1].toStdString();
+  EXPECT_EQ(FramesIn(Folder / "new" / "pieces" / "in - 02.wav"), kRate);
+}
+
 // The second piece selected in the list is selected on the waveform; its start edge dragged
 // moves the boundary it shares with the first.
 TEST_F(SplitTest, DraggingAPiecesEdgeOnTheWaveformMovesItsBoundary) {
