@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStyleFactory>
 #include <QTimer>
@@ -67,6 +68,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("TrimoraScreenshots"));
   QApplication::setApplicationName(QStringLiteral("trimora-screenshots"));
+  // Every picture from the designed start: no size or zoom kept from an earlier run.
+  QSettings().clear();
   QApplication::setWindowIcon(artwork::ProgramIcon());
   if (argc != 3) {
     std::fputs("usage: trimora-screenshots FILE OUTDIR\n", stderr);
@@ -155,7 +158,10 @@ int main(int argc, char** argv) {
         dark->tbAudio->SetPositionU(dark->tbAudio->Max() * 3 / 4);
         dark->resize(1100, 560);
       },
-      [&] { dark->dvDetail->ZoomBy(0.25, dark->Selection().StartMs() + 500.0); },
+      // It opened at the zoom kept from the first window; shown where that one was.
+      [&] {
+        dark->dvDetail->ShowStretch(window.dvDetail->FromMs(), window.dvDetail->MsPerPixel());
+      },
       [&] {
         save(*dark, "main-window-dark.png");
         dark->close();

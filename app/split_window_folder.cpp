@@ -21,6 +21,8 @@ QLayout* TfrmSplit::BuildFolderRow(QWidget* box) {
   bFolder = window_parts::Button("bFolder", tr("..."), box);
   bFolder->setAccessibleName(tr("Choose the folder of the pieces"));
   bFolder->setToolTip(tr("Choose the folder the pieces are written to"));
+  // As narrow as its text: the edit beside it gets the room for the path.
+  bFolder->setFixedWidth(bFolder->fontMetrics().horizontalAdvance(bFolder->text()) + 24);
   auto* row = new QHBoxLayout;
   row->addWidget(eFolder, 1);
   row->addWidget(bFolder);
