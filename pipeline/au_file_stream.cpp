@@ -118,6 +118,10 @@ std::unique_ptr<TAuFileStream> TAuFileStream::Twin() const {
   return twin;
 }
 
+std::filesystem::path TAuFileStream::HeldName() const {
+  return "/proc/self/fd/" + std::to_string(FFd.Get());
+}
+
 int64_t TAuFileStream::Read(void* buffer, int64_t count) {
   if (count <= 0) return 0;
   const TIoResult result = ReadAll(FFd.Get(), buffer, static_cast<size_t>(count), FOffset);

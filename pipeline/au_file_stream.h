@@ -45,6 +45,8 @@ class TAuFileStream : public TAuStream {
   // A stream that reads the file this one has open, at a position of its own: the same file
   // even once its name is gone or names another. It is held against writers as this is.
   std::unique_ptr<TAuFileStream> Twin() const;
+  // A name that opens the file this stream has open, for readers that take a name.
+  std::filesystem::path HeldName() const;
 
  private:
   TAuFileStream() = default;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -65,8 +66,21 @@ std::vector<fs::path> Names(const fs::path& folder, const std::string& extension
   return {folder / ("p1" + extension), folder / ("p2" + extension), folder / ("p3" + extension)};
 }
 
+// Another sound, with an album in an ID3v1 record that an MP3 cut would carry over.
+void WriteOther(const fs::path& file) {
+  test_support::WriteClickFile(file, TClickSound{44100, 2, 44100, {5000, 30000}});
+  std::vector<uint8_t> bytes = test_support::ReadBytes(file);
+  std::vector<uint8_t> record(128, 0);
+  const std::string tag = "TAG", album = "another";
+  std::copy(tag.begin(), tag.end(), record.begin());
+  std::copy(album.begin(), album.end(), record.begin() + 63);
+  record[127] = 255;  // no genre
+  if (file.extension() == ".mp3") bytes.insert(bytes.end(), record.begin(), record.end());
+  test_support::WriteBytes(file, bytes);
+}
+
 // The input replaced by another file of its kind, or deleted, once the first piece is
-// written: the pieces still hold the original's sound, re-encoded or frame for frame.
+// written: the pieces still hold the original's sound and tags, re-encoded or frame for frame.
 TEST(SplitRun, EveryPieceComesFromTheFileOpenedAtTheStart) {
   const struct {
     const char* Extension;
@@ -78,12 +92,13 @@ TEST(SplitRun, EveryPieceComesFromTheFileOpenedAtTheStart) {
     test_support::TTempFolder folder;
     const fs::path input = folder / ("in" + std::string(kind.Extension));
     const fs::path other = folder / ("other" + std::string(kind.Extension));
-    test_support::WriteClickFile(input, original);
+    test_support::WriteClickFile(input, original, {{"title", "the original"}});
     fs::create_directory(folder / "kept");
     const auto reference = Names(folder / "kept", kind.Extension);
     ASSERT_EQ(Split(input, reference, kind.KeepFrames).Error, "");
     std::vector<std::vector<int16_t>> expected;
     for (const auto& piece : reference) expected.push_back(Samples(piece));
+    ASSERT_NE(test_support::ReadText(reference[1]).find("the original"), std::string::npos);
 
     for (const bool deleted : {true, false}) {
       SCOPED_TRACE(deleted ? "deleted" : "replaced");
@@ -92,7 +107,7 @@ TEST(SplitRun, EveryPieceComesFromTheFileOpenedAtTheStart) {
       if (deleted)
         fs::copy_file(input, folder / "copy");
       else
-        test_support::WriteClickFile(other, TClickSound{44100, 2, 44100, {5000, 30000}});
+        WriteOther(other);
       const auto names = Names(pieces, kind.Extension);
       const auto outcome = Split(input, names, kind.KeepFrames, [&] {
         if (deleted)
@@ -103,7 +118,9 @@ TEST(SplitRun, EveryPieceComesFromTheFileOpenedAtTheStart) {
       EXPECT_EQ(outcome.Error, "");
       if (deleted) fs::rename(folder / "copy", input);
       for (size_t k = 0; k < names.size(); ++k)
-        EXPECT_TRUE(Samples(names[k]) == expected[k]) << "piece " << k + 1;
+        EXPECT_TRUE(Samples(names[k]) == expected[k] &&
+                    test_support::ReadBytes(names[k]) == test_support::ReadBytes(reference[k]))
+            << "piece " << k + 1 << ": its sound and its tags the original's";
     }
   }
 }
