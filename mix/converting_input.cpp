@@ -80,6 +80,7 @@ struct TConvertingInput::TRun {
   TSwr Swr;
   bool InputEnded = false;
   bool Padded = false;  // the input was short: silence follows it, the output is cut
+  int PadLeft = 0;      // silent frames still to follow it
   bool Drained = false;
   int64_t InFrames = 0;          // read from the input
   int64_t OutFrames = 0;         // converted
@@ -268,13 +269,21 @@ bool TConvertingInput::Produce(TRun& run) {
 }
 
 // libswresample gives nothing back, not even when flushed, for an input shorter than its
-// filter: such an input (a few frames, or a few at 1 Hz) goes in followed by silence once, and
-// the output is cut at the input's length. False when the input needs no such end.
+// filter: such an input (a few frames, or a few at 1 Hz) goes on with silence, a block's worth
+// of output at a time, and the output is cut at the input's length. False when the input needs
+// no more of it.
 bool TConvertingInput::PadShortInput(TRun& run) {
-  if (run.Padded || run.Expected <= 0 || run.InFrames >= kFilterFrames) return false;
-  run.Padded = true;
+  if (!run.Padded) {
+    if (run.Expected <= 0 || run.InFrames >= kFilterFrames) return false;
+    run.Padded = true;
+    run.PadLeft = kFilterFrames;
+  }
+  if (run.PadLeft <= 0 || run.OutFrames >= run.Expected) return false;
+  const int step = static_cast<int>(
+      std::clamp<int64_t>(int64_t{kBlockFrames} * run.In.Rate / run.Out.Rate, 1, run.PadLeft));
+  run.PadLeft -= step;
   const uint8_t silence = run.In.Bits == 8 ? 0x80 : 0;  // 8-bit samples are unsigned
-  run.Carry.resize(run.Carry.size() + static_cast<std::size_t>(kFilterFrames) * run.In.FrameBytes(),
+  run.Carry.resize(run.Carry.size() + static_cast<std::size_t>(step) * run.In.FrameBytes(),
                    silence);
   return true;
 }
