@@ -92,11 +92,13 @@ int RunStreamCommand(const std::vector<std::string>& args) {
   };
   sink.OnClientConnected = report("connected");
   sink.OnClientDisconnected = report("disconnected");
-
-  const bool v6 = sink.ListenAddress.find(':') != std::string::npos;
-  std::printf("Streaming %s on http://%s%s%s:%u/\n", parsed.Positional()[0].c_str(), v6 ? "[" : "",
-              sink.ListenAddress.c_str(), v6 ? "]" : "", unsigned{sink.Port});
-  std::fflush(stdout);
+  // Only an address that listens is printed: a port that cannot be had fails the run instead.
+  sink.OnListening = [&sink, &parsed](TComponent*) {
+    const bool v6 = sink.ListenAddress.find(':') != std::string::npos;
+    std::printf("Streaming %s on http://%s%s%s:%u/\n", parsed.Positional()[0].c_str(),
+                v6 ? "[" : "", sink.ListenAddress.c_str(), v6 ? "]" : "", unsigned{sink.Port});
+    std::fflush(stdout);
+  };
   TProgressLine progress("Streaming", true);
   const TRunResult result = RunToCompletion(sink, progress);
   if (result.Signal != 0) return 128 + result.Signal;

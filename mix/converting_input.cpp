@@ -41,6 +41,9 @@ struct TFormat {
 };
 
 constexpr int kBlockFrames = 4096;
+// Input frames libswresample's filter (32 taps by default) needs to see past a sample before
+// it gives that sample out, with room to spare.
+constexpr int kFilterFrames = 64;
 
 bool Supported(const TFormat& f) {
   return f.Rate > 0 && f.Channels > 0 && f.Channels <= 64 &&
@@ -76,7 +79,12 @@ struct TConvertingInput::TRun {
   bool Passthrough = false;
   TSwr Swr;
   bool InputEnded = false;
+  bool Padded = false;  // the input was short: silence follows it, the output is cut
+  int PadLeft = 0;      // silent frames still to follow it
   bool Drained = false;
+  int64_t InFrames = 0;          // read from the input
+  int64_t OutFrames = 0;         // converted
+  int64_t Expected = -1;         // the input's length at the output rate; -1: not known
   std::vector<uint8_t> Carry;    // input bytes short of a whole frame
   std::vector<uint8_t> Staging;  // input frames in the converter's format
   std::vector<uint8_t> Converted;
@@ -190,8 +198,8 @@ void TConvertingInput::DoStartRead() {
     FSize = inSize;
   } else {
     const int64_t frames = inSize / run->In.FrameBytes();
-    FSize = av_rescale_rnd(frames, run->Out.Rate, run->In.Rate, AV_ROUND_NEAR_INF) *
-            run->Out.FrameBytes();
+    run->Expected = av_rescale_rnd(frames, run->Out.Rate, run->In.Rate, AV_ROUND_NEAR_INF);
+    FSize = run->Expected * run->Out.FrameBytes();
   }
   FPosition = 0;
   FRun = std::move(run);
@@ -211,13 +219,14 @@ bool TConvertingInput::Produce(TRun& run) {
   if (!run.InputEnded) {
     uint8_t* data = nullptr;
     uint32_t count = static_cast<uint32_t>(kBlockFrames * inBytes);
-    run.Source->ReadData(data, count);
-    if (count == 0 || data == nullptr) {
-      run.InputEnded = true;
+    if (!run.Padded) run.Source->ReadData(data, count);
+    if (run.Padded || count == 0 || data == nullptr) {
+      run.InputEnded = !PadShortInput(run);
     } else {
       run.Carry.insert(run.Carry.end(), data, data + count);
-      inFrames = static_cast<int>(run.Carry.size() / static_cast<std::size_t>(inBytes));
+      run.InFrames += count / inBytes;
     }
+    inFrames = static_cast<int>(run.Carry.size() / static_cast<std::size_t>(inBytes));
   }
   // Packed 24-bit samples go in as the top three bytes of 32-bit ones.
   const std::size_t inSamples = static_cast<std::size_t>(inFrames) * run.In.Channels;
@@ -233,12 +242,14 @@ bool TConvertingInput::Produce(TRun& run) {
   const int capacity = swr_get_out_samples(run.Swr.get(), inFrames) + 16;
   run.Converted.resize(static_cast<std::size_t>(capacity) * run.Out.SwrFrameBytes());
   uint8_t* out = run.Converted.data();
-  const int got = swr_convert(run.Swr.get(), &out, capacity, run.InputEnded ? nullptr : &in,
-                              run.InputEnded ? 0 : inFrames);
+  int got = swr_convert(run.Swr.get(), &out, capacity, run.InputEnded ? nullptr : &in,
+                        run.InputEnded ? 0 : inFrames);
   run.Carry.erase(run.Carry.begin(),
                   run.Carry.begin() + static_cast<std::ptrdiff_t>(inSamples * (run.In.Bits / 8)));
   if (got < 0) throw EAuException("Sample conversion failed");
-  if (got == 0 && run.InputEnded) {
+  if (run.Padded) got = static_cast<int>(std::min<int64_t>(got, run.Expected - run.OutFrames));
+  run.OutFrames += got;
+  if (got == 0 && (run.InputEnded || (run.Padded && run.OutFrames >= run.Expected))) {
     run.Drained = true;
     return false;
   }
@@ -254,6 +265,26 @@ bool TConvertingInput::Produce(TRun& run) {
         run.Converted.begin(),
         run.Converted.begin() + static_cast<std::ptrdiff_t>(outSamples * (run.Out.Bits / 8)));
   }
+  return true;
+}
+
+// libswresample gives nothing back, not even when flushed, for an input shorter than its
+// filter: such an input (a few frames, or a few at 1 Hz) goes on with silence, a block's worth
+// of output at a time, and the output is cut at the input's length. False when the input needs
+// no more of it.
+bool TConvertingInput::PadShortInput(TRun& run) {
+  if (!run.Padded) {
+    if (run.Expected <= 0 || run.InFrames >= kFilterFrames) return false;
+    run.Padded = true;
+    run.PadLeft = kFilterFrames;
+  }
+  if (run.PadLeft <= 0 || run.OutFrames >= run.Expected) return false;
+  const int step = static_cast<int>(
+      std::clamp<int64_t>(int64_t{kBlockFrames} * run.In.Rate / run.Out.Rate, 1, run.PadLeft));
+  run.PadLeft -= step;
+  const uint8_t silence = run.In.Bits == 8 ? 0x80 : 0;  // 8-bit samples are unsigned
+  run.Carry.resize(run.Carry.size() + static_cast<std::size_t>(step) * run.In.FrameBytes(),
+                   silence);
   return true;
 }
 

@@ -45,6 +45,7 @@ class TConvertingInput : public TAuInput {
   TAuInput& RequireInput();
   // Converts the next piece of the input into the run's pending bytes; false at the end.
   bool Produce(TRun& run);
+  static bool PadShortInput(TRun& run);
 
   std::atomic<TAuInput*> FInput{nullptr};
   std::atomic<int> FRate{0};

@@ -104,21 +104,46 @@ TAuFileStream::~TAuFileStream() {
   if (FRegistryId != 0) share_registry::Remove(FRegistryId);
 }
 
+std::unique_ptr<TAuFileStream> TAuFileStream::Twin() const {
+  using namespace share_registry;
+  TGuard guard;
+  struct stat st {};
+  if (::fstat(FFd.Get(), &st) != 0) RaiseSystemError(errno);
+  if (!MayOpen(KeyOf(st), acRead, acWrite)) throw EAuException(SharingViolation);
+  std::unique_ptr<TAuFileStream> twin(new TAuFileStream());
+  twin->FFd.Reset(::fcntl(FFd.Get(), F_DUPFD_CLOEXEC, 0));
+  if (!twin->FFd) RaiseSystemError(errno);
+  twin->FOffset = 0;
+  twin->FRegistryId = Add(KeyOf(st), acRead, acWrite);
+  return twin;
+}
+
+std::filesystem::path TAuFileStream::HeldName() const {
+  return "/proc/self/fd/" + std::to_string(FFd.Get());
+}
+
 int64_t TAuFileStream::Read(void* buffer, int64_t count) {
   if (count <= 0) return 0;
-  const TIoResult result = ReadAll(FFd.Get(), buffer, static_cast<size_t>(count));
+  const TIoResult result = ReadAll(FFd.Get(), buffer, static_cast<size_t>(count), FOffset);
   if (result.Error != 0) RaiseSystemError(result.Error);
+  if (FOffset >= 0) FOffset += static_cast<int64_t>(result.Done);
   return static_cast<int64_t>(result.Done);
 }
 
 int64_t TAuFileStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
+  if (FOffset >= 0) RaiseSystemError(EBADF);  // a twin only reads
   const TIoResult result = WriteAll(FFd.Get(), buffer, static_cast<size_t>(count));
   if (result.Error != 0) RaiseSystemError(result.Error);
   return static_cast<int64_t>(result.Done);
 }
 
 int64_t TAuFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  if (FOffset >= 0) {
+    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FOffset : Size();
+    if (base + offset < 0) RaiseSystemError(EINVAL);
+    return FOffset = base + offset;
+  }
   const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
   const off_t position = ::lseek(FFd.Get(), static_cast<off_t>(offset), whence);
   if (position < 0) RaiseSystemError(errno);

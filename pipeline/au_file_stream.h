@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 
 #include "pipeline/au_stream.h"
 #include "pipeline/unique_fd.h"
@@ -41,7 +42,16 @@ class TAuFileStream : public TAuStream {
   // Forces written data to the disk.
   void Flush();
 
+  // A stream that reads the file this one has open, at a position of its own: the same file
+  // even once its name is gone or names another. It is held against writers as this is.
+  std::unique_ptr<TAuFileStream> Twin() const;
+  // A name that opens the file this stream has open, for readers that take a name.
+  std::filesystem::path HeldName() const;
+
  private:
+  TAuFileStream() = default;
+
   TUniqueFd FFd;
   uint64_t FRegistryId = 0;
+  int64_t FOffset = -1;  // a twin's own position (it shares the descriptor's); -1: none
 };

@@ -54,6 +54,8 @@ class TAuFileIn : public TAuStreamedInput {
   // Closes the file first. Both raise "The component is Busy" during a read.
   void SetFileName(const std::filesystem::path& name);
   void SetStream(TAuStream* stream) override;
+  // The caller's stream read instead of the file, or nullptr.
+  TAuStream* CallerStream() const { return StreamAssigned ? Stream : nullptr; }
   // Whether the header was understood; opens the file.
   bool Valid();
 

@@ -47,10 +47,10 @@ void ApplyMP3SourceSettings(TMP3Settings& settings, const TMP3SourceFacts& sourc
 
 // Everything an MP3 cut carries from its source into its sink before the run: the tags
 // (ID3v2 texts, completed from the source file's own tags, into both of the sink's
-// containers, and the file's pictures), then the encoder settings. The file names and the
-// source's range are the caller's.
+// containers, and the file's pictures, from `tagFile`: see TagFileOf), then the encoder
+// settings. The file names and the source's range are the caller's.
 template <class TSource>
-void SetUpMP3Cut(TSource& source, TMP3Out& sink) {
-  CopyTagsToMP3(source.Id3v2Tags(), source.FileName(), sink.Id3v2Tags(), sink.Id3v1Tags());
+void SetUpMP3Cut(TSource& source, const std::filesystem::path& tagFile, TMP3Out& sink) {
+  CopyTagsToMP3(source.Id3v2Tags(), tagFile, sink.Id3v2Tags(), sink.Id3v1Tags());
   ApplyMP3SourceSettings(sink, MP3SourceFacts(source));
 }

@@ -41,10 +41,10 @@ bool TMP3Kind::CopiesFrames(const TAuFileOut& sink) const {
 void TMP3Kind::PrepareCut(TAuFileIn& source, TAuFileOut& sink) const {
   auto& mp3 = dynamic_cast<TMP3In&>(source);
   if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink)) {
-    CopyTagsToMP3(mp3.Id3v2Tags(), mp3.FileName(), copy->Id3v2Tags(), copy->Id3v1Tags());
+    CopyTagsToMP3(mp3.Id3v2Tags(), TagFileOf(mp3), copy->Id3v2Tags(), copy->Id3v1Tags());
     return;
   }
-  SetUpMP3Cut(mp3, dynamic_cast<TMP3Out&>(sink));
+  SetUpMP3Cut(mp3, TagFileOf(mp3), dynamic_cast<TMP3Out&>(sink));
 }
 
 std::function<int64_t()> TMP3Kind::FramesFed(TAuFileOut& sink, TAuInput& input) const {

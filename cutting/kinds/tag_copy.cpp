@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "pipeline/au_file_stream.h"
 #include "tags/mp3_file_tags.h"
 #include "tags/tag_text.h"
 
@@ -66,6 +67,12 @@ void CopyTagsToMP3(const TId3v2Tags& source, const std::filesystem::path& source
   CopyId3v2Tags(source, sinkId3v2);
   if (!sourceFile.empty()) CompleteFromMP3File(sourceFile, sinkId3v2);
   CopyId3v2ToId3v1(sinkId3v2, sinkId3v1);
+}
+
+std::filesystem::path TagFileOf(TAuFileIn& source) {
+  if (const auto* held = dynamic_cast<const TAuFileStream*>(source.CallerStream()))
+    return held->HeldName();
+  return source.FileName();
 }
 
 void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count) {

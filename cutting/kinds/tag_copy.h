@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "pipeline/file_input.h"
 #include "tags/id3v1_tags.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tagged_file_out.h"
@@ -29,6 +30,11 @@ void CopyTagsToMP3(const TId3v2Tags& source, TId3v2Tags& sinkId3v2, TId3v1Tags& 
 // ID3v1 fields from that.
 void CopyTagsToMP3(const TId3v2Tags& source, const std::filesystem::path& sourceFile,
                    TId3v2Tags& sinkId3v2, TId3v1Tags& sinkId3v1);
+
+// The name through which a cut reads the own tags of the file `source` reads: the file its
+// caller holds open, where it holds one (the source's name may lead elsewhere by now, as
+// during a split), or else the source's name.
+std::filesystem::path TagFileOf(TAuFileIn& source);
 
 // The track of a cut's tags set over the source's to "number/count", as each piece of a split
 // is numbered; the ID3v1 record gets the number where it fits.

@@ -4,11 +4,13 @@
 #include <algorithm>
 
 #include "cutting/cut_error.h"
-#include "cutting/time/cut_range.h"
-#include "cutting/save/output_run.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/operations/single_cut.h"
 #include "cutting/kinds/tag_copy.h"
+#include "cutting/operations/single_cut.h"
+#include "cutting/save/output_run.h"
+#include "cutting/save/target_check.h"
+#include "cutting/time/cut_range.h"
+#include "pipeline/au_file_stream.h"
 #include "tags/tagged_file_out.h"
 
 namespace {
@@ -27,6 +29,20 @@ std::string Padded(size_t number, size_t width) {
   return std::string(width > digits.size() ? width - digits.size() : 0, '0') + digits;
 }
 
+std::string OtherKindRefusal(const TKind& kind) {
+  return "the pieces must be " + kind.Extension() + " files like the input";
+}
+
+// Whether two names lead to one file, whether it exists or not.
+bool SameTarget(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  const auto full = [&error](const std::filesystem::path& name) {
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(name, error);
+    return error ? std::filesystem::absolute(name).lexically_normal() : resolved;
+  };
+  return full(a) == full(b) || SameFile(a, b);
+}
+
 }  // namespace
 
 std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& source,
@@ -37,8 +53,7 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
       pattern.empty() ? source.parent_path() / (std::string(kNameField) + " - " + kNumberField)
                       : std::filesystem::path(pattern);
   if (!kind.Names(base)) {
-    if (FindKind(base))
-      throw ECutError("the pieces must be " + extension + " files like the input");
+    if (FindKind(base)) throw ECutError(OtherKindRefusal(kind));
     base += extension;
   }
   if (count > 1 && base.string().find(kNumberField) == std::string::npos)
@@ -65,7 +80,12 @@ TSplitRun::TSplitRun(const TKind& kind, TAuFileIn& source, std::vector<TSplitPie
   if (FTargets.size() != FPieces.size()) throw ECutError("every piece needs a name");
 }
 
-TSplitRun::~TSplitRun() = default;
+TSplitRun::~TSplitRun() {
+  // The sink stops before the file it reads is let go; the source is the caller's.
+  FRun.reset();
+  FSink.reset();
+  ReleaseInput();
+}
 
 std::vector<std::filesystem::path> TSplitRun::TakenTargets() const {
   std::vector<std::filesystem::path> taken;
@@ -83,13 +103,57 @@ void TSplitRun::Run(TSplitEvents events, bool replace) {
   FReplace = replace;
   FWritten.clear();
   FRunning = true;
+  try {
+    HoldInput();
+  } catch (const std::exception& e) {
+    return End("cannot read '" + FSource.FileName().string() + "': " + e.what() +
+               "; no piece was written");
+  }
+  if (const std::string refusal = TargetRefusal(); !refusal.empty()) return End(refusal);
   StartPiece(0);
+}
+
+// Every piece's target is checked before the first is written, so that a refusal leaves
+// nothing behind: a name of another kind, one taken (unless replacing), the input's, a folder
+// that is not there, one that another piece has too.
+std::string TSplitRun::TargetRefusal() const {
+  const std::vector<std::filesystem::path> inputs{FSource.FileName()};
+  for (size_t k = 0; k < FTargets.size(); ++k) {
+    try {
+      if (CheckTarget(FKind, FTargets[k], {}) == TTargetProblem::OtherKind)
+        throw ECutError(OtherKindRefusal(FKind));
+      CheckOutputTarget(FTargets[k], FReplace, inputs);
+      for (size_t j = 0; j < k; ++j)
+        if (SameTarget(FTargets[j], FTargets[k]))
+          throw ECutError("piece " + std::to_string(j + 1) + " has this name too");
+    } catch (const std::exception& e) {
+      return Failure(k, e.what());
+    }
+  }
+  return {};
 }
 
 void TSplitRun::Stop() {
   if (!FRunning) return;
   FRunning = false;
   if (FRun) FRun->Stop();
+  ReleaseInput();
+}
+
+void TSplitRun::HoldInput() {
+  if (FSource.CallerStream() != nullptr) return;  // its caller holds one already
+  FInput = std::make_unique<TAuFileStream>(FSource.FileName(), fmOpenRead | fmShareDenyWrite);
+  FSource.SetStream(FInput.get());
+}
+
+void TSplitRun::ReleaseInput() {
+  if (!FInput) return;
+  try {
+    FSource.SetStream(nullptr);
+    FInput.reset();
+  } catch (const std::exception&) {
+    // Still busy: the file stays held, for the source reads it, until the split is gone.
+  }
 }
 
 void TSplitRun::StartPiece(size_t index) {
@@ -151,6 +215,7 @@ void TSplitRun::End(const std::string& error) {
   if (!FRunning) return;
   FRunning = false;
   if (FRun) FRun->Stop();
+  ReleaseInput();
   // The front end may let go of the split in its handler.
   if (const auto done = FEvents.Done) done(error);
 }

@@ -11,6 +11,7 @@
 #include "cutting/kinds/kind.h"
 #include "cutting/operations/split_plan.h"
 
+class TAuFileStream;
 class TOutputRun;
 
 // The names of a split's `count` pieces of `source` (of `kind`). In `pattern`, "{name}"
@@ -44,7 +45,8 @@ struct TSplitEvents {
 // format, its tags with the track numbered k/N, through the safe save and the read-back check
 // of a TOutputRun of its own. Run() starts the first piece; each piece's end starts the next,
 // so a front end only starts, stops and shows the events. A failure part-way leaves the pieces
-// already finished, which Written() lists.
+// already finished, which Written() lists. Every piece reads the one file opened when the run
+// starts, so that an input renamed, replaced or deleted meanwhile still gives all of them.
 class TSplitRun {
  public:
   // `source` (of `kind`) stays owned by the caller; `keepFrames` writes by frame copy where
@@ -69,13 +71,19 @@ class TSplitRun {
   const std::vector<std::filesystem::path>& Written() const { return FWritten; }
   // The pieces written, quoted and separated by commas ("'a - 01.mp3', 'a - 02.mp3'").
   std::string WrittenText() const;
+
  private:
   // What to tell when piece `index` failed with `error`: which piece, and what was written.
   std::string Failure(size_t index, const std::string& error) const;
+  // Why one of the targets cannot be written, or empty.
+  std::string TargetRefusal() const;
   void StartPiece(size_t index);
   void PieceDone(size_t index);
   void End(const std::string& error);
   void Later(std::function<void()> step);
+  // The source reads the file held open from the run's start to its end.
+  void HoldInput();
+  void ReleaseInput();
 
   const TKind& FKind;
   TAuFileIn& FSource;
@@ -83,6 +91,7 @@ class TSplitRun {
   std::vector<std::filesystem::path> FTargets;
   bool FKeepFrames;
   int64_t FHeld;
+  std::unique_ptr<TAuFileStream> FInput;  // before the sink, which reads it
   std::unique_ptr<TAuFileOut> FSink;
   std::unique_ptr<TOutputRun> FRun;  // after the sink, so that it stops the sink first
   std::vector<std::filesystem::path> FWritten;

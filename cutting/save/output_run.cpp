@@ -28,7 +28,8 @@ const std::filesystem::path& TOutputRun::OpenTarget(
   FTarget = target;
   FInput = inputs.empty() ? std::filesystem::path() : inputs.front();
   std::error_code error;
-  FInputSize = FInput.empty() ? -1 : static_cast<int64_t>(std::filesystem::file_size(FInput, error));
+  FInputSize =
+      FInput.empty() ? -1 : static_cast<int64_t>(std::filesystem::file_size(FInput, error));
   if (error) FInputSize = -1;
   return FOutput->TempPath();
 }
@@ -78,15 +79,19 @@ std::string TOutputRun::CheckWritten(int64_t frames) const {
   try {
     written = OpenSource(FOutput->TempPath());
   } catch (const std::exception&) {
-    return incomplete;
+    return incomplete + ": it cannot be read back as " + FKind->Name();
   }
   TAuFileIn& result = *written->Source;
   // A WMA codec format may have another rate than the sound that went in.
   if (FInputShape.Rate > 0 && FWrittenShape.Rate != FInputShape.Rate)
     frames = std::llround(static_cast<double>(frames) * FWrittenShape.Rate / FInputShape.Rate);
-  if (!written->Kind->LengthMatches(result, frames) ||
-      result.Channels() != FWrittenShape.Channels || result.SampleRate() != FWrittenShape.Rate)
-    return incomplete;
+  if (result.Channels() != FWrittenShape.Channels || result.SampleRate() != FWrittenShape.Rate)
+    return incomplete + ": it reads back as " + std::to_string(result.Channels()) +
+           " channels at " + std::to_string(result.SampleRate()) + " Hz, not " +
+           std::to_string(FWrittenShape.Channels) + " at " + std::to_string(FWrittenShape.Rate);
+  if (!written->Kind->LengthMatches(result, frames))
+    return incomplete + ": it reads back as " + std::to_string(written->Kind->FramesHeld(result)) +
+           " frames of the " + std::to_string(frames) + " written";
   return {};
 }
 

@@ -40,6 +40,11 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+  const std::filesystem::path folder = file.parent_path();
+  return folder.empty() ? "." : folder;
+}
+
 void SyncPath(const std::filesystem::path& path, int flags) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
   if (fd < 0) return;
@@ -49,9 +54,9 @@ void SyncPath(const std::filesystem::path& path, int flags) {
 
 }  // namespace
 
-TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
-                         const std::vector<std::filesystem::path>& inputs, TTempPathHook hook)
-    : FTarget(target), FHook(hook), FReplace(replace) {
+std::filesystem::path CheckOutputTarget(const std::filesystem::path& target, bool replace,
+                                        const std::vector<std::filesystem::path>& inputs) {
+  std::filesystem::path written = target;
   struct stat targetStat {};
   const bool exists = ::stat(target.c_str(), &targetStat) == 0;
   if (exists) {
@@ -77,24 +82,32 @@ TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
     // could create a file wherever someone pointed it.)
     std::error_code error;
     if (std::filesystem::is_symlink(target, error)) {
-      FWritten = std::filesystem::canonical(target, error);
+      written = std::filesystem::canonical(target, error);
       if (error)
-        throw ESafeOutputError(TReason::NotRegular, "cannot follow the link " + Quote(target) +
-                                                        ": " + error.message());
+        throw ESafeOutputError(TReason::NotRegular,
+                               "cannot follow the link " + Quote(target) + ": " + error.message());
     }
-  } else if (struct stat linkStat {}; ::lstat(target.c_str(), &linkStat) == 0) {
+  } else if (struct stat linkStat{}; ::lstat(target.c_str(), &linkStat) == 0) {
     // The name is taken by a link whose file does not exist: the rename would replace the
     // link, never create the file it names.
     throw ESafeOutputError(TReason::NotRegular,
                            Quote(target) + " is a link to a file that does not exist");
   }
-  if (FWritten.empty()) FWritten = target;
-  std::filesystem::path folder = FWritten.parent_path();
-  if (folder.empty()) folder = ".";
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error))
+  if (const std::filesystem::path folder = FolderOf(written);
+      !std::filesystem::is_directory(folder, error))
     throw ESafeOutputError(TReason::NoFolder, "cannot write " + Quote(target) + ": the folder " +
                                                   Quote(folder) + " does not exist");
+  return written;
+}
+
+TSafeOutput::TSafeOutput(const std::filesystem::path& target, bool replace,
+                         const std::vector<std::filesystem::path>& inputs, TTempPathHook hook)
+    : FTarget(target),
+      FWritten(CheckOutputTarget(target, replace, inputs)),
+      FHook(hook),
+      FReplace(replace) {
+  const std::filesystem::path folder = FolderOf(FWritten);
 
   // The hook learns the name before the file exists: mkostemps fills the name in place
   // before it creates the file, so there is no moment in which the file is there and an

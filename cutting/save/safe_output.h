@@ -71,5 +71,10 @@ class TSafeOutput {
   bool FCommitted = false;
 };
 
+// What TSafeOutput refuses, checked without creating anything: ESafeOutputError for a target
+// that cannot be written so. The file the name leads to: the target, or the file a link of
+// that name leads to.
+std::filesystem::path CheckOutputTarget(const std::filesystem::path& target, bool replace,
+                                        const std::vector<std::filesystem::path>& inputs);
 // Whether `a` and `b` name the same existing file (device and inode), whatever the names.
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -21,6 +21,10 @@ TWMStreamedOut::~TWMStreamedOut() {
 void TWMStreamedOut::OpenWriter(TWmaWriter& w) {
   FClients = 0;
   wma_writer_open_network(w, ListenAddress, Port, MaxClients, OnConnect, OnDisconnect, this);
+  // The port is had (a failed bind raised): posted now, so that it goes before the event of
+  // any client, which must first connect and make its request.
+  if (const TNotifyEvent handler = OnListening.Get())
+    TEventHandler::Instance().PostProgress(this, handler);
 }
 
 void TWMStreamedOut::PrepareOutput() {

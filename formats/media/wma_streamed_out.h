@@ -21,7 +21,9 @@ using TClientEvent = std::function<void(TComponent* Sender, uint32_t Client)>;
 // OnClientDisconnected run on the main thread through the event dispatcher.
 //
 // A port that cannot be had fails the run with a message that names the address and the
-// system's reason ("Cannot listen on 127.0.0.1:8080: Address already in use").
+// system's reason ("Cannot listen on 127.0.0.1:8080: Address already in use"); once the port
+// is had, OnListening runs on the main thread, so that the address is announced only when
+// clients can reach it.
 class TWMStreamedOut : public TWMAOut {
  public:
   TWMStreamedOut();
@@ -32,6 +34,7 @@ class TWMStreamedOut : public TWMAOut {
   // The interface to listen on, without a port ("0.0.0.0": every one). This machine only
   // unless the caller shares the stream wider: it has no password.
   std::string ListenAddress = "127.0.0.1";
+  TEventSlot<TNotifyEvent> OnListening;
   TEventSlot<TClientEvent> OnClientConnected;
   TEventSlot<TClientEvent> OnClientDisconnected;
 

@@ -32,8 +32,8 @@ struct TMP3FrameCopyOut::TRunState {
   TMp3Start Start;
   std::unique_ptr<TMp3FrameIndex> Index;
   TMp3CopyPlan Plan;
-  int64_t Next = 0;        // the next source frame to copy
-  int64_t TagOffset = 0;   // where the tag frame goes in the output
+  int64_t Next = 0;       // the next source frame to copy
+  int64_t TagOffset = 0;  // where the tag frame goes in the output
   size_t TagBytes = 0;
   uint64_t AudioBytes = 0;  // of the lead-in and the copied frames
   uint16_t MusicCrc = 0;
@@ -58,7 +58,10 @@ int TMP3FrameCopyOut::Progress() const {
 void TMP3FrameCopyOut::PrepareOutput() {
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
   auto* source = dynamic_cast<TAuFileIn*>(Input());
-  if (source == nullptr || source->FileName().empty())
+  // A source reading a file its caller holds open is copied from that file, whatever its
+  // name has come to mean since.
+  auto* held = source != nullptr ? dynamic_cast<TAuFileStream*>(source->CallerStream()) : nullptr;
+  if (source == nullptr || (held == nullptr && source->FileName().empty()))
     throw EAuException("Only the frames of an MP3 file can be kept as they are");
   FSamplesKept = 0;
   FBytesCopied = 0;
@@ -67,13 +70,15 @@ void TMP3FrameCopyOut::PrepareOutput() {
   // The source file is read through a stream of our own, held against writers as the source
   // holds it: an output named like the source is refused instead of truncating it.
   auto run = std::make_unique<TRunState>();
-  run->Source = std::make_unique<TAuFileStream>(source->FileName(), fmOpenRead | fmShareDenyWrite);
+  run->Source = held != nullptr ? held->Twin()
+                                : std::make_unique<TAuFileStream>(source->FileName(),
+                                                                  fmOpenRead | fmShareDenyWrite);
   run->SourceAdapter = std::make_unique<TAudioStream>(*run->Source);
   run->Reader = std::make_unique<TMediaByteReader>(*run->SourceAdapter);
   run->Start = LocateCopyableAudio(*run->Reader);
   run->Index = std::make_unique<TMp3FrameIndex>(*run->Reader, run->Start);
-  run->Plan = PlanMp3Copy(*run->Reader, run->Start, *run->Index, source->StartSample,
-                          source->EndSample);
+  run->Plan =
+      PlanMp3Copy(*run->Reader, run->Start, *run->Index, source->StartSample, source->EndSample);
   // The range is good for one read, as for a source read through.
   source->StartSample = 0;
   source->EndSample = -1;

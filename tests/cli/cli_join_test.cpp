@@ -112,6 +112,34 @@ TEST_F(CliJoin, FilesOfOtherRatesChannelsAndWidthsArriveInTheFirstFilesFormatAtT
       << "the longer input, a's 30000 frames being 15000 at 22050 Hz";
 }
 
+// A second file shorter than the converter's filter: 4 frames at 8000 Hz, 3 at 1 Hz, every
+// sample at 20000. It arrives at the first file's rate, as loud as it was.
+TEST_F(CliJoin, ATinySecondFileArrivesConvertedToTheFirstFilesRate) {
+  const struct {
+    int64_t Frames;
+    int Rate;
+    size_t Converted;  // its frames at 44100 Hz
+  } cases[] = {{4, 8000, 22}, {3, 1, 132300}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Rate);
+    std::vector<uint8_t> tiny = CountingWave(c.Frames, c.Rate);
+    for (size_t at = tiny.size() - static_cast<size_t>(c.Frames) * 4; at < tiny.size(); at += 2) {
+      tiny[at] = 0x20;
+      tiny[at + 1] = 0x4E;
+    }
+    WriteBytes(Folder / "tiny.wav", tiny);
+    const auto run = Folder.Cli({"join", "a.wav", "tiny.wav", "-o", "out.wav", "--force"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto out = Output("out.wav");
+    ASSERT_EQ(out.size(), A.size() + 2 * c.Converted);
+    const std::vector<int16_t> head(out.begin(),
+                                    out.begin() + static_cast<std::ptrdiff_t>(A.size()));
+    EXPECT_EQ(CountFarFrom(head, std::vector<double>(A.begin(), A.end())), 0u);
+    EXPECT_GT(*std::max_element(out.begin() + static_cast<std::ptrdiff_t>(A.size()), out.end()),
+              15000);
+  }
+}
+
 TEST_F(CliJoin, RefusalsLeaveNothingBehind) {
   WriteBytes(Folder / "broken.wav", {'R', 'I', 'F', 'F', 1, 0, 0, 0, 'W', 'A', 'V', 'E'});
   WriteBytes(Folder / "old.wav", {1, 2, 3});

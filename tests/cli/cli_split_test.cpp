@@ -118,13 +118,37 @@ TEST(CliSplit, AFailurePartWayKeepsThePiecesWrittenAndNamesThem) {
       << refused.Err;
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in - 02.wav", "in.wav"}));
 
-  const auto run = folder.Cli({"split", "in.wav", "--parts", "3", "--force"});
+  // A folder is no file to replace: refused before the first piece.
+  const auto folderRun = folder.Cli({"split", "in.wav", "--parts", "3", "--force"});
+  EXPECT_EQ(folderRun.Status, 1);
+  EXPECT_NE(folderRun.Err.find("piece 2 of 3 ('in - 02.wav'): 'in - 02.wav' is a folder; no piece "
+                               "was written"),
+            std::string::npos)
+      << folderRun.Err;
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "in - 02.wav"));
+  std::filesystem::remove(folder / "in - 02.wav");
+
+  // The second piece, 80 kB, crosses a 32 kB file-size limit that the first one fits.
+  const auto run = folder.Cli({"split", "in.wav", "--at", "0.5"}, "trap '' XFSZ; ulimit -f 64;");
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
-  EXPECT_NE(run.Err.find("piece 2 of 3 ('in - 02.wav')"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("piece 2 of 2 ('in - 02.wav')"), std::string::npos) << run.Err;
   EXPECT_NE(run.Err.find("written before it: 'in - 01.wav'"), std::string::npos) << run.Err;
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in - 01.wav", "in - 02.wav", "in.wav"}));
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "in - 02.wav"));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in - 01.wav", "in.wav"}));
+}
+
+// Only the second piece's name is the input's; with --force no name counts as taken, so the
+// refusal must come from checking every name before the first piece.
+TEST(CliSplit, APieceNamedAsTheInputIsRefusedBeforeAnyPieceIsWritten) {
+  TScratch folder;
+  WriteBytes(folder / "take02.wav", CountingWave(24000, 8000));
+  const auto run = folder.Cli({"split", "take02.wav", "--parts", "2", "-o", "take{n}", "--force"});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("piece 2 of 2 ('take02.wav'): the output 'take02.wav' is the input file "
+                         "'take02.wav'; choose another output name; no piece was written"),
+            std::string::npos)
+      << run.Err;
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"take02.wav"});
 }
 
 TEST(CliSplit, RefusalsWriteNothing) {

@@ -115,6 +115,8 @@ TEST(CliStream, AClientPlaysTheStreamAndItsComingAndGoingIsPrinted) {
   client.join();
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(clientStatus, 0);
+  EXPECT_NE(run.Out.find("Streaming in.wav on http://127.0.0.1:" + port + "/\n"), std::string::npos)
+      << run.Out;
   EXPECT_NE(run.Out.find("Client 1 connected (1 connected)"), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find("Client 1 disconnected (0 connected)"), std::string::npos) << run.Out;
   EXPECT_EQ(cli_test::Probe(folder / "heard.wav", "stream=sample_rate,channels"),
@@ -176,6 +178,7 @@ TEST(CliStream, AnAddressThatCannotBeHadSaysWhy) {
     const auto run = folder.Cli({"stream", "in.wav", "--port", row.Port, "--listen", row.Listen});
     EXPECT_EQ(run.Status, row.Status) << row.Listen;
     EXPECT_NE(run.Err.find(row.Message), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out.find("http://"), std::string::npos) << "no address it does not serve";
   }
 }
 

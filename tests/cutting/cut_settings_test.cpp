@@ -52,7 +52,6 @@ struct TFakeSource {
   bool IsVBR() const { return true; }
   bool IsProtected() const { return false; }
   TId3v2Tags& Id3v2Tags() { return Tags; }
-  std::filesystem::path FileName() const { return {}; }
   TId3v2Tags Tags;
 };
 
@@ -62,7 +61,7 @@ TEST(SetUpMP3Cut, CarriesTagsAndSettingsIntoTheSink) {
   source.Tags.SetYear("2015");
   TMP3Out sink;
   sink.Mode = mmStereo;
-  SetUpMP3Cut(source, sink);
+  SetUpMP3Cut(source, {}, sink);
   EXPECT_EQ(sink.BitRate, mbrAuto);
   EXPECT_EQ(sink.VBRQuality, mp3ql2) << "96 kbps mono is about 190 kbps stereo";
   EXPECT_EQ(sink.Mode, mmMono);
