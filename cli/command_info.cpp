@@ -21,10 +21,11 @@ const char* const kInfoUsage =
     "Usage: trimora-cli info FILE [--json]\n"
     "\n"
     "Shows the format of FILE (the kind of data, channels, sample rate, bits per sample),\n"
-    "for a WAV file what a cut of it writes, its length as time text and in sample frames,\n"
-    "its bit rate, whether it is VBR or protected, and the tags a cut carries over (title,\n"
-    "artist, album, year, track, genre, comment), and notes such as where the sound changes\n"
-    "format part-way.\n"
+    "for a WAV file what a cut of it writes, its length as time text and in sample frames\n"
+    "('about' where it is only the header's claim, which the sound may fall short of or run\n"
+    "past), its bit rate, whether it is VBR or protected, and the tags a cut carries over\n"
+    "(title, artist, album, year, track, genre, comment), and notes such as where the sound\n"
+    "changes format part-way.\n"
     "\n"
     "Options:\n"
     "  --json      one JSON object on one line instead, with the same facts under fixed keys\n"
@@ -47,6 +48,7 @@ struct TInfoReport {
   int SampleRate = 0;
   int BitsPerSample = 0;
   int64_t Frames = 0;
+  bool LengthEstimated = false;  // the header's claim, not proved by a decode
   uint32_t Bitrate = 0;  // bits per second
   bool VBR = false;
   bool Protected = false;  // then nothing but the file's kind is known
@@ -92,6 +94,7 @@ TInfoReport ReadReport(const std::string& path) {
   report.SampleRate = source.SampleRate();
   report.BitsPerSample = source.BitsPerSample();
   report.Frames = std::max<int64_t>(kind.FramesHeld(source), 0);
+  report.LengthEstimated = kind.LengthIsEstimate(source);
   report.Bitrate = kind.Bitrate(source);
   report.VBR = kind.IsVBR(source);
   TId3v2Tags tags;
@@ -116,8 +119,8 @@ void PrintText(const TInfoReport& report) {
   std::printf("Channels:    %d\n", report.Channels);
   std::printf("Sample rate: %d Hz\n", report.SampleRate);
   std::printf("Bits:        %d\n", report.BitsPerSample);
-  std::printf("Length:      %s (%lld frames)\n", LengthText(report).c_str(),
-              static_cast<long long>(report.Frames));
+  std::printf("Length:      %s%s (%lld frames)\n", report.LengthEstimated ? "about " : "",
+              LengthText(report).c_str(), static_cast<long long>(report.Frames));
   std::printf("Bit rate:    %u kbps\n", (report.Bitrate + 500) / 1000);
   std::printf("VBR:         %s\n", report.VBR ? "yes" : "no");
   std::printf("Protected:   no\n");
@@ -136,6 +139,7 @@ void PrintJson(const TInfoReport& report) {
   json.Add("bits_per_sample", std::to_string(report.BitsPerSample));
   json.Add("frames", std::to_string(report.Frames));
   json.Add("length", JsonString(report.Protected ? std::string() : LengthText(report)));
+  json.Add("length_estimated", report.LengthEstimated ? "true" : "false");
   json.Add("bit_rate", std::to_string(report.Bitrate));
   json.Add("vbr", report.VBR ? "true" : "false");
   TJsonObject tags;

@@ -288,6 +288,11 @@ int WritePieces(const TSplitRequest& request, TSplitRun& split) {
   }
   progress.reset();
   if (!ended->empty()) throw TCliError("split failed: " + *ended);
+  if (split.Written().size() < split.Count() && !request.Quiet)
+    std::fprintf(stderr,
+                 "trimora-cli: the sound ends before the length the file's header claims; "
+                 "the %zu pieces that hold sound were written, of %zu planned\n",
+                 split.Written().size(), split.Count());
   return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pipeline/au_output.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -58,8 +59,9 @@ int TAuOutput::Progress() const {
   const int64_t size = FInput->Size();
   if (size == -1) return -1;
   if (size == 0) return 0;
-  return static_cast<int>(
-      std::nearbyint(static_cast<double>(FInput->Position()) / static_cast<double>(size) * 100.0));
+  // A source whose size is an estimate may read on past it.
+  return std::min(100, static_cast<int>(std::nearbyint(static_cast<double>(FInput->Position()) /
+                                                       static_cast<double>(size) * 100.0)));
 }
 
 void TAuOutput::SetInput(TAuInput* input) {

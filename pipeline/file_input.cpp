@@ -41,7 +41,7 @@ void TAuStreamedInput::ReadOnce(uint8_t*& buffer, uint32_t& bytes) {
   }
   FPosition += bytes;
   const int64_t size = FSize;
-  if (size > 0 && FPosition >= size) {
+  if (size > 0 && FPosition >= size && !FReadsToDataEnd) {
     EndOfStream = true;
     if (FPosition > size) {
       bytes -= static_cast<uint32_t>(FPosition - size);

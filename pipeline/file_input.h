@@ -38,6 +38,8 @@ class TAuStreamedInput : public TAuInput {
   bool StreamAssigned = false;
   int64_t FTotalSamples = 0;
   bool FRestartPending = false;  // a looping read starts the range over on the next read
+  // A read that goes on past Size to where the data ends: Size is only an estimate.
+  bool FReadsToDataEnd = false;
 
  private:
   // One ReadBlock, counted into Position and cut at Size.

@@ -15,16 +15,15 @@ AVSampleFormat OutputFormat(int bits) {
   return AV_SAMPLE_FMT_S16;
 }
 
-// FFmpeg leaves the layout of some files unspecified (its WMA decoders do); libswresample
-// needs one, and the usual layout for the channel count is what those files mean.
+}  // namespace
+
+// The usual layout for the channel count is what the files of an unspecified one mean.
 void UsableLayout(const AVChannelLayout& given, AVChannelLayout& layout) {
   if (given.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&given) == 0)
     av_channel_layout_default(&layout, given.nb_channels);
   else
     av_channel_layout_copy(&layout, &given);
 }
-
-}  // namespace
 
 TMediaConverter::TMediaConverter(int channels, int bitsPerSample)
     : FChannels(channels), FBits(bitsPerSample) {}

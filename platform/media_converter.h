@@ -8,6 +8,10 @@
 
 namespace trimora::media {
 
+// `given`, or the usual layout for its channel count where it is unspecified (FFmpeg's WMA
+// decoders leave it so): libswresample needs one.
+void UsableLayout(const AVChannelLayout& given, AVChannelLayout& layout);
+
 // Turns decoded frames into interleaved integer PCM of a chosen width (8-bit unsigned,
 // 16- or 24-bit signed) and channel count, at the frame's own rate, through libswresample.
 // Fewer channels than the decoder gives means a downmix by libswresample's default matrix.

@@ -23,22 +23,64 @@ TMediaDecoder::TMediaDecoder(TCodecMaker makeCodec, std::unique_ptr<TMediaPacket
       FLine(timeline),
       FRate(sampleRate),
       FConverter(std::make_unique<TMediaConverter>(channels, bitsPerSample)),
+      FResampler(sampleRate),
       FPacket(av_packet_alloc()),
-      FFrame(av_frame_alloc()) {}
+      FFrame(av_frame_alloc()),
+      FDecoded(av_frame_alloc()) {}
+
+bool TMediaDecoder::Hold(int64_t raw) {
+  FFrameRaw = raw;
+  FNextRaw = FFrameRaw + FFrame->nb_samples;
+  FHeld = true;
+  return true;
+}
+
+// Takes the frame the codec just gave: into Frame when it is at the stream's rate, into the
+// resampler when not. A stretch of another format ends first, the frame kept until the
+// stretch's last samples have gone out.
+bool TMediaDecoder::Accept() {
+  AVFrame& decoded = *FDecoded;
+  const bool stamped = decoded.pts != AV_NOPTS_VALUE;
+  const int64_t raw = stamped ? FSource->RawPosition(decoded.pts) : FNextRaw;
+  if (const int rate = stamped ? FSource->PacketRate(decoded.pts) : 0; rate > 0)
+    decoded.sample_rate = rate;
+  const bool ownRate = decoded.sample_rate == FRate || decoded.sample_rate <= 0;
+  if (FResampler.Active() && (ownRate || !FResampler.Continues(decoded))) {
+    FResampler.Finish();
+    FPending = true;
+    return false;
+  }
+  if (ownRate) {
+    av_frame_move_ref(FFrame.get(), &decoded);
+    return Hold(raw);
+  }
+  // A stretch that cannot be converted is left out, as a damaged frame is.
+  if (!FResampler.Push(decoded, raw)) FResampler.Reset();
+  av_frame_unref(&decoded);
+  return false;
+}
 
 bool TMediaDecoder::Decode() {
   if (FHeld) av_frame_unref(FFrame.get());
   FHeld = false;
   int errors = 0;
   while (!FEnded) {
-    const int received = avcodec_receive_frame(FCodec.get(), FFrame.get());
-    if (received == 0) {
-      FFrameRaw = FFrame->pts != AV_NOPTS_VALUE ? FSource->RawPosition(FFrame->pts) : FNextRaw;
-      FNextRaw = FFrameRaw + FFrame->nb_samples;
-      FHeld = true;
-      return true;
+    int64_t raw = 0;
+    if (FResampler.Pull(*FFrame, raw)) return Hold(raw);
+    if (FPending) {
+      FPending = false;
+      if (Accept()) return true;
+      continue;
     }
-    if (received == AVERROR_EOF) break;
+    const int received = avcodec_receive_frame(FCodec.get(), FDecoded.get());
+    if (received == 0) {
+      if (Accept()) return true;
+      continue;
+    }
+    if (received == AVERROR_EOF) {
+      if (FResampler.Finish()) continue;
+      break;
+    }
     if (received != AVERROR(EAGAIN)) {
       if (++errors > kMaxErrorsInRow) break;
       continue;
@@ -126,6 +168,8 @@ TMediaResult TMediaDecoder::Seek(int64_t index, int64_t end) {
   FHeld = false;
   FEnded = false;
   FDraining = false;
+  FPending = false;
+  FResampler.Reset();
   if (FSource->SeeksExactly() && FSource->SeekBefore(raw)) {
     avcodec_flush_buffers(FCodec.get());
     FExactFrom = raw;

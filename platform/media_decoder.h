@@ -8,6 +8,7 @@
 #include "platform/media_av.h"
 #include "platform/media_converter.h"
 #include "platform/media_packet_source.h"
+#include "platform/media_resampler.h"
 #include "platform/media_runtime.h"
 #include "platform/media_timeline.h"
 
@@ -32,7 +33,9 @@ class TMediaDecoder {
                 TMediaTimeline timeline, int sampleRate, int channels, int bitsPerSample);
 
   // False when no decoder could be opened.
-  bool Valid() const { return FCodec != nullptr && FFrame != nullptr && FPacket != nullptr; }
+  bool Valid() const {
+    return FCodec != nullptr && FFrame != nullptr && FDecoded != nullptr && FPacket != nullptr;
+  }
   // The next piece of PCM, at most one decoded frame; NoMoreSamples at the end of the data
   // or of the range.
   TMediaResult Next(TMediaSample& sample);
@@ -46,6 +49,8 @@ class TMediaDecoder {
  private:
   void Prime();
   bool Decode();
+  bool Accept();
+  bool Hold(int64_t raw);
   void TakePiece();
 
   TCodecMaker FMakeCodec;
@@ -54,8 +59,11 @@ class TMediaDecoder {
   TMediaTimeline FLine;
   int FRate;
   std::unique_ptr<TMediaConverter> FConverter;
+  TMediaResampler FResampler;  // frames at another rate than the first, converted
   TAvPacketPtr FPacket;
   TAvFramePtr FFrame;
+  TAvFramePtr FDecoded;   // the codec's last frame, before any conversion of its rate
+  bool FPending = false;  // FDecoded waits for the resampler's stretch to go out
 
   bool FPrimed = false;
   bool FDraining = false;

@@ -150,8 +150,8 @@ bool TMediaFile::OpenMp3() {
   FSampleCount = measure.Samples;
   FLength = static_cast<uint64_t>(av_rescale(measure.Samples, 10000000, header.SampleRate));
   for (const TMp3FormatChange& change : FMp3Frames->FormatChanges())
-    FFormatChanges.push_back({Mp3FrameSample(measure, change.Frame, header.SamplesPerFrame),
-                              change.Header.SampleRate, change.Header.Channels, change.ReadOn});
+    FFormatChanges.push_back({Mp3FrameSample(measure, *FMp3Frames, change.Frame),
+                              change.Header.SampleRate, change.Header.Channels});
 
   FVbr = tag.Kind == TMpegVbrTag::TKind::Xing || tag.Kind == TMpegVbrTag::TKind::Vbri ||
          (!tagHolds && FMp3Frames->MixedBitrates());

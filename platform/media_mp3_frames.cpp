@@ -133,15 +133,7 @@ bool TMp3FrameIndex::ScanNext() {
     }
   }
   if (changed) {
-    // Other channels decode on, converted; another clock (rate, version) would put every
-    // later sample at a place the first frames' rate cannot count.
-    const bool readOn =
-        header.Version == FReference.Version && header.SampleRate == FReference.SampleRate;
-    FChanges.push_back({Known(), header, readOn});
-    if (!readOn) {
-      FEnded = true;
-      return false;
-    }
+    FChanges.push_back({Known(), header, FrameRaw(Known())});
     FReference = header;
   }
   if (FFrames.empty())
@@ -154,22 +146,70 @@ bool TMp3FrameIndex::ScanNext() {
   return true;
 }
 
+const TMp3FormatChange* TMp3FrameIndex::ChangeBefore(int64_t index) const {
+  const auto after = std::upper_bound(
+      FChanges.begin(), FChanges.end(), index,
+      [](int64_t frame, const TMp3FormatChange& change) { return frame < change.Frame; });
+  return after == FChanges.begin() ? nullptr : &*(after - 1);
+}
+
+int64_t TMp3FrameIndex::FrameRaw(int64_t index) const {
+  const TMp3FormatChange* change = ChangeBefore(index);
+  if (change == nullptr) return index * FFirstAudio.SamplesPerFrame;
+  return change->Raw + ConvertedSamples((index - change->Frame) * change->Header.SamplesPerFrame,
+                                        change->Header.SampleRate, FFirstAudio.SampleRate);
+}
+
+int64_t TMp3FrameIndex::FrameAt(int64_t raw) {
+  while (FrameRaw(Known()) <= raw)
+    if (!ScanNext()) return Known();
+  return KnownFrameAt(raw);
+}
+
+int64_t TMp3FrameIndex::KnownFrameAt(int64_t raw) const {
+  if (Known() == 0) return 0;
+  const TMp3FormatChange* change = ChangeBefore(Known() - 1);
+  while (change != nullptr && change->Raw > raw) change = ChangeBefore(change->Frame - 1);
+  const int64_t first = change == nullptr ? 0 : change->Frame;
+  const int64_t from = change == nullptr ? 0 : change->Raw;
+  const TMpegHeader& header = change == nullptr ? FFirstAudio : change->Header;
+  // The estimate on the stretch's own clock, then the step either way that rounding needs.
+  int64_t frame = first + ConvertedSamples(raw - from, FFirstAudio.SampleRate, header.SampleRate) /
+                              header.SamplesPerFrame;
+  frame = std::clamp<int64_t>(frame, first, Known() - 1);
+  while (frame > first && FrameRaw(frame) > raw) --frame;
+  while (frame + 1 < Known() && FrameRaw(frame + 1) <= raw) ++frame;
+  return frame;
+}
+
+int TMp3FrameIndex::RateOf(int64_t index) const {
+  const TMp3FormatChange* change = ChangeBefore(index);
+  return (change != nullptr ? change->Header : FFirstAudio).SampleRate;
+}
+
+bool TMp3FrameIndex::Resampled(int64_t index) const {
+  return RateOf(index) != FFirstAudio.SampleRate;
+}
+
+int64_t TMp3FrameIndex::StretchStart(int64_t index) const {
+  const TMp3FormatChange* change = ChangeBefore(index);
+  return change == nullptr ? 0 : change->Frame;
+}
+
 TMp3Measure MeasureMp3(TMp3FrameIndex& index, const TMp3Start& start) {
   index.ReachEnd();
   TMp3Measure measure;
   measure.Frames = index.Known();
   const TMpegVbrTag& tag = start.Tag;
-  const int64_t perFrame = start.Header.SamplesPerFrame;
   measure.TagAgrees = tag.Frames && *tag.Frames > 0 && int64_t{*tag.Frames} == measure.Frames;
   measure.Timeline = Mp3DecodeTimeline(tag, start.Header.SamplesPerFrame);
   if (!measure.TagAgrees) measure.Timeline.DiscardBegin = measure.Timeline.DiscardEnd = 0;
-  measure.Samples = measure.Timeline.Kept(measure.Frames * perFrame);
+  measure.Samples = measure.Timeline.Kept(index.FrameRaw(measure.Frames));
   return measure;
 }
 
-int64_t Mp3FrameSample(const TMp3Measure& measure, int64_t frame, int samplesPerFrame) {
-  const int64_t index = measure.Timeline.ToIndex(frame * samplesPerFrame);
-  return std::clamp<int64_t>(index, 0, measure.Samples);
+int64_t Mp3FrameSample(const TMp3Measure& measure, const TMp3FrameIndex& index, int64_t frame) {
+  return std::clamp<int64_t>(measure.Timeline.ToIndex(index.FrameRaw(frame)), 0, measure.Samples);
 }
 
 }  // namespace trimora::media

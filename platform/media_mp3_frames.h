@@ -29,13 +29,14 @@ constexpr int64_t kMp3DecoderDelay = 528 + 1;
 TMediaTimeline Mp3DecodeTimeline(const TMpegVbrTag& tag, int samplesPerFrame);
 
 // Where the frames take on another format part-way (a join of unlike files): from frame
-// `Frame` on, they have `Header`'s sample rate and channels. A change of channels only is
-// decoded on and converted to the first frames' channels; any other change (rate, version,
-// the layer stays) ends the audio there, as the samples could not be counted on one clock.
+// `Frame` on, they have `Header`'s sample rate and channels. They are decoded on and
+// converted to the first frames' channels and rate (the layer stays: another layer's frames
+// are damage). `Raw` is where the frame's output starts on the first frames' clock: the
+// decoder's raw output, with every frame of another rate counted as converted.
 struct TMp3FormatChange {
   int64_t Frame = 0;
   TMpegHeader Header;
-  bool ReadOn = false;
+  int64_t Raw = 0;
 };
 
 // Nothing when no two consecutive matching frames (or one frame that ends the file) are
@@ -76,6 +77,19 @@ class TMp3FrameIndex {
   bool InFirstFormat(int64_t index) const {
     return FChanges.empty() || index < FChanges.front().Frame;
   }
+  // Where frame `index` (a known one, or the one after the last) starts on frame 0's clock.
+  int64_t FrameRaw(int64_t index) const;
+  // The frame whose output holds raw position `raw`, walking on to it; Known() past the end.
+  int64_t FrameAt(int64_t raw);
+  // The same among the frames known (the last of them past their end).
+  int64_t KnownFrameAt(int64_t raw) const;
+  // The sample rate of frame `index` (a known one).
+  int RateOf(int64_t index) const;
+  // Whether frame `index` (a known one) is converted from another rate, and so comes out
+  // as a decode from the change before it gives it (the resampler's state runs on).
+  bool Resampled(int64_t index) const;
+  // The first frame of the stretch of one format that frame `index` lies in.
+  int64_t StretchStart(int64_t index) const;
 
  private:
   bool ScanNext();
@@ -84,6 +98,8 @@ class TMp3FrameIndex {
   // Whether a frame of another format than the reference starts at `offset` and a frame of
   // that format follows it.
   bool StartsOtherFormat(int64_t offset, TMpegHeader& header);
+  // The last change at or before frame `index`; nothing within the first format.
+  const TMp3FormatChange* ChangeBefore(int64_t index) const;
 
   TMediaByteReader& FReader;
   TMpegHeader FReference;
@@ -110,7 +126,7 @@ struct TMp3Measure {
 // or lose samples in the middle.
 TMp3Measure MeasureMp3(TMp3FrameIndex& index, const TMp3Start& start);
 
-// The straight-decode sample at which frame `frame` starts.
-int64_t Mp3FrameSample(const TMp3Measure& measure, int64_t frame, int samplesPerFrame);
+// The straight-decode sample at which frame `frame` (a known one) starts.
+int64_t Mp3FrameSample(const TMp3Measure& measure, const TMp3FrameIndex& index, int64_t frame);
 
 }  // namespace trimora::media

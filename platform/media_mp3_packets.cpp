@@ -24,20 +24,14 @@ bool TMp3PacketSource::Next(AVPacket& packet) {
   if (av_new_packet(&packet, static_cast<int>(frame.Bytes)) < 0) return false;
   const size_t got = FReader.ReadAt(frame.Offset, {packet.data, frame.Bytes});
   if (got < frame.Bytes) return false;
-  packet.pts = packet.dts = FNextFrame * FSamplesPerFrame;
+  packet.pts = packet.dts = FFrames.FrameRaw(FNextFrame);
   packet.duration = FSamplesPerFrame;
   packet.pos = frame.Offset;
   ++FNextFrame;
   return true;
 }
 
-bool TMp3PacketSource::SeekBefore(int64_t raw) {
-  const int64_t target = raw / FSamplesPerFrame;
-  if (!FFrames.Reach(target)) {
-    // Past the last frame: nothing is left to decode.
-    FNextFrame = FFrames.Known();
-    return true;
-  }
+int64_t TMp3PacketSource::FramesBack(int64_t target) const {
   int64_t start = target - kMinFramesBack;
   uint64_t bytes = 0;
   for (int64_t i = start; i >= 0 && i < target - 1; ++i) bytes += FFrames.Frame(i).Bytes;
@@ -45,9 +39,27 @@ bool TMp3PacketSource::SeekBefore(int64_t raw) {
     --start;
     bytes += FFrames.Frame(start).Bytes;
   }
+  return start;
+}
+
+bool TMp3PacketSource::SeekBefore(int64_t raw) {
+  const int64_t target = FFrames.FrameAt(raw);
+  if (target >= FFrames.Known()) {
+    // Past the last frame: nothing is left to decode.
+    FNextFrame = FFrames.Known();
+    return true;
+  }
+  int64_t start = FramesBack(target);
+  // Frames converted from another rate come out as the resampler, started at their change,
+  // makes them: the decode starts before that change.
+  while (start > 0 && FFrames.Resampled(start)) start = FramesBack(FFrames.StretchStart(start));
   if (start <= 0) return false;
   FNextFrame = start;
   return true;
+}
+
+int TMp3PacketSource::PacketRate(int64_t pts) const {
+  return FFrames.RateOf(FFrames.KnownFrameAt(pts));
 }
 
 bool TMp3PacketSource::Rewind() {

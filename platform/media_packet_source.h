@@ -19,6 +19,10 @@ class TMediaPacketSource {
   // The next packet into `packet` (which it replaces); false at the end of the data.
   virtual bool Next(AVPacket& packet) = 0;
   virtual int64_t RawPosition(int64_t pts) const = 0;
+  // The sample rate of the packet stamped `pts`, where the source knows it better than the
+  // decoder's frame does (an MP3 decoder labels the first frame after a change of rate with
+  // the rate before it); 0 otherwise.
+  virtual int PacketRate(int64_t) const { return 0; }
   // Whether SeekBefore gives the exact samples of an undisturbed decode. When it cannot,
   // the only exact way to a sample is to decode from the start.
   virtual bool SeeksExactly() const = 0;

@@ -72,13 +72,12 @@ struct TMediaType {
 using TMediaValue = std::variant<bool, uint32_t, uint64_t, std::u16string>;
 
 // Where a file's audio takes on another format part-way: from straight-decode sample
-// `Sample` on, the file's frames have `SampleRate` and `Channels`. With `ReadOn` they are
-// decoded on and converted to the first frames' format; without, the audio ends there.
+// `Sample` on, the file's frames have `SampleRate` and `Channels`. They are decoded on and
+// converted to the first frames' rate and channels.
 struct TMediaFormatChange {
   int64_t Sample = 0;
   int SampleRate = 0;
   int Channels = 0;
-  bool ReadOn = false;
 };
 
 // One decoded sample: PCM frames in the output's format and the time of the first frame.

@@ -41,4 +41,9 @@ int64_t TMediaTimeline::Kept(int64_t rawCount) const {
   return kept;
 }
 
+int64_t ConvertedSamples(int64_t samples, int from, int to) {
+  if (from <= 0 || from == to) return samples;
+  return (samples * to + from / 2) / from;
+}
+
 }  // namespace trimora::media

@@ -25,4 +25,9 @@ struct TMediaTimeline {
   int64_t Kept(int64_t rawCount) const;
 };
 
+// How many samples `samples` at rate `from` make at rate `to`, to the nearest: what a
+// stretch of sound at another rate counts once converted. Every caller counts a converted
+// stretch by this one rule, so lengths told before a decode are those the decode gives.
+int64_t ConvertedSamples(int64_t samples, int from, int to);
+
 }  // namespace trimora::media

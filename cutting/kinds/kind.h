@@ -62,6 +62,10 @@ class TKind {
 
   // The frames of sound the file of `source` holds.
   virtual int64_t FramesHeld(TAuFileIn& source) const;
+  // Whether FramesHeld is a header's estimate that no decode has proved: the sound may end
+  // before it or run past it, so reads go on to where the sound ends and a stretch past the
+  // estimate is still read.
+  virtual bool LengthIsEstimate(TAuFileIn&) const { return false; }
   // Frames the length known before a read may be off by: a codec frame or block.
   virtual int64_t SlackFrames() const { return 0; }
   // How far short of the frames asked for a read may end without the file having ended

@@ -12,6 +12,11 @@ bool TMediaKind::IsVBR(TAuFileIn& source) const {
   return dynamic_cast<TWMIn&>(source).IsVBR();
 }
 
+bool TMediaKind::LengthIsEstimate(TAuFileIn& source) const {
+  auto& media = dynamic_cast<TWMIn&>(source);
+  return media.Valid() && media.LengthIsEstimate();
+}
+
 void TMediaKind::ReadTags(const std::filesystem::path&, TAuFileIn& source,
                           TId3v2Tags& tags) const {
   tags.Assign(dynamic_cast<TWMIn&>(source).Id3v2Tags());

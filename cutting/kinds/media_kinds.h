@@ -11,6 +11,7 @@ class TMediaKind : public TKind {
   bool MayBeProtected() const override { return true; }
   uint32_t Bitrate(TAuFileIn& source) const override;
   bool IsVBR(TAuFileIn& source) const override;
+  bool LengthIsEstimate(TAuFileIn& source) const override;
   void ReadTags(const std::filesystem::path& file, TAuFileIn& source,
                 TId3v2Tags& tags) const override;
   void ChooseStreamFormat(TAuFileIn& source, TWMAOut& sink) const override;

@@ -71,17 +71,16 @@ bool TMP3Kind::LengthMatches(TAuFileIn& written, int64_t frames) const {
 
 std::vector<std::string> TMP3Kind::Notes(TAuFileIn& source) const {
   auto& mp3 = dynamic_cast<TMP3In&>(source);
+  const auto format = [](int rate, int channels) {
+    return std::to_string(rate) + " Hz, " + (channels == 1 ? "mono" : "stereo");
+  };
+  const std::string readOn =
+      "; read on as " + format(source.SampleRate(), source.Channels()) + " like the start";
   std::vector<std::string> notes;
-  for (const auto& change : mp3.FormatChanges()) {
-    std::string note = "Format changes at " +
-                       MsToTimeText(FramesToMs(change.Sample, source.SampleRate())) + " to " +
-                       std::to_string(change.SampleRate) + " Hz, " +
-                       (change.Channels == 1 ? std::string("mono") : std::string("stereo"));
-    note += change.ReadOn ? "; read on as " + std::to_string(source.Channels()) + " channel" +
-                                (source.Channels() == 1 ? "" : "s") + " like the start"
-                          : "; the sound after it is not read";
-    notes.push_back(std::move(note));
-  }
+  for (const auto& change : mp3.FormatChanges())
+    notes.push_back("Format changes at " +
+                    MsToTimeText(FramesToMs(change.Sample, source.SampleRate())) + " to " +
+                    format(change.SampleRate, change.Channels) + readOn);
   return notes;
 }
 

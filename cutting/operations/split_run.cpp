@@ -192,6 +192,11 @@ void TSplitRun::StartPiece(size_t index) {
 void TSplitRun::PieceDone(size_t index) {
   if (!FRunning || index != FPiece || !FRun->Running()) return;
   const std::string error = FRun->Finish();
+  // A length a header claims may run past the sound: the split ends where the sound does.
+  if (!error.empty() && index > 0 && FRun->GaveNoSound() && FKind.LengthIsEstimate(FSource)) {
+    Later([this] { End({}); });
+    return;
+  }
   if (!error.empty()) {
     Later([this, text = Failure(index, error)] { End(text); });
     return;

@@ -38,6 +38,7 @@ void TOutputRun::Start(TAuFileOut& sink, const TKind& kind, std::function<int64_
                        int64_t framesAsked, int stretches) {
   FError.clear();
   FFramesWritten = 0;
+  FNoSound = false;
   FKind = &kind;
   FFramesFed = std::move(framesFed);
   FFramesAsked = framesAsked;
@@ -119,6 +120,7 @@ std::string TOutputRun::Finish() {
   if (error.empty() && !FOutput) error = "no file was opened for the run";
   if (error.empty()) {
     const int64_t frames = FFramesFed ? FFramesFed() : 0;
+    FNoSound = frames == 0;
     error = CheckFed(frames);
     if (error.empty()) error = CheckWritten(frames);
     if (error.empty()) {

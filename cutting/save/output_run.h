@@ -54,6 +54,8 @@ class TOutputRun {
   // An engine's `error` of this run naming the target (it names none, or the temporary file).
   std::string NamingTarget(std::string error) const;
 
+  // Whether the last run failed as its input gave no sound at all.
+  bool GaveNoSound() const { return FNoSound; }
   // The frames the last good run wrote; its target; the rate of its input.
   int64_t FramesWritten() const { return FFramesWritten; }
   const std::filesystem::path& Target() const { return FTarget; }
@@ -78,4 +80,5 @@ class TOutputRun {
   std::filesystem::path FInput;
   int64_t FInputSize = -1;  // bytes of FInput when the target was opened; -1: unknown
   int64_t FFramesWritten = 0;
+  bool FNoSound = false;
 };

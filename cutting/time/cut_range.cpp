@@ -19,6 +19,8 @@ TFrameRange RangeToRead(const TKind& kind, TAuFileIn& source, int32_t startMs, i
   const int rate = source.SampleRate();
   if (held <= 0 || rate <= 0) throw ENoSound();
   TFrameRange range = SelectionToFrames(startMs, endMs, toEnd, rate);
+  // Past an estimated length there may still be sound; a read tells.
+  if (kind.LengthIsEstimate(source)) return range;
   if (range.StartSample >= held) throw ERangePastEnd(FramesToMs(held, rate));
   if (range.EndSample >= held) range.EndSample = -1;
   return range;

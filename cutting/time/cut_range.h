@@ -30,7 +30,8 @@ class ERangePastEnd : public ECutError {
 // `endMs`, or to the end of the sound when `toEnd`. Each end is the frame at its time
 // (SelectionToFrames). An end at or past the frames the file holds (FramesHeld: without an MP3
 // source's padding) reads to the end of the data, as EndSample -1. ENoSound when the file
-// holds no sound, ERangePastEnd when the start lies at or past its end.
+// holds no sound, ERangePastEnd when the start lies at or past its end. Where the kind's
+// length is an estimate, the range is left as asked: the read ends where the sound does.
 TFrameRange RangeToRead(const TKind& kind, TAuFileIn& source, int32_t startMs, int32_t endMs,
                         bool toEnd);
 

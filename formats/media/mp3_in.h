@@ -20,6 +20,8 @@ class TMP3In : public TWMIn {
   std::vector<trimora::media::TMediaFormatChange> FormatChanges();
   // The VBR quality (0 to 9) the file's LAME tag records; nothing when it records none.
   std::optional<int> EncoderVBRQuality();
+  // The length is the runtime's count of the frames, unless it counted none.
+  bool LengthIsEstimate() const override { return Reader().Samples < 0; }
 
  protected:
   void OpenFile() override;

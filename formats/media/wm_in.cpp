@@ -109,9 +109,23 @@ void TWMIn::CloseFile() {
   CloseStream();
 }
 
+void TWMIn::DoStartRead() {
+  const int64_t asked = EndSample;
+  TAuFileIn::DoStartRead();
+  FReadsToDataEnd = false;
+  if (!LengthIsEstimate() || !FValid) return;
+  if (asked < 0) {
+    FReadsToDataEnd = true;
+  } else if (EndSample == -1 && asked >= StartSample) {
+    // The range was cut to the estimate; the sound may go on to the end asked for.
+    FTotalSamples = asked - StartSample + 1;
+    FSize = FTotalSamples * FrameSize;
+  }
+}
+
 void TWMIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
   const int64_t size = FSize;
-  if (size > 0) {
+  if (size > 0 && !FReadsToDataEnd) {
     const int64_t left = size - FPosition;
     if (static_cast<int64_t>(bytes) > left) bytes = static_cast<uint32_t>(left > 0 ? left : 0);
   }

@@ -27,6 +27,11 @@ class TWMIn : public TAuTaggedFileIn {
   TId3v2Tags& Id3v2Tags();
   // The file's length in hundredths of a second, as the runtime reports it.
   uint32_t Duration();
+  // Whether TotalSamples is the header's estimate (a WMA file's play duration), which the
+  // sound may fall short of or run past (a file cut short keeps the header of the whole): a
+  // read to the open end then goes on to where the sound ends, and one to an end past the
+  // estimate keeps that end.
+  virtual bool LengthIsEstimate() const { return true; }
 
   bool HighPrecision() const { return FHighPrecision; }
   // Ignored during a read and unless OutputChannels is cnMonoOrStereo; reopens an open file.
@@ -44,6 +49,7 @@ class TWMIn : public TAuTaggedFileIn {
  protected:
   void OpenFile() override;
   void CloseFile() override;
+  void DoStartRead() override;
   void ReadBlock(uint8_t*& buffer, uint32_t& bytes) override;
   bool DoSeek(int64_t& sampleNum) override;
   // The whole file's frame count as the open reported it. During a read TotalSamples is the

@@ -102,7 +102,7 @@ void RefuseFormatChange(const TMp3FrameIndex& index, const TMp3Measure& measure,
                         const TMpegHeader& stream) {
   if (index.InFirstFormat(last)) return;
   const TMp3FormatChange& change = index.FormatChanges().front();
-  const int64_t sample = Mp3FrameSample(measure, change.Frame, stream.SamplesPerFrame);
+  const int64_t sample = Mp3FrameSample(measure, index, change.Frame);
   const int64_t ms = sample * 1000 / stream.SampleRate;
   char at[32];
   std::snprintf(at, sizeof at, "%lld.%03lld s", static_cast<long long>(ms / 1000),
@@ -149,7 +149,7 @@ TMp3CopyPlan PlanMp3Copy(TMediaByteReader& reader, const TMp3Start& start, TMp3F
   // The decoder's output from the first audio frame on, which is what frames are cut by.
   const int64_t rawStart = timeline.ToRaw(startSample);
   const int64_t rawEnd = timeline.ToRaw(lastSample) + 1;
-  const int64_t last = (rawEnd - 1) / perFrame;
+  const int64_t last = index.FrameAt(rawEnd - 1);
   const int64_t first = std::max<int64_t>(0, rawStart / perFrame - PrimingFrames(stream));
   if (!index.Reach(last)) throw EAuException("The file ends before the range does");
   RefuseMixedLayers(reader, index, first, last, stream);

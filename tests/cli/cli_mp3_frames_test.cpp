@@ -49,9 +49,9 @@ std::vector<uint8_t> WithTagFrames(std::vector<uint8_t> bytes, uint32_t frames) 
 
 class CliMp3Frames : public ::testing::Test {
  protected:
-  // A rising tone: 3 s mono at 64 kbps and 4 s stereo at 128 kbps with no tag frame, the
-  // stereo 4 s with LAME's Info frame, 46127 frames (1.04596 s, which a length in
-  // hundredths rounds up) and 12 s of two unlike tones at VBR quality 2 (unlike, as a cut
+  // A rising tone: 3 s mono at 64 kbps (at 44.1 and at 48 kHz) and 4 s stereo at 128 kbps
+  // with no tag frame, the stereo 4 s with LAME's Info frame, 46127 frames (1.04596 s, which
+  // a length in hundredths rounds up) and 12 s of two unlike tones at VBR quality 2 (unlike, as a cut
   // writes plain stereo, which would spend twice on two equal channels).
   void SetUp() override {
     const std::string tone =
@@ -64,6 +64,7 @@ class CliMp3Frames : public ::testing::Test {
             "ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=0.4*sin(2*PI*(200*t+100*t*t))|"
             "0.3*sin(2*PI*(330*t+40*t*t)):s=44100:d=12' long.wav && "
             "lame --quiet -t -m m -b 64 mono.wav mono.mp3 && "
+            "lame --quiet -t -m m -b 64 --resample 48 mono.wav mono48.mp3 && "
             "lame --quiet -t -b 128 stereo.wav stereo.mp3 && "
             "lame --quiet -b 128 stereo.wav cbr.mp3 && "
             "lame --quiet -b 128 odd.wav odd.mp3 && "
@@ -86,8 +87,8 @@ TEST_F(CliMp3Frames, InfoCountsEveryFrameAndAWholeCutKeepsThem) {
     int64_t AboveFfmpeg;  // most samples our count may exceed FFmpeg's by
   } cases[] = {
       {"mono_then_stereo.mp3",
-       [&] { return Joined(ReadBytes(Folder / "mono.mp3"), ReadBytes(Folder / "stereo.mp3")); },
-       1, 0},
+       [&] { return Joined(ReadBytes(Folder / "mono.mp3"), ReadBytes(Folder / "stereo.mp3")); }, 1,
+       0},
       {"cbr_twice.mp3",
        [&] { return Joined(ReadBytes(Folder / "cbr.mp3"), ReadBytes(Folder / "cbr.mp3")); }, 2,
        2 * kFrameSamples},
@@ -112,26 +113,44 @@ TEST_F(CliMp3Frames, InfoCountsEveryFrameAndAWholeCutKeepsThem) {
   }
 }
 
-// A join of a mono and a stereo file reads on in the first part's channels; info says where
-// the format changes, and a copy across it is refused with that reason.
-TEST_F(CliMp3Frames, AFormatChangeIsNotedAndACopyAcrossItRefused) {
-  WriteBytes(Folder / "ms.mp3",
-             Joined(ReadBytes(Folder / "mono.mp3"), ReadBytes(Folder / "stereo.mp3")));
-  const auto info = Folder.Cli({"info", "ms.mp3"});
-  ASSERT_EQ(info.Status, 0) << info.Err;
-  EXPECT_NE(info.Out.find("Channels:    1\n"), std::string::npos) << info.Out;
-  EXPECT_NE(info.Out.find("Note:        Format changes at 00:00:03.0"), std::string::npos)
-      << info.Out;
-  EXPECT_NE(info.Out.find("to 44100 Hz, stereo"), std::string::npos) << info.Out;
+// A join of files of other channels or another rate reads on in the first part's channels
+// and rate, the second part converted (as long as FFmpeg's decode of it alone, converted,
+// within a frame); info says where the format changes, and a copy across it is refused with
+// that reason.
+TEST_F(CliMp3Frames, AChangeOfChannelsOrRateIsReadOnNotedAndACopyAcrossItRefused) {
+  const struct {
+    const char* Second;
+    int Channels, Rate;
+    const char* Note;
+  } cases[] = {{"stereo.mp3", 2, 44100, "to 44100 Hz, stereo; read on as 44100 Hz, mono"},
+               {"mono48.mp3", 1, 48000, "to 48000 Hz, mono; read on as 44100 Hz, mono"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Second);
+    WriteBytes(Folder / "ms.mp3",
+               Joined(ReadBytes(Folder / "mono.mp3"), ReadBytes(Folder / c.Second)));
+    const auto info = Folder.Cli({"info", "ms.mp3"});
+    ASSERT_EQ(info.Status, 0) << info.Err;
+    EXPECT_NE(info.Out.find("Channels:    1\n"), std::string::npos) << info.Out;
+    EXPECT_NE(info.Out.find("Note:        Format changes at 00:00:03.0"), std::string::npos)
+        << info.Out;
+    EXPECT_NE(info.Out.find(c.Note), std::string::npos) << info.Out;
 
-  const auto across = Folder.Cli({"cut", "ms.mp3", "--copy", "-o", "across.mp3"});
-  EXPECT_EQ(across.Status, 1);
-  EXPECT_NE(across.Err.find("format changes at 3.0"), std::string::npos) << across.Err;
-  EXPECT_FALSE(std::filesystem::exists(Folder / "across.mp3"));
+    const int64_t second = FfmpegFrames(Folder / c.Second, c.Channels);
+    const int64_t expected =
+        FfmpegFrames(Folder / "mono.mp3", 1) + (second * 44100 + c.Rate / 2) / c.Rate;
+    ASSERT_EQ(Folder.Cli({"cut", "ms.mp3", "-o", "whole.mp3", "--force"}).Status, 0);
+    EXPECT_NEAR(FfmpegFrames(Folder / "whole.mp3", 1), expected, kFrameSamples);
+    EXPECT_NEAR(InfoFrames(info.Out), expected, kFrameSamples);
 
-  const auto before =
-      Folder.Cli({"cut", "ms.mp3", "--copy", "--end", "00:00:02.0", "-o", "before.mp3"});
-  EXPECT_EQ(before.Status, 0) << before.Err;
+    const auto across = Folder.Cli({"cut", "ms.mp3", "--copy", "-o", "across.mp3"});
+    EXPECT_EQ(across.Status, 1);
+    EXPECT_NE(across.Err.find("format changes at 3.0"), std::string::npos) << across.Err;
+    EXPECT_FALSE(std::filesystem::exists(Folder / "across.mp3"));
+
+    const auto before = Folder.Cli(
+        {"cut", "ms.mp3", "--copy", "--end", "00:00:02.0", "-o", "before.mp3", "--force"});
+    EXPECT_EQ(before.Status, 0) << before.Err;
+  }
 }
 
 // 46127 frames are 1.04596 s, which the duration in hundredths made 1.05 s: a copy to the

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -31,6 +32,20 @@ double Difference(const std::vector<int16_t>& cut, const std::vector<int16_t>& s
     sum += d * d;
   }
   return n > 0 ? std::sqrt(sum / double(n)) / 32768 : 1.0;
+}
+
+// The first `share` of a file's bytes, as a download cut short leaves it, its header that of
+// the whole; with `uncounted`, the header's packet count cleared too, so that nothing tells
+// how much of the file is missing.
+std::vector<uint8_t> CutShort(std::vector<uint8_t> bytes, double share, bool uncounted) {
+  bytes.resize(static_cast<size_t>(static_cast<double>(bytes.size()) * share));
+  // The file properties object, whose packet count lies 56 bytes in.
+  const uint8_t guid[] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                          0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(guid), std::end(guid));
+  if (at == bytes.end() || bytes.end() - at < 64) return {};
+  if (uncounted) std::fill_n(at + 56, 8, 0);
+  return bytes;
 }
 
 class CliWma : public ::testing::Test {
@@ -134,6 +149,47 @@ TEST_F(CliWma, ASourceOfNoListedFormatIsWrittenInTheDefaultFormat) {
     const size_t expected = (command == "cut" ? 2 : 4) * source;
     EXPECT_GE(frames + 2048, expected) << command;
     EXPECT_LE(frames, expected + 2048) << command;
+  }
+}
+
+// A file cut short claims a length its header estimates: short of the sound where the packets
+// left scale it, past it where no count does. Info says "about"; a whole cut, a tail cut and a
+// split end where the sound ends (as FFmpeg decodes it, up to a codec frame more a piece).
+TEST_F(CliWma, ACutShortFileIsCutToWhereItsSoundEnds) {
+  for (const bool uncounted : {false, true}) {
+    SCOPED_TRACE(uncounted ? "no packet count" : "packets counted");
+    const auto bytes = CutShort(ReadBytes(Folder / "stereo.wma"), 0.6, uncounted);
+    ASSERT_FALSE(bytes.empty());
+    WriteBytes(Folder / "short.wma", bytes);
+    const auto frames = [&](const std::string& name) {
+      return static_cast<int64_t>(DecodeWithFfmpeg(Folder / name, "s16le").size() / 4);
+    };
+    const int64_t sound = frames("short.wma");
+    const auto info = Folder.Cli({"info", "short.wma"});
+    EXPECT_NE(info.Out.find("Length:      about 00:00:0"), std::string::npos) << info.Out;
+
+    const struct {
+      std::vector<std::string> Args;
+      const char* Out;
+      int64_t Frames;
+    } cuts[] = {{{"cut", "short.wma", "-o", "whole.wma", "--force"}, "whole.wma", sound},
+                {{"cut", "short.wma", "--start", "00:00:02.0", "-o", "tail.wma", "--force"},
+                 "tail.wma",
+                 sound - 88200}};
+    for (const auto& cut : cuts) {
+      const auto run = Folder.Cli(cut.Args);
+      ASSERT_EQ(run.Status, 0) << cut.Out << ": " << run.Err;
+      EXPECT_GE(frames(cut.Out), cut.Frames) << cut.Out;
+      EXPECT_LT(frames(cut.Out), cut.Frames + 2048) << cut.Out;
+    }
+    const auto split = Folder.Cli({"split", "short.wma", "--parts", "3", "--force"});
+    ASSERT_EQ(split.Status, 0) << split.Err;
+    int64_t pieces = 0;
+    for (const char* piece : {"short - 01.wma", "short - 02.wma", "short - 03.wma"})
+      if (std::filesystem::exists(Folder / piece)) pieces += frames(piece);
+    EXPECT_NEAR(pieces, sound, 3 * 2048);
+    for (const auto& name : Folder.Names())
+      if (name.starts_with("short - ")) std::filesystem::remove(Folder / name);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "media_test_support.h"
+#include "test_support.h"
 
 namespace trimora::media::test {
 namespace {
@@ -99,6 +100,33 @@ TEST_P(MediaRuntimeSeek, ARangeDeliversExactlyItsFrames) {
     ASSERT_TRUE(Succeeded(reader->SetRange(start, static_cast<int64_t>(stop - start))));
     const auto pcm = ReadToEnd(*reader);
     ASSERT_TRUE(pcm == Slice(c.First, c.First + c.Count));
+  }
+}
+
+// MP3s of 44.1 and 48 kHz joined by cat read on at the first rate, the later part converted.
+// A seek before, at, into and past the converted part lands on the straight decode's frame:
+// the conversion starts afresh where the straight decode started it.
+TEST(MediaRuntimeSeekAcrossRates, EveryTargetStartsAtItsExactFrame) {
+  const test_support::TTempFolder folder;
+  const auto bytes = test_support::ShellBytes(
+      "cd '" + folder.Path().string() +
+      "' && ffmpeg -nostdin -v error -f lavfi -i 'sine=f=300:d=1' a.wav && "
+      "lame --quiet -t -b 64 a.wav a.mp3 && lame --quiet -t -b 64 --resample 48 a.wav b.mp3 "
+      "&& cat a.mp3 b.mp3 a.mp3");
+  auto reader = OpenForReading(bytes);
+  ASSERT_NE(reader, nullptr);
+  const auto straight = ReadToEnd(*reader);
+  const auto n = static_cast<int64_t>(straight.size() / 2);
+  ASSERT_GT(n, 3 * 44100);       // three seconds, none of them cut off at the change
+  const int64_t change = n / 3;  // about where the 48 kHz part starts
+  for (const int64_t frame : {int64_t{500}, change - 2000, change, change + 700, n / 2,
+                              2 * change + 1500, n - 300, int64_t{1}}) {
+    SCOPED_TRACE("frame " + std::to_string(frame));
+    ASSERT_TRUE(Succeeded(reader->SetRange(TimeOf(frame, 44100), 0)));
+    const auto pcm = ReadToEnd(*reader);
+    const int64_t first = FrameAt(TimeOf(frame, 44100), 44100);
+    ASSERT_EQ(static_cast<int64_t>(pcm.size()), 2 * (n - first));
+    ASSERT_TRUE(std::equal(pcm.begin(), pcm.end(), straight.begin() + 2 * first));
   }
 }
 
