@@ -68,13 +68,24 @@ void PutBig16(uint8_t* at, uint16_t value) {
   at[1] = static_cast<uint8_t>(value);
 }
 
+// The CRC-16 of each byte value: 0x8005 reflected (0xA001), shifted out bit by bit.
+constexpr std::array<uint16_t, 256> kCrc16Table = [] {
+  std::array<uint16_t, 256> table{};
+  for (uint32_t value = 0; value < 256; ++value) {
+    uint32_t crc = value;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    table[value] = static_cast<uint16_t>(crc);
+  }
+  return table;
+}();
+
 }  // namespace
 
 uint16_t TagCrc16(std::span<const uint8_t> bytes, uint16_t crc) {
-  for (const uint8_t byte : bytes) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-  }
+  // The music field covers every byte of a cut's frames, so a byte at a time through a table
+  // rather than a bit at a time: a bitwise loop cost a lossless MP3 cut half of its time.
+  for (const uint8_t byte : bytes)
+    crc = static_cast<uint16_t>((crc >> 8) ^ kCrc16Table[(crc ^ byte) & 0xFF]);
   return crc;
 }
 
