@@ -40,29 +40,24 @@ void TJoinedInput::Notification(TComponent* destroyed) {
   TAuInput::Notification(destroyed);
 }
 
-TAuInput& TJoinedInput::RequireFirst() {
+template <typename T>
+T TJoinedInput::OfFirst(T (TAuInput::*query)()) {
+  std::lock_guard lock(DataLock);
   if (FInputs[0] == nullptr) throw EAuException("Input not assigned");
-  return *FInputs[0];
+  return (FInputs[0]->*query)();
 }
 
 int TJoinedInput::QueryBitsPerSample() {
-  std::lock_guard lock(DataLock);
-  return RequireFirst().BitsPerSample();
+  return OfFirst(&TAuInput::BitsPerSample);
 }
-
 int TJoinedInput::QueryChannels() {
-  std::lock_guard lock(DataLock);
-  return RequireFirst().Channels();
+  return OfFirst(&TAuInput::Channels);
 }
-
 int TJoinedInput::QuerySampleRate() {
-  std::lock_guard lock(DataLock);
-  return RequireFirst().SampleRate();
+  return OfFirst(&TAuInput::SampleRate);
 }
-
 bool TJoinedInput::QueryFloatSamples() {
-  std::lock_guard lock(DataLock);
-  return RequireFirst().FloatSamples();
+  return OfFirst(&TAuInput::FloatSamples);
 }
 
 int64_t TJoinedInput::QueryTotalSamples() {

@@ -35,7 +35,9 @@ class TJoinedInput : public TAuInput {
   void Notification(TComponent* destroyed) override;
 
  private:
-  TAuInput& RequireFirst();
+  // `query` of the first input; "Input not assigned" without one.
+  template <typename T>
+  T OfFirst(T (TAuInput::*query)());
   // Ends the reads that were started; the first error is raised after all are ended.
   void CloseInputs();
 
