@@ -85,7 +85,10 @@ TAuFileStream::TAuFileStream(const std::filesystem::path& name, uint16_t mode) {
   }
   // Without O_NONBLOCK the open of a pipe put there since the check would wait for a writer,
   // for ever; with it, the open returns and the check below refuses the pipe.
-  const int flags = create ? (O_RDWR | O_CREAT | O_TRUNC) : OpenFlagsOf(mode);
+  // A create truncates only a file that holds something, and only once the checks below have
+  // passed: truncating an empty file (the safe save's temporary one) would make ext4 start
+  // writing the whole new file back when it is closed, a cost no caller asked for.
+  const int flags = create ? (O_RDWR | O_CREAT) : OpenFlagsOf(mode);
   // The descriptor is closed by its owner on every refusal below.
   TUniqueFd fd(::open(name.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
   if (!fd && errno == ENXIO) throw EAuException(kNotRegular);  // a pipe without reader
@@ -95,6 +98,7 @@ TAuFileStream::TAuFileStream(const std::filesystem::path& name, uint16_t mode) {
   // A regular file never blocks.
   ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
   if (!MayOpen(KeyOf(st), access, deny)) throw EAuException(SharingViolation);
+  if (create && st.st_size > 0 && ::ftruncate(fd.Get(), 0) != 0) RaiseSystemError(errno);
   FFd = std::move(fd);
   FRegistryId = Add(KeyOf(st), access, deny);
 }

@@ -7,6 +7,11 @@
 
 #include "pipeline/component.h"
 
+// The most bytes a sink that only moves samples asks of its input at a time, and the most a
+// file source reads at once for it: a copy then makes one system call per MiB and runs at the
+// disk's pace, while progress still moves and a Stop is still heard many times a second.
+constexpr uint32_t kLargeBlockBytes = 1 << 20;
+
 // Base of every source: decoders and the mixer. A source hands out interleaved integer PCM
 // (floats only where FloatSamples says so) by pointer into memory it owns, valid until its
 // next read. Reads run on the worker thread of the sink reading the source; property queries

@@ -6,14 +6,16 @@
 #include "cutting/kinds/kind_registry.h"
 #include "mix/audio_mixer.h"
 #include "mix/converting_input.h"
+#include "mix/joined_input.h"
 
 class TOutputRun;
 
 // Two files into one, as the Joiner and `trimora-cli join` and `mix` write it: the first file
 // followed by the second, or both played together. The output is of the first file's kind,
-// with its format, tags and encoder settings; the second reaches the mixer converted to the
-// first's rate, channels and sample width, so it keeps its pitch. It owns both sources, the
-// converter, the mixer and the sink.
+// with its format, tags and encoder settings. A join of two files whose samples come in one
+// format hands the sink their samples as they are; otherwise the second reaches the mixer
+// converted to the first's rate, channels and sample width, so it keeps its pitch. It owns
+// both sources, the converter, the mixer, the joined source and the sink.
 class TJoinRun {
  public:
   // ECutError when the two are not of one kind.
@@ -36,5 +38,6 @@ class TJoinRun {
   TOpenedSource FSecond;
   TConvertingInput FConverter2;
   TAudioMixer FMixer;
+  TJoinedInput FJoined;
   std::unique_ptr<TAuFileOut> FSink;
 };

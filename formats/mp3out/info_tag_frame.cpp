@@ -68,13 +68,37 @@ void PutBig16(uint8_t* at, uint16_t value) {
   at[1] = static_cast<uint8_t>(value);
 }
 
+// Slicing by 8: table k holds the CRC-16 (0x8005 reflected, 0xA001) of a byte value followed
+// by k zero bytes, so that eight bytes go in with eight independent look-ups.
+constexpr std::array<std::array<uint16_t, 256>, 8> kCrc16Tables = [] {
+  std::array<std::array<uint16_t, 256>, 8> tables{};
+  for (uint32_t value = 0; value < 256; ++value) {
+    uint32_t crc = value;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    tables[0][value] = static_cast<uint16_t>(crc);
+  }
+  for (size_t k = 1; k < tables.size(); ++k)
+    for (size_t value = 0; value < 256; ++value) {
+      const uint16_t previous = tables[k - 1][value];
+      tables[k][value] = static_cast<uint16_t>((previous >> 8) ^ tables[0][previous & 0xFF]);
+    }
+  return tables;
+}();
+
 }  // namespace
 
 uint16_t TagCrc16(std::span<const uint8_t> bytes, uint16_t crc) {
-  for (const uint8_t byte : bytes) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  // The music field covers every byte of a cut's frames: a bitwise loop cost a lossless MP3
+  // cut half of its time.
+  const auto& t = kCrc16Tables;
+  const uint8_t* p = bytes.data();
+  size_t left = bytes.size();
+  for (; left >= 8; left -= 8, p += 8) {
+    const uint32_t low = (crc ^ p[0]) & 0xFF, high = ((crc >> 8) ^ p[1]) & 0xFF;
+    crc = static_cast<uint16_t>(t[7][low] ^ t[6][high] ^ t[5][p[2]] ^ t[4][p[3]] ^ t[3][p[4]] ^
+                                t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]]);
   }
+  for (; left > 0; --left, ++p) crc = static_cast<uint16_t>((crc >> 8) ^ t[0][(crc ^ *p) & 0xFF]);
   return crc;
 }
 

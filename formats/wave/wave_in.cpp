@@ -236,8 +236,18 @@ int64_t TWaveIn::DataLeft(int64_t wanted) const {
   return std::clamp<int64_t>(FDataEnd - FReadPos, 0, wanted);
 }
 
-void TWaveIn::RefillPcm(uint32_t frameBytes) {
-  const int64_t want = DataLeft(kReadBufferSize - kReadBufferSize % frameBytes);
+uint32_t TWaveIn::ReadSize(uint32_t wanted, uint32_t unit) {
+  uint32_t size = std::clamp(wanted, kReadBufferSize, kLargeBlockBytes);
+  size -= size % unit;
+  if (FReadBuffer.size() < size) {
+    FReadBuffer.resize(size);
+    FBufferBase = FReadBuffer.data();  // only the PCM and float kinds read into it
+  }
+  return size;
+}
+
+void TWaveIn::RefillPcm(uint32_t frameBytes, uint32_t wanted) {
+  const int64_t want = DataLeft(ReadSize(wanted, frameBytes));
   int64_t got = want > 0 ? std::max<int64_t>(Stream->Read(FReadBuffer.data(), want), 0) : 0;
   FReadPos += got;
   // Only whole frames go out; a torn last frame of a damaged file is dropped.
@@ -245,9 +255,9 @@ void TWaveIn::RefillPcm(uint32_t frameBytes) {
   BufferEnd = static_cast<int32_t>(got);
 }
 
-void TWaveIn::RefillFloat() {
+void TWaveIn::RefillFloat(uint32_t wanted) {
   const uint32_t stored = static_cast<uint32_t>(FChannels) * (FFloatIs32 ? 4 : 8);
-  const int64_t want = DataLeft(kReadBufferSize - kReadBufferSize % stored);
+  const int64_t want = DataLeft(ReadSize(wanted, stored));
   int64_t got = want > 0 ? std::max<int64_t>(Stream->Read(FReadBuffer.data(), want), 0) : 0;
   FReadPos += got;
   got -= got % stored;
@@ -331,14 +341,14 @@ void TWaveIn::ReadBlock(uint8_t*& buffer, uint32_t& bytes) {
       case wtPCM:
       case wtExtPCM:
       case wtACM:
-        RefillPcm(frame);
+        RefillPcm(frame, bytes);
         break;
       case wtIEEEFloat:
       case wtExtIEEEFloat:
         if (FFloatStored)
-          RefillPcm(frame);
+          RefillPcm(frame, bytes);
         else
-          RefillFloat();
+          RefillFloat(bytes);
         break;
       case wtDVIADPCM:
         RefillIma();

@@ -18,8 +18,10 @@
 // becomes 32-bit integer PCM, or stays as stored with KeepFloat; IMA and Microsoft ADPCM
 // become 16-bit PCM; MPEG Layer-3 data
 // (format tag 0x55) is converted as a whole into a PCM WAV image in memory when the file is
-// opened and then read like PCM. Blocks are whole frames of at most 16384 bytes, by pointer
-// into the source's own buffer, valid until the next read or seek.
+// opened and then read like PCM. Blocks are whole frames, by pointer into the source's own
+// buffer, valid until the next read or seek: PCM and float data in reads of what the reader
+// asks, from 16384 bytes up to kLargeBlockBytes, so that a sink that only moves the samples
+// moves them in large blocks.
 //
 // A file whose header is not understood, or whose format cannot be delivered (for example
 // IMA ADPCM with other than 4 bits, or a frame wider than a block), is not valid and
@@ -75,9 +77,12 @@ class TWaveIn : public TAuTaggedFileIn {
   bool ConvertAcm();
   void RestoreStream();
 
+  // Bytes of the file to read at once for a request of `wanted`, in whole `unit`s; grows the
+  // read buffer to them.
+  uint32_t ReadSize(uint32_t wanted, uint32_t unit);
   // Refills for each kind; each leaves the decoded bytes at BufferBase[0, BufferEnd).
-  void RefillPcm(uint32_t frameBytes);
-  void RefillFloat();
+  void RefillPcm(uint32_t frameBytes, uint32_t wanted);
+  void RefillFloat(uint32_t wanted);
   void RefillIma();
   void RefillMs();
   // One ADPCM block into BlockBuffer; false at the end of the data.

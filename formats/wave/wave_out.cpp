@@ -14,7 +14,7 @@ static_assert(std::endian::native == std::endian::little);
 
 namespace {
 
-constexpr uint32_t kPcmStep = 16384;  // bytes asked of the input per PCM step
+constexpr uint32_t kSilenceStep = 16384;  // bytes of silence written at once
 
 const char* const kWriteError = "Error writing wave file";
 const char* const kCannotAppend = "Cannot append data to this .wav file.";
@@ -221,7 +221,7 @@ bool TWaveOut::WriteBlock(bool Abort) {
 
 bool TWaveOut::WritePcmBlock() {
   uint8_t* data = nullptr;
-  uint32_t bytes = kPcmStep;
+  uint32_t bytes = kLargeBlockBytes;
   Input()->ReadData(data, bytes);
   if (bytes == 0) return false;
   WriteData(data, bytes);
@@ -356,10 +356,10 @@ void TWaveOut::PatchSizes() {
 // A source that delivered less than it announced leaves the rest of the promised data
 // silent, so the header written at the start stays true. Silence of 8-bit samples is 128.
 void TWaveOut::PadToPromisedSize() {
-  const std::vector<uint8_t> silence(kPcmStep, FFormat.BitsPerSample == 8 ? 0x80 : 0x00);
+  const std::vector<uint8_t> silence(kSilenceStep, FFormat.BitsPerSample == 8 ? 0x80 : 0x00);
   int64_t missing = FPromisedSize - FDataWritten;
   while (missing > 0) {
-    const int64_t n = std::min<int64_t>(missing, kPcmStep);
+    const int64_t n = std::min<int64_t>(missing, kSilenceStep);
     WriteData(silence.data(), n);
     missing -= n;
   }
