@@ -166,7 +166,13 @@ TEST(CliInterrupt, ACrashLeavesNoTemporaryFile) {
     const int status = SignalACut(folder, signal);
     if (WIFSIGNALED(status)) {
       EXPECT_EQ(WTERMSIG(status), signal);
-      EXPECT_EQ(folder.Names(), std::vector<std::string>{"big.wav"});
+      // A signal that lands between the rename and the exit finds the cut whole.
+      const auto names = folder.Names();
+      if (names.size() == 2 && names[1] == "out.wav")
+        EXPECT_EQ(std::filesystem::file_size(folder / "out.wav"),
+                  std::filesystem::file_size(folder / "big.wav"));
+      else
+        EXPECT_EQ(names, std::vector<std::string>{"big.wav"});
     } else {
       EXPECT_EQ(status, 0);  // the cut was over before the signal came
       EXPECT_EQ(folder.Names(), (std::vector<std::string>{"big.wav", "out.wav"}));
