@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's time edits: a typed time moves the thumbs once it is complete and in
 // order, is checked when the edit is left, and the row then shows both times in one form.
-#include <QLabel>
 #include <QLineEdit>
 #include <string>
 #include <utility>
@@ -49,7 +48,6 @@ void TfrmMain::ShowTimesInOneForm() {
   for (const auto& [edit, ms] :
        {std::pair{eStart, FSelection.StartMs()}, {eEnd, FSelection.EndMs()}})
     if (HoldsTime(edit) && EditMs(edit, ms) == ms) edit->setText(Shown(ms));
-  lFileTime->setText(Shown(FSelection.SizeMs()));
   FShowingSelection = showing;
 }
 
