@@ -5,6 +5,7 @@
 #include "tags/apev2_tags.h"
 #include "tags/id3v1_tags.h"
 #include "tags/id3v2_tags.h"
+#include "tags/xiph_tags.h"
 
 // A file sink that writes descriptive texts: the format class reads the tag objects when it
 // finishes the file. Setting a tag property copies the values into the owned object, so the
@@ -19,9 +20,13 @@ class TAuTaggedFileOut : public TAuFileOut {
   void SetId3v2Tags(const TId3v2Tags& tags) { FId3v2Tags.Assign(tags); }
   TAPEv2Tags& APEv2Tags() { return FAPEv2Tags; }
   const TAPEv2Tags& APEv2Tags() const { return FAPEv2Tags; }
+  // The comment fields and pictures of a FLAC, Vorbis or Opus sink, written as they are.
+  TXiphTags& XiphTags() { return FXiphTags; }
+  const TXiphTags& XiphTags() const { return FXiphTags; }
 
  private:
   TId3v1Tags FId3v1Tags;
   TId3v2Tags FId3v2Tags;
   TAPEv2Tags FAPEv2Tags;
+  TXiphTags FXiphTags;
 };
