@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "cutting/cut_error.h"
+#include "cutting/kinds/coded_kind.h"
 #include "cutting/kinds/mp3_kind.h"
 #include "cutting/kinds/wave_kind.h"
 #include "cutting/kinds/wma_kind.h"
@@ -30,6 +31,9 @@ TKindRegistry& TKindRegistry::Instance() {
     kinds->Register(std::make_unique<TWaveKind>());
     kinds->Register(std::make_unique<TMP3Kind>());
     kinds->Register(std::make_unique<TWMAKind>());
+    kinds->Register(std::make_unique<TFlacKind>());
+    kinds->Register(std::make_unique<TVorbisKind>());
+    kinds->Register(std::make_unique<TOpusKind>());
     return kinds;
   }();
   return *registry;

@@ -13,7 +13,7 @@
 // completion) is built from it, and a file's kind is found by its extension here only.
 class TKindRegistry {
  public:
-  // The registry of the program: WAV, MP3 and WMA.
+  // The registry of the program: WAV, MP3, WMA, FLAC, Ogg Vorbis and Opus.
   static TKindRegistry& Instance();
 
   // Adds `kind` after those registered (before the program's windows or commands run).

@@ -79,4 +79,7 @@ void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count) {
   const std::string track = std::to_string(number) + "/" + std::to_string(count);
   sink.Id3v2Tags().SetTrack(track);
   sink.Id3v1Tags().SetTrack(TrackNumber(track));
+  // Comment fields keep the number and the count apart, as taggers write them.
+  sink.XiphTags().Set("TRACKNUMBER", std::to_string(number));
+  sink.XiphTags().Set("TRACKTOTAL", std::to_string(count));
 }

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cutting/kinds/coded_kind.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "cutting/kinds/tag_copy.h"
+#include "formats/coded/coded_in.h"
+#include "formats/coded/coded_out.h"
+#include "tags/xiph_tags.h"
+
+std::unique_ptr<TAuFileIn> TCodedKind::MakeSource() const {
+  return std::make_unique<TCodedIn>();
+}
+
+std::unique_ptr<TAuFileOut> TCodedKind::MakeSink() const {
+  auto sink = std::make_unique<TCodedOut>();
+  sink->Format = Format();
+  return sink;
+}
+
+bool TCodedKind::CopiesFrames(const TAuFileOut& sink) const {
+  return dynamic_cast<const TCodedOut*>(&sink) == nullptr &&
+         dynamic_cast<const TAuTaggedFileOut*>(&sink) != nullptr;
+}
+
+void TCodedKind::PrepareCut(TAuFileIn& source, TAuFileOut& sink) const {
+  auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&sink);
+  auto* coded = dynamic_cast<TCodedIn*>(&source);
+  if (tagged == nullptr || coded == nullptr) return;
+  TXiphTags tags;
+  if (ReadXiphTags(TagFileOf(source), tags)) tagged->XiphTags() = std::move(tags);
+  CopyId3v2Tags(coded->Id3v2Tags(), tagged->Id3v2Tags());
+  if (auto* out = dynamic_cast<TCodedOut*>(&sink)) {
+    out->Format = Format();
+    SetUpFormat(*coded, out->Format);
+  }
+}
+
+std::function<int64_t()> TCodedKind::FramesFed(TAuFileOut& sink, TAuInput& input) const {
+  if (auto kept = FramesKept(sink)) return kept;
+  return FramesDelivered(input);
+}
+
+TPcmShape TCodedKind::WrittenShape(TAuFileOut& sink, TPcmShape input) const {
+  if (auto* out = dynamic_cast<TCodedOut*>(&sink)) input.Rate = out->WrittenRate(input.Rate);
+  return input;
+}
+
+uint32_t TCodedKind::Bitrate(TAuFileIn& source) const {
+  auto& coded = dynamic_cast<TCodedIn&>(source);
+  return static_cast<uint32_t>(std::clamp<int64_t>(coded.Bitrate(), 0, UINT32_MAX));
+}
+
+std::string TCodedKind::Refusal(TAuFileIn& source) const {
+  const std::string codec = dynamic_cast<TCodedIn&>(source).CodecName();
+  if (codec.empty()) return "not a " + Name() + " file this program can read";
+  if (codec != CodecName()) return "holds " + codec + " sound, not " + Name();
+  return "holds no sound";
+}
+
+void TCodedKind::ReadTags(const std::filesystem::path&, TAuFileIn& source,
+                          TId3v2Tags& tags) const {
+  tags.Assign(dynamic_cast<TCodedIn&>(source).Id3v2Tags());
+}
+
+std::string TCodedKind::Kbps(uint32_t bitrate) {
+  return std::to_string((bitrate + 500) / 1000) + " kbps";
+}
+
+// FLAC
+
+TCodedFormat TFlacKind::Format() const {
+  TCodedFormat format;
+  format.Encoder = "flac";
+  format.Muxer = "flac";
+  return format;
+}
+
+void TFlacKind::SetUpFormat(TCodedIn& source, TCodedFormat& format) const {
+  // FFmpeg writes 16, 24 and 32 bits; an 8-bit source is written at 16.
+  format.BitsPerSample = std::max(source.BitsPerSample(), 16);
+  format.CompressionLevel = 5;
+}
+
+std::string TFlacKind::Describe(TAuFileIn& source) const {
+  return "FLAC, " + std::to_string(dynamic_cast<TCodedIn&>(source).CodedBits()) + "-bit";
+}
+
+std::string TFlacKind::DescribeCut(TAuFileIn& source) const {
+  const int bits = dynamic_cast<TCodedIn&>(source).CodedBits();
+  if (bits >= 16) return {};
+  return "FLAC, 16-bit (the encoder writes no " + std::to_string(bits) + "-bit FLAC)";
+}
+
+// Ogg Vorbis
+
+double TVorbisKind::QualityFor(uint32_t bitrate, int channels) {
+  // The encoder's nominal rates for stereo 44.1 kHz at qualities 0 to 10; other channel
+  // counts scale them.
+  static constexpr std::array<double, 11> kStereoKbps = {64,  80,  96,  112, 128, 160,
+                                                         192, 224, 256, 320, 500};
+  const double kbps = bitrate / 1000.0 * 2.0 / std::max(channels, 1);
+  int best = 0;
+  for (int q = 1; q < static_cast<int>(kStereoKbps.size()); ++q)
+    if (std::abs(kStereoKbps[q] - kbps) < std::abs(kStereoKbps[best] - kbps)) best = q;
+  return best;
+}
+
+TCodedFormat TVorbisKind::Format() const {
+  TCodedFormat format;
+  format.Encoder = "libvorbis";
+  format.Muxer = "ogg";
+  return format;
+}
+
+void TVorbisKind::SetUpFormat(TCodedIn& source, TCodedFormat& format) const {
+  format.Quality = QualityFor(Bitrate(source), source.Channels());
+}
+
+std::string TVorbisKind::Describe(TAuFileIn& source) const {
+  return "Ogg Vorbis, about " + Kbps(Bitrate(source));
+}
+
+// Opus
+
+TCodedFormat TOpusKind::Format() const {
+  TCodedFormat format;
+  format.Encoder = "libopus";
+  format.Muxer = "opus";
+  return format;
+}
+
+void TOpusKind::SetUpFormat(TCodedIn& source, TCodedFormat& format) const {
+  // The file's average less the container's share, to the nearest kbps the encoder takes.
+  const int64_t kbps = std::clamp<int64_t>((Bitrate(source) * 97 / 100 + 500) / 1000, 6, 510);
+  format.BitRate = kbps * 1000;
+  format.InputRate = source.InputRate();
+  const std::string head = source.Extradata();
+  if (head.size() >= 19) format.MappingFamily = static_cast<uint8_t>(head[18]);
+}
+
+std::string TOpusKind::Describe(TAuFileIn& source) const {
+  const int input = dynamic_cast<TCodedIn&>(source).InputRate();
+  std::string text = "Opus, " + Kbps(Bitrate(source));
+  if (input > 0 && input != 48000) {
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%g", input / 1000.0);
+    text += " (input " + std::string(rate) + " kHz)";
+  }
+  return text;
+}
+
+// The sinks that keep the frames.
+
+std::unique_ptr<TAuFileOut> TFlacKind::MakeFrameKeepingSink() const {
+  return MakeSink();
+}
+
+std::function<int64_t()> TFlacKind::FramesKept(TAuFileOut&) const {
+  return nullptr;
+}
+
+std::unique_ptr<TAuFileOut> TVorbisKind::MakeFrameKeepingSink() const {
+  return MakeSink();
+}
+
+std::function<int64_t()> TVorbisKind::FramesKept(TAuFileOut&) const {
+  return nullptr;
+}
+
+std::unique_ptr<TAuFileOut> TOpusKind::MakeFrameKeepingSink() const {
+  return MakeSink();
+}
+
+std::function<int64_t()> TOpusKind::FramesKept(TAuFileOut&) const {
+  return nullptr;
+}

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tags/tagged_file_in.h"
+
+// The source for files FFmpeg demuxes and decodes whole: FLAC, Ogg Vorbis and Opus. It hands
+// out the samples of FFmpeg's own decode of the file (Opus after its pre-skip and at 48 kHz),
+// counted from 0: FLAC as integers of its own depth (16, 24 or 32 bits), the lossy codecs as
+// 16-bit. The length comes from the stream (FLAC's STREAMINFO, the last Ogg granule) and, where
+// the stream does not tell, from counting its packets. Seeking lands on the exact sample:
+// FLAC frames are independent; the lossy decoders start far enough before the sample to have
+// settled by then (80 ms for Opus, two long blocks for Vorbis).
+class TCodedIn : public TAuTaggedFileIn {
+ public:
+  TCodedIn();
+  ~TCodedIn() override;
+
+  // FFmpeg's name of the codec ("flac", "opus", "vorbis"); empty when the file did not open.
+  std::string CodecName();
+  // The depth of the coded samples (FLAC), 0 for a lossy codec.
+  int CodedBits();
+  // The nominal bit rate the stream states (Vorbis), or the average of its packets; bits per
+  // second.
+  int64_t Bitrate();
+  // Whether Bitrate is the stream's own statement rather than an average of the file.
+  bool BitrateIsNominal();
+  // The rate an Opus stream's encoder was fed, as its header records it; 0 when not told.
+  int InputRate();
+  // The codec's header data as FFmpeg holds it (an encoder of the same codec may need it).
+  std::string Extradata();
+
+ protected:
+  void OpenFile() override;
+  void CloseFile() override;
+  void ReadBlock(uint8_t*& buffer, uint32_t& bytes) override;
+  bool DoSeek(int64_t& sampleNum) override;
+
+ private:
+  struct TDecoder;
+  void Refuse();
+  void FillTags();
+
+  std::unique_ptr<TDecoder> FDecoder;
+  int64_t FAverageBitrate = -1;  // counted once an open, when asked
+};
