@@ -11,7 +11,9 @@
 #include "tags/xiph_tags.h"
 
 std::unique_ptr<TAuFileIn> TCodedKind::MakeSource() const {
-  return std::make_unique<TCodedIn>();
+  auto source = std::make_unique<TCodedIn>();
+  source->SetCodec(CodecName());
+  return source;
 }
 
 std::unique_ptr<TAuFileOut> TCodedKind::MakeSink() const {
@@ -56,7 +58,9 @@ uint32_t TCodedKind::Bitrate(TAuFileIn& source) const {
 std::string TCodedKind::Refusal(TAuFileIn& source) const {
   const std::string codec = dynamic_cast<TCodedIn&>(source).CodecName();
   if (codec.empty()) return "not a " + Name() + " file this program can read";
-  if (codec != CodecName()) return "holds " + codec + " sound, not " + Name();
+  if (codec == "opus" || codec == "vorbis" || codec == "flac")
+    return "holds " + codec + " sound, not " + Name() + ": give it the extension of its kind";
+  if (codec != CodecName()) return "not a " + Name() + " file (it holds " + codec + ")";
   return "holds no sound";
 }
 

@@ -245,8 +245,11 @@ void TCodedIn::OpenFile() {
   FSize = 0;
   FTotalSamples = 0;
   OpenStream();
+  FFoundCodec.clear();
   auto decoder = std::make_unique<TDecoder>(*Stream);
-  if (!decoder->Open()) {
+  const bool opened = decoder->Open();
+  if (decoder->Codec) FFoundCodec = avcodec_get_name(decoder->Codec->codec_id);
+  if (!opened || (!FCodec.empty() && FFoundCodec != FCodec)) {
     CloseStream();
     return;
   }
@@ -363,7 +366,7 @@ bool TCodedIn::DoSeek(int64_t& sampleNum) {
 std::string TCodedIn::CodecName() {
   std::lock_guard lock(DataLock);
   OpenFile();
-  return FDecoder ? avcodec_get_name(FDecoder->Codec->codec_id) : std::string();
+  return FFoundCodec;
 }
 
 int TCodedIn::CodedBits() {

@@ -19,7 +19,10 @@ class TCodedIn : public TAuTaggedFileIn {
   TCodedIn();
   ~TCodedIn() override;
 
-  // FFmpeg's name of the codec ("flac", "opus", "vorbis"); empty when the file did not open.
+  // FFmpeg's name of the only codec the source reads ("flac", "opus", "vorbis"); a file of
+  // another holds nothing this source reads.
+  void SetCodec(const std::string& codec) { FCodec = codec; }
+  // FFmpeg's name of the codec the file holds; empty when it did not open.
   std::string CodecName();
   // The depth of the coded samples (FLAC), 0 for a lossy codec.
   int CodedBits();
@@ -45,5 +48,7 @@ class TCodedIn : public TAuTaggedFileIn {
   void FillTags();
 
   std::unique_ptr<TDecoder> FDecoder;
+  std::string FCodec;
+  std::string FFoundCodec;
   int64_t FAverageBitrate = -1;  // counted once an open, when asked
 };

@@ -180,6 +180,9 @@ void WriteClickFile(const std::filesystem::path& path, const TClickSound& sound,
   for (const auto& [key, value] : tags) arguments += " -metadata " + Quoted(key + "=" + value);
   if (extension == ".mp3") arguments += " -c:a libmp3lame -b:a 128k -id3v2_version 3";
   if (extension == ".wma") arguments += " -c:a wmav2 -b:a 128k -f asf";
+  if (extension == ".flac") arguments += " -c:a flac";
+  if (extension == ".ogg" || extension == ".oga") arguments += " -c:a libvorbis -q:a 4 -f ogg";
+  if (extension == ".opus") arguments += " -c:a libopus -b:a 96k -f opus";
   const bool made = Ffmpeg(arguments + " " + Quoted(path.string()));
   std::filesystem::remove(wave);
   if (!made) throw std::runtime_error("ffmpeg could not write " + path.string());

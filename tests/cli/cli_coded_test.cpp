@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// FLAC, Ogg Vorbis and Opus through the command line, one row per kind of file: what info
+// tells, and cuts re-encoded and with the frames kept, judged by FFmpeg's and GStreamer's
+// decoders and by mutagen's reading of the tags.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli_test_support.h"
+
+namespace {
+
+using namespace cli_test;
+using test_support::Quoted;
+
+struct TKindRow {
+  const char* File;
+  const char* Encode;   // ffmpeg's output options
+  const char* Format;   // the start of info's format line
+  const char* Codec;    // ffprobe's codec name
+  const char* Pcm;      // the raw format its samples compare in
+  int Rate, Channels;
+  bool Lossless;
+};
+
+void PrintTo(const TKindRow& row, std::ostream* out) {
+  *out << row.File;
+}
+
+const TKindRow kKinds[] = {
+    {"s16.flac", "-ac 2 -c:a flac -sample_fmt s16", "FLAC, 16-bit", "flac", "s16le", 44100, 2, true},
+    {"m24.flac", "-ac 1 -c:a flac -sample_fmt s32 -bits_per_raw_sample 24", "FLAC, 24-bit",
+     "flac", "s32le", 44100, 1, true},
+    {"stereo.ogg", "-ac 2 -c:a libvorbis -q:a 5", "Ogg Vorbis, about 160 kbps", "vorbis",
+     "s16le", 44100, 2, false},
+    {"stereo.opus", "-ac 2 -c:a libopus -b:a 96k", "Opus, ", "opus", "s16le", 48000, 2, false},
+    {"mono.opus", "-ac 1 -c:a libopus -b:a 48k", "Opus, ", "opus", "s16le", 48000, 1, false},
+};
+
+// Seven seconds of a sweep over a quiet hiss, every kind tagged by mutagen with the fields a
+// tagger writes (ReplayGain, a name of its own, a repeated artist) and a cover picture.
+std::string MakeScript() {
+  std::string script =
+      "ffmpeg -nostdin -v error -f lavfi -i color=red:s=8x8 -frames:v 1 cover.png && ";
+  for (const TKindRow& row : kKinds)
+    script += "ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=0.3*sin(2*PI*(200*t+60*t*t))+"
+              "0.01*random(0)|0.3*sin(2*PI*(300*t+40*t*t)):d=7:s=" +
+              std::to_string(row.Rate == 48000 ? 48000 : 44100) + "' " + row.Encode + " " +
+              row.File + " && ";
+  script +=
+      "/usr/bin/python3 -c \"\n"
+      "import base64, glob, mutagen\n"
+      "from mutagen.flac import Picture\n"
+      "p = Picture(); p.type = 3; p.mime = 'image/png'; p.desc = 'Front'\n"
+      "p.data = open('cover.png', 'rb').read()\n"
+      "for name in glob.glob('*.flac') + glob.glob('*.ogg') + glob.glob('*.opus'):\n"
+      "    f = mutagen.File(name)\n"
+      "    f['TITLE'] = 'Caf\u00E9'; f['ARTIST'] = ['One', 'Two']\n"
+      "    f['REPLAYGAIN_TRACK_GAIN'] = '-3.20 dB'; f['MOOD'] = 'calm'\n"
+      "    if name.endswith('.flac'): f.add_picture(p)\n"
+      "    else: f['METADATA_BLOCK_PICTURE'] = base64.b64encode(p.write()).decode()\n"
+      "    f.save()\n"
+      "\"";
+  return script;
+}
+
+// What mutagen reads of a file: its fields (vendor left out) and its pictures' types.
+std::string Tags(const std::filesystem::path& file) {
+  const std::vector<uint8_t> out = Shell(
+      "/usr/bin/python3 -c \"\n"
+      "import mutagen, sys\n"
+      "f = mutagen.File(sys.argv[1])\n"
+      "pics = [p.type for p in getattr(f, 'pictures', [])]\n"
+      "keys = sorted(k.upper() for k in f.keys() if k.upper() != 'METADATA_BLOCK_PICTURE')\n"
+      "for k in keys: print(k, '=', '|'.join(f[k]))\n"
+      "print('pictures', pics or ('METADATA_BLOCK_PICTURE' in f and [3]) or [])\n"
+      "\" " + Quoted(file.string()));
+  return std::string(out.begin(), out.end());
+}
+
+class CliCoded : public testing::TestWithParam<TKindRow> {
+ protected:
+  void SetUp() override { ASSERT_TRUE(CopyMadeFiles(MakeScript(), Folder)); }
+  std::filesystem::path Path(const std::string& name) const { return Folder / name; }
+  int64_t Frames(const std::filesystem::path& file) const {
+    return static_cast<int64_t>(DecodeWithFfmpeg(file, GetParam().Pcm).size()) /
+           (GetParam().Channels * (std::string(GetParam().Pcm) == "s32le" ? 4 : 2));
+  }
+  TScratch Folder;
+};
+
+std::string Extension(const TKindRow& row) {
+  return std::filesystem::path(row.File).extension().string();
+}
+
+TEST_P(CliCoded, InfoTellsTheFormatAndTheFramesFfmpegDecodes) {
+  const TKindRow& row = GetParam();
+  const TCliRun info = Folder.Cli({"info", row.File});
+  ASSERT_EQ(info.Status, 0) << info.Err;
+  EXPECT_NE(info.Out.find(std::string("Format:      ") + row.Format), std::string::npos) << info.Out;
+  EXPECT_NE(info.Out.find("(" + std::to_string(Frames(Path(row.File))) + " frames)"),
+            std::string::npos)
+      << info.Out;
+  EXPECT_NE(info.Out.find("Title:       Caf\u00E9"), std::string::npos) << info.Out;
+}
+
+// A re-encoded cut at odd times keeps the codec, the depth, the rate, about the bit rate and
+// every tag, and holds exactly the range; a lossless one is the source's samples.
+TEST_P(CliCoded, AReEncodedCutKeepsTheCodecTheTagsAndExactlyTheRange) {
+  const TKindRow& row = GetParam();
+  const std::string out = "cut" + Extension(row);
+  const TCliRun cut = Folder.Cli(
+      {"cut", row.File, "--start", "00:00:01.237", "--end", "00:00:04.001", "-o", out});
+  ASSERT_EQ(cut.Status, 0) << cut.Err;
+  const int64_t first = std::llround(row.Rate * 1.237), last = std::llround(row.Rate * 4.001);
+  EXPECT_EQ(Frames(Path(out)), last - first + 1);
+  EXPECT_EQ(ProbeCodec(Path(out)), row.Codec);
+  EXPECT_EQ(Probe(Path(out), "stream=sample_rate,bits_per_raw_sample"),
+            Probe(Path(row.File), "stream=sample_rate,bits_per_raw_sample"));
+  EXPECT_EQ(Tags(Path(out)), Tags(Path(row.File)));
+  EXPECT_NE(Tags(Path(out)).find("REPLAYGAIN_TRACK_GAIN = -3.20 dB"), std::string::npos);
+  if (row.Lossless) {
+    const std::vector<uint8_t> source = DecodeWithFfmpeg(Path(row.File), row.Pcm);
+    const size_t width = source.size() / static_cast<size_t>(Frames(Path(row.File)));
+    EXPECT_TRUE(DecodeWithFfmpeg(Path(out), row.Pcm) ==
+                std::vector<uint8_t>(source.begin() + first * width,
+                                     source.begin() + (last + 1) * width));
+  } else {
+    const double in = std::stod(Probe(Path(row.File), "format=bit_rate").substr(9));
+    const double outRate = std::stod(Probe(Path(out), "format=bit_rate").substr(9));
+    EXPECT_NEAR(outRate / in, 1.0, 0.3) << in << " " << outRate;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CliCoded, testing::ValuesIn(kKinds),
+                         [](const testing::TestParamInfo<TKindRow>& info) {
+                           std::string name = info.param.File;
+                           for (char& c : name)
+                             if (c == '.') c = '_';
+                           return name;
+                         });
+
+}  // namespace
