@@ -155,7 +155,7 @@ void TfrmMain::BuildButtons() {
   bJoiner = Button("bJoiner", tr("&Joiner && Mixer"), this);
   bSplit = Button("bSplit", tr("Spl&it"), this);
   bAbout = Button("bAbout", tr("A&bout"), this);
-  cbKeepFrames = new QCheckBox(tr("Keep MP3 frames (no re-encoding)"), this);
+  cbKeepFrames = new QCheckBox(tr("Keep the frames (no re-encoding)"), this);
   cbKeepFrames->setObjectName("cbKeepFrames");
   cbKeepFrames->setToolTip(
       tr("Copies the MP3 frames as they are: no loss of quality, and exact on players that "

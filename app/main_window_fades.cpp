@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's fades: a fade-in and a fade-out at the edges of the cut, beside the
-// "Keep MP3 frames" box. They start at 0 in each session, so that no fade chosen for one cut
+// "Keep the frames" box. They start at 0 in each session, so that no fade chosen for one cut
 // is applied unseen to a later one. A fade re-encodes the sound, so the fields are off while
 // that box keeps the frames.
 #include <QCheckBox>
@@ -29,7 +29,7 @@ void TfrmMain::BuildFades(QHBoxLayout* row) {
   seFadeIn = FadeField("seFadeIn", tr("Fade in"), this);
   seFadeOut = FadeField("seFadeOut", tr("Fade out"), this);
   for (QSpinBox* field : {seFadeIn, seFadeOut}) {
-    field->setToolTip(tr("A fade re-encodes the sound: not with \"Keep MP3 frames\""));
+    field->setToolTip(tr("A fade re-encodes the sound: not with \"Keep the frames\""));
     field->setMaximumHeight(cbKeepFrames->sizeHint().height());
   }
   auto* inLabel = new QLabel(tr("Fade i&n:"), this);

@@ -190,7 +190,7 @@ QWidget* TfrmSplit::BuildSettings() {
   ePattern->setToolTip(
       tr("{name}: the file's name without its extension; {n}: the piece's number. "
          "A name without a folder goes into the folder below, or beside the file."));
-  cbKeepFrames = new QCheckBox(tr("Keep MP3 frames (no re-encoding)"), box);
+  cbKeepFrames = new QCheckBox(tr("Keep the frames (no re-encoding)"), box);
   cbKeepFrames->setObjectName("cbKeepFrames");
 
   auto* layout = new QVBoxLayout(box);

@@ -53,7 +53,7 @@ const char* const kSplitUsage =
     "  -o, --output PATTERN    the names of the pieces: {name} is FILE's name without its\n"
     "                          extension, {n} the piece's number (default: '{name} - {n}'\n"
     "                          beside FILE, as in 'Concert - 01' and FILE's extension)\n"
-    "  --copy                  keep the MP3 frames as they are, no re-encoding\n"
+    "  --copy                  keep the coded frames as they are, no re-encoding\n"
     "  --plan                  print the pieces and their names; write nothing\n"
     "  --json                  with --plan: one JSON object instead\n"
     "  -f, --force             replace pieces that exist\n"

@@ -85,7 +85,7 @@ class WindowCut : public WindowTest {
   }
 };
 
-// "Keep MP3 frames" copies the source's frames: FFmpeg decodes the cut to exactly the samples
+// "Keep the frames" copies the source's frames: FFmpeg decodes the cut to exactly the samples
 // it decodes from the source over the typed times. The box is remembered, and it is off for
 // a kind whose frames are not copied.
 TEST_F(WindowCut, KeepingMp3FramesCutsTheTypedTimesExactly) {
