@@ -45,6 +45,7 @@
 #include "app/waveform_feed.h"
 #include "app/window_parts.h"
 #include "app/window_size.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/operations/single_cut.h"
 #include "cutting/save/safe_output.h"
 #include "cutting/save/target_check.h"
@@ -380,6 +381,9 @@ void TfrmMain::OpenFile(const QString& path) {
   try {
     // Only the kinds the window cuts; another file would open for nothing.
     if (!KindOf(file)) throw std::runtime_error("not a kind the window cuts");
+    // The player plays whatever FFmpeg reads; the file must also be one of its kind, or the
+    // cut would fail after the user chose the stretch.
+    OpenSource(window_parts::PathOf(file));
     MediaPlayer1.SetFileName(file.toStdString());
     MediaPlayer1.Open();
     const int64_t length = std::clamp<int64_t>(MediaPlayer1.Length(), 0, INT32_MAX);

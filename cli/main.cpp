@@ -48,7 +48,7 @@ void PrintUsage(FILE* out) {
   std::fprintf(out,
                "Usage: trimora-cli COMMAND [ARGUMENTS]\n"
                "\n"
-               "Cuts, joins and mixes %s files without the windows.\n"
+               "Cuts, joins and mixes %s files\nwithout the windows.\n"
                "\n"
                "Commands:\n",
                TKindRegistry::Instance().NameList("and").c_str());

@@ -6,7 +6,7 @@
 TRIMORA_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config ccache   # the build (ccache: a rebuild of unchanged files is cached)
   qt6-base-dev qt6-multimedia-dev           # the windows, the track bar, preview playback
-  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # MP3/WMA decoding, WMA encoding, MP3-in-WAV
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # decoding, WMA/FLAC/Vorbis/Opus encoding, MP3-in-WAV
   libmp3lame-dev                            # MP3 encoding
   libtag1-dev                               # MP3 tag writing, tag checks in tests
   zlib1g-dev                                # compressed ID3v2 frames
@@ -17,6 +17,7 @@ TRIMORA_PACKAGES=(
   clang libclang-rt-14-dev                  # libFuzzer targets
   ffmpeg sox libsox-fmt-mp3 time            # fixture scripts, reference decoding, benchmarks
   python3-mutagen lame                      # fixture scripts: ID3v2 and MP3 written by other software
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good flac  # second decoders of FLAC, Vorbis and Opus cuts
   xvfb xauth                                # scripts/screenshots.sh: the windows on a virtual display
   help2man appstream desktop-file-utils     # man pages; the install's desktop file and metainfo checked
   pulseaudio pulseaudio-utils               # player tests: a private sound server with a null sink

@@ -64,7 +64,8 @@ class CliNewKind : public testing::Test {
 
 TEST_F(CliNewKind, TheCommandsCutRemoveSplitJoinAndDescribeIt) {
   const TCliRun help = Run({"--help"});
-  EXPECT_NE(help.Out.find("WAV, MP3, WMA and PCM files"), std::string::npos) << help.Out;
+  EXPECT_NE(help.Out.find("WAV, MP3, WMA, FLAC, Ogg Vorbis, Opus and PCM files"), std::string::npos)
+      << help.Out;
   const TCliRun info = Run({"info", "a.pcm"});
   ASSERT_EQ(info.Status, 0) << info.Err;
   EXPECT_NE(info.Out.find("PCM, 16-bit"), std::string::npos) << info.Out;
