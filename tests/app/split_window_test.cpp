@@ -112,6 +112,24 @@ TEST_F(SplitTest, SplitsAtThePausesNotAtTheDipWithABoundaryMovedByHand) {
   EXPECT_EQ(Window->windowTitle(), "Split");
 }
 
+// An Opus file splits as any other: the pieces hold all its frames between them, each keeps
+// the file's tags and is numbered k/N.
+TEST_F(SplitTest, AnOpusFileSplitsIntoNumberedPiecesOfAllItsFrames) {
+  WriteClickFile(Folder / "set.opus", PausedTones(kRate), {{"title", "Set"}});
+  Window->OpenFile(File("set.opus"));
+  TMessageLog messages;
+  QTest::mouseClick(Window->bStart, Qt::LeftButton);
+  ASSERT_TRUE(messages.WaitFor(1));
+  EXPECT_TRUE(messages.Texts()[0].startsWith("2 pieces written")) << messages.Texts()[0].toStdString();
+  const std::filesystem::path pieces[] = {Folder / "set - 01.opus", Folder / "set - 02.opus"};
+  EXPECT_EQ(FramesIn(pieces[0]) + FramesIn(pieces[1]), FramesIn(Folder / "set.opus"));
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(Probe(pieces[k], "stream_tags=title"), "Set");
+    EXPECT_EQ(Probe(pieces[k], "stream_tags=track"), std::to_string(k + 1));
+    EXPECT_EQ(Probe(pieces[k], "stream_tags=TRACKTOTAL"), "2");
+  }
+}
+
 // Pieces of the same names exist: the window asks, and No writes nothing.
 TEST_F(SplitTest, ExistingPiecesAreReplacedOnlyWhenTheUserSaysSo) {
   WriteClickWave(Folder / "in.wav", {kRate, 2, 2 * kRate, {}});
