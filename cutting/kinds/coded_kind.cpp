@@ -8,6 +8,7 @@
 #include "cutting/kinds/tag_copy.h"
 #include "formats/coded/coded_in.h"
 #include "formats/coded/coded_out.h"
+#include "formats/ogg/ogg_packet_copy_out.h"
 #include "tags/xiph_tags.h"
 
 std::unique_ptr<TAuFileIn> TCodedKind::MakeSource() const {
@@ -167,17 +168,21 @@ std::function<int64_t()> TFlacKind::FramesKept(TAuFileOut&) const {
 }
 
 std::unique_ptr<TAuFileOut> TVorbisKind::MakeFrameKeepingSink() const {
-  return MakeSink();
+  return std::make_unique<TOggPacketCopyOut>();
 }
 
-std::function<int64_t()> TVorbisKind::FramesKept(TAuFileOut&) const {
-  return nullptr;
+std::function<int64_t()> TVorbisKind::FramesKept(TAuFileOut& sink) const {
+  auto* copy = dynamic_cast<TOggPacketCopyOut*>(&sink);
+  if (copy == nullptr) return nullptr;
+  return [copy] { return copy->SamplesKept(); };
 }
 
 std::unique_ptr<TAuFileOut> TOpusKind::MakeFrameKeepingSink() const {
-  return MakeSink();
+  return std::make_unique<TOggPacketCopyOut>();
 }
 
-std::function<int64_t()> TOpusKind::FramesKept(TAuFileOut&) const {
-  return nullptr;
+std::function<int64_t()> TOpusKind::FramesKept(TAuFileOut& sink) const {
+  auto* copy = dynamic_cast<TOggPacketCopyOut*>(&sink);
+  if (copy == nullptr) return nullptr;
+  return [copy] { return copy->SamplesKept(); };
 }

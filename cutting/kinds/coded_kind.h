@@ -58,12 +58,16 @@ class TFlacKind : public TCodedKind {
 };
 
 // Ogg Vorbis (.ogg, .oga): re-encoded at the quality nearest the source's nominal bit rate;
-// a kept cut copies the packets from one before the start and says the trim in its granules.
+// a kept cut copies the packets from one before the start and says the trim in its granules,
+// which players built on the reference decoder honour; FFmpeg and GStreamer honour the end but
+// play the lead-in, less than one packet.
 class TVorbisKind : public TCodedKind {
  public:
   std::string Name() const override { return "Ogg Vorbis"; }
   std::vector<std::string> Extensions() const override { return {".ogg", ".oga"}; }
   std::unique_ptr<TAuFileOut> MakeFrameKeepingSink() const override;
+  // A kept cut starts up to a packet early in FFmpeg's reading (see FramesKept).
+  int64_t SlackFrames() const override { return 2048; }
   std::string Describe(TAuFileIn& source) const override;
   // The Vorbis quality nearest `bitrate` for `channels` channels.
   static double QualityFor(uint32_t bitrate, int channels);

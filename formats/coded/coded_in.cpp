@@ -67,6 +67,7 @@ struct TCodedIn::TDecoder {
   int64_t DropBefore = 0;  // samples before this index are decoded and dropped
   bool Draining = false;
   bool Ended = false;
+  bool AtStart = true;  // the next frame is the stream's first
   int BadPackets = 0;
 
   size_t FrameBytes() const { return static_cast<size_t>(Channels) * (Bits / 8); }
@@ -74,6 +75,8 @@ struct TCodedIn::TDecoder {
   bool Open() {
     if (!Packet || !Frame) return false;
     Stream = -1;
+    AtStart = true;
+    Next = 0;
     uint64_t position = 0;
     if (!Succeeded(Adapter.Seek(0, TMediaSeekOrigin::Begin, position))) return false;
     Avio = MakeMediaAvio(Adapter);
@@ -143,6 +146,14 @@ struct TCodedIn::TDecoder {
   bool Receive() {
     if (avcodec_receive_frame(Codec.get(), Frame.get()) < 0) return false;
     const int count = Frame->nb_samples;
+    if (AtStart) {
+      // A stream whose first granule says to drop the start of its first packet (a Vorbis
+      // cut that kept its packets) stamps that packet before 0: the part before 0 goes.
+      AtStart = false;
+      const int64_t pts = Frame->best_effort_timestamp;
+      if (Anchored && Next == 0 && pts != AV_NOPTS_VALUE && pts < 0)
+        Next = std::max<int64_t>(av_rescale_q(pts, TimeBase, {1, Rate}), -count);
+    }
     if (!Anchored) {
       const int64_t pts = Frame->best_effort_timestamp;
       if (pts == AV_NOPTS_VALUE) {
@@ -222,6 +233,7 @@ struct TCodedIn::TDecoder {
     Ended = false;
     BadPackets = 0;
     Anchored = anchored;
+    AtStart = anchored;
     Next = 0;
     DropBefore = dropBefore;
   }
