@@ -88,29 +88,34 @@ class WindowCut : public WindowTest {
 // "Keep the frames" copies the source's frames: FFmpeg decodes the cut to exactly the samples
 // it decodes from the source over the typed times. The box is remembered, and it is off for
 // a kind whose frames are not copied.
-TEST_F(WindowCut, KeepingMp3FramesCutsTheTypedTimesExactly) {
+TEST_F(WindowCut, KeepingTheFramesCutsTheTypedTimesExactly) {
   TMessageLog messages;
-  WriteClickFile(Folder / "src.mp3", {kRate, 2, Frame(6.3), {Frame(1.9), Frame(3.0)}},
-                 {{"title", "Kept Frames"}});
   WriteClickFile(Folder / "src.wav", {kRate, 2, Frame(2.0), {}});
   Window->OpenFile(File("src.wav"));
   EXPECT_FALSE(Window->cbKeepFrames->isEnabled());
-  Window->OpenFile(File("src.mp3"));
-  ASSERT_TRUE(Window->cbKeepFrames->isEnabled());
-  EXPECT_FALSE(Window->cbKeepFrames->isChecked()) << "re-encoding stays the default";
-  QTest::mouseClick(Window->cbKeepFrames, Qt::LeftButton);
-  ASSERT_TRUE(Window->cbKeepFrames->isChecked());
-  Type(Window->eStart, "00:00:01.8");
-  Type(Window->eEnd, "00:00:04.8");
-  StartCut(File("out.mp3"));
-  ASSERT_TRUE(WaitForCut());
+  for (const std::string kind : {".mp3", ".flac"}) {
+    SCOPED_TRACE(kind);
+    const std::string source = "src" + kind, out = "out" + kind;
+    WriteClickFile(Folder / source, {kRate, 2, Frame(6.3), {Frame(1.9), Frame(3.0)}},
+                   {{"title", "Kept Frames"}});
+    Window->OpenFile(File(source));
+    ASSERT_TRUE(Window->cbKeepFrames->isEnabled());
+    if (!Window->cbKeepFrames->isChecked()) {
+      EXPECT_EQ(kind, ".mp3") << "re-encoding stays the default";
+      QTest::mouseClick(Window->cbKeepFrames, Qt::LeftButton);
+    }
+    ASSERT_TRUE(Window->cbKeepFrames->isChecked());
+    Type(Window->eStart, "00:00:01.8");
+    Type(Window->eEnd, "00:00:04.8");
+    StartCut(File(out));
+    ASSERT_TRUE(WaitForCut());
 
-  const std::vector<int16_t> whole = DecodeS16(Folder / "src.mp3");
-  const std::vector<int16_t> expected(whole.begin() + Frame(1.8) * 2,
-                                      whole.begin() + (Frame(4.8) + 1) * 2);
-  EXPECT_TRUE(DecodeS16(Folder / "out.mp3") == expected);
-  EXPECT_EQ(Probe(Folder / "out.mp3", "format_tags=title"), "Kept Frames");
-
+    const std::vector<int16_t> whole = DecodeS16(Folder / source);
+    const std::vector<int16_t> expected(whole.begin() + Frame(1.8) * 2,
+                                        whole.begin() + (Frame(4.8) + 1) * 2);
+    EXPECT_TRUE(DecodeS16(Folder / out) == expected);
+    EXPECT_EQ(Probe(Folder / out, "format_tags=title"), "Kept Frames");
+  }
   Window = std::make_unique<TfrmMain>();
   EXPECT_TRUE(Window->cbKeepFrames->isChecked());
 }
