@@ -2,8 +2,14 @@
 #include "platform/media_avio.h"
 
 #include <cstdio>
+#include <mutex>
 
 namespace trimora::media {
+
+void QuietFfmpeg() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
 namespace {
 
 constexpr int kBufferSize = 64 * 1024;

@@ -12,6 +12,10 @@ namespace trimora::media {
 // Null when FFmpeg could not allocate it.
 TAvioPtr MakeMediaAvio(IMediaStream& stream);
 
+// Silences FFmpeg's log: damaged files make it talk on stderr, while its callers report
+// through their results.
+void QuietFfmpeg();
+
 // The origin of an FFmpeg seek's `whence` (SEEK_SET, SEEK_CUR or SEEK_END, AVSEEK_FORCE
 // ignored); false for anything else.
 bool MediaSeekOrigin(int whence, TMediaSeekOrigin& origin);

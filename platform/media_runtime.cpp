@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/media_avio.h"
 #include "platform/media_file.h"
 
 namespace trimora::media {
@@ -47,12 +48,6 @@ std::vector<TWaveFormat> OfferedFormats(const TMediaStreamInfo& info, const TOut
       formats.push_back({static_cast<uint16_t>(channels), static_cast<uint32_t>(info.SampleRate),
                          static_cast<uint16_t>(bits)});
   return formats;
-}
-
-void QuietFfmpeg() {
-  // Damaged files make FFmpeg talk on stderr; the runtime reports through its results.
-  static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
 }  // namespace

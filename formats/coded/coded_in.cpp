@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "formats/media/audio_stream.h"
@@ -68,14 +69,17 @@ struct TCodedIn::TDecoder {
   bool Draining = false;
   bool Ended = false;
   bool AtStart = true;  // the next frame is the stream's first
+  int64_t LastPts = AV_NOPTS_VALUE;  // of the last packet read
   int BadPackets = 0;
 
   size_t FrameBytes() const { return static_cast<size_t>(Channels) * (Bits / 8); }
 
   bool Open() {
+    QuietFfmpeg();
     if (!Packet || !Frame) return false;
     Stream = -1;
     AtStart = true;
+    LastPts = AV_NOPTS_VALUE;
     Next = 0;
     uint64_t position = 0;
     if (!Succeeded(Adapter.Seek(0, TMediaSeekOrigin::Begin, position))) return false;
@@ -131,15 +135,57 @@ struct TCodedIn::TDecoder {
   // The length the stream states, or else the sum of its packets' durations.
   int64_t MeasureLength() {
     const AVStream& stream = *Format->streams[Stream];
-    if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
+    if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0 && !Chained())
       return std::max<int64_t>(av_rescale_q(stream.duration, TimeBase, {1, Rate}) - PreSkip, 0);
-    int64_t sum = 0;
+    // Where the packets of the first stream end.
+    int64_t end = 0, sum = 0;
+    int64_t last = AV_NOPTS_VALUE;
     while (av_read_frame(Format.get(), Packet.get()) >= 0) {
-      if (Packet->stream_index == Stream && Packet->duration > 0)
-        sum += av_rescale_q(Packet->duration, TimeBase, {1, Rate});
+      const AVPacket& packet = *Packet;
+      if (packet.stream_index == Stream && packet.duration > 0) {
+        if (NewLink(packet, last)) break;
+        sum += av_rescale_q(packet.duration, TimeBase, {1, Rate});
+        // The demuxer has already cut the last packet's duration at the stream's end.
+        if (packet.pts != AV_NOPTS_VALUE)
+          end = av_rescale_q(packet.pts + packet.duration, TimeBase, {1, Rate});
+      }
       av_packet_unref(Packet.get());
     }
-    return std::max<int64_t>(sum - PreSkip, 0);
+    av_packet_unref(Packet.get());
+    return std::max<int64_t>(last != AV_NOPTS_VALUE ? end : sum - PreSkip, 0);
+  }
+
+  // Whether `packet` starts the next stream of a chained Ogg file, whose time stamps start
+  // over: only the first stream is read, as the frame-keeping cut reads it.
+  static bool NewLink(const AVPacket& packet, int64_t& last) {
+    if (packet.pts == AV_NOPTS_VALUE) return false;
+    const bool back = last != AV_NOPTS_VALUE && packet.pts < last;
+    last = packet.pts;
+    return back;
+  }
+
+  // Whether the last page of an Ogg file belongs to another stream than the first: a chain
+  // of streams, whose length FFmpeg takes from the last.
+  bool Chained() {
+    if (std::string_view(Format->iformat->name) != "ogg") return false;
+    uint64_t size = 0, at = 0;
+    if (!Succeeded(Adapter.Stat(size)) || size < 27) return false;
+    const auto read = [this, &at](uint64_t offset, std::vector<uint8_t>& bytes) {
+      uint32_t got = 0;
+      return Succeeded(Adapter.Seek(static_cast<int64_t>(offset), TMediaSeekOrigin::Begin, at)) &&
+             Succeeded(Adapter.Read(bytes.data(), static_cast<uint32_t>(bytes.size()), got)) &&
+             got == bytes.size();
+    };
+    std::vector<uint8_t> head(27), tail(static_cast<size_t>(std::min<uint64_t>(size, 65536)));
+    const bool chained = [&] {
+      if (!read(0, head) || !read(size - tail.size(), tail)) return false;
+      for (size_t i = tail.size() - 27 + 1; i-- > 0;)
+        if (std::memcmp(&tail[i], "OggS", 4) == 0) return std::memcmp(&tail[i + 14], &head[14], 4) != 0;
+      return false;
+    }();
+    // The demuxer reads on from where its buffer ended.
+    (void)Adapter.Seek(Format->pb->pos, TMediaSeekOrigin::Begin, at);
+    return chained;
   }
 
   // Takes the decoder's next frame into Out; false when it has none for now.
@@ -210,6 +256,12 @@ struct TCodedIn::TDecoder {
         avcodec_send_packet(Codec.get(), nullptr);
         continue;
       }
+      if (Packet->stream_index == Stream && NewLink(*Packet, LastPts)) {
+        av_packet_unref(Packet.get());
+        Draining = true;
+        avcodec_send_packet(Codec.get(), nullptr);
+        continue;
+      }
       if (Packet->stream_index == Stream) {
         const int sent = avcodec_send_packet(Codec.get(), Packet.get());
         if (sent < 0 && sent != AVERROR(EAGAIN)) {
@@ -234,6 +286,7 @@ struct TCodedIn::TDecoder {
     BadPackets = 0;
     Anchored = anchored;
     AtStart = anchored;
+    LastPts = AV_NOPTS_VALUE;
     Next = 0;
     DropBefore = dropBefore;
   }
@@ -398,11 +451,15 @@ int64_t TCodedIn::Bitrate() {
     // The packets' own bytes, not the file's: a cover picture is no part of the sound.
     TDecoder count(*Stream);
     int64_t bytes = 0;
+    int64_t last = AV_NOPTS_VALUE;
     if (count.Open())
       while (av_read_frame(count.Format.get(), count.Packet.get()) >= 0) {
-        if (count.Packet->stream_index == count.Stream) bytes += count.Packet->size;
+        const AVPacket& packet = *count.Packet;
+        if (packet.stream_index == count.Stream && TDecoder::NewLink(packet, last)) break;
+        if (packet.stream_index == count.Stream) bytes += packet.size;
         av_packet_unref(count.Packet.get());
       }
+    av_packet_unref(count.Packet.get());
     FAverageBitrate = av_rescale(bytes * 8, FSampleRate, FTotalSamples);
     // Both read the one stream: the decoder starts again from where it stood, the start.
     if (!FDecoder->Open()) FDecoder.reset();

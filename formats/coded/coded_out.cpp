@@ -13,6 +13,7 @@ extern "C" {
 
 #include "pipeline/au_exception.h"
 #include "platform/media_av.h"
+#include "platform/media_avio.h"
 
 using namespace trimora::media;
 
@@ -111,6 +112,7 @@ int TCodedOut::WrittenRate(int inputRate) const {
 
 void TCodedOut::PrepareOutput() {
   if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
+  QuietFfmpeg();
   auto run = std::make_unique<TRunState>();
   // The source is opened before the output is created: it holds its file against writers,
   // so an output named like the source is refused instead of truncating it.
