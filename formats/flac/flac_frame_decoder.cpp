@@ -2,8 +2,10 @@
 #include "formats/flac/flac_frame_decoder.h"
 
 #include <cstring>
+#include <mutex>
 
 extern "C" {
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
 
@@ -17,6 +19,9 @@ TFlacFrameDecoder::TFlacFrameDecoder(const TFlacStreamInfo& info)
   if (info.BitsPerSample > 24)
     throw EAuException("FLAC frames of " + std::to_string(info.BitsPerSample) +
                        "-bit samples cannot be decoded here");
+  // A damaged frame makes FFmpeg talk on stderr; the failure comes back as our exception.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_FLAC);
   if (codec == nullptr) throw EAuException("No FLAC decoder is available");
   FCodec.reset(avcodec_alloc_context3(codec));

@@ -123,8 +123,7 @@ bool TFlacFrameIndex::FindNext() {
 // Walks the frame's bytes with its CRC-16 running. The frame ends at the first place where
 // the CRC comes out 0 and a good header of the next frame starts. Failing that it is the last
 // frame: it ends at the end of the data where its CRC is 0 there, or else at the first place
-// after every header-like byte run where it is (before trailing bytes that are no frame);
-// without one it is damaged.
+// it is (before trailing bytes that are no frame); without one it is damaged.
 bool TFlacFrameIndex::FindEnd(int64_t offset, const TFlacFrameHeader& header, int64_t& end) {
   const size_t limit = FlacFrameBytesLimit(header.BlockSize, FInfo.Channels, FInfo.BitsPerSample);
   size_t available = 0;
@@ -132,7 +131,7 @@ bool TFlacFrameIndex::FindEnd(int64_t offset, const TFlacFrameHeader& header, in
   const size_t stop = std::min(available, limit + 1);
   uint16_t crc = FlacCrc16(p, header.Bytes);
   size_t done = header.Bytes;
-  size_t lastHeader = 0;
+  bool sawHeader = false;
   for (size_t at = header.Bytes + 1; at < stop;) {
     const auto* hit = static_cast<const uint8_t*>(std::memchr(p + at, 0xFF, stop - at));
     if (hit == nullptr) break;
@@ -147,15 +146,16 @@ bool TFlacFrameIndex::FindEnd(int64_t offset, const TFlacFrameHeader& header, in
       end = offset + static_cast<int64_t>(pos);
       return true;
     }
-    lastHeader = pos;
+    sawHeader = true;
   }
   // The zeros of the CRC between the hits were not looked at: walk again byte by byte, which
-  // happens once, at the last frame (or a damaged one).
-  const size_t from = std::max(header.Bytes + 2, lastHeader + 1);
+  // happens once, at the last frame (or a damaged one). The end of the data is where a last
+  // frame ends unless bytes follow it; the CRC comes out 0 by chance once in 65536 places, so
+  // an earlier 0 is taken only when the end's is not, and only when no header followed it (a
+  // frame with frames after it that never checks is damaged, not the last).
+  const size_t from = header.Bytes + 2;
   const size_t tail = std::min(available, limit);
   if (from > tail) return false;
-  // The end of the data is where a last frame ends unless bytes follow it; the CRC comes out
-  // 0 by chance once in 65536 places, so an earlier 0 is taken only when the end's is not.
   crc = FlacCrc16(p, from);
   int64_t firstZero = -1;
   for (size_t e = from;; ++e) {
@@ -168,7 +168,7 @@ bool TFlacFrameIndex::FindEnd(int64_t offset, const TFlacFrameHeader& header, in
     return true;
   }
   end = firstZero;
-  return firstZero >= 0;
+  return firstZero >= 0 && !sawHeader;
 }
 
 const uint8_t* TFlacFrameIndex::Window(int64_t offset, size_t count, size_t& available) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "formats/flac/flac_frame_copy_out.h"
@@ -201,7 +202,9 @@ TEST(FlacFrameCopy, EveryRangeDecodesToExactlyItsSamplesFromTheSourcesOwnFrames)
     ASSERT_GT(b, 16) << kind.Name;
     // A copy of a copy: the variable-blocksize stream a cut writes is a source too.
     const auto cutOfCut = folder / "cut.flac";
-    if (kind.CutAgain) ASSERT_EQ(CopyRange(source, cutOfCut, 7, -1), "");
+    if (kind.CutAgain) {
+      ASSERT_EQ(CopyRange(source, cutOfCut, 7, -1), "");
+    }
     const std::pair<int64_t, int64_t> ranges[] = {{0, r + 12345},
                                                   {r * 13 / 10 + 17, r * 27 / 10 + 4},
                                                   {b * 5 + 100, b * 5 + 150},
@@ -235,4 +238,95 @@ TEST(FlacFrameCopy, EveryRangeDecodesToExactlyItsSamplesFromTheSourcesOwnFrames)
       }
     }
   }
+}
+
+// Broken sources: a cut of the frames that hold is exact, a cut that needs a damaged or
+// missing frame fails with the reason and leaves no file, and a STREAMINFO that lies about
+// the length does not change what is cut.
+TEST(FlacFrameCopy, BrokenSourcesGiveTheFramesThatHoldOrAClearReason) {
+  TTempFolder folder;
+  const auto source = MakeSource(folder, {"16-bit stereo", 44100, 2, "-c:a flac -sample_fmt s16"});
+  const std::vector<uint8_t> good = ReadBytes(source);
+  const std::vector<uint8_t> whole = DecodeS32(source);
+  const auto total = static_cast<int64_t>(whole.size() / 8);
+  TAuFileStream stream(source, fmOpenRead | fmShareDenyWrite);
+  const auto audio = static_cast<size_t>(ReadFlacStart(stream).AudioOffset);
+  const auto raw32 = folder / "noise32.raw";
+  ASSERT_TRUE(Ffmpeg("-i " + Path(folder, "noise.wav") + " -f s32le -c:a pcm_s32le " +
+                     Quoted(raw32.string())));
+  ASSERT_EQ(Shell("flac -s -f --force-raw-format --endian=little --sign=signed --channels=2 "
+                  "--bps=32 --sample-rate=44100 -o " +
+                  Path(folder, "s32.flac") + " " + Quoted(raw32.string()))
+                .Status,
+            0);
+
+  using TEdit = std::function<void(std::vector<uint8_t>&)>;
+  struct TCase {
+    const char* Name;
+    TEdit Edit;
+    int64_t Start, End;
+    const char* Error;  // "": the cut succeeds with the samples of the frames that hold
+  };
+  const TCase cases[] = {
+      {"cut short inside a frame", [](auto& b) { b.resize(b.size() * 6 / 10); }, 0, -1, ""},
+      {"a damaged frame after the range", [](auto& b) { b[b.size() / 2] ^= 0x41; }, 4000, 40000,
+       ""},
+      {"a damaged frame in the range", [](auto& b) { b[b.size() / 2] ^= 0x41; }, 4000, -1,
+       "damaged at byte"},
+      {"STREAMINFO tells a wrong length", [](auto& b) { b[8 + 17] = 100; }, 0, -1, ""},
+      {"STREAMINFO tells another sample size",
+       [](auto& b) {
+         b[8 + 12] |= 1;  // 16 bits become 24
+         b[8 + 13] = static_cast<uint8_t>((b[8 + 13] & 0x0F) | 0x70);
+       },
+       0, -1, "does not match the STREAMINFO"},
+      {"no frames", [&](auto& b) { b.resize(audio); }, 0, -1, "no FLAC frame"},
+      {"no FLAC stream", [](auto& b) { b.assign(1000, 'x'); }, 0, -1, "holds no FLAC stream"},
+      {"32-bit samples", [&](auto& b) { b = ReadBytes(folder / "s32.flac"); }, 0, -1,
+       "32-bit samples cannot be decoded"},
+      {"a range past the end", [](auto&) {}, total + 10, -1, "holds no sound"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<uint8_t> bytes = good;
+    c.Edit(bytes);
+    const auto broken = folder / "broken.flac";
+    WriteBytes(broken, bytes);
+    const auto target = folder / "out.flac";
+    std::filesystem::remove(target);
+    int64_t kept = 0;
+    const std::string error = CopyRange(broken, target, c.Start, c.End, &kept);
+    if (*c.Error != '\0') {
+      EXPECT_NE(error.find(c.Error), std::string::npos) << error;
+      EXPECT_FALSE(std::filesystem::exists(target));
+      continue;
+    }
+    ASSERT_EQ(error, "");
+    const std::vector<uint8_t> decoded = DecodeS32(target);
+    ASSERT_GT(kept, 0);
+    EXPECT_EQ(decoded.size(), static_cast<size_t>(kept) * 8);
+    EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), whole.begin() + c.Start * 8));
+    EXPECT_EQ(Shell("flac -s -t " + Quoted(target.string()) + " 2>&1").Status, 0);
+    if (c.End >= 0) {
+      EXPECT_EQ(kept, c.End - c.Start + 1);
+    }
+  }
+}
+
+// The comment fields given to the sink are in the finished file, which stays valid.
+TEST(FlacFrameCopy, TheCommentFieldsGoInAfterTheFrames) {
+  TTempFolder folder;
+  const auto source = MakeSource(folder, {"16-bit mono", 44100, 1, "-c:a flac -sample_fmt s16"});
+  const auto target = folder / "out.flac";
+  TFlacTestIn in;
+  in.SetFileName(source);
+  in.StartSample = 1000;
+  TFlacFrameCopyOut copy;
+  copy.XiphTags().Fields = {{"TITLE", "Kept"}, {"ARTIST", "Someone"}};
+  copy.SetInput(&in);
+  copy.SetFileName(target);
+  ASSERT_EQ(pipeline_test::RunToEnd(copy), "");
+  copy.SetInput(nullptr);
+  EXPECT_EQ(Probe(target, "format_tags=title"), "Kept");
+  EXPECT_EQ(Shell("flac -s -t " + Quoted(target.string()) + " 2>&1").Status, 0);
 }
