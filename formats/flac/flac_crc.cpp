@@ -59,3 +59,37 @@ uint16_t FlacCrc16(const uint8_t* data, size_t count, uint16_t crc) {
     crc = static_cast<uint16_t>((crc << 8) ^ kCrc16[0][static_cast<uint8_t>((crc >> 8) ^ data[i])]);
   return crc;
 }
+
+namespace {
+
+// A linear map of the 16-bit state: column i is the image of bit i.
+using TCrcMatrix = std::array<uint16_t, 16>;
+
+uint16_t Apply(const TCrcMatrix& m, uint16_t v) {
+  uint16_t r = 0;
+  for (int i = 0; i < 16; ++i)
+    if (v & (1u << i)) r ^= m[static_cast<size_t>(i)];
+  return r;
+}
+
+// Powers[k] carries the state over 2^k zero bytes.
+std::array<TCrcMatrix, 64> MakeZeroPowers() {
+  std::array<TCrcMatrix, 64> powers{};
+  for (int i = 0; i < 16; ++i) {
+    const auto v = static_cast<uint16_t>(1u << i);
+    powers[0][static_cast<size_t>(i)] =
+        static_cast<uint16_t>((v << 8) ^ kCrc16[0][static_cast<uint8_t>(v >> 8)]);
+  }
+  for (size_t k = 1; k < powers.size(); ++k)
+    for (size_t i = 0; i < 16; ++i) powers[k][i] = Apply(powers[k - 1], powers[k - 1][i]);
+  return powers;
+}
+
+}  // namespace
+
+uint16_t FlacCrc16Zeros(uint16_t crc, uint64_t count) {
+  static const std::array<TCrcMatrix, 64> powers = MakeZeroPowers();
+  for (size_t k = 0; count != 0; ++k, count >>= 1)
+    if (count & 1) crc = Apply(powers[k], crc);
+  return crc;
+}

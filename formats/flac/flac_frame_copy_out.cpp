@@ -6,8 +6,9 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include <utility>
 
-#include "formats/flac/flac_audio_md5.h"
+#include "formats/flac/flac_audio_hasher.h"
 #include "formats/flac/flac_frame_decoder.h"
 #include "formats/flac/flac_frame_index.h"
 #include "formats/flac/flac_frame_writer.h"
@@ -60,7 +61,7 @@ struct TFlacFrameCopyOut::TRunState {
   TFlacStart Start;
   std::unique_ptr<TFlacFrameIndex> Index;
   std::unique_ptr<TFlacFrameDecoder> Decoder;
-  std::unique_ptr<TFlacAudioMd5> Md5;
+  std::unique_ptr<TFlacAudioHasher> Hasher;
   int64_t First = 0;             // the range's first sample
   int64_t EndSample = 0;         // after its last, or the largest number for the stream's end
   int64_t Next = 0;              // the next source frame
@@ -68,6 +69,10 @@ struct TFlacFrameCopyOut::TRunState {
   std::vector<int32_t> Pending;  // kept samples of cut frames, waiting to be coded
   std::vector<int32_t> Check;
   std::vector<uint8_t> Out, Coded;
+  // Copied frames as the source has them, not yet handed to the hasher.
+  std::vector<uint8_t> HashBytes;
+  std::vector<std::pair<uint32_t, uint32_t>> HashFrames;
+  int64_t HashParts = 0;
   int64_t InfoOffset = 0;  // where STREAMINFO's body lies in the output
   // Block sizes of every frame but the last so far (which is LastBlock) and frame sizes.
   uint32_t MinBlock = kMaxBlock, MaxBlock = 0, LastBlock = 0;
@@ -133,7 +138,7 @@ void TFlacFrameCopyOut::PrepareOutput() {
     throw EAuException("The range holds no sound to keep");
   }
   run->Decoder = std::make_unique<TFlacFrameDecoder>(info);
-  run->Md5 = std::make_unique<TFlacAudioMd5>(info.BitsPerSample);
+  run->Hasher = std::make_unique<TFlacAudioHasher>(info);
 
   // The bytes to pass, as far as STREAMINFO's length tells before the frames are walked.
   const int64_t firstOffset = run->Index->Frame(run->Next).Offset;
@@ -173,6 +178,8 @@ bool TFlacFrameCopyOut::CopyStep(TRunState& run) {
   run.Out.clear();
   bool last = false;
   while (!last && run.Out.size() < kStepBytes) last = CopyFrame(run, run.Out);
+  HandOverFrames(run);
+  run.Hasher->Check();
   Write(run.Out.data(), run.Out.size());
   if (last) CompleteFile(run);
   return !last;
@@ -187,16 +194,22 @@ bool TFlacFrameCopyOut::CopyFrame(TRunState& run, std::vector<uint8_t>& out) {
   const int64_t from = std::max(run.First, frame.FirstSample);
   const int64_t to = std::min(run.EndSample, frameEnd);
   const uint8_t* bytes = run.Index->FrameBytes(run.Next);
-  const auto decoded = run.Decoder->Decode(bytes, frame.Bytes, frame.BlockSize);
   const auto skip = static_cast<uint32_t>(from - frame.FirstSample);
   const auto keep = static_cast<uint32_t>(to - from);
-  run.Md5->Add(decoded, channels, skip, keep);
   if (keep == frame.BlockSize && run.Pending.empty()) {
     const size_t at = out.size();
     RenumberFlacFrame(bytes, frame.Bytes, frame.HeaderBytes, run.Written, out);
     run.Count(frame.BlockSize, out.size() - at);
+    run.HashBytes.insert(run.HashBytes.end(), bytes, bytes + frame.Bytes);
+    run.HashFrames.emplace_back(frame.Bytes, frame.BlockSize);
   } else {
+    const auto decoded = run.Decoder->Decode(bytes, frame.Bytes, frame.BlockSize);
     AppendSamples(decoded, channels, skip, keep, run.Pending);
+    HandOverFrames(run);
+    std::vector<uint8_t> packed;
+    TFlacAudioHasher::PackSamples(decoded, channels, run.Start.Info.BitsPerSample, skip, keep,
+                                  packed);
+    run.Hasher->AddPacked(std::move(packed));
   }
   FBytesCopied += frame.Bytes;
 
@@ -210,6 +223,27 @@ bool TFlacFrameCopyOut::CopyFrame(TRunState& run, std::vector<uint8_t>& out) {
   if (pending > 0 && (last || pending >= kMinBlock)) FlushPending(run, out);
   ++run.Next;
   return last;
+}
+
+// Hands the copied frames gathered so far to the hasher: every other part whole, for its
+// thread to decode, and the others decoded here, so that both threads decode.
+void TFlacFrameCopyOut::HandOverFrames(TRunState& run) {
+  if (run.HashFrames.empty()) return;
+  if (run.HashParts++ % 2 == 0) {
+    run.Hasher->AddFrames(std::exchange(run.HashBytes, {}), std::exchange(run.HashFrames, {}));
+    return;
+  }
+  const TFlacStreamInfo& info = run.Start.Info;
+  std::vector<uint8_t> packed;
+  size_t at = 0;
+  for (const auto& [bytes, samples] : run.HashFrames) {
+    const auto decoded = run.Decoder->Decode(run.HashBytes.data() + at, bytes, samples);
+    TFlacAudioHasher::PackSamples(decoded, info.Channels, info.BitsPerSample, 0, samples, packed);
+    at += bytes;
+  }
+  run.HashBytes.clear();
+  run.HashFrames.clear();
+  run.Hasher->AddPacked(std::move(packed));
 }
 
 // Codes the pending samples as frames of at most the format's largest block, checking that
@@ -247,7 +281,7 @@ void TFlacFrameCopyOut::CompleteFile(TRunState& run) {
   info.MinFrameSize = run.MinFrame;
   info.MaxFrameSize = run.MaxFrame;
   info.TotalSamples = run.Written;
-  info.Md5 = run.Md5->Digest();
+  info.Md5 = run.Hasher->Finish();
   const auto body = FlacStreamInfoBytes(info);
   const int64_t end = Stream->Position();
   Stream->SetPosition(run.InfoOffset);

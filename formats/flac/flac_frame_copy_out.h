@@ -39,6 +39,7 @@ class TFlacFrameCopyOut : public TAuTaggedFileOut {
 
   bool CopyStep(TRunState& run);
   bool CopyFrame(TRunState& run, std::vector<uint8_t>& out);
+  void HandOverFrames(TRunState& run);
   void FlushPending(TRunState& run, std::vector<uint8_t>& out);
   void CompleteFile(TRunState& run);
   void Write(const uint8_t* data, size_t count);

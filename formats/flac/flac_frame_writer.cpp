@@ -236,9 +236,15 @@ void RenumberFlacFrame(const uint8_t* frame, size_t bytes, size_t headerBytes, u
   const size_t trailers = header->NumberOffset + header->NumberBytes;
   out.insert(out.end(), frame + trailers, frame + headerBytes - 1);
   out.push_back(FlacCrc8(out.data() + start, out.size() - start));
-  out.insert(out.end(), frame + headerBytes, frame + bytes - 2);
-  const uint16_t crc = FlacCrc16(out.data() + start, out.size() - start);
-  out.insert(out.end(), {static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc)});
+  const size_t newHeader = out.size() - start;
+  out.insert(out.end(), frame + headerBytes, frame + bytes);
+  // The old CRC covers the old header and the audio; the new one differs by what the change
+  // of header makes of it once carried over the audio.
+  const auto old = static_cast<uint16_t>(frame[bytes - 2] << 8 | frame[bytes - 1]);
+  const uint16_t change = FlacCrc16(frame, headerBytes) ^ FlacCrc16(out.data() + start, newHeader);
+  const uint16_t crc = old ^ FlacCrc16Zeros(change, bytes - headerBytes - 2);
+  out[out.size() - 2] = static_cast<uint8_t>(crc >> 8);
+  out[out.size() - 1] = static_cast<uint8_t>(crc);
 }
 
 void EncodeFlacFrame(const int32_t* samples, uint32_t count, const TFlacStreamInfo& info,

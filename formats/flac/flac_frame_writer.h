@@ -13,7 +13,8 @@
 
 // The source frame at `frame` (`bytes` long, its header `headerBytes`) renumbered as
 // starting at `firstSample`: its codes, trailers and audio as they are, the number, the
-// blocking strategy and both CRCs new. Appended to `out`.
+// blocking strategy and both CRCs new. Appended to `out`. The frame's CRC-16 must hold (the
+// frame index has checked it): the new one is worked out from it.
 void RenumberFlacFrame(const uint8_t* frame, size_t bytes, size_t headerBytes, uint64_t firstSample,
                        std::vector<uint8_t>& out);
 
