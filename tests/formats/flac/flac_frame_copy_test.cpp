@@ -313,6 +313,16 @@ TEST(FlacFrameCopy, BrokenSourcesGiveTheFramesThatHoldOrAClearReason) {
   }
 }
 
+// A cut into its own source is refused before anything is written: the source holds the
+// file against writers.
+TEST(FlacFrameCopy, ACutOverItsOwnSourceIsRefusedAndLeavesItAsItWas) {
+  TTempFolder folder;
+  const auto source = MakeSource(folder, {"16-bit mono", 8000, 1, "-c:a flac -sample_fmt s16"});
+  const std::vector<uint8_t> before = ReadBytes(source);
+  EXPECT_NE(CopyRange(source, source, 0, -1), "");
+  EXPECT_TRUE(ReadBytes(source) == before);
+}
+
 // The comment fields given to the sink are in the finished file, which stays valid.
 TEST(FlacFrameCopy, TheCommentFieldsGoInAfterTheFrames) {
   TTempFolder folder;
