@@ -1,0 +1,325 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "formats/flac/flac_frame_copy_out.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "formats/flac/flac_audio_hasher.h"
+#include "formats/flac/flac_frame_decoder.h"
+#include "formats/flac/flac_frame_index.h"
+#include "formats/flac/flac_frame_writer.h"
+#include "pipeline/au_exception.h"
+#include "pipeline/au_file_stream.h"
+#include "pipeline/file_input.h"
+
+namespace {
+
+// Bytes written in one step: large enough that the copy runs at the disk's pace, small
+// enough that a stop is heard at once.
+constexpr size_t kStepBytes = 1 << 20;
+// The format's smallest block but for the last one: a first frame that the range leaves
+// shorter is coded together with the frame after it.
+constexpr uint32_t kMinBlock = 16;
+constexpr uint32_t kMaxBlock = 65535;
+constexpr uint32_t kPaddingBytes = 8192;
+constexpr char kVendor[] = "Trimora";
+
+void AppendBlockHeader(std::vector<uint8_t>& out, uint8_t type, bool last, size_t length) {
+  out.insert(out.end(),
+             {static_cast<uint8_t>(type | (last ? 0x80 : 0)), static_cast<uint8_t>(length >> 16),
+              static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)});
+}
+
+void AppendLe32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The stream marker, STREAMINFO (filled in at the end), a comment block holding only our
+// vendor string, and padding that the tags written afterwards take their room from.
+std::vector<uint8_t> CutMetadata(const std::array<uint8_t, kFlacStreamInfoBytes>& info) {
+  std::vector<uint8_t> out = {'f', 'L', 'a', 'C'};
+  AppendBlockHeader(out, 0, false, info.size());
+  out.insert(out.end(), info.begin(), info.end());
+  const size_t vendor = sizeof kVendor - 1;
+  AppendBlockHeader(out, 4, false, 4 + vendor + 4);
+  AppendLe32(out, static_cast<uint32_t>(vendor));
+  out.insert(out.end(), kVendor, kVendor + vendor);
+  AppendLe32(out, 0);
+  AppendBlockHeader(out, 1, true, kPaddingBytes);
+  out.resize(out.size() + kPaddingBytes, 0);
+  return out;
+}
+
+}  // namespace
+
+struct TFlacFrameCopyOut::TRunState {
+  std::unique_ptr<TAuFileStream> Source;
+  TFlacStart Start;
+  std::unique_ptr<TFlacFrameIndex> Index;
+  std::unique_ptr<TFlacFrameDecoder> Decoder;
+  std::unique_ptr<TFlacAudioHasher> Hasher;
+  int64_t First = 0;             // the range's first sample
+  int64_t EndSample = 0;         // after its last, or the largest number for the stream's end
+  int64_t Next = 0;              // the next source frame
+  uint64_t Written = 0;          // samples written so far: the next frame's number
+  std::vector<int32_t> Pending;  // kept samples of cut frames, waiting to be coded
+  std::vector<int32_t> Check;
+  std::vector<uint8_t> Out, Coded;
+  // Copied frames as the source has them, not yet handed to the hasher.
+  std::vector<uint8_t> HashBytes;
+  std::vector<std::pair<uint32_t, uint32_t>> HashFrames;
+  int64_t HashParts = 0;
+  int64_t InfoOffset = 0;  // where STREAMINFO's body lies in the output
+  // Block sizes of every frame but the last so far (which is LastBlock) and frame sizes.
+  uint32_t MinBlock = kMaxBlock, MaxBlock = 0, LastBlock = 0;
+  uint32_t MinFrame = std::numeric_limits<uint32_t>::max(), MaxFrame = 0;
+  bool CreatedFile = false;
+  bool Completed = false;
+
+  void Count(uint32_t block, size_t frameBytes) {
+    if (LastBlock != 0) MinBlock = std::min(MinBlock, LastBlock);
+    LastBlock = block;
+    MaxBlock = std::max(MaxBlock, block);
+    MinFrame = std::min(MinFrame, static_cast<uint32_t>(frameBytes));
+    MaxFrame = std::max(MaxFrame, static_cast<uint32_t>(frameBytes));
+    Written += block;
+  }
+};
+
+TFlacFrameCopyOut::TFlacFrameCopyOut() = default;
+
+TFlacFrameCopyOut::~TFlacFrameCopyOut() {
+  Shutdown();
+}
+
+int TFlacFrameCopyOut::Progress() const {
+  const int64_t total = FBytesToCopy.load();
+  if (total <= 0) return 0;
+  const double done = static_cast<double>(FBytesCopied.load()) / static_cast<double>(total);
+  return static_cast<int>(std::nearbyint(std::min(1.0, done) * 100));
+}
+
+void TFlacFrameCopyOut::PrepareOutput() {
+  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
+  auto* source = dynamic_cast<TAuFileIn*>(Input());
+  // A source reading a file its caller holds open is copied from that file, whatever its
+  // name has come to mean since.
+  auto* held = source != nullptr ? dynamic_cast<TAuFileStream*>(source->CallerStream()) : nullptr;
+  if (source == nullptr || (held == nullptr && source->FileName().empty()))
+    throw EAuException("Only the frames of a FLAC file can be kept as they are");
+  FSamplesKept = 0;
+  FBytesCopied = 0;
+  FBytesToCopy = 0;
+
+  // The source file is read through a stream of our own, held against writers as the source
+  // holds it: an output named like the source is refused instead of truncating it.
+  auto run = std::make_unique<TRunState>();
+  run->Source = held != nullptr ? held->Twin()
+                                : std::make_unique<TAuFileStream>(source->FileName(),
+                                                                  fmOpenRead | fmShareDenyWrite);
+  const int64_t startSample = source->StartSample, endSample = source->EndSample;
+  // The range is good for one read, as for a source read through.
+  source->StartSample = 0;
+  source->EndSample = -1;
+  run->Start = ReadFlacStart(*run->Source);
+  const TFlacStreamInfo& info = run->Start.Info;
+  if (startSample < 0 || (endSample >= 0 && endSample < startSample))
+    throw EAuException("The range holds no sound to keep");
+  run->Index = std::make_unique<TFlacFrameIndex>(*run->Source, run->Start);
+  run->First = startSample;
+  run->EndSample = endSample < 0 ? std::numeric_limits<int64_t>::max() : endSample + 1;
+  run->Next = run->Index->FrameAt(startSample);
+  if (run->Next < 0) {
+    if (!run->Index->Problem().empty()) throw EAuException(run->Index->Problem());
+    throw EAuException("The range holds no sound to keep");
+  }
+  run->Decoder = std::make_unique<TFlacFrameDecoder>(info);
+  run->Hasher = std::make_unique<TFlacAudioHasher>(info);
+
+  // The bytes to pass, as far as STREAMINFO's length tells before the frames are walked.
+  const int64_t firstOffset = run->Index->Frame(run->Next).Offset;
+  const int64_t audioBytes = run->Source->Size() - firstOffset;
+  int64_t estimate = audioBytes;
+  const auto total = static_cast<int64_t>(info.TotalSamples);
+  if (endSample >= 0 && total > startSample)
+    estimate =
+        static_cast<int64_t>(static_cast<double>(run->Source->Size() - run->Start.AudioOffset) *
+                             static_cast<double>(std::min(total, run->EndSample) - startSample) /
+                             static_cast<double>(total));
+  FBytesToCopy = std::max<int64_t>(1, std::min(estimate, audioBytes));
+
+  FRun = std::move(run);
+  TRunState& state = *FRun;
+  try {
+    CreateStream();
+    state.CreatedFile = !StreamAssigned;
+    state.InfoOffset = Stream->Position() + 8;
+    const std::vector<uint8_t> metadata = CutMetadata(state.Start.InfoBytes);
+    Write(metadata.data(), metadata.size());
+  } catch (...) {
+    // FinishOutput does not follow a failed start.
+    DiscardFile(state);
+    FRun.reset();
+    throw;
+  }
+}
+
+bool TFlacFrameCopyOut::WriteBlock(bool Abort) {
+  if (!Active) return true;
+  if (Abort || !FRun || FRun->Completed) return false;
+  return CopyStep(*FRun);
+}
+
+bool TFlacFrameCopyOut::CopyStep(TRunState& run) {
+  run.Out.clear();
+  bool last = false;
+  while (!last && run.Out.size() < kStepBytes) last = CopyFrame(run, run.Out);
+  HandOverFrames(run);
+  run.Hasher->Check();
+  Write(run.Out.data(), run.Out.size());
+  if (last) CompleteFile(run);
+  return !last;
+}
+
+// Copies source frame Next, or takes the samples the range keeps of it for coding; true
+// when it was the range's last frame.
+bool TFlacFrameCopyOut::CopyFrame(TRunState& run, std::vector<uint8_t>& out) {
+  const TFlacFrameIndex::TFrame frame = run.Index->Frame(run.Next);
+  const uint32_t channels = run.Start.Info.Channels;
+  const int64_t frameEnd = frame.FirstSample + frame.BlockSize;
+  const int64_t from = std::max(run.First, frame.FirstSample);
+  const int64_t to = std::min(run.EndSample, frameEnd);
+  const uint8_t* bytes = run.Index->FrameBytes(run.Next);
+  const auto skip = static_cast<uint32_t>(from - frame.FirstSample);
+  const auto keep = static_cast<uint32_t>(to - from);
+  if (keep == frame.BlockSize && run.Pending.empty()) {
+    const size_t at = out.size();
+    RenumberFlacFrame(bytes, frame.Bytes, frame.HeaderBytes, run.Written, out);
+    run.Count(frame.BlockSize, out.size() - at);
+    run.HashBytes.insert(run.HashBytes.end(), bytes, bytes + frame.Bytes);
+    run.HashFrames.emplace_back(frame.Bytes, frame.BlockSize);
+  } else {
+    const auto decoded = run.Decoder->Decode(bytes, frame.Bytes, frame.BlockSize);
+    AppendSamples(decoded, channels, skip, keep, run.Pending);
+    HandOverFrames(run);
+    std::vector<uint8_t> packed;
+    TFlacAudioHasher::PackSamples(decoded, channels, run.Start.Info.BitsPerSample, skip, keep,
+                                  packed);
+    run.Hasher->AddPacked(std::move(packed));
+  }
+  FBytesCopied += frame.Bytes;
+
+  bool last = frameEnd >= run.EndSample;
+  if (!last && !run.Index->Reach(run.Next + 1)) {
+    // The stream ends before the range: the range ends with it, unless frames are lost.
+    if (!run.Index->Problem().empty()) throw EAuException(run.Index->Problem());
+    last = true;
+  }
+  const size_t pending = run.Pending.size() / channels;
+  if (pending > 0 && (last || pending >= kMinBlock)) FlushPending(run, out);
+  ++run.Next;
+  return last;
+}
+
+// Hands the copied frames gathered so far to the hasher: every other part whole, for its
+// thread to decode, and the others decoded here, so that both threads decode.
+void TFlacFrameCopyOut::HandOverFrames(TRunState& run) {
+  if (run.HashFrames.empty()) return;
+  if (run.HashParts++ % 2 == 0) {
+    run.Hasher->AddFrames(std::exchange(run.HashBytes, {}), std::exchange(run.HashFrames, {}));
+    return;
+  }
+  const TFlacStreamInfo& info = run.Start.Info;
+  std::vector<uint8_t> packed;
+  size_t at = 0;
+  for (const auto& [bytes, samples] : run.HashFrames) {
+    const auto decoded = run.Decoder->Decode(run.HashBytes.data() + at, bytes, samples);
+    TFlacAudioHasher::PackSamples(decoded, info.Channels, info.BitsPerSample, 0, samples, packed);
+    at += bytes;
+  }
+  run.HashBytes.clear();
+  run.HashFrames.clear();
+  run.Hasher->AddPacked(std::move(packed));
+}
+
+// Codes the pending samples as frames of at most the format's largest block, checking that
+// each decodes back to them.
+void TFlacFrameCopyOut::FlushPending(TRunState& run, std::vector<uint8_t>& out) {
+  const TFlacStreamInfo& info = run.Start.Info;
+  const uint32_t channels = info.Channels;
+  size_t left = run.Pending.size() / channels;
+  const int32_t* samples = run.Pending.data();
+  while (left > 0) {
+    // Halves, so that no frame but the last is shorter than the smallest block.
+    const auto count = static_cast<uint32_t>(left > kMaxBlock ? left / 2 : left);
+    run.Coded.clear();
+    EncodeFlacFrame(samples, count, info, run.Written, run.Coded);
+    run.Check.clear();
+    AppendSamples(run.Decoder->Decode(run.Coded.data(), run.Coded.size(), count), channels, 0,
+                  count, run.Check);
+    if (!std::equal(run.Check.begin(), run.Check.end(), samples))
+      throw EAuException("A re-encoded FLAC frame does not decode to its samples");
+    out.insert(out.end(), run.Coded.begin(), run.Coded.end());
+    run.Count(count, run.Coded.size());
+    samples += static_cast<size_t>(count) * channels;
+    left -= count;
+  }
+  run.Pending.clear();
+}
+
+void TFlacFrameCopyOut::CompleteFile(TRunState& run) {
+  TFlacStreamInfo info = run.Start.Info;
+  // The smallest block leaves out the last one; both are at least what the format allows,
+  // which a cut of fewer samples than that falls short of.
+  const uint32_t minBlock = run.MinBlock <= run.MaxBlock ? run.MinBlock : run.LastBlock;
+  info.MinBlockSize = std::max(kMinBlock, minBlock);
+  info.MaxBlockSize = std::max(info.MinBlockSize, run.MaxBlock);
+  info.MinFrameSize = run.MinFrame;
+  info.MaxFrameSize = run.MaxFrame;
+  info.TotalSamples = run.Written;
+  info.Md5 = run.Hasher->Finish();
+  const auto body = FlacStreamInfoBytes(info);
+  const int64_t end = Stream->Position();
+  Stream->SetPosition(run.InfoOffset);
+  Write(body.data(), body.size());
+  Stream->SetPosition(end);
+  CloseStream();
+  run.Completed = true;
+  if (!StreamAssigned && !WideFileName.empty()) WriteXiphTags(WideFileName, XiphTags());
+  FSamplesKept = static_cast<int64_t>(run.Written);
+  FBytesCopied = FBytesToCopy.load();
+}
+
+void TFlacFrameCopyOut::Write(const uint8_t* data, size_t count) {
+  if (count == 0) return;
+  int64_t written = 0;
+  std::string reason = "the file took only part of the data";
+  try {
+    written = Stream->Write(data, static_cast<int64_t>(count));
+  } catch (const EAuException& e) {
+    written = -1;  // a full disk or a lost device: its reason goes with the message
+    reason = e.what();
+  }
+  if (written < static_cast<int64_t>(count))
+    throw EAuException("Error writing down flac file: " + reason);
+}
+
+void TFlacFrameCopyOut::DiscardFile(TRunState& run) {
+  CloseStream();
+  if (!run.CreatedFile) return;
+  run.CreatedFile = false;
+  std::error_code ignored;
+  std::filesystem::remove(WideFileName, ignored);
+}
+
+void TFlacFrameCopyOut::FinishOutput() {
+  std::unique_ptr<TRunState> run = std::move(FRun);
+  if (!run) return;
+  // A stopped or failed copy leaves nothing: frames without their STREAMINFO's length and
+  // check sum are not the cut that was asked for.
+  if (!run->Completed) DiscardFile(*run);
+}

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "tags/tagged_file_out.h"
+
+// The lossless FLAC cut as a sink: its input is the FLAC source with the range set
+// (StartSample, EndSample) as for any cut, but instead of reading its samples the sink copies
+// the source file's frames that lie wholly in the range, byte for byte under a new header,
+// and re-encodes only the first and last frame's samples that the range keeps (losslessly,
+// checked by decoding them again). Every frame is numbered by its first sample, so that a
+// short first frame is a valid stream. STREAMINFO gets the cut's length, block and frame
+// sizes and the MD5 of its audio; the source's comments and pictures go in afterwards from
+// XiphTags, as the other tagged sinks write theirs.
+//
+// Progress counts the source's bytes passed; a stopped or failed run removes the file it
+// created. A source that is no FLAC stream, or that is damaged before the range's end, fails
+// the run with the reason.
+class TFlacFrameCopyOut : public TAuTaggedFileOut {
+ public:
+  TFlacFrameCopyOut();
+  ~TFlacFrameCopyOut() override;
+
+  int Progress() const override;
+  // The samples of the written file; 0 until a run has finished it.
+  int64_t SamplesKept() const { return FSamplesKept.load(); }
+
+ protected:
+  void PrepareOutput() override;
+  bool WriteBlock(bool Abort) override;
+  void FinishOutput() override;
+
+ private:
+  struct TRunState;
+
+  bool CopyStep(TRunState& run);
+  bool CopyFrame(TRunState& run, std::vector<uint8_t>& out);
+  void HandOverFrames(TRunState& run);
+  void FlushPending(TRunState& run, std::vector<uint8_t>& out);
+  void CompleteFile(TRunState& run);
+  void Write(const uint8_t* data, size_t count);
+  void DiscardFile(TRunState& run);
+
+  std::unique_ptr<TRunState> FRun;  // exists from PrepareOutput to FinishOutput
+  std::atomic<int64_t> FBytesCopied{0};
+  std::atomic<int64_t> FBytesToCopy{0};
+  std::atomic<int64_t> FSamplesKept{0};
+};
