@@ -8,6 +8,7 @@
 #include "cutting/kinds/tag_copy.h"
 #include "formats/coded/coded_in.h"
 #include "formats/coded/coded_out.h"
+#include "formats/flac/flac_frame_copy_out.h"
 #include "formats/ogg/ogg_packet_copy_out.h"
 #include "tags/xiph_tags.h"
 
@@ -160,11 +161,13 @@ std::string TOpusKind::Describe(TAuFileIn& source) const {
 // The sinks that keep the frames.
 
 std::unique_ptr<TAuFileOut> TFlacKind::MakeFrameKeepingSink() const {
-  return MakeSink();
+  return std::make_unique<TFlacFrameCopyOut>();
 }
 
-std::function<int64_t()> TFlacKind::FramesKept(TAuFileOut&) const {
-  return nullptr;
+std::function<int64_t()> TFlacKind::FramesKept(TAuFileOut& sink) const {
+  auto* copy = dynamic_cast<TFlacFrameCopyOut*>(&sink);
+  if (copy == nullptr) return nullptr;
+  return [copy] { return copy->SamplesKept(); };
 }
 
 std::unique_ptr<TAuFileOut> TVorbisKind::MakeFrameKeepingSink() const {
