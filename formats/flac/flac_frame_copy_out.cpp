@@ -96,31 +96,11 @@ TFlacFrameCopyOut::~TFlacFrameCopyOut() {
   Shutdown();
 }
 
-int TFlacFrameCopyOut::Progress() const {
-  const int64_t total = FBytesToCopy.load();
-  if (total <= 0) return 0;
-  const double done = static_cast<double>(FBytesCopied.load()) / static_cast<double>(total);
-  return static_cast<int>(std::nearbyint(std::min(1.0, done) * 100));
-}
-
 void TFlacFrameCopyOut::PrepareOutput() {
-  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
-  auto* source = dynamic_cast<TAuFileIn*>(Input());
-  // A source reading a file its caller holds open is copied from that file, whatever its
-  // name has come to mean since.
-  auto* held = source != nullptr ? dynamic_cast<TAuFileStream*>(source->CallerStream()) : nullptr;
-  if (source == nullptr || (held == nullptr && source->FileName().empty()))
-    throw EAuException("Only the frames of a FLAC file can be kept as they are");
-  FSamplesKept = 0;
-  FBytesCopied = 0;
-  FBytesToCopy = 0;
-
-  // The source file is read through a stream of our own, held against writers as the source
-  // holds it: an output named like the source is refused instead of truncating it.
+  // A source reading a file its caller holds open is copied from that file.
+  TAuFileIn* source = &CopiedSource("Only the frames of a FLAC file can be kept as they are");
   auto run = std::make_unique<TRunState>();
-  run->Source = held != nullptr ? held->Twin()
-                                : std::make_unique<TAuFileStream>(source->FileName(),
-                                                                  fmOpenRead | fmShareDenyWrite);
+  run->Source = OpenCopiedFile(*source);
   const int64_t startSample = source->StartSample, endSample = source->EndSample;
   // The range is good for one read, as for a source read through.
   source->StartSample = 0;
@@ -159,7 +139,7 @@ void TFlacFrameCopyOut::PrepareOutput() {
     state.CreatedFile = !StreamAssigned;
     state.InfoOffset = Stream->Position() + 8;
     const std::vector<uint8_t> metadata = CutMetadata(state.Start.InfoBytes);
-    Write(metadata.data(), metadata.size());
+    WriteCopied(metadata.data(), metadata.size(), "flac");
   } catch (...) {
     // FinishOutput does not follow a failed start.
     DiscardFile(state);
@@ -180,7 +160,7 @@ bool TFlacFrameCopyOut::CopyStep(TRunState& run) {
   while (!last && run.Out.size() < kStepBytes) last = CopyFrame(run, run.Out);
   HandOverFrames(run);
   run.Hasher->Check();
-  Write(run.Out.data(), run.Out.size());
+  WriteCopied(run.Out.data(), run.Out.size(), "flac");
   if (last) CompleteFile(run);
   return !last;
 }
@@ -285,7 +265,7 @@ void TFlacFrameCopyOut::CompleteFile(TRunState& run) {
   const auto body = FlacStreamInfoBytes(info);
   const int64_t end = Stream->Position();
   Stream->SetPosition(run.InfoOffset);
-  Write(body.data(), body.size());
+  WriteCopied(body.data(), body.size(), "flac");
   Stream->SetPosition(end);
   CloseStream();
   run.Completed = true;
@@ -294,26 +274,8 @@ void TFlacFrameCopyOut::CompleteFile(TRunState& run) {
   FBytesCopied = FBytesToCopy.load();
 }
 
-void TFlacFrameCopyOut::Write(const uint8_t* data, size_t count) {
-  if (count == 0) return;
-  int64_t written = 0;
-  std::string reason = "the file took only part of the data";
-  try {
-    written = Stream->Write(data, static_cast<int64_t>(count));
-  } catch (const EAuException& e) {
-    written = -1;  // a full disk or a lost device: its reason goes with the message
-    reason = e.what();
-  }
-  if (written < static_cast<int64_t>(count))
-    throw EAuException("Error writing down flac file: " + reason);
-}
-
 void TFlacFrameCopyOut::DiscardFile(TRunState& run) {
-  CloseStream();
-  if (!run.CreatedFile) return;
-  run.CreatedFile = false;
-  std::error_code ignored;
-  std::filesystem::remove(WideFileName, ignored);
+  RemoveCreatedFile(run.CreatedFile);
 }
 
 void TFlacFrameCopyOut::FinishOutput() {

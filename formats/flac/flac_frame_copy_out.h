@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "tags/tagged_file_out.h"
+#include "tags/copying_file_out.h"
 
 // The lossless FLAC cut as a sink: its input is the FLAC source with the range set
 // (StartSample, EndSample) as for any cut, but instead of reading its samples the sink copies
@@ -20,14 +20,10 @@
 // Progress counts the source's bytes passed; a stopped or failed run removes the file it
 // created. A source that is no FLAC stream, or that is damaged before the range's end, fails
 // the run with the reason.
-class TFlacFrameCopyOut : public TAuTaggedFileOut {
+class TFlacFrameCopyOut : public TCopyingFileOut {
  public:
   TFlacFrameCopyOut();
   ~TFlacFrameCopyOut() override;
-
-  int Progress() const override;
-  // The samples of the written file; 0 until a run has finished it.
-  int64_t SamplesKept() const { return FSamplesKept.load(); }
 
  protected:
   void PrepareOutput() override;
@@ -42,11 +38,7 @@ class TFlacFrameCopyOut : public TAuTaggedFileOut {
   void HandOverFrames(TRunState& run);
   void FlushPending(TRunState& run, std::vector<uint8_t>& out);
   void CompleteFile(TRunState& run);
-  void Write(const uint8_t* data, size_t count);
   void DiscardFile(TRunState& run);
 
   std::unique_ptr<TRunState> FRun;  // exists from PrepareOutput to FinishOutput
-  std::atomic<int64_t> FBytesCopied{0};
-  std::atomic<int64_t> FBytesToCopy{0};
-  std::atomic<int64_t> FSamplesKept{0};
 };

@@ -48,31 +48,11 @@ TMP3FrameCopyOut::~TMP3FrameCopyOut() {
   Shutdown();
 }
 
-int TMP3FrameCopyOut::Progress() const {
-  const int64_t total = FBytesToCopy.load();
-  if (total <= 0) return 0;
-  return static_cast<int>(
-      std::nearbyint(static_cast<double>(FBytesCopied.load()) / static_cast<double>(total) * 100));
-}
-
 void TMP3FrameCopyOut::PrepareOutput() {
-  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
-  auto* source = dynamic_cast<TAuFileIn*>(Input());
-  // A source reading a file its caller holds open is copied from that file, whatever its
-  // name has come to mean since.
-  auto* held = source != nullptr ? dynamic_cast<TAuFileStream*>(source->CallerStream()) : nullptr;
-  if (source == nullptr || (held == nullptr && source->FileName().empty()))
-    throw EAuException("Only the frames of an MP3 file can be kept as they are");
-  FSamplesKept = 0;
-  FBytesCopied = 0;
-  FBytesToCopy = 0;
-
-  // The source file is read through a stream of our own, held against writers as the source
-  // holds it: an output named like the source is refused instead of truncating it.
+  // A source reading a file its caller holds open is copied from that file.
+  TAuFileIn* source = &CopiedSource("Only the frames of an MP3 file can be kept as they are");
   auto run = std::make_unique<TRunState>();
-  run->Source = held != nullptr ? held->Twin()
-                                : std::make_unique<TAuFileStream>(source->FileName(),
-                                                                  fmOpenRead | fmShareDenyWrite);
+  run->Source = OpenCopiedFile(*source);
   run->SourceAdapter = std::make_unique<TAudioStream>(*run->Source);
   run->Reader = std::make_unique<TMediaByteReader>(*run->SourceAdapter);
   run->Start = LocateCopyableAudio(*run->Reader);
@@ -95,8 +75,9 @@ void TMP3FrameCopyOut::PrepareOutput() {
     CreateStream();
     state.CreatedFile = !StreamAssigned;
     state.TagOffset = Stream->Position();
-    Write(std::vector<uint8_t>(state.TagBytes, 0).data(), state.TagBytes);  // filled in at the end
-    Write(state.Plan.LeadIn.data(), state.Plan.LeadIn.size());
+    WriteCopied(std::vector<uint8_t>(state.TagBytes, 0).data(), state.TagBytes,
+                "mp3");  // filled in at the end
+    WriteCopied(state.Plan.LeadIn.data(), state.Plan.LeadIn.size(), "mp3");
     state.MusicCrc = TagCrc16(state.Plan.LeadIn);
     state.AudioBytes = state.Plan.LeadIn.size();
   } catch (...) {
@@ -138,7 +119,7 @@ bool TMP3FrameCopyOut::CopyStep(TRunState& run) {
     if (read <= 0) throw EAuException("The source file ended before its frames did");
     got += read;
   }
-  Write(run.Buffer.data(), run.Buffer.size());
+  WriteCopied(run.Buffer.data(), run.Buffer.size(), "mp3");
   run.MusicCrc = TagCrc16(run.Buffer, run.MusicCrc);
   run.AudioBytes += run.Buffer.size();
   FBytesCopied += static_cast<int64_t>(run.Buffer.size());
@@ -148,7 +129,7 @@ bool TMP3FrameCopyOut::CopyStep(TRunState& run) {
 
 void TMP3FrameCopyOut::CompleteFile(TRunState& run) {
   const auto record = MakeId3v1Record(Id3v1Tags());
-  Write(record.data(), record.size());
+  WriteCopied(record.data(), record.size(), "mp3");
 
   // The tag frame, now that the bytes and their CRC are known.
   const TMp3CopyPlan& plan = run.Plan;
@@ -170,7 +151,7 @@ void TMP3FrameCopyOut::CompleteFile(TRunState& run) {
   const std::vector<uint8_t> frame = MakeInfoTagFrame(facts);
   const int64_t end = Stream->Position();
   Stream->SetPosition(run.TagOffset);
-  Write(frame.data(), frame.size());
+  WriteCopied(frame.data(), frame.size(), "mp3");
   Stream->SetPosition(end);
   CloseStream();
   run.Completed = true;
@@ -178,26 +159,8 @@ void TMP3FrameCopyOut::CompleteFile(TRunState& run) {
   FSamplesKept = plan.Samples;
 }
 
-void TMP3FrameCopyOut::Write(const uint8_t* data, size_t count) {
-  if (count == 0) return;
-  int64_t written = 0;
-  std::string reason = "the file took only part of the data";
-  try {
-    written = Stream->Write(data, static_cast<int64_t>(count));
-  } catch (const EAuException& e) {
-    written = -1;  // a full disk or a lost device: its reason goes with the message
-    reason = e.what();
-  }
-  if (written < static_cast<int64_t>(count))
-    throw EAuException("Error writing down mp3 file: " + reason);
-}
-
 void TMP3FrameCopyOut::DiscardFile(TRunState& run) {
-  CloseStream();
-  if (!run.CreatedFile) return;
-  run.CreatedFile = false;
-  std::error_code ignored;
-  std::filesystem::remove(WideFileName, ignored);
+  RemoveCreatedFile(run.CreatedFile);
 }
 
 void TMP3FrameCopyOut::FinishOutput() {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "tags/tagged_file_out.h"
+#include "tags/copying_file_out.h"
 
 // The lossless MP3 cut as a sink: its input is the MP3 source with the range set
 // (StartSample, EndSample) as for any cut, but instead of decoding it, the sink copies the
@@ -16,14 +16,10 @@
 // Progress counts the bytes copied; a stopped or failed run removes the file it created. A
 // source whose frames cannot be kept (another layer, mixed layers, free format) fails the run
 // with the reason.
-class TMP3FrameCopyOut : public TAuTaggedFileOut {
+class TMP3FrameCopyOut : public TCopyingFileOut {
  public:
   TMP3FrameCopyOut();
   ~TMP3FrameCopyOut() override;
-
-  int Progress() const override;
-  // The samples the written file gives a gapless decoder; 0 until a run has finished it.
-  int64_t SamplesKept() const { return FSamplesKept.load(); }
 
  protected:
   void PrepareOutput() override;
@@ -35,11 +31,7 @@ class TMP3FrameCopyOut : public TAuTaggedFileOut {
 
   bool CopyStep(TRunState& run);
   void CompleteFile(TRunState& run);
-  void Write(const uint8_t* data, size_t count);
   void DiscardFile(TRunState& run);
 
   std::unique_ptr<TRunState> FRun;  // exists from PrepareOutput to FinishOutput
-  std::atomic<int64_t> FBytesCopied{0};
-  std::atomic<int64_t> FBytesToCopy{0};
-  std::atomic<int64_t> FSamplesKept{0};
 };

@@ -40,31 +40,13 @@ TOggPacketCopyOut::~TOggPacketCopyOut() {
   Shutdown();
 }
 
-int TOggPacketCopyOut::Progress() const {
-  const int64_t total = FBytesToCopy.load();
-  if (total <= 0) return 0;
-  return static_cast<int>(
-      std::nearbyint(static_cast<double>(FBytesCopied.load()) / static_cast<double>(total) * 100));
-}
-
 void TOggPacketCopyOut::PrepareOutput() {
-  if (!StreamAssigned && WideFileName.empty()) throw EAuException("File name is not assigned.");
-  auto* source = dynamic_cast<TAuFileIn*>(Input());
   // A source reading a file its caller holds open is copied from that file.
-  auto* held = source != nullptr ? dynamic_cast<TAuFileStream*>(source->CallerStream()) : nullptr;
-  if (source == nullptr || (held == nullptr && source->FileName().empty()))
-    throw EAuException("Only the packets of an Ogg Opus or Vorbis file can be kept as they are");
-  FSamplesKept = 0;
+  TAuFileIn* source =
+      &CopiedSource("Only the packets of an Ogg Opus or Vorbis file can be kept as they are");
   FLeadIn = 0;
-  FBytesCopied = 0;
-  FBytesToCopy = 0;
-
-  // Read through a stream of our own, held against writers as the source holds it: an output
-  // named like the source is refused instead of truncating it.
   auto run = std::make_unique<TRunState>();
-  run->Source = held != nullptr ? held->Twin()
-                                : std::make_unique<TAuFileStream>(source->FileName(),
-                                                                  fmOpenRead | fmShareDenyWrite);
+  run->Source = OpenCopiedFile(*source);
   run->Index = IndexOggStream(*run->Source);
   const int64_t start = source->StartSample, end = source->EndSample;
   // The range is good for one read, as for a source read through.
@@ -89,7 +71,7 @@ void TOggPacketCopyOut::PrepareOutput() {
     state.CreatedFile = !StreamAssigned;
     state.Writer = std::make_unique<TOggPageWriter>(
         TOggPageWriter::NewSerial(),
-        [this](const uint8_t* data, size_t size) { Write(data, size); });
+        [this](const uint8_t* data, size_t size) { WriteCopied(data, size, "ogg"); });
     WriteHeaders(state);
   } catch (...) {
     // FinishOutput does not follow a failed start.
@@ -165,26 +147,8 @@ void TOggPacketCopyOut::CompleteFile(TRunState& run) {
   FSamplesKept = run.Plan.End - run.Plan.Start;
 }
 
-void TOggPacketCopyOut::Write(const uint8_t* data, size_t count) {
-  if (count == 0) return;
-  int64_t written = 0;
-  std::string reason = "the file took only part of the data";
-  try {
-    written = Stream->Write(data, static_cast<int64_t>(count));
-  } catch (const EAuException& e) {
-    written = -1;  // a full disk or a lost device: its reason goes with the message
-    reason = e.what();
-  }
-  if (written < static_cast<int64_t>(count))
-    throw EAuException("Error writing down ogg file: " + reason);
-}
-
 void TOggPacketCopyOut::DiscardFile(TRunState& run) {
-  CloseStream();
-  if (!run.CreatedFile) return;
-  run.CreatedFile = false;
-  std::error_code ignored;
-  std::filesystem::remove(WideFileName, ignored);
+  RemoveCreatedFile(run.CreatedFile);
 }
 
 void TOggPacketCopyOut::FinishOutput() {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "tags/tagged_file_out.h"
+#include "tags/copying_file_out.h"
 
 // The lossless Ogg Opus and Vorbis cut as a sink: its input is the file's source with the
 // range set (StartSample, EndSample, counted as FFmpeg decodes the file), and the sink copies
@@ -16,15 +16,11 @@
 // fields and pictures of XiphTags are written into the finished file.
 //
 // Progress counts the bytes copied; a stopped or failed run removes the file it created.
-class TOggPacketCopyOut : public TAuTaggedFileOut {
+class TOggPacketCopyOut : public TCopyingFileOut {
  public:
   TOggPacketCopyOut();
   ~TOggPacketCopyOut() override;
 
-  int Progress() const override;
-  // The samples the written file gives a decoder that follows its granules; 0 until a run
-  // has finished it.
-  int64_t SamplesKept() const { return FSamplesKept.load(); }
   // Vorbis says where its range starts only through its first granule, which FFmpeg 5.1 and
   // GStreamer 1.22 pass over: they play these samples from before the range first.
   int64_t LeadInSamples() const { return FLeadIn.load(); }
@@ -40,12 +36,8 @@ class TOggPacketCopyOut : public TAuTaggedFileOut {
   void WriteHeaders(TRunState& run);
   bool CopyStep(TRunState& run);
   void CompleteFile(TRunState& run);
-  void Write(const uint8_t* data, size_t count);
   void DiscardFile(TRunState& run);
 
   std::unique_ptr<TRunState> FRun;  // exists from PrepareOutput to FinishOutput
-  std::atomic<int64_t> FBytesCopied{0};
-  std::atomic<int64_t> FBytesToCopy{0};
-  std::atomic<int64_t> FSamplesKept{0};
   std::atomic<int64_t> FLeadIn{0};
 };
