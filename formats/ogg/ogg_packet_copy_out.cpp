@@ -88,9 +88,9 @@ void TOggPacketCopyOut::WriteHeaders(TRunState& run) {
     TOpusHead head = index.Opus;
     head.PreSkip = static_cast<uint16_t>(run.Plan.Start - run.Plan.Base);
     id = MakeOpusHead(head);
-    comment = MakeOpusTags(index.Vendor);
+    comment = MakeOpusTags(index.Vendor, XiphTags());
   } else {
-    comment = MakeVorbisComment(index.Vendor);
+    comment = MakeVorbisComment(index.Vendor, XiphTags());
   }
   // Each header stands on its own pages, and the audio begins a fresh one.
   run.Writer->Add(id.data(), id.size(), 0, TPageEnd::Page);
@@ -138,11 +138,6 @@ bool TOggPacketCopyOut::CopyStep(TRunState& run) {
 void TOggPacketCopyOut::CompleteFile(TRunState& run) {
   CloseStream();
   run.Completed = true;
-  if (!StreamAssigned && !WideFileName.empty() && !XiphTags().Empty() &&
-      !WriteXiphTags(WideFileName, XiphTags())) {
-    run.Completed = false;  // a copy without the tags it was asked to carry is not kept
-    throw EAuException("Error writing the tags of the Ogg file");
-  }
   FLeadIn = run.Plan.LeadIn;
   FSamplesKept = run.Plan.End - run.Plan.Start;
 }

@@ -10,10 +10,10 @@
 // The lossless Ogg Opus and Vorbis cut as a sink: its input is the file's source with the
 // range set (StartSample, EndSample, counted as FFmpeg decodes the file), and the sink copies
 // the source's packets byte for byte into a new stream whose granules, and for Opus the
-// pre-skip, say the range (see TOggCopyPlan). Opus starts 80 ms early so the decoder has
+// pre-skip, say the range (see TOggCopyPlan). Opus starts 200 ms early so the decoder has
 // settled by the range; Vorbis one packet early for the first half of the window. The
-// headers are the source's, under a comment header with only its vendor string; the comment
-// fields and pictures of XiphTags are written into the finished file.
+// headers are the source's, but for the comment header: the source's vendor string with the
+// fields and pictures of XiphTags.
 //
 // Progress counts the bytes copied; a stopped or failed run removes the file it created.
 class TOggPacketCopyOut : public TCopyingFileOut {

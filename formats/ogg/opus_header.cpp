@@ -69,9 +69,9 @@ std::string ParseOpusTagsVendor(const uint8_t* data, size_t size) {
   return CommentHeaderVendor(data + 8, size - 8);
 }
 
-std::vector<uint8_t> MakeOpusTags(const std::string& vendor) {
+std::vector<uint8_t> MakeOpusTags(const std::string& vendor, const TXiphTags& tags) {
   std::vector<uint8_t> out{'O', 'p', 'u', 's', 'T', 'a', 'g', 's'};
-  AppendEmptyComments(out, vendor);
+  AppendComments(out, vendor, tags);
   return out;
 }
 

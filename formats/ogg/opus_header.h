@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "tags/xiph_tags.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,7 +32,7 @@ std::vector<uint8_t> MakeOpusHead(const TOpusHead& head);
 // The vendor string of an "OpusTags" comment header; EAuException when it is none.
 std::string ParseOpusTagsVendor(const uint8_t* data, size_t size);
 // A comment header with the vendor string and no fields.
-std::vector<uint8_t> MakeOpusTags(const std::string& vendor);
+std::vector<uint8_t> MakeOpusTags(const std::string& vendor, const TXiphTags& tags = {});
 
 // The samples at 48 kHz an Opus packet decodes to, from its TOC byte and, for code 3, its
 // frame count (RFC 6716, 3.1); -1 for a packet that is empty, lacks its count, or lasts

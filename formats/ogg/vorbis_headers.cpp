@@ -51,9 +51,9 @@ void CheckVorbisSetup(const uint8_t* data, size_t size) {
   if (!IsHeader(data, size, 5)) throw EAuException("The Vorbis stream lacks its setup header");
 }
 
-std::vector<uint8_t> MakeVorbisComment(const std::string& vendor) {
+std::vector<uint8_t> MakeVorbisComment(const std::string& vendor, const TXiphTags& tags) {
   std::vector<uint8_t> out{3, 'v', 'o', 'r', 'b', 'i', 's'};
-  AppendEmptyComments(out, vendor);
+  AppendComments(out, vendor, tags);
   out.push_back(1);  // the framing bit
   return out;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "tags/xiph_tags.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,7 +24,7 @@ std::string ParseVorbisCommentVendor(const uint8_t* data, size_t size);
 void CheckVorbisSetup(const uint8_t* data, size_t size);
 
 // A comment header with the vendor string and no fields.
-std::vector<uint8_t> MakeVorbisComment(const std::string& vendor);
+std::vector<uint8_t> MakeVorbisComment(const std::string& vendor, const TXiphTags& tags = {});
 
 // The samples each audio packet adds to FFmpeg's count, in stream order, from FFmpeg's own
 // parser of the block sizes the setup header's modes give: (previous + current block) / 4,

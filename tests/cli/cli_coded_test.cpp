@@ -168,8 +168,9 @@ int LargestDifference(const std::vector<uint8_t>& a, size_t from, const std::vec
 
 // A cut that keeps the frames holds exactly the range for our reader, FFmpeg and GStreamer
 // (a Vorbis cut plays up to one packet of lead-in on the last two, which ignore its first
-// granule), and decodes to the source's samples: bit for bit for FLAC and Vorbis, within a
-// few steps for Opus, whose decoder settles on the packets kept before the start.
+// granule), carries every tag, and decodes to the source's samples: bit for bit for FLAC and
+// Vorbis, within a few steps for Opus, whose decoder settles on the packets kept before the
+// start.
 TEST_P(CliCoded, ACutThatKeepsTheFramesIsExactToTheSample) {
   const TKindRow& row = GetParam();
   const bool vorbis = std::string(row.Codec) == "vorbis";
@@ -194,6 +195,9 @@ TEST_P(CliCoded, ACutThatKeepsTheFramesIsExactToTheSample) {
     const int64_t frames = last - first + 1;
     EXPECT_NE(Folder.Cli({"info", out}).Out.find("(" + std::to_string(frames) + " frames)"),
               std::string::npos);
+    if (r.End != nullptr && r.StartS == 0) {
+      EXPECT_EQ(Tags(Path(out)), Tags(Path(row.File)));
+    }
     const std::vector<uint8_t> decoded = DecodeWithFfmpeg(Path(out), row.Pcm);
     const int64_t leadIn = static_cast<int64_t>(decoded.size() / width) - frames;
     EXPECT_GE(leadIn, 0);
