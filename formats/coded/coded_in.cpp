@@ -109,6 +109,8 @@ struct TCodedIn::TDecoder {
     Codec.reset(avcodec_alloc_context3(decoder));
     if (!Codec || avcodec_parameters_to_context(Codec.get(), &parameters) < 0) return false;
     Codec->pkt_timebase = TimeBase;
+    // A FLAC decode shares its frames out over the cores, as FFmpeg's own program does.
+    if (parameters.codec_id == AV_CODEC_ID_FLAC) Codec->thread_count = 0;
     if (avcodec_open2(Codec.get(), decoder, nullptr) < 0) return false;
     Rate = Codec->sample_rate;
     Channels = Codec->ch_layout.nb_channels;
