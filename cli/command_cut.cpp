@@ -8,9 +8,9 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
-#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
 #include "cutting/operations/single_cut.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/time/time_text.h"
 #include "pipeline/au_exception.h"
 

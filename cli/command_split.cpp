@@ -16,13 +16,13 @@
 #include "cli/progress_line.h"
 #include "cli/write_output.h"
 #include "cutting/cut_error.h"
-#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/time/sample_frames.h"
 #include "cutting/operations/silence_detect.h"
 #include "cutting/operations/single_cut.h"
 #include "cutting/operations/split_plan.h"
 #include "cutting/operations/split_run.h"
+#include "cutting/time/cut_range.h"
+#include "cutting/time/sample_frames.h"
 #include "cutting/time/time_text.h"
 #include "pipeline/main_thread_queue.h"
 
@@ -255,10 +255,10 @@ int WritePieces(const TSplitRequest& request, TSplitRun& split) {
   events.Progress = [&](size_t piece, int percent) {
     if (piece != shown) {
       progress.reset();
-      progress = std::make_unique<TProgressLine>(
-          std::string(request.Copy ? "Copying" : "Cutting") + " piece " +
-              std::to_string(piece + 1) + "/" + std::to_string(split.Count()),
-          request.Quiet);
+      progress = std::make_unique<TProgressLine>(std::string(request.Copy ? "Copying" : "Cutting") +
+                                                     " piece " + std::to_string(piece + 1) + "/" +
+                                                     std::to_string(split.Count()),
+                                                 request.Quiet);
       shown = piece;
     }
     progress->Show(percent);

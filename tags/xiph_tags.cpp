@@ -101,8 +101,7 @@ void TXiphTags::Set(const std::string& name, const std::string& value) {
   const auto at = first - Fields.begin();
   std::erase_if(Fields, [&](const auto& field) { return Upper(field.first) == wanted; });
   if (value.empty()) return;
-  Fields.insert(Fields.begin() + std::min<std::ptrdiff_t>(at, std::ssize(Fields)),
-                {wanted, value});
+  Fields.insert(Fields.begin() + std::min<std::ptrdiff_t>(at, std::ssize(Fields)), {wanted, value});
 }
 
 bool ReadXiphTags(const std::filesystem::path& file, TXiphTags& tags) {

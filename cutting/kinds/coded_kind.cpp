@@ -66,8 +66,7 @@ std::string TCodedKind::Refusal(TAuFileIn& source) const {
   return "holds no sound";
 }
 
-void TCodedKind::ReadTags(const std::filesystem::path&, TAuFileIn& source,
-                          TId3v2Tags& tags) const {
+void TCodedKind::ReadTags(const std::filesystem::path&, TAuFileIn& source, TId3v2Tags& tags) const {
   tags.Assign(dynamic_cast<TCodedIn&>(source).Id3v2Tags());
 }
 

@@ -102,9 +102,9 @@ TOpenedSource OpenSource(const std::filesystem::path& path) {
   try {
     if (!source->Valid()) {
       const std::string reason = kind.Refusal(*source);
-      throw ECutError("'" + path.string() + "': " +
-                      (reason.empty() ? "not a " + kind.Extension() + " file this program can read"
-                                      : reason));
+      throw ECutError(
+          "'" + path.string() + "': " +
+          (reason.empty() ? "not a " + kind.Extension() + " file this program can read" : reason));
     }
   } catch (const EAuException& e) {
     throw ECutError("cannot open '" + path.string() + "': " + e.what());

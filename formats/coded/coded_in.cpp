@@ -68,7 +68,7 @@ struct TCodedIn::TDecoder {
   int64_t DropBefore = 0;  // samples before this index are decoded and dropped
   bool Draining = false;
   bool Ended = false;
-  bool AtStart = true;  // the next frame is the stream's first
+  bool AtStart = true;               // the next frame is the stream's first
   int64_t LastPts = AV_NOPTS_VALUE;  // of the last packet read
   int BadPackets = 0;
 
@@ -182,7 +182,8 @@ struct TCodedIn::TDecoder {
     const bool chained = [&] {
       if (!read(0, head) || !read(size - tail.size(), tail)) return false;
       for (size_t i = tail.size() - 27 + 1; i-- > 0;)
-        if (std::memcmp(&tail[i], "OggS", 4) == 0) return std::memcmp(&tail[i + 14], &head[14], 4) != 0;
+        if (std::memcmp(&tail[i], "OggS", 4) == 0)
+          return std::memcmp(&tail[i + 14], &head[14], 4) != 0;
       return false;
     }();
     // The demuxer reads on from where its buffer ended.
@@ -215,8 +216,7 @@ struct TCodedIn::TDecoder {
     Next += count;
     int64_t skip = std::clamp<int64_t>(DropBefore - first, 0, count);
     if (skip < count) {
-      std::vector<uint8_t> converted(static_cast<size_t>(count) * Channels *
-                                     (Bits == 16 ? 2 : 4));
+      std::vector<uint8_t> converted(static_cast<size_t>(count) * Channels * (Bits == 16 ? 2 : 4));
       uint8_t* target = converted.data();
       const int made = swr_convert(Convert.get(), &target, count,
                                    const_cast<const uint8_t**>(Frame->extended_data), count);

@@ -193,8 +193,8 @@ void TCodedOut::PrepareOutput() {
     // Opus records the rate its encoder was fed, which a decoder may choose to play at.
     AVCodecParameters& parameters = *state.Out->codecpar;
     if (Format.Encoder == "libopus" && parameters.extradata_size >= 19) {
-      const auto rate = static_cast<uint32_t>(Format.InputRate > 0 ? Format.InputRate
-                                                                    : state.InputRate);
+      const auto rate =
+          static_cast<uint32_t>(Format.InputRate > 0 ? Format.InputRate : state.InputRate);
       for (int i = 0; i < 4; ++i) parameters.extradata[12 + i] = uint8_t(rate >> (8 * i));
     }
     const int header = avformat_write_header(muxer, nullptr);
@@ -255,11 +255,11 @@ bool TCodedOut::WriteBlock(bool Abort) {
   // What the converter gives for these frames (and, at the end, what it still holds).
   const int room2 = swr_get_out_samples(run.Convert.get(), frames) + 64;
   uint8_t** converted = nullptr;
-  if (av_samples_alloc_array_and_samples(&converted, nullptr, run.Channels, room2,
-                                         codec.sample_fmt, 0) < 0)
+  if (av_samples_alloc_array_and_samples(&converted, nullptr, run.Channels, room2, codec.sample_fmt,
+                                         0) < 0)
     throw EncodeError("out of memory");
-  const int made = swr_convert(run.Convert.get(), converted, room2,
-                               frames > 0 ? &pcm : nullptr, frames);
+  const int made =
+      swr_convert(run.Convert.get(), converted, room2, frames > 0 ? &pcm : nullptr, frames);
   if (made > 0) av_audio_fifo_write(run.Fifo.get(), reinterpret_cast<void**>(converted), made);
   av_freep(&converted[0]);
   av_freep(&converted);

@@ -10,14 +10,14 @@
 
 // What a coded sink writes: the codec and container, and the encoder's settings.
 struct TCodedFormat {
-  std::string Encoder;  // FFmpeg's encoder: "flac", "libvorbis", "libopus"
-  std::string Muxer;    // FFmpeg's container: "flac", "ogg", "opus"
-  int BitsPerSample = 16;     // FLAC: the depth written (16, 24 or 32)
-  int CompressionLevel = 5;   // FLAC
-  double Quality = 3;         // Vorbis: -1 to 10
-  int64_t BitRate = 0;        // Opus: bits per second; 0 for the encoder's choice
-  int InputRate = 0;          // Opus: the rate recorded as the one the encoder was fed
-  int MappingFamily = -1;     // Opus: the channel mapping family; -1 for the encoder's choice
+  std::string Encoder;       // FFmpeg's encoder: "flac", "libvorbis", "libopus"
+  std::string Muxer;         // FFmpeg's container: "flac", "ogg", "opus"
+  int BitsPerSample = 16;    // FLAC: the depth written (16, 24 or 32)
+  int CompressionLevel = 5;  // FLAC
+  double Quality = 3;        // Vorbis: -1 to 10
+  int64_t BitRate = 0;       // Opus: bits per second; 0 for the encoder's choice
+  int InputRate = 0;         // Opus: the rate recorded as the one the encoder was fed
+  int MappingFamily = -1;    // Opus: the channel mapping family; -1 for the encoder's choice
 };
 
 // The sink for FLAC, Ogg Vorbis and Opus: FFmpeg's encoder and muxer, fed the input's PCM (8 to

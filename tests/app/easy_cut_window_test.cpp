@@ -211,8 +211,11 @@ TEST_F(EasyCutTest, ABatchKeepsThePiecesBetweenTheRowsWithTheInputsTagsAndBitRat
     const char* Extension;
     int Rate;           // of the file written (Opus is always 48 kHz)
     int64_t Tolerance;  // frames: the length and the clicks' places
-  } cases[] = {{".wav", 44100, 0}, {".mp3", 44100, 0}, {".wma", 44100, 2048},
-               {".flac", 44100, 0}, {".opus", 48000, 0}};
+  } cases[] = {{".wav", 44100, 0},
+               {".mp3", 44100, 0},
+               {".wma", 44100, 2048},
+               {".flac", 44100, 0},
+               {".opus", 48000, 0}};
   const std::vector<int64_t> clicks = {Frame(1000), Frame(3000), Frame(5000), Frame(8500)};
   for (const auto& c : cases) {
     const std::string in = std::string("in") + c.Extension, out = std::string("out") + c.Extension;

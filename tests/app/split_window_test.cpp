@@ -120,7 +120,8 @@ TEST_F(SplitTest, AnOpusFileSplitsIntoNumberedPiecesOfAllItsFrames) {
   TMessageLog messages;
   QTest::mouseClick(Window->bStart, Qt::LeftButton);
   ASSERT_TRUE(messages.WaitFor(1));
-  EXPECT_TRUE(messages.Texts()[0].startsWith("2 pieces written")) << messages.Texts()[0].toStdString();
+  EXPECT_TRUE(messages.Texts()[0].startsWith("2 pieces written"))
+      << messages.Texts()[0].toStdString();
   const std::filesystem::path pieces[] = {Folder / "set - 01.opus", Folder / "set - 02.opus"};
   EXPECT_EQ(FramesIn(pieces[0]) + FramesIn(pieces[1]), FramesIn(Folder / "set.opus"));
   for (int k = 0; k < 2; ++k) {

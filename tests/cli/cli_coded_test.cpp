@@ -20,10 +20,10 @@ using test_support::Quoted;
 
 struct TKindRow {
   const char* File;
-  const char* Encode;   // ffmpeg's output options
-  const char* Format;   // the start of info's format line
-  const char* Codec;    // ffprobe's codec name
-  const char* Pcm;      // the raw format its samples compare in
+  const char* Encode;  // ffmpeg's output options
+  const char* Format;  // the start of info's format line
+  const char* Codec;   // ffprobe's codec name
+  const char* Pcm;     // the raw format its samples compare in
   int Rate, Channels;
   bool Lossless;
 };
@@ -33,11 +33,12 @@ void PrintTo(const TKindRow& row, std::ostream* out) {
 }
 
 const TKindRow kKinds[] = {
-    {"s16.flac", "-ac 2 -c:a flac -sample_fmt s16", "FLAC, 16-bit", "flac", "s16le", 44100, 2, true},
-    {"m24.flac", "-ac 1 -c:a flac -sample_fmt s32 -bits_per_raw_sample 24", "FLAC, 24-bit",
-     "flac", "s32le", 44100, 1, true},
-    {"stereo.ogg", "-ac 2 -c:a libvorbis -q:a 5", "Ogg Vorbis, about 160 kbps", "vorbis",
-     "s16le", 44100, 2, false},
+    {"s16.flac", "-ac 2 -c:a flac -sample_fmt s16", "FLAC, 16-bit", "flac", "s16le", 44100, 2,
+     true},
+    {"m24.flac", "-ac 1 -c:a flac -sample_fmt s32 -bits_per_raw_sample 24", "FLAC, 24-bit", "flac",
+     "s32le", 44100, 1, true},
+    {"stereo.ogg", "-ac 2 -c:a libvorbis -q:a 5", "Ogg Vorbis, about 160 kbps", "vorbis", "s16le",
+     44100, 2, false},
     {"stereo.opus", "-ac 2 -c:a libopus -b:a 96k", "Opus, ", "opus", "s16le", 48000, 2, false},
     {"mono.opus", "-ac 1 -c:a libopus -b:a 48k", "Opus, ", "opus", "s16le", 48000, 1, false},
 };
@@ -48,10 +49,11 @@ std::string MakeScript() {
   std::string script =
       "ffmpeg -nostdin -v error -f lavfi -i color=red:s=8x8 -frames:v 1 cover.png && ";
   for (const TKindRow& row : kKinds)
-    script += "ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=0.3*sin(2*PI*(200*t+60*t*t))+"
-              "0.01*random(0)|0.3*sin(2*PI*(300*t+40*t*t)):d=7:s=" +
-              std::to_string(row.Rate == 48000 ? 48000 : 44100) + "' " + row.Encode + " " +
-              row.File + " && ";
+    script +=
+        "ffmpeg -nostdin -v error -f lavfi -i 'aevalsrc=0.3*sin(2*PI*(200*t+60*t*t))+"
+        "0.01*random(0)|0.3*sin(2*PI*(300*t+40*t*t)):d=7:s=" +
+        std::to_string(row.Rate == 48000 ? 48000 : 44100) + "' " + row.Encode + " " + row.File +
+        " && ";
   script +=
       "/usr/bin/python3 -c \"\n"
       "import base64, glob, mutagen\n"
@@ -79,7 +81,8 @@ std::string Tags(const std::filesystem::path& file) {
       "keys = sorted(k.upper() for k in f.keys() if k.upper() != 'METADATA_BLOCK_PICTURE')\n"
       "for k in keys: print(k, '=', '|'.join(f[k]))\n"
       "print('pictures', pics or ('METADATA_BLOCK_PICTURE' in f and [3]) or [])\n"
-      "\" " + Quoted(file.string()));
+      "\" " +
+      Quoted(file.string()));
   return std::string(out.begin(), out.end());
 }
 
@@ -102,7 +105,8 @@ TEST_P(CliCoded, InfoTellsTheFormatAndTheFramesFfmpegDecodes) {
   const TKindRow& row = GetParam();
   const TCliRun info = Folder.Cli({"info", row.File});
   ASSERT_EQ(info.Status, 0) << info.Err;
-  EXPECT_NE(info.Out.find(std::string("Format:      ") + row.Format), std::string::npos) << info.Out;
+  EXPECT_NE(info.Out.find(std::string("Format:      ") + row.Format), std::string::npos)
+      << info.Out;
   EXPECT_NE(info.Out.find("(" + std::to_string(Frames(Path(row.File))) + " frames)"),
             std::string::npos)
       << info.Out;
@@ -123,8 +127,8 @@ TEST_P(CliCoded, InfoTellsTheFormatAndTheFramesFfmpegDecodes) {
 TEST_P(CliCoded, AReEncodedCutKeepsTheCodecTheTagsAndExactlyTheRange) {
   const TKindRow& row = GetParam();
   const std::string out = "cut" + Extension(row);
-  const TCliRun cut = Folder.Cli(
-      {"cut", row.File, "--start", "00:00:01.237", "--end", "00:00:04.001", "-o", out});
+  const TCliRun cut =
+      Folder.Cli({"cut", row.File, "--start", "00:00:01.237", "--end", "00:00:04.001", "-o", out});
   ASSERT_EQ(cut.Status, 0) << cut.Err;
   const int64_t first = std::llround(row.Rate * 1.237), last = std::llround(row.Rate * 4.001);
   EXPECT_EQ(Frames(Path(out)), last - first + 1);
@@ -136,9 +140,9 @@ TEST_P(CliCoded, AReEncodedCutKeepsTheCodecTheTagsAndExactlyTheRange) {
   if (row.Lossless) {
     const std::vector<uint8_t> source = DecodeWithFfmpeg(Path(row.File), row.Pcm);
     const size_t width = source.size() / static_cast<size_t>(Frames(Path(row.File)));
-    EXPECT_TRUE(DecodeWithFfmpeg(Path(out), row.Pcm) ==
-                std::vector<uint8_t>(source.begin() + first * width,
-                                     source.begin() + (last + 1) * width));
+    EXPECT_TRUE(
+        DecodeWithFfmpeg(Path(out), row.Pcm) ==
+        std::vector<uint8_t>(source.begin() + first * width, source.begin() + (last + 1) * width));
   } else {
     const double in = std::stod(Probe(Path(row.File), "format=bit_rate").substr(9));
     const double outRate = std::stod(Probe(Path(out), "format=bit_rate").substr(9));
@@ -186,7 +190,8 @@ TEST_P(CliCoded, ACutThatKeepsTheFramesIsExactToTheSample) {
   for (const auto& r : ranges) {
     SCOPED_TRACE(r.Start);
     const std::string out = "copy" + Extension(row);
-    std::vector<std::string> args = {"cut", row.File, "--copy", "-f", "-o", out, "--start", r.Start};
+    std::vector<std::string> args = {"cut", row.File, "--copy",  "-f",
+                                     "-o",  out,      "--start", r.Start};
     if (r.End != nullptr) args.insert(args.end(), {"--end", r.End});
     const TCliRun cut = Folder.Cli(args);
     ASSERT_EQ(cut.Status, 0) << cut.Err;

@@ -31,7 +31,8 @@ testing::AssertionResult RunsOnFrom(const std::vector<uint8_t>& bytes, int64_t f
   const std::vector<uint8_t> expected = PcmFrames(first, static_cast<int64_t>(bytes.size() / 4));
   for (size_t at = 0; at < bytes.size(); at += 4)
     if (bytes[at] != expected[at] || bytes[at + 1] != expected[at + 1])
-      return testing::AssertionFailure() << "frame " << at / 4 << " is not frame " << first + at / 4;
+      return testing::AssertionFailure()
+             << "frame " << at / 4 << " is not frame " << first + at / 4;
   return testing::AssertionSuccess();
 }
 
@@ -71,7 +72,8 @@ TEST_F(CliNewKind, TheCommandsCutRemoveSplitJoinAndDescribeIt) {
   EXPECT_NE(info.Out.find("PCM, 16-bit"), std::string::npos) << info.Out;
   EXPECT_NE(info.Out.find("(88200 frames)"), std::string::npos) << info.Out;
 
-  TCliRun run = Run({"cut", "a.pcm", "--start", "00:00:00.5", "--end", "00:00:01.0", "-o", "c.pcm"});
+  TCliRun run =
+      Run({"cut", "a.pcm", "--start", "00:00:00.5", "--end", "00:00:01.0", "-o", "c.pcm"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   const auto cut = ReadBytes(Folder / "c.pcm");
   EXPECT_TRUE(RunsOnFrom(cut, 22050));

@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
+#include "cutting/operations/ranges_input.h"
 #include "cutting/save/leftovers.h"
 #include "cutting/save/output_run.h"
-#include "cutting/operations/ranges_input.h"
+#include "cutting/time/cut_range.h"
 #include "pipeline_test_support.h"
 #include "test_support.h"
 
@@ -41,8 +41,8 @@ TEST(CutCore, EveryKindHoldsItsTrueLengthAndTheRangeRuleAgrees) {
   const struct {
     const char* Name;
     int64_t Tolerance;  // frames: the compressed sources count in hundredths of a second
-  } kinds[] = {{"a.wav", 0},  {"a.mp3", 1152}, {"a.wma", 2048},
-               {"A.MP3", 1152}, {"a.flac", 0},  {"a.ogg", 0}};
+  } kinds[] = {{"a.wav", 0},    {"a.mp3", 1152}, {"a.wma", 2048},
+               {"A.MP3", 1152}, {"a.flac", 0},   {"a.ogg", 0}};
   for (const auto& kind : kinds) {
     SCOPED_TRACE(kind.Name);
     WriteClickFile(folder / kind.Name, {44100, 2, 88200, {}});
