@@ -61,7 +61,8 @@ struct TCodedIn::TDecoder {
   int PreSkip = 0;
   int64_t Total = -1;
 
-  std::vector<uint8_t> Out;  // converted PCM; [OutStart, Out.size()) not handed out yet
+  std::vector<uint8_t> Converted;  // the last frame's samples in the PCM handed out
+  std::vector<uint8_t> Out;        // converted PCM; [OutStart, Out.size()) not handed out yet
   size_t OutStart = 0;
   int64_t Next = 0;        // the index of the next sample decoded
   bool Anchored = true;    // Next is known (false after a seek until a frame tells)
@@ -216,11 +217,16 @@ struct TCodedIn::TDecoder {
     Next += count;
     int64_t skip = std::clamp<int64_t>(DropBefore - first, 0, count);
     if (skip < count) {
-      std::vector<uint8_t> converted(static_cast<size_t>(count) * Channels * (Bits == 16 ? 2 : 4));
-      uint8_t* target = converted.data();
-      const int made = swr_convert(Convert.get(), &target, count,
-                                   const_cast<const uint8_t**>(Frame->extended_data), count);
-      if (made > 0) Append(converted.data(), made, skip);
+      // FLAC decodes to the integers handed out: no conversion.
+      if (Codec->sample_fmt == (Bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32)) {
+        Append(Frame->extended_data[0], count, skip);
+      } else {
+        Converted.resize(static_cast<size_t>(count) * Channels * (Bits == 16 ? 2 : 4));
+        uint8_t* target = Converted.data();
+        const int made = swr_convert(Convert.get(), &target, count,
+                                     const_cast<const uint8_t**>(Frame->extended_data), count);
+        if (made > 0) Append(Converted.data(), made, skip);
+      }
     }
     av_frame_unref(Frame.get());
     return true;

@@ -92,6 +92,7 @@ struct TCodedOut::TRunState {
   int InputBits = 16;
   int Channels = 0;
   int InputRate = 0;
+  bool Direct = false;  // the input's samples go to the encoder unconverted
   int64_t NextPts = 0;
   std::vector<uint8_t> Read;
   std::vector<int32_t> Wide;  // 8- and 24-bit input widened to 32 bits for the converter
@@ -167,6 +168,7 @@ void TCodedOut::PrepareOutput() {
       throw EncodeError("no sample converter");
     }
     state.Convert.reset(convert);
+    state.Direct = codec.sample_fmt == from && codec.sample_rate == state.InputRate;
     state.Fifo.reset(av_audio_fifo_alloc(codec.sample_fmt, state.Channels, 1 << 14));
     if (!state.Fifo || !state.Frame || !state.Packet) throw EncodeError("out of memory");
 
@@ -252,17 +254,24 @@ bool TCodedOut::WriteBlock(bool Abort) {
     }
     pcm = reinterpret_cast<const uint8_t*>(run.Wide.data());
   }
-  // What the converter gives for these frames (and, at the end, what it still holds).
-  const int room2 = swr_get_out_samples(run.Convert.get(), frames) + 64;
-  uint8_t** converted = nullptr;
-  if (av_samples_alloc_array_and_samples(&converted, nullptr, run.Channels, room2, codec.sample_fmt,
-                                         0) < 0)
-    throw EncodeError("out of memory");
-  const int made =
-      swr_convert(run.Convert.get(), converted, room2, frames > 0 ? &pcm : nullptr, frames);
-  if (made > 0) av_audio_fifo_write(run.Fifo.get(), reinterpret_cast<void**>(converted), made);
-  av_freep(&converted[0]);
-  av_freep(&converted);
+  if (run.Direct) {
+    // The encoder takes the input's integers as they are (FLAC of the input's depth).
+    if (frames > 0)
+      av_audio_fifo_write(run.Fifo.get(), reinterpret_cast<void**>(const_cast<uint8_t**>(&pcm)),
+                          frames);
+  } else {
+    // What the converter gives for these frames (and, at the end, what it still holds).
+    const int room2 = swr_get_out_samples(run.Convert.get(), frames) + 64;
+    uint8_t** converted = nullptr;
+    if (av_samples_alloc_array_and_samples(&converted, nullptr, run.Channels, room2,
+                                           codec.sample_fmt, 0) < 0)
+      throw EncodeError("out of memory");
+    const int made =
+        swr_convert(run.Convert.get(), converted, room2, frames > 0 ? &pcm : nullptr, frames);
+    if (made > 0) av_audio_fifo_write(run.Fifo.get(), reinterpret_cast<void**>(converted), made);
+    av_freep(&converted[0]);
+    av_freep(&converted);
+  }
 
   const int size = codec.frame_size > 0 ? codec.frame_size : 4096;
   while (av_audio_fifo_size(run.Fifo.get()) >= size ||
