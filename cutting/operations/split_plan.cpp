@@ -131,6 +131,9 @@ std::vector<TSplitPiece> PlanSplit(const TSplitChoice& choice,
     case TSplitMode::Silence:
       pieces = PlanAtSilences(held, silences, MsToSampleFrame(choice.MinPieceMs, rate), choice.Trim);
       break;
+    case TSplitMode::Marks:
+      pieces = PlanAtMarks(held, rate, choice.Marks);
+      break;
   }
   if (pieces.size() > kMostPieces)
     throw ECutError("the plan gives " + std::to_string(pieces.size()) + " pieces; at most " +
