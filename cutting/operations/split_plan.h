@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "cutting/marks/mark_sheet.h"
@@ -15,6 +16,9 @@
 // Frames [Start, End) of the sound the file holds, and the texts a piece made at a mark
 // gets in its tags (empty ones leave the file's own).
 struct TSplitPiece {
+  TSplitPiece() = default;
+  TSplitPiece(int64_t start, int64_t end, TMarkPieceTexts texts = {})
+      : Start(start), End(end), Texts(std::move(texts)) {}
   int64_t Start = 0;
   int64_t End = 0;
   TMarkPieceTexts Texts;
