@@ -22,10 +22,10 @@
 #include "cutting/marks/mark_text.h"
 #include "cutting/operations/plan_marks.h"
 #include "cutting/operations/silence_detect.h"
-#include "cutting/save/safe_output.h"
 #include "cutting/operations/single_cut.h"
 #include "cutting/operations/split_plan.h"
 #include "cutting/operations/split_run.h"
+#include "cutting/save/safe_output.h"
 #include "cutting/time/cut_range.h"
 #include "cutting/time/sample_frames.h"
 #include "cutting/time/time_text.h"
@@ -81,7 +81,7 @@ struct TSplitRequest {
   std::string Pattern;
   TSplitChoice Plan;
   TSilenceSettings Silence;
-  std::string CueSheet, Labels;        // the file of marks to split at, if any
+  std::string CueSheet, Labels;       // the file of marks to split at, if any
   std::string WriteCue, WriteLabels;  // where to write the plan as marks
   bool Copy = false;
   bool PlanOnly = false;
@@ -135,8 +135,8 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
     ++modes;
     request.Plan.Mode = TSplitMode::Silence;
   }
-  for (const auto& [option, file] : {std::pair{"--cue", &request.CueSheet},
-                                     std::pair{"--labels", &request.Labels}})
+  for (const auto& [option, file] :
+       {std::pair{"--cue", &request.CueSheet}, std::pair{"--labels", &request.Labels}})
     if (const auto value = parsed.Value(option)) {
       ++modes;
       request.Plan.Mode = TSplitMode::Marks;

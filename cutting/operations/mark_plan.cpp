@@ -47,6 +47,9 @@ std::vector<TSplitPiece> PlanAtMarks(int64_t held, int rate, const TMarkSheet& m
     pieces.push_back({0, placed.front().Start, {}});
   for (size_t k = 0; k < placed.size(); ++k) {
     const TPlaced& mark = placed[k];
+    // A point repeated bounds nothing more.
+    if (k > 0 && mark.Mark->Point && placed[k - 1].Mark->Point && placed[k - 1].Start == mark.Start)
+      continue;
     int64_t end = held;
     if (mark.End >= 0) {
       end = mark.End;

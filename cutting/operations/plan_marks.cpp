@@ -41,8 +41,8 @@ TMarkSheet MarksOfPlan(const std::vector<TSplitPiece>& pieces, int rate, const T
   return sheet;
 }
 
-std::string PlanCueSheet(const std::vector<TSplitPiece>& pieces, int rate,
-                         const TMarkSheet& album, const std::filesystem::path& sound) {
+std::string PlanCueSheet(const std::vector<TSplitPiece>& pieces, int rate, const TMarkSheet& album,
+                         const std::filesystem::path& sound) {
   std::string extension = sound.extension().string();
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return WriteCueSheet(MarksOfPlan(pieces, rate, album), sound.filename().string(),
@@ -60,8 +60,7 @@ void WritePlanText(const std::filesystem::path& target, const std::string& text,
     std::ofstream out(output.TempPath(), std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
-    if (!out)
-      throw ECutError("cannot write '" + target.string() + "': " + std::strerror(errno));
+    if (!out) throw ECutError("cannot write '" + target.string() + "': " + std::strerror(errno));
   }
   output.Commit();
 }

@@ -22,8 +22,8 @@ TMarkSheet MarksOfPlan(const std::vector<TSplitPiece>& pieces, int rate, const T
 
 // The cue sheet of the plan of `sound`; its FILE line names the file, of type MP3 or WAVE as
 // it is. ECutError for more than 99 pieces.
-std::string PlanCueSheet(const std::vector<TSplitPiece>& pieces, int rate,
-                         const TMarkSheet& album, const std::filesystem::path& sound);
+std::string PlanCueSheet(const std::vector<TSplitPiece>& pieces, int rate, const TMarkSheet& album,
+                         const std::filesystem::path& sound);
 std::string PlanLabels(const std::vector<TSplitPiece>& pieces, int rate);
 
 // Writes `text` into `target` through the safe save: never over `sound`, over a file that

@@ -23,13 +23,18 @@ constexpr const char* kTitleField = "{title}";
 constexpr const char* kArtistField = "{artist}";
 constexpr const char* kAlbumField = "{album}";
 
-// A text a name can hold: no folder separator, no control character, and no leading dot that
-// would hide the file.
-std::string SafeName(std::string text) {
+// A text a name can hold: no folder separator and no control character.
+std::string SafeText(std::string text) {
   for (char& c : text)
     if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
-  if (!text.empty() && text.front() == '.') text.front() = '_';
   return text;
+}
+
+// The same, and no leading dot that would hide the file.
+std::string SafeName(std::string name) {
+  name = SafeText(std::move(name));
+  if (!name.empty() && name.front() == '.') name.front() = '_';
+  return name;
 }
 
 // The longest name the file system takes in `folder` (or the nearest folder above it that
@@ -110,9 +115,9 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
     std::string name = base.filename().string();
     ReplaceAll(name, kNameField, source.stem().string());
     ReplaceAll(name, kNumberField, Padded(k + 1, width));
-    ReplaceAll(name, kTitleField, SafeName(texts.Title));
-    ReplaceAll(name, kArtistField, SafeName(texts.Artist));
-    ReplaceAll(name, kAlbumField, SafeName(texts.Album));
+    ReplaceAll(name, kTitleField, SafeText(texts.Title));
+    ReplaceAll(name, kArtistField, SafeText(texts.Artist));
+    ReplaceAll(name, kAlbumField, SafeText(texts.Album));
     std::string folder = base.parent_path().string();
     ReplaceAll(folder, kNameField, source.stem().string());
     names.push_back(std::filesystem::path(folder) / CutToLimit(SafeName(name), extension, limit));
