@@ -32,11 +32,11 @@ class TSplitRun;
 class TWaveformFeed;
 
 // Splits the open file into pieces of the same format: into equal parts, a piece every so
-// long, or at its pauses. The pieces are planned first and listed with their names, their
-// boundaries shown on the waveform and open to a typed correction; Start then writes them one
-// after another (TSplitRun), each through the safe save. The pause search runs on a thread
-// of its own (TSilenceSearch); the writing runs as the other windows' cuts do, its events
-// coming through the application's TMainThreadPump.
+// long, at its pauses, or at the marks of a cue sheet or label file. The pieces are planned first
+// and listed with their names, their boundaries shown on the waveform and open to a typed
+// correction; Start then writes them one after another (TSplitRun), each through the safe save. The
+// pause search runs on a thread of its own (TSilenceSearch); the writing runs as the other windows'
+// cuts do, its events coming through the application's TMainThreadPump.
 class TfrmSplit : public TRunDialog {
   Q_OBJECT
 
@@ -49,7 +49,7 @@ class TfrmSplit : public TRunDialog {
   void OpenFile(const QString& path);
   bool Running() const override;
 
-  enum TMode { kEqualParts, kEvery, kAtSilences };
+  enum TMode { kEqualParts, kEvery, kAtSilences, kAtMarks };
 
   QLineEdit* eOpenFile;
   QLabel* lFileTime;
@@ -63,6 +63,8 @@ class TfrmSplit : public TRunDialog {
   QDoubleSpinBox* seMinPiece;
   QCheckBox* cbTrim;
   QPushButton* bFind;
+  QLineEdit* eMarks;
+  QPushButton* bMarks;
   QLineEdit* ePattern;
   QLineEdit* eFolder;
   QPushButton* bFolder;
@@ -73,6 +75,8 @@ class TfrmSplit : public TRunDialog {
   QPushButton* bStart;
   QPushButton* bStopRun;
   QPushButton* bClose;
+  QPushButton* bSaveCue;
+  QPushButton* bSaveLabels;
 
  protected:
   QString StopQuestion() const override;
@@ -87,6 +91,14 @@ class TfrmSplit : public TRunDialog {
   QLayout* BuildActions();
   QWidget* BuildSilencePage(QWidget* parent);
   QWidget* BuildPieceList();
+
+  // The marks of a sheet (split_window_marks.cpp).
+  QWidget* BuildMarksPage(QWidget* parent);
+  QLayout* BuildSaveMarksRow();
+  void bMarksClick();
+  void LoadMarks(const QString& file);
+  void ProposePattern();
+  void SavePlanMarks(bool cueSheet);
   void UpdateControls();
 
   // The plan from the settings; for pauses, from the last search of the same threshold and
@@ -126,6 +138,9 @@ class TfrmSplit : public TRunDialog {
   TSilenceSearch FSearch;
   std::optional<std::vector<TSilence>> FSilences;  // of FSilencesFor's settings
   TSilenceSettings FSilencesFor;
+
+  std::optional<TMarkSheet> FMarks;  // of the sheet chosen
+  QString FMarksNote;                // what the sheet said of its sound file
 
   std::vector<TSplitPiece> FPieces;
   std::vector<std::filesystem::path> FNames;

@@ -30,7 +30,7 @@ class SplitTest : public TShownWindowTest<TfrmSplit> {
     for (int row = 0; row < Window->lvPieces->rowCount(); ++row)
       rows << Window->lvPieces->item(row, 0)->text() + "-" +
                   Window->lvPieces->item(row, 1)->text() + " " +
-                  Window->lvPieces->item(row, 2)->text();
+                  Window->lvPieces->item(row, 3)->text();
     return rows.join('\n').toStdString();
   }
   // Types `text` into the start of piece `row` and presses Enter; the editor hands the text
@@ -181,7 +181,7 @@ TEST_F(SplitTest, DraggingAPiecesEdgeOnTheWaveformMovesItsBoundary) {
   Window->OpenFile(File("in.wav"));
   QTableWidget* list = Window->lvPieces;
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(1, 2)).center());
+                    list->visualItemRect(list->item(1, 3)).center());
   TDetailView* wave = Window->dvWave;
   ASSERT_EQ(wave->Selection(), (std::pair<int32_t, int32_t>{2000, 4000}));
   const int y = wave->WaveArea().center().y();
