@@ -357,8 +357,8 @@ void TfrmSplit::ShowPlan() {
     try {
       std::filesystem::path pattern = PathOf(ePattern->text());
       if (!pattern.empty() && pattern.is_relative()) pattern = PiecesFolder() / pattern;
-      FNames = SplitPieceNames(PathOf(eOpenFile->text()), *FOpened->Kind, pattern.string(),
-                               FPieces.size());
+      FNames =
+          SplitPieceNames(PathOf(eOpenFile->text()), *FOpened->Kind, pattern.string(), FPieces);
     } catch (const std::exception& e) {
       FNameError = QString::fromStdString(e.what());
     }
