@@ -233,7 +233,8 @@ QWidget* TfrmSplit::BuildPieceList() {
   lvPieces->verticalHeader()->hide();
   lvPieces->setColumnWidth(kStartColumn, 110);
   lvPieces->setColumnWidth(kEndColumn, 110);
-  lvPieces->setColumnWidth(kTitleColumn, 140);
+  lvPieces->setColumnWidth(kTitleColumn, 130);
+  lvPieces->setWordWrap(false);  // a long name is elided, not broken over two lines
   lvPieces->setSelectionBehavior(QAbstractItemView::SelectRows);
   lvPieces->setSelectionMode(QAbstractItemView::SingleSelection);
   lvPieces->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -388,6 +389,12 @@ void TfrmSplit::ShowPlan() {
     if (k % 2 == 0) tinted.emplace_back(start, end);
   }
   if (selected >= 0 && selected < lvPieces->rowCount()) lvPieces->selectRow(selected);
+  // Only pieces made at marks have titles; the others leave the room to the names.
+  const bool titled = std::any_of(FPieces.begin(), FPieces.end(),
+                                  [](const TSplitPiece& p) { return !p.Texts.Title.empty(); });
+  lvPieces->setColumnHidden(kTitleColumn, !titled);
+  for (const int column : {kStartColumn, kEndColumn})
+    lvPieces->setColumnWidth(column, titled ? 96 : 110);
   FShowingPlan = false;
   dvWave->SetMarked(std::move(tinted));
   if (!FNameError.isEmpty())

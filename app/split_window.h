@@ -48,6 +48,9 @@ class TfrmSplit : public TRunDialog {
   // and leaves the window empty.
   void OpenFile(const QString& path);
   bool Running() const override;
+  // Splits at the marks of `file`, a cue sheet or label file; one that cannot be read is said
+  // so, naming its line.
+  void OpenMarks(const QString& file);
 
   enum TMode { kEqualParts, kEvery, kAtSilences, kAtMarks };
 
@@ -96,7 +99,6 @@ class TfrmSplit : public TRunDialog {
   QWidget* BuildMarksPage(QWidget* parent);
   QLayout* BuildSaveMarksRow();
   void bMarksClick();
-  void LoadMarks(const QString& file);
   void ProposePattern();
   void SavePlanMarks(bool cueSheet);
   void UpdateControls();

@@ -61,11 +61,11 @@ void TfrmSplit::bMarksClick() {
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(QString::fromStdString(MarkFileFilter()));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  LoadMarks(dialog.selectedFiles().first());
+  OpenMarks(dialog.selectedFiles().first());
 }
 
 // A sheet that cannot be read is said so with its line, and leaves no marks to split at.
-void TfrmSplit::LoadMarks(const QString& file) {
+void TfrmSplit::OpenMarks(const QString& file) {
   FMarks.reset();
   eMarks->setText(file);
   try {
