@@ -18,6 +18,7 @@
 #include "cutting/cut_error.h"
 #include "cutting/kinds/kind_registry.h"
 #include "cutting/marks/cue_sheet.h"
+#include "cutting/marks/embedded_marks.h"
 #include "cutting/marks/label_file.h"
 #include "cutting/marks/mark_text.h"
 #include "cutting/operations/plan_marks.h"
@@ -35,7 +36,7 @@ namespace {
 
 const char* const kSplitUsage =
     "Usage: trimora-cli split FILE (--parts N | --every TIME | --at TIME,TIME... | --silence |\n"
-    "                               --cue SHEET | --labels LABELS)\n"
+    "                               --cue SHEET | --labels LABELS | --chapters)\n"
     "                         [-o PATTERN] [--copy] [--plan] [--json] [--force] [--quiet]\n"
     "                         [--write-cue OUT.cue] [--write-labels OUT.txt]\n"
     "\n"
@@ -54,6 +55,8 @@ const char* const kSplitUsage =
     "  --labels LABELS         at the labels of a label file (start, end and text a line,\n"
     "                          in seconds, tab-separated): a region is a piece named by\n"
     "                          its text, a point label a boundary\n"
+    "  --chapters              at the marks FILE carries: a FLAC CUESHEET block or\n"
+    "                          CUESHEET comment, ID3v2 chapters ('info' lists them)\n"
     "\n"
     "With --silence:\n"
     "  --threshold DB          quieter than this is silence (default: -50, in dBFS)\n"
@@ -83,6 +86,7 @@ struct TSplitRequest {
   TSilenceSettings Silence;
   std::string CueSheet, Labels;       // the file of marks to split at, if any
   std::string WriteCue, WriteLabels;  // where to write the plan as marks
+  bool Chapters = false;
   bool Copy = false;
   bool PlanOnly = false;
   bool Json = false;
@@ -142,9 +146,15 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
       request.Plan.Mode = TSplitMode::Marks;
       *file = *value;
     }
+  if (parsed.Has("--chapters")) {
+    ++modes;
+    request.Plan.Mode = TSplitMode::Marks;
+    request.Chapters = true;
+  }
   if (modes != 1)
     throw TUsageError(
-        "split needs exactly one of --parts, --every, --at, --silence, --cue and --labels");
+        "split needs exactly one of --parts, --every, --at, --silence, --cue, --labels and "
+        "--chapters");
   const bool silenceOptions = parsed.Value("--threshold") || parsed.Value("--min-silence") ||
                               parsed.Value("--min-piece") || parsed.Has("--trim");
   if (silenceOptions && request.Plan.Mode != TSplitMode::Silence)
@@ -167,26 +177,15 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
 }
 
 TSplitRequest ParseSplit(const std::vector<std::string>& args) {
-  const TCliArgs parsed({{"--parts", "", true},
-                         {"--every", "", true},
-                         {"--at", "", true},
-                         {"--silence", "", false},
-                         {"--threshold", "", true},
-                         {"--min-silence", "", true},
-                         {"--min-piece", "", true},
-                         {"--trim", "", false},
-                         {"--cue", "", true},
-                         {"--labels", "", true},
-                         {"--write-cue", "", true},
-                         {"--write-labels", "", true},
-                         {"--output", "-o", true},
-                         {"--copy", "", false},
-                         {"--plan", "", false},
-                         {"--json", "", false},
-                         {"--force", "-f", false},
-                         {"--quiet", "-q", false},
-                         {"--help", "-h", false}},
-                        args);
+  const TCliArgs parsed(
+      {{"--parts", "", true},        {"--every", "", true},     {"--at", "", true},
+       {"--silence", "", false},     {"--threshold", "", true}, {"--min-silence", "", true},
+       {"--min-piece", "", true},    {"--trim", "", false},     {"--cue", "", true},
+       {"--labels", "", true},       {"--chapters", "", false}, {"--write-cue", "", true},
+       {"--write-labels", "", true}, {"--output", "-o", true},  {"--copy", "", false},
+       {"--plan", "", false},        {"--json", "", false},     {"--force", "-f", false},
+       {"--quiet", "-q", false},     {"--help", "-h", false}},
+      args);
   TSplitRequest request;
   request.Help = parsed.Has("--help");
   if (request.Help) return request;
@@ -223,6 +222,11 @@ std::optional<std::vector<TSilence>> FindSilences(const TSplitRequest& request, 
 // The marks of the sheet or label file given, for FILE; a sheet naming another sound file is
 // said so.
 TMarkSheet ReadMarks(const TSplitRequest& request) {
+  if (request.Chapters) {
+    if (auto marks = ReadEmbeddedMarks(request.Input)) return marks->Marks;
+    throw TCliError("'" + request.Input +
+                    "' carries no marks to split at (no cue sheet, no chapters)");
+  }
   const std::string& file = request.CueSheet.empty() ? request.Labels : request.CueSheet;
   try {
     const std::string bytes = ReadMarkFile(file);
@@ -241,7 +245,7 @@ std::vector<TSplitPiece> PlanPieces(const TSplitRequest& request,
   try {
     return PlanSplit(request.Plan, silences, held, rate);
   } catch (const ECutError& e) {
-    if (request.Plan.Mode == TSplitMode::Marks)
+    if (request.Plan.Mode == TSplitMode::Marks && !request.Chapters)
       throw TCliError("'" + (request.CueSheet.empty() ? request.Labels : request.CueSheet) +
                       "': " + e.what() + "; nothing was written");
     throw TCliError("'" + request.Input + "': " + e.what());

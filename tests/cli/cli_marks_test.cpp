@@ -157,4 +157,62 @@ TEST(CliMarks, LabelsSplitAWaveToTheFrameAndWrittenMarksReadBackTheSame) {
   EXPECT_NE(fromCue.find("\"title\":\"Middle\""), std::string::npos) << fromCue;
 }
 
+// The marks a file carries, as other programs write them: `info` lists them, `split --chapters`
+// splits at them, and the pieces carry none, as their times would be the whole file's.
+TEST(CliMarks, EmbeddedMarksAreListedAndSplitAtAndNotCarriedIntoThePieces) {
+  TScratch folder;
+  WriteBytes(folder / "album.wav", CountingWave(kAlbumFrames, kRate));
+  WriteBytes(folder / "album.cue",
+             std::vector<uint8_t>(kAlbumSheet, kAlbumSheet + strlen(kAlbumSheet)));
+  const std::string chapters =
+      ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=2500\ntitle=Hello\n"
+      "[CHAPTER]\nTIMEBASE=1/1000\nSTART=2500\nEND=6000\ntitle=World\n";
+  WriteBytes(folder / "chapters.txt", std::vector<uint8_t>(chapters.begin(), chapters.end()));
+  const std::string in = "cd '" + folder.Path().string() + "' && ";
+  ASSERT_TRUE(test_support::Ffmpeg("-i '" + (folder / "album.wav").string() + "' '" +
+                                   (folder / "block.flac").string() + "'"));
+  std::filesystem::copy(folder / "block.flac", folder / "comment.flac");
+  Shell(in +
+        "metaflac --import-cuesheet-from=album.cue block.flac && "
+        "metaflac --set-tag-from-file=CUESHEET=album.cue comment.flac && "
+        "ffmpeg -loglevel error -i album.wav -i chapters.txt -map_metadata 1 -map_chapters 1 "
+        "podcast.mp3 && echo");
+  const struct {
+    const char* File;
+    const char* From;
+    std::vector<int64_t> Starts;
+    const char* FirstTitle;
+  } cases[] = {
+      {"block.flac", "FLAC CUESHEET block", {0, kTrackStarts[1], kTrackStarts[2]}, ""},
+      {"comment.flac", "CUESHEET comment", {0, kTrackStarts[1], kTrackStarts[2]}, "First Song"},
+      {"podcast.mp3", "ID3v2 chapters", {0, kRate * 5 / 2}, "Hello"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.File);
+    const auto info = folder.Cli({"info", c.File, "--json"});
+    ASSERT_EQ(info.Status, 0) << info.Err;
+    EXPECT_NE(info.Out.find(std::string("\"marks_from\":\"") + c.From + "\""), std::string::npos)
+        << info.Out;
+    EXPECT_NE(info.Out.find(std::string("\"title\":\"") + c.FirstTitle + "\""), std::string::npos)
+        << info.Out;
+    const auto plan = folder.Cli({"split", c.File, "--chapters", "--plan", "--json"});
+    ASSERT_EQ(plan.Status, 0) << plan.Err;
+    for (const int64_t start : c.Starts)
+      EXPECT_NE(plan.Out.find("\"start_frame\":" + std::to_string(start) + ","), std::string::npos)
+          << start << " in " << plan.Out;
+    const auto run =
+        folder.Cli({"split", c.File, "--chapters", "-o", "piece{n}", "--quiet", "--force"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const std::string piece =
+        std::string("piece01") + std::filesystem::path(c.File).extension().string();
+    const auto pieceInfo = folder.Cli({"info", piece, "--json"});
+    EXPECT_NE(pieceInfo.Out.find("\"marks_from\":\"\",\"marks\":[]"), std::string::npos)
+        << pieceInfo.Out;
+  }
+  const auto none = folder.Cli({"split", "album.wav", "--chapters"});
+  EXPECT_EQ(none.Status, 1);
+  EXPECT_NE(none.Err.find("'album.wav' carries no marks to split at"), std::string::npos)
+      << none.Err;
+}
+
 }  // namespace

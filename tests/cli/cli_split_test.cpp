@@ -169,7 +169,7 @@ TEST(CliSplit, RefusalsWriteNothing) {
     int Status;
     const char* Says;
   } cases[] = {
-      {{"split", "in.wav"}, 2, "exactly one of --parts, --every, --at, --silence, --cue and"},
+      {{"split", "in.wav"}, 2, "exactly one of --parts, --every, --at, --silence, --cue, --labels and --chapters"},
       {{"split", "in.wav", "--cue", "late.cue"},
        1,
        "'late.cue': line 4: the mark at 00:00:20.000 lies past the end of the sound "

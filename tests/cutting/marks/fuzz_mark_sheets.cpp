@@ -9,6 +9,7 @@
 
 #include "cutting/cut_error.h"
 #include "cutting/marks/cue_sheet.h"
+#include "cutting/marks/flac_cuesheet_block.h"
 #include "cutting/marks/label_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -30,5 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (again.Marks.size() != labels.Marks.size()) std::abort();
   } catch (const ECutError&) {
   }
+  ParseFlacCueSheetBlock(data, size, kRate);
   return 0;
 }
