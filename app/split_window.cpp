@@ -280,6 +280,7 @@ void TfrmSplit::OpenFile(const QString& path) {
   else
     FWaveform->Stop();
   cbKeepFrames->setChecked(false);
+  OfferOwnMarks();
   Replan();
 }
 
@@ -337,7 +338,8 @@ void TfrmSplit::Replan() {
       if (auto pieces = PlanFromSettings())
         FPieces = std::move(*pieces);
       else if (cbMode->currentIndex() == kAtMarks)
-        problem = tr("Choose a cue sheet or label file to split at its marks.");
+        problem = FOwnMarks ? tr("Choose a cue sheet or label file, or take the file's own marks.")
+                            : tr("Choose a cue sheet or label file to split at its marks.");
       else
         problem = tr("Press \"Find Pauses\" to look for the pauses with these settings.");
       if (FPieces.empty() && problem.isEmpty()) problem = tr("The file holds nothing but silence.");

@@ -13,6 +13,7 @@
 #include "app/run_dialog.h"
 #include "app/silence_search.h"
 #include "cutting/kinds/kind_registry.h"
+#include "cutting/marks/embedded_marks.h"
 #include "cutting/operations/split_plan.h"
 #include "cutting/save/output_run.h"
 
@@ -68,6 +69,7 @@ class TfrmSplit : public TRunDialog {
   QPushButton* bFind;
   QLineEdit* eMarks;
   QPushButton* bMarks;
+  QPushButton* bOwnMarks;
   QLineEdit* ePattern;
   QLineEdit* eFolder;
   QPushButton* bFolder;
@@ -100,6 +102,7 @@ class TfrmSplit : public TRunDialog {
   QLayout* BuildSaveMarksRow();
   void bMarksClick();
   void ProposePattern();
+  void OfferOwnMarks();
   void SavePlanMarks(bool cueSheet);
   void UpdateControls();
 
@@ -141,8 +144,9 @@ class TfrmSplit : public TRunDialog {
   std::optional<std::vector<TSilence>> FSilences;  // of FSilencesFor's settings
   TSilenceSettings FSilencesFor;
 
-  std::optional<TMarkSheet> FMarks;  // of the sheet chosen
-  QString FMarksNote;                // what the sheet said of its sound file
+  std::optional<TMarkSheet> FMarks;         // of the sheet chosen
+  std::optional<TEmbeddedMarks> FOwnMarks;  // the open file's
+  QString FMarksNote;                       // what the sheet said of its sound file
 
   std::vector<TSplitPiece> FPieces;
   std::vector<std::filesystem::path> FNames;

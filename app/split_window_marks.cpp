@@ -33,10 +33,20 @@ QWidget* TfrmSplit::BuildMarksPage(QWidget* parent) {
   eMarks->setPlaceholderText(tr("None chosen"));
   bMarks = window_parts::Button("bMarks", tr("Ch&oose..."), page);
   bMarks->setAccessibleName(tr("Choose the cue sheet or label file"));
+  bOwnMarks = window_parts::Button("bOwnMarks", tr("The file's o&wn marks"), page);
+  bOwnMarks->hide();
   auto* form = new QFormLayout(page);
   form->addRow(tr("Marks:"), eMarks);
   form->addRow(bMarks);
+  form->addRow(bOwnMarks);
   connect(bMarks, &QPushButton::clicked, this, &TfrmSplit::bMarksClick);
+  connect(bOwnMarks, &QPushButton::clicked, this, [this] {
+    if (!FOwnMarks) return;
+    FMarks = FOwnMarks->Marks;
+    FMarksNote.clear();
+    eMarks->setText(tr("The file's own (%1)").arg(QString::fromStdString(FOwnMarks->Source)));
+    Replan();
+  });
   return page;
 }
 
@@ -78,6 +88,23 @@ void TfrmSplit::OpenMarks(const QString& file) {
     ShowMessage(tr("'%1' cannot be used: %2").arg(file, QString::fromStdString(e.what())));
   }
   Replan();
+}
+
+// The marks the open file carries, offered beside a sheet to choose.
+void TfrmSplit::OfferOwnMarks() {
+  FOwnMarks.reset();
+  if (FOpened) {
+    try {
+      FOwnMarks = ReadEmbeddedMarks(window_parts::PathOf(eOpenFile->text()));
+    } catch (const std::exception&) {
+      // Marks that cannot be read are none to offer.
+    }
+  }
+  bOwnMarks->setVisible(FOwnMarks.has_value());
+  if (FOwnMarks)
+    bOwnMarks->setToolTip(tr("%1 marks, from the %2")
+                              .arg(FOwnMarks->Marks.Marks.size())
+                              .arg(QString::fromStdString(FOwnMarks->Source)));
 }
 
 // Pieces with titles are named by them unless the user wrote a pattern of their own.

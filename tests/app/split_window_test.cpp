@@ -280,4 +280,23 @@ TEST_F(SplitTest, ACueSheetChosenListsItsTitlesAndWritesTaggedPieces) {
   }
 }
 
+// A file's own chapters are offered in the marks mode and list with their titles.
+TEST_F(SplitTest, AFilesOwnChaptersAreOfferedAndListed) {
+  WriteClickWave(Folder / "talk.wav", {kRate, 2, 4 * kRate, {}});
+  const std::string chapters =
+      ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1500\ntitle=Hello\n"
+      "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=4000\ntitle=World\n";
+  WriteBytes(Folder / "chapters.txt", std::vector<uint8_t>(chapters.begin(), chapters.end()));
+  ASSERT_TRUE(Ffmpeg("-i '" + File("talk.wav").toStdString() + "' -i '" +
+                     File("chapters.txt").toStdString() + "' -map_metadata 1 -map_chapters 1 '" +
+                     File("talk.mp3").toStdString() + "'"));
+  Window->OpenFile(File("talk.mp3"));
+  Window->cbMode->setCurrentIndex(TfrmSplit::kAtMarks);
+  ASSERT_TRUE(Window->bOwnMarks->isVisible());
+  QTest::mouseClick(Window->bOwnMarks, Qt::LeftButton);
+  ASSERT_EQ(Window->lvPieces->rowCount(), 2);
+  EXPECT_EQ(Window->lvPieces->item(0, 2)->text(), "Hello");
+  EXPECT_EQ(Window->lvPieces->item(1, 3)->text(), "02 - World.mp3");
+}
+
 }  // namespace
