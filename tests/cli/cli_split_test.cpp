@@ -161,6 +161,7 @@ TEST(CliSplit, RefusalsWriteNothing) {
   };
   sheet("late.cue", "TRACK 02 AUDIO\n INDEX 01 00:20:00\n");
   sheet("bad.cue", "");
+  sheet("huge.cue", std::string(1 << 20, ' '));
   std::string bad = test_support::ReadText(folder / "bad.cue");
   bad.replace(bad.find("00:00:00"), 8, "00:01:80");
   WriteBytes(folder / "bad.cue", std::vector<uint8_t>(bad.begin(), bad.end()));
@@ -169,7 +170,9 @@ TEST(CliSplit, RefusalsWriteNothing) {
     int Status;
     const char* Says;
   } cases[] = {
-      {{"split", "in.wav"}, 2, "exactly one of --parts, --every, --at, --silence, --cue, --labels and --chapters"},
+      {{"split", "in.wav"},
+       2,
+       "exactly one of --parts, --every, --at, --silence, --cue, --labels and --chapters"},
       {{"split", "in.wav", "--cue", "late.cue"},
        1,
        "'late.cue': line 4: the mark at 00:00:20.000 lies past the end of the sound "
@@ -177,6 +180,9 @@ TEST(CliSplit, RefusalsWriteNothing) {
       {{"split", "in.wav", "--cue", "bad.cue"}, 1, "'bad.cue': line 3: the time '00:01:80' has 75"},
       {{"split", "in.wav", "--cue", "in.wav"}, 1, "'in.wav': line 1: holds binary data"},
       {{"split", "in.wav", "--labels", "missing.txt"}, 1, "cannot read 'missing.txt'"},
+      {{"split", "in.wav", "--cue", "huge.cue"},
+       1,
+       "'huge.cue': 'huge.cue' is larger than a sheet of marks can be (1 MiB)"},
       {{"split", "in.wav", "--parts", "2", "--plan", "--write-cue", "in.wav"},
        1,
        "is the input file"},
@@ -202,7 +208,8 @@ TEST(CliSplit, RefusalsWriteNothing) {
     EXPECT_EQ(run.Status, c.Status);
     EXPECT_NE(run.Err.find(c.Says), std::string::npos) << run.Err;
   }
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"bad.cue", "in.wav", "in.wma", "late.cue"}));
+  EXPECT_EQ(folder.Names(),
+            (std::vector<std::string>{"bad.cue", "huge.cue", "in.wav", "in.wma", "late.cue"}));
 }
 
 }  // namespace
