@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 
 #include "cutting/cut_error.h"
 #include "cutting/kinds/kind_registry.h"
@@ -110,6 +111,7 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
   const size_t width = std::max<size_t>(2, std::to_string(pieces.size()).size());
   const size_t limit = NameLimit(base.parent_path());
   std::vector<std::filesystem::path> names;
+  std::map<std::filesystem::path, size_t> taken;  // each name's piece, from 1
   for (size_t k = 0; k < pieces.size(); ++k) {
     const TMarkPieceTexts& texts = pieces[k].Texts;
     std::string name = base.filename().string();
@@ -121,13 +123,12 @@ std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& 
     std::string folder = base.parent_path().string();
     ReplaceAll(folder, kNameField, source.stem().string());
     names.push_back(std::filesystem::path(folder) / CutToLimit(SafeName(name), extension, limit));
-    for (size_t j = 0; j < k; ++j)
-      if (names[j] == names[k])
-        throw ECutError(base.string().find(kNumberField) == std::string::npos
-                            ? "the name pattern '" + pattern +
-                                  "' needs {n}, the number of the piece"
-                            : "pieces " + std::to_string(j + 1) + " and " + std::to_string(k + 1) +
-                                  " would both be named '" + names[k].string() + "'");
+    if (const auto [at, fresh] = taken.emplace(names.back(), k + 1); !fresh)
+      throw ECutError(base.string().find(kNumberField) == std::string::npos
+                          ? "the name pattern '" + pattern + "' needs {n}, the number of the piece"
+                          : "pieces " + std::to_string(at->second) + " and " +
+                                std::to_string(k + 1) + " would both be named '" +
+                                names.back().string() + "'");
   }
   return names;
 }
