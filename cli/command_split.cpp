@@ -73,7 +73,7 @@ const char* const kSplitUsage =
     "  --write-cue OUT.cue     write the pieces as a cue sheet\n"
     "  --write-labels OUT.txt  write the pieces as a label file\n"
     "  --copy                  keep the coded frames as they are, no re-encoding\n"
-    "  --plan                  print the pieces and their names; write nothing\n"
+    "  --plan                  print the pieces and their names; write no piece\n"
     "  --json                  with --plan: one JSON object instead\n"
     "  -f, --force             replace pieces that exist\n"
     "  -q, --quiet             no progress line\n"
