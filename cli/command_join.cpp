@@ -6,8 +6,8 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
-#include "cutting/operations/join_run.h"
 #include "cutting/kinds/kind_registry.h"
+#include "cutting/operations/join_run.h"
 
 namespace {
 

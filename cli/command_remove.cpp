@@ -7,10 +7,10 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/write_output.h"
-#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
 #include "cutting/operations/segment_cut.h"
 #include "cutting/operations/segment_plan.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/time/time_text.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/operations/segment_cut.h"
 
-#include "cutting/time/cut_range.h"
 #include "cutting/save/output_run.h"
+#include "cutting/time/cut_range.h"
 
 std::vector<TFrameRange> TSegmentCut::PieceRanges(const TKind& kind, TAuFileIn& source,
                                                   const std::vector<TKeptPiece>& pieces) {
