@@ -5,6 +5,7 @@
 #include "tags/apev2_tags.h"
 #include "tags/id3v1_tags.h"
 #include "tags/id3v2_tags.h"
+#include "tags/mp4_tags.h"
 #include "tags/xiph_tags.h"
 
 // A file sink that writes descriptive texts: the format class reads the tag objects when it
@@ -23,10 +24,14 @@ class TAuTaggedFileOut : public TAuFileOut {
   // The comment fields and pictures of a FLAC, Vorbis or Opus sink, written as they are.
   TXiphTags& XiphTags() { return FXiphTags; }
   const TXiphTags& XiphTags() const { return FXiphTags; }
+  // The iTunes items of an M4A sink, written as they are.
+  TMp4Tags& Mp4Tags() { return FMp4Tags; }
+  const TMp4Tags& Mp4Tags() const { return FMp4Tags; }
 
  private:
   TId3v1Tags FId3v1Tags;
   TId3v2Tags FId3v2Tags;
   TAPEv2Tags FAPEv2Tags;
   TXiphTags FXiphTags;
+  TMp4Tags FMp4Tags;
 };

@@ -9,6 +9,8 @@
 #include "formats/coded/coded_in.h"
 #include "formats/coded/coded_out.h"
 #include "formats/flac/flac_frame_copy_out.h"
+#include "formats/mp4/mp4_in.h"
+#include "formats/mp4/mp4_packet_copy_out.h"
 #include "formats/ogg/ogg_packet_copy_out.h"
 #include "tags/xiph_tags.h"
 
@@ -33,15 +35,19 @@ void TCodedKind::PrepareCut(TAuFileIn& source, TAuFileOut& sink) const {
   auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&sink);
   auto* coded = dynamic_cast<TCodedIn*>(&source);
   if (tagged == nullptr || coded == nullptr) return;
-  TXiphTags tags;
-  if (ReadXiphTags(TagFileOf(source), tags)) tagged->XiphTags() = std::move(tags);
-  // A sheet of the whole file's tracks would place them wrongly in a cut of it.
-  tagged->XiphTags().Set("CUESHEET", "");
+  CarryOwnTags(source, *tagged);
   CopyId3v2Tags(coded->Id3v2Tags(), tagged->Id3v2Tags());
   if (auto* out = dynamic_cast<TCodedOut*>(&sink)) {
     out->Format = Format();
     SetUpFormat(*coded, out->Format);
   }
+}
+
+void TCodedKind::CarryOwnTags(TAuFileIn& source, TAuTaggedFileOut& sink) const {
+  TXiphTags tags;
+  if (ReadXiphTags(TagFileOf(source), tags)) sink.XiphTags() = std::move(tags);
+  // A sheet of the whole file's tracks would place them wrongly in a cut of it.
+  sink.XiphTags().Set("CUESHEET", "");
 }
 
 std::function<int64_t()> TCodedKind::FramesFed(TAuFileOut& sink, TAuInput& input) const {
@@ -189,4 +195,73 @@ std::function<int64_t()> TOpusKind::FramesKept(TAuFileOut& sink) const {
   auto* copy = dynamic_cast<TOggPacketCopyOut*>(&sink);
   if (copy == nullptr) return nullptr;
   return [copy] { return copy->SamplesKept(); };
+}
+
+// M4A
+
+std::unique_ptr<TAuFileIn> TM4AKind::MakeSource() const {
+  return std::make_unique<TMp4In>();
+}
+
+std::unique_ptr<TAuFileOut> TM4AKind::MakeFrameKeepingSink() const {
+  return std::make_unique<TMp4PacketCopyOut>();
+}
+
+std::function<int64_t()> TM4AKind::FramesKept(TAuFileOut& sink) const {
+  auto* copy = dynamic_cast<TMp4PacketCopyOut*>(&sink);
+  if (copy == nullptr) return nullptr;
+  return [copy] { return copy->SamplesKept(); };
+}
+
+void TM4AKind::CarryOwnTags(TAuFileIn& source, TAuTaggedFileOut& sink) const {
+  TMp4Tags tags;
+  if (ReadMp4Tags(TagFileOf(source), tags)) sink.Mp4Tags() = std::move(tags);
+}
+
+TCodedFormat TM4AKind::Format() const {
+  TCodedFormat format;
+  format.Encoder = "aac";
+  format.Muxer = "ipod";
+  return format;
+}
+
+void TM4AKind::SetUpFormat(TCodedIn& source, TCodedFormat& format) const {
+  if (source.CodecName() == "alac") {
+    // Lossless to lossless, at the source's depth.
+    format.Encoder = "alac";
+    format.BitsPerSample = source.CodedBits() > 16 ? 24 : 16;
+    return;
+  }
+  // The source's bit rate, within what the encoder codes well.
+  const int channels = std::max(source.Channels(), 1);
+  format.BitRate = std::clamp<int64_t>((Bitrate(source) + 500) / 1000 * 1000, 24000 * channels,
+                                       160000 * channels);
+}
+
+std::string TM4AKind::Describe(TAuFileIn& source) const {
+  auto& coded = dynamic_cast<TCodedIn&>(source);
+  if (coded.CodecName() == "alac")
+    return "M4A, Apple Lossless, " + std::to_string(coded.CodedBits()) + "-bit";
+  // The audio object type that opens the codec's header (AudioSpecificConfig).
+  const std::string head = coded.Extradata();
+  int object = head.empty() ? 0 : uint8_t(head[0]) >> 3;
+  if (object == 31 && head.size() >= 2)
+    object = 32 + ((uint8_t(head[0]) & 7) << 3 | uint8_t(head[1]) >> 5);
+  const std::string codec = object == 2    ? "AAC-LC"
+                            : object == 5  ? "HE-AAC"
+                            : object == 29 ? "HE-AAC v2"
+                            : object == 1  ? "AAC Main"
+                                           : "AAC";
+  return "M4A, " + codec + ", " + Kbps(Bitrate(source));
+}
+
+std::string TM4AKind::Refusal(TAuFileIn& source) const {
+  if (auto* mp4 = dynamic_cast<TMp4In*>(&source)) {
+    const std::string reason = mp4->Refusal();
+    if (!reason.empty()) return "cannot be read: " + reason;
+    const std::string codec = mp4->CodecName();
+    if (!codec.empty() && codec != "aac" && codec != "alac")
+      return "not an M4A file of AAC or Apple Lossless (it holds " + codec + ")";
+  }
+  return TCodedKind::Refusal(source);
 }

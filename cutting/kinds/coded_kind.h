@@ -3,14 +3,15 @@
 
 #include "cutting/kinds/kind.h"
 
+class TAuTaggedFileOut;
 class TCodedIn;
 class TCodedOut;
 struct TCodedFormat;
 
-// What FLAC, Ogg Vorbis and Opus share: FFmpeg decodes them to their exact length, a
+// What FLAC, Ogg Vorbis, Opus and M4A share: FFmpeg decodes them to their exact length, a
 // re-encoded cut writes the source's codec with settings taken from the source, and every
-// comment field and picture of the source is carried over through TagLib. Each kind adds its
-// codec, its settings and the sink that keeps its frames.
+// comment field (or iTunes item) and picture of the source is carried over through TagLib.
+// Each kind adds its codec, its settings and the sink that keeps its frames.
 class TCodedKind : public TKind {
  public:
   std::unique_ptr<TAuFileIn> MakeSource() const override;
@@ -36,6 +37,8 @@ class TCodedKind : public TKind {
   virtual std::string CodecName() const = 0;
   // The frames a copying sink of the kind kept, or null when `sink` is not one.
   virtual std::function<int64_t()> FramesKept(TAuFileOut& sink) const = 0;
+  // The container's own tags of `source`'s file into `sink`: the comment fields and pictures.
+  virtual void CarryOwnTags(TAuFileIn& source, TAuTaggedFileOut& sink) const;
   // "128 kbps" for the source's bit rate.
   static std::string Kbps(uint32_t bitrate);
 };
@@ -94,4 +97,25 @@ class TOpusKind : public TCodedKind {
   void SetUpFormat(TCodedIn& source, TCodedFormat& format) const override;
   std::string CodecName() const override { return "opus"; }
   std::function<int64_t()> FramesKept(TAuFileOut& sink) const override;
+};
+
+// M4A (.m4a, and .mp4 holding only sound): AAC (LC or HE) or Apple Lossless in an MP4 file,
+// its length exact from the edit list. Re-encoded as the source's codec (AAC at the source's
+// bit rate); a kept cut copies the packets under a new edit list, AAC from one packet before
+// the start, ALAC with its two edge packets coded anew. The iTunes items carry over.
+class TM4AKind : public TCodedKind {
+ public:
+  std::string Name() const override { return "M4A"; }
+  std::vector<std::string> Extensions() const override { return {".m4a", ".mp4"}; }
+  std::unique_ptr<TAuFileIn> MakeSource() const override;
+  std::unique_ptr<TAuFileOut> MakeFrameKeepingSink() const override;
+  std::string Describe(TAuFileIn& source) const override;
+  std::string Refusal(TAuFileIn& source) const override;
+
+ protected:
+  TCodedFormat Format() const override;
+  void SetUpFormat(TCodedIn& source, TCodedFormat& format) const override;
+  std::string CodecName() const override { return "aac"; }
+  std::function<int64_t()> FramesKept(TAuFileOut& sink) const override;
+  void CarryOwnTags(TAuFileIn& source, TAuTaggedFileOut& sink) const override;
 };

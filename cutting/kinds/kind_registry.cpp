@@ -34,6 +34,7 @@ TKindRegistry& TKindRegistry::Instance() {
     kinds->Register(std::make_unique<TFlacKind>());
     kinds->Register(std::make_unique<TVorbisKind>());
     kinds->Register(std::make_unique<TOpusKind>());
+    kinds->Register(std::make_unique<TM4AKind>());
     return kinds;
   }();
   return *registry;

@@ -82,6 +82,7 @@ void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count) {
   // Comment fields keep the number and the count apart, as taggers write them.
   sink.XiphTags().Set("TRACKNUMBER", std::to_string(number));
   sink.XiphTags().Set("TRACKTOTAL", std::to_string(count));
+  sink.Mp4Tags().SetTrack(number, count);
 }
 
 void SetPieceTexts(TAuTaggedFileOut& sink, const TMarkPieceTexts& texts) {

@@ -17,12 +17,14 @@ using namespace trimora::media;
 namespace {
 
 // How far before a sample the lossy decoders start, in samples at the codec's rate: Opus
-// needs 80 ms to settle, Vorbis the overlap of two long blocks.
+// needs 80 ms to settle, Vorbis the overlap of two long blocks, AAC the overlap of the packet
+// before (and HE-AAC's band replication the history of a few more).
 int64_t Preroll(AVCodecID codec) {
   switch (codec) {
     case AV_CODEC_ID_OPUS:
       return 3840;
     case AV_CODEC_ID_VORBIS:
+    case AV_CODEC_ID_AAC:
       return 8192;
     default:
       return 0;
@@ -116,8 +118,8 @@ struct TCodedIn::TDecoder {
     Rate = Codec->sample_rate;
     Channels = Codec->ch_layout.nb_channels;
     if (Rate <= 0 || Rate > 768000 || Channels <= 0 || Channels > 8) return false;
-    if (parameters.codec_id == AV_CODEC_ID_FLAC) {
-      const int raw = Codec->bits_per_raw_sample;  // the decoder read it from STREAMINFO
+    if (parameters.codec_id == AV_CODEC_ID_FLAC || parameters.codec_id == AV_CODEC_ID_ALAC) {
+      const int raw = Codec->bits_per_raw_sample;  // the decoder read it from its header
       Bits = raw > 24 ? 32 : raw > 16 ? 24 : 16;
     }
     if (parameters.codec_id == AV_CODEC_ID_OPUS && parameters.extradata_size >= 19)
@@ -322,7 +324,8 @@ void TCodedIn::OpenFile() {
   auto decoder = std::make_unique<TDecoder>(*Stream);
   const bool opened = decoder->Open();
   if (decoder->Codec) FFoundCodec = avcodec_get_name(decoder->Codec->codec_id);
-  if (!opened || (!FCodec.empty() && FFoundCodec != FCodec)) {
+  if (!opened || (!FCodecs.empty() &&
+                  std::find(FCodecs.begin(), FCodecs.end(), FFoundCodec) == FCodecs.end())) {
     CloseStream();
     return;
   }
@@ -445,7 +448,9 @@ std::string TCodedIn::CodecName() {
 int TCodedIn::CodedBits() {
   std::lock_guard lock(DataLock);
   OpenFile();
-  if (!FDecoder || FDecoder->Codec->codec_id != AV_CODEC_ID_FLAC) return 0;
+  if (!FDecoder || (FDecoder->Codec->codec_id != AV_CODEC_ID_FLAC &&
+                    FDecoder->Codec->codec_id != AV_CODEC_ID_ALAC))
+    return 0;
   return FDecoder->Codec->bits_per_raw_sample;
 }
 

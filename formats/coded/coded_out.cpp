@@ -37,30 +37,54 @@ EAuException EncodeError(const std::string& reason) {
 }
 
 // The output stream as FFmpeg's I/O: the reason of a failed write is kept for the message.
+// Each I/O keeps its own position, so that the MP4 muxer can read its data back through a
+// second one while it moves the moov box before it.
 struct TStreamIo {
   TAuStream* Stream = nullptr;
   std::string Error;
+  int64_t Position = 0;
 
+  bool At() {
+    if (Stream->Seek(Position, soBeginning) == Position) return true;
+    Error = "the file could not be positioned";
+    return false;
+  }
   static int Write(void* opaque, uint8_t* data, int size) {
     auto& io = *static_cast<TStreamIo*>(opaque);
     try {
-      if (io.Stream->Write(data, size) == size) return size;
+      if (!io.At()) return AVERROR(EIO);
+      const int64_t written = io.Stream->Write(data, size);
+      io.Position += std::max<int64_t>(written, 0);
+      if (written == size) return size;
       io.Error = "the file took only part of the data";
     } catch (const EAuException& e) {
       io.Error = e.what();
     }
     return AVERROR(EIO);
   }
+  static int Read(void* opaque, uint8_t* data, int size) {
+    auto& io = *static_cast<TStreamIo*>(opaque);
+    try {
+      if (!io.At()) return AVERROR(EIO);
+      const int64_t got = io.Stream->Read(data, size);
+      if (got <= 0) return AVERROR_EOF;
+      io.Position += got;
+      return static_cast<int>(got);
+    } catch (const EAuException& e) {
+      io.Error = e.what();
+      return AVERROR(EIO);
+    }
+  }
   static int64_t Seek(void* opaque, int64_t offset, int whence) {
     auto& io = *static_cast<TStreamIo*>(opaque);
     try {
       switch (whence & ~AVSEEK_FORCE) {
         case SEEK_SET:
-          return io.Stream->Seek(offset, soBeginning);
+          return io.Position = offset;
         case SEEK_CUR:
-          return io.Stream->Seek(offset, soCurrent);
+          return io.Position += offset;
         case SEEK_END:
-          return io.Stream->Seek(offset, soEnd);
+          return io.Position = io.Stream->Size() + offset;
         case AVSEEK_SIZE:
           return io.Stream->Size();
         default:
@@ -73,6 +97,33 @@ struct TStreamIo {
   }
 };
 
+// The MP4 muxer's second pass (the moov moved first) reads back what it wrote: the output
+// stream once more, through an I/O of its own.
+struct TReadBack {
+  TStreamIo Io;
+  TAvioPtr Avio;
+};
+
+int OpenReadBack(AVFormatContext* muxer, AVIOContext** pb, const char*, int flags, AVDictionary**) {
+  auto& readBack = *static_cast<TReadBack*>(muxer->opaque);
+  if ((flags & AVIO_FLAG_WRITE) != 0 || readBack.Avio) return AVERROR(EINVAL);
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+  readBack.Avio.reset(avio_alloc_context(buffer, kIoBufferBytes, 0, &readBack.Io, &TStreamIo::Read,
+                                         nullptr, &TStreamIo::Seek));
+  if (!readBack.Avio) {
+    av_free(buffer);
+    return AVERROR(ENOMEM);
+  }
+  *pb = readBack.Avio.get();
+  return 0;
+}
+
+int CloseReadBack(AVFormatContext* muxer, AVIOContext* pb) {
+  auto& readBack = *static_cast<TReadBack*>(muxer->opaque);
+  if (pb == readBack.Avio.get()) readBack.Avio.reset();
+  return 0;
+}
+
 }  // namespace
 
 struct TCodedOut::TRunState {
@@ -82,6 +133,7 @@ struct TCodedOut::TRunState {
   bool HeaderWritten = false;
   TStreamIo Io;
   TAvioPtr Avio;
+  TReadBack ReadBack;  // declared before Muxer: the muxer may still hold its I/O
   TAvOutputPtr Muxer;
   AVStream* Out = nullptr;
   TAvCodecPtr Codec;
@@ -143,6 +195,12 @@ void TCodedOut::PrepareOutput() {
       codec.bits_per_raw_sample = std::clamp(Format.BitsPerSample, 16, 32);
       codec.compression_level = Format.CompressionLevel;
       if (codec.bits_per_raw_sample > 24) codec.strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+    } else if (Format.Encoder == "alac") {
+      codec.sample_fmt = Format.BitsPerSample <= 16 ? AV_SAMPLE_FMT_S16P : AV_SAMPLE_FMT_S32P;
+      codec.bits_per_raw_sample = Format.BitsPerSample <= 16 ? 16 : 24;
+    } else if (Format.Encoder == "aac") {
+      codec.sample_fmt = AV_SAMPLE_FMT_FLTP;
+      if (Format.BitRate > 0) codec.bit_rate = Format.BitRate;
     } else if (Format.Encoder == "libvorbis") {
       codec.sample_fmt = AV_SAMPLE_FMT_FLTP;
       codec.flags |= AV_CODEC_FLAG_QSCALE;
@@ -199,7 +257,19 @@ void TCodedOut::PrepareOutput() {
           static_cast<uint32_t>(Format.InputRate > 0 ? Format.InputRate : state.InputRate);
       for (int i = 0; i < 4; ++i) parameters.extradata[12 + i] = uint8_t(rate >> (8 * i));
     }
-    const int header = avformat_write_header(muxer, nullptr);
+    AVDictionary* muxing = nullptr;
+    if (Format.IsMp4()) {
+      // The moov first, so that the file plays while it streams in; the movie's clock is the
+      // sample rate, so that the edit list states the length to the sample.
+      state.ReadBack.Io.Stream = Stream;
+      muxer->opaque = &state.ReadBack;
+      muxer->io_open = &OpenReadBack;
+      muxer->io_close2 = &CloseReadBack;
+      av_dict_set(&muxing, "movflags", "+faststart", 0);
+      av_dict_set_int(&muxing, "movie_timescale", codec.sample_rate, 0);
+    }
+    const int header = avformat_write_header(muxer, &muxing);
+    av_dict_free(&muxing);
     if (header < 0) throw EncodeError(state.Io.Error.empty() ? AvError(header) : state.Io.Error);
     state.HeaderWritten = true;
     state.Read.resize(kReadBytes);
@@ -305,7 +375,8 @@ void TCodedOut::Complete(TRunState& run) {
   CloseStream();
   run.Completed = true;
   if (StreamAssigned || WideFileName.empty()) return;
-  if (!WriteXiphTags(WideFileName, XiphTags()))
+  if (!(Format.IsMp4() ? WriteMp4Tags(WideFileName, Mp4Tags())
+                       : WriteXiphTags(WideFileName, XiphTags())))
     throw EAuException("The tags could not be written into '" + WideFileName.string() + "'");
 }
 
