@@ -215,7 +215,8 @@ TEST_F(EasyCutTest, ABatchKeepsThePiecesBetweenTheRowsWithTheInputsTagsAndBitRat
                {".mp3", 44100, 0},
                {".wma", 44100, 2048},
                {".flac", 44100, 0},
-               {".opus", 48000, 0}};
+               {".opus", 48000, 0},
+               {".m4a", 44100, 1024}};  // FFmpeg decodes an AAC to its last packet's end
   const std::vector<int64_t> clicks = {Frame(1000), Frame(3000), Frame(5000), Frame(8500)};
   for (const auto& c : cases) {
     const std::string in = std::string("in") + c.Extension, out = std::string("out") + c.Extension;
@@ -249,13 +250,16 @@ TEST_F(EasyCutTest, ABatchKeepsThePiecesBetweenTheRowsWithTheInputsTagsAndBitRat
     const std::string tags = std::string(c.Extension) == ".opus" ? "stream_tags" : "format_tags";
     EXPECT_EQ(Probe(Folder / out, tags + "=title"), "Segments");
     EXPECT_EQ(Probe(Folder / out, tags + "=artist"), "Cutter");
-    if (std::string(c.Extension) == ".flac" || std::string(c.Extension) == ".opus") continue;
+    if (std::string(c.Extension) == ".flac" || std::string(c.Extension) == ".opus" ||
+        std::string(c.Extension) == ".m4a")
+      continue;
     const double kbps = std::atof(Probe(Folder / out, "stream=bit_rate").c_str()) / 1000;
     EXPECT_NEAR(kbps, 128, 4);
   }
   EXPECT_EQ(Folder.Names(),
-            (std::vector<std::string>{"in.flac", "in.mp3", "in.opus", "in.wav", "in.wma",
-                                      "out.flac", "out.mp3", "out.opus", "out.wav", "out.wma"}));
+            (std::vector<std::string>{"in.flac", "in.m4a", "in.mp3", "in.opus", "in.wav", "in.wma",
+                                      "out.flac", "out.m4a", "out.mp3", "out.opus", "out.wav",
+                                      "out.wma"}));
 }
 
 TEST_F(EasyCutTest, ARowFromTheStartLeavesOnePieceWrittenStraightIntoTheOutput) {

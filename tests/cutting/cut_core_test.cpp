@@ -41,8 +41,8 @@ TEST(CutCore, EveryKindHoldsItsTrueLengthAndTheRangeRuleAgrees) {
   const struct {
     const char* Name;
     int64_t Tolerance;  // frames: the compressed sources count in hundredths of a second
-  } kinds[] = {{"a.wav", 0},    {"a.mp3", 1152}, {"a.wma", 2048},
-               {"A.MP3", 1152}, {"a.flac", 0},   {"a.ogg", 0}};
+  } kinds[] = {{"a.wav", 0},  {"a.mp3", 1152}, {"a.wma", 2048}, {"A.MP3", 1152},
+               {"a.flac", 0}, {"a.ogg", 0},    {"a.m4a", 0}};
   for (const auto& kind : kinds) {
     SCOPED_TRACE(kind.Name);
     WriteClickFile(folder / kind.Name, {44100, 2, 88200, {}});
@@ -108,7 +108,7 @@ TEST(CutCore, RangesAreReadOneAfterAnotherExactly) {
 // target's name kept.
 TEST(CutCore, ACutReadsTheFileItOpenedAndFailsWhenItEndsEarly) {
   TTempFolder folder;
-  for (const char* name : {"in.wav", "in.mp3", "in.wma", "in.flac"}) {
+  for (const char* name : {"in.wav", "in.mp3", "in.wma", "in.flac", "in.m4a"}) {
     for (const bool shrink : {false, true}) {
       SCOPED_TRACE(std::string(name) + (shrink ? " shrunk" : " deleted"));
       const auto input = folder / name;

@@ -183,6 +183,7 @@ void WriteClickFile(const std::filesystem::path& path, const TClickSound& sound,
   if (extension == ".flac") arguments += " -c:a flac";
   if (extension == ".ogg" || extension == ".oga") arguments += " -c:a libvorbis -q:a 4 -f ogg";
   if (extension == ".opus") arguments += " -c:a libopus -b:a 96k -f opus";
+  if (extension == ".m4a") arguments += " -c:a aac -aac_pns 0 -b:a 160k -f ipod";
   const bool made = Ffmpeg(arguments + " " + Quoted(path.string()));
   std::filesystem::remove(wave);
   if (!made) throw std::runtime_error("ffmpeg could not write " + path.string());

@@ -78,7 +78,7 @@ TClickSound PausedTones(int rate = 44100);
 void WriteClickWave(const std::filesystem::path& path, const TClickSound& sound);
 // Writes `sound` in the format of `path`'s extension (.wav; .mp3 at 128 kbps; .wma with
 // FFmpeg's WMA v2 encoder at 128 kbps; .flac; .ogg at Vorbis quality 4; .opus at 96 kbps and
-// so at 48 kHz), with `tags` (FFmpeg metadata keys).
+// so at 48 kHz; .m4a as AAC at 160 kbps), with `tags` (FFmpeg metadata keys).
 void WriteClickFile(const std::filesystem::path& path, const TClickSound& sound,
                     const std::map<std::string, std::string>& tags = {});
 // The frames at which decoded interleaved `samples` of `channels` channels click: the
