@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Times a cut of a 20-minute stereo file of one coded kind (flac, opus or vorbis), from
+# Times a cut of a 20-minute stereo file of one coded kind (flac, opus, vorbis or m4a), from
 # 00:01:00.0 to 00:18:20.0: trimora-cli re-encoding against FFmpeg re-encoding with the same
 # codec, and `cut --copy` against FFmpeg's stream copy (`-ss -to -c copy`). Prints the median
 # wall time of each tool over several runs, the ratios against the targets, the peak memory
@@ -9,7 +9,7 @@
 # Usage: bench/cut_coded.sh KIND [RUNS]   (default 3; bench/cut_flac.sh and the like call it)
 # TRIMORA_CLI and TRIMORA_BENCH_DIR as for the other benchmarks.
 source "$(dirname "$(readlink -f "$0")")/timing.sh"
-kind=${1:?usage: cut_coded.sh flac|opus|vorbis [RUNS]}
+kind=${1:?usage: cut_coded.sh flac|opus|vorbis|m4a [RUNS]}
 runs=${2:-3}
 bench_setup ffmpeg python3
 
@@ -17,6 +17,7 @@ case $kind in
   flac) ext=flac codec=(-c:a flac) copy_target=2.00 rate=44100 ;;
   opus) ext=opus codec=(-c:a libopus -b:a 96k) copy_target=1.50 rate=48000 ;;
   vorbis) ext=ogg codec=(-c:a libvorbis -q:a 5) copy_target=1.50 rate=44100 ;;
+  m4a) ext=m4a codec=(-c:a aac -b:a 160k) copy_target=1.50 rate=44100 ;;
   *) echo "unknown kind $kind" >&2; exit 2 ;;
 esac
 input=$work/in_20min_tone.$ext
