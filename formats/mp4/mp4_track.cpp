@@ -195,7 +195,7 @@ void ReadSmpb(const TBytes& bytes, const TBox& udta, TMp4Track& track) {
     std::string name, value;
     for (const TBox& part : ChildrenOf(bytes, item)) {
       const auto text = [&](size_t skip) {
-        bytes.Need(part.Body, skip);
+        if (part.End - part.Body < skip) Refuse("a box ends before its fields do");
         return std::string(reinterpret_cast<const char*>(bytes.Data) + part.Body + skip,
                            part.End - part.Body - skip);
       };

@@ -19,7 +19,7 @@ namespace {
 const QString kCaption = "Joiner & Mixer";
 const QString kNoInput = "Please select the input file!";
 const QString kNotSame = "Please select the same format file!";
-const QString kNotSound = "Please select a WAV, MP3, WMA, FLAC, Ogg Vorbis or Opus file.";
+const QString kNotSound = "Please select a WAV, MP3, WMA, FLAC, Ogg Vorbis, Opus or M4A file.";
 
 TClickSound Sound(double seconds, int rate = 44100, int channels = 2) {
   return {rate, channels, static_cast<int64_t>(seconds * rate), {}};

@@ -65,7 +65,7 @@ class CliNewKind : public testing::Test {
 
 TEST_F(CliNewKind, TheCommandsCutRemoveSplitJoinAndDescribeIt) {
   const TCliRun help = Run({"--help"});
-  EXPECT_NE(help.Out.find("WAV, MP3, WMA, FLAC, Ogg Vorbis, Opus and PCM files"), std::string::npos)
+  EXPECT_NE(help.Out.find("WAV, MP3, WMA, FLAC, Ogg Vorbis, Opus, M4A and PCM files"), std::string::npos)
       << help.Out;
   const TCliRun info = Run({"info", "a.pcm"});
   ASSERT_EQ(info.Status, 0) << info.Err;
