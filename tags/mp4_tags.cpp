@@ -3,6 +3,7 @@
 
 #include <taglib/mp4file.h>
 #include <taglib/mp4tag.h>
+#include <taglib/tbytevectorstream.h>
 
 #include <cinttypes>
 #include <cstdio>
@@ -100,4 +101,42 @@ bool WriteMp4Tags(const std::filesystem::path& file, const TMp4Tags& tags) {
   for (const auto& [key, item] : present) tag.removeItem(key);
   for (const auto& [key, item] : tags.FItems->Map) tag.setItem(key, item);
   return mp4.save();
+}
+
+namespace {
+
+uint32_t BoxSize(const TagLib::ByteVector& bytes, size_t at) {
+  return bytes.mid(static_cast<unsigned>(at), 4).toUInt(true);
+}
+
+// The box `type` among those in [from, to) of `bytes`, as {start, size}; size 0 when absent.
+std::pair<size_t, size_t> FindBox(const TagLib::ByteVector& bytes, size_t from, size_t to,
+                                  const char* type) {
+  for (size_t at = from; at + 8 <= to;) {
+    const size_t size = BoxSize(bytes, at);
+    if (size < 8 || size > to - at) break;
+    if (bytes.mid(static_cast<unsigned>(at + 4), 4) == TagLib::ByteVector(type, 4))
+      return {at, size};
+    at += size;
+  }
+  return {0, 0};
+}
+
+}  // namespace
+
+std::string RenderMp4UserData(const TMp4Tags& tags, const std::string& head) {
+  TagLib::ByteVectorStream stream(
+      TagLib::ByteVector(head.data(), static_cast<unsigned>(head.size())));
+  {
+    TagLib::MP4::File mp4(&stream, false);
+    if (!mp4.isValid() || mp4.tag() == nullptr) return {};
+    for (const auto& [key, item] : tags.FItems->Map) mp4.tag()->setItem(key, item);
+    if (!mp4.save()) return {};
+  }
+  const TagLib::ByteVector& bytes = *stream.data();
+  const auto [moov, moovSize] = FindBox(bytes, 0, bytes.size(), "moov");
+  if (moovSize == 0) return {};
+  const auto [udta, udtaSize] = FindBox(bytes, moov + 8, moov + moovSize, "udta");
+  if (udtaSize == 0) return {};
+  return std::string(bytes.data() + udta, udtaSize);
 }

@@ -40,9 +40,14 @@ class TMp4Tags {
 
   friend bool ReadMp4Tags(const std::filesystem::path& file, TMp4Tags& tags);
   friend bool WriteMp4Tags(const std::filesystem::path& file, const TMp4Tags& tags);
+  friend std::string RenderMp4UserData(const TMp4Tags& tags, const std::string& head);
 };
 
 // The items of the M4A file `file`; false when it is not one or cannot be read.
 bool ReadMp4Tags(const std::filesystem::path& file, TMp4Tags& tags);
 // Replaces the items of `file` with `tags`; false when it cannot be read or written.
 bool WriteMp4Tags(const std::filesystem::path& file, const TMp4Tags& tags);
+// The udta box that holds `tags` as TagLib writes it into `head`, the ftyp and moov boxes of
+// an M4A file with no data: a writer places it in its own moov box before the data, so that
+// the tags cost no second pass over the file. Empty when TagLib would not write it.
+std::string RenderMp4UserData(const TMp4Tags& tags, const std::string& head);

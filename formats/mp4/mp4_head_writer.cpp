@@ -194,10 +194,11 @@ std::string Head(const TMp4Layout& layout, uint64_t dataStart) {
   w.Close();
   w.Close();
   SampleTable(w, layout, dataStart);
-  w.Close();
-  w.Close();
-  w.Close();
-  w.Close();
+  w.Close();  // minf
+  w.Close();  // mdia
+  w.Close();  // trak
+  w.Raw(layout.UserData);
+  w.Close();  // moov
   uint64_t data = 0;
   for (const uint32_t size : layout.Sizes) data += size;
   const bool large = data + 8 > UINT32_MAX;

@@ -14,6 +14,7 @@ struct TMp4Layout {
   std::vector<uint32_t> Durations;
   int64_t EditMediaTime = 0;  // samples of the first packet before the range
   int64_t EditDuration = 0;   // samples of the range
+  std::string UserData;       // a udta box (the tags) for the moov box, or empty
 };
 
 // The ftyp box, the moov box and the mdat box's header, which the packets follow in order:

@@ -12,6 +12,7 @@
 #include "pipeline/au_exception.h"
 #include "pipeline/au_file_stream.h"
 #include "pipeline/file_input.h"
+#include "tags/mp4_tags.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ struct TMp4PacketCopyOut::TRunState {
   size_t Next = 0;                     // the next packet to copy
   std::vector<uint8_t> Buffer;
   double RateRatio = 1;  // samples the source hands out per sample of the media's clock
+  bool TagsInHead = false;
   bool CreatedFile = false;
   bool Completed = false;
 };
@@ -117,6 +119,18 @@ void TMp4PacketCopyOut::Plan(TRunState& run, TAuFileIn& source) {
     bytes += size;
     run.MediaSamples += duration;
   }
+  if (run.Aac) {
+    // Apple's players take the gapless figures from the tag rather than the edit list.
+    Mp4Tags().SetGapless(plan.MediaTime, run.MediaSamples - plan.MediaTime - plan.Length,
+                         plan.Length);
+  }
+  // The tags go into the moov box before the data; TagLib writing them into the finished
+  // file would move all of it.
+  TMp4Layout bare = layout;
+  bare.Sizes.clear();
+  bare.Durations.clear();
+  layout.UserData = RenderMp4UserData(Mp4Tags(), MakeMp4Head(bare));
+  run.TagsInHead = !layout.UserData.empty() || Mp4Tags().Empty();
   run.Head = MakeMp4Head(layout);
   FBytesToCopy = bytes;
   run.Next = plan.First;
@@ -191,12 +205,8 @@ bool TMp4PacketCopyOut::CopyStep(TRunState& run) {
 void TMp4PacketCopyOut::CompleteFile(TRunState& run) {
   CloseStream();
   const TMp4CopyPlan& plan = run.Plan;
-  if (run.Aac) {
-    // Apple's players take the gapless figures from the tag rather than the edit list.
-    Mp4Tags().SetGapless(plan.MediaTime, run.MediaSamples - plan.MediaTime - plan.Length,
-                         plan.Length);
-  }
-  if (!StreamAssigned && !WideFileName.empty() && !WriteMp4Tags(WideFileName, Mp4Tags()))
+  if (!run.TagsInHead && !StreamAssigned && !WideFileName.empty() &&
+      !WriteMp4Tags(WideFileName, Mp4Tags()))
     throw EAuException("The tags could not be written into '" + WideFileName.string() + "'");
   run.Completed = true;
   FLeadIn = static_cast<int64_t>(plan.MediaTime * run.RateRatio + 0.5);

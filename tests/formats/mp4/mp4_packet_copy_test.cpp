@@ -191,6 +191,13 @@ TEST_P(Mp4Copy, TheCopyOfARangeIsExactlyTheRangeFromTheSourcesPackets) {
     back.SetFileName(target);
     ASSERT_TRUE(back.Valid()) << back.Refusal();
     EXPECT_EQ(back.TotalSamples(), frames);
+    // The tags went in, and an AAC cut states its gapless figures for Apple's players too.
+    TMp4Tags tags;
+    ASSERT_TRUE(ReadMp4Tags(target, tags));
+    EXPECT_EQ(tags.Text("trkn"), "2/9");
+    const TMp4Track track = back.Track();
+    EXPECT_EQ(track.SmpbLength, kind.Alac ? -1 : frames);
+    EXPECT_EQ(track.SmpbPriming, kind.Alac ? -1 : track.EditMediaTime);
     const std::vector<uint8_t> read = ReadSource(back);
     ASSERT_EQ(read.size(), frames * width);
     const std::vector<uint8_t> expected(ours.begin() + start * width,
