@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -73,10 +74,11 @@ std::vector<TBox> Children(const TBytes& bytes, size_t from, size_t to) {
   return boxes;
 }
 
-const TBox* Find(const std::vector<TBox>& boxes, uint32_t type) {
+// A copy, so that the list it came from may be a temporary.
+std::optional<TBox> Find(const std::vector<TBox>& boxes, uint32_t type) {
   for (const TBox& box : boxes)
-    if (box.Type == type) return &box;
-  return nullptr;
+    if (box.Type == type) return box;
+  return std::nullopt;
 }
 
 std::vector<TBox> ChildrenOf(const TBytes& bytes, const TBox& box, size_t skip = 0) {
@@ -86,10 +88,10 @@ std::vector<TBox> ChildrenOf(const TBytes& bytes, const TBox& box, size_t skip =
 
 uint32_t Handler(const TBytes& bytes, const TBox& trak) {
   const std::vector<TBox> inner = ChildrenOf(bytes, trak);
-  const TBox* mdia = Find(inner, Fourcc("mdia"));
-  if (mdia == nullptr) return 0;
-  const TBox* hdlr = Find(ChildrenOf(bytes, *mdia), Fourcc("hdlr"));
-  return hdlr != nullptr ? bytes.U32(hdlr->Body + 8) : 0;
+  const std::optional<TBox> mdia = Find(inner, Fourcc("mdia"));
+  if (mdia == std::nullopt) return 0;
+  const std::optional<TBox> hdlr = Find(ChildrenOf(bytes, *mdia), Fourcc("hdlr"));
+  return hdlr != std::nullopt ? bytes.U32(hdlr->Body + 8) : 0;
 }
 
 void ReadEdit(const TBytes& bytes, const TBox& elst, TMp4Track& track) {
@@ -127,14 +129,14 @@ void ReadSampleEntry(const TBytes& bytes, const TBox& stsd, TMp4Track& track) {
 // Every packet's size, duration and place from the sample table.
 void ReadSampleTable(const TBytes& bytes, const TBox& stbl, uint64_t fileSize, TMp4Track& track) {
   const std::vector<TBox> boxes = ChildrenOf(bytes, stbl);
-  const TBox* stsd = Find(boxes, Fourcc("stsd"));
-  const TBox* stts = Find(boxes, Fourcc("stts"));
-  const TBox* stsc = Find(boxes, Fourcc("stsc"));
-  const TBox* stsz = Find(boxes, Fourcc("stsz"));
-  const TBox* stco = Find(boxes, Fourcc("stco"));
-  const TBox* co64 = Find(boxes, Fourcc("co64"));
-  if (stsd == nullptr || stts == nullptr || stsc == nullptr || stsz == nullptr ||
-      (stco == nullptr && co64 == nullptr))
+  const std::optional<TBox> stsd = Find(boxes, Fourcc("stsd"));
+  const std::optional<TBox> stts = Find(boxes, Fourcc("stts"));
+  const std::optional<TBox> stsc = Find(boxes, Fourcc("stsc"));
+  const std::optional<TBox> stsz = Find(boxes, Fourcc("stsz"));
+  const std::optional<TBox> stco = Find(boxes, Fourcc("stco"));
+  const std::optional<TBox> co64 = Find(boxes, Fourcc("co64"));
+  if (stsd == std::nullopt || stts == std::nullopt || stsc == std::nullopt ||
+      stsz == std::nullopt || (stco == std::nullopt && co64 == std::nullopt))
     Refuse("its sound track lacks a sample table");
   ReadSampleEntry(bytes, *stsd, track);
 
@@ -158,7 +160,7 @@ void ReadSampleTable(const TBytes& bytes, const TBox& stbl, uint64_t fileSize, T
   }
   if (track.Durations.size() != count) Refuse("its packets' durations do not cover its packets");
 
-  const bool wide = co64 != nullptr;
+  const bool wide = co64 != std::nullopt;
   const TBox& chunkBox = wide ? *co64 : *stco;
   const uint32_t chunks = bytes.U32(chunkBox.Body + 4);
   bytes.Need(chunkBox.Body + 8, uint64_t{chunks} * (wide ? 8 : 4));
@@ -186,10 +188,10 @@ void ReadSampleTable(const TBytes& bytes, const TBox& stbl, uint64_t fileSize, T
 
 // The gapless figures of an iTunSMPB item: " 00000000 00000840 000001CA 00000000002A0E76 ...".
 void ReadSmpb(const TBytes& bytes, const TBox& udta, TMp4Track& track) {
-  const TBox* meta = Find(ChildrenOf(bytes, udta), Fourcc("meta"));
-  if (meta == nullptr) return;
-  const TBox* ilst = Find(ChildrenOf(bytes, *meta, 4), Fourcc("ilst"));
-  if (ilst == nullptr) return;
+  const std::optional<TBox> meta = Find(ChildrenOf(bytes, udta), Fourcc("meta"));
+  if (meta == std::nullopt) return;
+  const std::optional<TBox> ilst = Find(ChildrenOf(bytes, *meta, 4), Fourcc("ilst"));
+  if (ilst == std::nullopt) return;
   for (const TBox& item : ChildrenOf(bytes, *ilst)) {
     if (item.Type != Fourcc("----")) continue;
     std::string name, value;
@@ -217,36 +219,37 @@ TMp4Track ReadMoov(const TBytes& bytes, uint64_t fileSize) {
   TMp4Track track;
   const TBox whole{Fourcc("moov"), 0, 0, bytes.Size};
   const std::vector<TBox> boxes = ChildrenOf(bytes, whole);
-  if (Find(boxes, Fourcc("mvex")) != nullptr)
+  if (Find(boxes, Fourcc("mvex")) != std::nullopt)
     Refuse("it is a fragmented MP4 (its packets lie in fragments), which cannot be cut here");
-  const TBox* mvhd = Find(boxes, Fourcc("mvhd"));
-  if (mvhd == nullptr) Refuse("its moov box has no movie header");
+  const std::optional<TBox> mvhd = Find(boxes, Fourcc("mvhd"));
+  if (mvhd == std::nullopt) Refuse("its moov box has no movie header");
   track.MovieTimescale = bytes.U32(mvhd->Body + (bytes.U8(mvhd->Body) == 1 ? 20 : 12));
-  const TBox* sound = nullptr;
+  std::optional<TBox> sound;
   for (const TBox& box : boxes) {
     if (box.Type != Fourcc("trak")) continue;
     const uint32_t handler = Handler(bytes, box);
     if (handler == Fourcc("vide"))
       Refuse("it holds video as well as sound; only MP4 files of sound alone are opened");
-    if (handler == Fourcc("soun") && sound == nullptr) sound = &box;
+    if (handler == Fourcc("soun") && sound == std::nullopt) sound = box;
   }
-  if (sound == nullptr) Refuse("it holds no sound track");
+  if (sound == std::nullopt) Refuse("it holds no sound track");
   const std::vector<TBox> trak = ChildrenOf(bytes, *sound);
-  if (const TBox* edts = Find(trak, Fourcc("edts")))
-    if (const TBox* elst = Find(ChildrenOf(bytes, *edts), Fourcc("elst")))
+  if (const std::optional<TBox> edts = Find(trak, Fourcc("edts")))
+    if (const std::optional<TBox> elst = Find(ChildrenOf(bytes, *edts), Fourcc("elst")))
       ReadEdit(bytes, *elst, track);
-  const TBox* mdiaBox = Find(trak, Fourcc("mdia"));
-  if (mdiaBox == nullptr) Refuse("its sound track lacks its media header");
+  const std::optional<TBox> mdiaBox = Find(trak, Fourcc("mdia"));
+  if (mdiaBox == std::nullopt) Refuse("its sound track lacks its media header");
   const std::vector<TBox> mdia = ChildrenOf(bytes, *mdiaBox);
-  const TBox* mdhd = Find(mdia, Fourcc("mdhd"));
-  const TBox* minf = Find(mdia, Fourcc("minf"));
-  if (mdhd == nullptr || minf == nullptr) Refuse("its sound track lacks its media header");
+  const std::optional<TBox> mdhd = Find(mdia, Fourcc("mdhd"));
+  const std::optional<TBox> minf = Find(mdia, Fourcc("minf"));
+  if (mdhd == std::nullopt || minf == std::nullopt)
+    Refuse("its sound track lacks its media header");
   track.MediaTimescale = bytes.U32(mdhd->Body + (bytes.U8(mdhd->Body) == 1 ? 20 : 12));
   if (track.MovieTimescale == 0 || track.MediaTimescale == 0) Refuse("its clock rate is 0");
-  const TBox* stbl = Find(ChildrenOf(bytes, *minf), Fourcc("stbl"));
-  if (stbl == nullptr) Refuse("its sound track lacks a sample table");
+  const std::optional<TBox> stbl = Find(ChildrenOf(bytes, *minf), Fourcc("stbl"));
+  if (stbl == std::nullopt) Refuse("its sound track lacks a sample table");
   ReadSampleTable(bytes, *stbl, fileSize, track);
-  if (const TBox* udta = Find(boxes, Fourcc("udta"))) ReadSmpb(bytes, *udta, track);
+  if (const std::optional<TBox> udta = Find(boxes, Fourcc("udta"))) ReadSmpb(bytes, *udta, track);
   return track;
 }
 
