@@ -294,7 +294,8 @@ TMp4Reading ReadMp4Track(const TMp4ReadAt& read, uint64_t fileSize) {
       if (type == Fourcc("moov") && !haveMoov) {
         if (size - body > kMaxMoovBytes) Refuse("its moov box is too large for a sound file");
         moov.resize(static_cast<size_t>(size - body));
-        if (!read(at + body, moov.data(), moov.size())) Refuse("the file ends inside its moov box");
+        if (!moov.empty() && !read(at + body, moov.data(), moov.size()))
+          Refuse("the file ends inside its moov box");
         haveMoov = true;
       }
       at += size;

@@ -15,7 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto read = [data, size](uint64_t offset, uint8_t* into, size_t count) {
     if (offset > size || count > size - offset) return false;
-    std::memcpy(into, data + offset, count);
+    if (count > 0) std::memcpy(into, data + offset, count);
     return true;
   };
   const TMp4Reading reading = ReadMp4Track(read, size);
