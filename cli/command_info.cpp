@@ -11,8 +11,8 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/json_text.h"
-#include "cutting/kinds/kind_registry.h"
 #include "cutting/time/cut_range.h"
+#include "cutting/kinds/kind_registry.h"
 #include "cutting/time/time_text.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
@@ -42,14 +42,14 @@ struct TTagLine {
 struct TInfoReport {
   std::string File;
   std::string Format;
-  std::string CutWrites;           // empty where the kind does not say
+  std::string CutWrites;  // empty where the kind does not say
   std::vector<std::string> Notes;  // the kind's further facts, one line each
   int Channels = 0;
   int SampleRate = 0;
   int BitsPerSample = 0;
   int64_t Frames = 0;
   bool LengthEstimated = false;  // the header's claim, not proved by a decode
-  uint32_t Bitrate = 0;          // bits per second
+  uint32_t Bitrate = 0;  // bits per second
   bool VBR = false;
   bool Protected = false;  // then nothing but the file's kind is known
   std::array<TTagLine, 7> Tags = {{{"title", "Title:", {}},
