@@ -33,6 +33,9 @@ TSegmentCut::~TSegmentCut() = default;
 
 void TSegmentCut::SetUpPieceCopy(TPiecesCopyOut& copy, const std::vector<TFrameRange>& ranges,
                                  const TFades& fades) {
+  if (fades.Any() && Kind().CopiesFrames(copy))
+    throw ECutError("a fade needs re-encoding; it cannot be combined with a frame copy of " +
+                    Kind().Name() + " files");
   std::vector<TPiecesCopyOut::TPiece> kept;
   for (const TFrameRange& range : ranges) kept.push_back({range.StartSample, range.EndSample});
   copy.SetPieces(std::move(kept));
