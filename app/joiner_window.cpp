@@ -122,8 +122,15 @@ void TfrmJoiner::BuildControls() {
   connect(bOpen2, &QPushButton::clicked, this, &TfrmJoiner::bOpen2Click);
   connect(bStart, &QPushButton::clicked, this, &TfrmJoiner::bStartClick);
   connect(bClose, &QPushButton::clicked, this, &QWidget::close);
-  // A mix codes every sample afresh: only a join can keep frames.
-  connect(ModeItem(0), &QRadioButton::toggled, cbKeepFrames, &QWidget::setEnabled);
+  connect(ModeItem(0), &QRadioButton::toggled, this, &TfrmJoiner::UpdateKeepFrames);
+  UpdateKeepFrames();
+}
+
+// A mix codes every sample afresh: only a join of a kind that keeps its frames can.
+void TfrmJoiner::UpdateKeepFrames() {
+  const TKind* kind = eFile1->text().isEmpty() ? nullptr : KindOf(eFile1->text());
+  cbKeepFrames->setEnabled(!Running() && ModeItem(0)->isChecked() && kind != nullptr &&
+                           kind->KeepsFramesByCopy());
 }
 
 void TfrmJoiner::ShowMessage(const QString& text) {
@@ -151,6 +158,7 @@ void TfrmJoiner::OpenInto(QLineEdit* edit) {
     return;
   }
   edit->setText(path);
+  UpdateKeepFrames();
 }
 
 void TfrmJoiner::bStartClick() {
@@ -263,7 +271,7 @@ void TfrmJoiner::EndRun() {
   for (QWidget* control : {static_cast<QWidget*>(bStart), static_cast<QWidget*>(bOpen1),
                            static_cast<QWidget*>(bOpen2), static_cast<QWidget*>(rgMode)})
     control->setEnabled(true);
-  cbKeepFrames->setEnabled(ModeItem(0)->isChecked());
+  UpdateKeepFrames();
   if (FWaitCursor) QApplication::restoreOverrideCursor();
   FWaitCursor = false;
 }

@@ -81,6 +81,7 @@ class TfrmJoiner : public TRunDialog {
   TRunStatus* FStatus;
   // Not in the design: keep the frames away from the join, below the designed rows.
   QCheckBox* cbKeepFrames;
+  void UpdateKeepFrames();
   QString FDoneText;
   TOutputRun FRun;
   bool FWaitCursor = false;

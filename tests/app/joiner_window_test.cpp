@@ -199,6 +199,7 @@ TEST_F(JoinerTest, KeepingTheFramesCopiesBothFilesAroundTheJoin) {
   ASSERT_TRUE(box->isChecked());
   Run(0, "out.mp3");
   ExpectIdle();
+  EXPECT_TRUE(box->isEnabled());
   EXPECT_LE(std::llabs(Frames("out.mp3", 2) - Frames("a.mp3", 2) - Frames("b.mp3", 2)), 576);
   for (const auto& [file, fraction] : {std::pair{"a.mp3", 0.4}, std::pair{"b.mp3", 0.7}})
     EXPECT_TRUE(HoldsBytesOf(Folder / "out.mp3", Folder / file, fraction)) << file;
