@@ -115,6 +115,17 @@ std::vector<uint8_t> WithReservoir(const std::vector<uint8_t>& frame,
   throw EAuException("No MPEG frame holds the bytes the frame after a join needs");
 }
 
+// A bridge frame's header with the source's private, copyright, original and emphasis bits,
+// and its dual-channel mode where the encoder wrote plain stereo (which decodes alike):
+// demuxers take frames whose headers differ in those for another stream.
+void TakeSourceHeaderBits(std::vector<uint8_t>& frame, uint32_t source) {
+  constexpr uint32_t kKept = (1u << 8) | 0xFu;
+  uint32_t word = (BigEndian32(frame.data()) & ~kKept) | (source & kKept);
+  if (((source >> 6) & 3) == 2 && ((word >> 6) & 3) == 0) word |= 2u << 6;
+  frame[2] = static_cast<uint8_t>(word >> 8);
+  frame[3] = static_cast<uint8_t>(word);
+}
+
 BE_CONFIG BridgeConfig(const TMpegHeader& header, int kbps) {
   BE_CONFIG config{};
   config.dwConfig = BE_CONFIG_LAME;
@@ -175,6 +186,7 @@ std::vector<std::vector<uint8_t>> EncodeMp3Bridge(const TMp3BridgeRequest& reque
   }
   if (static_cast<int>(frames.size()) != request.Frames)
     throw EAuException("The bridge's encoder gave too few frames");
+  for (std::vector<uint8_t>& frame : frames) TakeSourceHeaderBits(frame, request.Header);
   if (!request.Reservoir.empty()) frames.back() = WithReservoir(frames.back(), request.Reservoir);
   return frames;
 }
