@@ -235,17 +235,92 @@ TEST_P(CliKeepFramesJoin, JoinKeepsTheFramesOfBothFiles) {
 INSTANTIATE_TEST_SUITE_P(Kinds, CliKeepFramesJoin, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-// Files that differ in rate are refused with the reason, and nothing is written.
-TEST(CliKeepFramesJoinRefusal, UnlikeMp3FilesAreRefused) {
+// Frames that the kept frames cannot be joined with are refused with the reason, and nothing
+// is written: MP3 files of other rates, a fade on FLAC frames (which are not bridged), kinds
+// that have no bridge.
+TEST(CliKeepFramesJoinEdges, WhatCannotBeJoinedKeepingTheFramesIsRefusedSayingWhy) {
   TScratch folder;
   ASSERT_TRUE(CopyMadeFiles(std::string(kSound) +
                                 "lame --quiet -b 128 a.wav a.mp3 && "
-                                "lame --quiet -m m --resample 22.05 -b 48 b.wav b.mp3 && rm *.wav",
+                                "lame --quiet -m m --resample 22.05 -b 48 b.wav b.mp3 && "
+                                "flac -s a.wav && ffmpeg -nostdin -v error -i a.wav -c:a libopus "
+                                "a.opus && rm *.wav",
                             folder));
-  const TCliRun run = folder.Cli({"join", "a.mp3", "b.mp3", "--copy", "-o", "out.mp3"});
-  EXPECT_NE(run.Status, 0);
-  EXPECT_NE(run.Err.find("re-encode instead"), std::string::npos) << run.Err;
-  EXPECT_FALSE(std::filesystem::exists(folder / "out.mp3"));
+  const std::vector<std::string> stretch = {"-s", "00:00:01.013-00:00:02.529"};
+  const struct {
+    std::vector<std::string> Args;
+    const char* Reason;
+  } cases[] = {
+      {{"join", "a.mp3", "b.mp3", "--copy", "-o", "out.mp3"}, "re-encode instead"},
+      {{"remove", "a.flac", "--copy", "--fade-in", "0.05", "-o", "out.flac"}, "a fade needs"},
+      {{"remove", "a.opus", "--copy", "-o", "out.opus"}, "re-encode instead"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.Args;
+    if (args[0] == "remove") args.insert(args.end(), stretch.begin(), stretch.end());
+    const TCliRun run = folder.Cli(args);
+    EXPECT_NE(run.Status, 0) << args[1];
+    EXPECT_NE(run.Err.find(c.Reason), std::string::npos) << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(folder / args[args[0] == "join" ? 5 : 4])) << args[1];
+  }
+}
+
+// A first file shorter than a bridge: the output starts with bridge frames, which every
+// decoder takes for the file's own (their headers carry the source's bits), so all three
+// give one length.
+TEST(CliKeepFramesJoinEdges, AFileShorterThanTheBridgeJoinsAlikeInEveryDecoder) {
+  TScratch folder;
+  ASSERT_TRUE(CopyMadeFiles(std::string(kSound) +
+                                "ffmpeg -nostdin -v error -f lavfi -i sine=f=300:r=44100:d=0.05 "
+                                "-ac 2 c.wav && lame --quiet -b 128 c.wav c.mp3 && "
+                                "lame --quiet -b 128 a.wav a.mp3 && rm *.wav",
+                            folder));
+  const TCliRun run = folder.Cli({"join", "c.mp3", "a.mp3", "--copy", "-o", "out.mp3"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto frames = [&folder](const std::string& name) {
+    return static_cast<int64_t>(DecodeWithFfmpeg(folder / name, "s16le").size()) / 4;
+  };
+  const int64_t out = frames("out.mp3");
+  EXPECT_LE(std::abs(out - frames("c.mp3") - frames("a.mp3")), 576);
+  const std::string path = Quoted((folder / "out.mp3").string());
+  EXPECT_EQ(static_cast<int64_t>(Shell("mpg123 -q -s " + path).size()) / 4, out);
+  EXPECT_EQ(static_cast<int64_t>(Shell("gst-launch-1.0 -q filesrc location=" + path +
+                                       " ! decodebin ! audioconvert ! "
+                                       "audio/x-raw,format=S16LE ! fdsink fd=1")
+                                     .size()) /
+                4,
+            out);
+}
+
+// Fades with kept MP3 frames: the bridges are coded afresh anyway and hold the fades, so
+// the sound at each join falls to silence and rises from it.
+TEST(CliKeepFramesJoinEdges, Mp3FadesAtTheJoinsGoIntoTheBridges) {
+  TScratch folder;
+  ASSERT_TRUE(
+      CopyMadeFiles(std::string(kSound) + "lame --quiet -b 128 a.wav a.mp3 && rm *.wav", folder));
+  std::vector<std::string> args = {"remove", "a.mp3",     "--copy", "--exact", "--fade-out",
+                                   "0.2",    "--fade-in", "0.2",    "-o",      "out.mp3"};
+  args.insert(args.end(), kStretches.begin(), kStretches.end());
+  args.push_back("--plan");
+  const TCliRun plan = folder.Cli(args);
+  ASSERT_EQ(plan.Status, 0) << plan.Err;
+  std::vector<int64_t> joins;
+  const std::regex join(R"(\(frame (\d+)\))");
+  for (auto it = std::sregex_iterator(plan.Out.begin(), plan.Out.end(), join);
+       it != std::sregex_iterator(); ++it)
+    joins.push_back(std::stoll((*it)[1]));
+  ASSERT_EQ(joins.size(), 3u) << plan.Out;
+  args.pop_back();
+  const TCliRun run = folder.Cli(args);
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const TPcm pcm = Samples(DecodeWithFfmpeg(folder / "out.mp3", "s16le"));
+  for (const int64_t at : joins) {
+    int loudest = 0;
+    for (int64_t i = at - 20; i < at + 20; ++i)
+      loudest = std::max(loudest, std::abs(static_cast<int>(pcm[static_cast<size_t>(2 * i)])));
+    EXPECT_LT(loudest, 1500) << "at the join at frame " << at;
+    EXPECT_GT(LargestStep(pcm, 2, at + 44100 / 2, 100), 500) << "the sound after it";
+  }
 }
 
 }  // namespace
