@@ -384,7 +384,7 @@ void TfrmEasyCut::UpdateActions() {
   aRemove->setEnabled(row >= 0);
   aStartCut->setEnabled(lvMain->rowCount() > 0 && !eOpenFile->text().isEmpty() && !Running());
   const TKind* kind = eOpenFile->text().isEmpty() ? nullptr : KindOf(eOpenFile->text());
-  cbKeepFrames->setEnabled(kind != nullptr && kind->KeepsFramesByCopy() && !Running());
+  cbKeepFrames->setEnabled(kind != nullptr && kind->KeepsFramesAcrossJoins() && !Running());
   bStart->setVisible(!Running());
   bStopCut->setVisible(Running());
 }

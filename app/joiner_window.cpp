@@ -130,7 +130,7 @@ void TfrmJoiner::BuildControls() {
 void TfrmJoiner::UpdateKeepFrames() {
   const TKind* kind = eFile1->text().isEmpty() ? nullptr : KindOf(eFile1->text());
   cbKeepFrames->setEnabled(!Running() && ModeItem(0)->isChecked() && kind != nullptr &&
-                           kind->KeepsFramesByCopy());
+                           kind->KeepsFramesAcrossJoins());
 }
 
 void TfrmJoiner::ShowMessage(const QString& text) {

@@ -53,8 +53,8 @@ QCheckBox* JoinKeepingBox(QWidget* parent) {
       "Copies the frames as they are and encodes afresh only about 0.1 s on each side of a "
       "join.\nAn MP3 frame holds 1152 samples (576 below 32 kHz), so the sound removed at a "
       "join is rounded to whole frames\nand the join lands within half a frame (13 ms at "
-      "44.1 kHz) of the asked time; the start and the end stay exact.\nFLAC joins are exact; "
-      "a WAV loses nothing anyway."));
+      "44.1 kHz) of the asked time; the start and the end stay exact.\nFLAC joins are exact. "
+      "A WAV loses nothing anyway, and other kinds cannot keep their frames across a join."));
   return box;
 }
 

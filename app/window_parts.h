@@ -35,7 +35,8 @@ QString TimeText(int32_t ms);
 void Bind(QPushButton* button, QAction* action);
 
 // "Keep the frames (no re-encoding)" for a window that joins stretches, off, its tooltip
-// saying what a join keeps and how close it lands.
+// saying what a join keeps and how close it lands. Windows enable it for the kinds that keep
+// their frames across a join (TKind::KeepsFramesAcrossJoins).
 QCheckBox* JoinKeepingBox(QWidget* parent);
 
 // The kind of sound file `path` names, or null (the kinds registry decides).

@@ -56,6 +56,8 @@ class TKind {
   // those at them afresh; nothing for a kind whose usual sink loses nothing anyway; ECutError
   // with the reason where the frames cannot be kept across a join.
   virtual std::unique_ptr<TPiecesCopyOut> MakePieceKeepingSink() const;
+  // Whether MakePieceKeepingSink gives a sink: what a window's box offers.
+  virtual bool KeepsFramesAcrossJoins() const { return false; }
   // Why two files of the kind cannot be joined keeping their frames, or empty when they can.
   virtual std::string JoinKeepingRefusal(TAuFileIn&, TAuFileIn&) const { return {}; }
 

@@ -19,6 +19,7 @@ class TMP3Kind : public TMediaKind {
   bool CopiesFrames(const TAuFileOut& sink) const override;
   // Frames copied away from the joins, a bridge of fresh frames at each.
   std::unique_ptr<TPiecesCopyOut> MakePieceKeepingSink() const override;
+  bool KeepsFramesAcrossJoins() const override { return true; }
   // Files of other rates or channel counts.
   std::string JoinKeepingRefusal(TAuFileIn& first, TAuFileIn& second) const override;
   // The source's tags and encoder settings into the sink (a frame copy takes the tags only).
