@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <regex>
+#include <sstream>
 #include <string>
 
 #include "cli_test_support.h"
@@ -66,6 +66,15 @@ const std::vector<std::string> kStretches = {"-s", "00:00:01.013-00:00:02.529",
                                              "-s", "00:00:08.707-00:00:09.333"};
 
 using TPcm = std::vector<int16_t>;
+
+// The lines of `text` that start with `prefix`.
+std::vector<std::string> Lines(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+  return lines;
+}
 
 TPcm Samples(const std::vector<uint8_t>& bytes) {
   TPcm pcm(bytes.size() / 2);
@@ -180,15 +189,15 @@ TEST_P(CliKeepFramesJoin, RemoveKeepsTheFramesAwayFromEachJoin) {
   const TCliRun plan = Folder.Cli(planArgs);
   ASSERT_EQ(plan.Status, 0) << plan.Err;
   std::vector<std::pair<int64_t, int64_t>> pieces;
-  const std::regex piece(R"(\(frames (\d+)-(\d+)\))");
-  for (auto it = std::sregex_iterator(plan.Out.begin(), plan.Out.end(), piece);
-       it != std::sregex_iterator(); ++it)
-    pieces.emplace_back(std::stoll((*it)[1]), std::stoll((*it)[2]));
+  for (const std::string& line : Lines(plan.Out, "piece ")) {
+    const size_t at = line.find("(frames ") + 8, dash = line.find('-', at);
+    pieces.emplace_back(std::stoll(line.substr(at)), std::stoll(line.substr(dash + 1)));
+  }
   std::vector<int64_t> shifts;
-  const std::regex join(R"(starts (\d+) samples \([0-9.]+ ms\) (later|earlier|as))");
-  for (auto it = std::sregex_iterator(plan.Out.begin(), plan.Out.end(), join);
-       it != std::sregex_iterator(); ++it)
-    shifts.push_back((*it)[2] == "earlier" ? -std::stoll((*it)[1]) : std::stoll((*it)[1]));
+  for (const std::string& line : Lines(plan.Out, "join ")) {
+    const int64_t shift = std::stoll(line.substr(line.find("starts ") + 7));
+    shifts.push_back(line.find("earlier") != std::string::npos ? -shift : shift);
+  }
   ASSERT_EQ(pieces.size(), 4u) << plan.Out;
   ASSERT_EQ(shifts.size(), 3u) << plan.Out;
 
@@ -305,10 +314,8 @@ TEST(CliKeepFramesJoinEdges, Mp3FadesAtTheJoinsGoIntoTheBridges) {
   const TCliRun plan = folder.Cli(args);
   ASSERT_EQ(plan.Status, 0) << plan.Err;
   std::vector<int64_t> joins;
-  const std::regex join(R"(\(frame (\d+)\))");
-  for (auto it = std::sregex_iterator(plan.Out.begin(), plan.Out.end(), join);
-       it != std::sregex_iterator(); ++it)
-    joins.push_back(std::stoll((*it)[1]));
+  for (const std::string& line : Lines(plan.Out, "join "))
+    joins.push_back(std::stoll(line.substr(line.find("(frame ") + 7)));
   ASSERT_EQ(joins.size(), 3u) << plan.Out;
   args.pop_back();
   const TCliRun run = folder.Cli(args);
