@@ -4,10 +4,13 @@
 // stretch of it, and saves into OUTDIR each window at its designed size and enlarged:
 // main-window.png and main-window-large.png (its close view zoomed in), about-box.png,
 // segment-cut.png and segment-cut-large.png (two rows), joiner.png and joiner-large.png, and
-// split.png (four equal parts), then main-window-dark.png (the enlarged main window under a
-// dark palette).
+// split.png (four equal parts) and split-marks.png (at a cue sheet's tracks), then
+// main-window-dark.png (the enlarged main window under a dark palette).
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
@@ -147,6 +150,22 @@ int main(int argc, char** argv) {
       },
       [&] {
         save(*split, "split.png");
+        // A sheet of three tracks for the file, written where the pictures' file lies.
+        const QString sheet = QFileInfo(file).absolutePath() + "/Song.cue";
+        QFile out(sheet);
+        if (out.open(QIODevice::WriteOnly))
+          out.write(
+              "PERFORMER \"The Quartet\"\nTITLE \"Evening Songs\"\nFILE \"Song.wav\" WAVE\n"
+              "  TRACK 01 AUDIO\n    TITLE \"Overture\"\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    TITLE \"Slow Air\"\n    INDEX 00 00:03:20\n"
+              "    INDEX 01 00:03:40\n  TRACK 03 AUDIO\n    TITLE \"Reel\"\n"
+              "    INDEX 01 00:07:05\n");
+        out.close();
+        split->cbMode->setCurrentIndex(TfrmSplit::kAtMarks);
+        split->OpenMarks(sheet);
+      },
+      [&] {
+        save(*split, "split-marks.png");
         split->close();
         // The colours come from the palette: the same window under a dark one.
         QApplication::setPalette(DarkPalette());

@@ -39,7 +39,7 @@ namespace {
 
 using namespace window_parts;
 
-enum TColumn { kStartColumn, kEndColumn, kFileColumn };
+enum TColumn { kStartColumn, kEndColumn, kTitleColumn, kFileColumn };
 
 QDoubleSpinBox* Seconds(const char* name, const QString& accessible, double value,
                         QWidget* parent) {
@@ -92,6 +92,7 @@ TfrmSplit::TfrmSplit(QWidget* parent) : TRunDialog("frmSplit", tr("Split"), pare
   body->addLayout(middle, 1);
   body->addWidget(lStatus);
   body->addLayout(actions);
+  body->addLayout(BuildSaveMarksRow());
   resize(760, 560);
   RememberSize(this, "split");
 
@@ -163,7 +164,8 @@ QWidget* TfrmSplit::BuildSettings() {
   cbMode = new QComboBox(box);
   cbMode->setObjectName("cbMode");
   cbMode->setAccessibleName(tr("Split mode"));
-  cbMode->addItems({tr("N equal parts"), tr("Every"), tr("At silences")});
+  cbMode->addItems({tr("N equal parts"), tr("Every"), tr("At silences"),
+                    tr("At the marks of a cue sheet or label file…")});
 
   stSettings = new QStackedWidget(box);
   stSettings->setObjectName("stSettings");
@@ -182,14 +184,16 @@ QWidget* TfrmSplit::BuildSettings() {
   everyForm->addRow(tr("A piece every:"), seEvery);
 
   QWidget* silencePage = BuildSilencePage(stSettings);
-  for (QWidget* page : {partsPage, everyPage, silencePage}) stSettings->addWidget(page);
+  QWidget* marksPage = BuildMarksPage(stSettings);
+  for (QWidget* page : {partsPage, everyPage, silencePage, marksPage}) stSettings->addWidget(page);
 
   ePattern = new QLineEdit(QStringLiteral("{name} - {n}"), box);
   ePattern->setObjectName("ePattern");
   ePattern->setAccessibleName(tr("Names of the pieces"));
   ePattern->setToolTip(
-      tr("{name}: the file's name without its extension; {n}: the piece's number. "
-         "A name without a folder goes into the folder below, or beside the file."));
+      tr("{name}: the file's name without its extension; {n}: the piece's number; {title}, "
+         "{artist}, {album}: the texts of a mark. A name without a folder goes into the folder "
+         "below, or beside the file."));
   cbKeepFrames = new QCheckBox(tr("Keep the frames (no re-encoding)"), box);
   cbKeepFrames->setObjectName("cbKeepFrames");
 
@@ -220,15 +224,17 @@ QWidget* TfrmSplit::BuildSettings() {
 }
 
 QWidget* TfrmSplit::BuildPieceList() {
-  lvPieces = new QTableWidget(0, 3, this);
+  lvPieces = new QTableWidget(0, 4, this);
   lvPieces->setObjectName("lvPieces");
   lvPieces->setAccessibleName(tr("Pieces"));
-  lvPieces->setHorizontalHeaderLabels({tr("Start"), tr("End"), tr("File")});
+  lvPieces->setHorizontalHeaderLabels({tr("Start"), tr("End"), tr("Title"), tr("File")});
   lvPieces->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   lvPieces->horizontalHeader()->setStretchLastSection(true);
   lvPieces->verticalHeader()->hide();
   lvPieces->setColumnWidth(kStartColumn, 110);
   lvPieces->setColumnWidth(kEndColumn, 110);
+  lvPieces->setColumnWidth(kTitleColumn, 130);
+  lvPieces->setWordWrap(false);  // a long name is elided, not broken over two lines
   lvPieces->setSelectionBehavior(QAbstractItemView::SelectRows);
   lvPieces->setSelectionMode(QAbstractItemView::SingleSelection);
   lvPieces->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -248,6 +254,9 @@ void TfrmSplit::OpenFile(const QString& path) {
   const QString file = QFileInfo(path).absoluteFilePath();
   FOpened.reset();
   FSilences.reset();
+  FMarks.reset();
+  FMarksNote.clear();
+  eMarks->clear();
   FPieces.clear();
   eOpenFile->clear();
   try {
@@ -271,6 +280,7 @@ void TfrmSplit::OpenFile(const QString& path) {
   else
     FWaveform->Stop();
   cbKeepFrames->setChecked(false);
+  OfferOwnMarks();
   Replan();
 }
 
@@ -302,6 +312,11 @@ std::optional<std::vector<TSplitPiece>> TfrmSplit::PlanFromSettings() {
       choice.Mode = TSplitMode::Every;
       choice.EveryMs = static_cast<int32_t>(std::llround(seEvery->value() * 1000));
       break;
+    case kAtMarks:
+      if (!FMarks) return std::nullopt;
+      choice.Mode = TSplitMode::Marks;
+      choice.Marks = *FMarks;
+      break;
     default: {
       const TSilenceSettings settings = SilenceSettings();
       if (!FSilences || settings.ThresholdDb != FSilencesFor.ThresholdDb ||
@@ -322,6 +337,9 @@ void TfrmSplit::Replan() {
     try {
       if (auto pieces = PlanFromSettings())
         FPieces = std::move(*pieces);
+      else if (cbMode->currentIndex() == kAtMarks)
+        problem = FOwnMarks ? tr("Choose a cue sheet or label file, or take the file's own marks.")
+                            : tr("Choose a cue sheet or label file to split at its marks.");
       else
         problem = tr("Press \"Find Pauses\" to look for the pauses with these settings.");
       if (FPieces.empty() && problem.isEmpty()) problem = tr("The file holds nothing but silence.");
@@ -329,6 +347,7 @@ void TfrmSplit::Replan() {
       problem = QString::fromStdString(e.what());
     }
   }
+  ProposePattern();
   ShowPlan();
   if (!problem.isEmpty()) lStatus->setText(problem);
 }
@@ -341,8 +360,8 @@ void TfrmSplit::ShowPlan() {
     try {
       std::filesystem::path pattern = PathOf(ePattern->text());
       if (!pattern.empty() && pattern.is_relative()) pattern = PiecesFolder() / pattern;
-      FNames = SplitPieceNames(PathOf(eOpenFile->text()), *FOpened->Kind, pattern.string(),
-                               FPieces.size());
+      FNames =
+          SplitPieceNames(PathOf(eOpenFile->text()), *FOpened->Kind, pattern.string(), FPieces);
     } catch (const std::exception& e) {
       FNameError = QString::fromStdString(e.what());
     }
@@ -357,19 +376,27 @@ void TfrmSplit::ShowPlan() {
     const int32_t end = FrameMs(FPieces[k].End);
     auto* startItem = new QTableWidgetItem(ShownTime(start));
     auto* endItem = new QTableWidgetItem(ShownTime(end));
+    auto* titleItem = new QTableWidgetItem(QString::fromStdString(FPieces[k].Texts.Title));
     auto* fileItem = new QTableWidgetItem(
         k < FNames.size() ? QString::fromStdString(FNames[k].filename().string()) : QString());
-    endItem->setFlags(endItem->flags() & ~Qt::ItemIsEditable);
-    fileItem->setFlags(fileItem->flags() & ~Qt::ItemIsEditable);
+    for (QTableWidgetItem* item : {endItem, titleItem, fileItem})
+      item->setFlags(item->flags() & ~Qt::ItemIsEditable);
     // The first piece starts where the sound does (or its first pause ends).
     if (k == 0) startItem->setFlags(startItem->flags() & ~Qt::ItemIsEditable);
     lvPieces->setItem(row, kStartColumn, startItem);
     lvPieces->setItem(row, kEndColumn, endItem);
+    lvPieces->setItem(row, kTitleColumn, titleItem);
     lvPieces->setItem(row, kFileColumn, fileItem);
     // Every other piece tinted, so that each boundary shows as the edge of a tint.
     if (k % 2 == 0) tinted.emplace_back(start, end);
   }
   if (selected >= 0 && selected < lvPieces->rowCount()) lvPieces->selectRow(selected);
+  // Only pieces made at marks have titles; the others leave the room to the names.
+  const bool titled = std::any_of(FPieces.begin(), FPieces.end(),
+                                  [](const TSplitPiece& p) { return !p.Texts.Title.empty(); });
+  lvPieces->setColumnHidden(kTitleColumn, !titled);
+  for (const int column : {kStartColumn, kEndColumn})
+    lvPieces->setColumnWidth(column, titled ? 96 : 110);
   FShowingPlan = false;
   dvWave->SetMarked(std::move(tinted));
   if (!FNameError.isEmpty())
@@ -377,7 +404,9 @@ void TfrmSplit::ShowPlan() {
   else if (FPieces.empty())
     lStatus->clear();
   else
-    lStatus->setText(FPieces.size() == 1 ? tr("1 piece") : tr("%1 pieces").arg(FPieces.size()));
+    lStatus->setText(
+        (FPieces.size() == 1 ? tr("1 piece") : tr("%1 pieces").arg(FPieces.size())) +
+        (cbMode->currentIndex() == kAtMarks && !FMarksNote.isEmpty() ? "; " + FMarksNote : ""));
   UpdateControls();
 }
 
@@ -442,6 +471,8 @@ void TfrmSplit::UpdateControls() {
   if (!mayKeepFrames) cbKeepFrames->setChecked(false);
   cbKeepFrames->setEnabled(mayKeepFrames && !running);
   bStart->setEnabled(open && !running && !FPieces.empty() && FNameError.isEmpty());
+  for (QPushButton* save : {bSaveCue, bSaveLabels})
+    save->setEnabled(open && !running && !FPieces.empty());
   bStart->setVisible(!running);
   bStopRun->setVisible(running);
   pbProgress->setVisible(running);

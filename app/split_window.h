@@ -13,6 +13,7 @@
 #include "app/run_dialog.h"
 #include "app/silence_search.h"
 #include "cutting/kinds/kind_registry.h"
+#include "cutting/marks/embedded_marks.h"
 #include "cutting/operations/split_plan.h"
 #include "cutting/save/output_run.h"
 
@@ -32,11 +33,11 @@ class TSplitRun;
 class TWaveformFeed;
 
 // Splits the open file into pieces of the same format: into equal parts, a piece every so
-// long, or at its pauses. The pieces are planned first and listed with their names, their
-// boundaries shown on the waveform and open to a typed correction; Start then writes them one
-// after another (TSplitRun), each through the safe save. The pause search runs on a thread
-// of its own (TSilenceSearch); the writing runs as the other windows' cuts do, its events
-// coming through the application's TMainThreadPump.
+// long, at its pauses, or at the marks of a cue sheet or label file. The pieces are planned first
+// and listed with their names, their boundaries shown on the waveform and open to a typed
+// correction; Start then writes them one after another (TSplitRun), each through the safe save. The
+// pause search runs on a thread of its own (TSilenceSearch); the writing runs as the other windows'
+// cuts do, its events coming through the application's TMainThreadPump.
 class TfrmSplit : public TRunDialog {
   Q_OBJECT
 
@@ -48,8 +49,11 @@ class TfrmSplit : public TRunDialog {
   // and leaves the window empty.
   void OpenFile(const QString& path);
   bool Running() const override;
+  // Splits at the marks of `file`, a cue sheet or label file; one that cannot be read is said
+  // so, naming its line.
+  void OpenMarks(const QString& file);
 
-  enum TMode { kEqualParts, kEvery, kAtSilences };
+  enum TMode { kEqualParts, kEvery, kAtSilences, kAtMarks };
 
   QLineEdit* eOpenFile;
   QLabel* lFileTime;
@@ -63,6 +67,9 @@ class TfrmSplit : public TRunDialog {
   QDoubleSpinBox* seMinPiece;
   QCheckBox* cbTrim;
   QPushButton* bFind;
+  QLineEdit* eMarks;
+  QPushButton* bMarks;
+  QPushButton* bOwnMarks;
   QLineEdit* ePattern;
   QLineEdit* eFolder;
   QPushButton* bFolder;
@@ -73,6 +80,8 @@ class TfrmSplit : public TRunDialog {
   QPushButton* bStart;
   QPushButton* bStopRun;
   QPushButton* bClose;
+  QPushButton* bSaveCue;
+  QPushButton* bSaveLabels;
 
  protected:
   QString StopQuestion() const override;
@@ -87,6 +96,14 @@ class TfrmSplit : public TRunDialog {
   QLayout* BuildActions();
   QWidget* BuildSilencePage(QWidget* parent);
   QWidget* BuildPieceList();
+
+  // The marks of a sheet (split_window_marks.cpp).
+  QWidget* BuildMarksPage(QWidget* parent);
+  QLayout* BuildSaveMarksRow();
+  void bMarksClick();
+  void ProposePattern();
+  void OfferOwnMarks();
+  void SavePlanMarks(bool cueSheet);
   void UpdateControls();
 
   // The plan from the settings; for pauses, from the last search of the same threshold and
@@ -126,6 +143,10 @@ class TfrmSplit : public TRunDialog {
   TSilenceSearch FSearch;
   std::optional<std::vector<TSilence>> FSilences;  // of FSilencesFor's settings
   TSilenceSettings FSilencesFor;
+
+  std::optional<TMarkSheet> FMarks;         // of the sheet chosen
+  std::optional<TEmbeddedMarks> FOwnMarks;  // the open file's
+  QString FMarksNote;                       // what the sheet said of its sound file
 
   std::vector<TSplitPiece> FPieces;
   std::vector<std::filesystem::path> FNames;

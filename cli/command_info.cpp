@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,8 +12,9 @@
 #include "cli/cli_args.h"
 #include "cli/cli_errors.h"
 #include "cli/json_text.h"
-#include "cutting/time/cut_range.h"
 #include "cutting/kinds/kind_registry.h"
+#include "cutting/marks/embedded_marks.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/time/time_text.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
@@ -25,7 +27,8 @@ const char* const kInfoUsage =
     "('about' where it is only the header's claim, which the sound may fall short of or run\n"
     "past), its bit rate, whether it is VBR or protected, and the tags a cut carries over\n"
     "(title, artist, album, year, track, genre, comment), and notes such as where the sound\n"
-    "changes format part-way.\n"
+    "changes format part-way, and the marks it carries (a FLAC CUESHEET, ID3v2 chapters), which\n"
+    "'split --chapters' splits at.\n"
     "\n"
     "Options:\n"
     "  --json      one JSON object on one line instead, with the same facts under fixed keys\n"
@@ -42,14 +45,15 @@ struct TTagLine {
 struct TInfoReport {
   std::string File;
   std::string Format;
-  std::string CutWrites;  // empty where the kind does not say
+  std::string CutWrites;           // empty where the kind does not say
   std::vector<std::string> Notes;  // the kind's further facts, one line each
+  std::optional<TEmbeddedMarks> Marks;
   int Channels = 0;
   int SampleRate = 0;
   int BitsPerSample = 0;
   int64_t Frames = 0;
   bool LengthEstimated = false;  // the header's claim, not proved by a decode
-  uint32_t Bitrate = 0;  // bits per second
+  uint32_t Bitrate = 0;          // bits per second
   bool VBR = false;
   bool Protected = false;  // then nothing but the file's kind is known
   std::array<TTagLine, 7> Tags = {{{"title", "Title:", {}},
@@ -100,7 +104,12 @@ TInfoReport ReadReport(const std::string& path) {
   TId3v2Tags tags;
   kind.ReadTags(path, source, tags);
   FillTags(tags, report);
+  report.Marks = ReadEmbeddedMarks(path);
   return report;
+}
+
+std::string MarkTime(const TMark& mark, int rate) {
+  return MsToPreciseTimeText(FramesToMs(mark.Start.Frames(rate), rate));
 }
 
 std::string LengthText(const TInfoReport& report) {
@@ -125,6 +134,13 @@ void PrintText(const TInfoReport& report) {
   std::printf("VBR:         %s\n", report.VBR ? "yes" : "no");
   std::printf("Protected:   no\n");
   for (const std::string& note : report.Notes) std::printf("Note:        %s\n", note.c_str());
+  if (report.Marks) {
+    const auto& marks = report.Marks->Marks.Marks;
+    std::printf("Marks:       %zu, from the %s\n", marks.size(), report.Marks->Source.c_str());
+    for (size_t k = 0; k < marks.size(); ++k)
+      std::printf("  %2zu  %s  %s\n", k + 1, MarkTime(marks[k], report.SampleRate).c_str(),
+                  marks[k].Texts.Title.c_str());
+  }
   for (const TTagLine& tag : report.Tags)
     if (!tag.Value.empty()) std::printf("%-12s %s\n", tag.Label, tag.Value.c_str());
 }
@@ -150,6 +166,17 @@ void PrintJson(const TInfoReport& report) {
   for (const std::string& note : report.Notes)
     notes += (notes.empty() ? "" : ",") + JsonString(note);
   json.Add("notes", "[" + notes + "]");
+  std::string marks;
+  if (report.Marks)
+    for (const TMark& mark : report.Marks->Marks.Marks) {
+      TJsonObject item;
+      item.Add("start", JsonString(MarkTime(mark, report.SampleRate)));
+      item.Add("start_frame", std::to_string(mark.Start.Frames(report.SampleRate)));
+      item.Add("title", JsonString(mark.Texts.Title));
+      marks += (marks.empty() ? "" : ",") + item.Text();
+    }
+  json.Add("marks_from", JsonString(report.Marks ? report.Marks->Source : std::string()));
+  json.Add("marks", "[" + marks + "]");
   std::printf("%s\n", json.Text().c_str());
 }
 

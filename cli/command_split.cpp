@@ -17,10 +17,16 @@
 #include "cli/write_output.h"
 #include "cutting/cut_error.h"
 #include "cutting/kinds/kind_registry.h"
+#include "cutting/marks/cue_sheet.h"
+#include "cutting/marks/embedded_marks.h"
+#include "cutting/marks/label_file.h"
+#include "cutting/marks/mark_text.h"
+#include "cutting/operations/plan_marks.h"
 #include "cutting/operations/silence_detect.h"
 #include "cutting/operations/single_cut.h"
 #include "cutting/operations/split_plan.h"
 #include "cutting/operations/split_run.h"
+#include "cutting/save/safe_output.h"
 #include "cutting/time/cut_range.h"
 #include "cutting/time/sample_frames.h"
 #include "cutting/time/time_text.h"
@@ -29,8 +35,10 @@
 namespace {
 
 const char* const kSplitUsage =
-    "Usage: trimora-cli split FILE (--parts N | --every TIME | --at TIME,TIME... | --silence)\n"
+    "Usage: trimora-cli split FILE (--parts N | --every TIME | --at TIME,TIME... | --silence |\n"
+    "                               --cue SHEET | --labels LABELS | --chapters)\n"
     "                         [-o PATTERN] [--copy] [--plan] [--json] [--force] [--quiet]\n"
+    "                         [--write-cue OUT.cue] [--write-labels OUT.txt]\n"
     "\n"
     "Writes FILE as several files of the same format, one per piece, each with FILE's tags\n"
     "and its track number set to the piece's (3/12). TIME is hours:minutes:seconds.tenths,\n"
@@ -42,6 +50,13 @@ const char* const kSplitUsage =
     "  --every TIME            a piece every TIME; the last piece takes what remains\n"
     "  --at TIME,TIME...       a new piece at each time\n"
     "  --silence               at the pauses: a boundary in the middle of each silence\n"
+    "  --cue SHEET             a piece per TRACK of the cue sheet, from its INDEX 01, with\n"
+    "                          its title, performer and songwriter, the sheet's album\n"
+    "  --labels LABELS         at the labels of a label file (start, end and text a line,\n"
+    "                          in seconds, tab-separated): a region is a piece named by\n"
+    "                          its text, a point label a boundary\n"
+    "  --chapters              at the marks FILE carries: a FLAC CUESHEET block or\n"
+    "                          CUESHEET comment, ID3v2 chapters ('info' lists them)\n"
     "\n"
     "With --silence:\n"
     "  --threshold DB          quieter than this is silence (default: -50, in dBFS)\n"
@@ -51,10 +66,14 @@ const char* const kSplitUsage =
     "\n"
     "Options:\n"
     "  -o, --output PATTERN    the names of the pieces: {name} is FILE's name without its\n"
-    "                          extension, {n} the piece's number (default: '{name} - {n}'\n"
-    "                          beside FILE, as in 'Concert - 01' and FILE's extension)\n"
+    "                          extension, {n} the piece's number, {title}, {artist} and\n"
+    "                          {album} the texts of a mark (default: '{name} - {n}'\n"
+    "                          beside FILE, as in 'Concert - 01' and FILE's extension, or\n"
+    "                          '{n} - {title}' when every piece has a title)\n"
+    "  --write-cue OUT.cue     write the pieces as a cue sheet\n"
+    "  --write-labels OUT.txt  write the pieces as a label file\n"
     "  --copy                  keep the coded frames as they are, no re-encoding\n"
-    "  --plan                  print the pieces and their names; write nothing\n"
+    "  --plan                  print the pieces and their names; write no piece\n"
     "  --json                  with --plan: one JSON object instead\n"
     "  -f, --force             replace pieces that exist\n"
     "  -q, --quiet             no progress line\n"
@@ -65,6 +84,9 @@ struct TSplitRequest {
   std::string Pattern;
   TSplitChoice Plan;
   TSilenceSettings Silence;
+  std::string CueSheet, Labels;       // the file of marks to split at, if any
+  std::string WriteCue, WriteLabels;  // where to write the plan as marks
+  bool Chapters = false;
   bool Copy = false;
   bool PlanOnly = false;
   bool Json = false;
@@ -117,8 +139,22 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
     ++modes;
     request.Plan.Mode = TSplitMode::Silence;
   }
+  for (const auto& [option, file] :
+       {std::pair{"--cue", &request.CueSheet}, std::pair{"--labels", &request.Labels}})
+    if (const auto value = parsed.Value(option)) {
+      ++modes;
+      request.Plan.Mode = TSplitMode::Marks;
+      *file = *value;
+    }
+  if (parsed.Has("--chapters")) {
+    ++modes;
+    request.Plan.Mode = TSplitMode::Marks;
+    request.Chapters = true;
+  }
   if (modes != 1)
-    throw TUsageError("split needs exactly one of --parts, --every, --at and --silence");
+    throw TUsageError(
+        "split needs exactly one of --parts, --every, --at, --silence, --cue, --labels and "
+        "--chapters");
   const bool silenceOptions = parsed.Value("--threshold") || parsed.Value("--min-silence") ||
                               parsed.Value("--min-piece") || parsed.Has("--trim");
   if (silenceOptions && request.Plan.Mode != TSplitMode::Silence)
@@ -141,22 +177,15 @@ void ParseMode(const TCliArgs& parsed, TSplitRequest& request) {
 }
 
 TSplitRequest ParseSplit(const std::vector<std::string>& args) {
-  const TCliArgs parsed({{"--parts", "", true},
-                         {"--every", "", true},
-                         {"--at", "", true},
-                         {"--silence", "", false},
-                         {"--threshold", "", true},
-                         {"--min-silence", "", true},
-                         {"--min-piece", "", true},
-                         {"--trim", "", false},
-                         {"--output", "-o", true},
-                         {"--copy", "", false},
-                         {"--plan", "", false},
-                         {"--json", "", false},
-                         {"--force", "-f", false},
-                         {"--quiet", "-q", false},
-                         {"--help", "-h", false}},
-                        args);
+  const TCliArgs parsed(
+      {{"--parts", "", true},        {"--every", "", true},     {"--at", "", true},
+       {"--silence", "", false},     {"--threshold", "", true}, {"--min-silence", "", true},
+       {"--min-piece", "", true},    {"--trim", "", false},     {"--cue", "", true},
+       {"--labels", "", true},       {"--chapters", "", false}, {"--write-cue", "", true},
+       {"--write-labels", "", true}, {"--output", "-o", true},  {"--copy", "", false},
+       {"--plan", "", false},        {"--json", "", false},     {"--force", "-f", false},
+       {"--quiet", "-q", false},     {"--help", "-h", false}},
+      args);
   TSplitRequest request;
   request.Help = parsed.Has("--help");
   if (request.Help) return request;
@@ -164,6 +193,8 @@ TSplitRequest ParseSplit(const std::vector<std::string>& args) {
   request.Input = parsed.Positional()[0];
   ParseMode(parsed, request);
   request.Pattern = parsed.Value("--output").value_or("");
+  request.WriteCue = parsed.Value("--write-cue").value_or("");
+  request.WriteLabels = parsed.Value("--write-labels").value_or("");
   request.Copy = parsed.Has("--copy");
   request.PlanOnly = parsed.Has("--plan");
   request.Json = parsed.Has("--json");
@@ -188,13 +219,61 @@ std::optional<std::vector<TSilence>> FindSilences(const TSplitRequest& request, 
   return found;
 }
 
+// The marks of the sheet or label file given, for FILE; a sheet naming another sound file is
+// said so.
+TMarkSheet ReadMarks(const TSplitRequest& request) {
+  if (request.Chapters) {
+    if (auto marks = ReadEmbeddedMarks(request.Input)) return marks->Marks;
+    throw TCliError("'" + request.Input +
+                    "' carries no marks to split at (no cue sheet, no chapters)");
+  }
+  const std::string& file = request.CueSheet.empty() ? request.Labels : request.CueSheet;
+  try {
+    const std::string bytes = ReadMarkFile(file);
+    if (!request.Labels.empty()) return ParseLabels(bytes);
+    std::string note;
+    TMarkSheet marks = CueMarksFor(ParseCueSheet(bytes), request.Input, note);
+    if (!note.empty()) std::fprintf(stderr, "trimora-cli: '%s': %s\n", file.c_str(), note.c_str());
+    return marks;
+  } catch (const ECutError& e) {
+    throw TCliError("'" + file + "': " + e.what() + "; nothing was written");
+  }
+}
+
 std::vector<TSplitPiece> PlanPieces(const TSplitRequest& request,
                                     const std::vector<TSilence>& silences, int64_t held, int rate) {
   try {
     return PlanSplit(request.Plan, silences, held, rate);
   } catch (const ECutError& e) {
+    if (request.Plan.Mode == TSplitMode::Marks && !request.Chapters)
+      throw TCliError("'" + (request.CueSheet.empty() ? request.Labels : request.CueSheet) +
+                      "': " + e.what() + "; nothing was written");
     throw TCliError("'" + request.Input + "': " + e.what());
   }
+}
+
+// The plan as a cue sheet and as labels where asked, before any piece is written.
+void WritePlanMarks(const TSplitRequest& request, const TKind& kind, TAuFileIn& source,
+                    const std::vector<TSplitPiece>& pieces, int rate) {
+  const TMarkSheet album =
+      request.Plan.Mode == TSplitMode::Marks ? request.Plan.Marks : AlbumTextsOf(kind, source);
+  const auto write = [&](const std::string& target, const std::string& text) {
+    try {
+      WritePlanText(target, text, request.Force, request.Input);
+    } catch (const ESafeOutputError& e) {
+      const bool exists = e.Reason() == ESafeOutputError::TReason::Exists;
+      throw TCliError(std::string(e.what()) + (exists ? "; use --force to replace it" : ""));
+    } catch (const std::exception& e) {
+      throw TCliError("'" + target + "': " + e.what());
+    }
+  };
+  try {
+    if (!request.WriteCue.empty())
+      write(request.WriteCue, PlanCueSheet(pieces, rate, album, request.Input));
+  } catch (const ECutError& e) {
+    throw TCliError("--write-cue: " + std::string(e.what()));
+  }
+  if (!request.WriteLabels.empty()) write(request.WriteLabels, PlanLabels(pieces, rate));
 }
 
 std::string PreciseTime(int64_t frames, int rate) {
@@ -226,6 +305,8 @@ void PrintJsonPlan(const TSplitRequest& request, const TSplitRun& split,
     piece.Add("start_frame", std::to_string(pieces[k].Start));
     piece.Add("frames", std::to_string(pieces[k].Frames()));
     piece.Add("file", JsonString(split.Target(k).string()));
+    if (!pieces[k].Texts.Title.empty()) piece.Add("title", JsonString(pieces[k].Texts.Title));
+    if (!pieces[k].Texts.Artist.empty()) piece.Add("artist", JsonString(pieces[k].Texts.Artist));
     list += (k == 0 ? "" : ",") + piece.Text();
   }
   TJsonObject json;
@@ -313,6 +394,8 @@ int RunSplitCommand(const std::vector<std::string>& args) {
   const int64_t held = kind.FramesHeld(source);
   if (held <= 0 || rate <= 0) throw TCliError("'" + request.Input + "' holds no sound to split");
 
+  TSplitRequest planned = request;
+  if (planned.Plan.Mode == TSplitMode::Marks) planned.Plan.Marks = ReadMarks(request);
   std::vector<TSilence> silences;
   if (request.Plan.Mode == TSplitMode::Silence) {
     auto found = FindSilences(request, source);
@@ -322,15 +405,21 @@ int RunSplitCommand(const std::vector<std::string>& args) {
     }
     silences = std::move(*found);
   }
-  const std::vector<TSplitPiece> pieces = PlanPieces(request, silences, held, rate);
+  const std::vector<TSplitPiece> pieces = PlanPieces(planned, silences, held, rate);
   if (pieces.empty()) throw TCliError("'" + request.Input + "' holds nothing but silence");
   std::vector<std::filesystem::path> names;
   try {
-    names = SplitPieceNames(request.Input, kind, request.Pattern, pieces.size());
+    names = SplitPieceNames(request.Input, kind, request.Pattern, pieces);
   } catch (const ECutError& e) {
     throw TUsageError(e.what());
   }
   TSplitRun split(kind, source, pieces, names, request.Copy);
+  // A sheet is written only when the pieces will be too, or only planned.
+  if (!request.PlanOnly && !request.Force)
+    if (const auto taken = split.TakenTargets(); !taken.empty())
+      throw TCliError("'" + taken.front().string() +
+                      "' exists; use --force to replace it (no piece was written)");
+  WritePlanMarks(planned, kind, source, pieces, rate);
   if (request.PlanOnly) {
     if (request.Json)
       PrintJsonPlan(request, split, pieces, rate, held);

@@ -8,9 +8,9 @@
 #include "cli/interrupt.h"
 #include "cli/progress_line.h"
 #include "cli/run_loop.h"
-#include "cutting/time/cut_range.h"
 #include "cutting/save/leftovers.h"
 #include "cutting/save/target_check.h"
+#include "cutting/time/cut_range.h"
 #include "cutting/time/time_text.h"
 
 namespace {

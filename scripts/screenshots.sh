@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # scripts/screenshots.sh OUTDIR: pictures of Trimora's windows (main-window*.png,
-# about-box.png, segment-cut*.png, joiner*.png, split.png) taken under a virtual X display,
+# about-box.png, segment-cut*.png, joiner*.png, split*.png) taken under a virtual X display,
 # with a generated 10.3-second file open.
 # The README shows OUTDIR=docs.
 set -euo pipefail

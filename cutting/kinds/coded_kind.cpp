@@ -35,6 +35,8 @@ void TCodedKind::PrepareCut(TAuFileIn& source, TAuFileOut& sink) const {
   if (tagged == nullptr || coded == nullptr) return;
   TXiphTags tags;
   if (ReadXiphTags(TagFileOf(source), tags)) tagged->XiphTags() = std::move(tags);
+  // A sheet of the whole file's tracks would place them wrongly in a cut of it.
+  tagged->XiphTags().Set("CUESHEET", "");
   CopyId3v2Tags(coded->Id3v2Tags(), tagged->Id3v2Tags());
   if (auto* out = dynamic_cast<TCodedOut*>(&sink)) {
     out->Format = Format();

@@ -83,3 +83,31 @@ void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count) {
   sink.XiphTags().Set("TRACKNUMBER", std::to_string(number));
   sink.XiphTags().Set("TRACKTOTAL", std::to_string(count));
 }
+
+void SetPieceTexts(TAuTaggedFileOut& sink, const TMarkPieceTexts& texts) {
+  using tag_text::Utf8ToWide;
+  TId3v2Tags& id3 = sink.Id3v2Tags();
+  const struct {
+    const std::string& Value;
+    void (TId3v2Tags::*SetWide)(const std::u16string&);
+    const char* Field;
+  } fields[] = {{texts.Title, &TId3v2Tags::SetTitle, "TITLE"},
+                {texts.Artist, &TId3v2Tags::SetArtist, "ARTIST"},
+                {texts.Album, &TId3v2Tags::SetAlbum, "ALBUM"},
+                {texts.Composer, &TId3v2Tags::SetComposer, "COMPOSER"},
+                {texts.Genre, &TId3v2Tags::SetGenre, "GENRE"},
+                {texts.Comment, &TId3v2Tags::SetComment, "COMMENT"}};
+  bool any = false;
+  for (const auto& field : fields) {
+    if (field.Value.empty()) continue;
+    (id3.*field.SetWide)(Utf8ToWide(field.Value));
+    sink.XiphTags().Set(field.Field, field.Value);
+    any = true;
+  }
+  if (!texts.Date.empty()) {
+    id3.SetYear(texts.Date);
+    sink.XiphTags().Set("DATE", texts.Date);
+    any = true;
+  }
+  if (any) CopyId3v2ToId3v1(id3, sink.Id3v1Tags());
+}

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "cutting/marks/mark_sheet.h"
 #include "pipeline/file_input.h"
 #include "tags/id3v1_tags.h"
 #include "tags/id3v2_tags.h"
@@ -39,3 +40,7 @@ std::filesystem::path TagFileOf(TAuFileIn& source);
 // The track of a cut's tags set over the source's to "number/count", as each piece of a split
 // is numbered; the ID3v1 record gets the number where it fits.
 void SetTrackOfCount(TAuTaggedFileOut& sink, int number, int count);
+
+// The texts a piece made at a mark gets (a track's title, artist, album, ...) set over the
+// source's in every container the sink writes; empty ones leave the source's.
+void SetPieceTexts(TAuTaggedFileOut& sink, const TMarkPieceTexts& texts);

@@ -2,8 +2,8 @@
 #include "cutting/operations/single_cut.h"
 
 #include "cutting/cut_error.h"
-#include "cutting/time/cut_range.h"
 #include "cutting/save/output_run.h"
+#include "cutting/time/cut_range.h"
 
 TSingleCut::TSingleCut(TOpenedSource opened, const TCutChoice& choice)
     : FOpened(std::move(opened)) {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "cutting/operations/fades.h"
 #include "cutting/kinds/kind_registry.h"
+#include "cutting/operations/fades.h"
 #include "cutting/operations/ranges_input.h"
 
 class TOutputRun;

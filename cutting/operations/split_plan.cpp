@@ -120,8 +120,8 @@ std::vector<TSplitPiece> PlanSplit(const TSplitChoice& choice,
     case TSplitMode::Every: {
       const int64_t every = std::max<int64_t>(1, MsToSampleFrame(choice.EveryMs, rate));
       if ((held + every - 1) / every > static_cast<int64_t>(kMostPieces))
-        throw ECutError("a piece every " + MsToPreciseTimeText(choice.EveryMs) + " gives more than " +
-                        std::to_string(kMostPieces) + " pieces");
+        throw ECutError("a piece every " + MsToPreciseTimeText(choice.EveryMs) +
+                        " gives more than " + std::to_string(kMostPieces) + " pieces");
       pieces = PlanEvery(held, every);
       break;
     }
@@ -129,7 +129,11 @@ std::vector<TSplitPiece> PlanSplit(const TSplitChoice& choice,
       pieces = PlanAtTimes(held, rate, choice.AtMs);
       break;
     case TSplitMode::Silence:
-      pieces = PlanAtSilences(held, silences, MsToSampleFrame(choice.MinPieceMs, rate), choice.Trim);
+      pieces =
+          PlanAtSilences(held, silences, MsToSampleFrame(choice.MinPieceMs, rate), choice.Trim);
+      break;
+    case TSplitMode::Marks:
+      pieces = PlanAtMarks(held, rate, choice.Marks);
       break;
   }
   if (pieces.size() > kMostPieces)

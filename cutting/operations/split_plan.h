@@ -3,18 +3,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
+#include "cutting/marks/mark_sheet.h"
 #include "cutting/time/selection_frames.h"
 
 // The plan of a split: which stretches of one file become pieces of their own. Every plan
 // works on the frames the file holds (FramesHeld, the length `info` shows), so the pieces of
 // the even plans add up to exactly that.
 
-// Frames [Start, End) of the sound the file holds.
+// Frames [Start, End) of the sound the file holds, and the texts a piece made at a mark
+// gets in its tags (empty ones leave the file's own).
 struct TSplitPiece {
+  TSplitPiece() = default;
+  TSplitPiece(int64_t start, int64_t end, TMarkPieceTexts texts = {})
+      : Start(start), End(end), Texts(std::move(texts)) {}
   int64_t Start = 0;
   int64_t End = 0;
+  TMarkPieceTexts Texts;
   int64_t Frames() const { return End - Start; }
   bool operator==(const TSplitPiece&) const = default;
 };
@@ -42,9 +49,16 @@ std::vector<TSplitPiece> PlanAtTimes(int64_t held, int rate, std::vector<int32_t
 std::vector<TSplitPiece> PlanAtSilences(int64_t held, const std::vector<TSilence>& silences,
                                         int64_t minPiece, bool trim);
 
-// How the user chose to split: into equal parts, every so long, at given times, or at the
-// pauses the silence detection found.
-enum class TSplitMode { Parts, Every, At, Silence };
+// Pieces at `marks` of a sound of `held` frames at `rate`. A mark with an end (a label's
+// region) is a piece of its own; any other runs to the next mark or the end of the sound,
+// and a point inside a region ends it there. Where the marks are all points, the sound before
+// the first is a piece too (a cue sheet's track or a chapter begins the piece it names).
+// ECutError naming the mark's line when it lies past the end of the sound.
+std::vector<TSplitPiece> PlanAtMarks(int64_t held, int rate, const TMarkSheet& marks);
+
+// How the user chose to split: into equal parts, every so long, at given times, at the
+// pauses the silence detection found, or at the marks of a sheet.
+enum class TSplitMode { Parts, Every, At, Silence, Marks };
 struct TSplitChoice {
   TSplitMode Mode = TSplitMode::Parts;
   int Parts = 0;
@@ -52,6 +66,7 @@ struct TSplitChoice {
   std::vector<int32_t> AtMs;
   int32_t MinPieceMs = 10000;  // at the pauses: a shorter piece joins its neighbour
   bool Trim = false;           // at the pauses: leave them out of the pieces
+  TMarkSheet Marks;
 };
 // The most pieces a split writes; a plan of more is refused.
 inline constexpr size_t kMostPieces = 9999;

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/operations/split_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <map>
 
 #include "cutting/cut_error.h"
 #include "cutting/kinds/kind_registry.h"
@@ -17,6 +20,45 @@ namespace {
 
 constexpr const char* kNameField = "{name}";
 constexpr const char* kNumberField = "{n}";
+constexpr const char* kTitleField = "{title}";
+constexpr const char* kArtistField = "{artist}";
+constexpr const char* kAlbumField = "{album}";
+
+// A text a name can hold: no folder separator and no control character.
+std::string SafeText(std::string text) {
+  for (char& c : text)
+    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+  return text;
+}
+
+// The same, and no leading dot that would hide the file.
+std::string SafeName(std::string name) {
+  name = SafeText(std::move(name));
+  if (!name.empty() && name.front() == '.') name.front() = '_';
+  return name;
+}
+
+// The longest name the file system takes in `folder` (or the nearest folder above it that
+// exists, for one still to be made).
+size_t NameLimit(std::filesystem::path folder) {
+  std::error_code error;
+  folder = std::filesystem::absolute(folder.empty() ? "." : folder, error);
+  while (!folder.empty() && !std::filesystem::exists(folder, error) &&
+         folder != folder.parent_path())
+    folder = folder.parent_path();
+  const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<size_t>(limit) : 255;
+}
+
+// `name` (ending in `extension`) cut to `limit` bytes, keeping the extension and whole UTF-8
+// characters.
+std::string CutToLimit(std::string name, const std::string& extension, size_t limit) {
+  if (name.size() <= limit) return name;
+  std::string stem = name.substr(0, name.size() - extension.size());
+  size_t keep = limit > extension.size() ? limit - extension.size() : 1;
+  while (keep > 0 && (static_cast<unsigned char>(stem[keep]) & 0xC0) == 0x80) --keep;
+  return stem.substr(0, keep) + extension;
+}
 
 void ReplaceAll(std::string& text, const std::string& field, const std::string& value) {
   for (size_t at = text.find(field); at != std::string::npos;
@@ -48,23 +90,45 @@ bool SameTarget(const std::filesystem::path& a, const std::filesystem::path& b) 
 std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& source,
                                                    const TKind& kind, const std::string& pattern,
                                                    size_t count) {
+  return SplitPieceNames(source, kind, pattern, std::vector<TSplitPiece>(count));
+}
+
+std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& source,
+                                                   const TKind& kind, const std::string& pattern,
+                                                   const std::vector<TSplitPiece>& pieces) {
   const std::string extension = kind.Extension();
+  const bool titled =
+      !pieces.empty() && std::all_of(pieces.begin(), pieces.end(),
+                                     [](const auto& p) { return !p.Texts.Title.empty(); });
+  const std::string fallback = titled ? std::string(kNumberField) + " - " + kTitleField
+                                      : std::string(kNameField) + " - " + kNumberField;
   std::filesystem::path base =
-      pattern.empty() ? source.parent_path() / (std::string(kNameField) + " - " + kNumberField)
-                      : std::filesystem::path(pattern);
+      pattern.empty() ? source.parent_path() / fallback : std::filesystem::path(pattern);
   if (!kind.Names(base)) {
     if (FindKind(base)) throw ECutError(OtherKindRefusal(kind));
     base += extension;
   }
-  if (count > 1 && base.string().find(kNumberField) == std::string::npos)
-    throw ECutError("the name pattern '" + pattern + "' needs {n}, the number of the piece");
-  const size_t width = std::max<size_t>(2, std::to_string(count).size());
+  const size_t width = std::max<size_t>(2, std::to_string(pieces.size()).size());
+  const size_t limit = NameLimit(base.parent_path());
   std::vector<std::filesystem::path> names;
-  for (size_t k = 1; k <= count; ++k) {
-    std::string name = base.string();
+  std::map<std::filesystem::path, size_t> taken;  // each name's piece, from 1
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    const TMarkPieceTexts& texts = pieces[k].Texts;
+    std::string name = base.filename().string();
     ReplaceAll(name, kNameField, source.stem().string());
-    ReplaceAll(name, kNumberField, Padded(k, width));
-    names.emplace_back(name);
+    ReplaceAll(name, kNumberField, Padded(k + 1, width));
+    ReplaceAll(name, kTitleField, SafeText(texts.Title));
+    ReplaceAll(name, kArtistField, SafeText(texts.Artist));
+    ReplaceAll(name, kAlbumField, SafeText(texts.Album));
+    std::string folder = base.parent_path().string();
+    ReplaceAll(folder, kNameField, source.stem().string());
+    names.push_back(std::filesystem::path(folder) / CutToLimit(SafeName(name), extension, limit));
+    if (const auto [at, fresh] = taken.emplace(names.back(), k + 1); !fresh)
+      throw ECutError(base.string().find(kNumberField) == std::string::npos
+                          ? "the name pattern '" + pattern + "' needs {n}, the number of the piece"
+                          : "pieces " + std::to_string(at->second) + " and " +
+                                std::to_string(k + 1) + " would both be named '" +
+                                names.back().string() + "'");
   }
   return names;
 }
@@ -177,9 +241,12 @@ void TSplitRun::StartPiece(size_t index) {
     ApplyRange(FSource, PieceRange(FPieces.at(index), FHeld));
     const int number = static_cast<int>(index + 1);
     const int count = static_cast<int>(FPieces.size());
-    StartCut(*FRun, FKind, FSource, sink, [number, count](TAuFileOut& sink) {
-      if (auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&sink))
+    const TMarkPieceTexts& texts = FPieces.at(index).Texts;
+    StartCut(*FRun, FKind, FSource, sink, [number, count, &texts](TAuFileOut& sink) {
+      if (auto* tagged = dynamic_cast<TAuTaggedFileOut*>(&sink)) {
+        SetPieceTexts(*tagged, texts);
         SetTrackOfCount(*tagged, number, count);
+      }
     });
   } catch (const std::exception& e) {
     if (FRun) FRun->Stop();

@@ -22,6 +22,13 @@ class TOutputRun;
 std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& source,
                                                    const TKind& kind, const std::string& pattern,
                                                    size_t count);
+// The same for `pieces` made at marks: "{title}", "{artist}" and "{album}" stand for their
+// texts, with "/", control characters and a leading dot replaced by "_", and a name longer
+// than the file system takes is cut. Where every piece has a title the empty pattern is
+// "{n} - {title}". ECutError when two pieces would get one name.
+std::vector<std::filesystem::path> SplitPieceNames(const std::filesystem::path& source,
+                                                   const TKind& kind, const std::string& pattern,
+                                                   const std::vector<TSplitPiece>& pieces);
 
 // What a front end gives a split's run: how a target is opened, and where its events go. All
 // are called on the main thread.

@@ -135,6 +135,7 @@ void WriteMP3Tags(const std::filesystem::path& file, const TId3v2Tags& tags) {
   else if (!track.empty())
     adder.AddText("TRCK", ToTagLib(tag_text::AnsiToWide(track)));
   for (const TTagComment& comment : CommentsToWrite(tags)) adder.Add(CommentFrame(comment));
+  if (!tags.Composer().empty()) adder.AddText("TCOM", ToTagLib(tags.Composer()));
   if (!tags.Copyright().empty()) adder.AddText("TCOP", ToTagLib(tags.Copyright()));
   for (const TTagPicture& picture : tags.Pictures()) adder.Add(PictureFrame(picture));
 

@@ -30,7 +30,7 @@ class SplitTest : public TShownWindowTest<TfrmSplit> {
     for (int row = 0; row < Window->lvPieces->rowCount(); ++row)
       rows << Window->lvPieces->item(row, 0)->text() + "-" +
                   Window->lvPieces->item(row, 1)->text() + " " +
-                  Window->lvPieces->item(row, 2)->text();
+                  Window->lvPieces->item(row, 3)->text();
     return rows.join('\n').toStdString();
   }
   // Types `text` into the start of piece `row` and presses Enter; the editor hands the text
@@ -181,7 +181,7 @@ TEST_F(SplitTest, DraggingAPiecesEdgeOnTheWaveformMovesItsBoundary) {
   Window->OpenFile(File("in.wav"));
   QTableWidget* list = Window->lvPieces;
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(list->item(1, 2)).center());
+                    list->visualItemRect(list->item(1, 3)).center());
   TDetailView* wave = Window->dvWave;
   ASSERT_EQ(wave->Selection(), (std::pair<int32_t, int32_t>{2000, 4000}));
   const int y = wave->WaveArea().center().y();
@@ -216,6 +216,87 @@ TEST_F(SplitTest, AFailurePartWayNamesThePiecesWrittenBeforeIt) {
   EXPECT_EQ(Folder.Names(), (std::vector<std::string>{"in - 01.wav", "in.wav"}));
   EXPECT_EQ(FramesIn(Folder / "in - 01.wav"), 3 * kRate / 10);
   EXPECT_FALSE(Window->Running());
+}
+
+// A cue sheet chosen through the file dialog: a broken one is refused by its line, a good one
+// lists its tracks with their titles and names the pieces by them; a boundary still moves by
+// typing, the plan saves as a cue sheet, and Start writes the pieces with their titles.
+TEST_F(SplitTest, ACueSheetChosenListsItsTitlesAndWritesTaggedPieces) {
+  WriteClickWave(Folder / "album.wav", {kRate, 2, 6 * kRate, {}});
+  const std::string good =
+      "TITLE \"Album\"\nPERFORMER \"Band\"\nFILE \"album.wav\" WAVE\n"
+      "TRACK 01 AUDIO\n TITLE \"First\"\n INDEX 01 00:00:00\n"
+      "TRACK 02 AUDIO\n TITLE \"Second\"\n INDEX 01 00:02:00\n"
+      "TRACK 03 AUDIO\n TITLE \"Third\"\n INDEX 01 00:04:00\n";
+  WriteBytes(Folder / "album.cue", std::vector<uint8_t>(good.begin(), good.end()));
+  const std::string bad = "FILE a.wav WAVE\nTRACK 01 AUDIO\n INDEX 01 00:00:99\n";
+  WriteBytes(Folder / "bad.cue", std::vector<uint8_t>(bad.begin(), bad.end()));
+  Window->OpenFile(File("album.wav"));
+  Window->cbMode->setFocus();
+  for (int k = 0; k < 3; ++k) QTest::keyClick(Window->cbMode, Qt::Key_Down);
+  ASSERT_EQ(Window->cbMode->currentText(), "At the marks of a cue sheet or label file\u2026");
+  EXPECT_FALSE(Window->bStart->isEnabled()) << "no pieces before a sheet is chosen";
+  {
+    TMessageLog messages;
+    ChooseThrough(Window->bMarks, "bad.cue");
+    ASSERT_TRUE(messages.WaitFor(1));
+    EXPECT_EQ(messages.Texts()[0], "'" + File("bad.cue") +
+                                       "' cannot be used: line 3: the time '00:00:99' has 75 "
+                                       "frames or more (a second holds 75)");
+  }
+  EXPECT_EQ(Window->lvPieces->rowCount(), 0);
+  ChooseThrough(Window->bMarks, "album.cue");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Window->lvPieces->rowCount() == 3; }));
+  EXPECT_EQ(Window->ePattern->text(), "{n} - {title}");
+  TypeStart(1, "00:00:02.5");
+  const std::string listed =
+      "00:00:00.000-00:00:02.500 01 - First.wav\n"
+      "00:00:02.500-00:00:04.000 02 - Second.wav\n"
+      "00:00:04.000-00:00:06.000 03 - Third.wav";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Rows() == listed; })) << Rows();
+  EXPECT_EQ(Window->lvPieces->item(1, 2)->text(), "Second");
+
+  test_support::WhenModal(
+      [path = File("plan.cue")](QWidget* dialog) { test_support::EnterFileName(dialog, path); });
+  QTest::mouseClick(Window->bSaveCue, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return std::filesystem::exists(Folder / "plan.cue"); }));
+  const std::string plan = ReadText(Folder / "plan.cue");
+  EXPECT_NE(plan.find("FILE \"album.wav\" WAVE"), std::string::npos) << plan;
+  EXPECT_NE(plan.find("TITLE \"Second\"\n    INDEX 01 00:02:38"), std::string::npos) << plan;
+
+  TMessageLog messages;
+  QTest::mouseClick(Window->bStart, Qt::LeftButton);
+  ASSERT_TRUE(messages.WaitFor(1));
+  EXPECT_TRUE(messages.Texts()[0].startsWith("3 pieces written"))
+      << messages.Texts()[0].toStdString();
+  EXPECT_EQ(FramesIn(Folder / "02 - Second.wav"), 3 * kRate / 2);
+  const char* titles[] = {"First", "Second", "Third"};
+  for (int k = 0; k < 3; ++k) {
+    const std::filesystem::path piece =
+        Folder / ("0" + std::to_string(k + 1) + " - " + titles[k] + ".wav");
+    EXPECT_EQ(Probe(piece, "format_tags=title"), titles[k]);
+    EXPECT_EQ(Probe(piece, "format_tags=album"), "Album");
+    EXPECT_EQ(Probe(piece, "format_tags=artist"), "Band");
+  }
+}
+
+// A file's own chapters are offered in the marks mode and list with their titles.
+TEST_F(SplitTest, AFilesOwnChaptersAreOfferedAndListed) {
+  WriteClickWave(Folder / "talk.wav", {kRate, 2, 4 * kRate, {}});
+  const std::string chapters =
+      ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1500\ntitle=Hello\n"
+      "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=4000\ntitle=World\n";
+  WriteBytes(Folder / "chapters.txt", std::vector<uint8_t>(chapters.begin(), chapters.end()));
+  ASSERT_TRUE(Ffmpeg("-i '" + File("talk.wav").toStdString() + "' -i '" +
+                     File("chapters.txt").toStdString() + "' -map_metadata 1 -map_chapters 1 '" +
+                     File("talk.mp3").toStdString() + "'"));
+  Window->OpenFile(File("talk.mp3"));
+  Window->cbMode->setCurrentIndex(TfrmSplit::kAtMarks);
+  ASSERT_TRUE(Window->bOwnMarks->isVisible());
+  QTest::mouseClick(Window->bOwnMarks, Qt::LeftButton);
+  ASSERT_EQ(Window->lvPieces->rowCount(), 2);
+  EXPECT_EQ(Window->lvPieces->item(0, 2)->text(), "Hello");
+  EXPECT_EQ(Window->lvPieces->item(1, 3)->text(), "02 - World.mp3");
 }
 
 }  // namespace

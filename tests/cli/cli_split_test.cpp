@@ -155,12 +155,37 @@ TEST(CliSplit, RefusalsWriteNothing) {
   TScratch folder;
   WriteBytes(folder / "in.wav", CountingWave(80000, 8000));
   test_support::WriteClickFile(folder / "in.wma", {44100, 2, 44100, {}});
+  const auto sheet = [&](const char* name, const std::string& indexes) {
+    const std::string text = "FILE in.wav WAVE\nTRACK 01 AUDIO\n INDEX 01 00:00:00\n" + indexes;
+    WriteBytes(folder / name, std::vector<uint8_t>(text.begin(), text.end()));
+  };
+  sheet("late.cue", "TRACK 02 AUDIO\n INDEX 01 00:20:00\n");
+  sheet("bad.cue", "");
+  sheet("huge.cue", std::string(1 << 20, ' '));
+  std::string bad = test_support::ReadText(folder / "bad.cue");
+  bad.replace(bad.find("00:00:00"), 8, "00:01:80");
+  WriteBytes(folder / "bad.cue", std::vector<uint8_t>(bad.begin(), bad.end()));
   const struct {
     std::vector<std::string> Args;
     int Status;
     const char* Says;
   } cases[] = {
-      {{"split", "in.wav"}, 2, "exactly one of --parts, --every, --at and --silence"},
+      {{"split", "in.wav"},
+       2,
+       "exactly one of --parts, --every, --at, --silence, --cue, --labels and --chapters"},
+      {{"split", "in.wav", "--cue", "late.cue"},
+       1,
+       "'late.cue': line 4: the mark at 00:00:20.000 lies past the end of the sound "
+       "(00:00:10.000); nothing was written"},
+      {{"split", "in.wav", "--cue", "bad.cue"}, 1, "'bad.cue': line 3: the time '00:01:80' has 75"},
+      {{"split", "in.wav", "--cue", "in.wav"}, 1, "'in.wav': line 1: holds binary data"},
+      {{"split", "in.wav", "--labels", "missing.txt"}, 1, "cannot read 'missing.txt'"},
+      {{"split", "in.wav", "--cue", "huge.cue"},
+       1,
+       "'huge.cue': 'huge.cue' is larger than a sheet of marks can be (1 MiB)"},
+      {{"split", "in.wav", "--parts", "2", "--plan", "--write-cue", "in.wav"},
+       1,
+       "is the input file"},
       {{"split", "in.wav", "--parts", "2", "--every", "3"}, 2, "exactly one of"},
       {{"split", "in.wav", "--parts", "0"}, 2, "invalid --parts '0'"},
       {{"split", "in.wav", "--every", "1:2"}, 2, "invalid --every '1:2'"},
@@ -183,7 +208,8 @@ TEST(CliSplit, RefusalsWriteNothing) {
     EXPECT_EQ(run.Status, c.Status);
     EXPECT_NE(run.Err.find(c.Says), std::string::npos) << run.Err;
   }
-  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"in.wav", "in.wma"}));
+  EXPECT_EQ(folder.Names(),
+            (std::vector<std::string>{"bad.cue", "huge.cue", "in.wav", "in.wma", "late.cue"}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // trimora-cli on WAV files: a cut keeps what the source was (floats bit for bit, the channel
 // mask, the INFO texts, IMA ADPCM), info says what a cut writes where it cannot, and headers
-// no real file has are refused when the file is opened.
+// no real file has are refused when the file is opened, and a cut of PCM never loads FFmpeg.
 
 #include <gtest/gtest.h>
 
@@ -270,3 +270,18 @@ TEST_F(CliWave, ImpossibleHeadersAreRefusedWithTheirReason) {
 }
 
 }  // namespace
+
+// FFmpeg's libraries (and the hundred more they need) load on their first use, and a WAV cut
+// never uses them: the program's start would otherwise cost more than the copy. A file that
+// does need them (an .mp3, even a false one) shows that the check sees them load.
+TEST_F(CliWave, ACutOfPcmNeverLoadsTheMediaLibraries) {
+  WriteBytes(Folder / "in.wav", CountingWave(8000, 8000));
+  WriteBytes(Folder / "false.mp3", CountingWave(8000, 8000));
+  const auto loads = [&](const std::vector<std::string>& args) {
+    const auto run = Folder.Cli(args, "LD_DEBUG=files");
+    return run.Err.find("file=libavcodec") != std::string::npos;
+  };
+  EXPECT_FALSE(loads({"cut", "in.wav", "--start", "00:00:00.5", "-o", "out.wav"}));
+  EXPECT_EQ(ReadBytes(Folder / "out.wav").size(), 44u + 2 * 2 * 4000);
+  EXPECT_TRUE(loads({"info", "false.mp3"}));
+}

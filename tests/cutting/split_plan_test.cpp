@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "cutting/cut_error.h"
-#include "cutting/time/cut_range.h"
 #include "cutting/operations/split_run.h"
+#include "cutting/time/cut_range.h"
 
 namespace {
 
@@ -127,6 +127,81 @@ TEST(SplitPlan, PiecesAreNamedFromThePattern) {
   }
   EXPECT_THROW(SplitPieceNames("a.mp3", KindOfFile("a.mp3"), "same", 2), ECutError);
   EXPECT_THROW(SplitPieceNames("a.mp3", KindOfFile("a.mp3"), "{n}.wav", 2), ECutError);
+}
+
+// Marks in milliseconds at a rate of 1000, so that frames are milliseconds.
+TMark At(int64_t ms, std::optional<int64_t> endMs = std::nullopt, bool point = false) {
+  TMark mark;
+  mark.Start = {ms, 1000};
+  if (endMs) mark.End = TMarkTime{*endMs, 1000};
+  mark.Point = point;
+  mark.Line = 7;
+  return mark;
+}
+
+TEST(SplitPlan, MarksBoundPiecesAsTheirKindSays) {
+  struct {
+    const char* Name;
+    std::vector<TMark> Marks;
+    const char* Expected;
+  } cases[] = {
+      {"tracks: the first from its start, each to the next",
+       {At(100), At(300)},
+       "100-300 300-1000"},
+      {"points: the sound before the first too",
+       {At(300, {}, true), At(100, {}, true)},
+       "0-100 100-300 300-1000"},
+      {"a point at the start and one repeated",
+       {At(0, {}, true), At(400, {}, true), At(400, {}, true)},
+       "0-400 400-1000"},
+      {"regions, overlapping, one split by a point",
+       {At(100, 500), At(300, {}, true), At(450, 900)},
+       "100-300 300-450 450-900"},
+  };
+  for (const auto& c : cases) {
+    TMarkSheet sheet;
+    sheet.Marks = c.Marks;
+    EXPECT_EQ(PiecesText(PlanAtMarks(1000, 1000, sheet)), c.Expected) << c.Name;
+  }
+  for (const TMark& late : {At(1000), At(200, 1001)}) {
+    TMarkSheet sheet;
+    sheet.Marks = {late};
+    try {
+      PlanAtMarks(1000, 1000, sheet);
+      ADD_FAILURE() << "taken";
+    } catch (const ECutError& e) {
+      EXPECT_EQ(std::string(e.what()).substr(0, 20), "line 7: the mark at ");
+    }
+  }
+}
+
+TEST(SplitPlan, PiecesAtMarksAreNamedByTheirTextsMadeSafe) {
+  const auto piece = [](std::string title, std::string artist = "") {
+    TSplitPiece p(0, 1);
+    p.Texts.Title = std::move(title);
+    p.Texts.Artist = std::move(artist);
+    p.Texts.Album = "A/B";
+    return p;
+  };
+  const TKind& mp3 = KindOfFile("a.mp3");
+  const auto names =
+      SplitPieceNames("rec/x.mp3", mp3, "", {piece("AC/DC"), piece(".hidden"), piece("tab\there")});
+  EXPECT_EQ(names[0].string(), "rec/01 - AC_DC.mp3");
+  EXPECT_EQ(names[1].string(), "rec/02 - .hidden.mp3") << "only a name's own leading dot";
+  EXPECT_EQ(names[2].string(), "rec/03 - tab_here.mp3");
+  EXPECT_EQ(SplitPieceNames("x.mp3", mp3, "{title} ({artist}, {album})", {piece(".t", "Me")})
+                .front()
+                .string(),
+            "_t (Me, A_B).mp3");
+  // A name past the file system's limit is cut on a whole character, keeping the extension.
+  std::string longTitle;
+  for (int k = 0; k < 200; ++k) longTitle += "\xC3\xA9";
+  const std::string cut =
+      SplitPieceNames("x.mp3", mp3, "{title}", {piece(longTitle)}).front().string();
+  EXPECT_EQ(cut.size(), 255u - 1) << "253 bytes of text hold 126 whole characters";
+  EXPECT_EQ(cut.substr(cut.size() - 4), ".mp3");
+  EXPECT_THROW(SplitPieceNames("x.mp3", mp3, "{album}", {piece("a"), piece("b")}), ECutError);
+  EXPECT_EQ(SplitPieceNames("x.mp3", mp3, "{title}", {piece("a"), piece("b")}).back(), "b.mp3");
 }
 
 }  // namespace
