@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The batch of the segment cut: its checks, its one run, and its end however it ends.
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -83,7 +84,8 @@ void TfrmEasyCut::aStartCutExecute() {
   FStatus->Start(tr("Cutting ..."));
   try {
     FSegments.reset();
-    FSegments = std::make_unique<TSegmentCut>(OpenSource(window_parts::PathOf(input)));
+    FSegments = std::make_unique<TSegmentCut>(OpenSource(window_parts::PathOf(input)),
+                                              cbKeepFrames->isChecked());
     TAuFileOut& sink = FSegments->Sink();
     window_parts::WireSink(
         sink, FRun, [this](TAuOutput& sink) { SinkProgress(sink); }, [this] { WaveOut1Done(); });

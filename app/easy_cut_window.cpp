@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -169,7 +170,10 @@ QLayout* TfrmEasyCut::BuildAddedRow() {
   bAddMain = Button("bAddMain", tr("Add the main window's selection"), this);
   bAddMain->setEnabled(false);
   FStatus = new TRunStatus(this);
+  cbKeepFrames = window_parts::JoinKeepingBox(this);
+  cbKeepFrames->setEnabled(false);
   auto* row = new QHBoxLayout;
+  row->addWidget(cbKeepFrames);
   row->addWidget(FStatus, 1);
   row->addWidget(bAddMain);
   return row;
@@ -379,6 +383,8 @@ void TfrmEasyCut::UpdateActions() {
   aMoveDown->setEnabled(listShown && row >= 0 && row < lvMain->rowCount() - 1);
   aRemove->setEnabled(row >= 0);
   aStartCut->setEnabled(lvMain->rowCount() > 0 && !eOpenFile->text().isEmpty() && !Running());
+  const TKind* kind = eOpenFile->text().isEmpty() ? nullptr : KindOf(eOpenFile->text());
+  cbKeepFrames->setEnabled(kind != nullptr && kind->KeepsFramesAcrossJoins() && !Running());
   bStart->setVisible(!Running());
   bStopCut->setVisible(Running());
 }

@@ -13,13 +13,14 @@
 #include "app/time_edit.h"
 #include "app/window_parts.h"
 #include "cutting/kinds/kind_registry.h"
-#include "cutting/save/output_run.h"
 #include "cutting/operations/segment_cut.h"
 #include "cutting/operations/segment_plan.h"
+#include "cutting/save/output_run.h"
 #include "platform/media_player.h"
 
 class QAction;
 class QActionGroup;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -149,5 +150,7 @@ class TfrmEasyCut : public TRunDialog {
   TOutputRun FRun;
   bool FWaitCursor = false;
   TRunStatus* FStatus = nullptr;
+  // Not in the design: keep the frames away from the joins, below the designed rows.
+  QCheckBox* cbKeepFrames = nullptr;
   QString FOfferedStart, FOfferedEnd;
 };

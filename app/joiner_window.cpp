@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -106,18 +107,30 @@ void TfrmJoiner::BuildControls() {
   body->addWidget(rgMode);
   body->addStretch(1);
   body->addLayout(actions);
+  cbKeepFrames = window_parts::JoinKeepingBox(this);
+  body->addWidget(cbKeepFrames);
   FStatus = new TRunStatus(this);
   body->addWidget(FStatus);
 
   // Each file's edit is followed by its own button, so that the letter O, which both bear,
   // reaches the button of the row the user is in.
-  QWidget* order[] = {eFile1, bOpen1, eFile2, bOpen2, ModeItem(0), ModeItem(1), bStart, bClose};
+  QWidget* order[] = {eFile1,      bOpen1, eFile2, bOpen2,      ModeItem(0),
+                      ModeItem(1), bStart, bClose, cbKeepFrames};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
 
   connect(bOpen1, &QPushButton::clicked, this, &TfrmJoiner::bOpen1Click);
   connect(bOpen2, &QPushButton::clicked, this, &TfrmJoiner::bOpen2Click);
   connect(bStart, &QPushButton::clicked, this, &TfrmJoiner::bStartClick);
   connect(bClose, &QPushButton::clicked, this, &QWidget::close);
+  connect(ModeItem(0), &QRadioButton::toggled, this, &TfrmJoiner::UpdateKeepFrames);
+  UpdateKeepFrames();
+}
+
+// A mix codes every sample afresh: only a join of a kind that keeps its frames can.
+void TfrmJoiner::UpdateKeepFrames() {
+  const TKind* kind = eFile1->text().isEmpty() ? nullptr : KindOf(eFile1->text());
+  cbKeepFrames->setEnabled(!Running() && ModeItem(0)->isChecked() && kind != nullptr &&
+                           kind->KeepsFramesAcrossJoins());
 }
 
 void TfrmJoiner::ShowMessage(const QString& text) {
@@ -145,6 +158,7 @@ void TfrmJoiner::OpenInto(QLineEdit* edit) {
     return;
   }
   edit->setText(path);
+  UpdateKeepFrames();
 }
 
 void TfrmJoiner::bStartClick() {
@@ -165,8 +179,9 @@ void TfrmJoiner::bStartClick() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   FWaitCursor = true;
   // The files and the mode stay as they are until the run ends: the engine reads them.
-  for (QWidget* control : {static_cast<QWidget*>(bStart), static_cast<QWidget*>(bOpen1),
-                           static_cast<QWidget*>(bOpen2), static_cast<QWidget*>(rgMode)})
+  for (QWidget* control :
+       {static_cast<QWidget*>(bStart), static_cast<QWidget*>(bOpen1), static_cast<QWidget*>(bOpen2),
+        static_cast<QWidget*>(rgMode), static_cast<QWidget*>(cbKeepFrames)})
     control->setEnabled(false);
   setWindowTitle(FCaption + kProcessing);
   FStatus->Start(mode == amConcatenate ? tr("Joining ...") : tr("Mixing ..."));
@@ -222,7 +237,8 @@ TOpenedSource OpenInput(const std::filesystem::path& file) {
 void TfrmJoiner::StartRun(TAudioMixerMode mode, const QString& target, bool replace) {
   const std::filesystem::path first = PathOf(eFile1->text()), second = PathOf(eFile2->text());
   FJoin.reset();
-  FJoin = std::make_unique<TJoinRun>(OpenInput(first), OpenInput(second), mode);
+  FJoin = std::make_unique<TJoinRun>(OpenInput(first), OpenInput(second), mode,
+                                     cbKeepFrames->isChecked());
   TAuFileOut& sink = FJoin->Sink();
   window_parts::WireSink(
       sink, FRun, [this](TAuOutput& sink) { SinkProgress(sink); }, [this] { WaveOut1Done(); });
@@ -255,6 +271,7 @@ void TfrmJoiner::EndRun() {
   for (QWidget* control : {static_cast<QWidget*>(bStart), static_cast<QWidget*>(bOpen1),
                            static_cast<QWidget*>(bOpen2), static_cast<QWidget*>(rgMode)})
     control->setEnabled(true);
+  UpdateKeepFrames();
   if (FWaitCursor) QApplication::restoreOverrideCursor();
   FWaitCursor = false;
 }

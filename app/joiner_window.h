@@ -12,6 +12,7 @@
 #include "cutting/save/output_run.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -78,6 +79,9 @@ class TfrmJoiner : public TRunDialog {
   QString FCaption;  // as it was when the window was made
   // Not in the design, below the designed rows: the run's progress and what it wrote.
   TRunStatus* FStatus;
+  // Not in the design: keep the frames away from the join, below the designed rows.
+  QCheckBox* cbKeepFrames;
+  void UpdateKeepFrames();
   QString FDoneText;
   TOutputRun FRun;
   bool FWaitCursor = false;

@@ -2,6 +2,7 @@
 #include "app/window_parts.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -43,6 +44,18 @@ void Bind(QPushButton* button, QAction* action) {
   QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
   QObject::connect(action, &QAction::enabledChanged, button, &QPushButton::setEnabled);
   button->setEnabled(action->isEnabled());
+}
+
+QCheckBox* JoinKeepingBox(QWidget* parent) {
+  auto* box = new QCheckBox(QObject::tr("Keep the frames (no re-encoding)"), parent);
+  box->setObjectName("cbKeepFrames");
+  box->setToolTip(QObject::tr(
+      "Copies the frames as they are and encodes afresh only about 0.1 s on each side of a "
+      "join.\nAn MP3 frame holds 1152 samples (576 below 32 kHz), so the sound removed at a "
+      "join is rounded to whole frames\nand the join lands within half a frame (13 ms at "
+      "44.1 kHz) of the asked time; the start and the end stay exact.\nFLAC joins are exact. "
+      "A WAV loses nothing anyway, and other kinds cannot keep their frames across a join."));
+  return box;
 }
 
 const TKind* KindOf(const QString& path) {

@@ -13,6 +13,7 @@
 #include "cutting/save/output_run.h"
 
 class QAction;
+class QCheckBox;
 class QObject;
 class QCloseEvent;
 class QLabel;
@@ -32,6 +33,11 @@ QAction* Action(const char* name, const QString& caption, QObject* owner);
 QString TimeText(int32_t ms);
 // A button bound to an action: it runs the action and follows its enabled state.
 void Bind(QPushButton* button, QAction* action);
+
+// "Keep the frames (no re-encoding)" for a window that joins stretches, off, its tooltip
+// saying what a join keeps and how close it lands. Windows enable it for the kinds that keep
+// their frames across a join (TKind::KeepsFramesAcrossJoins).
+QCheckBox* JoinKeepingBox(QWidget* parent);
 
 // The kind of sound file `path` names, or null (the kinds registry decides).
 const TKind* KindOf(const QString& path);

@@ -3,7 +3,9 @@
 # Times trimora-cli join against sox and FFmpeg's concat filter on the same inputs: two
 # 10-minute 16-bit stereo 44.1 kHz WAVs, then two 10-minute CBR 128 kbps MP3s re-encoded at
 # 128 kbps. Prints the median wall time of each tool over several runs, the ratios, and the
-# peak memory (the largest resident set size of any run, from /usr/bin/time -v).
+# peak memory (the largest resident set size of any run, from /usr/bin/time -v). Then the
+# MP3 join with --copy (frames kept, a bridge coded afresh at the join) against FFmpeg's
+# concat protocol copying both files' frames (-c copy), and against the re-encoding join.
 #
 # Usage: bench/join.sh [RUNS]   (default 3)
 # TRIMORA_CLI overrides the program to time (default: build/default/cli/trimora-cli, built
@@ -36,3 +38,13 @@ one_round() {
 }
 
 compare_wav_mp3 "Join of two 10-minute 16-bit stereo 44.1 kHz files"
+
+copy_round() {
+  local a=$work/join_10min_1.mp3 b=$work/join_10min_2.mp3
+  out=$work/joined_copy.mp3
+  run trimora-copy "$cli" join "$a" "$b" --copy -o "$out" --quiet
+  count_frames copy
+  run ffmpeg-copy ffmpeg -nostdin -v error -y -i "concat:$a|$b" -c copy "$out"
+}
+
+compare_copy "Join keeping the frames, against copying both MP3s' frames"

@@ -4,7 +4,9 @@
 # removing three stretches from a 20-minute 16-bit stereo 44.1 kHz WAV and from the same as a
 # CBR 128 kbps MP3 re-encoded at 128 kbps. trimora-cli widens each stretch by 0.1 s, so the
 # others are given the widened stretches. Prints the median wall time of each tool over
-# several runs, the ratios, and the peak memory (largest resident set of any run).
+# several runs, the ratios, and the peak memory (largest resident set of any run). Then the
+# MP3 remove with --copy (frames kept, a bridge coded afresh at each join) against FFmpeg
+# copying all of the file's frames (-c copy), and against the re-encoding remove.
 #
 # Usage: bench/remove.sh [RUNS]   (default 3)
 # TRIMORA_CLI and TRIMORA_BENCH_DIR as in bench/timing.sh.
@@ -39,3 +41,13 @@ one_round() {
 }
 
 compare_wav_mp3 "Removal of three stretches from a 20-minute 16-bit stereo 44.1 kHz file"
+
+copy_round() {
+  local in=$work/remove_20min.mp3
+  out=$work/removed_copy.mp3
+  run trimora-copy "$cli" remove "$in" "${segments[@]}" --copy -o "$out" --quiet
+  count_frames copy
+  run ffmpeg-copy ffmpeg -nostdin -v error -y -i "$in" -c copy "$out"
+}
+
+compare_copy "Removal keeping the frames, against copying the whole MP3's frames"

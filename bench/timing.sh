@@ -119,3 +119,18 @@ compare_wav_mp3() {
          "trimora output decodes to ${frames[$ext]} frames"
   done
 }
+
+# compare_copy TITLE: after compare_wav_mp3, $runs rounds of the caller's copy_round (trimora
+# with --copy on the MP3 as "trimora-copy", then FFmpeg copying frames as "ffmpeg-copy"), in
+# turns; the table, and the ratios to FFmpeg's copy and to trimora's re-encoding run.
+compare_copy() {
+  local name i
+  for name in trimora-copy ffmpeg-copy; do rm -f "$work/$name.times"; done
+  for ((i = 0; i < runs; i++)); do copy_round; done
+  rm -f "$out"
+  echo "$1, median of $runs runs"
+  summarise trimora-copy ffmpeg-copy
+  echo "mp3 --copy: trimora / ffmpeg -c copy $(ratio "${median[trimora-copy]}" "${median[ffmpeg-copy]}")," \
+       "trimora --copy / trimora re-encoding $(ratio "${median[trimora-copy]}" "${median[trimora-mp3]}");" \
+       "trimora output decodes to ${frames[copy]} frames"
+}

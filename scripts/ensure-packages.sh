@@ -19,6 +19,7 @@ TRIMORA_PACKAGES=(
   python3-mutagen lame                      # fixture scripts: ID3v2 and MP3 written by other software
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good flac  # second decoders of FLAC, Vorbis and Opus cuts
   gstreamer1.0-libav                        # GStreamer's AAC decoder, a second decoder of M4A cuts
+  mpg123                                    # a third decoder of the MP3 joins that keep the frames
   xvfb xauth                                # scripts/screenshots.sh: the windows on a virtual display
   help2man appstream desktop-file-utils     # man pages; the install's desktop file and metainfo checked
   pulseaudio pulseaudio-utils               # player tests: a private sound server with a null sink

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pipeline/au_file_stream.h"
 #include "pipeline/file_input.h"
@@ -35,4 +36,40 @@ class TCopyingFileOut : public TAuTaggedFileOut {
   std::atomic<int64_t> FBytesCopied{0};
   std::atomic<int64_t> FBytesToCopy{0};
   std::atomic<int64_t> FSamplesKept{0};
+};
+
+// A sink that keeps the coded frames of several stretches joined one after another: pieces
+// of its input's file, then, for a join of two files, all of a second file. Only the frames
+// at each join are coded afresh. Progress counts the bytes written of those expected.
+class TPiecesCopyOut : public TCopyingFileOut {
+ public:
+  struct TPiece {
+    int64_t StartSample = 0;  // as the input's source counts them
+    int64_t EndSample = -1;   // inclusive; -1: to the end
+  };
+  // The pieces of the input's file, in order (the whole file when none are set).
+  void SetPieces(std::vector<TPiece> pieces) { FPieces = std::move(pieces); }
+  // A source whose whole sound follows the pieces; it must outlive the run.
+  void SetFollowingSource(TAuFileIn* source) { FFollowing = source; }
+  // Fades in samples: out before each join and in after it.
+  void SetJoinFades(int64_t out, int64_t in) {
+    FFadeOut = out;
+    FFadeIn = in;
+  }
+  // Where a join lands: the sample of the output where the next piece starts, and how many
+  // samples later than asked it starts there (negative: earlier; 0 where the kind joins
+  // exactly).
+  struct TJoin {
+    int64_t Sample = 0;
+    int64_t Shift = 0;
+  };
+  // The joins a run with the input, pieces and following source set now would make, planned
+  // without writing anything; EAuException with the reason where the frames cannot be kept.
+  virtual std::vector<TJoin> PlannedJoins() = 0;
+
+ protected:
+  std::vector<TPiece> FPieces;
+  TAuFileIn* FFollowing = nullptr;
+  int64_t FFadeOut = 0;
+  int64_t FFadeIn = 0;
 };

@@ -171,6 +171,18 @@ std::unique_ptr<TAuFileOut> TFlacKind::MakeFrameKeepingSink() const {
   return std::make_unique<TFlacFrameCopyOut>();
 }
 
+std::unique_ptr<TPiecesCopyOut> TFlacKind::MakePieceKeepingSink() const {
+  return std::make_unique<TFlacFrameCopyOut>();
+}
+
+std::string TFlacKind::JoinKeepingRefusal(TAuFileIn& first, TAuFileIn& second) const {
+  if (first.SampleRate() == second.SampleRate() && first.Channels() == second.Channels() &&
+      first.BitsPerSample() == second.BitsPerSample())
+    return {};
+  return "the two FLAC files differ in sample rate, channels or sample size, so their frames "
+         "cannot be joined as they are; re-encode instead";
+}
+
 std::function<int64_t()> TFlacKind::FramesKept(TAuFileOut& sink) const {
   auto* copy = dynamic_cast<TFlacFrameCopyOut*>(&sink);
   if (copy == nullptr) return nullptr;

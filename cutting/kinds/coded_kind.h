@@ -50,6 +50,10 @@ class TFlacKind : public TCodedKind {
   std::string Name() const override { return "FLAC"; }
   std::vector<std::string> Extensions() const override { return {".flac"}; }
   std::unique_ptr<TAuFileOut> MakeFrameKeepingSink() const override;
+  // Exact joins: only the frames cut at a join are coded anew.
+  std::unique_ptr<TPiecesCopyOut> MakePieceKeepingSink() const override;
+  bool KeepsFramesAcrossJoins() const override { return true; }
+  std::string JoinKeepingRefusal(TAuFileIn& first, TAuFileIn& second) const override;
   std::string Describe(TAuFileIn& source) const override;
   std::string DescribeCut(TAuFileIn& source) const override;
 

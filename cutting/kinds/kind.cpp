@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cutting/kinds/kind.h"
 
+#include "tags/copying_file_out.h"
+
 #include <algorithm>
 
 #include "cutting/cut_error.h"
@@ -14,14 +16,21 @@ std::string TKind::Extension() const {
 
 bool TKind::Names(const std::filesystem::path& path) const {
   const std::vector<std::string> extensions = Extensions();
-  return std::find(extensions.begin(), extensions.end(), LowerExtension(path)) !=
-         extensions.end();
+  return std::find(extensions.begin(), extensions.end(), LowerExtension(path)) != extensions.end();
 }
 
 std::unique_ptr<TAuFileOut> TKind::MakeFrameKeepingSink() const {
   const std::string refusal = FrameKeepingRefusal();
   if (!refusal.empty()) throw ECutError(refusal);
   return MakeSink();
+}
+
+std::unique_ptr<TPiecesCopyOut> TKind::MakePieceKeepingSink() const {
+  const std::string refusal = FrameKeepingRefusal();
+  if (!refusal.empty()) throw ECutError(refusal);
+  if (!KeepsFramesByCopy()) return nullptr;
+  throw ECutError("the frames of " + Name() +
+                  " files cannot be kept across a join; re-encode instead");
 }
 
 std::string TKind::FrameKeepingRefusal() const {

@@ -12,6 +12,7 @@
 #include "pipeline/file_output.h"
 
 class TId3v2Tags;
+class TPiecesCopyOut;
 class TWMAOut;
 
 // The channels and rate of the sound a sink writes.
@@ -51,6 +52,14 @@ class TKind {
   virtual bool KeepsFramesByCopy() const { return false; }
   // Whether `sink` copies frames, so that it cannot fade.
   virtual bool CopiesFrames(const TAuFileOut&) const { return false; }
+  // The sink of a segment cut or join that keeps the frames away from the joins and codes only
+  // those at them afresh; nothing for a kind whose usual sink loses nothing anyway; ECutError
+  // with the reason where the frames cannot be kept across a join.
+  virtual std::unique_ptr<TPiecesCopyOut> MakePieceKeepingSink() const;
+  // Whether MakePieceKeepingSink gives a sink: what a window's box offers.
+  virtual bool KeepsFramesAcrossJoins() const { return false; }
+  // Why two files of the kind cannot be joined keeping their frames, or empty when they can.
+  virtual std::string JoinKeepingRefusal(TAuFileIn&, TAuFileIn&) const { return {}; }
 
   // Sets `sink` up from `source` before a cut, join or segment cut: tags, encoder settings,
   // the kind of data. Call it after the sink's input is set.

@@ -9,6 +9,7 @@
 #include "cutting/time/time_text.h"
 #include "formats/media/mp3_in.h"
 #include "formats/mp3copy/mp3_frame_copy_out.h"
+#include "formats/mp3copy/mp3_pieces_copy_out.h"
 #include "formats/mp3out/mp3_out.h"
 #include "tags/mp3_file_tags.h"
 
@@ -38,9 +39,19 @@ bool TMP3Kind::CopiesFrames(const TAuFileOut& sink) const {
   return dynamic_cast<const TMP3FrameCopyOut*>(&sink) != nullptr;
 }
 
+std::unique_ptr<TPiecesCopyOut> TMP3Kind::MakePieceKeepingSink() const {
+  return std::make_unique<TMP3PiecesCopyOut>();
+}
+
+std::string TMP3Kind::JoinKeepingRefusal(TAuFileIn& first, TAuFileIn& second) const {
+  if (first.SampleRate() == second.SampleRate() && first.Channels() == second.Channels()) return {};
+  return "the two MP3 files differ in sample rate or channels, so their frames cannot be "
+         "joined as they are; re-encode instead";
+}
+
 void TMP3Kind::PrepareCut(TAuFileIn& source, TAuFileOut& sink) const {
   auto& mp3 = dynamic_cast<TMP3In&>(source);
-  if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink)) {
+  if (auto* copy = dynamic_cast<TCopyingFileOut*>(&sink)) {
     CopyTagsToMP3(mp3.Id3v2Tags(), TagFileOf(mp3), copy->Id3v2Tags(), copy->Id3v1Tags());
     return;
   }
@@ -48,7 +59,7 @@ void TMP3Kind::PrepareCut(TAuFileIn& source, TAuFileOut& sink) const {
 }
 
 std::function<int64_t()> TMP3Kind::FramesFed(TAuFileOut& sink, TAuInput& input) const {
-  if (auto* copy = dynamic_cast<TMP3FrameCopyOut*>(&sink))
+  if (auto* copy = dynamic_cast<TCopyingFileOut*>(&sink))
     return [copy] { return copy->SamplesKept(); };
   return FramesDelivered(input);
 }

@@ -17,6 +17,11 @@ class TMP3Kind : public TMediaKind {
   std::unique_ptr<TAuFileOut> MakeFrameKeepingSink() const override;
   bool KeepsFramesByCopy() const override { return true; }
   bool CopiesFrames(const TAuFileOut& sink) const override;
+  // Frames copied away from the joins, a bridge of fresh frames at each.
+  std::unique_ptr<TPiecesCopyOut> MakePieceKeepingSink() const override;
+  bool KeepsFramesAcrossJoins() const override { return true; }
+  // Files of other rates or channel counts.
+  std::string JoinKeepingRefusal(TAuFileIn& first, TAuFileIn& second) const override;
   // The source's tags and encoder settings into the sink (a frame copy takes the tags only).
   void PrepareCut(TAuFileIn& source, TAuFileOut& sink) const override;
   // A frame copy reads the file itself: the frames it kept are what went in.

@@ -3,6 +3,7 @@
 
 #include "cutting/cut_error.h"
 #include "cutting/save/output_run.h"
+#include "tags/copying_file_out.h"
 
 namespace {
 
@@ -15,11 +16,12 @@ bool SameSamples(TAuInput& a, TAuInput& b) {
 
 }  // namespace
 
-TJoinRun::TJoinRun(TOpenedSource first, TOpenedSource second, TAudioMixerMode mode)
+TJoinRun::TJoinRun(TOpenedSource first, TOpenedSource second, TAudioMixerMode mode, bool keepFrames)
     : FFirst(std::move(first)), FSecond(std::move(second)) {
   if (FFirst.Kind != FSecond.Kind) throw ECutError("the two files are of different kinds");
-  FSink = Kind().MakeSink();
   FMixer.Mode = mode;
+  if (keepFrames && mode == amConcatenate && KeepFrames()) return;
+  FSink = Kind().MakeSink();
   // The mixer passes every sample through floats, which bring some back a step off: a join
   // that needs no conversion copies the samples instead, and at the disk's pace.
   if (mode == amConcatenate && SameSamples(*FFirst.Source, *FSecond.Source)) {
@@ -38,8 +40,24 @@ TJoinRun::TJoinRun(TOpenedSource first, TOpenedSource second, TAudioMixerMode mo
 
 TJoinRun::~TJoinRun() = default;
 
+bool TJoinRun::KeepFrames() {
+  std::unique_ptr<TPiecesCopyOut> copy = Kind().MakePieceKeepingSink();
+  if (!copy) return false;
+  const std::string refusal = Kind().JoinKeepingRefusal(*FFirst.Source, *FSecond.Source);
+  if (!refusal.empty()) throw ECutError(refusal);
+  copy->SetInput(FFirst.Source.get());
+  copy->SetFollowingSource(FSecond.Source.get());
+  FCopy = copy.get();
+  FSink = std::move(copy);
+  return true;
+}
+
 void TJoinRun::Start(TOutputRun& run) {
   Kind().PrepareCut(*FFirst.Source, *FSink);
+  if (FCopy != nullptr) {
+    run.Start(*FSink, Kind(), Kind().FramesFed(*FSink, *FFirst.Source));
+    return;
+  }
   // The mixer hands out the first file's samples in the first file's format, and so does
   // the converter in front of the second.
   const bool joined = FSink->Input() == &FJoined;

@@ -9,6 +9,7 @@
 #include "mix/joined_input.h"
 
 class TOutputRun;
+class TPiecesCopyOut;
 
 // Two files into one, as the Joiner and `trimora-cli join` and `mix` write it: the first file
 // followed by the second, or both played together. The output is of the first file's kind,
@@ -18,8 +19,11 @@ class TOutputRun;
 // both sources, the converter, the mixer, the joined source and the sink.
 class TJoinRun {
  public:
-  // ECutError when the two are not of one kind.
-  TJoinRun(TOpenedSource first, TOpenedSource second, TAudioMixerMode mode);
+  // ECutError when the two are not of one kind. A join with `keepFrames` keeps the frames
+  // away from the join where the kind can (TKind::MakePieceKeepingSink); ECutError with the
+  // reason where it cannot, or cannot for these two files.
+  TJoinRun(TOpenedSource first, TOpenedSource second, TAudioMixerMode mode,
+           bool keepFrames = false);
   ~TJoinRun();
 
   const TKind& Kind() const { return *FFirst.Kind; }
@@ -30,8 +34,13 @@ class TJoinRun {
   // Carries the first file's tags and settings into the sink and starts it through `run`,
   // which has opened the target.
   void Start(TOutputRun& run);
+  // The sink when it keeps the frames away from the join; nothing otherwise.
+  TPiecesCopyOut* PieceKeepingSink() const { return FCopy; }
 
  private:
+  // Makes the frame-keeping sink; false where the kind's usual sink loses nothing anyway.
+  bool KeepFrames();
+
   // Sources before the converter and the mixer, and those before the sink, so that every
   // reader is gone before what it reads.
   TOpenedSource FFirst;
@@ -40,4 +49,5 @@ class TJoinRun {
   TAudioMixer FMixer;
   TJoinedInput FJoined;
   std::unique_ptr<TAuFileOut> FSink;
+  TPiecesCopyOut* FCopy = nullptr;  // FSink, when it keeps the frames
 };

@@ -10,6 +10,7 @@
 #include "cutting/operations/segment_plan.h"
 
 class TOutputRun;
+class TPiecesCopyOut;
 
 // The segment cut in one pass: the kept pieces of one file are read one after another
 // through a TRangesInput into one sink, each sample-exact at its ends. The sound is encoded
@@ -22,8 +23,10 @@ class TSegmentCut {
   static std::vector<TFrameRange> PieceRanges(const TKind& kind, TAuFileIn& source,
                                               const std::vector<TKeptPiece>& pieces);
 
-  // Owns `opened` and makes the sink of its kind.
-  explicit TSegmentCut(TOpenedSource opened);
+  // Owns `opened` and makes the sink of its kind; with `keepFrames` the one that keeps the
+  // frames away from the joins where the kind has it (TKind::MakePieceKeepingSink: ECutError
+  // with the kind's reason where it cannot).
+  explicit TSegmentCut(TOpenedSource opened, bool keepFrames = false);
   ~TSegmentCut();
 
   const TKind& Kind() const { return *FOpened.Kind; }
@@ -39,8 +42,17 @@ class TSegmentCut {
 
   // The frames of the pieces the run has read.
   int64_t FramesRead() const { return FInput.FramesRead(); }
+  // The sink when it keeps the frames away from the joins; nothing otherwise.
+  TPiecesCopyOut* PieceKeepingSink() const;
+  // Where each join of `pieces` lands when the frames are kept: the output's sample and how
+  // far from the asked one (see TPiecesCopyOut::PlannedJoins); all exact otherwise.
+  std::vector<std::pair<int64_t, int64_t>> PlannedJoins(const std::vector<TKeptPiece>& pieces,
+                                                        const TFades& fades = {});
 
  private:
+  void SetUpPieceCopy(TPiecesCopyOut& copy, const std::vector<TFrameRange>& ranges,
+                      const TFades& fades);
+
   TOpenedSource FOpened;
   TRangesInput FInput;
   std::unique_ptr<TAuFileOut> FSink;

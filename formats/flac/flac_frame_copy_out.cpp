@@ -27,6 +27,7 @@ constexpr uint32_t kMinBlock = 16;
 constexpr uint32_t kMaxBlock = 65535;
 constexpr uint32_t kPaddingBytes = 8192;
 constexpr char kVendor[] = "Trimora";
+const char* const kRefusal = "Only the frames of a FLAC file can be kept as they are";
 
 void AppendBlockHeader(std::vector<uint8_t>& out, uint8_t type, bool last, size_t length) {
   out.insert(out.end(),
@@ -57,9 +58,24 @@ std::vector<uint8_t> CutMetadata(const std::array<uint8_t, kFlacStreamInfoBytes>
 }  // namespace
 
 struct TFlacFrameCopyOut::TRunState {
-  std::unique_ptr<TAuFileStream> Source;
+  // The files read, the first one's start giving the output's format.
+  struct TFile {
+    std::unique_ptr<TAuFileStream> Source;
+    TFlacStart Start;
+    std::unique_ptr<TFlacFrameIndex> Index;
+  };
+  // A stretch of a file written: samples First to End (exclusive; the largest number for the
+  // stream's end).
+  struct TRange {
+    size_t File = 0;
+    int64_t First = 0;
+    int64_t End = 0;
+  };
+  std::vector<TFile> Files;
+  std::vector<TRange> Ranges;
+  size_t Range = 0;  // the one being written
   TFlacStart Start;
-  std::unique_ptr<TFlacFrameIndex> Index;
+  TFlacFrameIndex* Index = nullptr;  // of the range's file
   std::unique_ptr<TFlacFrameDecoder> Decoder;
   std::unique_ptr<TFlacAudioHasher> Hasher;
   int64_t First = 0;             // the range's first sample
@@ -96,41 +112,101 @@ TFlacFrameCopyOut::~TFlacFrameCopyOut() {
   Shutdown();
 }
 
-void TFlacFrameCopyOut::PrepareOutput() {
-  // A source reading a file its caller holds open is copied from that file.
-  TAuFileIn* source = &CopiedSource("Only the frames of a FLAC file can be kept as they are");
+std::unique_ptr<TFlacFrameCopyOut::TRunState> TFlacFrameCopyOut::OpenRun() {
+  auto* source = dynamic_cast<TAuFileIn*>(Input());
+  if (source == nullptr) throw EAuException(kRefusal);
   auto run = std::make_unique<TRunState>();
-  run->Source = OpenCopiedFile(*source);
-  const int64_t startSample = source->StartSample, endSample = source->EndSample;
-  // The range is good for one read, as for a source read through.
-  source->StartSample = 0;
-  source->EndSample = -1;
-  run->Start = ReadFlacStart(*run->Source);
+  std::vector<TAuFileIn*> inputs{source};
+  if (FFollowing != nullptr) inputs.push_back(FFollowing);
+  for (TAuFileIn* input : inputs) {
+    // A source reading a file its caller holds open is copied from that file.
+    TRunState::TFile file;
+    file.Source = OpenCopiedFile(*input);
+    file.Start = ReadFlacStart(*file.Source);
+    file.Index = std::make_unique<TFlacFrameIndex>(*file.Source, file.Start);
+    run->Files.push_back(std::move(file));
+  }
+  run->Start = run->Files[0].Start;
   const TFlacStreamInfo& info = run->Start.Info;
-  if (startSample < 0 || (endSample >= 0 && endSample < startSample))
-    throw EAuException("The range holds no sound to keep");
-  run->Index = std::make_unique<TFlacFrameIndex>(*run->Source, run->Start);
-  run->First = startSample;
-  run->EndSample = endSample < 0 ? std::numeric_limits<int64_t>::max() : endSample + 1;
-  run->Next = run->Index->FrameAt(startSample);
-  if (run->Next < 0) {
-    if (!run->Index->Problem().empty()) throw EAuException(run->Index->Problem());
+  for (const TRunState::TFile& file : run->Files)
+    if (file.Start.Info.SampleRate != info.SampleRate ||
+        file.Start.Info.Channels != info.Channels ||
+        file.Start.Info.BitsPerSample != info.BitsPerSample)
+      throw EAuException(
+          "The FLAC files differ in sample rate, channels or sample size, so their frames cannot "
+          "be joined as they are; re-encode instead");
+  const auto range = [](size_t file, int64_t start, int64_t end) {
+    if (start < 0 || (end >= 0 && end < start))
+      throw EAuException("The range holds no sound to keep");
+    return TRunState::TRange{file, start, end < 0 ? std::numeric_limits<int64_t>::max() : end + 1};
+  };
+  if (FPieces.empty()) run->Ranges.push_back(range(0, source->StartSample, source->EndSample));
+  for (const TPiece& piece : FPieces)
+    run->Ranges.push_back(range(0, piece.StartSample, piece.EndSample));
+  if (FFollowing != nullptr) run->Ranges.push_back(range(1, 0, -1));
+  return run;
+}
+
+void TFlacFrameCopyOut::SelectRange(TRunState& run, size_t range) {
+  const TRunState::TRange& stretch = run.Ranges[range];
+  run.Range = range;
+  run.Index = run.Files[stretch.File].Index.get();
+  run.First = stretch.First;
+  run.EndSample = stretch.End;
+  run.Next = run.Index->FrameAt(stretch.First);
+  if (run.Next < 0) {
+    if (!run.Index->Problem().empty()) throw EAuException(run.Index->Problem());
     throw EAuException("The range holds no sound to keep");
   }
+}
+
+std::vector<TPiecesCopyOut::TJoin> TFlacFrameCopyOut::PlannedJoins() {
+  const std::unique_ptr<TRunState> run = OpenRun();
+  std::vector<TJoin> joins;
+  int64_t at = 0;
+  for (size_t k = 0; k + 1 < run->Ranges.size(); ++k) {
+    const TRunState::TRange& range = run->Ranges[k];
+    TFlacFrameIndex& index = *run->Files[range.File].Index;
+    int64_t end = range.End;
+    if (index.FrameAt(range.End - 1) < 0) {
+      index.ReachEnd();
+      end = index.Samples();
+    }
+    at += std::max<int64_t>(0, end - range.First);
+    joins.push_back({at, 0});
+  }
+  return joins;
+}
+
+void TFlacFrameCopyOut::PrepareOutput() {
+  TAuFileIn* source = &CopiedSource(kRefusal);
+  std::unique_ptr<TRunState> run = OpenRun();
+  // The ranges are good for one read, as for a source read through.
+  for (TAuFileIn* input : {source, FFollowing}) {
+    if (input == nullptr) continue;
+    input->StartSample = 0;
+    input->EndSample = -1;
+  }
+  const TFlacStreamInfo& info = run->Start.Info;
   run->Decoder = std::make_unique<TFlacFrameDecoder>(info);
   run->Hasher = std::make_unique<TFlacAudioHasher>(info);
 
   // The bytes to pass, as far as STREAMINFO's length tells before the frames are walked.
-  const int64_t firstOffset = run->Index->Frame(run->Next).Offset;
-  const int64_t audioBytes = run->Source->Size() - firstOffset;
-  int64_t estimate = audioBytes;
-  const auto total = static_cast<int64_t>(info.TotalSamples);
-  if (endSample >= 0 && total > startSample)
-    estimate =
-        static_cast<int64_t>(static_cast<double>(run->Source->Size() - run->Start.AudioOffset) *
-                             static_cast<double>(std::min(total, run->EndSample) - startSample) /
-                             static_cast<double>(total));
-  FBytesToCopy = std::max<int64_t>(1, std::min(estimate, audioBytes));
+  int64_t toCopy = 0;
+  for (size_t k = run->Ranges.size(); k-- > 0;) {
+    SelectRange(*run, k);
+    const TRunState::TFile& file = run->Files[run->Ranges[k].File];
+    const int64_t audioBytes = file.Source->Size() - run->Index->Frame(run->Next).Offset;
+    int64_t estimate = audioBytes;
+    const auto total = static_cast<int64_t>(file.Start.Info.TotalSamples);
+    if (run->EndSample != std::numeric_limits<int64_t>::max() && total > run->First)
+      estimate =
+          static_cast<int64_t>(static_cast<double>(file.Source->Size() - file.Start.AudioOffset) *
+                               static_cast<double>(std::min(total, run->EndSample) - run->First) /
+                               static_cast<double>(total));
+    toCopy += std::max<int64_t>(1, std::min(estimate, audioBytes));
+  }
+  FBytesToCopy = toCopy;
 
   FRun = std::move(run);
   TRunState& state = *FRun;
@@ -183,9 +259,11 @@ bool TFlacFrameCopyOut::CopyFrame(TRunState& run, std::vector<uint8_t>& out) {
     run.HashBytes.insert(run.HashBytes.end(), bytes, bytes + frame.Bytes);
     run.HashFrames.emplace_back(frame.Bytes, frame.BlockSize);
   } else {
+    // The copied frames before go to the hasher first: handing them over may decode some of
+    // them on this thread, which would overwrite this frame's decoded samples.
+    HandOverFrames(run);
     const auto decoded = run.Decoder->Decode(bytes, frame.Bytes, frame.BlockSize);
     AppendSamples(decoded, channels, skip, keep, run.Pending);
-    HandOverFrames(run);
     std::vector<uint8_t> packed;
     TFlacAudioHasher::PackSamples(decoded, channels, run.Start.Info.BitsPerSample, skip, keep,
                                   packed);
@@ -193,15 +271,18 @@ bool TFlacFrameCopyOut::CopyFrame(TRunState& run, std::vector<uint8_t>& out) {
   }
   FBytesCopied += frame.Bytes;
 
-  bool last = frameEnd >= run.EndSample;
-  if (!last && !run.Index->Reach(run.Next + 1)) {
+  bool ended = frameEnd >= run.EndSample;
+  if (!ended && !run.Index->Reach(run.Next + 1)) {
     // The stream ends before the range: the range ends with it, unless frames are lost.
     if (!run.Index->Problem().empty()) throw EAuException(run.Index->Problem());
-    last = true;
+    ended = true;
   }
+  // The samples a range keeps of its last frame wait for those of the next one's first.
+  const bool last = ended && run.Range + 1 == run.Ranges.size();
   const size_t pending = run.Pending.size() / channels;
   if (pending > 0 && (last || pending >= kMinBlock)) FlushPending(run, out);
   ++run.Next;
+  if (ended && !last) SelectRange(run, run.Range + 1);
   return last;
 }
 

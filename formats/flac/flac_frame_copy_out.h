@@ -20,10 +20,16 @@
 // Progress counts the source's bytes passed; a stopped or failed run removes the file it
 // created. A source that is no FLAC stream, or that is damaged before the range's end, fails
 // the run with the reason.
-class TFlacFrameCopyOut : public TCopyingFileOut {
+//
+// Given pieces (and a following file of the same format), it writes them one after another
+// in the same way: the frames wholly inside a piece are copied, and only the samples of the
+// frames cut at each join are coded afresh, so every join is exact.
+class TFlacFrameCopyOut : public TPiecesCopyOut {
  public:
   TFlacFrameCopyOut();
   ~TFlacFrameCopyOut() override;
+
+  std::vector<TJoin> PlannedJoins() override;
 
  protected:
   void PrepareOutput() override;
@@ -33,6 +39,9 @@ class TFlacFrameCopyOut : public TCopyingFileOut {
  private:
   struct TRunState;
 
+  // The run's source files opened and its stretches listed, none started.
+  std::unique_ptr<TRunState> OpenRun();
+  static void SelectRange(TRunState& run, size_t range);
   bool CopyStep(TRunState& run);
   bool CopyFrame(TRunState& run, std::vector<uint8_t>& out);
   void HandOverFrames(TRunState& run);

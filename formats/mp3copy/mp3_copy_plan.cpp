@@ -15,47 +15,6 @@ namespace {
 // The delay and padding fields of the tag hold 12 bits each.
 constexpr int kMostTagSamples = 4095;
 
-// Frames that must decode before the first wanted one for it to come out exactly: MPEG-1
-// frames hold two granules, so the one before gives both the overlap and the filter memory;
-// MPEG-2 and 2.5 frames hold one, and the filter memory reaches into the one before that.
-int64_t PrimingFrames(const TMpegHeader& header) {
-  return header.Version == 0 ? 1 : 2;
-}
-
-std::vector<uint8_t> ReadFrame(TMediaByteReader& reader, const TMp3FrameIndex::TFrame& frame) {
-  std::vector<uint8_t> bytes(frame.Bytes);
-  bytes.resize(reader.ReadAt(frame.Offset, bytes));
-  return bytes;
-}
-
-// Where a layer III frame's data area starts: after the header, the CRC and the side
-// information.
-size_t DataStart(const TMpegHeader& header) {
-  return (HasCrc(header) ? 6u : 4u) + static_cast<size_t>(SideInfoBytes(header));
-}
-
-// The `count` bytes that come before the main data of frame `frame` in the stream the frames'
-// data areas make: what its main_data_begin reaches back into. Zeros where the frames before
-// hold fewer, as in a stream some other tool cut without care; the decoder of the source
-// lacked them too.
-std::vector<uint8_t> ReservoirBefore(TMediaByteReader& reader, TMp3FrameIndex& index,
-                                     int64_t frame, size_t count) {
-  std::vector<uint8_t> bytes(count, 0);
-  size_t missing = count;
-  for (int64_t k = frame - 1; k >= 0 && missing > 0; --k) {
-    const std::vector<uint8_t> data = ReadFrame(reader, index.Frame(k));
-    const auto header = ParseMpegHeader(data);
-    if (!header) break;
-    const size_t start = DataStart(*header);
-    if (data.size() <= start) continue;
-    const size_t take = std::min(missing, data.size() - start);
-    std::copy(data.end() - static_cast<std::ptrdiff_t>(take), data.end(),
-              bytes.begin() + static_cast<std::ptrdiff_t>(missing - take));
-    missing -= take;
-  }
-  return bytes;
-}
-
 // A layer III frame of the stream's version, rate and channel mode that decodes to silence:
 // its side information is all zero (no main data of its own, no scale factors), without CRC
 // or stereo extension, at the stream's bit rate when that frame holds `reservoir` and else at
@@ -82,8 +41,8 @@ std::vector<uint8_t> SilentLeadIn(const TMpegHeader& audio, const std::vector<ui
 
 // Refuses a copy across frames of another layer: the index walks one layer's frames and takes
 // anything else for damage, which a copy would silently drop.
-void RefuseMixedLayers(TMediaByteReader& reader, TMp3FrameIndex& index, int64_t first,
-                       int64_t last, const TMpegHeader& stream) {
+void RefuseMixedLayers(TMediaByteReader& reader, TMp3FrameIndex& index, int64_t first, int64_t last,
+                       const TMpegHeader& stream) {
   for (int64_t k = first; k < last; ++k) {
     const TMp3FrameIndex::TFrame& frame = index.Frame(k);
     const int64_t after = frame.Offset + frame.Bytes;
@@ -115,16 +74,57 @@ void RefuseFormatChange(const TMp3FrameIndex& index, const TMp3Measure& measure,
 
 }  // namespace
 
+// Frames that must decode before the first wanted one for it to come out exactly: MPEG-1
+// frames hold two granules, so the one before gives both the overlap and the filter memory;
+// MPEG-2 and 2.5 frames hold one, and the filter memory reaches into the one before that.
+int64_t Mp3PrimingFrames(const TMpegHeader& header) {
+  return header.Version == 0 ? 1 : 2;
+}
+
+std::vector<uint8_t> ReadMp3Frame(TMediaByteReader& reader, const TMp3FrameIndex::TFrame& frame) {
+  std::vector<uint8_t> bytes(frame.Bytes);
+  bytes.resize(reader.ReadAt(frame.Offset, bytes));
+  return bytes;
+}
+
+// Where a layer III frame's data area starts: after the header, the CRC and the side
+// information.
+size_t Mp3DataStart(const TMpegHeader& header) {
+  return (HasCrc(header) ? 6u : 4u) + static_cast<size_t>(SideInfoBytes(header));
+}
+
+// The `count` bytes that come before the main data of frame `frame` in the stream the frames'
+// data areas make: what its main_data_begin reaches back into. Zeros where the frames before
+// hold fewer, as in a stream some other tool cut without care; the decoder of the source
+// lacked them too.
+std::vector<uint8_t> Mp3ReservoirBefore(TMediaByteReader& reader, TMp3FrameIndex& index,
+                                        int64_t frame, size_t count) {
+  std::vector<uint8_t> bytes(count, 0);
+  size_t missing = count;
+  for (int64_t k = frame - 1; k >= 0 && missing > 0; --k) {
+    const std::vector<uint8_t> data = ReadMp3Frame(reader, index.Frame(k));
+    const auto header = ParseMpegHeader(data);
+    if (!header) break;
+    const size_t start = Mp3DataStart(*header);
+    if (data.size() <= start) continue;
+    const size_t take = std::min(missing, data.size() - start);
+    std::copy(data.end() - static_cast<std::ptrdiff_t>(take), data.end(),
+              bytes.begin() + static_cast<std::ptrdiff_t>(missing - take));
+    missing -= take;
+  }
+  return bytes;
+}
+
 TMp3Start LocateCopyableAudio(TMediaByteReader& reader) {
   if (const auto start = LocateMp3Audio(reader)) return *start;
   int64_t offset = 0;
   for (int64_t length = 1; length > 0; offset += length)
     length = Id3v2TagLength(reader.Peek(offset, 10));
   const auto word = reader.Peek(offset, 4);
-  if (word.size() == 4 &&
-      IsFreeFormatHeader((uint32_t{word[0]} << 24) | (uint32_t{word[1]} << 16) |
-                         (uint32_t{word[2]} << 8) | uint32_t{word[3]}))
-    throw EAuException("The file's MPEG frames are free-format, so they cannot be kept as they are");
+  if (word.size() == 4 && IsFreeFormatHeader((uint32_t{word[0]} << 24) | (uint32_t{word[1]} << 16) |
+                                             (uint32_t{word[2]} << 8) | uint32_t{word[3]}))
+    throw EAuException(
+        "The file's MPEG frames are free-format, so they cannot be kept as they are");
   throw EAuException("The file holds no MPEG audio frames");
 }
 
@@ -150,7 +150,7 @@ TMp3CopyPlan PlanMp3Copy(TMediaByteReader& reader, const TMp3Start& start, TMp3F
   const int64_t rawStart = timeline.ToRaw(startSample);
   const int64_t rawEnd = timeline.ToRaw(lastSample) + 1;
   const int64_t last = index.FrameAt(rawEnd - 1);
-  const int64_t first = std::max<int64_t>(0, rawStart / perFrame - PrimingFrames(stream));
+  const int64_t first = std::max<int64_t>(0, rawStart / perFrame - Mp3PrimingFrames(stream));
   if (!index.Reach(last)) throw EAuException("The file ends before the range does");
   RefuseMixedLayers(reader, index, first, last, stream);
   RefuseFormatChange(index, measure, last, stream);
@@ -158,14 +158,14 @@ TMp3CopyPlan PlanMp3Copy(TMediaByteReader& reader, const TMp3Start& start, TMp3F
   TMp3CopyPlan plan;
   plan.First = first;
   plan.Last = last;
-  const std::vector<uint8_t> firstFrame = ReadFrame(reader, index.Frame(first));
+  const std::vector<uint8_t> firstFrame = ReadMp3Frame(reader, index.Frame(first));
   const auto firstHeader = ParseMpegHeader(firstFrame);
   if (!firstHeader) throw EAuException("The file could not be read");
   plan.AudioHeader = firstHeader->Word;
   // The file's first frame reaches back into nothing; a later one into the frames before.
   const int reach = first > 0 ? std::max(0, MainDataBegin(firstFrame, *firstHeader)) : 0;
-  plan.LeadIn =
-      SilentLeadIn(*firstHeader, ReservoirBefore(reader, index, first, static_cast<size_t>(reach)));
+  plan.LeadIn = SilentLeadIn(*firstHeader,
+                             Mp3ReservoirBefore(reader, index, first, static_cast<size_t>(reach)));
   // The lead-in frame stands where frame first - 1 stood.
   const int64_t leadInStart = (first - 1) * perFrame;
   plan.Delay = static_cast<int>(rawStart - leadInStart - kMp3DecoderDelay);

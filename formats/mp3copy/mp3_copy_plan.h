@@ -50,3 +50,19 @@ trimora::media::TMp3Start LocateCopyableAudio(trimora::media::TMediaByteReader& 
 // `tagBytes`.
 std::vector<uint8_t> CopySeekTable(const TMp3CopyPlan& plan, trimora::media::TMp3FrameIndex& index,
                                    uint64_t tagBytes);
+
+// What the copy and the bridged copy of several pieces share.
+// Frames that must decode before a frame for it to come out exactly (see above).
+int64_t Mp3PrimingFrames(const trimora::media::TMpegHeader& header);
+// The bytes of frame `frame` as the index found it.
+std::vector<uint8_t> ReadMp3Frame(trimora::media::TMediaByteReader& reader,
+                                  const trimora::media::TMp3FrameIndex::TFrame& frame);
+// Where a layer III frame's data area starts: after the header, the CRC and the side
+// information.
+size_t Mp3DataStart(const trimora::media::TMpegHeader& header);
+// The `count` bytes before the main data of frame `frame` in the stream of the frames' data
+// areas: what its main_data_begin reaches back into (zeros where the frames before hold
+// fewer).
+std::vector<uint8_t> Mp3ReservoirBefore(trimora::media::TMediaByteReader& reader,
+                                        trimora::media::TMp3FrameIndex& index, int64_t frame,
+                                        size_t count);

@@ -3,6 +3,7 @@
 // that remove two stretches from WAV, MP3 and WMA files.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -260,6 +261,54 @@ TEST_F(EasyCutTest, ABatchKeepsThePiecesBetweenTheRowsWithTheInputsTagsAndBitRat
             (std::vector<std::string>{"in.flac", "in.m4a", "in.mp3", "in.opus", "in.wav", "in.wma",
                                       "out.flac", "out.m4a", "out.mp3", "out.opus", "out.wav",
                                       "out.wma"}));
+}
+
+// With "Keep the frames" ticked, the pieces' frames are copied: an MP3 output holds the
+// source's bytes, its joins land within half a frame each (a FLAC's exactly), and the
+// clicks stay where the pieces put them.
+TEST_F(EasyCutTest, KeepingTheFramesCopiesThePiecesAndBridgesTheJoins) {
+  const std::vector<int64_t> clicks = {Frame(1000), Frame(3000), Frame(5000), Frame(8500)};
+  auto* box = Window->findChild<QCheckBox*>("cbKeepFrames");
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(box->isEnabled());
+  // A WAV loses nothing anyway.
+  WriteClickFile(Folder / "in.wav", Sound(1.0));
+  Open("in.wav");
+  EXPECT_FALSE(box->isEnabled());
+  for (const auto& [extension, slack] : {std::pair{".mp3", 576}, std::pair{".flac", 0}}) {
+    const std::string in = std::string("in") + extension, out = std::string("out") + extension;
+    SCOPED_TRACE(in);
+    WriteClickFile(Folder / in, Sound(10.0, clicks));
+    Open(in);
+    ASSERT_TRUE(box->isEnabled());
+    if (!box->isChecked()) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    ASSERT_TRUE(box->isChecked());
+    Window->bRemoveAll->click();
+    Add("00:00:02.0", "00:00:04.0");
+    Add("00:00:07.0", "00:00:07.5");
+    EXPECT_EQ(Start(File(out)), QString());
+    EXPECT_FALSE(box->isEnabled());
+    ASSERT_TRUE(WaitForBatch());
+    ExpectIdle();
+    EXPECT_TRUE(box->isEnabled());
+
+    const int64_t total = static_cast<int64_t>(DecodeS16(Folder / in).size()) / 2;
+    const int64_t piece1 = Frame(1900) + 1, piece2 = Frame(6900) - Frame(4100) + 1;
+    const auto decoded = DecodeS16(Folder / out);
+    EXPECT_NEAR(static_cast<int64_t>(decoded.size()) / 2, piece1 + piece2 + total - Frame(7600),
+                2 * slack);
+    const std::vector<int64_t> expected = {Frame(1000), piece1 + Frame(5000) - Frame(4100),
+                                           piece1 + piece2 + Frame(8500) - Frame(7600)};
+    const auto found = FindClicks(decoded, 2);
+    ASSERT_EQ(found.size(), expected.size());
+    for (size_t i = 0; i < found.size(); ++i)
+      EXPECT_NEAR(found[i], expected[i], std::max<int64_t>(2, slack * static_cast<int64_t>(i)))
+          << "click " << i;
+    // The FLAC frames of a click file are a few bytes each, and each is renumbered.
+    if (slack == 0) continue;
+    for (const double fraction : {0.1, 0.5, 0.9})
+      EXPECT_TRUE(HoldsBytesOf(Folder / out, Folder / in, fraction)) << fraction;
+  }
 }
 
 TEST_F(EasyCutTest, ARowFromTheStartLeavesOnePieceWrittenStraightIntoTheOutput) {

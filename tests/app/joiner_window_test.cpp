@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -177,6 +178,33 @@ struct TCodedCase {
   double Seconds;    // expected length
   double Tolerance;  // seconds the codec's frames may add or take
 };
+
+// With "Keep the frames" ticked, a join copies the frames of both MP3 files but for a short
+// bridge at the join: the output holds their bytes, and it is as long as the two within half
+// a frame. The box is for joins only: a mix codes everything afresh.
+TEST_F(JoinerTest, KeepingTheFramesCopiesBothFilesAroundTheJoin) {
+  WriteClickFile(Folder / "a.mp3", Sound(2.0), {{"title", "First"}});
+  WriteClickFile(Folder / "b.mp3", Sound(3.0));
+  ChooseBoth("a.mp3", "b.mp3");
+  auto* box = Window->findChild<QCheckBox*>("cbKeepFrames");
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(box->isChecked());
+  QRadioButton* mix = Window->ModeItem(1);
+  QTest::mouseClick(mix, Qt::LeftButton, {}, QPoint(6, mix->height() / 2));
+  EXPECT_FALSE(box->isEnabled());
+  QRadioButton* join = Window->ModeItem(0);
+  QTest::mouseClick(join, Qt::LeftButton, {}, QPoint(6, join->height() / 2));
+  ASSERT_TRUE(box->isEnabled());
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+  ASSERT_TRUE(box->isChecked());
+  Run(0, "out.mp3");
+  ExpectIdle();
+  EXPECT_TRUE(box->isEnabled());
+  EXPECT_LE(std::llabs(Frames("out.mp3", 2) - Frames("a.mp3", 2) - Frames("b.mp3", 2)), 576);
+  for (const auto& [file, fraction] : {std::pair{"a.mp3", 0.4}, std::pair{"b.mp3", 0.7}})
+    EXPECT_TRUE(HoldsBytesOf(Folder / "out.mp3", Folder / file, fraction)) << file;
+  EXPECT_EQ(Probe(Folder / "out.mp3", "format_tags=title"), "First");
+}
 
 // The output takes its tags and bit rate from the first file; the second adds only sound.
 TEST_F(JoinerTest, CompressedOutputsCarryTheFirstFilesTagsAndBitRate) {

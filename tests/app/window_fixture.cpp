@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_fixture.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QPushButton>
 #include <QSettings>
@@ -57,4 +59,14 @@ void Drag(QWidget* widget, QPoint from, QPoint to) {
   QTest::mouseMove(widget, (from + to) / 2);
   QTest::mouseMove(widget, to);
   QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
+}
+
+bool HoldsBytesOf(const std::filesystem::path& written, const std::filesystem::path& source,
+                  double fraction) {
+  const std::vector<uint8_t> in = test_support::ReadBytes(source);
+  const std::vector<uint8_t> out = test_support::ReadBytes(written);
+  const auto at = static_cast<size_t>(fraction * static_cast<double>(in.size()));
+  if (at + 512 > in.size()) return false;
+  const auto from = in.begin() + static_cast<std::ptrdiff_t>(at);
+  return std::search(out.begin(), out.end(), from, from + 512) != out.end();
 }

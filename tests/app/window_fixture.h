@@ -92,3 +92,8 @@ class WindowTest : public TShownWindowTest<TfrmMain> {
 // left-button drag.
 void Wheel(QWidget* widget, QPoint at, int notches, Qt::KeyboardModifiers modifiers = {});
 void Drag(QWidget* widget, QPoint from, QPoint to);
+
+// Whether `written` holds, as they are, the 512 bytes of `source` from `fraction` of the way
+// in: frames copied, not coded afresh.
+bool HoldsBytesOf(const std::filesystem::path& written, const std::filesystem::path& source,
+                  double fraction);

@@ -212,7 +212,9 @@ TEST(FlacFrameCopy, EveryRangeDecodesToExactlyItsSamplesFromTheSourcesOwnFrames)
                                                   {b * 3 - 5, b * 6 + 7},
                                                   {r, r * 100},
                                                   {b * 2 + 1, b * 2 + 10},
-                                                  {b, b * 4 - 1}};
+                                                  {b, b * 4 - 1},
+                                                  // Over a MiB of frames, ending in a cut one.
+                                                  {b, 3 * r + 5}};
     for (const auto& [file, shift] :
          {std::pair{source, int64_t{0}}, std::pair{cutOfCut, int64_t{7}}}) {
       if (shift != 0 && !kind.CutAgain) continue;
