@@ -6,7 +6,7 @@
 TRIMORA_BUILD_PACKAGES=(
   cmake g++ ninja-build pkg-config ccache   # the build (ccache: a rebuild of unchanged files is cached)
   qt6-base-dev qt6-multimedia-dev           # the windows, the track bar, preview playback
-  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # decoding, WMA/FLAC/Vorbis/Opus encoding, MP3-in-WAV
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev  # decoding, WMA/FLAC/Vorbis/Opus/M4A encoding, MP3-in-WAV
   libmp3lame-dev                            # MP3 encoding
   libtag1-dev                               # MP3 tag writing, tag checks in tests
   zlib1g-dev                                # compressed ID3v2 frames

@@ -14,6 +14,18 @@
 #include "formats/ogg/ogg_packet_copy_out.h"
 #include "tags/xiph_tags.h"
 
+namespace {
+
+// What a frame-keeping sink of type `TSink` kept, read as it runs; nothing for other sinks.
+template <typename TSink>
+std::function<int64_t()> SamplesKeptBy(TAuFileOut& sink) {
+  auto* copy = dynamic_cast<TSink*>(&sink);
+  if (copy == nullptr) return nullptr;
+  return [copy] { return copy->SamplesKept(); };
+}
+
+}  // namespace
+
 std::unique_ptr<TAuFileIn> TCodedKind::MakeSource() const {
   auto source = std::make_unique<TCodedIn>();
   source->SetCodec(CodecName());
@@ -184,9 +196,7 @@ std::string TFlacKind::JoinKeepingRefusal(TAuFileIn& first, TAuFileIn& second) c
 }
 
 std::function<int64_t()> TFlacKind::FramesKept(TAuFileOut& sink) const {
-  auto* copy = dynamic_cast<TFlacFrameCopyOut*>(&sink);
-  if (copy == nullptr) return nullptr;
-  return [copy] { return copy->SamplesKept(); };
+  return SamplesKeptBy<TFlacFrameCopyOut>(sink);
 }
 
 std::unique_ptr<TAuFileOut> TVorbisKind::MakeFrameKeepingSink() const {
@@ -194,9 +204,7 @@ std::unique_ptr<TAuFileOut> TVorbisKind::MakeFrameKeepingSink() const {
 }
 
 std::function<int64_t()> TVorbisKind::FramesKept(TAuFileOut& sink) const {
-  auto* copy = dynamic_cast<TOggPacketCopyOut*>(&sink);
-  if (copy == nullptr) return nullptr;
-  return [copy] { return copy->SamplesKept(); };
+  return SamplesKeptBy<TOggPacketCopyOut>(sink);
 }
 
 std::unique_ptr<TAuFileOut> TOpusKind::MakeFrameKeepingSink() const {
@@ -204,9 +212,7 @@ std::unique_ptr<TAuFileOut> TOpusKind::MakeFrameKeepingSink() const {
 }
 
 std::function<int64_t()> TOpusKind::FramesKept(TAuFileOut& sink) const {
-  auto* copy = dynamic_cast<TOggPacketCopyOut*>(&sink);
-  if (copy == nullptr) return nullptr;
-  return [copy] { return copy->SamplesKept(); };
+  return SamplesKeptBy<TOggPacketCopyOut>(sink);
 }
 
 // M4A
@@ -220,9 +226,7 @@ std::unique_ptr<TAuFileOut> TM4AKind::MakeFrameKeepingSink() const {
 }
 
 std::function<int64_t()> TM4AKind::FramesKept(TAuFileOut& sink) const {
-  auto* copy = dynamic_cast<TMp4PacketCopyOut*>(&sink);
-  if (copy == nullptr) return nullptr;
-  return [copy] { return copy->SamplesKept(); };
+  return SamplesKeptBy<TMp4PacketCopyOut>(sink);
 }
 
 void TM4AKind::CarryOwnTags(TAuFileIn& source, TAuTaggedFileOut& sink) const {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pipeline/au_exception.h"
+#include "pipeline/au_stream.h"
 
 using namespace trimora::media;
 
@@ -198,4 +199,27 @@ std::vector<uint8_t> CopySeekTable(const TMp3CopyPlan& plan, TMp3FrameIndex& ind
     table[i] = static_cast<uint8_t>(std::min<uint64_t>(255, byte * 256 / at));
   }
   return table;
+}
+
+int64_t ReadAdjoiningFrames(const TMp3FrameIndex& index, TAuStream& stream, int64_t from,
+                            int64_t last, int64_t maxBytes, std::vector<uint8_t>& buffer) {
+  const TMp3FrameIndex::TFrame& first = index.Frame(from);
+  int64_t end = first.Offset + first.Bytes;
+  int64_t next = from + 1;
+  while (next <= last) {
+    const TMp3FrameIndex::TFrame& frame = index.Frame(next);
+    if (frame.Offset != end || end + frame.Bytes - first.Offset > maxBytes) break;
+    end += frame.Bytes;
+    ++next;
+  }
+  buffer.resize(static_cast<size_t>(end - first.Offset));
+  stream.Seek(first.Offset, soBeginning);
+  int64_t got = 0;
+  while (got < static_cast<int64_t>(buffer.size())) {
+    const int64_t read =
+        stream.Read(buffer.data() + got, static_cast<int64_t>(buffer.size()) - got);
+    if (read <= 0) throw EAuException("The source file ended before its frames did");
+    got += read;
+  }
+  return next;
 }

@@ -6,6 +6,8 @@
 
 #include "platform/media_mp3_frames.h"
 
+class TAuStream;
+
 // The lossless MP3 cut: the source's frames are copied byte for byte, and a new tag frame
 // ("Info" or "Xing" with LAME's extension) tells a gapless decoder how many samples to drop
 // at the start and the end, so that it gives exactly the chosen samples.
@@ -66,3 +68,11 @@ size_t Mp3DataStart(const trimora::media::TMpegHeader& header);
 std::vector<uint8_t> Mp3ReservoirBefore(trimora::media::TMediaByteReader& reader,
                                         trimora::media::TMp3FrameIndex& index, int64_t frame,
                                         size_t count);
+
+// Reads the frames from `from` on, at most up to `last`, that lie back to back in the file, at
+// most `maxBytes` of them but at least one, into `buffer`; gives the number of the frame after
+// them. A damaged stretch between frames ends the run, so that it is left out as a decoder
+// passes over it.
+int64_t ReadAdjoiningFrames(const trimora::media::TMp3FrameIndex& index, TAuStream& stream,
+                            int64_t from, int64_t last, int64_t maxBytes,
+                            std::vector<uint8_t>& buffer);

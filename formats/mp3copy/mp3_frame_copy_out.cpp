@@ -99,26 +99,9 @@ bool TMP3FrameCopyOut::CopyStep(TRunState& run) {
     CompleteFile(run);
     return false;
   }
-  // Neighbouring frames are read and written together; a damaged stretch between frames is
-  // left out, as a decoder passes over it.
-  const TMp3FrameIndex::TFrame& first = run.Index->Frame(run.Next);
-  int64_t end = first.Offset + first.Bytes;
-  int64_t next = run.Next + 1;
-  while (next <= run.Plan.Last) {
-    const TMp3FrameIndex::TFrame& frame = run.Index->Frame(next);
-    if (frame.Offset != end || end + frame.Bytes - first.Offset > kStepBytes) break;
-    end += frame.Bytes;
-    ++next;
-  }
-  run.Buffer.resize(static_cast<size_t>(end - first.Offset));
-  run.Source->Seek(first.Offset, soBeginning);
-  int64_t got = 0;
-  while (got < static_cast<int64_t>(run.Buffer.size())) {
-    const int64_t read =
-        run.Source->Read(run.Buffer.data() + got, static_cast<int64_t>(run.Buffer.size()) - got);
-    if (read <= 0) throw EAuException("The source file ended before its frames did");
-    got += read;
-  }
+  // Neighbouring frames are read and written together.
+  const int64_t next =
+      ReadAdjoiningFrames(*run.Index, *run.Source, run.Next, run.Plan.Last, kStepBytes, run.Buffer);
   WriteCopied(run.Buffer.data(), run.Buffer.size(), "mp3");
   run.MusicCrc = TagCrc16(run.Buffer, run.MusicCrc);
   run.AudioBytes += run.Buffer.size();

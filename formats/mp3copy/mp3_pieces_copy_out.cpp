@@ -173,26 +173,10 @@ void TMP3PiecesCopyOut::CopyFrames(TRunState& run) {
   TOpenedMp3& file = run.Files[static_cast<size_t>(part.Source)];
   // Neighbouring frames are read and written together; a damaged stretch between frames is
   // left out, as a decoder passes over it.
-  const TMp3FrameIndex::TFrame& first = file.Index->Frame(run.NextFrame);
-  int64_t end = first.Offset + first.Bytes;
-  int64_t next = run.NextFrame + 1;
-  run.FrameBytes.push_back(first.Bytes);
-  while (next <= part.To) {
-    const TMp3FrameIndex::TFrame& frame = file.Index->Frame(next);
-    if (frame.Offset != end || end + frame.Bytes - first.Offset > kStepBytes) break;
-    end += frame.Bytes;
-    run.FrameBytes.push_back(frame.Bytes);
-    ++next;
-  }
-  run.Buffer.resize(static_cast<size_t>(end - first.Offset));
-  file.Stream->Seek(first.Offset, soBeginning);
-  int64_t got = 0;
-  while (got < static_cast<int64_t>(run.Buffer.size())) {
-    const int64_t read =
-        file.Stream->Read(run.Buffer.data() + got, static_cast<int64_t>(run.Buffer.size()) - got);
-    if (read <= 0) throw EAuException("The source file ended before its frames did");
-    got += read;
-  }
+  const int64_t next = ReadAdjoiningFrames(*file.Index, *file.Stream, run.NextFrame, part.To,
+                                           kStepBytes, run.Buffer);
+  for (int64_t k = run.NextFrame; k < next; ++k)
+    run.FrameBytes.push_back(file.Index->Frame(k).Bytes);
   WriteCopied(run.Buffer.data(), run.Buffer.size(), "mp3");
   run.MusicCrc = TagCrc16(run.Buffer, run.MusicCrc);
   run.AudioBytes += run.Buffer.size();

@@ -16,6 +16,7 @@
 namespace {
 
 using namespace cli_test;
+using test_support::LargestDifference;
 using test_support::Quoted;
 
 struct TKindRow {
@@ -205,19 +206,6 @@ int64_t GstreamerFrames(const std::filesystem::path& file, int channels) {
                    " ! decodebin ! audioconvert ! audio/x-raw,format=S16LE ! fdsink fd=1")
                  .size()) /
          (2 * channels);
-}
-
-// The largest difference between the 16-bit samples of `a` and `b` from sample `from` of `a`,
-// the first `skip` bytes of `b` passed over.
-int LargestDifference(const std::vector<uint8_t>& a, size_t from, const std::vector<uint8_t>& b,
-                      size_t skip = 0) {
-  int largest = 0;
-  for (size_t i = skip; i + 1 < b.size() && from + i + 1 < a.size(); i += 2) {
-    const int x = static_cast<int16_t>(a[from + i] | a[from + i + 1] << 8);
-    const int y = static_cast<int16_t>(b[i] | b[i + 1] << 8);
-    largest = std::max(largest, std::abs(x - y));
-  }
-  return largest;
 }
 
 // A cut that keeps the frames holds exactly the range for our reader, FFmpeg and GStreamer

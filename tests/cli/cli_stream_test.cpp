@@ -132,7 +132,15 @@ TEST(CliStream, BadConnectionsLeaveNoDescriptorOpenAndTakeNoSeat) {
   TBackgroundCli server(folder, {"stream", "in.wav", "--port", port, "--max-clients", "1"});
   ASSERT_TRUE(
       WaitFor([&] { return stream_test::PortTaken(static_cast<uint16_t>(std::stoi(port))); }));
-  const int before = server.OpenFiles();
+  // The server may still be loading FFmpeg's libraries as it starts listening, each of them
+  // open for a moment: count once the count holds still.
+  int before = server.OpenFiles();
+  for (int i = 0; i < 50; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int now = server.OpenFiles();
+    if (now == before) break;
+    before = now;
+  }
 
   const std::vector<std::string> closingRows = {
       "",                                       // closed at once

@@ -85,6 +85,17 @@ std::vector<int16_t> DecodeS16(const std::filesystem::path& path) {
   return samples;
 }
 
+int LargestDifference(const std::vector<uint8_t>& a, size_t from, const std::vector<uint8_t>& b,
+                      size_t skip) {
+  int largest = 0;
+  for (size_t i = skip; i + 1 < b.size() && from + i + 1 < a.size(); i += 2) {
+    const int x = static_cast<int16_t>(a[from + i] | a[from + i + 1] << 8);
+    const int y = static_cast<int16_t>(b[i] | b[i + 1] << 8);
+    largest = std::max(largest, std::abs(x - y));
+  }
+  return largest;
+}
+
 std::string Probe(const std::filesystem::path& path, const std::string& entry) {
   std::string out = Shell("ffprobe -v error -show_entries " + Quoted(entry) +
                           " -of default=noprint_wrappers=1:nokey=1 " + Quoted(path.string()))

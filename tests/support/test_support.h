@@ -45,6 +45,10 @@ bool Ffmpeg(const std::string& arguments);
 // The file's audio as FFmpeg decodes it: interleaved 16-bit samples at the file's own rate
 // and channels.
 std::vector<int16_t> DecodeS16(const std::filesystem::path& path);
+// The largest difference between the 16-bit little-endian samples of `a` from byte `from` on
+// and those of `b`, the first `skip` bytes of `b` passed over.
+int LargestDifference(const std::vector<uint8_t>& a, size_t from, const std::vector<uint8_t>& b,
+                      size_t skip = 0);
 // One ffprobe value: `entry` as in -show_entries (e.g. "stream=channels", "format_tags=title").
 std::string Probe(const std::filesystem::path& path, const std::string& entry);
 

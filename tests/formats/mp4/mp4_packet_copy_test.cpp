@@ -118,18 +118,6 @@ std::vector<uint8_t> GstreamerFrames(const std::filesystem::path& file) {
   return ReadBytes(raw);
 }
 
-// The largest difference of the 16-bit samples of `a` from byte `from` and `b`.
-int LargestDifference(const std::vector<uint8_t>& a, size_t from, const std::vector<uint8_t>& b,
-                      size_t skip = 0) {
-  int largest = 0;
-  for (size_t i = skip; i + 1 < b.size() && from + i + 1 < a.size(); i += 2) {
-    const int x = static_cast<int16_t>(a[from + i] | a[from + i + 1] << 8);
-    const int y = static_cast<int16_t>(b[i] | b[i + 1] << 8);
-    largest = std::max(largest, std::abs(x - y));
-  }
-  return largest;
-}
-
 // The audio packets' bytes one after another, as FFmpeg demuxes them.
 std::string PacketBytes(const std::filesystem::path& file, bool dropEdges) {
   const std::vector<uint8_t> data = ShellBytes(
