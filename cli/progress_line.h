@@ -14,6 +14,8 @@ class TProgressLine {
 
   // A percentage, or -1 when the length is unknown.
   void Show(int percent);
+  // Whether percentages are shown at all (not --quiet, and the error stream is a terminal).
+  bool Enabled() const { return FEnabled; }
   // Clears the line, so that what is printed next starts on an empty line.
   void Clear();
 

@@ -12,7 +12,9 @@ TRunResult RunToCompletion(TAuOutput& sink, TProgressLine& progress,
                            const std::function<void()>& start) {
   TRunResult result;
   bool done = false;
-  sink.OnProgress = [&](TComponent*) { progress.Show(sink.Progress()); };
+  // Where no percentage is shown, the worker posts none: a copy at the disk's pace would
+  // otherwise wake this thread a hundred times for nothing.
+  if (progress.Enabled()) sink.OnProgress = [&](TComponent*) { progress.Show(sink.Progress()); };
   sink.OnThreadException = [&](TComponent*) {
     if (result.Error.empty()) result.Error = sink.ExceptionMessage();
   };
