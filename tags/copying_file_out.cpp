@@ -45,6 +45,14 @@ void TCopyingFileOut::WriteCopied(const uint8_t* data, size_t count, const std::
     throw EAuException("Error writing down " + kind + " file: " + reason);
 }
 
+void TCopyingFileOut::RewriteCopiedAt(int64_t offset, std::span<const uint8_t> bytes,
+                                      const std::string& kind) {
+  const int64_t end = Stream->Position();
+  Stream->SetPosition(offset);
+  WriteCopied(bytes.data(), bytes.size(), kind);
+  Stream->SetPosition(end);
+}
+
 void TCopyingFileOut::RemoveCreatedFile(bool& created) {
   CloseStream();
   if (!created) return;

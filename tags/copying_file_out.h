@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ class TCopyingFileOut : public TAuTaggedFileOut {
   std::unique_ptr<TAuFileStream> OpenCopiedFile(TAuFileIn& source);
   // Writes `count` bytes; EAuException naming the kind ("mp3") and the system's reason.
   void WriteCopied(const uint8_t* data, size_t count, const std::string& kind);
+  // The same at `offset`, over bytes written earlier (a header whose figures are known only at
+  // the end); the writing then goes on where it was.
+  void RewriteCopiedAt(int64_t offset, std::span<const uint8_t> bytes, const std::string& kind);
   // Closes the output, and removes it when this run created it.
   void RemoveCreatedFile(bool& created);
 

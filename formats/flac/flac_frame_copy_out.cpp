@@ -344,10 +344,7 @@ void TFlacFrameCopyOut::CompleteFile(TRunState& run) {
   info.TotalSamples = run.Written;
   info.Md5 = run.Hasher->Finish();
   const auto body = FlacStreamInfoBytes(info);
-  const int64_t end = Stream->Position();
-  Stream->SetPosition(run.InfoOffset);
-  WriteCopied(body.data(), body.size(), "flac");
-  Stream->SetPosition(end);
+  RewriteCopiedAt(run.InfoOffset, body, "flac");
   CloseStream();
   run.Completed = true;
   if (!StreamAssigned && !WideFileName.empty()) WriteXiphTags(WideFileName, XiphTags());

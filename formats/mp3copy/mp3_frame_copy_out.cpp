@@ -132,10 +132,7 @@ void TMP3FrameCopyOut::CompleteFile(TRunState& run) {
   // name is kept when it had one.
   facts.Encoder = run.Start.Tag.Encoder.empty() ? "LAME" : run.Start.Tag.Encoder;
   const std::vector<uint8_t> frame = MakeInfoTagFrame(facts);
-  const int64_t end = Stream->Position();
-  Stream->SetPosition(run.TagOffset);
-  WriteCopied(frame.data(), frame.size(), "mp3");
-  Stream->SetPosition(end);
+  RewriteCopiedAt(run.TagOffset, frame, "mp3");
   CloseStream();
   run.Completed = true;
   if (!StreamAssigned && !WideFileName.empty()) WriteMP3Tags(WideFileName, Id3v2Tags());
